@@ -1,0 +1,24 @@
+# Install rules: the shared library, the public headers (with the utility headers they use), a pkg-config
+# file and a CMake package giving navconfig::navconfig.
+include(CMakePackageConfigHelpers)
+
+install(TARGETS navconfig EXPORT navconfigTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/config DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+  FILES_MATCHING PATTERN "*.h")
+install(FILES ${PROJECT_BINARY_DIR}/include/config/version.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/config)
+install(FILES ${NAVCONFIG_PUBLIC_UTIL_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/doroutil)
+
+configure_file(${PROJECT_SOURCE_DIR}/cmake/navconfig.pc.in ${PROJECT_BINARY_DIR}/navconfig.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/navconfig.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+install(EXPORT navconfigTargets NAMESPACE navconfig:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/navconfig)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/navconfig-config.cmake.in
+  ${PROJECT_BINARY_DIR}/navconfig-config.cmake
+  INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/navconfig)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/navconfig-config-version.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/navconfig-config.cmake ${PROJECT_BINARY_DIR}/navconfig-config-version.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/navconfig)

@@ -1,0 +1,73 @@
+// String helpers of the utility library.
+#include <doroutil/strutil.h>
+
+#include <cstring>
+
+int SpecialChar_stricmp(const char* a, const char* b) {
+  auto pa = reinterpret_cast<const unsigned char*>(a);
+  auto pb = reinterpret_cast<const unsigned char*>(b);
+  for (;; ++pa, ++pb) {
+    unsigned ca = static_cast<unsigned char>(FoldAscii(static_cast<char>(*pa)));
+    unsigned cb = static_cast<unsigned char>(FoldAscii(static_cast<char>(*pb)));
+    if (ca != cb) return ca < cb ? -1 : 1;
+    if (ca == 0) return 0;
+  }
+}
+
+int SpecialChar_strnicmp(const char* a, const char* b, size_t n) {
+  auto pa = reinterpret_cast<const unsigned char*>(a);
+  auto pb = reinterpret_cast<const unsigned char*>(b);
+  for (size_t i = 0; i < n; ++i) {
+    unsigned ca = static_cast<unsigned char>(FoldAscii(static_cast<char>(pa[i])));
+    unsigned cb = static_cast<unsigned char>(FoldAscii(static_cast<char>(pb[i])));
+    if (ca != cb) return ca < cb ? -1 : 1;
+    if (ca == 0) return 0;
+  }
+  return 0;
+}
+
+const char* custom_stristr(const char* haystack, const char* needle) {
+  if (!haystack || !needle) return nullptr;
+  size_t n = std::strlen(needle);
+  if (n == 0) return haystack;
+  for (const char* p = haystack; *p; ++p)
+    if (SpecialChar_strnicmp(p, needle, n) == 0) return p;
+  return nullptr;
+}
+
+bool TokenizeStringToLongs(const char* text, const char* separators, TVector<long>& numbers) {
+  bool any = false;
+  if (!text) return false;
+  if (!separators) separators = "";
+  const char* p = text;
+  while (*p) {
+    size_t skip = std::strspn(p, separators);
+    p += skip;
+    if (!*p) break;
+    size_t len = std::strcspn(p, separators);
+    OROustring token(p, len);
+    token.strip();
+    bool negative = token.length() > 1 && token[0] == '-';
+    OROustring digits = negative ? token.substr(1) : token;
+    if (digits.IsNumeric()) {
+      numbers.Add(token.to_long(10));
+      any = true;
+    }
+    p += len;
+  }
+  return any;
+}
+
+int CompareByLong(const void* a, const void* b) {
+  long x = *static_cast<const long*>(a);
+  long y = *static_cast<const long*>(b);
+  return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+void CopyTruncated(char* buffer, long size, const char* text) {
+  if (!buffer || size <= 0) return;
+  size_t n = text ? std::strlen(text) : 0;
+  if (n > static_cast<size_t>(size - 1)) n = static_cast<size_t>(size - 1);
+  if (n) std::memcpy(buffer, text, n);
+  buffer[n] = '\0';
+}

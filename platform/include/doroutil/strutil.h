@@ -1,0 +1,26 @@
+// String helpers of the utility library that the configuration code calls by name.
+#ifndef NAVCONFIG_DOROUTIL_STRUTIL_H
+#define NAVCONFIG_DOROUTIL_STRUTIL_H
+
+#include <doroutil/orostring.h>
+#include <doroutil/tvector.h>
+
+#include <cstddef>
+#include <cstdint>
+
+// ASCII letters fold to lower case; other bytes compare as unsigned values. <0, 0 or >0.
+int SpecialChar_stricmp(const char* a, const char* b);
+int SpecialChar_strnicmp(const char* a, const char* b, size_t n);
+// First place of needle in haystack ignoring ASCII case, or null.
+const char* custom_stristr(const char* haystack, const char* needle);
+inline bool custom_isdigit(int c) { return c >= '0' && c <= '9'; }
+inline char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+// Splits text at any of the separator bytes and appends every token that is a number; true when at least
+// one number was appended. Tokens that are not numbers are skipped.
+bool TokenizeStringToLongs(const char* text, const char* separators, TVector<long>& numbers);
+// qsort-style comparison of two longs, ascending.
+int CompareByLong(const void* a, const void* b);
+// Copies at most size-1 bytes and always terminates inside the buffer; nothing for size <= 0.
+void CopyTruncated(char* buffer, long size, const char* text);
+
+#endif

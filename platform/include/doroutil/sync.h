@@ -1,0 +1,70 @@
+// Locks of the utility library: critSec and mutex, and the TCompactSync base that holds one.
+//
+// critSec is a small lock that spins briefly before it sleeps, so that a short critical section taken by
+// two threads in turn does not go through the kernel each time. It is not re-entrant.
+#ifndef NAVCONFIG_DOROUTIL_SYNC_H
+#define NAVCONFIG_DOROUTIL_SYNC_H
+
+#include <atomic>
+
+class critSec {
+ public:
+  critSec() = default;
+  critSec(const critSec&) = delete;
+  critSec& operator=(const critSec&) = delete;
+
+  void Enter() {
+    int expected = 0;
+    if (m_state.compare_exchange_strong(expected, 1, std::memory_order_acquire)) return;
+    EnterSlow();
+  }
+  bool TryLock() {
+    int expected = 0;
+    return m_state.compare_exchange_strong(expected, 1, std::memory_order_acquire);
+  }
+  void Exit() {
+    if (m_state.exchange(0, std::memory_order_release) == 2) m_state.notify_one();
+  }
+
+ private:
+  void EnterSlow();
+  // 0 free, 1 held, 2 held with sleepers.
+  std::atomic<int> m_state{0};
+};
+
+using mutex = critSec;
+
+// Base of classes that can be locked from outside.
+class CBaseSync {
+ public:
+  virtual ~CBaseSync() = default;
+  virtual void Lock() = 0;
+  virtual bool TryLock() = 0;
+  virtual void Unlock() = 0;
+};
+
+template <typename L>
+class TCompactSync : public CBaseSync {
+ public:
+  void Lock() override { m_sync.Enter(); }
+  bool TryLock() override { return m_sync.TryLock(); }
+  void Unlock() override { m_sync.Exit(); }
+
+ protected:
+  L m_sync;
+};
+
+// Holds a lock for the lifetime of a scope.
+template <typename S>
+class ScopedLock {
+ public:
+  explicit ScopedLock(S& s) : m_s(s) { m_s.Lock(); }
+  ~ScopedLock() { m_s.Unlock(); }
+  ScopedLock(const ScopedLock&) = delete;
+  ScopedLock& operator=(const ScopedLock&) = delete;
+
+ private:
+  S& m_s;
+};
+
+#endif

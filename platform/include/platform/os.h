@@ -1,0 +1,83 @@
+// The boundary to the operating system: everything the library needs from it, in one interface.
+//
+// One implementation per operating system (platform/posix/, platform/win32/), chosen by the build. Paths
+// are UTF-8 throughout. Errors are translated here, once: callers get success or a short reason such as
+// "rename user.cfg.tmp: No space left on device", never an errno or a Windows error code.
+// Every function may be called from any thread.
+#ifndef NAVCONFIG_PLATFORM_OS_H
+#define NAVCONFIG_PLATFORM_OS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// --- Paths -----------------------------------------------------------------------------------------------
+// The separator that the platform writes ('/' on POSIX, '\' on Windows).
+extern const char kPathSeparator;
+// True for every byte the platform accepts as a separator.
+bool IsPathSeparator(char c);
+// True when the name can stand as one file name in a directory without leaving it: not empty, not "." or
+// "..", and without separators or other bytes that the platform gives a meaning in paths.
+bool IsSafeFileComponent(std::string_view name);
+
+// --- Process ---------------------------------------------------------------------------------------------
+// The value of an environment variable; false when it is not set.
+bool GetEnv(const char* name, std::string& value);
+// The folder of the module file of this library, ending in a separator.
+std::string ModuleDirectory();
+uint64_t CurrentThreadId();
+// Physical memory of the machine in bytes, 0 when unknown.
+uint64_t PhysicalMemoryBytes();
+// Seconds since 1970 (for file names such as HKCU.reg.damaged-<time>).
+int64_t UnixTime();
+
+// --- Files -----------------------------------------------------------------------------------------------
+struct Status {
+  bool ok = true;
+  std::string reason;  // empty when ok
+  static Status Ok() { return {}; }
+  static Status Error(std::string why) { return {false, std::move(why)}; }
+};
+
+bool IsRegularFile(const std::string& path);
+bool IsDirectory(const std::string& path);
+// Creates one directory level; true when it exists afterwards.
+bool MakeDirectory(const std::string& path, bool privateToUser = false);
+// Removes a file; false when it did not exist or could not be removed.
+bool RemoveFile(const std::string& path);
+// Renames, replacing the target when it exists.
+Status RenameFile(const std::string& from, const std::string& to);
+// Reads a whole file into a buffer from malloc (NUL-terminated, size excludes the NUL); false when the
+// file is missing or unreadable. The caller frees the buffer with free().
+bool ReadWholeFile(const std::string& path, char** data, size_t* size);
+// Writes a file so that a crash or a failure never leaves it half-written: the text goes to a temporary
+// file in the same directory, is flushed to the disk and renamed over the target, and the directory is
+// synced. A target that is a symbolic link stays one (the file it names is replaced); an existing file keeps
+// its permission bits, a new one gets 0644 less the umask (privateToUser: 0600). On failure the previous
+// file is left whole and no temporary file remains.
+Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool privateToUser = false);
+
+struct DirEntry {
+  std::string name;
+  bool isDirectory = false;
+};
+// The entries of a directory (without "." and ".."), in no particular order; false when it cannot be read.
+bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries);
+// fopen with a UTF-8 path.
+std::FILE* OpenStream(const std::string& path, const char* mode);
+
+// --- Fault injection for tests ---------------------------------------------------------------------------
+// The steps of WriteFileAtomically that a test can make fail, and the failures it can choose.
+enum class FsStep { CreateTemp, Write, Sync, Rename };
+enum class FsFault { None, NoSpace, IoError, AccessDenied };
+// The next time the step runs it fails with the fault (once). FsFault::None clears a pending fault.
+void InjectFault(FsStep step, FsFault fault);
+
+}  // namespace platform
+
+#endif

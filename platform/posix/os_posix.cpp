@@ -1,0 +1,256 @@
+// The operating-system boundary on POSIX systems.
+#include <platform/os.h>
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/types.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace platform {
+
+const char kPathSeparator = '/';
+
+bool IsPathSeparator(char c) { return c == '/'; }
+
+bool IsSafeFileComponent(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}
+
+bool GetEnv(const char* name, std::string& value) {
+  const char* v = std::getenv(name);
+  if (!v) return false;
+  value = v;
+  return true;
+}
+
+std::string ModuleDirectory() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&ModuleDirectory), &info) == 0 || !info.dli_fname) return "./";
+  std::string path = info.dli_fname;
+  char resolved[PATH_MAX];
+  if (realpath(path.c_str(), resolved)) path = resolved;
+  size_t cut = path.rfind('/');
+  return cut == std::string::npos ? std::string("./") : path.substr(0, cut + 1);
+}
+
+uint64_t CurrentThreadId() {
+#if defined(SYS_gettid)
+  return static_cast<uint64_t>(syscall(SYS_gettid));
+#else
+  return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(pthread_self()));
+#endif
+}
+
+uint64_t PhysicalMemoryBytes() {
+  long pages = sysconf(_SC_PHYS_PAGES);
+  long size = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || size <= 0) return 0;
+  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(size);
+}
+
+int64_t UnixTime() { return static_cast<int64_t>(::time(nullptr)); }
+
+// ---- Files ----
+
+namespace {
+
+std::string ErrorText(const char* what, const std::string& path, int err) {
+  std::string name = path;
+  size_t cut = name.rfind('/');
+  if (cut != std::string::npos) name = name.substr(cut + 1);
+  return std::string(what) + " " + name + ": " + std::strerror(err);
+}
+
+std::atomic<int> g_faults[4];  // FsFault per FsStep, consumed when the step runs
+
+int TakeFault(FsStep step) {
+  int f = g_faults[static_cast<int>(step)].exchange(0);
+  switch (static_cast<FsFault>(f)) {
+    case FsFault::NoSpace: return ENOSPC;
+    case FsFault::IoError: return EIO;
+    case FsFault::AccessDenied: return EACCES;
+    case FsFault::None: break;
+  }
+  return 0;
+}
+
+bool WriteAll(int fd, const void* data, size_t size) {
+  auto p = static_cast<const char*>(data);
+  while (size) {
+    ssize_t n = ::write(fd, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The file that a write to path really replaces: symbolic links are followed.
+std::string ResolveTarget(const std::string& path) {
+  std::string target = path;
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat st{};
+    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink(target.c_str(), buf, sizeof buf - 1);
+    if (n < 0) return target;
+    buf[n] = '\0';
+    if (buf[0] == '/') {
+      target = buf;
+    } else {
+      size_t cut = target.rfind('/');
+      target = (cut == std::string::npos ? std::string() : target.substr(0, cut + 1)) + buf;
+    }
+  }
+  return target;
+}
+
+void SyncDirectory(const std::string& dir) {
+  int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+void InjectFault(FsStep step, FsFault fault) { g_faults[static_cast<int>(step)].store(static_cast<int>(fault)); }
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeDirectory(const std::string& path, bool privateToUser) {
+  if (::mkdir(path.c_str(), privateToUser ? 0700 : 0777) == 0) return true;
+  return errno == EEXIST && IsDirectory(path);
+}
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+Status RenameFile(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return Status::Error(ErrorText("rename", from, errno));
+  return Status::Ok();
+}
+
+bool ReadWholeFile(const std::string& path, char** data, size_t* size) {
+  *data = nullptr;
+  *size = 0;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  size_t cap = static_cast<size_t>(st.st_size) + 1;
+  char* buf = static_cast<char*>(std::malloc(cap));
+  size_t len = 0;
+  while (buf) {
+    if (len + 1 >= cap) {
+      cap *= 2;
+      char* bigger = static_cast<char*>(std::realloc(buf, cap));
+      if (!bigger) { std::free(buf); buf = nullptr; break; }
+      buf = bigger;
+    }
+    ssize_t n = ::read(fd, buf + len, cap - 1 - len);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) { std::free(buf); buf = nullptr; break; }
+    if (n == 0) break;
+    len += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  if (!buf) return false;
+  buf[len] = '\0';
+  *data = buf;
+  *size = len;
+  return true;
+}
+
+Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool privateToUser) {
+  const std::string target = ResolveTarget(path);
+  const size_t cut = target.rfind('/');
+  const std::string dir = cut == std::string::npos ? std::string() : target.substr(0, cut + 1);
+  const std::string base = cut == std::string::npos ? target : target.substr(cut + 1);
+
+  // Permission bits: those of the file being replaced, else 0644 (0600 for private files) less the umask.
+  mode_t mode;
+  struct stat st{};
+  if (::stat(target.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = (privateToUser ? 0600 : 0644) & ~mask;
+  }
+
+  std::string temp = dir + "." + base + ".tmp.XXXXXX";
+  int err = TakeFault(FsStep::CreateTemp);
+  int fd = err ? -1 : ::mkstemp(temp.data());
+  if (fd < 0) return Status::Error(ErrorText("create", temp, err ? err : errno));
+
+  auto fail = [&](const char* what, int e) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return Status::Error(ErrorText(what, temp, e));
+  };
+  if ((err = TakeFault(FsStep::Write)) != 0 || !WriteAll(fd, data, size)) return fail("write", err ? err : errno);
+  if (::fchmod(fd, mode) != 0) return fail("chmod", errno);
+  if ((err = TakeFault(FsStep::Sync)) != 0 || ::fsync(fd) != 0) return fail("sync", err ? err : errno);
+  if (::close(fd) != 0) {
+    int e = errno;
+    ::unlink(temp.c_str());
+    return Status::Error(ErrorText("close", temp, e));
+  }
+  if ((err = TakeFault(FsStep::Rename)) != 0 || ::rename(temp.c_str(), target.c_str()) != 0) {
+    int e = err ? err : errno;
+    ::unlink(temp.c_str());
+    return Status::Error(ErrorText("rename", temp, e));
+  }
+  SyncDirectory(dir);
+  return Status::Ok();
+}
+
+bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return false;
+  std::string base = dir;
+  if (!base.empty() && base.back() != '/') base += '/';
+  while (struct dirent* e = ::readdir(d)) {
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    DirEntry entry;
+    entry.name = e->d_name;
+    if (e->d_type == DT_DIR) {
+      entry.isDirectory = true;
+    } else if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+      entry.isDirectory = IsDirectory(base + e->d_name);
+    }
+    entries.push_back(std::move(entry));
+  }
+  ::closedir(d);
+  return true;
+}
+
+std::FILE* OpenStream(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
+}  // namespace platform

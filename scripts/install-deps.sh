@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that a build needs, and only those that are missing.
+# Usage: scripts/install-deps.sh [group...]   groups: build (default), tool, windows
+set -euo pipefail
+
+build_pkgs=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+            clang libclang-rt-14-dev libsodium-dev libcli11-dev)
+windows_pkgs=(g++-mingw-w64-x86-64 wine64 googletest)
+
+want=()
+groups=("$@")
+[ ${#groups[@]} -eq 0 ] && groups=(build)
+for g in "${groups[@]}"; do
+  case "$g" in
+    build) want+=("${build_pkgs[@]}") ;;
+    windows) want+=("${windows_pkgs[@]}") ;;
+    *) echo "install-deps: unknown group '$g'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${want[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "install-deps: installing ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,188 @@
+// The defaults tables: hash, insertion, lookup, registration of the catalogue, statistics and teardown.
+#include "config_defaults.h"
+
+#include <doroutil/logmgr.h>
+#include <doroutil/memory.h>
+#include <doroutil/strutil.h>
+
+#include <cstring>
+#include <new>
+
+#include "config_catalogue.h"
+#include "config_log.h"
+#include "tree_index.h"
+
+namespace navconfig {
+
+namespace {
+
+constexpr const char* kSource = "config_defaults";
+constexpr int kLineBadHash = 2886;
+constexpr int kLineStringIsInt = 2821;
+constexpr int kLineIntIsString = 2840;
+constexpr const char* kStatsSource = "configmain";
+constexpr int kLineStats = 46;
+constexpr size_t kPoolBlockBytes = 4096;
+
+// The hash looks at the length, the last byte and the fifth byte from the end (the first and last for keys
+// of five bytes or fewer), each folded to lower case and read as a signed byte.
+inline int32_t HashByte(char c) { return static_cast<int32_t>(static_cast<signed char>(FoldAscii(c))); }
+
+inline uint32_t BucketOf(const char* key, size_t n, uint32_t bucketCount) {
+  int32_t h = 0;
+  if (n > 5) {
+    h = HashByte(key[n - 5]) ^ HashByte(key[n - 1]) ^ static_cast<int32_t>(n << 8);
+  } else if (n > 0) {
+    h = HashByte(key[n - 1]) + HashByte(key[0]);
+  }
+  return static_cast<uint32_t>(h) % bucketCount;
+}
+
+inline uint32_t KeyHash(const char* key, size_t n) { return static_cast<uint32_t>(FoldedHash(key, n) >> 32); }
+
+const ConfigDefault* FindIn(const ConfigDefaultsTable* table, const char* key, size_t n, uint32_t keyHash) {
+  const ConfigDefault* node = table->buckets[BucketOf(key, n, table->bucketCount)];
+  for (; node; node = node->next)
+    if (node->keyHash == keyHash && node->keyLength == n && SpecialChar_stricmp(node->key, key) == 0) return node;
+  return nullptr;
+}
+
+}  // namespace
+
+uint32_t DefaultsBucket(const char* key, uint32_t bucketCount) {
+  if (!key) {
+    LogMessage(kLogCategoryGeneral, kLogLevelError, kSource, kLineBadHash, "Config key did not hash correctly");
+    return 0;
+  }
+  return bucketCount ? BucketOf(key, std::strlen(key), bucketCount) : 0;
+}
+
+ConfigDefaultsTable* CreateDefaultsTable(uint32_t bucketCount) {
+  auto* table = static_cast<ConfigDefaultsTable*>(Mem_Malloc(sizeof(ConfigDefaultsTable)));
+  if (!table) return nullptr;
+  std::memset(table, 0, sizeof *table);
+  table->bucketCount = bucketCount;
+  table->usePool = true;
+  if (void* mem = Mem_Malloc(sizeof(Allocator)))
+    table->nodePool = new (mem) Allocator(sizeof(ConfigDefault), 0, kPoolBlockBytes);
+  if (bucketCount) {
+    table->buckets = static_cast<ConfigDefault**>(Mem_Malloc(sizeof(ConfigDefault*) * bucketCount));
+    if (table->buckets) {
+      std::memset(table->buckets, 0, sizeof(ConfigDefault*) * bucketCount);
+      table->bucketsReady = true;
+    }
+  }
+  return table;
+}
+
+void DestroyDefaultsTable(ConfigDefaultsTable*& table) {
+  if (!table) return;
+  if (table->buckets) {
+    for (uint32_t i = 0; i < table->bucketCount; ++i) {
+      ConfigDefault* node = table->buckets[i];
+      while (node) {
+        ConfigDefault* next = node->next;
+        if (table->usePool && table->nodePool) table->nodePool->Free(node);
+        else Mem_Free(node);
+        node = next;
+      }
+      table->buckets[i] = nullptr;
+    }
+  }
+  table->elementCount = 0;
+  if (table->nodePool) {
+    table->nodePool->~Allocator();
+    Mem_Free(table->nodePool);
+  }
+  Mem_Free(table->buckets);
+  Mem_Free(table->bucketOccupancy);
+  Mem_Free(table);
+  table = nullptr;
+}
+
+ConfigDefault* AddDefault(ConfigDefaultsTable* table, const ConfigDefaultRecord& record) {
+  if (!table || !table->bucketsReady) return nullptr;
+  void* mem = (table->usePool && table->nodePool) ? table->nodePool->Alloc() : Mem_Malloc(sizeof(ConfigDefault));
+  if (!mem) return nullptr;
+  uint32_t bucket = DefaultsBucket(record.key, table->bucketCount);
+  auto* node = static_cast<ConfigDefault*>(mem);
+  node->key = record.key;
+  node->intValue = record.intValue;
+  node->strValue = record.strValue;
+  node->keyLength = record.key ? static_cast<uint32_t>(std::strlen(record.key)) : 0;
+  node->keyHash = record.key ? KeyHash(record.key, node->keyLength) : 0;
+  node->next = table->buckets[bucket];
+  table->buckets[bucket] = node;
+  ++table->elementCount;
+  return node;
+}
+
+const ConfigDefault* FindDefault(const ConfigDefaultsTable* mainTable, const ConfigDefaultsTable* priorityTable,
+                                 const char* key) {
+  if (!key) {
+    // A null key is logged once for each table probed and is never found.
+    if (priorityTable && priorityTable->bucketsReady) DefaultsBucket(nullptr, priorityTable->bucketCount);
+    if (mainTable && mainTable->bucketsReady) DefaultsBucket(nullptr, mainTable->bucketCount);
+    return nullptr;
+  }
+  const size_t n = std::strlen(key);
+  const uint32_t keyHash = KeyHash(key, n);
+  if (priorityTable && priorityTable->bucketsReady && priorityTable->elementCount) {
+    if (const ConfigDefault* hit = FindIn(priorityTable, key, n, keyHash)) return hit;
+  }
+  if (!mainTable || !mainTable->bucketsReady) return nullptr;
+  return FindIn(mainTable, key, n, keyHash);
+}
+
+void SetupConfigDefaults(ConfigDefaultsTable*& mainTable, ConfigDefaultsTable*& priorityTable) {
+  const bool perf = IsPerfIntervalLoggingEnabled();
+  if (perf) GetCacheMgr()->LogPerfInterval(0, "SetupConfigDefaults", nullptr);
+  if (!mainTable) mainTable = CreateDefaultsTable(kMainDefaultsBuckets);
+  if (!priorityTable) priorityTable = CreateDefaultsTable(kPriorityDefaultsBuckets);
+  if (!mainTable || !priorityTable) return;
+
+  const int32_t memoryValue = MemoryDependentValue(GetCacheMgr()->GetMemoryLevel(false));
+  auto add = [&](ConfigDefaultsTable* table, const CatalogueEntry& e) {
+    AddDefault(table, {e.key, e.memoryDependent ? memoryValue : e.intValue, e.strValue});
+  };
+  for (size_t s = 0; s < kCatalogueSectionCount; ++s) {
+    const CatalogueSection& section = kCatalogueSections[s];
+    for (size_t i = 0; i < section.count; ++i) add(mainTable, section.entries[i]);
+  }
+  for (size_t i = 0; i < kPriorityCatalogueCount; ++i) add(priorityTable, kPriorityCatalogue[i]);
+
+  if (perf) GetCacheMgr()->LogPerfInterval(1, "SetupConfigDefaults", nullptr);
+}
+
+void TeardownConfigDefaults(ConfigDefaultsTable*& mainTable, ConfigDefaultsTable*& priorityTable) {
+  DestroyDefaultsTable(mainTable);
+  DestroyDefaultsTable(priorityTable);
+}
+
+void LogDefaultsStatistics(const ConfigDefaultsTable* table) {
+  if (!IsHashTableStatsLoggingEnabled() || !table || table->bucketCount == 0 || !table->bucketOccupancy) return;
+  LogMessage(kLogCategoryGeneral, kLogLevelInfo, kStatsSource, kLineStats, "Begin stats for [%s]...",
+             "m_pConfigDefaultsTable");
+  const uint32_t average = table->elementCount / table->bucketCount;
+  int totalDiff = 0;
+  for (uint32_t i = 0; i < table->bucketCount; ++i) {
+    const uint32_t count = table->bucketOccupancy[i];
+    totalDiff += static_cast<int>(count > average ? count - average : average - count);
+    LogMessage(kLogCategoryGeneral, kLogLevelInfo, kStatsSource, kLineStats, "  m_table[%d]:%d", static_cast<int>(i),
+               static_cast<int>(count));
+  }
+  LogMessage(kLogCategoryGeneral, kLogLevelInfo, kStatsSource, kLineStats, "End hash stats NumElems[%d] iTotalDiff[%d]",
+             static_cast<int>(table->elementCount), totalDiff);
+}
+
+void LogIntIsString(const char* key) {
+  LogMessage(kLogCategoryGeneral, kLogLevelError, kSource, kLineIntIsString, "Config int value is really a string %s",
+             key ? key : "");
+}
+
+void LogStringIsInt(const char* key) {
+  LogMessage(kLogCategoryGeneral, kLogLevelError, kSource, kLineStringIsInt, "Config string value is really an int %s",
+             key ? key : "");
+}
+
+}  // namespace navconfig

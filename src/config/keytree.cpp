@@ -1,0 +1,424 @@
+// The key tree: sorted lists of sections and values, search, insertion, deletion and release.
+#include <config/keytree.h>
+
+#include <doroutil/memory.h>
+#include <doroutil/strutil.h>
+
+#include <atomic>
+#include <cstring>
+#include <new>
+
+#include "keytree_ops.h"
+#include "tree_index.h"
+
+namespace navconfig {
+
+namespace {
+std::atomic<TreeOwner*> g_owner{nullptr};
+
+char* HeapCopy(const char* text, size_t length) {
+  auto* copy = static_cast<char*>(Mem_Malloc(length + 1));
+  if (copy) {
+    if (length) std::memcpy(copy, text, length);
+    copy[length] = '\0';
+  }
+  return copy;
+}
+
+// A copy of the text by the storage rule: carved from the owner's current block when it has room,
+// otherwise from the heap. *carved tells which.
+char* StoreText(TreeOwner* owner, const char* text, size_t length, bool* heap) {
+  if (owner) {
+    if (void* mem = owner->Carve(keytree::StringCost(length))) {
+      auto* copy = static_cast<char*>(mem);
+      if (length) std::memcpy(copy, text, length);
+      copy[length] = '\0';
+      *heap = false;
+      return copy;
+    }
+  }
+  *heap = true;
+  return HeapCopy(text, length);
+}
+
+KeyRoot* NewSection(TreeOwner* owner, const char* name, size_t length) {
+  if (owner) {
+    if (void* mem = owner->Carve(keytree::SectionCost(length))) {
+      auto* section = new (mem) KeyRoot(nullptr);
+      char* copy = static_cast<char*>(mem) + keytree::CarveSize(sizeof(KeyRoot));
+      std::memcpy(copy, name, length);
+      copy[length] = '\0';
+      section->allocated = false;
+      section->name = copy;
+      return section;
+    }
+  }
+  void* mem = Mem_Malloc(sizeof(KeyRoot));
+  if (!mem) return nullptr;
+  auto* section = new (mem) KeyRoot(nullptr);
+  section->name = HeapCopy(name, length);
+  return section;
+}
+
+KeyValue* NewValue(TreeOwner* owner, const char* name) {
+  size_t length = std::strlen(name);
+  if (owner) {
+    if (void* mem = owner->Carve(keytree::ValueCost(length))) {
+      auto* value = new (mem) KeyValue(nullptr);
+      char* copy = static_cast<char*>(mem) + keytree::CarveSize(sizeof(KeyValue));
+      std::memcpy(copy, name, length + 1);
+      value->allocated = false;
+      value->strAllocated = false;
+      value->name = copy;
+      return value;
+    }
+  }
+  void* mem = Mem_Malloc(sizeof(KeyValue));
+  if (!mem) return nullptr;
+  auto* value = new (mem) KeyValue(nullptr);
+  value->name = HeapCopy(name, length);
+  if (!value->name) {
+    Mem_Free(mem);
+    return nullptr;
+  }
+  value->strAllocated = false;
+  return value;
+}
+
+void ReleaseValue(KeyValue* value) {
+  if (value->strAllocated) Mem_Free(value->strValue);
+  if (value->allocated) {
+    Mem_Free(value->name);
+    Mem_Free(value);
+  }
+}
+
+void ReleaseSectionRecord(KeyRoot* section) {
+  if (section->allocated) {
+    section->~KeyRoot();
+    Mem_Free(section);
+  }
+}
+
+int CompareName(const char* name, size_t length, const char* other) {
+  // name is not terminated at length; compare as SpecialChar_stricmp would on the terminated text.
+  const char* o = other ? other : "";
+  for (size_t i = 0;; ++i) {
+    unsigned a = i < length ? static_cast<unsigned char>(FoldAscii(name[i])) : 0;
+    unsigned b = static_cast<unsigned char>(FoldAscii(o[i]));
+    if (a != b) return a < b ? -1 : 1;
+    if (a == 0) return 0;
+  }
+}
+
+}  // namespace
+
+TreeOwner* CurrentTreeOwner() { return g_owner.load(std::memory_order_acquire); }
+void SetCurrentTreeOwner(TreeOwner* owner) { g_owner.store(owner, std::memory_order_release); }
+
+namespace keytree {
+
+SplitPath::SplitPath(const char* path) {
+  size_t n = 0;
+  if (path) {
+    while (n < kMaxPath && path[n]) ++n;
+    std::memcpy(buffer, path, n);
+  }
+  buffer[n] = '\0';
+  size_t i = 0;
+  while (i < n) {
+    if (buffer[i] == '\\') {
+      buffer[i++] = '\0';
+      continue;
+    }
+    parts[count] = buffer + i;
+    size_t start = i;
+    while (i < n && buffer[i] != '\\') ++i;
+    lengths[count++] = i - start;
+  }
+}
+
+template <typename Node>
+Node* Search(Node* first, const char* name, Node** predecessor) {
+  Node* before = nullptr;
+  Node* node = first;
+  while (node) {
+    int c = SpecialChar_stricmp(name, node->name ? node->name : "");
+    if (c <= 0) {
+      if (predecessor) *predecessor = before;
+      return c == 0 ? node : nullptr;
+    }
+    before = node;
+    node = node->next;
+  }
+  if (predecessor) *predecessor = before;
+  return nullptr;
+}
+template KeyRoot* Search<KeyRoot>(KeyRoot*, const char*, KeyRoot**);
+template KeyValue* Search<KeyValue>(KeyValue*, const char*, KeyValue**);
+
+KeyRoot* FindRoot(const KeyRoot* first, const char* path) {
+  SplitPath split(path);
+  if (split.count == 0) return nullptr;
+  KeyRoot* list = const_cast<KeyRoot*>(first);
+  KeyRoot* match = nullptr;
+  for (int i = 0; i < split.count; ++i) {
+    match = Search(list, split.parts[i], static_cast<KeyRoot**>(nullptr));
+    if (!match) return nullptr;
+    list = match->children;
+  }
+  return match;
+}
+
+KeyValue* GetValue(const KeyRoot* section, const char* name) {
+  if (!section || !name) return nullptr;
+  return Search(section->values, name, static_cast<KeyValue**>(nullptr));
+}
+
+KeyRoot* FindOrCreateChild(TreeOwner* owner, KeyRoot** root, KeyRoot* parent, const char* name, size_t length) {
+  TreeIndex* index = owner ? owner->Index() : nullptr;
+  SectionInfo* parentInfo = (index && parent) ? index->FindSection(parent) : nullptr;
+  KeyRoot** head = parent ? &parent->children : root;
+
+  // The place where the name belongs: after the last insertion when the name sorts after it.
+  KeyRoot* before = nullptr;
+  KeyRoot* node = *head;
+  KeyRoot* hint = index ? (parent ? (parentInfo ? parentInfo->childHint : nullptr) : index->topLevelHint) : nullptr;
+  if (hint && CompareName(name, length, hint->name) > 0) {
+    before = hint;
+    node = hint->next;
+  }
+  while (node) {
+    int c = CompareName(name, length, node->name);
+    if (c == 0) return node;
+    if (c < 0) break;
+    before = node;
+    node = node->next;
+  }
+
+  KeyRoot* section = NewSection(owner, name, length);
+  if (!section) return nullptr;
+  if (before) {
+    section->next = before->next;
+    before->next = section;
+  } else {
+    section->next = *head;
+    *head = section;
+  }
+  if (index && (parentInfo || !parent)) {
+    index->AddSection(parentInfo, section);
+    if (parentInfo) parentInfo->childHint = section;
+    else index->topLevelHint = section;
+  }
+  return section;
+}
+
+bool FindOrCreatePath(TreeOwner* owner, KeyRoot** root, const char* path, bool counting, size_t* size,
+                      KeyRoot** last) {
+  if (last) *last = nullptr;
+  SplitPath split(path);
+  if (split.count == 0) return false;
+  KeyRoot* current = nullptr;
+  KeyRoot* list = *root;
+  bool any = false;
+  for (int i = 0; i < split.count; ++i) {
+    KeyRoot* match = list ? Search(list, split.parts[i], static_cast<KeyRoot**>(nullptr)) : nullptr;
+    if (!match && counting) {
+      if (size) *size += SectionCost(split.lengths[i]);
+      list = nullptr;
+      any = true;
+      continue;
+    }
+    if (!match) match = FindOrCreateChild(owner, root, current, split.parts[i], split.lengths[i]);
+    if (!match) break;  // no memory: hand back what there is
+    current = match;
+    list = match->children;
+    any = true;
+  }
+  if (last) *last = current;
+  return any;
+}
+
+bool AddValue(TreeOwner* owner, KeyRoot* section, const char* name, long type, long intValue, const char* strValue,
+              bool isDefault) {
+  if (!section || !name) return false;
+  TreeIndex* index = owner ? owner->Index() : nullptr;
+  SectionInfo* info = index ? index->FindSection(section) : nullptr;
+
+  KeyValue* value = info ? index->FindValue(section, name, TreeIndex::NameHash(name)) : nullptr;
+  KeyValue* before = nullptr;
+  if (!info) value = Search(section->values, name, &before);
+
+  bool changed = false;
+  if (!value) {
+    if (isDefault) return false;
+    if (info) {
+      // The place where the name belongs: after the last insertion when the name sorts after it.
+      KeyValue* node = section->values;
+      KeyValue* hint = info->valueHint;
+      if (hint && SpecialChar_stricmp(name, hint->name) > 0) {
+        before = hint;
+        node = hint->next;
+      }
+      while (node && SpecialChar_stricmp(name, node->name) > 0) {
+        before = node;
+        node = node->next;
+      }
+    }
+    value = NewValue(owner, name);
+    if (!value) return false;  // the lists stay as they were
+    value->type = 0;
+    if (before) {
+      value->next = before->next;
+      before->next = value;
+    } else {
+      value->next = section->values;
+      section->values = value;
+    }
+    if (info) {
+      index->AddValue(section, value);
+      info->valueHint = value;
+    }
+    changed = true;
+  }
+
+  const auto newType = static_cast<uint32_t>(type);
+  if (value->type != newType) {
+    value->type = newType;
+    changed = true;
+  }
+  if ((newType & 15) == KEYVALUE_TYPE_INTEGER) {
+    const auto v = static_cast<int32_t>(static_cast<uint32_t>(intValue));
+    if (value->intValue != v) {
+      value->intValue = v;
+      changed = true;
+    }
+  } else if ((newType & 15) == KEYVALUE_TYPE_STRING) {
+    if (!(value->strValue && strValue && std::strcmp(value->strValue, strValue) == 0)) {
+      changed = true;
+      if (value->strAllocated) Mem_Free(value->strValue);
+      const char* text = strValue ? strValue : "";
+      size_t length = std::strlen(text);
+      if (length > 0 && text[0] == '\n') length = 0;
+      bool heap = true;
+      value->strValue = StoreText(owner, text, length, &heap);
+      value->strAllocated = heap && value->strValue;
+    }
+  }
+  return changed;
+}
+
+namespace {
+
+void ReleaseValues(TreeIndex* index, KeyRoot* section) {
+  KeyValue* value = section->values;
+  while (value) {
+    KeyValue* next = value->next;
+    if (index) index->RemoveValue(section, value);
+    ReleaseValue(value);
+    value = next;
+  }
+  section->values = nullptr;
+}
+
+}  // namespace
+
+void FreeTree(TreeOwner* owner, KeyRoot* first) {
+  TreeIndex* index = owner ? owner->Index() : nullptr;
+  KeyRoot* section = first;
+  while (section) {
+    KeyRoot* next = section->next;
+    ReleaseValues(index, section);
+    FreeTree(owner, section->children);
+    section->children = nullptr;
+    if (index) index->RemoveSection(section);
+    ReleaseSectionRecord(section);
+    section = next;
+  }
+}
+
+bool DeleteBranch(TreeOwner* owner, KeyRoot** root, const char* path) {
+  SplitPath split(path);
+  if (split.count == 0) return false;
+  KeyRoot* parent = nullptr;
+  KeyRoot* before = nullptr;
+  KeyRoot* match = nullptr;
+  KeyRoot* list = *root;
+  for (int i = 0; i < split.count; ++i) {
+    if (i > 0) parent = match;
+    match = Search(list, split.parts[i], &before);
+    if (!match) return false;
+    list = match->children;
+  }
+  if (before) before->next = match->next;
+  else if (parent) parent->children = match->next;
+  else *root = match->next;
+
+  TreeIndex* index = owner ? owner->Index() : nullptr;
+  if (index && parent) {
+    if (SectionInfo* info = index->FindSection(parent); info && info->childHint == match) info->childHint = nullptr;
+  }
+  match->next = nullptr;
+  const void* record = match;
+  FreeTree(owner, match);
+  if (owner) owner->ReleaseBlockAt(record);
+  return true;
+}
+
+bool DeleteValue(TreeOwner* owner, KeyRoot* root, const char* path, const char* name) {
+  KeyRoot* section = FindRoot(root, path);
+  if (!section || !name) return false;
+  KeyValue* before = nullptr;
+  KeyValue* value = Search(section->values, name, &before);
+  if (!value) return false;
+  if (before) before->next = value->next;
+  else section->values = value->next;
+  if (TreeIndex* index = owner ? owner->Index() : nullptr) index->RemoveValue(section, value);
+  ReleaseValue(value);
+  return true;
+}
+
+}  // namespace keytree
+}  // namespace navconfig
+
+// ---- Exported members ----
+
+using navconfig::CurrentTreeOwner;
+
+KeyValue::KeyValue(const char* n)
+    : next(nullptr), type(0), intValue(0), strValue(nullptr), name(nullptr), allocated(true), strAllocated(true) {
+  if (n) name = navconfig::HeapCopy(n, std::strlen(n));
+}
+
+KeyRoot::KeyRoot(const char* n) : allocated(true), name(nullptr), values(nullptr), next(nullptr), children(nullptr) {
+  if (n) name = navconfig::HeapCopy(n, std::strlen(n));
+}
+
+KeyRoot::~KeyRoot() {
+  if (allocated) Mem_Free(name);
+}
+
+KeyRoot& KeyRoot::operator=(const KeyRoot& other) {
+  allocated = other.allocated;
+  name = other.name;
+  values = other.values;
+  next = other.next;
+  children = other.children;
+  return *this;
+}
+
+void KeyRoot::Initialize() {
+  allocated = false;
+  name = nullptr;
+  values = nullptr;
+  next = nullptr;
+  children = nullptr;
+}
+
+KeyRoot* KeyRoot::FindRoot(const char* path) const { return navconfig::keytree::FindRoot(this, path); }
+
+const KeyValue* KeyRoot::GetValue(const char* n) const { return navconfig::keytree::GetValue(this, n); }
+
+bool KeyRoot::AddValue(const char* n, long type, long intValue, const char* strValue, bool isDefault) {
+  return navconfig::keytree::AddValue(CurrentTreeOwner(), this, n, type, intValue, strValue, isDefault);
+}

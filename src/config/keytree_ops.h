@@ -1,0 +1,82 @@
+// Operations on the key trees that the configuration manager uses: path splitting, search, creation of
+// section paths, deletion and release, and the storage rule for new records.
+//
+// Every operation takes the owner of the forest, which may be null (everything then comes from the heap and
+// nothing is indexed). The owner supplies memory carved from the block of a file being read, and an index
+// that it keeps beside the lists; the operations keep that index true for every record they add or remove.
+// None of this locks: the caller holds the configuration's lock.
+#ifndef NAVCONFIG_SRC_CONFIG_KEYTREE_OPS_H
+#define NAVCONFIG_SRC_CONFIG_KEYTREE_OPS_H
+
+#include <config/keytree.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace navconfig {
+
+class TreeIndex;
+struct SectionInfo;
+
+// What a tree operation needs from the owner of a forest.
+class TreeOwner {
+ public:
+  virtual ~TreeOwner() = default;
+  // Memory for a record or string from the current block of a file being read, or null when there is no
+  // current block or it lacks room (the piece then comes from the heap).
+  virtual void* Carve(size_t bytes) = 0;
+  // Releases every block whose memory begins at the record.
+  virtual void ReleaseBlockAt(const void* record) = 0;
+  // The index kept beside the lists, or null.
+  virtual TreeIndex* Index() = 0;
+};
+
+// The owner that KeyRoot's own members use: the process's configuration manager, or null.
+TreeOwner* CurrentTreeOwner();
+void SetCurrentTreeOwner(TreeOwner* owner);
+
+namespace keytree {
+
+// Longest path an operation uses; a longer path is cut.
+constexpr size_t kMaxPath = 255;
+// Records and strings carved from a block start at multiples of this.
+constexpr size_t kCarveAlign = alignof(void*);
+constexpr size_t CarveSize(size_t n) { return (n + kCarveAlign - 1) / kCarveAlign * kCarveAlign; }
+// Bytes that a new section record with this name takes from a block.
+inline size_t SectionCost(size_t nameLength) { return CarveSize(sizeof(KeyRoot)) + CarveSize(nameLength + 1); }
+inline size_t ValueCost(size_t nameLength) { return CarveSize(sizeof(KeyValue)) + CarveSize(nameLength + 1); }
+inline size_t StringCost(size_t length) { return CarveSize(length + 1); }
+
+// A path cut at 255 bytes and split at backslashes; empty components are skipped.
+struct SplitPath {
+  char buffer[kMaxPath + 1];
+  const char* parts[kMaxPath / 2 + 1];
+  size_t lengths[kMaxPath / 2 + 1];
+  int count = 0;
+  explicit SplitPath(const char* path);
+};
+
+// The place of a name in a sorted list: the match (or null) and the entry before where it belongs.
+template <typename Node>
+Node* Search(Node* first, const char* name, Node** predecessor);
+
+KeyRoot* FindRoot(const KeyRoot* first, const char* path);
+KeyValue* GetValue(const KeyRoot* section, const char* name);
+
+// Finds the section path and creates what is missing (in counting mode, only adds what creating it would
+// cost to *size). True when at least one component was found or created; *last gets the last section.
+bool FindOrCreatePath(TreeOwner* owner, KeyRoot** root, const char* path, bool counting, size_t* size,
+                      KeyRoot** last);
+// Creates (or finds) one subsection below parent (parent null: a top-level section of the forest).
+KeyRoot* FindOrCreateChild(TreeOwner* owner, KeyRoot** root, KeyRoot* parent, const char* name, size_t length);
+bool AddValue(TreeOwner* owner, KeyRoot* section, const char* name, long type, long intValue, const char* strValue,
+              bool isDefault);
+bool DeleteBranch(TreeOwner* owner, KeyRoot** root, const char* path);
+bool DeleteValue(TreeOwner* owner, KeyRoot* root, const char* path, const char* name);
+// Releases a sibling chain with all its subtrees; carved pieces are left for their block.
+void FreeTree(TreeOwner* owner, KeyRoot* first);
+
+}  // namespace keytree
+}  // namespace navconfig
+
+#endif

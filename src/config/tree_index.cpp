@@ -1,0 +1,156 @@
+// TreeIndex: the hash tables beside the key trees.
+#include "tree_index.h"
+
+#include <doroutil/strutil.h>
+
+#include <cstring>
+
+namespace navconfig {
+
+namespace {
+
+constexpr uint64_t kOnes = 0x0101010101010101ULL;
+constexpr uint64_t kHighs = 0x8080808080808080ULL;
+constexpr uint64_t kMul = 0x9E3779B97F4A7C15ULL;
+
+// Folds the ASCII capitals of eight bytes at once.
+inline uint64_t FoldWord(uint64_t w) {
+  uint64_t low7 = w & ~kHighs;
+  uint64_t atLeastA = low7 + (0x80 - 'A') * kOnes;
+  uint64_t aboveZ = low7 + (0x80 - 'Z' - 1) * kOnes;
+  uint64_t upper = atLeastA & ~aboveZ & ~w & kHighs;
+  return w | (upper >> 2);
+}
+
+inline uint64_t Mix(uint64_t h) {
+  h ^= h >> 32;
+  h *= kMul;
+  h ^= h >> 29;
+  return h;
+}
+
+inline uint64_t NonZero(uint64_t h) { return h ? h : 1; }
+
+}  // namespace
+
+uint64_t FoldedHash(const char* text, size_t length, uint64_t seed) {
+  uint64_t h = seed ^ (length * kMul);
+  size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, text + i, 8);
+    h = (h ^ FoldWord(w)) * kMul;
+    h ^= h >> 31;
+  }
+  if (i < length) {
+    uint64_t w = 0;
+    std::memcpy(&w, text + i, length - i);
+    h = (h ^ FoldWord(w)) * kMul;
+  }
+  return NonZero(Mix(h));
+}
+
+namespace {
+
+// Appends the components of one path to the key, folded, joined by single backslashes, within 255 bytes
+// of the original text (as a path is cut before it is split).
+void AppendComponents(const char* path, size_t limit, TreeIndex::PathKey& key) {
+  size_t i = 0;
+  while (i < limit && path[i]) {
+    if (path[i] == '\\') { ++i; continue; }
+    if (key.components++ > 0) key.folded[key.length++] = '\\';
+    while (i < limit && path[i] && path[i] != '\\') key.folded[key.length++] = FoldAscii(path[i++]);
+  }
+}
+
+}  // namespace
+
+bool TreeIndex::MakePathKey(const char* path, PathKey& key) {
+  key.length = 0;
+  key.components = 0;
+  if (!path) return false;
+  AppendComponents(path, 255, key);
+  key.folded[key.length] = '\0';
+  key.hash = FoldedHash(key.folded, key.length);
+  return key.components > 0;
+}
+
+bool TreeIndex::MakeLayeredKey(const char* layer, const char* section, PathKey& key) {
+  key.length = 0;
+  key.components = 0;
+  // "<layer>\<section>" cut at 255 bytes, as the composed path would be.
+  size_t layerLength = std::strlen(layer);
+  size_t limit = 255;
+  AppendComponents(layer, limit, key);
+  size_t used = layerLength < limit ? layerLength + 1 : limit;
+  if (used < limit && section) AppendComponents(section, limit - used, key);
+  key.folded[key.length] = '\0';
+  key.hash = FoldedHash(key.folded, key.length);
+  return key.components > 0;
+}
+
+SectionInfo* TreeIndex::FindSection(const PathKey& key) const {
+  const PathEntry* e = m_byPath.Find(key.hash, [&](const PathEntry& p) {
+    return p.info->path.size() == key.length && std::memcmp(p.info->path.data(), key.folded, key.length) == 0;
+  });
+  return e ? e->info : nullptr;
+}
+
+SectionInfo* TreeIndex::FindSection(const KeyRoot* section) const {
+  auto it = m_byRecord.find(section);
+  return it == m_byRecord.end() ? nullptr : it->second.get();
+}
+
+uint64_t TreeIndex::ValueHash(const KeyRoot* section, uint64_t nameHash) {
+  return NonZero(Mix(nameHash ^ (reinterpret_cast<uintptr_t>(section) * kMul)));
+}
+
+KeyValue* TreeIndex::FindValue(const KeyRoot* section, const char* name, uint64_t nameHash) const {
+  const ValueEntry* e = m_values.Find(ValueHash(section, nameHash), [&](const ValueEntry& v) {
+    return v.section == section && SpecialChar_stricmp(v.value->name, name) == 0;
+  });
+  return e ? e->value : nullptr;
+}
+
+SectionInfo* TreeIndex::AddSection(const SectionInfo* parent, KeyRoot* section) {
+  auto info = std::make_unique<SectionInfo>();
+  info->section = section;
+  if (parent) {
+    info->path = parent->path;
+    info->path += '\\';
+  }
+  for (const char* p = section->name ? section->name : ""; *p; ++p) info->path += FoldAscii(*p);
+  info->hash = FoldedHash(info->path.data(), info->path.size());
+  SectionInfo* raw = info.get();
+  m_byPath.Insert(PathEntry{raw->hash, raw});
+  m_byRecord[section] = std::move(info);
+  return raw;
+}
+
+void TreeIndex::RemoveSection(const KeyRoot* section) {
+  auto it = m_byRecord.find(section);
+  if (it == m_byRecord.end()) return;
+  SectionInfo* info = it->second.get();
+  m_byPath.Erase(info->hash, [&](const PathEntry& p) { return p.info == info; });
+  if (topLevelHint == section) topLevelHint = nullptr;
+  m_byRecord.erase(it);
+}
+
+void TreeIndex::AddValue(const KeyRoot* section, KeyValue* value) {
+  m_values.Insert(ValueEntry{ValueHash(section, NameHash(value->name ? value->name : "")), section, value});
+}
+
+void TreeIndex::RemoveValue(const KeyRoot* section, const KeyValue* value) {
+  m_values.Erase(ValueHash(section, NameHash(value->name ? value->name : "")),
+                 [&](const ValueEntry& v) { return v.value == value; });
+  if (SectionInfo* info = FindSection(section); info && info->valueHint == value) info->valueHint = nullptr;
+}
+
+void TreeIndex::Clear() {
+  m_byPath.Clear();
+  m_values.Clear();
+  m_byRecord.clear();
+  topLevelHint = nullptr;
+}
+
+}  // namespace navconfig

@@ -1,0 +1,144 @@
+// TreeIndex: hash tables kept beside the sorted lists of the key trees, so that a read finds a section by
+// its path and a value by its section and name without walking the lists.
+//
+// The lists stay the truth: the index only points into them. Sections are keyed by their whole path from
+// the layer, folded to lower case ("user\image"); values by their section record and folded name. Every
+// operation of the tree that adds or removes a record keeps the index true (keytree_ops.cpp). Each indexed
+// section also carries insertion hints (the value and the subsection inserted last), so that input in
+// sorted order, such as a file the writer produced, is inserted in constant time.
+// Not thread-safe: the configuration's lock guards it with the trees.
+#ifndef NAVCONFIG_SRC_CONFIG_TREE_INDEX_H
+#define NAVCONFIG_SRC_CONFIG_TREE_INDEX_H
+
+#include <config/keytree.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace navconfig {
+
+// Hash of a name with ASCII letters folded to lower case (so names equal without regard to case hash alike).
+uint64_t FoldedHash(const char* text, size_t length, uint64_t seed = 0);
+
+struct SectionInfo {
+  KeyRoot* section = nullptr;
+  std::string path;  // whole folded path from the layer
+  uint64_t hash = 0;
+  KeyValue* valueHint = nullptr;  // the value inserted last, or null
+  KeyRoot* childHint = nullptr;   // the subsection inserted last, or null
+};
+
+// Open addressing with linear probing; an entry's hash is never 0 (0 marks a free slot).
+template <typename Entry>
+class FlatTable {
+ public:
+  template <typename Match>
+  Entry* Find(uint64_t hash, Match match) const {
+    if (m_count == 0) return nullptr;
+    for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
+      const Entry& e = m_slots[i];
+      if (e.hash == 0) return nullptr;
+      if (e.hash == hash && match(e)) return const_cast<Entry*>(&e);
+    }
+  }
+  void Insert(const Entry& entry) {
+    if ((m_count + 1) * 2 > m_slots.size()) Grow();
+    size_t i = entry.hash & m_mask;
+    while (m_slots[i].hash != 0) i = (i + 1) & m_mask;
+    m_slots[i] = entry;
+    ++m_count;
+  }
+  template <typename Match>
+  bool Erase(uint64_t hash, Match match) {
+    Entry* e = Find(hash, match);
+    if (!e) return false;
+    size_t i = static_cast<size_t>(e - m_slots.data());
+    // Backward shift: pull later entries of the same run into the gap so that no probe chain breaks.
+    for (size_t j = (i + 1) & m_mask;; j = (j + 1) & m_mask) {
+      Entry& next = m_slots[j];
+      if (next.hash == 0) break;
+      size_t home = next.hash & m_mask;
+      if (((j - home) & m_mask) >= ((j - i) & m_mask)) {
+        m_slots[i] = next;
+        i = j;
+      }
+    }
+    m_slots[i] = Entry{};
+    --m_count;
+    return true;
+  }
+  void Clear() {
+    m_slots.assign(m_slots.size(), Entry{});
+    m_count = 0;
+  }
+  size_t Count() const { return m_count; }
+
+ private:
+  void Grow() {
+    std::vector<Entry> old = std::move(m_slots);
+    m_slots.assign(old.empty() ? 64 : old.size() * 2, Entry{});
+    m_mask = m_slots.size() - 1;
+    m_count = 0;
+    for (const Entry& e : old)
+      if (e.hash != 0) Insert(e);
+  }
+  std::vector<Entry> m_slots;
+  size_t m_mask = 0;
+  size_t m_count = 0;
+};
+
+class TreeIndex {
+ public:
+  // A section path folded and hashed as sections are keyed: cut at 255 bytes, split at backslashes with
+  // empty components skipped, joined again with single backslashes.
+  struct PathKey {
+    char folded[256];
+    size_t length = 0;
+    uint64_t hash = 0;
+    int components = 0;
+  };
+  // From a whole path; false when it has no component.
+  static bool MakePathKey(const char* path, PathKey& key);
+  // From "<layer>\<section>" as a layered read composes it.
+  static bool MakeLayeredKey(const char* layer, const char* section, PathKey& key);
+  static uint64_t NameHash(const char* name) { return FoldedHash(name, std::char_traits<char>::length(name)); }
+
+  SectionInfo* FindSection(const PathKey& key) const;
+  SectionInfo* FindSection(const KeyRoot* section) const;
+  KeyValue* FindValue(const KeyRoot* section, const char* name, uint64_t nameHash) const;
+
+  // Records a new section below parent (null for a top-level section).
+  SectionInfo* AddSection(const SectionInfo* parent, KeyRoot* section);
+  void RemoveSection(const KeyRoot* section);
+  void AddValue(const KeyRoot* section, KeyValue* value);
+  void RemoveValue(const KeyRoot* section, const KeyValue* value);
+  void Clear();
+
+  KeyRoot* topLevelHint = nullptr;
+  size_t SectionCount() const { return m_byPath.Count(); }
+  size_t ValueCount() const { return m_values.Count(); }
+
+ private:
+  struct PathEntry {
+    uint64_t hash = 0;
+    SectionInfo* info = nullptr;
+  };
+  struct ValueEntry {
+    uint64_t hash = 0;
+    const KeyRoot* section = nullptr;
+    KeyValue* value = nullptr;
+  };
+  static uint64_t ValueHash(const KeyRoot* section, uint64_t nameHash);
+
+  FlatTable<PathEntry> m_byPath;
+  FlatTable<ValueEntry> m_values;
+  std::unordered_map<const KeyRoot*, std::unique_ptr<SectionInfo>> m_byRecord;
+};
+
+}  // namespace navconfig
+
+#endif
