@@ -99,7 +99,7 @@ bool IsAndroidLoggingEnabled() { return Settings()->android; }
 void ReloadLogSettings() {
   std::lock_guard<std::mutex> guard(g_settingsMutex);
   // The old settings stay allocated: a thread may still hold a pointer to their log manager.
-  static std::vector<LogSettings*> retired;
-  if (LogSettings* old = g_settings.load(std::memory_order_relaxed)) retired.push_back(old);
+  static auto* retired = new std::vector<LogSettings*>();  // never destroyed, like the settings it keeps
+  if (LogSettings* old = g_settings.load(std::memory_order_relaxed)) retired->push_back(old);
   g_settings.store(ReadSettings(), std::memory_order_release);
 }

@@ -60,6 +60,21 @@ uint64_t PhysicalMemoryBytes() {
   return static_cast<uint64_t>(pages) * static_cast<uint64_t>(size);
 }
 
+std::string RegistryDirectory() {
+  std::string home;
+  if (!GetEnv("NAVCONFIG_HOME", home) || home.empty()) {
+    std::string base;
+    if (GetEnv("XDG_CONFIG_HOME", base) && !base.empty()) {
+      home = base + "/navconfig";
+    } else {
+      GetEnv("HOME", base);
+      home = base + "/.config/navconfig";
+    }
+  }
+  if (home.back() != '/') home += '/';
+  return home + "registry/";
+}
+
 int64_t UnixTime() { return static_cast<int64_t>(::time(nullptr)); }
 
 // ---- Files ----

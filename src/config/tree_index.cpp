@@ -65,13 +65,29 @@ void AppendComponents(const char* path, size_t limit, TreeIndex::PathKey& key) {
 
 }  // namespace
 
+uint64_t TreeIndex::PathHash(uint64_t layerHash, uint64_t restHash) {
+  return NonZero(Mix(layerHash * kMul ^ restHash));
+}
+
+namespace {
+
+void FinishKey(TreeIndex::PathKey& key) {
+  key.folded[key.length] = '\0';
+  const char* slash = static_cast<const char*>(std::memchr(key.folded, '\\', key.length));
+  key.layerLength = slash ? static_cast<size_t>(slash - key.folded) : key.length;
+  size_t restStart = slash ? key.layerLength + 1 : key.length;
+  key.hash = TreeIndex::PathHash(TreeIndex::FoldedPartHash(key.folded, key.layerLength),
+                                 TreeIndex::FoldedPartHash(key.folded + restStart, key.length - restStart));
+}
+
+}  // namespace
+
 bool TreeIndex::MakePathKey(const char* path, PathKey& key) {
   key.length = 0;
   key.components = 0;
   if (!path) return false;
   AppendComponents(path, 255, key);
-  key.folded[key.length] = '\0';
-  key.hash = FoldedHash(key.folded, key.length);
+  FinishKey(key);
   return key.components > 0;
 }
 
@@ -84,14 +100,25 @@ bool TreeIndex::MakeLayeredKey(const char* layer, const char* section, PathKey& 
   AppendComponents(layer, limit, key);
   size_t used = layerLength < limit ? layerLength + 1 : limit;
   if (used < limit && section) AppendComponents(section, limit - used, key);
-  key.folded[key.length] = '\0';
-  key.hash = FoldedHash(key.folded, key.length);
+  FinishKey(key);
   return key.components > 0;
 }
 
 SectionInfo* TreeIndex::FindSection(const PathKey& key) const {
   const PathEntry* e = m_byPath.Find(key.hash, [&](const PathEntry& p) {
     return p.info->path.size() == key.length && std::memcmp(p.info->path.data(), key.folded, key.length) == 0;
+  });
+  return e ? e->info : nullptr;
+}
+
+SectionInfo* TreeIndex::FindSection(uint64_t hash, const char* layer, size_t layerLength, const char* rest,
+                                    size_t restLength) const {
+  const size_t total = restLength ? layerLength + 1 + restLength : layerLength;
+  const PathEntry* e = m_byPath.Find(hash, [&](const PathEntry& p) {
+    const std::string& path = p.info->path;
+    return path.size() == total && std::memcmp(path.data(), layer, layerLength) == 0 &&
+           (restLength == 0 || (path[layerLength] == '\\' &&
+                                std::memcmp(path.data() + layerLength + 1, rest, restLength) == 0));
   });
   return e ? e->info : nullptr;
 }
@@ -120,7 +147,11 @@ SectionInfo* TreeIndex::AddSection(const SectionInfo* parent, KeyRoot* section) 
     info->path += '\\';
   }
   for (const char* p = section->name ? section->name : ""; *p; ++p) info->path += FoldAscii(*p);
-  info->hash = FoldedHash(info->path.data(), info->path.size());
+  const size_t slash = info->path.find('\\');
+  const size_t layerLength = slash == std::string::npos ? info->path.size() : slash;
+  const size_t restStart = slash == std::string::npos ? info->path.size() : slash + 1;
+  info->hash = PathHash(FoldedPartHash(info->path.data(), layerLength),
+                        FoldedPartHash(info->path.data() + restStart, info->path.size() - restStart));
   SectionInfo* raw = info.get();
   m_byPath.Insert(PathEntry{raw->hash, raw});
   m_byRecord[section] = std::move(info);

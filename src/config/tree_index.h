@@ -98,6 +98,7 @@ class TreeIndex {
   struct PathKey {
     char folded[256];
     size_t length = 0;
+    size_t layerLength = 0;  // bytes of the first component
     uint64_t hash = 0;
     int components = 0;
   };
@@ -107,7 +108,14 @@ class TreeIndex {
   static bool MakeLayeredKey(const char* layer, const char* section, PathKey& key);
   static uint64_t NameHash(const char* name) { return FoldedHash(name, std::char_traits<char>::length(name)); }
 
+  // The hash of a section path from the hashes of its folded first component and of the folded rest.
+  static uint64_t PathHash(uint64_t layerHash, uint64_t restHash);
+  static uint64_t FoldedPartHash(const char* folded, size_t length) { return FoldedHash(folded, length, 0x51ED); }
+
   SectionInfo* FindSection(const PathKey& key) const;
+  // By the folded first component and the folded rest (empty for the layer itself) and their PathHash.
+  SectionInfo* FindSection(uint64_t hash, const char* layer, size_t layerLength, const char* rest,
+                           size_t restLength) const;
   SectionInfo* FindSection(const KeyRoot* section) const;
   KeyValue* FindValue(const KeyRoot* section, const char* name, uint64_t nameHash) const;
 

@@ -33,6 +33,9 @@ std::string ModuleDirectory();
 uint64_t CurrentThreadId();
 // Physical memory of the machine in bytes, 0 when unknown.
 uint64_t PhysicalMemoryBytes();
+// The folder of the library's registry store: NAVCONFIG_HOME (default $XDG_CONFIG_HOME/navconfig, else
+// $HOME/.config/navconfig) followed by registry/, ending in a separator.
+std::string RegistryDirectory();
 // Seconds since 1970 (for file names such as HKCU.reg.damaged-<time>).
 int64_t UnixTime();
 

@@ -1,0 +1,101 @@
+/* The configuration interface: typed reads and writes of settings, existence tests, deletion, enumeration,
+ * set-up and tear-down. Plain C, so that C programs and other languages can call it.
+ *
+ * Who may call: any module, from any thread. Every function marked "locked" holds the configuration's one
+ * lock for its whole work, file reading and saving included. SU_Config, SD_Config, the resets, the restore
+ * and text-direction flags and the enumeration steps run without it: do not call them while other threads
+ * use the configuration.
+ *
+ * Sections and keys. A section argument without a backslash is a plain section name ("Image"): reads search
+ * the layers user, user_ro and product in this order and then the built-in defaults; writes go to the user
+ * layer ("user\Image"). A section argument with a backslash is a full path beginning with the layer
+ * ("product\Image"), read and written directly, without defaults. Names compare without regard to ASCII case;
+ * section paths are used up to 255 bytes.
+ *
+ * Values are signed 32-bit integers or strings. A setter stores the low 32 bits of its argument, so
+ * 0xF1000900 and -251655936 are the same value; getters return it sign-extended. Booleans are 1 and 0.
+ *
+ * Nothing here reports errors or throws: a missing key, file or manager gives 0, false, null or an empty
+ * buffer. Every change is written to its layer's file at once (atomically: a crash never leaves a
+ * half-written file); a write that changes nothing touches no file, and an absent value equal to its
+ * built-in default is not stored. config/config_status.h tells whether the last save of a layer worked.
+ *
+ * Buffers: a function that fills a caller's buffer writes nothing for a size of 0 or less and otherwise
+ * always terminates the text inside the buffer, cutting it when it does not fit. */
+#ifndef NAVCONFIG_CONFIG_CONFIG_API_H
+#define NAVCONFIG_CONFIG_CONFIG_API_H
+
+#include <config/export.h>
+#include <config/keytree.h>
+
+NAVCONFIG_BEGIN_C
+
+/* Points the library at its configuration directory (the text is used as a prefix: end it with a
+ * separator) and enables all layers again; nothing when path is null. Layers already read stay. */
+NAVCONFIG_API void SU_Config(const char* path);
+NAVCONFIG_API void Config_SetConfigPath(const char* path);
+/* Releases every layer held in memory; the next access reads the files again. */
+NAVCONFIG_API void SD_Config(void);
+/* Replaces the directory manager and the configuration manager. Always true. */
+NAVCONFIG_API bool Config_Reset(void);
+/* Replaces only the configuration manager: all layers enabled, every file read afresh. Always true. */
+NAVCONFIG_API bool Config_ResetConfigMgr(void);
+
+/* Locked. Plain section: the first layer holding the key, else the default (0 when the key is not an
+ * integer setting). Full path: the value when it is an integer, else 0. */
+NAVCONFIG_API long Config_GetIntVal(const char* section, const char* key);
+/* Locked. Full path: as Config_GetIntVal, but defaultValue when the key holds no integer. Plain section:
+ * the same as Config_GetIntVal (the built-in default applies; defaultValue is not used). */
+NAVCONFIG_API long Config_GetIntValDefault(const char* section, const char* key, long defaultValue);
+NAVCONFIG_API void Config_SetIntVal(const char* section, const char* key, long value);
+NAVCONFIG_API bool Config_GetBoolVal(const char* section, const char* key);
+NAVCONFIG_API void Config_SetBoolVal(const char* section, const char* key, bool value);
+/* Locked. Copies the string into buffer (at most size-1 bytes, terminated). Plain section: layers, then the
+ * default; found is not written. Full path: *found (when not null) becomes 1 when the key holds a string,
+ * else 0. True when the buffer now starts with a non-empty text. */
+NAVCONFIG_API bool Config_GetStrVal(const char* section, const char* key, char* buffer, int size, int* found);
+NAVCONFIG_API void Config_SetStrVal(const char* section, const char* key, const char* value);
+/* Locked. Plain section: the key exists in a layer or has a default. Full path: it holds a value. */
+NAVCONFIG_API bool Config_DoesKeyExist(const char* section, const char* key);
+
+/* Locked. Remove one value or a whole branch of a full path and save the layer; 1 when something was
+ * removed, else 0. */
+NAVCONFIG_API int Config_DeleteKeyVal(const char* path, const char* key);
+NAVCONFIG_API int Config_DeleteKey(const char* path);
+/* Locked. Drops a branch from memory without saving; its file stays and is read again when needed. */
+NAVCONFIG_API void Config_FlushBranch(const char* path);
+/* Locked. The section at a full path (its layer read when needed), or null. */
+NAVCONFIG_API KeyRoot* Config_FindRoot(const char* path);
+
+/* Enumeration of subsections: Config_SetBranch (locked) gives the first subsection of the section at path;
+ * Config_GetLeaf copies the cursor's name into buffer (when size > 0), moves the cursor on and returns 1, or
+ * returns 0 (buffer cleared) at the end. */
+NAVCONFIG_API KeyRoot* Config_SetBranch(const char* path);
+NAVCONFIG_API int Config_GetLeaf(KeyRoot** cursor, char* buffer, int size);
+/* Enumeration of values: Config_SetBeginEnumKeyValue (locked) gives the first value of the section at path;
+ * Config_GetNextKeyValue copies the cursor's name into buffer (size bytes at most, terminated), moves on and
+ * returns 1, or returns 0 (buffer cleared) at the end. */
+NAVCONFIG_API KeyValue* Config_SetBeginEnumKeyValue(const char* path);
+NAVCONFIG_API int Config_GetNextKeyValue(KeyValue** cursor, char* buffer, int size);
+/* The number of subsections of the section at path; *maxNameLength (when not null) gets the length of the
+ * longest name (names counted up to 254 bytes). Only the start is locked. */
+NAVCONFIG_API int Config_GetSubKeyCount(const char* path, int* maxNameLength);
+/* The name of the subsection at a zero-based index (at most 254 bytes, cut to fit the buffer) and its
+ * length; 0 past the end (buffer untouched) or for a negative index (buffer emptied). */
+NAVCONFIG_API int Config_GetSubKey(const char* path, int index, char* buffer, int size);
+
+/* Erases user.cfg in the configuration directory; values in memory stay. True when the file was erased
+ * (also when there is no manager). */
+NAVCONFIG_API bool Config_RestoreDefaults(void);
+/* When set, user.cfg is erased when the manager is destroyed (reset or unload). */
+NAVCONFIG_API void Config_SetRestoreSettings(bool flag);
+NAVCONFIG_API bool Config_GetRestoreSettings(void);
+/* The process-wide text-direction flag; not saved. */
+NAVCONFIG_API void Config_SetIsRightToLeft(bool flag);
+NAVCONFIG_API bool Config_GetIsRightToLeft(void);
+/* Does nothing; returns 0. */
+NAVCONFIG_API int Config_WriteTree(void);
+
+NAVCONFIG_END_C
+
+#endif

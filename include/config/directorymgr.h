@@ -1,0 +1,209 @@
+// DirectoryMgr: where the application's files and map data live.
+//
+// One instance per process, owned by the library's globals and made as the platform's class
+// (DirectoryMgr_Posix here, DirectoryMgr_Win32 on Windows). It knows three directories that the platform
+// fixes: the runtime directory (the folder of the library's own module file, or NAVCONFIG_RUNTIME_DIR), the
+// configuration directory (where the .cfg layer files lie; NAVCONFIG_CONFIG_DIR or the runtime directory,
+// until SU_Config names another) and the registry directory. Every other directory is a named string setting
+// "Directories\<Name>", read with GetDirPath and written into the user layer with SetDirPath; Initialize()
+// fills in the missing ones, finds installed map data and works out the data status.
+//
+// The class has no lock of its own: each setting read or write takes the configuration's lock for that one
+// access. Initialize, SetConfigPath and the operations that fill the version record, the version cache and
+// the first-run answer change members and must not run at the same time as each other.
+#ifndef NAVCONFIG_CONFIG_DIRECTORYMGR_H
+#define NAVCONFIG_CONFIG_DIRECTORYMGR_H
+
+#include <config/export.h>
+#include <doroutil/listmgr.h>
+#include <doroutil/orofilename.h>
+#include <doroutil/orostring.h>
+
+// The kinds of installable data; GetDirName gives each kind's folder name.
+enum eInstallDataType {
+  INSTALL_DATA_NONE = 0,
+  INSTALL_DATA_NETWORK = 1,    // "data"
+  INSTALL_DATA_OROSPEEDS = 2,  // "orospeeds"
+  INSTALL_DATA_ISPEEDS = 3,    // "ispeeds"
+  INSTALL_DATA_TMC = 4,        // "tmc"
+  INSTALL_DATA_POLYGONS = 5,   // "polygons"
+};
+
+// Whether usable map data is installed (GetDataStatus never answers DATA_UNKNOWN).
+enum eDataStatus {
+  DATA_UNKNOWN = 0,
+  DATA_FOUND_NORMAL = 1,
+  DATA_FOUND_STITCHED = 2,
+  DATA_FOUND_SWVERSION_MISMATCH = 3,
+  DATA_NOT_FOUND_STICTHING_OFF = 4,
+  DATA_NOT_FOUND = 5,
+};
+
+// The contents of a data set's version.dat file. Copied field by field.
+struct NAVCONFIG_API TVersionStruct {
+  OroFileName fileName;    // the full path of the file that was read
+  OROustring productName;  // "Product Name:"
+  OROustring dataVersion;  // "Data Version:"
+  OROustring dataFormat;   // "Data Format:", compared with the software's major version
+  OROustring gridData;     // "Grid Data:"
+  OROustring language;     // "Language:"
+};
+
+class OroDataSet;
+
+class NAVCONFIG_API DirectoryMgr {
+ public:
+  DirectoryMgr();
+  virtual ~DirectoryMgr();
+  DirectoryMgr(const DirectoryMgr&) = delete;
+  DirectoryMgr& operator=(const DirectoryMgr&) = delete;
+
+  // The writeable root: saves, add-ons and per-region folders lie below it, and map data is searched there.
+  virtual const OROustring& GetWriteableRootDir() const;
+
+ protected:
+  virtual void InitRuntimeDir() = 0;
+  virtual void InitRegistryDir() = 0;
+  virtual void InitConfigDir() = 0;
+  virtual void InitWriteableRootDir() = 0;
+
+ public:
+  // The configuration directory as UTF-8.
+  virtual const OROustring& GetUISupportDir() const;
+
+ protected:
+  virtual void InitInternalStorageDir();
+  virtual void InitExternalStorageDir();
+  virtual void InitUISupportDirs();
+  virtual void InitDataSupportDirs();
+
+ public:
+  virtual const OROustring& GetDataRootToSearch(bool stitched) const;
+  virtual const OROustring& GetRegionSaveDir() const;
+
+  // The start-up sequence: platform directories, the directory table, the data search and the data status.
+  void Initialize();
+  // The configuration directory becomes path (UTF-8, taken unchanged: end it with a separator).
+  void SetConfigPath(const char* path);
+  const OROwstring& GetConfigDir() const { return m_configDir; }
+  const OROwstring& GetRuntimeDir() const { return m_runtimeDir; }
+  const OROwstring& GetRegistryDir() const { return m_registryDir; }
+  const OROustring& GetInternalStorageDir() const { return m_internalStorageDir; }
+  const ListMgr<OROustring>& GetExternalStorageDirs() const { return m_externalStorageDirs; }
+
+  // 1 and the directory when the setting Directories\<name> is not empty ("RuntimeDir" is the runtime
+  // directory); 0 and an empty path otherwise. At most 510 bytes of a setting are used.
+  long GetDirPath(const char* name, OROwstring& path, bool appendSlash) const;
+  // Stores Directories\<name> in the user layer. Always 1.
+  long SetDirPath(const char* name, const OROwstring& path);
+  // Empties every directory of the table whose folder does not exist.
+  void ResetDirectories();
+  // rootDir = RootDir; true when it exists, else the missing directories are emptied and false.
+  bool UseExistingRootDir(OROustring& rootDir);
+  // "data", "orospeeds", "ispeeds", "tmc", "polygons"; "" for any other value.
+  const char* GetDirName(eInstallDataType type) const;
+
+  // The data status, worked out anew from the disk; logged.
+  eDataStatus GetDataStatus();
+  // True on the first start of a new installation; the stored flag is cleared by the first call, the
+  // answer stays the same for the life of this instance.
+  bool IsOutOfBoxFirstRun();
+
+  // One field of the version file fileName in dir, chosen by the label it contains ("Product Name:",
+  // "Data Version:", "Data Format:", "Grid Data:"); the file is parsed once unless reload is true. False
+  // when the file cannot be read; true, value untouched, for a label naming none of the four.
+  bool GetDataVersionInfo(const OROustring& dir, const OROustring& fileName, const char* label, OROustring& value,
+                          bool reload);
+  // The version file of the data in use (filled by GetDataStatus). Always true.
+  bool GetCurRunningDataVerInfo(TVersionStruct& version) const;
+
+  // Appends the map sets found at and under path for one kind of data: the path itself, each immediate
+  // sub-folder's folder of that kind (each sub-folder itself for a kind without a folder name; no
+  // sub-folder is examined when the path contains "wrldgrid"), and last the kind's folder name taken
+  // relative to the process's current directory (for INSTALL_DATA_NETWORK: data/ below the current
+  // directory). The list is not emptied first; nothing is sorted or removed twice.
+  void GetInstalledMapSetsInPath(ListMgr<OroDataSet>& sets, const OROustring& path, eInstallDataType type);
+  // True when dir holds a ".cgd" file; then set gets its map ID, path and name.
+  bool GetMapSetInfo(OroDataSet& set, const OroFileName& dir);
+
+ protected:
+  void InitDataDirs(const OROustring& root, const OROustring& subDir);
+  void InitRegionDataDirs(const OROustring& region);
+  bool UseBaseData() const { return false; }
+  bool UsePresinstalledData() const { return false; }
+
+  bool DiscoverDataInRoot(bool stitched);
+  bool DiscoverDataInRegionRoot(bool stitched, const OROustring& region);
+
+  void GetFilesToValidate(const OROustring& dirName, ListMgr<OROustring>& files) const;
+  bool ValidateDirectoryContents(const OROustring& dirName) const;
+  bool ValidateNetworkDir() const;
+
+ private:
+  friend class DirectoryMgrTestAccess;
+
+  // The steps of Initialize between the platform directories and the registry directory, and after it.
+  void InitDirectoryTable();
+  void SearchDataAndStatus();
+
+  long SetTempSaveDir(const OROustring& root);
+  bool DiscoverStitchedDataInRegionRoot(const OROustring& regionRoot, const OROustring& region);
+  bool DiscoverNormalDataInRegionRoot(const OROustring& regionRoot, const OROustring& region);
+  bool DiscoverNormalDataInDirectory(const OROustring& dir, const OROustring& region);
+  bool DoesDataVerMatchSoftwareVer() const;
+  const char* GetDataStatusStr(eDataStatus status) const;
+  bool FilesInDir(const OROustring& dir, const char* const* names) const;
+  bool ReadVersionDotDatFile(const OroFileName& file, TVersionStruct& version) const;
+  int GetMapID(const OroFileName& dir);
+
+ protected:
+  OROwstring m_configDir;
+  OROwstring m_runtimeDir;
+  OROwstring m_registryDir;
+  OROustring m_internalStorageDir;
+  OROustring m_writeableRootDir;
+  bool m_stitchedDataEnabled = false;
+  ListMgr<OROustring> m_externalStorageDirs;
+  TVersionStruct m_curDataVersion;
+  ListMgr<TVersionStruct> m_versionCache;
+  bool m_outOfBoxFirstRun = false;
+  bool m_outOfBoxFirstRunKnown = false;
+
+ private:
+  mutable OROustring m_configDirUtf8;  // what GetUISupportDir hands out
+};
+
+// The POSIX class: runtime directory from NAVCONFIG_RUNTIME_DIR or the library's module file, configuration
+// directory from NAVCONFIG_CONFIG_DIR or the runtime directory, registry directory NAVCONFIG_HOME/registry/
+// (NAVCONFIG_HOME defaults to $XDG_CONFIG_HOME/navconfig, else $HOME/.config/navconfig).
+class NAVCONFIG_API DirectoryMgr_Posix : public DirectoryMgr {
+ public:
+  ~DirectoryMgr_Posix() override;
+
+ protected:
+  void InitRuntimeDir() override;
+  void InitRegistryDir() override;
+  void InitConfigDir() override;
+  void InitWriteableRootDir() override;
+};
+
+// The Windows class: runtime directory from the library's module file, configuration directory the same,
+// registry root "\windows".
+class NAVCONFIG_API DirectoryMgr_Win32 : public DirectoryMgr {
+ public:
+  ~DirectoryMgr_Win32() override;
+
+ protected:
+  void InitRuntimeDir() override;
+  void InitRegistryDir() override;
+  void InitConfigDir() override;
+  void InitWriteableRootDir() override;
+};
+
+#ifdef _WIN32
+using DirectoryMgr_Platform = DirectoryMgr_Win32;
+#else
+using DirectoryMgr_Platform = DirectoryMgr_Posix;
+#endif
+
+#endif

@@ -1,0 +1,69 @@
+// The .cfg file format, shared by its reader and its writer (doc/cfg-format.md describes it for people who
+// edit the files).
+//
+// A file is cut into lines at LF, CR and NUL bytes. A line that starts with '[' is a section header
+// "[Section\Subsection]" relative to the layer; a line that starts with a quote byte is a value
+// "name"=number or "name"="text"; every other line is ignored. There is no escaping: a string ends at the
+// first quote byte or '=', and the writer never puts a line break inside a line.
+#ifndef NAVCONFIG_SRC_CONFIG_CFG_FORMAT_H
+#define NAVCONFIG_SRC_CONFIG_CFG_FORMAT_H
+
+#include <cstddef>
+
+namespace navconfig::cfg {
+
+constexpr char kHeaderOpen = '[';
+constexpr char kHeaderClose = ']';
+constexpr char kAssign = '=';
+constexpr char kPathSeparator = '\\';
+constexpr const char* kExtension = ".cfg";
+// Map layers are looked for in this folder below the runtime directory.
+constexpr const char* kMapsFolder = "maps";
+// Older readers cut lines after this many bytes; this reader takes every line whole.
+constexpr size_t kLegacyLineLimit = 255;
+
+// '"' and the bytes 0xEE and 0xEF all serve as quote bytes.
+inline bool IsQuote(char c) {
+  auto u = static_cast<unsigned char>(c);
+  return u == '"' || u == 0xEE || u == 0xEF;
+}
+inline bool IsLineEnd(char c) { return c == '\n' || c == '\r' || c == '\0'; }
+
+// The write formats; every line ends in a single line feed.
+constexpr const char* kHexFormat = "\"%s\"=0x%08lx\n";
+constexpr const char* kDecimalFormat = "\"%s\"=%ld\n";
+constexpr const char* kStringFormat = "\"%s\"=\"%s\"\n";
+
+// What the reader makes of one line.
+enum class LineKind {
+  Ignored,        // blank, comment or anything else
+  Header,         // a section header with a name
+  HeaderNoName,   // "[]" and the like
+  Value,          // a value line that is read
+  NoClosingQuote, // the key name has no closing quote
+  BlankBeforeAssign,  // the closing quote is not followed by '='
+  BadValue,       // the value is neither a string nor a number
+};
+
+// One line taken apart (views into the line; nothing is copied).
+struct ParsedLine {
+  LineKind kind = LineKind::Ignored;
+  const char* name = nullptr;  // header path or key name
+  size_t nameLength = 0;
+  bool isString = false;
+  const char* text = nullptr;  // string value
+  size_t textLength = 0;
+  long number = 0;             // integer value, as signed 32 bits
+  bool hex = false;            // written in hexadecimal
+};
+
+// Takes one line apart as the reader does.
+ParsedLine ParseLine(const char* line, size_t length);
+
+// Reads a number as "%li" would (optional '-', then 0x for hexadecimal, a leading 0 for octal, else decimal),
+// keeping the low 32 bits. False when no digit follows the sign.
+bool ReadNumber(const char* text, size_t length, long* value);
+
+}  // namespace navconfig::cfg
+
+#endif

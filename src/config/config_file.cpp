@@ -1,0 +1,289 @@
+// Reading layer files into the key trees and writing layers back.
+#include <doroutil/files.h>
+#include <doroutil/memory.h>
+#include <doroutil/strutil.h>
+#include <platform/os.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cfg_format.h"
+#include "configmgr.h"
+
+namespace navconfig {
+namespace cfg {
+
+bool ReadNumber(const char* text, size_t length, long* value) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < length && text[i] == '-') {
+    negative = true;
+    ++i;
+  }
+  if (i >= length || !custom_isdigit(text[i])) return false;
+  uint64_t v = 0;
+  if (text[i] == '0' && i + 2 < length && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+      std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+    for (i += 2; i < length && std::isxdigit(static_cast<unsigned char>(text[i])); ++i) {
+      const char c = text[i];
+      v = v * 16 + static_cast<uint64_t>(custom_isdigit(c) ? c - '0' : (FoldAscii(c) - 'a' + 10));
+    }
+  } else if (text[i] == '0') {
+    for (; i < length && text[i] >= '0' && text[i] <= '7'; ++i) v = v * 8 + static_cast<uint64_t>(text[i] - '0');
+  } else {
+    for (; i < length && custom_isdigit(text[i]); ++i) v = v * 10 + static_cast<uint64_t>(text[i] - '0');
+  }
+  if (negative) v = 0 - v;
+  *value = static_cast<long>(static_cast<int32_t>(static_cast<uint32_t>(v)));
+  return true;
+}
+
+ParsedLine ParseLine(const char* line, size_t length) {
+  ParsedLine out;
+  if (length == 0) return out;
+  if (line[0] == kHeaderOpen) {
+    size_t i = 0;
+    while (i < length && line[i] == kHeaderOpen) ++i;
+    size_t start = i;
+    while (i < length && line[i] != kHeaderOpen && line[i] != kHeaderClose) ++i;
+    out.kind = i > start ? LineKind::Header : LineKind::HeaderNoName;
+    out.name = line + start;
+    out.nameLength = i - start;
+    return out;
+  }
+  if (!IsQuote(line[0])) return out;
+
+  // The key name runs from after the opening quote bytes to the next quote byte.
+  size_t i = 0;
+  while (i < length && IsQuote(line[i])) ++i;
+  size_t nameStart = i;
+  while (i < length && !IsQuote(line[i])) ++i;
+  if (i >= length || i == nameStart) {
+    out.kind = LineKind::NoClosingQuote;
+    return out;
+  }
+  out.name = line + nameStart;
+  out.nameLength = i - nameStart;
+  ++i;
+  if (i >= length || line[i] != kAssign) {
+    out.kind = LineKind::BlankBeforeAssign;
+    return out;
+  }
+  // The value is what follows the '=' bytes, up to the next '='.
+  while (i < length && line[i] == kAssign) ++i;
+  size_t restStart = i;
+  while (i < length && line[i] != kAssign) ++i;
+  const char* rest = line + restStart;
+  size_t restLength = i - restStart;
+  if (restLength == 0) {
+    out.kind = LineKind::BadValue;
+    return out;
+  }
+  if (IsQuote(rest[0])) {
+    out.isString = true;
+    if (restLength > 1 && IsQuote(rest[1])) {
+      out.text = rest + 1;
+      out.textLength = 0;
+    } else {
+      size_t j = 0;
+      while (j < restLength && IsQuote(rest[j])) ++j;
+      size_t textStart = j;
+      while (j < restLength && !IsQuote(rest[j])) ++j;
+      if (j == textStart) {
+        out.kind = LineKind::BadValue;
+        return out;
+      }
+      out.text = rest + textStart;
+      out.textLength = j - textStart;
+    }
+    out.kind = LineKind::Value;
+    return out;
+  }
+  if (custom_isdigit(rest[0]) || rest[0] == '-') {
+    if (!ReadNumber(rest, restLength, &out.number)) {
+      out.kind = LineKind::BadValue;
+      return out;
+    }
+    out.hex = restLength > 1 && (rest[1] == 'x' || rest[1] == 'X');
+    out.kind = LineKind::Value;
+    return out;
+  }
+  out.kind = LineKind::BadValue;
+  return out;
+}
+
+}  // namespace cfg
+
+namespace {
+
+// The file of a layer in the configuration directory. Layer names compare without case, so the file name
+// is the lower-cased name for reading and writing alike.
+std::string ConfigDirFile(const std::string& configDir, const char* layerName) {
+  std::string name = layerName;
+  for (auto& c : name) c = FoldAscii(c);
+  return configDir + name + cfg::kExtension;
+}
+
+// The first component of a path as a layer name: leading blanks and backslashes skipped, at most 254 bytes.
+std::string LayerNameOf(const char* path) {
+  if (!path) return std::string();
+  while (*path == ' ' || *path == '\\') ++path;
+  size_t n = 0;
+  while (path[n] && path[n] != '\\' && n < 254) ++n;
+  return std::string(path, n);
+}
+
+// Appends a name up to its first line break, so that no stored text can start a line of its own.
+void AppendLineSafe(std::string& out, const char* text) {
+  if (!text) return;
+  size_t n = std::strcspn(text, "\r\n");
+  out.append(text, n);
+}
+
+void WriteLayerText(std::string& out, const KeyRoot* section, const std::string& prefix) {
+  for (const KeyRoot* s = section->children; s; s = s->next) {
+    std::string header = prefix;
+    if (prefix.size() > 1) header += cfg::kPathSeparator;
+    AppendLineSafe(header, s->name);
+    if (header.size() > keytree::kMaxPath) header.resize(keytree::kMaxPath);
+    if (s->values) {
+      out += header;
+      out += cfg::kHeaderClose;
+      out += '\n';
+      char number[32];
+      for (const KeyValue* v = s->values; v; v = v->next) {
+        if (v->type & KEYVALUE_TYPE_INTEGER) {
+          out += '"';
+          AppendLineSafe(out, v->name);
+          if ((v->type & 0xF0) == KEYVALUE_FLAG_HEX) {
+            std::snprintf(number, sizeof number, "\"=0x%08lx\n",
+                          static_cast<unsigned long>(static_cast<uint32_t>(v->intValue)));
+          } else {
+            std::snprintf(number, sizeof number, "\"=%ld\n", static_cast<long>(v->intValue));
+          }
+          out += number;
+        } else if ((v->type & KEYVALUE_TYPE_STRING) && v->strValue) {
+          out += '"';
+          AppendLineSafe(out, v->name);
+          out += "\"=\"";
+          AppendLineSafe(out, v->strValue);
+          out += "\"\n";
+        }
+      }
+      out += '\n';
+    }
+    WriteLayerText(out, s, header);
+  }
+}
+
+}  // namespace
+
+std::string LayerName(const char* path) { return LayerNameOf(path); }
+
+std::string FoldedLayer(const std::string& layer) {
+  std::string out = layer;
+  for (auto& c : out) c = FoldAscii(c);
+  return out;
+}
+
+}  // namespace navconfig
+
+using namespace navconfig;
+
+size_t CConfigMgr::ParseConfigText(const char* text, size_t length, bool counting, const char* layerName) {
+  size_t size = 0;
+  KeyRoot* current = nullptr;
+  std::string path;
+  std::string name;
+  std::string value;
+  size_t pos = 0;
+  while (pos < length) {
+    size_t end = pos;
+    while (end < length && !cfg::IsLineEnd(text[end])) ++end;
+    const char* line = text + pos;
+    const size_t lineLength = end - pos;
+    pos = end < length ? end + 1 : end;
+
+    cfg::ParsedLine parsed = cfg::ParseLine(line, lineLength);
+    if (parsed.kind == cfg::LineKind::Header) {
+      path.assign(layerName);
+      path += cfg::kPathSeparator;
+      path.append(parsed.name, parsed.nameLength);
+      KeyRoot* section = nullptr;
+      if (!keytree::FindOrCreatePath(counting ? nullptr : this, &m_pRoot, path.c_str(), counting, &size, &section))
+        return 0;
+      current = section;
+    } else if (parsed.kind == cfg::LineKind::Value) {
+      size += keytree::ValueCost(parsed.nameLength);
+      if (parsed.isString) size += keytree::StringCost(parsed.textLength);
+      if (counting || !current) continue;
+      name.assign(parsed.name, parsed.nameLength);
+      if (parsed.isString) {
+        value.assign(parsed.text, parsed.textLength);
+        keytree::AddValue(this, current, name.c_str(), KEYVALUE_TYPE_STRING, 0, value.c_str(), false);
+      } else {
+        const long type = KEYVALUE_TYPE_INTEGER | (parsed.hex ? KEYVALUE_FLAG_HEX : 0);
+        keytree::AddValue(this, current, name.c_str(), type, parsed.number, "", false);
+      }
+    }
+  }
+  return size;
+}
+
+bool CConfigMgr::ReadLayerFile(const char* layerName) {
+  if (!layerName || !platform::IsSafeFileComponent(layerName)) return false;
+  const std::string configDir = ConfigDirectory();
+  std::string file;
+  if (!configDir.empty()) {
+    std::string candidate = ConfigDirFile(configDir, layerName);
+    if (FileExists(candidate.c_str())) file = candidate;
+  }
+  if (file.empty()) {
+    std::string runtime = RuntimeDirectory();
+    if (runtime.empty()) return false;
+    OROustring maps(runtime + cfg::kMapsFolder);
+    maps.appendSlash();
+    std::string candidate = maps.str() + layerName + cfg::kExtension;
+    if (!FileExists(candidate.c_str())) return false;
+    file = candidate;
+  }
+
+  char* buffer = nullptr;
+  const long length = LoadFile(file.c_str(), &buffer);
+  if (buffer) {
+    const size_t total = ParseConfigText(buffer, static_cast<size_t>(length), true, layerName);
+    if (total != 0) {
+      AddTreeHead(total);
+      ParseConfigText(buffer, static_cast<size_t>(length), false, layerName);
+    }
+    Mem_Free(buffer);
+  }
+  m_iCurrentHead = -1;
+  return true;
+}
+
+bool CConfigMgr::SaveLayer(const char* path) {
+  const std::string layer = LayerNameOf(path);
+  if (layer.empty()) return false;
+  SectionInfo* info = FindLayerInfo(layer.c_str());
+  if (!info) return false;
+  if (!platform::IsSafeFileComponent(layer)) return false;
+  const std::string configDir = ConfigDirectory();
+  if (configDir.empty()) return false;
+
+  std::string text;
+  text.reserve(4096);
+  // A layer that holds no value any more is written empty, so that deleting its last value lasts.
+  WriteLayerText(text, info->section, std::string(1, cfg::kHeaderOpen));
+
+  const std::string file = ConfigDirFile(configDir, layer.c_str());
+  platform::Status status = platform::WriteFileAtomically(file, text.data(), text.size());
+  SaveStatus& record = m_saves[FoldedLayer(layer)];
+  record.attempted = true;
+  record.ok = status.ok;
+  record.file = file;
+  record.reason = status.reason;
+  return status.ok;
+}

@@ -1,0 +1,339 @@
+// CConfigMgr: layered reads, default tests, the write procedure, deletion and the block pool.
+#include "configmgr.h"
+
+#include <doroutil/files.h>
+#include <doroutil/memory.h>
+#include <doroutil/strutil.h>
+
+#include <cstring>
+#include <string>
+
+using namespace navconfig;
+
+namespace {
+
+// The standard layers' names folded, and their hashes, for the layered reads.
+struct StandardLayer {
+  const char* folded;
+  size_t length;
+  uint64_t hash;
+};
+
+const StandardLayer* StandardLayers() {
+  static const StandardLayer layers[CConfigMgr::kLayerCount] = {
+      {"user", 4, TreeIndex::FoldedPartHash("user", 4)},
+      {"user_ro", 7, TreeIndex::FoldedPartHash("user_ro", 7)},
+      {"product", 7, TreeIndex::FoldedPartHash("product", 7)},
+  };
+  return layers;
+}
+
+// Composes "<section>\<key>", the key of the defaults table, in a buffer of the caller's.
+class DefaultsKey {
+ public:
+  DefaultsKey(const char* section, size_t sectionLength, const char* key) {
+    size_t keyLength = std::strlen(key);
+    size_t total = sectionLength + 1 + keyLength;
+    char* out = total < sizeof m_small ? m_small : (m_large.resize(total + 1), m_large.data());
+    std::memcpy(out, section, sectionLength);
+    out[sectionLength] = '\\';
+    std::memcpy(out + sectionLength + 1, key, keyLength + 1);
+    m_text = out;
+  }
+  const char* c_str() const { return m_text; }
+
+ private:
+  char m_small[256];
+  std::string m_large;
+  const char* m_text;
+};
+
+}  // namespace
+
+namespace navconfig {
+
+TreeHead::~TreeHead() { Mem_Free(data); }
+
+}  // namespace navconfig
+
+CConfigMgr::CConfigMgr() = default;
+
+CConfigMgr::~CConfigMgr() {
+  if (m_bRestoreSettings) {
+    const std::string dir = ConfigDirectory();
+    if (!dir.empty()) FileErase((dir + "user.cfg").c_str());
+  }
+  ReleaseTrees();
+}
+
+// ---- Blocks ----
+
+void CConfigMgr::AddTreeHead(size_t size) {
+  auto* head = new TreeHead();
+  head->data = static_cast<char*>(Mem_Malloc(size));
+  if (!head->data) {
+    delete head;
+    m_iCurrentHead = -1;
+    return;
+  }
+  std::memset(head->data, 0, size);
+  head->capacity = static_cast<uint32_t>(size);
+  m_treeHeads.Add(head);
+  m_iCurrentHead = static_cast<int32_t>(m_treeHeads.Count() - 1);
+}
+
+void CConfigMgr::ReleaseTreeHead(const void* record) {
+  for (size_t i = m_treeHeads.Count(); i-- > 0;) {
+    if (m_treeHeads[i] && m_treeHeads[i]->data == record) {
+      if (m_iCurrentHead == static_cast<int32_t>(i)) m_iCurrentHead = -1;
+      else if (m_iCurrentHead > static_cast<int32_t>(i)) --m_iCurrentHead;
+      m_treeHeads.RemoveAt(i);
+    }
+  }
+}
+
+void* CConfigMgr::Carve(size_t bytes) {
+  if (m_iCurrentHead < 0) return nullptr;
+  TreeHead* head = m_treeHeads.GetAt(static_cast<size_t>(m_iCurrentHead));
+  if (!head || head->used + bytes > head->capacity) return nullptr;
+  void* piece = head->data + head->used;
+  head->used += static_cast<uint32_t>(bytes);
+  if (head->used >= head->capacity) m_iCurrentHead = -1;
+  return piece;
+}
+
+void CConfigMgr::ReleaseBlockAt(const void* record) { ReleaseTreeHead(record); }
+
+void CConfigMgr::ReleaseTrees() {
+  // The index goes first and whole, rather than record by record.
+  m_index.Clear();
+  keytree::FreeTree(nullptr, m_pRoot);
+  m_pRoot = nullptr;
+  while (m_treeHeads.Count()) m_treeHeads.RemoveAt(m_treeHeads.Count() - 1);
+  m_iCurrentHead = -1;
+}
+
+// ---- Layers ----
+
+SectionInfo* CConfigMgr::FindLayerInfo(const char* layerName) {
+  TreeIndex::PathKey key;
+  if (!TreeIndex::MakePathKey(layerName, key)) return nullptr;
+  return m_index.FindSection(key);
+}
+
+bool CConfigMgr::EnsureLayer(const char* path) {
+  const std::string layer = LayerName(path);
+  if (layer.empty()) return false;
+  if (FindLayerInfo(layer.c_str())) return true;
+  return ReadLayerFile(layer.c_str());
+}
+
+void CConfigMgr::EnableAllLayers() {
+  for (auto& layer : m_layers) layer.enabled = true;
+}
+
+const SaveStatus* CConfigMgr::LastSave(const char* layer) const {
+  auto it = m_saves.find(FoldedLayer(layer ? layer : ""));
+  return it == m_saves.end() ? nullptr : &it->second;
+}
+
+void CConfigMgr::CreateUserFileOnce() {
+  if (!m_bCreateUserFile) return;
+  m_bCreateUserFile = false;
+  const std::string dir = ConfigDirectory();
+  if (dir.empty()) return;
+  const std::string file = dir + "user.cfg";
+  if (!FileExists(file.c_str())) {
+    if (FileHandle* f = FileOpen(file.c_str(), "wb")) FileClose(f);
+  }
+}
+
+// ---- Layered reads ----
+
+const KeyValue* CConfigMgr::FindInLayer(int layer, const char* section, const char* key, uint64_t keyHash,
+                                        bool* available) {
+  const StandardLayer& standard = StandardLayers()[layer];
+  const size_t sectionLength = std::strlen(section);
+  SectionInfo* info = nullptr;
+  char folded[256];
+  if (standard.length + 1 + sectionLength <= keytree::kMaxPath) {
+    // The usual case: "<layer>\<section>" fits, and a plain section has one component (or none).
+    for (size_t i = 0; i < sectionLength; ++i) folded[i] = FoldAscii(section[i]);
+    const uint64_t hash = TreeIndex::PathHash(standard.hash, TreeIndex::FoldedPartHash(folded, sectionLength));
+    info = m_index.FindSection(hash, standard.folded, standard.length, folded, sectionLength);
+  } else {
+    TreeIndex::PathKey pathKey;
+    TreeIndex::MakeLayeredKey(m_layers[layer].name, section, pathKey);
+    info = m_index.FindSection(pathKey);
+  }
+  if (!info) {
+    // The section is not in memory: the layer may not be either.
+    if (FindLayerInfo(m_layers[layer].name)) {
+      *available = true;
+      return nullptr;
+    }
+    *available = ReadLayerFile(m_layers[layer].name);
+    if (!*available) return nullptr;
+    TreeIndex::PathKey pathKey;
+    TreeIndex::MakeLayeredKey(m_layers[layer].name, section, pathKey);
+    info = m_index.FindSection(pathKey);
+    if (!info) return nullptr;
+  }
+  *available = true;
+  return m_index.FindValue(info->section, key, keyHash);
+}
+
+long CConfigMgr::GetLayeredInt(const char* section, const char* key) {
+  CreateUserFileOnce();
+  if (!section || !key) return 0;
+  const uint64_t keyHash = TreeIndex::NameHash(key);
+  bool otherType = false;
+  for (int i = 0; i < kLayerCount; ++i) {
+    if (!m_layers[i].enabled) continue;
+    bool available = false;
+    const KeyValue* v = FindInLayer(i, section, key, keyHash, &available);
+    m_layers[i].enabled = available;
+    if (!available) continue;
+    if (v && (v->type & 15) == KEYVALUE_TYPE_INTEGER) return v->intValue;
+    otherType = v != nullptr;
+  }
+  // A value of the other type in the last layer that was available hides the default.
+  if (otherType) return 0;
+  DefaultsKey dkey(section, std::strlen(section), key);
+  const ConfigDefault* d = Globals().FindDefault(dkey.c_str());
+  if (!d) return 0;
+  if (d->strValue) {
+    LogIntIsString(dkey.c_str());
+    return 0;
+  }
+  return d->intValue;
+}
+
+bool CConfigMgr::GetLayeredStr(const char* section, const char* key, char* buffer, long size) {
+  if (buffer && size > 0) buffer[0] = '\0';
+  CreateUserFileOnce();
+  if (!section || !key || !buffer || size <= 0) return false;
+  const uint64_t keyHash = TreeIndex::NameHash(key);
+  bool otherType = false;
+  for (int i = 0; i < kLayerCount; ++i) {
+    if (!m_layers[i].enabled) continue;
+    bool available = false;
+    const KeyValue* v = FindInLayer(i, section, key, keyHash, &available);
+    m_layers[i].enabled = available;
+    if (!available) continue;
+    if (v && (v->type & 15) == KEYVALUE_TYPE_STRING && v->strValue) {
+      CopyTruncated(buffer, size, v->strValue);
+      return buffer[0] != '\0';
+    }
+    otherType = v != nullptr;
+  }
+  if (otherType) return false;
+  DefaultsKey dkey(section, std::strlen(section), key);
+  const ConfigDefault* d = Globals().FindDefault(dkey.c_str());
+  if (!d) return false;
+  if (!d->strValue) {
+    LogStringIsInt(dkey.c_str());
+    return false;
+  }
+  CopyTruncated(buffer, size, d->strValue);
+  return buffer[0] != '\0';
+}
+
+bool CConfigMgr::LayeredKeyExists(const char* section, const char* key) {
+  CreateUserFileOnce();
+  if (!section || !key) return false;
+  const uint64_t keyHash = TreeIndex::NameHash(key);
+  for (int i = 0; i < kLayerCount; ++i) {
+    if (!m_layers[i].enabled) continue;
+    bool available = false;
+    const KeyValue* v = FindInLayer(i, section, key, keyHash, &available);
+    m_layers[i].enabled = available;
+    if (v && ((v->type & 15) == KEYVALUE_TYPE_STRING || (v->type & 15) == KEYVALUE_TYPE_INTEGER)) return true;
+  }
+  DefaultsKey dkey(section, std::strlen(section), key);
+  return Globals().HasDefault(dkey.c_str());
+}
+
+// ---- Default tests ----
+
+namespace {
+
+// The defaults key of a user path: the path from its first backslash on, without that backslash, then a
+// backslash and the key ("user\Image" with "KeepPercent" gives "Image\KeepPercent"); at most 254 bytes.
+bool UserDefaultsKey(const char* path, const char* key, std::string& out) {
+  if (!path || !key || std::strncmp(path, "user", 4) != 0) return false;
+  const char* slash = std::strchr(path, '\\');
+  if (!slash) return false;
+  out.assign(slash + 1);
+  out += '\\';
+  out += key;
+  if (out.size() > 254) out.resize(254);
+  return true;
+}
+
+}  // namespace
+
+bool CConfigMgr::IsDefaultInt(const char* path, const char* key, long value) {
+  std::string dkey;
+  if (!UserDefaultsKey(path, key, dkey)) return false;
+  const ConfigDefault* d = Globals().FindDefault(dkey.c_str());
+  if (!d) return false;
+  long number = 0;
+  if (d->strValue) LogIntIsString(dkey.c_str());
+  else number = d->intValue;
+  return static_cast<int32_t>(static_cast<uint32_t>(value)) == number;
+}
+
+bool CConfigMgr::IsDefaultStr(const char* path, const char* key, const char* value) {
+  std::string dkey;
+  if (!UserDefaultsKey(path, key, dkey)) return false;
+  const ConfigDefault* d = Globals().FindDefault(dkey.c_str());
+  if (!d) return false;
+  if (!d->strValue) {
+    LogStringIsInt(dkey.c_str());
+    return false;
+  }
+  return SpecialChar_stricmp(d->strValue, value ? value : "") == 0;
+}
+
+// ---- Writes and deletion ----
+
+void CConfigMgr::StoreValue(const char* path, const char* key, long type, long intValue, const char* strValue) {
+  if (!path || !key) return;
+  const bool isString = (type & 15) == KEYVALUE_TYPE_STRING;
+  const bool isDefault = isString ? IsDefaultStr(path, key, strValue) : IsDefaultInt(path, key, intValue);
+  EnsureLayer(path);
+  KeyRoot* section = nullptr;
+  if (!keytree::FindOrCreatePath(this, &m_pRoot, path, false, nullptr, &section) || !section) return;
+  const bool changed = keytree::AddValue(this, section, key, type, isString ? 0 : intValue,
+                                         isString ? strValue : "", isDefault);
+  if (changed && m_bSaveOnChange) SaveLayer(path);
+}
+
+KeyRoot* CConfigMgr::FindSection(const char* path) {
+  EnsureLayer(path);
+  TreeIndex::PathKey key;
+  if (!TreeIndex::MakePathKey(path, key)) return nullptr;
+  SectionInfo* info = m_index.FindSection(key);
+  return info ? info->section : nullptr;
+}
+
+const KeyValue* CConfigMgr::FindValue(const char* path, const char* key) {
+  KeyRoot* section = FindSection(path);
+  if (!section || !key) return nullptr;
+  return m_index.FindValue(section, key, TreeIndex::NameHash(key));
+}
+
+bool CConfigMgr::DeleteValue(const char* path, const char* key) {
+  EnsureLayer(path);
+  const bool removed = keytree::DeleteValue(this, m_pRoot, path, key);
+  if (removed && m_bSaveOnChange) SaveLayer(path);
+  return removed;
+}
+
+bool CConfigMgr::DeleteBranch(const char* path) {
+  EnsureLayer(path);
+  const bool removed = keytree::DeleteBranch(this, &m_pRoot, path);
+  if (removed && m_bSaveOnChange) SaveLayer(path);
+  return removed;
+}

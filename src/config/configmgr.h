@@ -1,0 +1,187 @@
+// CConfigMgr: the single keeper of the process's settings, and CConfigGlobals, the holder that creates it.
+//
+// The manager owns the forest of key trees (one top-level section per layer), reads a layer's file the
+// first time the layer is touched, answers typed reads from the layers user, user_ro and product in this
+// order and then from the built-in defaults, stores writes (leaving out an absent value equal to its
+// default) and rewrites the layer's file after every change. Every operation below runs under the
+// manager's lock, which its caller takes (Lock/Unlock, or ConfigLock).
+//
+// Beside the exported lists the manager keeps an index (TreeIndex) that every operation maintains, so that a
+// read finds its section and value in constant time.
+#ifndef NAVCONFIG_SRC_CONFIG_CONFIGMGR_H
+#define NAVCONFIG_SRC_CONFIG_CONFIGMGR_H
+
+#include <config/directorymgr.h>
+#include <config/keytree.h>
+#include <doroutil/listmgr.h>
+#include <doroutil/orostring.h>
+#include <doroutil/staticdata.h>
+#include <doroutil/sync.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "config_defaults.h"
+#include "keytree_ops.h"
+#include "tree_index.h"
+
+namespace navconfig {
+
+// One memory block that the records and strings of a tree read from a file are carved from.
+struct TreeHead {
+  char* data = nullptr;
+  uint32_t capacity = 0;
+  uint32_t used = 0;
+  ~TreeHead();
+};
+
+// The outcome of the last save of a layer file.
+struct SaveStatus {
+  bool attempted = false;
+  bool ok = true;
+  std::string file;    // the file that was written
+  std::string reason;  // why it failed; empty when it worked
+};
+
+}  // namespace navconfig
+
+class CConfigMgr : public TCompactSync<critSec>, public navconfig::TreeOwner {
+ public:
+  static constexpr int kLayerCount = 3;
+  struct Layer {
+    const char* name;
+    bool enabled;
+  };
+
+  CConfigMgr();
+  ~CConfigMgr() override;
+  CConfigMgr(const CConfigMgr&) = delete;
+  CConfigMgr& operator=(const CConfigMgr&) = delete;
+
+  // Makes sure that the layer named by the path's first component is in memory, reading its file when
+  // needed; true when it is in memory or its file was found.
+  bool EnsureLayer(const char* path);
+  long GetLayeredInt(const char* section, const char* key);
+  bool GetLayeredStr(const char* section, const char* key, char* buffer, long size);
+  bool LayeredKeyExists(const char* section, const char* key);
+  // Whether a value written to a user path equals its built-in default.
+  bool IsDefaultInt(const char* path, const char* key, long value);
+  bool IsDefaultStr(const char* path, const char* key, const char* value);
+  // The write procedure: default test, layer read, sections created, value stored, layer saved on change.
+  void StoreValue(const char* path, const char* key, long type, long intValue, const char* strValue);
+  // Writes the whole layer named by the path's first component to its file; false when the layer is not in
+  // memory or the file could not be written.
+  bool SaveLayer(const char* path);
+  // Drops the whole forest and every block. Layer flags stay; files are read again when needed.
+  void ReleaseTrees();
+
+  // Full-path access (the layer read first when needed).
+  KeyRoot* FindSection(const char* path);
+  const KeyValue* FindValue(const char* path, const char* key);
+  bool DeleteValue(const char* path, const char* key);
+  bool DeleteBranch(const char* path);
+  // Enables all three layers again (after the configuration directory changed).
+  void EnableAllLayers();
+
+  // The block pool.
+  void AddTreeHead(size_t size);
+  void ReleaseTreeHead(const void* record);
+
+  // The file of a layer: located and read into the forest (false when there is none), or written.
+  bool ReadLayerFile(const char* layerName);
+  // One pass of the reader over a file's text; in counting mode returns the bytes the tree will need.
+  size_t ParseConfigText(const char* text, size_t length, bool counting, const char* layerName);
+
+  // The outcome of the last save of a layer (by name, any case); null when it was never saved.
+  const navconfig::SaveStatus* LastSave(const char* layer) const;
+  navconfig::TreeIndex& IndexRef() { return m_index; }
+
+  // TreeOwner
+  void* Carve(size_t bytes) override;
+  void ReleaseBlockAt(const void* record) override;
+  navconfig::TreeIndex* Index() override { return &m_index; }
+
+  bool m_bSaveOnChange = true;
+  bool m_bRestoreSettings = false;
+  int32_t m_iCurrentHead = -1;
+  ListMgr<navconfig::TreeHead> m_treeHeads{true, 4, "unnamed"};
+  KeyRoot* m_pRoot = nullptr;
+  Layer m_layers[kLayerCount] = {{"user", true}, {"user_ro", true}, {"product", true}};
+  bool m_bCreateUserFile = true;
+
+ private:
+  // The section and value of a layered read in one layer, or null; *available tells whether the layer is
+  // in memory (or its file was found).
+  const KeyValue* FindInLayer(int layer, const char* section, const char* key, uint64_t keyHash, bool* available);
+  void CreateUserFileOnce();
+  navconfig::SectionInfo* FindLayerInfo(const char* layerName);
+
+  navconfig::TreeIndex m_index;
+  std::map<std::string, navconfig::SaveStatus> m_saves;  // by lower-cased layer name
+};
+
+class CConfigGlobals : public StaticDataHolder {
+ public:
+  CConfigGlobals() = default;
+  ~CConfigGlobals() override;
+
+  const char* GetName() const override { return "Config"; }
+  void AddDependencies() override;
+  void DoSetup() override;
+  void DoTeardown() override;
+
+  DirectoryMgr_Platform* GetDirectoryMgr();
+  void ResetDataDirMgr();
+
+  // The defaults, priority table first.
+  const navconfig::ConfigDefault* FindDefault(const char* key) const {
+    return navconfig::FindDefault(m_pConfigDefaultsTable, m_pPriorityDefaultsTable, key);
+  }
+  bool HasDefault(const char* key) const { return FindDefault(key) != nullptr; }
+
+  // Destroys and remakes the managers (the resets of the exported interface).
+  void ReplaceConfigMgr();
+  void DestroyDirectoryMgr();
+  void CreateDirectoryMgr();
+
+  navconfig::ConfigDefaultsTable* m_pConfigDefaultsTable = nullptr;
+  navconfig::ConfigDefaultsTable* m_pPriorityDefaultsTable = nullptr;
+  CConfigMgr* m_pConfigMgr = nullptr;
+  DirectoryMgr_Platform* m_pDirectoryMgr = nullptr;
+  bool m_bRightToLeft = false;
+  // The sign-on password as last decrypted (Mem_Malloc), or null.
+  char* m_pCachedPassword = nullptr;
+};
+
+namespace navconfig {
+
+// The holder, set up.
+CConfigGlobals& Globals();
+// The layer named by a path's first component (leading blanks and backslashes skipped, at most 254 bytes),
+// and a layer name folded to lower case.
+std::string LayerName(const char* path);
+std::string FoldedLayer(const std::string& layer);
+// The configuration directory and the runtime directory as UTF-8 (empty when there is no directory manager).
+std::string ConfigDirectory();
+std::string RuntimeDirectory();
+
+// Holds the manager's lock for a scope.
+class ConfigLock {
+ public:
+  explicit ConfigLock(CConfigMgr* mgr) : m_mgr(mgr) {
+    if (m_mgr) m_mgr->Lock();
+  }
+  ~ConfigLock() {
+    if (m_mgr) m_mgr->Unlock();
+  }
+  ConfigLock(const ConfigLock&) = delete;
+  ConfigLock& operator=(const ConfigLock&) = delete;
+
+ private:
+  CConfigMgr* m_mgr;
+};
+
+}  // namespace navconfig
+
+#endif
