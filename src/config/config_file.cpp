@@ -182,6 +182,13 @@ void WriteLayerText(std::string& out, const KeyRoot* section, const std::string&
 
 std::string LayerName(const char* path) { return LayerNameOf(path); }
 
+std::string LayerText(const KeyRoot* layer) {
+  std::string text;
+  text.reserve(4096);
+  if (layer) WriteLayerText(text, layer, std::string(1, cfg::kHeaderOpen));
+  return text;
+}
+
 std::string FoldedLayer(const std::string& layer) {
   std::string out = layer;
   for (auto& c : out) c = FoldAscii(c);
@@ -253,15 +260,21 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
   char* buffer = nullptr;
   const long length = LoadFile(file.c_str(), &buffer);
   if (buffer) {
-    const size_t total = ParseConfigText(buffer, static_cast<size_t>(length), true, layerName);
-    if (total != 0) {
-      AddTreeHead(total);
-      ParseConfigText(buffer, static_cast<size_t>(length), false, layerName);
-    }
+    ReadLayerText(layerName, buffer, static_cast<size_t>(length));
     Mem_Free(buffer);
   }
   m_iCurrentHead = -1;
   return true;
+}
+
+void CConfigMgr::ReadLayerText(const char* layerName, const char* text, size_t length) {
+  // The counting pass sizes one block; the building pass carves the whole tree from it.
+  const size_t total = ParseConfigText(text, length, true, layerName);
+  if (total != 0) {
+    AddTreeHead(total);
+    ParseConfigText(text, length, false, layerName);
+  }
+  m_iCurrentHead = -1;
 }
 
 bool CConfigMgr::SaveLayer(const char* path) {
@@ -273,10 +286,8 @@ bool CConfigMgr::SaveLayer(const char* path) {
   const std::string configDir = ConfigDirectory();
   if (configDir.empty()) return false;
 
-  std::string text;
-  text.reserve(4096);
   // A layer that holds no value any more is written empty, so that deleting its last value lasts.
-  WriteLayerText(text, info->section, std::string(1, cfg::kHeaderOpen));
+  const std::string text = LayerText(info->section);
 
   const std::string file = ConfigDirFile(configDir, layer.c_str());
   platform::Status status = platform::WriteFileAtomically(file, text.data(), text.size());

@@ -90,6 +90,8 @@ class CConfigMgr : public TCompactSync<critSec>, public navconfig::TreeOwner {
 
   // The file of a layer: located and read into the forest (false when there is none), or written.
   bool ReadLayerFile(const char* layerName);
+  // Reads a layer's text into the forest (both passes).
+  void ReadLayerText(const char* layerName, const char* text, size_t length);
   // One pass of the reader over a file's text; in counting mode returns the bytes the tree will need.
   size_t ParseConfigText(const char* text, size_t length, bool counting, const char* layerName);
 
@@ -162,6 +164,8 @@ CConfigGlobals& Globals();
 // and a layer name folded to lower case.
 std::string LayerName(const char* path);
 std::string FoldedLayer(const std::string& layer);
+// The text of a layer's file, as the writer makes it from the layer's top-level section.
+std::string LayerText(const KeyRoot* layer);
 // The configuration directory and the runtime directory as UTF-8 (empty when there is no directory manager).
 std::string ConfigDirectory();
 std::string RuntimeDirectory();
