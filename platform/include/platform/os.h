@@ -74,6 +74,9 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries);
 // fopen with a UTF-8 path.
 std::FILE* OpenStream(const std::string& path, const char* mode);
 
+// For benchmarks only: with false, WriteFileAtomically skips its syncs (the cost of the rest can be seen).
+void SetSyncForBenchmarks(bool enabled);
+
 // --- Fault injection for tests ---------------------------------------------------------------------------
 // The steps of WriteFileAtomically that a test can make fail, and the failures it can choose.
 enum class FsStep { CreateTemp, Write, Sync, Rename };
