@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
@@ -60,22 +61,29 @@ uint64_t PhysicalMemoryBytes() {
   return static_cast<uint64_t>(pages) * static_cast<uint64_t>(size);
 }
 
-std::string RegistryDirectory() {
+int64_t UnixTime() { return static_cast<int64_t>(::time(nullptr)); }
+
+std::string UserHomeDirectory() {
+  auto withSlash = [](std::string dir) {
+    if (dir.back() != '/') dir += '/';
+    return dir;
+  };
+  std::string dir;
+  if (GetEnv("NAVCONFIG_HOME", dir) && !dir.empty()) return withSlash(dir);
+  // A relative XDG_CONFIG_HOME is ignored, as the XDG base directory rules ask.
+  if (GetEnv("XDG_CONFIG_HOME", dir) && !dir.empty() && dir[0] == '/') return withSlash(dir) + "navconfig/";
   std::string home;
-  if (!GetEnv("NAVCONFIG_HOME", home) || home.empty()) {
-    std::string base;
-    if (GetEnv("XDG_CONFIG_HOME", base) && !base.empty()) {
-      home = base + "/navconfig";
-    } else {
-      GetEnv("HOME", base);
-      home = base + "/.config/navconfig";
-    }
+  if (!GetEnv("HOME", home) || home.empty()) {
+    struct passwd pw{};
+    struct passwd* found = nullptr;
+    std::vector<char> buf(16384);
+    if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir)
+      home = found->pw_dir;
   }
-  if (home.back() != '/') home += '/';
-  return home + "registry/";
+  return (home.empty() ? std::string("./") : withSlash(home)) + ".config/navconfig/";
 }
 
-int64_t UnixTime() { return static_cast<int64_t>(::time(nullptr)); }
+std::string RegistryDirectory() { return UserHomeDirectory() + "registry/"; }
 
 // ---- Files ----
 
@@ -88,8 +96,8 @@ std::string ErrorText(const char* what, const std::string& path, int err) {
   return std::string(what) + " " + name + ": " + std::strerror(err);
 }
 
-std::atomic<int> g_faults[4];
-std::atomic<bool> g_sync{true};  // FsFault per FsStep, consumed when the step runs
+std::atomic<int> g_faults[4];  // FsFault per FsStep, consumed when the step runs
+std::atomic<bool> g_sync{true};
 
 int TakeFault(FsStep step) {
   int f = g_faults[static_cast<int>(step)].exchange(0);
@@ -163,6 +171,18 @@ bool IsDirectory(const std::string& path) {
 bool MakeDirectory(const std::string& path, bool privateToUser) {
   if (::mkdir(path.c_str(), privateToUser ? 0700 : 0777) == 0) return true;
   return errno == EEXIST && IsDirectory(path);
+}
+
+bool MakeDirectories(const std::string& path, bool privateToUser) {
+  if (path.empty()) return false;
+  if (IsDirectory(path)) return true;
+  // Each level from the top; a level that exists is passed over as it is.
+  for (size_t pos = path.find('/', 1); ; pos = path.find('/', pos + 1)) {
+    std::string level = path.substr(0, pos);
+    if (!level.empty() && level.back() != '/' && !MakeDirectory(level, privateToUser)) return false;
+    if (pos == std::string::npos || pos + 1 >= path.size()) break;
+  }
+  return IsDirectory(path);
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }

@@ -33,11 +33,14 @@ std::string ModuleDirectory();
 uint64_t CurrentThreadId();
 // Physical memory of the machine in bytes, 0 when unknown.
 uint64_t PhysicalMemoryBytes();
-// The folder of the library's registry store: NAVCONFIG_HOME (default $XDG_CONFIG_HOME/navconfig, else
-// $HOME/.config/navconfig) followed by registry/, ending in a separator.
-std::string RegistryDirectory();
 // Seconds since 1970 (for file names such as HKCU.reg.damaged-<time>).
 int64_t UnixTime();
+// The user's own folder of the library, for what belongs to the user and not to an installation (the
+// registry store, the key that protects stored passwords): NAVCONFIG_HOME when set, else
+// $XDG_CONFIG_HOME/navconfig, else $HOME/.config/navconfig. Ends in a separator; not created here.
+std::string UserHomeDirectory();
+// The folder of the registry store: "registry" below UserHomeDirectory(), ending in a separator.
+std::string RegistryDirectory();
 
 // --- Files -----------------------------------------------------------------------------------------------
 struct Status {
@@ -51,6 +54,9 @@ bool IsRegularFile(const std::string& path);
 bool IsDirectory(const std::string& path);
 // Creates one directory level; true when it exists afterwards.
 bool MakeDirectory(const std::string& path, bool privateToUser = false);
+// Creates a directory and the missing folders above it (each new one 0700 when privateToUser); true when it
+// exists afterwards. Folders that exist already keep their permission bits.
+bool MakeDirectories(const std::string& path, bool privateToUser = false);
 // Removes a file; false when it did not exist or could not be removed.
 bool RemoveFile(const std::string& path);
 // Renames, replacing the target when it exists.

@@ -1,0 +1,195 @@
+// Protection of stored passwords: round trips, the form of the protected text, tampering, other keys and the
+// size limits that the sign-on settings rely on.
+#include <doroutil/crypt.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+using testsupport::ReadFile;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
+
+namespace {
+
+std::string Protect(const std::string& plain, uint32_t outSize = 1023) {
+  std::vector<char> out(outSize + 1, 'J');
+  if (!EncryptString(plain.c_str(), out.data(), outSize, 0, 0)) return "<failed>";
+  return out.data();
+}
+
+// The password, or "<failed>".
+std::string Recover(const std::string& text, uint32_t outSize = 1024) {
+  std::vector<char> out(outSize + 1, 'J');
+  bool ok = DecryptString(text.c_str(), out.data(), outSize, 0, 0);
+  if (!ok) return out[0] == '\0' ? "<failed>" : "<failed, output not cleared>";
+  return out.data();
+}
+
+mode_t Mode(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+}  // namespace
+
+TEST(Crypt, APasswordComesBackFromItsPrintableProtectedText) {
+  TempDir dir;
+  ScopedEnv home("NAVCONFIG_HOME", (dir / "home").c_str());
+  const std::string password = "pa\"ss=wo\r\nrd \xC3\xA9 ;#[x]";
+  const std::string text = Protect(password);
+  ASSERT_NE(text, "<failed>");
+  EXPECT_NE(text, password);
+  EXPECT_EQ(text.find(password), std::string::npos);
+  for (char c : text) {
+    EXPECT_TRUE(c > ' ' && c < 0x7F) << text;
+    EXPECT_TRUE(c != '"' && c != '=' && c != '\'' && c != '\\' && c != ';') << text;
+  }
+  EXPECT_EQ(Recover(text), password);
+
+  // Each protection is a new one, and each gives the password back.
+  const std::string again = Protect(password);
+  EXPECT_NE(again, text);
+  EXPECT_EQ(Recover(again), password);
+
+  // The key is the user's alone, and another process (which reads it from the file) recovers the password.
+  EXPECT_EQ(Mode(dir / "home"), 0700u);
+  EXPECT_EQ(Mode(dir / "home/secret.key"), 0600u);
+  EXPECT_EQ(ReadFile(dir / "home/secret.key").size(), 32u);
+  pid_t pid = fork();
+  if (pid == 0) _exit(Recover(text) == password ? 0 : 1);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(Crypt, TwoProcessesMakingTheKeyAtOnceAgreeOnIt) {
+  TempDir dir;
+  ScopedEnv home("NAVCONFIG_HOME", (dir / "home").c_str());
+  int go[2];
+  ASSERT_EQ(pipe(go), 0);
+  pid_t pids[4];
+  for (int p = 0; p < 4; ++p) {
+    pids[p] = fork();
+    if (pids[p] == 0) {
+      close(go[1]);
+      char c;
+      if (read(go[0], &c, 1) != 0) _exit(100);
+      std::string text = Protect("secret " + std::to_string(p));
+      testsupport::WriteFile(dir / ("text" + std::to_string(p)), text);
+      _exit(text == "<failed>" ? 1 : 0);
+    }
+  }
+  close(go[0]);
+  close(go[1]);
+  for (pid_t pid : pids) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  for (int p = 0; p < 4; ++p)
+    EXPECT_EQ(Recover(ReadFile(dir / ("text" + std::to_string(p)))), "secret " + std::to_string(p));
+}
+
+TEST(Crypt, ChangedTextsAndTextsOfOtherKeysDoNotDecrypt) {
+  TempDir dir;
+  std::string text;
+  {
+    ScopedEnv home("NAVCONFIG_HOME", (dir / "a").c_str());
+    text = Protect("correct horse");
+    ASSERT_NE(text, "<failed>");
+
+    // Every single changed character, cut or added one is detected.
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_.";
+    for (size_t i = 0; i < text.size(); ++i) {
+      std::string changed = text;
+      changed[i] = alphabet[(alphabet.find(text[i]) + 1) % alphabet.size()];
+      ASSERT_EQ(Recover(changed), "<failed>") << "position " << i;
+    }
+    EXPECT_EQ(Recover(text.substr(0, text.size() - 1)), "<failed>");
+    EXPECT_EQ(Recover(text.substr(0, 10)), "<failed>");
+    EXPECT_EQ(Recover(text + "A"), "<failed>");
+    EXPECT_EQ(Recover(text + "\n"), "<failed>");
+    EXPECT_EQ(Recover("correct horse"), "<failed>");
+    EXPECT_EQ(Recover("v1."), "<failed>");
+    EXPECT_EQ(Recover(std::string(100000, 'A')), "<failed>");
+    EXPECT_EQ(Recover(text), "correct horse");
+  }
+  {
+    // Another user's key.
+    ScopedEnv home("NAVCONFIG_HOME", (dir / "b").c_str());
+    EXPECT_EQ(Recover(text), "<failed>");
+    EXPECT_FALSE(testsupport::Exists(dir / "b/secret.key"));  // decrypting makes no key
+    EXPECT_NE(Protect("x"), "<failed>");
+    EXPECT_EQ(Recover(text), "<failed>");
+  }
+  {
+    // The same user after the key file was removed.
+    ScopedEnv home("NAVCONFIG_HOME", (dir / "a").c_str());
+    std::filesystem::remove(dir / "a/secret.key");
+    EXPECT_EQ(Recover(text), "<failed>");
+    EXPECT_NE(Protect("x"), "<failed>");
+    EXPECT_EQ(Recover(text), "<failed>");
+  }
+}
+
+TEST(Crypt, EmptyTextsAndSizeLimits) {
+  TempDir dir;
+  ScopedEnv home("NAVCONFIG_HOME", dir.path().c_str());
+  EXPECT_EQ(Recover(""), "");
+  char out[8] = "junk";
+  EXPECT_TRUE(DecryptString(nullptr, out, sizeof out, 0, 0));
+  EXPECT_EQ(out[0], '\0');
+  EXPECT_EQ(Recover(Protect("")), "");
+
+  // A password of 700 bytes fits in the 1023 bytes that the sign-on settings give.
+  const std::string long700(700, 'p');
+  const std::string text = Protect(long700, 1023);
+  ASSERT_NE(text, "<failed>");
+  EXPECT_LE(text.size(), 1022u);
+  EXPECT_EQ(Recover(text), long700);
+
+  // Too small an output fails without writing past it, and leaves the empty text.
+  std::vector<char> buf(64, 'J');
+  EXPECT_FALSE(EncryptString(std::string(2000, 'p').c_str(), buf.data(), 32, 0, 0));
+  EXPECT_EQ(buf[0], '\0');
+  EXPECT_EQ(std::string(buf.begin() + 1, buf.end()), std::string(63, 'J'));
+  EXPECT_EQ(Protect("short", 20), "<failed>");
+  EXPECT_FALSE(EncryptString("x", buf.data(), 0, 0, 0));
+  EXPECT_FALSE(EncryptString(nullptr, buf.data(), 64, 0, 0));
+
+  const std::string secret = Protect("twelve bytes");
+  EXPECT_EQ(Recover(secret, 12), "<failed>");
+  EXPECT_EQ(Recover(secret, 13), "twelve bytes");
+  std::fill(buf.begin(), buf.end(), 'J');
+  EXPECT_FALSE(DecryptString(secret.c_str(), buf.data(), 5, 0, 0));
+  EXPECT_EQ(buf[0], '\0');
+  EXPECT_EQ(std::string(buf.begin() + 1, buf.end()), std::string(63, 'J'));
+  EXPECT_FALSE(DecryptString(secret.c_str(), buf.data(), 0, 0, 0));
+  EXPECT_EQ(buf[0], '\0');
+}
+
+TEST(Crypt, AKeyFileThatIsNoKeyIsSetAsideAndReplaced) {
+  TempDir dir;
+  ScopedEnv home("NAVCONFIG_HOME", dir.path().c_str());
+  testsupport::LogCapture log;
+  testsupport::WriteFile(dir / "secret.key", "short");
+  EXPECT_EQ(Recover(Protect("x")), "x");
+  EXPECT_EQ(ReadFile(dir / "secret.key").size(), 32u);
+  int aside = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) {
+    if (e.path().filename().string().rfind("secret.key.damaged-", 0) == 0) {
+      ++aside;
+      EXPECT_EQ(ReadFile(e.path().string()), "short");
+    }
+  }
+  EXPECT_EQ(aside, 1);
+  EXPECT_EQ(log.Matching("L2 C0 crypt:").size(), 1u);
+}
