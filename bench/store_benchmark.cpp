@@ -159,10 +159,10 @@ void BM_Load10kFile(benchmark::State& state) {
   for (auto _ : state) {
     mgr->Lock();
     mgr->ReadLayerText("bench10k", text.data(), text.size());
+    mgr->Unlock();
     state.PauseTiming();
     Config_FlushBranch("bench10k");
     state.ResumeTiming();
-    mgr->Unlock();
   }
   state.SetItemsProcessed(state.iterations() * 10000);
 }

@@ -146,10 +146,12 @@ TEST(KeyTree, DeletionKeepsSiblingsAndTheIndexTrue) {
   TreeIndex::PathKey key;
   ASSERT_TRUE(TreeIndex::MakePathKey("user_ro\\image", key));
   ASSERT_NE(owner.index.FindSection(key), nullptr);
-  EXPECT_NE(owner.index.FindValue(ro, "keeppercent", TreeIndex::NameHash("keeppercent")), nullptr);
+  SectionInfo* roInfo = owner.index.FindSection(ro);
+  ASSERT_NE(roInfo, nullptr);
+  EXPECT_NE(owner.index.FindValue(roInfo, "keeppercent", TreeIndex::NameHash("keeppercent")), nullptr);
   EXPECT_TRUE(keytree::DeleteValue(&owner, root, "user_ro\\Image", "KEEPPERCENT"));
   EXPECT_FALSE(keytree::DeleteValue(&owner, root, "user_ro\\Image", "KEEPPERCENT"));
-  EXPECT_EQ(owner.index.FindValue(ro, "keeppercent", TreeIndex::NameHash("keeppercent")), nullptr);
+  EXPECT_EQ(owner.index.FindValue(roInfo, "keeppercent", TreeIndex::NameHash("keeppercent")), nullptr);
   ASSERT_TRUE(TreeIndex::MakePathKey("product\\Image", key));
   EXPECT_EQ(owner.index.FindSection(key), nullptr);
 

@@ -1,17 +1,75 @@
 // String helpers of the utility library.
 #include <doroutil/strutil.h>
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
+
+namespace {
+
+int CompareBytes(const unsigned char* a, const unsigned char* b, size_t from, size_t to) {
+  for (size_t i = from; i < to; ++i) {
+    unsigned ca = static_cast<unsigned char>(FoldAscii(static_cast<char>(a[i])));
+    unsigned cb = static_cast<unsigned char>(FoldAscii(static_cast<char>(b[i])));
+    if (ca != cb) return ca < cb ? -1 : 1;
+    if (ca == 0) return 0;
+  }
+  return 0;
+}
+
+}  // namespace
 
 int SpecialChar_stricmp(const char* a, const char* b) {
   auto pa = reinterpret_cast<const unsigned char*>(a);
   auto pb = reinterpret_cast<const unsigned char*>(b);
-  for (;; ++pa, ++pb) {
-    unsigned ca = static_cast<unsigned char>(FoldAscii(static_cast<char>(*pa)));
-    unsigned cb = static_cast<unsigned char>(FoldAscii(static_cast<char>(*pb)));
-    if (ca != cb) return ca < cb ? -1 : 1;
-    if (ca == 0) return 0;
+  // Eight bytes at a time, up to and including the shorter text's terminator (never past either text).
+  const size_t n = std::min(std::strlen(a), std::strlen(b)) + 1;
+  size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; i + 8 <= n; i += 8) {
+      uint64_t wa, wb;
+      std::memcpy(&wa, pa + i, 8);
+      std::memcpy(&wb, pb + i, 8);
+      wa = FoldAsciiWord(wa);
+      wb = FoldAsciiWord(wb);
+      if (wa != wb) {
+        const int shift = std::countr_zero(wa ^ wb) & ~7;
+        const unsigned ca = static_cast<unsigned>(wa >> shift) & 0xFF;
+        const unsigned cb = static_cast<unsigned>(wb >> shift) & 0xFF;
+        if (ca == 0 && cb == 0) return 0;
+        return ca < cb ? -1 : 1;
+      }
+    }
   }
+  return CompareBytes(pa, pb, i, n);
+}
+
+int SpecialChar_stricmpn(const char* a, size_t aLength, const char* b) {
+  auto pa = reinterpret_cast<const unsigned char*>(a);
+  auto pb = reinterpret_cast<const unsigned char*>(b);
+  const size_t bLength = std::strlen(b);
+  const size_t n = std::min(aLength, bLength);
+  size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; i + 8 <= n; i += 8) {
+      uint64_t wa, wb;
+      std::memcpy(&wa, pa + i, 8);
+      std::memcpy(&wb, pb + i, 8);
+      wa = FoldAsciiWord(wa);
+      wb = FoldAsciiWord(wb);
+      if (wa != wb) {
+        const int shift = std::countr_zero(wa ^ wb) & ~7;
+        return (static_cast<unsigned>(wa >> shift) & 0xFF) < (static_cast<unsigned>(wb >> shift) & 0xFF) ? -1 : 1;
+      }
+    }
+  }
+  for (; i < n; ++i) {
+    unsigned ca = static_cast<unsigned char>(FoldAscii(static_cast<char>(pa[i])));
+    unsigned cb = static_cast<unsigned char>(FoldAscii(static_cast<char>(pb[i])));
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  // Equal so far: the shorter text ends first, and its terminator sorts before any byte.
+  return aLength == bLength ? 0 : (aLength < bLength ? -1 : 1);
 }
 
 int SpecialChar_strnicmp(const char* a, const char* b, size_t n) {

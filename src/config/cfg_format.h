@@ -57,6 +57,9 @@ struct ParsedLine {
   bool hex = false;            // written in hexadecimal
 };
 
+// The position of the first byte of [p, p + n) that is a, b or c; n when there is none.
+size_t FindAny3(const char* p, size_t n, unsigned char a, unsigned char b, unsigned char c);
+
 // Takes one line apart as the reader does.
 ParsedLine ParseLine(const char* line, size_t length);
 

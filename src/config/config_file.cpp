@@ -4,6 +4,10 @@
 #include <doroutil/strutil.h>
 #include <platform/os.h>
 
+#include <bit>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +19,10 @@
 namespace navconfig {
 namespace cfg {
 
+namespace {
+inline bool IsHexDigit(char c) { return custom_isdigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+}  // namespace
+
 bool ReadNumber(const char* text, size_t length, long* value) {
   size_t i = 0;
   bool negative = false;
@@ -24,21 +32,63 @@ bool ReadNumber(const char* text, size_t length, long* value) {
   }
   if (i >= length || !custom_isdigit(text[i])) return false;
   uint64_t v = 0;
-  if (text[i] == '0' && i + 2 < length && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
-      std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-    for (i += 2; i < length && std::isxdigit(static_cast<unsigned char>(text[i])); ++i) {
+  if (text[i] == '0' && i + 2 < length && (text[i + 1] == 'x' || text[i + 1] == 'X') && IsHexDigit(text[i + 2])) {
+    for (i += 2; i < length && IsHexDigit(text[i]); ++i) {
       const char c = text[i];
       v = v * 16 + static_cast<uint64_t>(custom_isdigit(c) ? c - '0' : (FoldAscii(c) - 'a' + 10));
     }
   } else if (text[i] == '0') {
     for (; i < length && text[i] >= '0' && text[i] <= '7'; ++i) v = v * 8 + static_cast<uint64_t>(text[i] - '0');
   } else {
-    for (; i < length && custom_isdigit(text[i]); ++i) v = v * 10 + static_cast<uint64_t>(text[i] - '0');
+    for (; i < length; ++i) {
+      const unsigned d = static_cast<unsigned char>(text[i]) - '0';
+      if (d > 9) break;
+      v = v * 10 + d;
+    }
   }
   if (negative) v = 0 - v;
   *value = static_cast<long>(static_cast<int32_t>(static_cast<uint32_t>(v)));
   return true;
 }
+
+size_t FindAny3(const char* p, size_t n, unsigned char a, unsigned char b, unsigned char c) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i va = _mm_set1_epi8(static_cast<char>(a));
+  const __m128i vb = _mm_set1_epi8(static_cast<char>(b));
+  const __m128i vc = _mm_set1_epi8(static_cast<char>(c));
+  for (; i + 16 <= n; i += 16) {
+    const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(w, va), _mm_cmpeq_epi8(w, vb)), _mm_cmpeq_epi8(w, vc));
+    const int mask = _mm_movemask_epi8(hit);
+    if (mask) return i + static_cast<size_t>(std::countr_zero(static_cast<unsigned>(mask)));
+  }
+#endif
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr uint64_t ones = 0x0101010101010101ULL;
+    constexpr uint64_t highs = 0x8080808080808080ULL;
+    const uint64_t ma = ones * a, mb = ones * b, mc = ones * c;
+    for (; i + 8 <= n; i += 8) {
+      uint64_t w;
+      std::memcpy(&w, p + i, 8);
+      // A byte equal to one of the three becomes zero in its xor; the lowest flagged byte is exact.
+      const uint64_t xa = w ^ ma, xb = w ^ mb, xc = w ^ mc;
+      const uint64_t hit = (((xa - ones) & ~xa) | ((xb - ones) & ~xb) | ((xc - ones) & ~xc)) & highs;
+      if (hit) return i + static_cast<size_t>(std::countr_zero(hit) / 8);
+    }
+  }
+  for (; i < n; ++i) {
+    const auto u = static_cast<unsigned char>(p[i]);
+    if (u == a || u == b || u == c) return i;
+  }
+  return n;
+}
+
+namespace {
+
+inline size_t FindQuote(const char* p, size_t n) { return FindAny3(p, n, '"', 0xEE, 0xEF); }
+
+}  // namespace
 
 ParsedLine ParseLine(const char* line, size_t length) {
   ParsedLine out;
@@ -56,10 +106,10 @@ ParsedLine ParseLine(const char* line, size_t length) {
   if (!IsQuote(line[0])) return out;
 
   // The key name runs from after the opening quote bytes to the next quote byte.
-  size_t i = 0;
+  size_t i = 1;
   while (i < length && IsQuote(line[i])) ++i;
-  size_t nameStart = i;
-  while (i < length && !IsQuote(line[i])) ++i;
+  const size_t nameStart = i;
+  i += FindQuote(line + i, length - i);
   if (i >= length || i == nameStart) {
     out.kind = LineKind::NoClosingQuote;
     return out;
@@ -73,10 +123,9 @@ ParsedLine ParseLine(const char* line, size_t length) {
   }
   // The value is what follows the '=' bytes, up to the next '='.
   while (i < length && line[i] == kAssign) ++i;
-  size_t restStart = i;
-  while (i < length && line[i] != kAssign) ++i;
-  const char* rest = line + restStart;
-  size_t restLength = i - restStart;
+  const char* rest = line + i;
+  const void* nextAssign = std::memchr(rest, kAssign, length - i);
+  const size_t restLength = nextAssign ? static_cast<size_t>(static_cast<const char*>(nextAssign) - rest) : length - i;
   if (restLength == 0) {
     out.kind = LineKind::BadValue;
     return out;
@@ -87,10 +136,9 @@ ParsedLine ParseLine(const char* line, size_t length) {
       out.text = rest + 1;
       out.textLength = 0;
     } else {
-      size_t j = 0;
-      while (j < restLength && IsQuote(rest[j])) ++j;
-      size_t textStart = j;
-      while (j < restLength && !IsQuote(rest[j])) ++j;
+      size_t j = 1;
+      const size_t textStart = j;
+      j += FindQuote(rest + j, restLength - j);
       if (j == textStart) {
         out.kind = LineKind::BadValue;
         return out;
@@ -200,20 +248,30 @@ std::string FoldedLayer(const std::string& layer) {
 using namespace navconfig;
 
 size_t CConfigMgr::ParseConfigText(const char* text, size_t length, bool counting, const char* layerName) {
+  // The counting pass keeps the lines it took apart, so that the building pass over the same text does not
+  // take them apart again.
+  const bool reuse = !counting && m_parsedText == text && m_parsedLength == length;
+  if (!reuse) {
+    m_parsedLines.clear();
+    size_t pos = 0;
+    while (pos < length) {
+      const size_t end = pos + cfg::FindAny3(text + pos, length - pos, '\n', '\r', '\0');
+      cfg::ParsedLine parsed = cfg::ParseLine(text + pos, end - pos);
+      if (parsed.kind == cfg::LineKind::Header || parsed.kind == cfg::LineKind::Value) m_parsedLines.push_back(parsed);
+      pos = end < length ? end + 1 : end;
+    }
+    m_parsedText = counting ? text : nullptr;
+    m_parsedLength = counting ? length : 0;
+  } else {
+    m_parsedText = nullptr;
+  }
+
   size_t size = 0;
   KeyRoot* current = nullptr;
+  SectionInfo* currentInfo = nullptr;
   std::string path;
-  std::string name;
-  std::string value;
-  size_t pos = 0;
-  while (pos < length) {
-    size_t end = pos;
-    while (end < length && !cfg::IsLineEnd(text[end])) ++end;
-    const char* line = text + pos;
-    const size_t lineLength = end - pos;
-    pos = end < length ? end + 1 : end;
-
-    cfg::ParsedLine parsed = cfg::ParseLine(line, lineLength);
+  if (!counting) m_index.ReserveValues(m_parsedLines.size());
+  for (const cfg::ParsedLine& parsed : m_parsedLines) {
     if (parsed.kind == cfg::LineKind::Header) {
       path.assign(layerName);
       path += cfg::kPathSeparator;
@@ -222,18 +280,23 @@ size_t CConfigMgr::ParseConfigText(const char* text, size_t length, bool countin
       if (!keytree::FindOrCreatePath(counting ? nullptr : this, &m_pRoot, path.c_str(), counting, &size, &section))
         return 0;
       current = section;
-    } else if (parsed.kind == cfg::LineKind::Value) {
+      currentInfo = counting || !section ? nullptr : m_index.FindSection(section);
+      continue;
+    }
+    if (counting) {
       size += keytree::ValueCost(parsed.nameLength);
       if (parsed.isString) size += keytree::StringCost(parsed.textLength);
-      if (counting || !current) continue;
-      name.assign(parsed.name, parsed.nameLength);
-      if (parsed.isString) {
-        value.assign(parsed.text, parsed.textLength);
-        keytree::AddValue(this, current, name.c_str(), KEYVALUE_TYPE_STRING, 0, value.c_str(), false);
-      } else {
-        const long type = KEYVALUE_TYPE_INTEGER | (parsed.hex ? KEYVALUE_FLAG_HEX : 0);
-        keytree::AddValue(this, current, name.c_str(), type, parsed.number, "", false);
-      }
+      continue;
+    }
+    // Values before the first header have no section and are not stored.
+    if (!current) continue;
+    if (parsed.isString) {
+      keytree::AddValueIn(this, current, currentInfo, parsed.name, parsed.nameLength, KEYVALUE_TYPE_STRING, 0,
+                          parsed.text, parsed.textLength, false);
+    } else {
+      const long type = KEYVALUE_TYPE_INTEGER | (parsed.hex ? KEYVALUE_FLAG_HEX : 0);
+      keytree::AddValueIn(this, current, currentInfo, parsed.name, parsed.nameLength, type, parsed.number, "", 0,
+                          false);
     }
   }
   return size;
@@ -274,6 +337,8 @@ void CConfigMgr::ReadLayerText(const char* layerName, const char* text, size_t l
     AddTreeHead(total);
     ParseConfigText(text, length, false, layerName);
   }
+  m_parsedText = nullptr;
+  m_parsedLines.clear();
   m_iCurrentHead = -1;
 }
 

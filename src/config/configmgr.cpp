@@ -70,13 +70,13 @@ CConfigMgr::~CConfigMgr() {
 
 void CConfigMgr::AddTreeHead(size_t size) {
   auto* head = new TreeHead();
+  // Every byte carved from the block is written when it is handed out, so it is not cleared first.
   head->data = static_cast<char*>(Mem_Malloc(size));
   if (!head->data) {
     delete head;
     m_iCurrentHead = -1;
     return;
   }
-  std::memset(head->data, 0, size);
   head->capacity = static_cast<uint32_t>(size);
   m_treeHeads.Add(head);
   m_iCurrentHead = static_cast<int32_t>(m_treeHeads.Count() - 1);
@@ -150,48 +150,55 @@ void CConfigMgr::CreateUserFileOnce() {
 
 // ---- Layered reads ----
 
-const KeyValue* CConfigMgr::FindInLayer(int layer, const char* section, const char* key, uint64_t keyHash,
-                                        bool* available) {
+CConfigMgr::LayeredQuery::LayeredQuery(const char* s, const char* k) : section(s), key(k) {
+  sectionLength = std::strlen(s);
+  // The longest standard layer name is seven bytes.
+  fits = 7 + 1 + sectionLength <= keytree::kMaxPath;
+  const size_t n = fits ? sectionLength : 0;
+  for (size_t i = 0; i < n; ++i) folded[i] = FoldAscii(s[i]);
+  sectionHash = TreeIndex::FoldedPartHash(folded, n);
+  keyHash = TreeIndex::NameHash(k);
+}
+
+const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bool* available) {
   const StandardLayer& standard = StandardLayers()[layer];
-  const size_t sectionLength = std::strlen(section);
   SectionInfo* info = nullptr;
-  char folded[256];
-  if (standard.length + 1 + sectionLength <= keytree::kMaxPath) {
-    // The usual case: "<layer>\<section>" fits, and a plain section has one component (or none).
-    for (size_t i = 0; i < sectionLength; ++i) folded[i] = FoldAscii(section[i]);
-    const uint64_t hash = TreeIndex::PathHash(standard.hash, TreeIndex::FoldedPartHash(folded, sectionLength));
-    info = m_index.FindSection(hash, standard.folded, standard.length, folded, sectionLength);
+  if (query.fits) {
+    // The usual case: a plain section is one component (or none) after the layer.
+    info = m_index.FindSection(TreeIndex::PathHash(standard.hash, query.sectionHash), standard.folded,
+                               standard.length, query.folded, query.sectionLength);
   } else {
     TreeIndex::PathKey pathKey;
-    TreeIndex::MakeLayeredKey(m_layers[layer].name, section, pathKey);
+    TreeIndex::MakeLayeredKey(m_layers[layer].name, query.section, pathKey);
     info = m_index.FindSection(pathKey);
   }
   if (!info) {
     // The section is not in memory: the layer may not be either.
-    if (FindLayerInfo(m_layers[layer].name)) {
+    static const uint64_t emptyRest = TreeIndex::FoldedPartHash("", 0);
+    if (m_index.FindSection(TreeIndex::PathHash(standard.hash, emptyRest), standard.folded, standard.length, "", 0)) {
       *available = true;
       return nullptr;
     }
     *available = ReadLayerFile(m_layers[layer].name);
     if (!*available) return nullptr;
     TreeIndex::PathKey pathKey;
-    TreeIndex::MakeLayeredKey(m_layers[layer].name, section, pathKey);
+    TreeIndex::MakeLayeredKey(m_layers[layer].name, query.section, pathKey);
     info = m_index.FindSection(pathKey);
     if (!info) return nullptr;
   }
   *available = true;
-  return m_index.FindValue(info->section, key, keyHash);
+  return m_index.FindValue(info, query.key, query.keyHash);
 }
 
 long CConfigMgr::GetLayeredInt(const char* section, const char* key) {
   CreateUserFileOnce();
   if (!section || !key) return 0;
-  const uint64_t keyHash = TreeIndex::NameHash(key);
+  const LayeredQuery query(section, key);
   bool otherType = false;
   for (int i = 0; i < kLayerCount; ++i) {
     if (!m_layers[i].enabled) continue;
     bool available = false;
-    const KeyValue* v = FindInLayer(i, section, key, keyHash, &available);
+    const KeyValue* v = FindInLayer(i, query, &available);
     m_layers[i].enabled = available;
     if (!available) continue;
     if (v && (v->type & 15) == KEYVALUE_TYPE_INTEGER) return v->intValue;
@@ -199,7 +206,7 @@ long CConfigMgr::GetLayeredInt(const char* section, const char* key) {
   }
   // A value of the other type in the last layer that was available hides the default.
   if (otherType) return 0;
-  DefaultsKey dkey(section, std::strlen(section), key);
+  DefaultsKey dkey(section, query.sectionLength, key);
   const ConfigDefault* d = Globals().FindDefault(dkey.c_str());
   if (!d) return 0;
   if (d->strValue) {
@@ -213,12 +220,12 @@ bool CConfigMgr::GetLayeredStr(const char* section, const char* key, char* buffe
   if (buffer && size > 0) buffer[0] = '\0';
   CreateUserFileOnce();
   if (!section || !key || !buffer || size <= 0) return false;
-  const uint64_t keyHash = TreeIndex::NameHash(key);
+  const LayeredQuery query(section, key);
   bool otherType = false;
   for (int i = 0; i < kLayerCount; ++i) {
     if (!m_layers[i].enabled) continue;
     bool available = false;
-    const KeyValue* v = FindInLayer(i, section, key, keyHash, &available);
+    const KeyValue* v = FindInLayer(i, query, &available);
     m_layers[i].enabled = available;
     if (!available) continue;
     if (v && (v->type & 15) == KEYVALUE_TYPE_STRING && v->strValue) {
@@ -228,7 +235,7 @@ bool CConfigMgr::GetLayeredStr(const char* section, const char* key, char* buffe
     otherType = v != nullptr;
   }
   if (otherType) return false;
-  DefaultsKey dkey(section, std::strlen(section), key);
+  DefaultsKey dkey(section, query.sectionLength, key);
   const ConfigDefault* d = Globals().FindDefault(dkey.c_str());
   if (!d) return false;
   if (!d->strValue) {
@@ -242,15 +249,15 @@ bool CConfigMgr::GetLayeredStr(const char* section, const char* key, char* buffe
 bool CConfigMgr::LayeredKeyExists(const char* section, const char* key) {
   CreateUserFileOnce();
   if (!section || !key) return false;
-  const uint64_t keyHash = TreeIndex::NameHash(key);
+  const LayeredQuery query(section, key);
   for (int i = 0; i < kLayerCount; ++i) {
     if (!m_layers[i].enabled) continue;
     bool available = false;
-    const KeyValue* v = FindInLayer(i, section, key, keyHash, &available);
+    const KeyValue* v = FindInLayer(i, query, &available);
     m_layers[i].enabled = available;
     if (v && ((v->type & 15) == KEYVALUE_TYPE_STRING || (v->type & 15) == KEYVALUE_TYPE_INTEGER)) return true;
   }
-  DefaultsKey dkey(section, std::strlen(section), key);
+  DefaultsKey dkey(section, query.sectionLength, key);
   return Globals().HasDefault(dkey.c_str());
 }
 
@@ -320,8 +327,9 @@ KeyRoot* CConfigMgr::FindSection(const char* path) {
 
 const KeyValue* CConfigMgr::FindValue(const char* path, const char* key) {
   KeyRoot* section = FindSection(path);
-  if (!section || !key) return nullptr;
-  return m_index.FindValue(section, key, TreeIndex::NameHash(key));
+  SectionInfo* info = section ? m_index.FindSection(section) : nullptr;
+  if (!info || !key) return nullptr;
+  return m_index.FindValue(info, key, TreeIndex::NameHash(key));
 }
 
 bool CConfigMgr::DeleteValue(const char* path, const char* key) {

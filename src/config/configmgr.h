@@ -21,7 +21,9 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
+#include "cfg_format.h"
 #include "config_defaults.h"
 #include "keytree_ops.h"
 #include "tree_index.h"
@@ -113,13 +115,28 @@ class CConfigMgr : public TCompactSync<critSec>, public navconfig::TreeOwner {
   bool m_bCreateUserFile = true;
 
  private:
-  // The section and value of a layered read in one layer, or null; *available tells whether the layer is
-  // in memory (or its file was found).
-  const KeyValue* FindInLayer(int layer, const char* section, const char* key, uint64_t keyHash, bool* available);
+  // A layered read's section and key, folded and hashed once for all layers.
+  struct LayeredQuery {
+    const char* section;
+    size_t sectionLength;
+    char folded[256];
+    uint64_t sectionHash;
+    bool fits;  // "<layer>\<section>" stays within a path's 255 bytes for every standard layer
+    const char* key;
+    uint64_t keyHash;
+    LayeredQuery(const char* section, const char* key);
+  };
+  // The value of a layered read in one layer, or null; *available tells whether the layer is in memory (or
+  // its file was found).
+  const KeyValue* FindInLayer(int layer, const LayeredQuery& query, bool* available);
   void CreateUserFileOnce();
   navconfig::SectionInfo* FindLayerInfo(const char* layerName);
 
   navconfig::TreeIndex m_index;
+  // The lines of the text that the last counting pass took apart (kept for the building pass).
+  std::vector<navconfig::cfg::ParsedLine> m_parsedLines;
+  const char* m_parsedText = nullptr;
+  size_t m_parsedLength = 0;
   std::map<std::string, navconfig::SaveStatus> m_saves;  // by lower-cased layer name
 };
 

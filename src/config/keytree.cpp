@@ -60,13 +60,13 @@ KeyRoot* NewSection(TreeOwner* owner, const char* name, size_t length) {
   return section;
 }
 
-KeyValue* NewValue(TreeOwner* owner, const char* name) {
-  size_t length = std::strlen(name);
+KeyValue* NewValue(TreeOwner* owner, const char* name, size_t length) {
   if (owner) {
     if (void* mem = owner->Carve(keytree::ValueCost(length))) {
       auto* value = new (mem) KeyValue(nullptr);
       char* copy = static_cast<char*>(mem) + keytree::CarveSize(sizeof(KeyValue));
-      std::memcpy(copy, name, length + 1);
+      std::memcpy(copy, name, length);
+      copy[length] = '\0';
       value->allocated = false;
       value->strAllocated = false;
       value->name = copy;
@@ -243,29 +243,63 @@ bool AddValue(TreeOwner* owner, KeyRoot* section, const char* name, long type, l
               bool isDefault) {
   if (!section || !name) return false;
   TreeIndex* index = owner ? owner->Index() : nullptr;
-  SectionInfo* info = index ? index->FindSection(section) : nullptr;
+  return AddValueIn(owner, section, index ? index->FindSection(section) : nullptr, name, type, intValue, strValue,
+                    isDefault);
+}
 
-  KeyValue* value = info ? index->FindValue(section, name, TreeIndex::NameHash(name)) : nullptr;
+bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const char* name, long type, long intValue,
+                const char* strValue, bool isDefault) {
+  if (!section || !name) return false;
+  return AddValueIn(owner, section, info, name, std::strlen(name), type, intValue, strValue,
+                    strValue ? std::strlen(strValue) : 0, isDefault);
+}
+
+bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const char* name, size_t nameLength, long type,
+                long intValue, const char* strValue, size_t strLength, bool isDefault) {
+  TreeIndex* index = info ? owner->Index() : nullptr;
+
+  KeyValue* value = nullptr;
   KeyValue* before = nullptr;
-  if (!info) value = Search(section->values, name, &before);
+  bool placed = false;  // 'before' is known to be where an absent name belongs
+  uint64_t nameHash = 0;
+  if (index) {
+    // Input in sorted order goes right after the value inserted last: one comparison tells that the name
+    // is absent and where it belongs.
+    KeyValue* hint = info->valueHint;
+    if (hint && SpecialChar_stricmpn(name, nameLength, hint->name) > 0 &&
+        (!hint->next || SpecialChar_stricmpn(name, nameLength, hint->next->name) < 0)) {
+      before = hint;
+      placed = true;
+    } else {
+      nameHash = FoldedHash(name, nameLength);
+      value = index->FindValue(info, name, nameLength, nameHash);
+    }
+  } else {
+    KeyValue* node = section->values;
+    while (node && SpecialChar_stricmpn(name, nameLength, node->name) > 0) {
+      before = node;
+      node = node->next;
+    }
+    if (node && SpecialChar_stricmpn(name, nameLength, node->name) == 0) value = node;
+    placed = true;
+  }
 
   bool changed = false;
   if (!value) {
     if (isDefault) return false;
-    if (info) {
-      // The place where the name belongs: after the last insertion when the name sorts after it.
+    if (!placed) {
       KeyValue* node = section->values;
       KeyValue* hint = info->valueHint;
-      if (hint && SpecialChar_stricmp(name, hint->name) > 0) {
+      if (hint && SpecialChar_stricmpn(name, nameLength, hint->name) > 0) {
         before = hint;
         node = hint->next;
       }
-      while (node && SpecialChar_stricmp(name, node->name) > 0) {
+      while (node && SpecialChar_stricmpn(name, nameLength, node->name) > 0) {
         before = node;
         node = node->next;
       }
     }
-    value = NewValue(owner, name);
+    value = NewValue(owner, name, nameLength);
     if (!value) return false;  // the lists stay as they were
     value->type = 0;
     if (before) {
@@ -275,8 +309,8 @@ bool AddValue(TreeOwner* owner, KeyRoot* section, const char* name, long type, l
       value->next = section->values;
       section->values = value;
     }
-    if (info) {
-      index->AddValue(section, value);
+    if (index) {
+      if (info->valuesIndexed) index->AddValue(info, value, nameHash ? nameHash : FoldedHash(name, nameLength));
       info->valueHint = value;
     }
     changed = true;
@@ -294,11 +328,13 @@ bool AddValue(TreeOwner* owner, KeyRoot* section, const char* name, long type, l
       changed = true;
     }
   } else if ((newType & 15) == KEYVALUE_TYPE_STRING) {
-    if (!(value->strValue && strValue && std::strcmp(value->strValue, strValue) == 0)) {
+    const bool same = value->strValue && strValue && std::strlen(value->strValue) == strLength &&
+                      std::memcmp(value->strValue, strValue, strLength) == 0;
+    if (!same) {
       changed = true;
       if (value->strAllocated) Mem_Free(value->strValue);
       const char* text = strValue ? strValue : "";
-      size_t length = std::strlen(text);
+      size_t length = strValue ? strLength : 0;
       if (length > 0 && text[0] == '\n') length = 0;
       bool heap = true;
       value->strValue = StoreText(owner, text, length, &heap);
@@ -311,10 +347,11 @@ bool AddValue(TreeOwner* owner, KeyRoot* section, const char* name, long type, l
 namespace {
 
 void ReleaseValues(TreeIndex* index, KeyRoot* section) {
+  SectionInfo* info = index ? index->FindSection(section) : nullptr;
   KeyValue* value = section->values;
   while (value) {
     KeyValue* next = value->next;
-    if (index) index->RemoveValue(section, value);
+    if (info) index->RemoveValue(info, value);
     ReleaseValue(value);
     value = next;
   }
@@ -373,7 +410,9 @@ bool DeleteValue(TreeOwner* owner, KeyRoot* root, const char* path, const char* 
   if (!value) return false;
   if (before) before->next = value->next;
   else section->values = value->next;
-  if (TreeIndex* index = owner ? owner->Index() : nullptr) index->RemoveValue(section, value);
+  if (TreeIndex* index = owner ? owner->Index() : nullptr) {
+    if (SectionInfo* info = index->FindSection(section)) index->RemoveValue(info, value);
+  }
   ReleaseValue(value);
   return true;
 }

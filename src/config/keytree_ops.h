@@ -71,6 +71,12 @@ bool FindOrCreatePath(TreeOwner* owner, KeyRoot** root, const char* path, bool c
 KeyRoot* FindOrCreateChild(TreeOwner* owner, KeyRoot** root, KeyRoot* parent, const char* name, size_t length);
 bool AddValue(TreeOwner* owner, KeyRoot* section, const char* name, long type, long intValue, const char* strValue,
               bool isDefault);
+// The same for a section whose index record the caller already has (null: the section is not indexed).
+bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const char* name, long type, long intValue,
+                const char* strValue, bool isDefault);
+// The same with the lengths of the name and the string given (neither holds a NUL byte).
+bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const char* name, size_t nameLength, long type,
+                long intValue, const char* strValue, size_t strLength, bool isDefault);
 bool DeleteBranch(TreeOwner* owner, KeyRoot** root, const char* path);
 bool DeleteValue(TreeOwner* owner, KeyRoot* root, const char* path, const char* name);
 // Releases a sibling chain with all its subtrees; carved pieces are left for their block.

@@ -3,24 +3,14 @@
 
 #include <doroutil/strutil.h>
 
+#include <bit>
 #include <cstring>
 
 namespace navconfig {
 
 namespace {
 
-constexpr uint64_t kOnes = 0x0101010101010101ULL;
-constexpr uint64_t kHighs = 0x8080808080808080ULL;
 constexpr uint64_t kMul = 0x9E3779B97F4A7C15ULL;
-
-// Folds the ASCII capitals of eight bytes at once.
-inline uint64_t FoldWord(uint64_t w) {
-  uint64_t low7 = w & ~kHighs;
-  uint64_t atLeastA = low7 + (0x80 - 'A') * kOnes;
-  uint64_t aboveZ = low7 + (0x80 - 'Z' - 1) * kOnes;
-  uint64_t upper = atLeastA & ~aboveZ & ~w & kHighs;
-  return w | (upper >> 2);
-}
 
 inline uint64_t Mix(uint64_t h) {
   h ^= h >> 32;
@@ -39,13 +29,19 @@ uint64_t FoldedHash(const char* text, size_t length, uint64_t seed) {
   for (; i + 8 <= length; i += 8) {
     uint64_t w;
     std::memcpy(&w, text + i, 8);
-    h = (h ^ FoldWord(w)) * kMul;
-    h ^= h >> 31;
+    h = (h ^ FoldAsciiWord(w)) * kMul;
+    h = std::rotl(h, 29);
   }
   if (i < length) {
+    // The last bytes, from a load that ends at the text's end when the text is long enough.
     uint64_t w = 0;
-    std::memcpy(&w, text + i, length - i);
-    h = (h ^ FoldWord(w)) * kMul;
+    if (length >= 8) {
+      std::memcpy(&w, text + length - 8, 8);
+      w >>= 8 * (8 - (length - i));
+    } else {
+      for (size_t k = 0; k < length; ++k) w |= static_cast<uint64_t>(static_cast<unsigned char>(text[k])) << (8 * k);
+    }
+    h = (h ^ FoldAsciiWord(w)) * kMul;
   }
   return NonZero(Mix(h));
 }
@@ -132,11 +128,26 @@ uint64_t TreeIndex::ValueHash(const KeyRoot* section, uint64_t nameHash) {
   return NonZero(Mix(nameHash ^ (reinterpret_cast<uintptr_t>(section) * kMul)));
 }
 
-KeyValue* TreeIndex::FindValue(const KeyRoot* section, const char* name, uint64_t nameHash) const {
+KeyValue* TreeIndex::FindValue(SectionInfo* info, const char* name, uint64_t nameHash) {
+  return FindValue(info, name, std::strlen(name), nameHash);
+}
+
+KeyValue* TreeIndex::FindValue(SectionInfo* info, const char* name, size_t nameLength, uint64_t nameHash) {
+  if (!info->valuesIndexed) IndexValues(info);
+  const KeyRoot* section = info->section;
   const ValueEntry* e = m_values.Find(ValueHash(section, nameHash), [&](const ValueEntry& v) {
-    return v.section == section && SpecialChar_stricmp(v.value->name, name) == 0;
+    return v.section == section && SpecialChar_stricmpn(name, nameLength, v.value->name) == 0;
   });
   return e ? e->value : nullptr;
+}
+
+void TreeIndex::IndexValues(SectionInfo* info) {
+  size_t count = 0;
+  for (const KeyValue* v = info->section->values; v; v = v->next) ++count;
+  m_values.Reserve(m_values.Count() + count);
+  for (KeyValue* v = info->section->values; v; v = v->next)
+    m_values.Insert(ValueEntry{ValueHash(info->section, NameHash(v->name ? v->name : "")), info->section, v});
+  info->valuesIndexed = true;
 }
 
 SectionInfo* TreeIndex::AddSection(const SectionInfo* parent, KeyRoot* section) {
@@ -167,14 +178,16 @@ void TreeIndex::RemoveSection(const KeyRoot* section) {
   m_byRecord.erase(it);
 }
 
-void TreeIndex::AddValue(const KeyRoot* section, KeyValue* value) {
-  m_values.Insert(ValueEntry{ValueHash(section, NameHash(value->name ? value->name : "")), section, value});
+void TreeIndex::AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash) {
+  if (info->valuesIndexed) m_values.Insert(ValueEntry{ValueHash(info->section, nameHash), info->section, value});
 }
 
-void TreeIndex::RemoveValue(const KeyRoot* section, const KeyValue* value) {
-  m_values.Erase(ValueHash(section, NameHash(value->name ? value->name : "")),
-                 [&](const ValueEntry& v) { return v.value == value; });
-  if (SectionInfo* info = FindSection(section); info && info->valueHint == value) info->valueHint = nullptr;
+void TreeIndex::RemoveValue(SectionInfo* info, const KeyValue* value) {
+  if (info->valuesIndexed) {
+    m_values.Erase(ValueHash(info->section, NameHash(value->name ? value->name : "")),
+                   [&](const ValueEntry& v) { return v.value == value; });
+  }
+  if (info->valueHint == value) info->valueHint = nullptr;
 }
 
 void TreeIndex::Clear() {

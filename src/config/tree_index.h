@@ -30,6 +30,9 @@ struct SectionInfo {
   uint64_t hash = 0;
   KeyValue* valueHint = nullptr;  // the value inserted last, or null
   KeyRoot* childHint = nullptr;   // the subsection inserted last, or null
+  // Whether the section's values are in the index. A section read from a file is indexed when it is first
+  // searched, so that reading a file stays a walk over its lines.
+  bool valuesIndexed = false;
 };
 
 // Open addressing with linear probing; an entry's hash is never 0 (0 marks a free slot).
@@ -75,12 +78,19 @@ class FlatTable {
     m_slots.assign(m_slots.size(), Entry{});
     m_count = 0;
   }
+  // Makes room for this many entries in all without growing again.
+  void Reserve(size_t count) {
+    size_t want = 64;
+    while (want < count * 2) want *= 2;
+    if (want > m_slots.size()) Rehash(want);
+  }
   size_t Count() const { return m_count; }
 
  private:
-  void Grow() {
+  void Grow() { Rehash(m_slots.empty() ? 64 : m_slots.size() * 2); }
+  void Rehash(size_t slots) {
     std::vector<Entry> old = std::move(m_slots);
-    m_slots.assign(old.empty() ? 64 : old.size() * 2, Entry{});
+    m_slots.assign(slots, Entry{});
     m_mask = m_slots.size() - 1;
     m_count = 0;
     for (const Entry& e : old)
@@ -117,14 +127,21 @@ class TreeIndex {
   SectionInfo* FindSection(uint64_t hash, const char* layer, size_t layerLength, const char* rest,
                            size_t restLength) const;
   SectionInfo* FindSection(const KeyRoot* section) const;
-  KeyValue* FindValue(const KeyRoot* section, const char* name, uint64_t nameHash) const;
+  // The value of that name in the section (whose values are indexed first when they are not yet).
+  KeyValue* FindValue(SectionInfo* info, const char* name, uint64_t nameHash);
+  KeyValue* FindValue(SectionInfo* info, const char* name, size_t nameLength, uint64_t nameHash);
+  // Puts the values of a section into the index.
+  void IndexValues(SectionInfo* info);
 
   // Records a new section below parent (null for a top-level section).
   SectionInfo* AddSection(const SectionInfo* parent, KeyRoot* section);
   void RemoveSection(const KeyRoot* section);
-  void AddValue(const KeyRoot* section, KeyValue* value);
-  void RemoveValue(const KeyRoot* section, const KeyValue* value);
+  // A value added to or removed from a section (the table changes only for an indexed section).
+  void AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash);
+  void RemoveValue(SectionInfo* info, const KeyValue* value);
   void Clear();
+  // Makes room for this many more values.
+  void ReserveValues(size_t more) { m_values.Reserve(m_values.Count() + more); }
 
   KeyRoot* topLevelHint = nullptr;
   size_t SectionCount() const { return m_byPath.Count(); }
