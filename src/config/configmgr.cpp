@@ -59,11 +59,15 @@ TreeHead::~TreeHead() { Mem_Free(data); }
 CConfigMgr::CConfigMgr() = default;
 
 CConfigMgr::~CConfigMgr() {
-  if (m_bRestoreSettings) {
-    const std::string dir = ConfigDirectory();
-    if (!dir.empty()) FileErase((dir + "user.cfg").c_str());
-  }
+  ApplyRestoreSettings();
   ReleaseTrees();
+}
+
+void CConfigMgr::ApplyRestoreSettings() {
+  if (!m_bRestoreSettings) return;
+  m_bRestoreSettings = false;
+  const std::string dir = ConfigDirectory();
+  if (!dir.empty()) FileErase((dir + "user.cfg").c_str());
 }
 
 // ---- Blocks ----

@@ -75,6 +75,9 @@ class CConfigMgr : public TCompactSync<critSec>, public navconfig::TreeOwner {
   bool SaveLayer(const char* path);
   // Drops the whole forest and every block. Layer flags stay; files are read again when needed.
   void ReleaseTrees();
+  // When the restore flag is set: erases user.cfg in the configuration directory and clears the flag. The
+  // destructor does it; the globals do it before they destroy the directory manager, which knows the folder.
+  void ApplyRestoreSettings();
 
   // Full-path access (the layer read first when needed).
   KeyRoot* FindSection(const char* path);
