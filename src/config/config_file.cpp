@@ -282,13 +282,14 @@ bool CConfigMgr::SaveLayer(const char* path) {
   if (layer.empty()) return false;
   SectionInfo* info = FindLayerInfo(layer.c_str());
   if (!info) return false;
+  // A layer that holds no value any more is written empty, so that deleting its last value lasts.
+  return WriteLayerFile(layer, LayerText(info->section));
+}
+
+bool CConfigMgr::WriteLayerFile(const std::string& layer, const std::string& text) {
   if (!platform::IsSafeFileComponent(layer)) return false;
   const std::string configDir = ConfigDirectory();
   if (configDir.empty()) return false;
-
-  // A layer that holds no value any more is written empty, so that deleting its last value lasts.
-  const std::string text = LayerText(info->section);
-
   const std::string file = ConfigDirFile(configDir, layer.c_str());
   platform::Status status = platform::WriteFileAtomically(file, text.data(), text.size());
   SaveStatus& record = m_saves[FoldedLayer(layer)];

@@ -338,6 +338,11 @@ bool CConfigMgr::DeleteValue(const char* path, const char* key) {
 bool CConfigMgr::DeleteBranch(const char* path) {
   EnsureLayer(path);
   const bool removed = keytree::DeleteBranch(this, &m_pRoot, path);
-  if (removed && m_bSaveOnChange) SaveLayer(path);
+  if (removed && m_bSaveOnChange) {
+    const std::string layer = LayerName(path);
+    // A whole layer deleted leaves its file empty: otherwise the next access would read it back at once.
+    if (FindLayerInfo(layer.c_str())) SaveLayer(path);
+    else WriteLayerFile(layer, std::string());
+  }
   return removed;
 }

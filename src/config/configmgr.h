@@ -121,6 +121,9 @@ class CConfigMgr : public TCompactSync<critSec>, public navconfig::TreeOwner {
   const KeyValue* FindInLayer(int layer, const char* section, const char* key, uint64_t keyHash, bool* available);
   void CreateUserFileOnce();
   navconfig::SectionInfo* FindLayerInfo(const char* layerName);
+  // Writes text as the file of a layer (atomically, recording the outcome); false when the name could leave
+  // the configuration directory or the file could not be written.
+  bool WriteLayerFile(const std::string& layer, const std::string& text);
 
   navconfig::TreeIndex m_index;
   std::map<std::string, navconfig::SaveStatus> m_saves;  // by lower-cased layer name
