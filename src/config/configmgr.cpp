@@ -309,6 +309,11 @@ void CConfigMgr::StoreValue(const char* path, const char* key, long type, long i
   EnsureLayer(path);
   KeyRoot* section = nullptr;
   if (!keytree::FindOrCreatePath(this, &m_pRoot, path, false, nullptr, &section) || !section) return;
+  // The layer is in memory now. When a read had found no file for it, layered reads would go on skipping it
+  // and never return what was written here.
+  for (auto& layer : m_layers) {
+    if (!layer.enabled && FoldedLayer(LayerName(path)) == layer.name) layer.enabled = true;
+  }
   const bool changed = keytree::AddValue(this, section, key, type, isString ? 0 : intValue,
                                          isString ? strValue : "", isDefault);
   if (changed && m_bSaveOnChange) SaveLayer(path);
