@@ -61,6 +61,8 @@ void SD_Config(void) {
 
 bool Config_Reset(void) {
   CConfigGlobals* g = GetConfigGlobals();
+  // The directory manager goes first; user.cfg must be erased while it still knows the folder.
+  if (g->m_pConfigMgr) g->m_pConfigMgr->ApplyRestoreSettings();
   g->DestroyDirectoryMgr();
   g->ReplaceConfigMgr();
   g->CreateDirectoryMgr();

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "cfg_format.h"
 #include "configmgr.h"
@@ -190,8 +191,20 @@ void AppendLineSafe(std::string& out, const char* text) {
   out.append(text, n);
 }
 
+// Whether a section name, written up to its first line break, reads back as itself from a header. An empty
+// name would give a header that names the section above (or none, so that its values would join the section
+// written before it), and the reader ends a header's name at a bracket.
+bool IsWritableSectionName(const char* name) {
+  if (!name) return false;
+  const size_t n = std::strcspn(name, "\r\n");
+  return n > 0 && std::string_view(name, n).find_first_of("[]") == std::string_view::npos;
+}
+
 void WriteLayerText(std::string& out, const KeyRoot* section, const std::string& prefix) {
   for (const KeyRoot* s = section->children; s; s = s->next) {
+    // Such a section cannot be carried by the format: it is left out with everything below it rather than
+    // adding its values to another section.
+    if (!IsWritableSectionName(s->name)) continue;
     std::string header = prefix;
     if (prefix.size() > 1) header += cfg::kPathSeparator;
     AppendLineSafe(header, s->name);
@@ -347,13 +360,14 @@ bool CConfigMgr::SaveLayer(const char* path) {
   if (layer.empty()) return false;
   SectionInfo* info = FindLayerInfo(layer.c_str());
   if (!info) return false;
+  // A layer that holds no value any more is written empty, so that deleting its last value lasts.
+  return WriteLayerFile(layer, LayerText(info->section));
+}
+
+bool CConfigMgr::WriteLayerFile(const std::string& layer, const std::string& text) {
   if (!platform::IsSafeFileComponent(layer)) return false;
   const std::string configDir = ConfigDirectory();
   if (configDir.empty()) return false;
-
-  // A layer that holds no value any more is written empty, so that deleting its last value lasts.
-  const std::string text = LayerText(info->section);
-
   const std::string file = ConfigDirFile(configDir, layer.c_str());
   platform::Status status = platform::WriteFileAtomically(file, text.data(), text.size());
   SaveStatus& record = m_saves[FoldedLayer(layer)];

@@ -44,6 +44,7 @@ void CConfigGlobals::DoSetup() {
 }
 
 void CConfigGlobals::DoTeardown() {
+  if (m_pConfigMgr) m_pConfigMgr->ApplyRestoreSettings();  // while the configuration directory is known
   delete m_pDirectoryMgr;
   m_pDirectoryMgr = nullptr;
   DeleteConfigMgr(m_pConfigMgr);

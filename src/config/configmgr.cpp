@@ -59,11 +59,15 @@ TreeHead::~TreeHead() { Mem_Free(data); }
 CConfigMgr::CConfigMgr() = default;
 
 CConfigMgr::~CConfigMgr() {
-  if (m_bRestoreSettings) {
-    const std::string dir = ConfigDirectory();
-    if (!dir.empty()) FileErase((dir + "user.cfg").c_str());
-  }
+  ApplyRestoreSettings();
   ReleaseTrees();
+}
+
+void CConfigMgr::ApplyRestoreSettings() {
+  if (!m_bRestoreSettings) return;
+  m_bRestoreSettings = false;
+  const std::string dir = ConfigDirectory();
+  if (!dir.empty()) FileErase((dir + "user.cfg").c_str());
 }
 
 // ---- Blocks ----
@@ -312,6 +316,11 @@ void CConfigMgr::StoreValue(const char* path, const char* key, long type, long i
   EnsureLayer(path);
   KeyRoot* section = nullptr;
   if (!keytree::FindOrCreatePath(this, &m_pRoot, path, false, nullptr, &section) || !section) return;
+  // The layer is in memory now. When a read had found no file for it, layered reads would go on skipping it
+  // and never return what was written here.
+  for (auto& layer : m_layers) {
+    if (!layer.enabled && FoldedLayer(LayerName(path)) == layer.name) layer.enabled = true;
+  }
   const bool changed = keytree::AddValue(this, section, key, type, isString ? 0 : intValue,
                                          isString ? strValue : "", isDefault);
   if (changed && m_bSaveOnChange) SaveLayer(path);
@@ -342,6 +351,11 @@ bool CConfigMgr::DeleteValue(const char* path, const char* key) {
 bool CConfigMgr::DeleteBranch(const char* path) {
   EnsureLayer(path);
   const bool removed = keytree::DeleteBranch(this, &m_pRoot, path);
-  if (removed && m_bSaveOnChange) SaveLayer(path);
+  if (removed && m_bSaveOnChange) {
+    const std::string layer = LayerName(path);
+    // A whole layer deleted leaves its file empty: otherwise the next access would read it back at once.
+    if (FindLayerInfo(layer.c_str())) SaveLayer(path);
+    else WriteLayerFile(layer, std::string());
+  }
   return removed;
 }

@@ -77,6 +77,9 @@ class CConfigMgr : public TCompactSync<critSec>, public navconfig::TreeOwner {
   bool SaveLayer(const char* path);
   // Drops the whole forest and every block. Layer flags stay; files are read again when needed.
   void ReleaseTrees();
+  // When the restore flag is set: erases user.cfg in the configuration directory and clears the flag. The
+  // destructor does it; the globals do it before they destroy the directory manager, which knows the folder.
+  void ApplyRestoreSettings();
 
   // Full-path access (the layer read first when needed).
   KeyRoot* FindSection(const char* path);
@@ -131,6 +134,9 @@ class CConfigMgr : public TCompactSync<critSec>, public navconfig::TreeOwner {
   const KeyValue* FindInLayer(int layer, const LayeredQuery& query, bool* available);
   void CreateUserFileOnce();
   navconfig::SectionInfo* FindLayerInfo(const char* layerName);
+  // Writes text as the file of a layer (atomically, recording the outcome); false when the name could leave
+  // the configuration directory or the file could not be written.
+  bool WriteLayerFile(const std::string& layer, const std::string& text);
 
   navconfig::TreeIndex m_index;
   // The lines of the text that the last counting pass took apart (kept for the building pass).

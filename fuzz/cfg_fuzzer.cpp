@@ -1,0 +1,88 @@
+// Fuzzing the .cfg reader and writer: whatever bytes a layer file holds, reading them must not crash, the
+// tree must keep its lists sorted and its index true, and the text that the writer makes of the tree must
+// read back to the same values of the same types in the same sections, and be written the same way again.
+#include <doroutil/strutil.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "configmgr.h"
+#include "tree_index.h"
+
+namespace {
+
+// Larger inputs only cost time; the reader has no size limit of its own.
+constexpr size_t kMaxInput = 64 * 1024;
+constexpr const char* kLayer = "fuzz";
+
+[[noreturn]] void Fail(const char* what, const std::string& first, const std::string& second) {
+  std::fprintf(stderr, "%s\n--- first (%zu bytes)\n%s\n--- second (%zu bytes)\n%s\n", what, first.size(), first.c_str(),
+               second.size(), second.c_str());
+  std::abort();
+}
+
+// The layer's top-level section: the only one a single layer's text can create.
+const KeyRoot* Layer(const CConfigMgr& mgr) {
+  const KeyRoot* layer = mgr.m_pRoot;
+  if (layer && (layer->next || std::strcmp(layer->name, kLayer) != 0)) Fail("a second top-level section", "", "");
+  return layer;
+}
+
+// Sorted lists without equal names, and an index that finds every record.
+void CheckTree(CConfigMgr& mgr, const KeyRoot* first) {
+  navconfig::TreeIndex& index = mgr.IndexRef();
+  for (const KeyRoot* s = first; s; s = s->next) {
+    if (s->next && SpecialChar_stricmp(s->name, s->next->name) >= 0) Fail("sections out of order", s->name, "");
+    if (!index.FindSection(s)) Fail("a section missing from the index", s->name, "");
+    for (const KeyValue* v = s->values; v; v = v->next) {
+      if (v->next && SpecialChar_stricmp(v->name, v->next->name) >= 0) Fail("values out of order", v->name, "");
+      if (index.FindValue(s, v->name, navconfig::TreeIndex::NameHash(v->name)) != v)
+        Fail("a value missing from the index", v->name, "");
+    }
+    CheckTree(mgr, s->children);
+  }
+}
+
+// Every value below the layer with its section path, type and content, one line each. Values held by the
+// layer's own section (a header naming no section) have no place in a file and are left out.
+void Dump(const KeyRoot* section, const std::string& path, std::string& out) {
+  for (const KeyRoot* s = section; s; s = s->next) {
+    const std::string here = path + "\\" + s->name;
+    for (const KeyValue* v = s->values; v; v = v->next) {
+      out += here + " | " + v->name + " | " + std::to_string(v->type) + " | ";
+      if ((v->type & 15) == KEYVALUE_TYPE_INTEGER) out += std::to_string(v->intValue);
+      else if (v->strValue) out += std::string("\"") + v->strValue + "\"";
+      out += '\n';
+    }
+    Dump(s->children, here, out);
+  }
+}
+
+std::string TreeOf(const KeyRoot* layer) {
+  std::string out;
+  if (layer) Dump(layer->children, layer->name, out);
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > kMaxInput) return 0;
+  CConfigMgr mgr;
+  mgr.ReadLayerText(kLayer, reinterpret_cast<const char*>(data), size);
+  CheckTree(mgr, mgr.m_pRoot);
+  const std::string tree = TreeOf(Layer(mgr));
+  const std::string first = navconfig::LayerText(Layer(mgr));
+
+  mgr.ReleaseTrees();
+  mgr.ReadLayerText(kLayer, first.data(), first.size());
+  CheckTree(mgr, mgr.m_pRoot);
+  const std::string treeAgain = TreeOf(Layer(mgr));
+  if (tree != treeAgain) Fail("the written text does not read back to the same tree", tree, treeAgain);
+  const std::string second = navconfig::LayerText(Layer(mgr));
+  if (first != second) Fail("the tree read back is written differently", first, second);
+  return 0;
+}

@@ -1,0 +1,330 @@
+// The .cfg files as text: what the writer produces after a change, what the reader makes of every kind of
+// line, lines of any length, and stored texts that must not add lines to a file.
+#include <config/config_api.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "store_env.h"
+
+using storetest::FileId;
+using storetest::Str;
+using storetest::StoreTest;
+
+namespace {
+
+// The names of the subsections of a section, in list order.
+std::vector<std::string> Children(const char* path) {
+  std::vector<std::string> names;
+  KeyRoot* cursor = Config_SetBranch(path);
+  char name[512];
+  while (Config_GetLeaf(&cursor, name, sizeof name)) names.push_back(name);
+  return names;
+}
+
+// The names of the values of a section, in list order.
+std::vector<std::string> Keys(const char* path) {
+  std::vector<std::string> names;
+  KeyValue* cursor = Config_SetBeginEnumKeyValue(path);
+  std::string name(4096, '\0');
+  while (Config_GetNextKeyValue(&cursor, name.data(), static_cast<int>(name.size()))) names.push_back(name.c_str());
+  return names;
+}
+
+}  // namespace
+
+class CfgWriter : public StoreTest {};
+
+TEST_F(CfgWriter, WritesSortedSectionsAndValuesInTheirForms) {
+  WriteCfg("mylayer.cfg",
+           "; written by hand\n"
+           "[Zeta]\n"
+           "\"b\"=0x32\n"
+           "\"A\"=062\n"
+           "\"c\"=50\n"
+           "\"h\"=0xFFFFFFFF\n"
+           "\"n\"=-0x10\n"
+           "[alpha\\Sub]\n"
+           "\"x\"=\"\"\n"
+           "[Alpha]\n"
+           "\"Y\"=\"text\"\n"
+           "[Empty\\Deep]\n"
+           "\"k\"=1\n"
+           "[Empty2]\n");
+  Reload();
+  const auto id = FileId(Cfg("mylayer.cfg"));
+  EXPECT_EQ(Config_GetIntVal("mylayer\\Zeta", "h"), -1);
+  EXPECT_EQ(FileId(Cfg("mylayer.cfg")), id);  // reading writes nothing
+
+  Config_SetIntVal("mylayer\\zeta", "New", -5);
+  EXPECT_EQ(ReadCfg("mylayer.cfg"),
+            "[alpha]\n"
+            "\"Y\"=\"text\"\n"
+            "\n"
+            "[alpha\\Sub]\n"
+            "\"x\"=\"\"\n"
+            "\n"
+            "[Empty\\Deep]\n"
+            "\"k\"=1\n"
+            "\n"
+            "[Zeta]\n"
+            "\"A\"=50\n"
+            "\"b\"=0x00000032\n"
+            "\"c\"=50\n"
+            "\"h\"=0xffffffff\n"
+            "\"n\"=-16\n"
+            "\"New\"=-5\n"
+            "\n");
+
+  // A setter's value is decimal, even where the file had hexadecimal.
+  Config_SetIntVal("mylayer\\Zeta", "b", 0x33);
+  EXPECT_EQ(storetest::SectionBlock(ReadCfg("mylayer.cfg"), "[Zeta]"),
+            "[Zeta]\n\"A\"=50\n\"b\"=51\n\"c\"=50\n\"h\"=0xffffffff\n\"n\"=-16\n\"New\"=-5\n\n");
+}
+
+TEST_F(CfgWriter, ASubsectionOfTheUserLayerGetsItsFullHeader) {
+  WriteCfg("user.cfg", "[Outer\\Inner]\n\"K\"=1\n");
+  Reload();
+  KeyRoot* outer = Config_FindRoot("user\\Outer");
+  ASSERT_NE(outer, nullptr);
+  EXPECT_EQ(outer->values, nullptr);
+  EXPECT_EQ(Children("user\\Outer"), std::vector<std::string>{"Inner"});
+  EXPECT_EQ(Config_GetIntVal("user\\Outer\\Inner", "K"), 1);
+
+  Config_SetIntVal("user\\Outer\\Inner", "L", 2);
+  EXPECT_EQ(Block("user.cfg", "[Outer]"), "<absent>");
+  EXPECT_EQ(Block("user.cfg", "[Outer\\Inner]"), "[Outer\\Inner]\n\"K\"=1\n\"L\"=2\n\n");
+}
+
+class CfgReader : public StoreTest {};
+
+TEST_F(CfgReader, ValueLines) {
+  struct Case {
+    const char* line;
+    enum { Absent, Int, String } kind;
+    long number;
+    const char* text;
+    const char* written;  // the line as the writer gives it back
+  };
+  const Case cases[] = {
+      {"\"K\"=50", Case::Int, 50, "", "\"K\"=50"},
+      {"\"K\"=0x32", Case::Int, 50, "", "\"K\"=0x00000032"},
+      {"\"K\"=0X32", Case::Int, 50, "", "\"K\"=0x00000032"},
+      {"\"K\"=062", Case::Int, 50, "", "\"K\"=50"},
+      {"\"K\"=08", Case::Int, 0, "", "\"K\"=0"},
+      {"\"K\"=-5", Case::Int, -5, "", "\"K\"=-5"},
+      {"\"K\"=-0x10", Case::Int, -16, "", "\"K\"=-16"},
+      {"\"K\"=0xffffffff", Case::Int, -1, "", "\"K\"=0xffffffff"},
+      {"\"K\"=0x", Case::Int, 0, "", "\"K\"=0x00000000"},
+      {"\"K\"=-2147483648", Case::Int, -2147483647L - 1, "", "\"K\"=-2147483648"},
+      {"\"K\"=4294967297", Case::Int, 1, "", "\"K\"=1"},
+      {"\"K\"=5abc", Case::Int, 5, "", "\"K\"=5"},
+      {"\"K\"=5 ; comment", Case::Int, 5, "", "\"K\"=5"},
+      {"\"K\"==5", Case::Int, 5, "", "\"K\"=5"},
+      {"\xEFK\xEE=7", Case::Int, 7, "", "\"K\"=7"},
+      {"\"K\"=\"\"", Case::String, 0, "", "\"K\"=\"\""},
+      {"\"K\"=\xEF\xEF", Case::String, 0, "", "\"K\"=\"\""},
+      {"\"K\"=\"text with blanks\"", Case::String, 0, "text with blanks", "\"K\"=\"text with blanks\""},
+      {"\"K\"=\"a=b\"", Case::String, 0, "a", "\"K\"=\"a\""},
+      {"\"K\"=\"abc", Case::String, 0, "abc", "\"K\"=\"abc\""},
+      {"\"K\"=\"abc\"xyz", Case::String, 0, "abc", "\"K\"=\"abc\""},
+      {"\"K\"=\"[Evil]\"", Case::String, 0, "[Evil]", "\"K\"=\"[Evil]\""},
+      {"\"K\" = 5", Case::Absent, 0, "", nullptr},
+      {"\"K\" =5", Case::Absent, 0, "", nullptr},
+      {"\"K\"= 5", Case::Absent, 0, "", nullptr},
+      {"\"K\"=", Case::Absent, 0, "", nullptr},
+      {"\"K\"=-", Case::Absent, 0, "", nullptr},
+      {"\"K\"=-abc", Case::Absent, 0, "", nullptr},
+      {"\"K\"=abc", Case::Absent, 0, "", nullptr},
+      {"\"K\"", Case::Absent, 0, "", nullptr},
+      {"\"K", Case::Absent, 0, "", nullptr},
+      {"\"\"=5", Case::Absent, 0, "", nullptr},
+      {"K=5", Case::Absent, 0, "", nullptr},
+      {" \"K\"=5", Case::Absent, 0, "", nullptr},
+      {"; \"K\"=5", Case::Absent, 0, "", nullptr},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::string layer = "edge" + std::to_string(n++);
+    const std::string section = layer + "\\S";
+    WriteCfg(layer + ".cfg", std::string("[S]\n") + c.line + "\n");
+    SCOPED_TRACE(c.line);
+    int found = -1;
+    char text[64] = "canary";
+    switch (c.kind) {
+      case Case::Absent:
+        EXPECT_FALSE(Config_DoesKeyExist(section.c_str(), "K"));
+        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), "K", -99), -99);
+        EXPECT_NE(Config_FindRoot(section.c_str()), nullptr);
+        break;
+      case Case::Int:
+        EXPECT_TRUE(Config_DoesKeyExist(section.c_str(), "K"));
+        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), "K", -99), c.number);
+        break;
+      case Case::String:
+        Config_GetStrVal(section.c_str(), "K", text, sizeof text, &found);
+        EXPECT_EQ(found, 1);
+        EXPECT_STREQ(text, c.text);
+        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), "K", -99), -99);
+        break;
+    }
+    // A change elsewhere in the layer writes it back.
+    Config_SetIntVal((layer + "\\T").c_str(), "Z", 1);
+    EXPECT_EQ(storetest::SectionBlock(ReadCfg(layer + ".cfg"), "[S]"),
+              c.written ? std::string("[S]\n") + c.written + "\n\n" : std::string("<absent>"));
+  }
+}
+
+TEST_F(CfgReader, ANumberLineWithoutDigitsStoresNothing) {
+  WriteCfg("minus.cfg", "[S]\n\"P\"=9\n\"K\"=-\n\"L\"=-abc\n\"M\"=-0\n\"N\"=-x1\n");
+  Reload();
+  EXPECT_EQ(Config_GetIntVal("minus\\S", "P"), 9);
+  EXPECT_FALSE(Config_DoesKeyExist("minus\\S", "K"));
+  EXPECT_FALSE(Config_DoesKeyExist("minus\\S", "L"));
+  EXPECT_FALSE(Config_DoesKeyExist("minus\\S", "N"));
+  EXPECT_TRUE(Config_DoesKeyExist("minus\\S", "M"));
+  EXPECT_EQ(Config_GetIntValDefault("minus\\S", "M", -99), 0);
+  EXPECT_EQ(Keys("minus\\S"), (std::vector<std::string>{"M", "P"}));
+}
+
+TEST_F(CfgReader, HeadersLineEndsAndValuesBeforeTheFirstHeader) {
+  // Values before the first header have no section; CR LF, CR alone and NUL bytes all end lines; "[]" is
+  // ignored, so the values after it go on into the section before; empty path components are skipped.
+  const char raw[] =
+      "\"Top\"=1\n[S]\r\n\"A\"=1\r\n\"B\"=\"x\"\r\n\r\n[T]\r\"C\"=2\r[U]\0\"D\"=3\0[[Twice]]\n\"E\"=4\n"
+      "[V] trailing text\n\"F\"=5\n[]\n\"G\"=6\n[W\\\\X\\]\n\"H\"=7\n[w]\n\"I\"=8";
+  WriteCfg("ends.cfg", std::string(raw, sizeof raw - 1));  // with its NUL bytes
+  Reload();
+  EXPECT_EQ(Config_GetIntVal("ends\\S", "A"), 1);
+  EXPECT_EQ(Str("ends\\S", "B"), "x");
+  EXPECT_EQ(Config_GetIntVal("ends\\T", "C"), 2);
+  EXPECT_EQ(Config_GetIntVal("ends\\U", "D"), 3);
+  EXPECT_EQ(Config_GetIntVal("ends\\Twice", "E"), 4);
+  EXPECT_EQ(Keys("ends\\V"), (std::vector<std::string>{"F", "G"}));
+  EXPECT_EQ(Config_GetIntVal("ends\\W\\X", "H"), 7);
+  EXPECT_EQ(Keys("ends\\W"), (std::vector<std::string>{"I"}));
+  EXPECT_EQ(Keys("ends"), std::vector<std::string>{});
+  EXPECT_EQ(Children("ends"), (std::vector<std::string>{"S", "T", "Twice", "U", "V", "W"}));
+
+  Config_SetIntVal("ends\\S", "A", 10);
+  EXPECT_EQ(ReadCfg("ends.cfg"),
+            "[S]\n\"A\"=10\n\"B\"=\"x\"\n\n"
+            "[T]\n\"C\"=2\n\n"
+            "[Twice]\n\"E\"=4\n\n"
+            "[U]\n\"D\"=3\n\n"
+            "[V]\n\"F\"=5\n\"G\"=6\n\n"
+            "[W]\n\"I\"=8\n\n"
+            "[W\\X]\n\"H\"=7\n\n");
+}
+
+TEST_F(CfgReader, AFileOfCommentsIsReadAtEveryAccessAndNeverWritten) {
+  const std::string comments = "; nothing but comments\n# and more\n\n";
+  WriteCfg("notes.cfg", comments);
+  WriteCfg("user.cfg", comments);
+  Reload();
+  const auto notesId = FileId(Cfg("notes.cfg"));
+  const auto userId = FileId(Cfg("user.cfg"));
+
+  EXPECT_EQ(Config_GetIntVal("notes\\S", "K"), 0);
+  EXPECT_EQ(Config_FindRoot("notes"), nullptr);
+  EXPECT_EQ(Config_DeleteKeyVal("notes\\S", "K"), 0);
+  EXPECT_EQ(Config_DeleteKey("notes\\S"), 0);
+  EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 50);
+  EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 50);
+  EXPECT_EQ(FileId(Cfg("notes.cfg")), notesId);
+  EXPECT_EQ(FileId(Cfg("user.cfg")), userId);
+  EXPECT_EQ(ReadCfg("notes.cfg"), comments);
+  EXPECT_EQ(ReadCfg("user.cfg"), comments);
+
+  // The next access sees what another program added.
+  WriteCfg("notes.cfg", comments + "[S]\n\"K\"=3\n");
+  WriteCfg("user.cfg", comments + "[Image]\n\"KeepPercent\"=60\n");
+  EXPECT_EQ(Config_GetIntVal("notes\\S", "K"), 3);
+  EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 60);
+}
+
+class CfgLongLines : public StoreTest {};
+
+TEST_F(CfgLongLines, NamesAndValuesOfAnyLengthSurviveAWriteAndARead) {
+  const std::string key(1000, 'k');
+  const std::string value = std::string(500, 'v') + std::string(500, 'w');
+  const std::string intKey = "Int" + std::string(997, 'i');
+  Config_SetStrVal("mylayer\\Long", key.c_str(), value.c_str());
+  Config_SetIntVal("mylayer\\Long", intKey.c_str(), 0x7654321);
+  Config_SetStrVal("Long", key.c_str(), value.c_str());
+  EXPECT_EQ(ReadCfg("mylayer.cfg"),
+            "[Long]\n\"" + intKey + "\"=124076833\n\"" + key + "\"=\"" + value + "\"\n\n");
+
+  Reload();
+  EXPECT_EQ(Str("mylayer\\Long", key.c_str()), value);
+  EXPECT_EQ(Config_GetIntVal("mylayer\\Long", intKey.c_str()), 0x7654321);
+  EXPECT_EQ(Str("Long", key.c_str()), value);
+  EXPECT_EQ(Keys("mylayer\\Long"), (std::vector<std::string>{intKey, key}));
+}
+
+TEST_F(CfgLongLines, TheTailOfALongLineNeverBecomesALineOfItsOwn) {
+  // Older readers cut lines after 255 bytes, lost two and went on with the rest as a new line.
+  for (size_t filler : {250u, 253u, 254u, 255u, 256u, 257u, 258u, 511u, 1000u, 5000u}) {
+    SCOPED_TRACE(filler);
+    std::string comment(filler, '-');
+    comment[0] = ';';
+    std::string text = "[S]\n";
+    text += comment;
+    text += "[Evil]\n\"K\"=1\n";
+    text += comment;
+    text += "\"Injected\"=5\n\"Long\"=\"";
+    text += std::string(filler, 's');
+    text += "\"\"Injected2\"=6\n";
+    WriteCfg("tails.cfg", text);
+    Reload();
+    EXPECT_EQ(Children("tails"), std::vector<std::string>{"S"});
+    EXPECT_EQ(Keys("tails\\S"), (std::vector<std::string>{"K", "Long"}));
+    EXPECT_EQ(Str("tails\\S", "Long"), std::string(filler, 's'));
+  }
+}
+
+class CfgInjection : public StoreTest {};
+
+TEST_F(CfgInjection, LineBreaksInStoredTextsEndTheirLine) {
+  Config_SetIntVal("mylayer\\Good\r\n[Evil]\n\"E\"=1", "K", 1);
+  Config_SetIntVal("mylayer\\Good", "Key\n[Evil2]\n\"X\"=5", 2);
+  Config_SetStrVal("mylayer\\Good", "S", "abc\r\n[Evil3]\n\"Y\"=\"z\"");
+  Config_SetStrVal("mylayer\\Good", "T", "\n[Evil4]");
+  Config_SetStrVal("mylayer\\Good", "U", "line\rbreak");
+  const std::string text = ReadCfg("mylayer.cfg");
+  for (const char* evil : {"[Evil]", "[Evil2]", "[Evil3]", "[Evil4]", "\"E\"", "\"X\"", "\"Y\""})
+    EXPECT_EQ(text.find(std::string("\n") + evil), std::string::npos) << evil << " in\n" << text;
+  EXPECT_EQ(text.find('\r'), std::string::npos);
+
+  Reload();
+  EXPECT_EQ(Children("mylayer"), std::vector<std::string>{"Good"});
+  EXPECT_EQ(Keys("mylayer\\Good"), (std::vector<std::string>{"K", "Key", "S", "T", "U"}));
+  EXPECT_EQ(Config_GetIntVal("mylayer\\Good", "K"), 1);
+  EXPECT_EQ(Config_GetIntVal("mylayer\\Good", "Key"), 2);
+  EXPECT_EQ(Str("mylayer\\Good", "S"), "abc");
+  EXPECT_EQ(Str("mylayer\\Good", "T"), "");
+  EXPECT_EQ(Str("mylayer\\Good", "U"), "line");
+  EXPECT_EQ(Config_FindRoot("mylayer\\Evil"), nullptr);
+}
+
+TEST_F(CfgInjection, SectionNamesTheFormatCannotCarryAddNothingToOtherSections) {
+  // Each of these names would give a header that reads back as another section (or as none, so that the
+  // values would land in the section before it).
+  Config_SetIntVal("mylayer\\0", "Y", 1);
+  Config_SetIntVal("mylayer\\B", "Y", 1);
+  Config_SetIntVal("mylayer\\B\\\nEvil", "Z", 2);
+  Config_SetIntVal("mylayer\\B\\\r", "Z", 2);
+  Config_SetIntVal("mylayer\\]x", "Z", 3);
+  Config_SetIntVal("mylayer\\[Evil", "Z", 4);
+  Config_SetIntVal("mylayer\\Audio[1]", "Z", 5);
+  Config_SetIntVal("mylayer\\Audio[1]\\Sub", "Z", 6);
+  Config_SetIntVal("mylayer\\C", "Y", 1);
+
+  Reload();
+  EXPECT_EQ(Children("mylayer"), (std::vector<std::string>{"0", "B", "C"}));
+  EXPECT_EQ(Keys("mylayer\\0"), std::vector<std::string>{"Y"});
+  EXPECT_EQ(Keys("mylayer\\B"), std::vector<std::string>{"Y"});
+  EXPECT_EQ(Keys("mylayer\\C"), std::vector<std::string>{"Y"});
+  EXPECT_EQ(Children("mylayer\\B"), std::vector<std::string>{});
+}
