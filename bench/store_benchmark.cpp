@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <config/config_api.h>
 #include <config/config_globals.h>
+#include <doroutil/strutil.h>
 #include <platform/os.h>
 
 #include <fcntl.h>
@@ -53,7 +54,10 @@ std::string MakeCfg(int sections, int keys, int seed, std::vector<std::pair<std:
     text += "[" + section + "]\n";
     std::vector<std::string> keyNames;
     for (int k = 0; k < perSection; ++k) keyNames.push_back(MakeName(rng, k));
-    std::sort(keyNames.begin(), keyNames.end());
+    // In the order the library's writer produces (letters compared without case).
+    std::sort(keyNames.begin(), keyNames.end(), [](const std::string& a, const std::string& b) {
+      return SpecialChar_stricmp(a.c_str(), b.c_str()) < 0;
+    });
     for (auto& k : keyNames) {
       switch (rng() % 3) {
         case 0: text += "\"" + k + "\"=" + std::to_string(rng() % 100000) + "\n"; break;
