@@ -218,3 +218,19 @@ TEST(DirectoryTable, DataRegionAndTemporarySaveDirectories) {
   EXPECT_EQ(DirectoryMgrTestAccess::SetTempSaveDir(*dirs, inst / "card"), 1);
   EXPECT_EQ(Dir("LRSaveDir"), inst / "card/tempsave/");
 }
+
+TEST(DirectoryTable, AResetBeforeTheFirstUseStartsTheLibraryOnce) {
+  Installation inst;
+  testsupport::LogCapture log;
+  EXPECT_TRUE(Config_Reset());
+  EXPECT_EQ(UserDir("RootDir"), "./");
+  EXPECT_EQ(log.Matching("GetDataStatus() ret[").size(), 1u);
+}
+
+TEST(DirectoryTable, ReplacingTheDirectoryManagerBeforeTheFirstUseStartsTheLibraryOnce) {
+  Installation inst;
+  testsupport::LogCapture log;
+  ResetDataDirMgr();
+  EXPECT_EQ(Config_GetWriteableRootDir().str(), "./");
+  EXPECT_EQ(log.Matching("GetDataStatus() ret[").size(), 1u);
+}
