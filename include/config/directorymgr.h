@@ -14,30 +14,11 @@
 #ifndef NAVCONFIG_CONFIG_DIRECTORYMGR_H
 #define NAVCONFIG_CONFIG_DIRECTORYMGR_H
 
+#include <config/data_types.h>
 #include <config/export.h>
 #include <doroutil/listmgr.h>
 #include <doroutil/orofilename.h>
 #include <doroutil/orostring.h>
-
-// The kinds of installable data; GetDirName gives each kind's folder name.
-enum eInstallDataType {
-  INSTALL_DATA_NONE = 0,
-  INSTALL_DATA_NETWORK = 1,    // "data"
-  INSTALL_DATA_OROSPEEDS = 2,  // "orospeeds"
-  INSTALL_DATA_ISPEEDS = 3,    // "ispeeds"
-  INSTALL_DATA_TMC = 4,        // "tmc"
-  INSTALL_DATA_POLYGONS = 5,   // "polygons"
-};
-
-// Whether usable map data is installed (GetDataStatus never answers DATA_UNKNOWN).
-enum eDataStatus {
-  DATA_UNKNOWN = 0,
-  DATA_FOUND_NORMAL = 1,
-  DATA_FOUND_STITCHED = 2,
-  DATA_FOUND_SWVERSION_MISMATCH = 3,
-  DATA_NOT_FOUND_STICTHING_OFF = 4,
-  DATA_NOT_FOUND = 5,
-};
 
 // The contents of a data set's version.dat file. Copied field by field.
 struct NAVCONFIG_API TVersionStruct {

@@ -65,6 +65,13 @@ void CConfigGlobals::DestroyDirectoryMgr() {
 
 void CConfigGlobals::CreateDirectoryMgr() {
   m_pDirectoryMgr = new DirectoryMgr_Platform();
+  // Initialize reads settings under the configuration's lock, and a settings read sets the holder up when it
+  // is not yet (for the defaults), which would initialise this manager again while the lock is held. A reset
+  // before the first use therefore is the first set-up, which initialises the new manager once.
+  if (!IsSetUp()) {
+    Setup();
+    if (IsSetUp()) return;
+  }
   m_pDirectoryMgr->Initialize();
 }
 

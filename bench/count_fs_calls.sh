@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Counts the system calls that one start of the library makes (strace -f -c), for four installations:
+#   1. first start, no map data        (user.cfg is created and the directory table is written)
+#   2. next start, no map data
+#   3. first start with normal data    (the search finds NA/2024/data and records it)
+#   4. next start with normal data
+# Each count is the start's own: a run of the same program that does not start the library is subtracted.
+# Usage: bench/count_fs_calls.sh [build-dir]     (default: build/release; needs bench/directory_start)
+set -euo pipefail
+
+build=${1:-build/release}
+prog="$build/bench/directory_start"
+[ -x "$prog" ] || { echo "count_fs_calls: $prog is not built" >&2; exit 2; }
+command -v strace >/dev/null || { echo "count_fs_calls: strace is not installed" >&2; exit 2; }
+prog=$(realpath "$prog")
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+# The calls that touch files or folders; the rest (memory, threads) is shown apart.
+fs_calls=" newfstatat stat lstat fstat statx access faccessat faccessat2 openat open close read pread64 write
+           pwrite64 fsync fdatasync rename renameat renameat2 fchmod chmod unlink unlinkat mkdir mkdirat getdents64
+           readlink readlinkat lseek "
+
+new_installation() {
+  local dir="$scratch/$1"
+  mkdir -p "$dir/runtime" "$dir/config" "$dir/home" "$dir/work"
+  if [ "$2" = data ]; then
+    mkdir -p "$dir/work/NA/2024/data"
+    echo x >"$dir/work/NA/2024/data/00000000.qd"
+    echo x >"$dir/work/NA/2024/data/00000000.hsh"
+    printf 'Product Name: Maps\nData Version: 2024.1\nData Format: 8\n' >"$dir/work/NA/2024/data/version.dat"
+  fi
+  echo "$dir"
+}
+
+# "syscall calls" lines of one run of the program in an installation.
+run_counts() {
+  local dir=$1 out="$scratch/strace.$$"
+  shift
+  (cd "$dir/work" && NAVCONFIG_RUNTIME_DIR="$dir/runtime/" NAVCONFIG_CONFIG_DIR="$dir/config/" \
+     NAVCONFIG_HOME="$dir/home/" NAVCONFIG_LOG= strace -f -c -o "$out" "$prog" "$@" >/dev/null)
+  awk '$4 ~ /^[0-9]+$/ && $NF != "total" { print $NF, $4 }' "$out"
+  rm -f "$out"
+}
+
+report() {
+  local title=$1 dir=$2
+  local base start
+  base=$(run_counts "$dir")
+  start=$(run_counts "$dir" start)
+  echo "== $title"
+  local lines
+  lines=$(awk -v fs="$(echo $fs_calls)" '
+    NR == FNR { base[$1] = $2; next }
+    { n = $2 - base[$1]; if (n > 0) printf "%s %s %d\n", (index(" " fs " ", " " $1 " ") ? "file" : "other"), $1, n }
+    ' <(echo "$base") <(echo "$start") | sort -k1,1 -k3,3nr -k2,2)
+  awk '{ printf "  %-6s %-12s %4d\n", $1, $2, $3 }' <<<"$lines"
+  awk '$1 == "file" { t += $3 } END { printf "  file-system calls in all: %d\n", t }' <<<"$lines"
+}
+
+empty=$(new_installation empty none)
+report "first start, no map data" "$empty"
+report "next start, no map data" "$empty"
+data=$(new_installation data data)
+report "first start, normal data found" "$data"
+report "next start, normal data" "$data"

@@ -1,0 +1,24 @@
+// Small path and settings helpers shared by the directory manager's source files.
+#ifndef NAVCONFIG_SRC_CONFIG_DIRECTORY_PATHS_H
+#define NAVCONFIG_SRC_CONFIG_DIRECTORY_PATHS_H
+
+#include <config/directorymgr.h>
+#include <doroutil/orostring.h>
+
+namespace navconfig {
+
+constexpr const char* kDirectoryLogSource = "directorymgr";
+
+// The region codes, in the order in which data is searched.
+constexpr const char* kRegionCodes[] = {"NA", "EU", "OC", "AF", "AS", "SE", "ME", "SA"};
+
+// base, a separator (only when base does not already end in one) and name. An empty base gives name alone,
+// so that a missing root never turns a relative folder into one at the top of the file system.
+OROustring JoinPath(const OROustring& base, const char* name);
+
+// GetDirPath as UTF-8: the directory, or the empty string when it is not set.
+OROustring DirPathU(const DirectoryMgr& dirs, const char* name, bool appendSlash);
+
+}  // namespace navconfig
+
+#endif

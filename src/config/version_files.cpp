@@ -1,0 +1,82 @@
+// DirectoryMgr: reading the version.dat files of data sets, and the cache of those already read.
+#include <config/directorymgr.h>
+#include <doroutil/files.h>
+#include <doroutil/strutil.h>
+
+#include <cstring>
+
+namespace {
+
+// Only the head of a version file is read.
+constexpr int kVersionLinesRead = 10;
+constexpr int kVersionLineBuffer = 256;
+
+struct VersionLabel {
+  const char* label;
+  OROustring TVersionStruct::*field;
+};
+
+// Tested in this order on each line; a line feeds one field at most.
+constexpr VersionLabel kVersionLabels[] = {
+    {"Product Name:", &TVersionStruct::productName}, {"Data Version:", &TVersionStruct::dataVersion},
+    {"Data Format:", &TVersionStruct::dataFormat},   {"Grid Data:", &TVersionStruct::gridData},
+    {"Language:", &TVersionStruct::language},
+};
+
+}  // namespace
+
+bool DirectoryMgr::ReadVersionDotDatFile(const OroFileName& file, TVersionStruct& version) const {
+  const OROustring path = file.GetFullPath(true);
+  // Only a regular file: a folder named like the file is no version file.
+  if (!FileExists(path.c_str())) return false;
+  version.fileName = OroFileName(path);
+  FileHandle* handle = FileOpen(path.c_str(), "r");
+  if (!handle) return false;
+  char line[kVersionLineBuffer];
+  for (int n = 0; n < kVersionLinesRead && FileReadNextLine(handle, line, sizeof line); ++n) {
+    for (const VersionLabel& label : kVersionLabels) {
+      const size_t length = std::strlen(label.label);
+      if (SpecialChar_strnicmp(line, label.label, length) != 0) continue;
+      OROustring value(line + length);
+      version.*label.field = value.strip();
+      break;
+    }
+  }
+  FileClose(handle);
+  return true;
+}
+
+bool DirectoryMgr::GetDataVersionInfo(const OROustring& dir, const OROustring& fileName, const char* label,
+                                      OROustring& value, bool reload) {
+  const OroFileName file(dir, fileName);
+  const OROustring path = file.GetFullPath(true);
+  const TVersionStruct* record = nullptr;
+  for (size_t i = 0; i < m_versionCache.Count(); ++i) {
+    const TVersionStruct* cached = m_versionCache[i];
+    if (!cached || !(cached->fileName.GetFullPath(true) == path)) continue;
+    if (reload) {
+      m_versionCache.RemoveAt(i);
+    } else {
+      record = cached;
+    }
+    break;
+  }
+  if (!record) {
+    TVersionStruct version;
+    if (!ReadVersionDotDatFile(file, version)) return false;
+    auto* copy = new TVersionStruct(version);
+    m_versionCache.Add(copy);
+    record = copy;
+  }
+  if (!label) return true;
+  if (custom_stristr(label, "Product Name:")) value = record->productName;
+  else if (custom_stristr(label, "Data Version:")) value = record->dataVersion;
+  else if (custom_stristr(label, "Data Format:")) value = record->dataFormat;
+  else if (custom_stristr(label, "Grid Data:")) value = record->gridData;
+  return true;
+}
+
+bool DirectoryMgr::GetCurRunningDataVerInfo(TVersionStruct& version) const {
+  version = m_curDataVersion;
+  return true;
+}
