@@ -44,6 +44,19 @@ int SpecialChar_stricmp(const char* a, const char* b) {
   return CompareBytes(pa, pb, i, n);
 }
 
+bool EqualsIgnoringCase(const char* a, const char* b, size_t n) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t wa, wb;
+    std::memcpy(&wa, a + i, 8);
+    std::memcpy(&wb, b + i, 8);
+    if (FoldAsciiWord(wa) != FoldAsciiWord(wb)) return false;
+  }
+  for (; i < n; ++i)
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  return true;
+}
+
 int SpecialChar_stricmpn(const char* a, size_t aLength, const char* b) {
   auto pa = reinterpret_cast<const unsigned char*>(a);
   auto pb = reinterpret_cast<const unsigned char*>(b);

@@ -43,7 +43,7 @@ inline uint32_t KeyHash(const char* key, size_t n) { return static_cast<uint32_t
 const ConfigDefault* FindIn(const ConfigDefaultsTable* table, const char* key, size_t n, uint32_t keyHash) {
   const ConfigDefault* node = table->buckets[BucketOf(key, n, table->bucketCount)];
   for (; node; node = node->next)
-    if (node->keyHash == keyHash && node->keyLength == n && SpecialChar_stricmp(node->key, key) == 0) return node;
+    if (node->keyHash == keyHash && node->keyLength == n && EqualsIgnoringCase(node->key, key, n)) return node;
   return nullptr;
 }
 
