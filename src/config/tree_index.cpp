@@ -21,6 +21,20 @@ inline uint64_t Mix(uint64_t h) {
 
 inline uint64_t NonZero(uint64_t h) { return h ? h : 1; }
 
+// Whether n bytes are equal, eight at a time with an overlapping last word.
+inline bool SameBytes(const char* a, const char* b, size_t n) {
+  if (n < 8) return std::memcmp(a, b, n) == 0;
+  uint64_t wa, wb;
+  for (size_t i = 0; i + 8 <= n; i += 8) {
+    std::memcpy(&wa, a + i, 8);
+    std::memcpy(&wb, b + i, 8);
+    if (wa != wb) return false;
+  }
+  std::memcpy(&wa, a + n - 8, 8);
+  std::memcpy(&wb, b + n - 8, 8);
+  return wa == wb;
+}
+
 }  // namespace
 
 uint64_t FoldedHash(const char* text, size_t length, uint64_t seed) {
@@ -112,9 +126,9 @@ SectionInfo* TreeIndex::FindSection(uint64_t hash, const char* layer, size_t lay
   const size_t total = restLength ? layerLength + 1 + restLength : layerLength;
   const PathEntry* e = m_byPath.Find(hash, [&](const PathEntry& p) {
     const std::string& path = p.info->path;
-    return path.size() == total && std::memcmp(path.data(), layer, layerLength) == 0 &&
-           (restLength == 0 || (path[layerLength] == '\\' &&
-                                std::memcmp(path.data() + layerLength + 1, rest, restLength) == 0));
+    return path.size() == total && SameBytes(path.data(), layer, layerLength) &&
+           (restLength == 0 ||
+            (path[layerLength] == '\\' && SameBytes(path.data() + layerLength + 1, rest, restLength)));
   });
   return e ? e->info : nullptr;
 }
