@@ -310,7 +310,7 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
       section->values = value;
     }
     if (index) {
-      if (info->valuesIndexed) index->AddValue(info, value, nameHash ? nameHash : FoldedHash(name, nameLength));
+      index->AddValue(info, value, nameHash ? nameHash : FoldedHash(name, nameLength));
       info->valueHint = value;
     }
     changed = true;
