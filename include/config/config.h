@@ -2,7 +2,7 @@
  *
  * From C: the configuration functions (config_api.h) and the C part of the data directory functions
  * (data_dirs.h). From C++ also the classes and the functions that take or return the utility strings:
- * the globals (config_globals.h), DirectoryMgr, GridVersionString, and the utility types they use
+ * the globals (config_globals.h), DirectoryMgr, GridVersionString, OroDataSet, and the utility types they use
  * (doroutil/: OROustring, OROwstring, OroFileName, ListMgr, TVector). */
 #ifndef NAVCONFIG_CONFIG_CONFIG_H
 #define NAVCONFIG_CONFIG_CONFIG_H
@@ -18,6 +18,7 @@
 #include <config/config_globals.h>
 #include <config/directorymgr.h>
 #include <config/gridversion.h>
+#include <config/oro_dataset.h>
 #include <doroutil/listmgr.h>
 #include <doroutil/orofilename.h>
 #include <doroutil/orostring.h>
