@@ -1,12 +1,13 @@
 // DirectoryMgr: where the application's files and map data live.
 //
 // One instance per process, owned by the library's globals and made as the platform's class
-// (DirectoryMgr_Posix here, DirectoryMgr_Win32 on Windows). It knows three directories that the platform
-// fixes: the runtime directory (the folder of the library's own module file, or NAVCONFIG_RUNTIME_DIR), the
-// configuration directory (where the .cfg layer files lie; NAVCONFIG_CONFIG_DIR or the runtime directory,
-// until SU_Config names another) and the registry directory. Every other directory is a named string setting
-// "Directories\<Name>", read with GetDirPath and written into the user layer with SetDirPath; Initialize()
-// fills in the missing ones, finds installed map data and works out the data status.
+// (DirectoryMgr_Posix on POSIX systems, DirectoryMgr_Win32 on Windows). It knows three directories that
+// the platform fixes: the runtime directory (the folder of the library's own module file, or on POSIX
+// NAVCONFIG_RUNTIME_DIR), the configuration directory (where the .cfg layer files lie; the runtime
+// directory, or on POSIX NAVCONFIG_CONFIG_DIR, until SU_Config names another) and the registry directory.
+// Every other directory is a named string setting "Directories\<Name>", read with GetDirPath and written into
+// the user layer with SetDirPath; Initialize() fills in the missing ones, finds installed map data and works
+// out the data status.
 //
 // The class has no lock of its own: each setting read or write takes the configuration's lock for that one
 // access. Initialize, SetConfigPath and the operations that fill the version record, the version cache and
@@ -159,6 +160,22 @@ class NAVCONFIG_API DirectoryMgr {
   mutable OROustring m_configDirUtf8;  // what GetUISupportDir hands out
 };
 
+#ifdef _WIN32
+// The Windows class: runtime directory from the library's module file, configuration directory the same,
+// registry root "\windows".
+class NAVCONFIG_API DirectoryMgr_Win32 : public DirectoryMgr {
+ public:
+  ~DirectoryMgr_Win32() override;
+
+ protected:
+  void InitRuntimeDir() override;
+  void InitRegistryDir() override;
+  void InitConfigDir() override;
+  void InitWriteableRootDir() override;
+};
+
+using DirectoryMgr_Platform = DirectoryMgr_Win32;
+#else
 // The POSIX class: runtime directory from NAVCONFIG_RUNTIME_DIR or the library's module file, configuration
 // directory from NAVCONFIG_CONFIG_DIR or the runtime directory, registry directory NAVCONFIG_HOME/registry/
 // (NAVCONFIG_HOME defaults to $XDG_CONFIG_HOME/navconfig, else $HOME/.config/navconfig).
@@ -173,22 +190,6 @@ class NAVCONFIG_API DirectoryMgr_Posix : public DirectoryMgr {
   void InitWriteableRootDir() override;
 };
 
-// The Windows class: runtime directory from the library's module file, configuration directory the same,
-// registry root "\windows".
-class NAVCONFIG_API DirectoryMgr_Win32 : public DirectoryMgr {
- public:
-  ~DirectoryMgr_Win32() override;
-
- protected:
-  void InitRuntimeDir() override;
-  void InitRegistryDir() override;
-  void InitConfigDir() override;
-  void InitWriteableRootDir() override;
-};
-
-#ifdef _WIN32
-using DirectoryMgr_Platform = DirectoryMgr_Win32;
-#else
 using DirectoryMgr_Platform = DirectoryMgr_Posix;
 #endif
 

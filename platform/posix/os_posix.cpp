@@ -36,12 +36,17 @@ bool GetEnv(const char* name, std::string& value) {
   return true;
 }
 
-std::string ModuleDirectory() {
+std::string ModuleFileName() {
   Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&ModuleDirectory), &info) == 0 || !info.dli_fname) return "./";
+  if (dladdr(reinterpret_cast<void*>(&ModuleFileName), &info) == 0 || !info.dli_fname) return std::string();
   std::string path = info.dli_fname;
   char resolved[PATH_MAX];
   if (realpath(path.c_str(), resolved)) path = resolved;
+  return path;
+}
+
+std::string ModuleDirectory() {
+  std::string path = ModuleFileName();
   size_t cut = path.rfind('/');
   return cut == std::string::npos ? std::string("./") : path.substr(0, cut + 1);
 }

@@ -2,13 +2,14 @@
 // that a configuration file never holds a password in plain text and a changed protected text is detected.
 //
 // The key is a random secret kept in the file "secret.key" of the user's folder of the library
-// (platform::UserHomeDirectory(), platform/os.h), readable by the user alone; it is made on first use. A
-// protected text is only good under the key that made it: with another key (another user, another machine,
-// a removed key file) it no longer decrypts.
+// (platform::UserHomeDirectory(), platform/os.h), readable by the user alone; it is made on first use. On
+// Windows the system's per-user data protection keeps the key instead (no file). A protected text is only
+// good under the key that made it: with another key (another user, another machine, a removed key file) it
+// no longer decrypts.
 //
 // The protected text is printable ASCII without quotes, '=', spaces or line breaks, so that it can stand as a
-// setting's value. A password of up to 700 bytes gives a protected text of at most 1022 bytes (1023 with the
-// terminator).
+// setting's value. A password of up to 700 bytes (400 on Windows, whose protected form carries a larger
+// header) gives a protected text of at most 1022 bytes (1023 with the terminator).
 //
 // Both functions may be called from any thread. The two trailing arguments are reserved and ignored.
 #ifndef NAVCONFIG_DOROUTIL_CRYPT_H

@@ -2,7 +2,8 @@
 //
 // One implementation per operating system (platform/posix/, platform/win32/), chosen by the build. Paths
 // are UTF-8 throughout. Errors are translated here, once: callers get success or a short reason such as
-// "rename user.cfg.tmp: No space left on device", never an errno or a Windows error code.
+// "rename user.cfg.tmp: No space left on device" (on Windows the system's text with the error's number),
+// never a bare errno or Windows error code.
 // Every function may be called from any thread.
 #ifndef NAVCONFIG_PLATFORM_OS_H
 #define NAVCONFIG_PLATFORM_OS_H
@@ -28,6 +29,9 @@ bool IsSafeFileComponent(std::string_view name);
 // --- Process ---------------------------------------------------------------------------------------------
 // The value of an environment variable; false when it is not set.
 bool GetEnv(const char* name, std::string& value);
+// The full path of the module file that holds this library (the shared library or DLL, or the program that
+// links it statically); empty when the system cannot tell.
+std::string ModuleFileName();
 // The folder of the module file of this library, ending in a separator.
 std::string ModuleDirectory();
 uint64_t CurrentThreadId();
@@ -37,7 +41,8 @@ uint64_t PhysicalMemoryBytes();
 int64_t UnixTime();
 // The user's own folder of the library, for what belongs to the user and not to an installation (the
 // registry store, the key that protects stored passwords): NAVCONFIG_HOME when set, else
-// $XDG_CONFIG_HOME/navconfig, else $HOME/.config/navconfig. Ends in a separator; not created here.
+// $XDG_CONFIG_HOME/navconfig, else $HOME/.config/navconfig (on Windows %APPDATA%\navconfig). Ends in a
+// separator; not created here.
 std::string UserHomeDirectory();
 // The folder of the registry store: "registry" below UserHomeDirectory(), ending in a separator.
 std::string RegistryDirectory();
@@ -52,7 +57,8 @@ struct Status {
 
 bool IsRegularFile(const std::string& path);
 bool IsDirectory(const std::string& path);
-// Creates one directory level; true when it exists afterwards.
+// Creates one directory level; true when it exists afterwards. On Windows a new folder takes the access
+// rules of the folder above it, and privateToUser changes nothing (a user's profile is private already).
 bool MakeDirectory(const std::string& path, bool privateToUser = false);
 // Creates a directory and the missing folders above it (each new one 0700 when privateToUser); true when it
 // exists afterwards. Folders that exist already keep their permission bits.
@@ -67,8 +73,9 @@ bool ReadWholeFile(const std::string& path, char** data, size_t* size);
 // Writes a file so that a crash or a failure never leaves it half-written: the text goes to a temporary
 // file in the same directory, is flushed to the disk and renamed over the target, and the directory is
 // synced. A target that is a symbolic link stays one (the file it names is replaced); an existing file keeps
-// its permission bits, a new one gets 0644 less the umask (privateToUser: 0600). On failure the previous
-// file is left whole and no temporary file remains.
+// its permission bits, a new one gets 0644 less the umask (privateToUser: 0600). On Windows the file is
+// moved over the target with write-through, and it takes the access rules of its folder. On failure the
+// previous file is left whole and no temporary file remains.
 Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool privateToUser = false);
 
 struct DirEntry {
@@ -77,7 +84,7 @@ struct DirEntry {
 };
 // The entries of a directory (without "." and ".."), in no particular order; false when it cannot be read.
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries);
-// fopen with a UTF-8 path.
+// fopen with a UTF-8 path; always binary (no line-end translation on Windows).
 std::FILE* OpenStream(const std::string& path, const char* mode);
 
 // For benchmarks only: with false, WriteFileAtomically skips its syncs (the cost of the rest can be seen).

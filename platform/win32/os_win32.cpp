@@ -1,0 +1,361 @@
+// The operating-system boundary on Windows: the wide-character ("W") functions of the system, with paths
+// converted from and to UTF-8 here.
+#include <platform/os.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <ctime>
+#include <cwchar>
+#include <string>
+
+#include "win32_util.h"
+
+namespace platform {
+
+using win32::Narrow;
+using win32::Widen;
+
+const char kPathSeparator = '\\';
+
+bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+namespace {
+
+// Names that Windows gives to devices in every folder, with any extension ("con.cfg" is the console).
+bool IsReservedDeviceName(std::string_view name) {
+  std::string stem(name.substr(0, name.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (char& c : stem)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" || stem == "CONOUT$")
+    return true;
+  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+         stem[3] >= '0' && stem[3] <= '9';
+}
+
+}  // namespace
+
+bool IsSafeFileComponent(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (char c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    // Separators, the drive and stream marker ':', wildcards and the other characters that file names
+    // cannot hold, and control characters.
+    if (u < 0x20 || c == '\\' || c == '/' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' ||
+        c == '>' || c == '|')
+      return false;
+  }
+  // Windows drops trailing dots and spaces, so such a name would stand for another file.
+  if (name.back() == '.' || name.back() == ' ') return false;
+  return !IsReservedDeviceName(name);
+}
+
+// ---- Process ----
+
+bool GetEnv(const char* name, std::string& value) {
+  const std::wstring wname = Widen(name);
+  std::wstring buffer(256, L'\0');
+  for (;;) {
+    ::SetLastError(ERROR_SUCCESS);
+    DWORD n = ::GetEnvironmentVariableW(wname.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) {
+      if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+      value.clear();  // set, but empty
+      return true;
+    }
+    if (n < buffer.size()) {
+      value = Narrow(std::wstring_view(buffer.data(), n));
+      return true;
+    }
+    buffer.resize(n);  // n is the size needed, terminator included
+  }
+}
+
+std::string ModuleFileName() {
+  HMODULE module = nullptr;
+  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&ModuleFileName), &module))
+    return std::string();
+  // Paths longer than MAX_PATH exist; a cut name would give a wrong folder, so the buffer grows until it fits.
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = ::GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return std::string();
+    if (n < buffer.size()) return Narrow(std::wstring_view(buffer.data(), n));
+    if (buffer.size() >= 32768) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string ModuleDirectory() {
+  std::string path = ModuleFileName();
+  size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string(".\\") : path.substr(0, cut + 1);
+}
+
+uint64_t CurrentThreadId() { return ::GetCurrentThreadId(); }
+
+uint64_t PhysicalMemoryBytes() {
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  return ::GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
+}
+
+int64_t UnixTime() { return static_cast<int64_t>(std::time(nullptr)); }
+
+std::string UserHomeDirectory() {
+  auto withSeparator = [](std::string dir) {
+    if (!IsPathSeparator(dir.back())) dir += kPathSeparator;
+    return dir;
+  };
+  std::string dir;
+  if (GetEnv("NAVCONFIG_HOME", dir) && !dir.empty()) return withSeparator(dir);
+  if (GetEnv("APPDATA", dir) && !dir.empty()) return withSeparator(dir) + "navconfig\\";
+  if (GetEnv("USERPROFILE", dir) && !dir.empty()) return withSeparator(dir) + "AppData\\Roaming\\navconfig\\";
+  return ".\\navconfig\\";
+}
+
+std::string RegistryDirectory() { return UserHomeDirectory() + "registry\\"; }
+
+// ---- Files ----
+
+namespace {
+
+std::string FileNameOf(const std::string& path) {
+  size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string ErrorText(const char* what, const std::string& path, DWORD code) {
+  return std::string(what) + " " + FileNameOf(path) + ": " + win32::ErrorDescription(code);
+}
+
+std::atomic<int> g_faults[4];  // FsFault per FsStep, consumed when the step runs
+std::atomic<bool> g_sync{true};
+std::atomic<unsigned> g_tempCounter{0};
+
+DWORD TakeFault(FsStep step) {
+  int f = g_faults[static_cast<int>(step)].exchange(0);
+  switch (static_cast<FsFault>(f)) {
+    case FsFault::NoSpace: return ERROR_DISK_FULL;
+    case FsFault::IoError: return ERROR_IO_DEVICE;
+    case FsFault::AccessDenied: return ERROR_ACCESS_DENIED;
+    case FsFault::None: break;
+  }
+  return ERROR_SUCCESS;
+}
+
+DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(Widen(path).c_str()); }
+
+// The length of the part of a path that names its root: "C:\", "\\server\share\", "\" or nothing.
+size_t RootLength(const std::string& path) {
+  if (path.size() >= 2 && path[1] == ':') return path.size() >= 3 && IsPathSeparator(path[2]) ? 3 : 2;
+  if (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1])) {
+    size_t server = path.find_first_of("\\/", 2);
+    if (server == std::string::npos) return path.size();
+    size_t share = path.find_first_of("\\/", server + 1);
+    return share == std::string::npos ? path.size() : share + 1;
+  }
+  return !path.empty() && IsPathSeparator(path[0]) ? 1 : 0;
+}
+
+// The file that a write to path really replaces: a symbolic link is followed to the file it names.
+std::wstring ResolveTarget(const std::wstring& path) {
+  DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return path;
+  HANDLE h = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return path;
+  std::wstring target(MAX_PATH, L'\0');
+  DWORD n = ::GetFinalPathNameByHandleW(h, target.data(), static_cast<DWORD>(target.size()), VOLUME_NAME_DOS);
+  if (n >= target.size()) {
+    target.resize(n + 1);
+    n = ::GetFinalPathNameByHandleW(h, target.data(), static_cast<DWORD>(target.size()), VOLUME_NAME_DOS);
+  }
+  ::CloseHandle(h);
+  if (n == 0 || n >= target.size()) return path;
+  target.resize(n);
+  return target;
+}
+
+bool WriteAll(HANDLE h, const void* data, size_t size) {
+  auto p = static_cast<const char*>(data);
+  while (size) {
+    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!::WriteFile(h, p, chunk, &written, nullptr)) return false;
+    p += written;
+    size -= written;
+  }
+  return true;
+}
+
+// MoveFileExW, tried again for a moment while another program (a virus scanner, an indexer, a reader
+// without FILE_SHARE_DELETE) holds the target open.
+bool ReplaceByMove(const std::wstring& from, const std::wstring& to) {
+  for (int attempt = 0;; ++attempt) {
+    if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    DWORD e = ::GetLastError();
+    if ((e != ERROR_SHARING_VIOLATION && e != ERROR_ACCESS_DENIED && e != ERROR_LOCK_VIOLATION) || attempt >= 10)
+      return false;
+    ::Sleep(static_cast<DWORD>(5 * (attempt + 1)));
+  }
+}
+
+}  // namespace
+
+void SetSyncForBenchmarks(bool enabled) { g_sync.store(enabled); }
+
+void InjectFault(FsStep step, FsFault fault) { g_faults[static_cast<int>(step)].store(static_cast<int>(fault)); }
+
+bool IsRegularFile(const std::string& path) {
+  DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsDirectory(const std::string& path) {
+  DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MakeDirectory(const std::string& path, bool /*privateToUser*/) {
+  if (::CreateDirectoryW(Widen(path).c_str(), nullptr)) return true;
+  return ::GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(path);
+}
+
+bool MakeDirectories(const std::string& path, bool privateToUser) {
+  if (path.empty()) return false;
+  if (IsDirectory(path)) return true;
+  // Each level below the root, from the top; a level that exists is passed over as it is.
+  const size_t root = RootLength(path);
+  for (size_t pos = root; pos <= path.size(); ++pos) {
+    if (pos < path.size() && !IsPathSeparator(path[pos])) continue;
+    if (pos == root || IsPathSeparator(path[pos - 1])) continue;
+    if (!MakeDirectory(path.substr(0, pos), privateToUser)) return false;
+  }
+  return IsDirectory(path);
+}
+
+bool RemoveFile(const std::string& path) { return ::DeleteFileW(Widen(path).c_str()) != 0; }
+
+Status RenameFile(const std::string& from, const std::string& to) {
+  if (!ReplaceByMove(Widen(from), Widen(to))) return Status::Error(ErrorText("rename", from, ::GetLastError()));
+  return Status::Ok();
+}
+
+bool ReadWholeFile(const std::string& path, char** data, size_t* size) {
+  *data = nullptr;
+  *size = 0;
+  // Shared for deleting too, so that a save that replaces the file meanwhile is not refused.
+  HANDLE h = ::CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER length{};
+  if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileSizeEx(h, &length) || length.QuadPart < 0) {
+    ::CloseHandle(h);
+    return false;
+  }
+  size_t cap = static_cast<size_t>(length.QuadPart) + 1;
+  char* buf = static_cast<char*>(std::malloc(cap));
+  size_t len = 0;
+  while (buf) {
+    if (len + 1 >= cap) {
+      cap *= 2;
+      char* bigger = static_cast<char*>(std::realloc(buf, cap));
+      if (!bigger) { std::free(buf); buf = nullptr; break; }
+      buf = bigger;
+    }
+    const size_t room = cap - 1 - len;
+    DWORD got = 0;
+    if (!::ReadFile(h, buf + len, room > (1u << 30) ? (1u << 30) : static_cast<DWORD>(room), &got, nullptr)) {
+      std::free(buf);
+      buf = nullptr;
+      break;
+    }
+    if (got == 0) break;
+    len += got;
+  }
+  ::CloseHandle(h);
+  if (!buf) return false;
+  buf[len] = '\0';
+  *data = buf;
+  *size = len;
+  return true;
+}
+
+Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool /*privateToUser*/) {
+  const std::wstring target = ResolveTarget(Widen(path));
+  const size_t cut = target.find_last_of(L"\\/");
+  const std::wstring dir = cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
+  const std::wstring base = cut == std::wstring::npos ? target : target.substr(cut + 1);
+
+  // A new name in the same folder, so that the final move stays within one volume.
+  std::wstring temp;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  DWORD err = TakeFault(FsStep::CreateTemp);
+  for (int attempt = 0; !err && attempt < 100; ++attempt) {
+    wchar_t suffix[40];
+    std::swprintf(suffix, 40, L".tmp.%lx.%x", static_cast<unsigned long>(::GetCurrentProcessId()),
+                  g_tempCounter.fetch_add(1) ^ static_cast<unsigned>(::GetTickCount64()));
+    temp = dir + L"." + base + suffix;
+    h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) break;
+    if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) err = ::GetLastError();
+  }
+  if (h == INVALID_HANDLE_VALUE) {
+    if (!err) err = ERROR_FILE_EXISTS;
+    return Status::Error(ErrorText("create", Narrow(temp.empty() ? dir + L"." + base + L".tmp" : temp), err));
+  }
+  const std::string tempName = Narrow(temp);
+
+  auto fail = [&](const char* what, DWORD e) {
+    ::CloseHandle(h);
+    ::DeleteFileW(temp.c_str());
+    return Status::Error(ErrorText(what, tempName, e));
+  };
+  if ((err = TakeFault(FsStep::Write)) != 0 || !WriteAll(h, data, size))
+    return fail("write", err ? err : ::GetLastError());
+  if ((err = TakeFault(FsStep::Sync)) != 0 || (g_sync.load(std::memory_order_relaxed) && !::FlushFileBuffers(h)))
+    return fail("sync", err ? err : ::GetLastError());
+  if (!::CloseHandle(h)) {
+    DWORD e = ::GetLastError();
+    ::DeleteFileW(temp.c_str());
+    return Status::Error(ErrorText("close", tempName, e));
+  }
+  if ((err = TakeFault(FsStep::Rename)) != 0 || !ReplaceByMove(temp, target)) {
+    DWORD e = err ? err : ::GetLastError();
+    ::DeleteFileW(temp.c_str());
+    return Status::Error(ErrorText("rename", tempName, e));
+  }
+  return Status::Ok();
+}
+
+bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
+  std::string pattern = dir.empty() ? std::string(".") : dir;
+  if (!IsPathSeparator(pattern.back())) pattern += '\\';
+  pattern += '*';
+  WIN32_FIND_DATAW found{};
+  HANDLE h = ::FindFirstFileExW(Widen(pattern).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                FIND_FIRST_EX_LARGE_FETCH);
+  if (h == INVALID_HANDLE_VALUE) return IsDirectory(dir);  // an empty drive root has no "." either
+  do {
+    if (std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0) continue;
+    DirEntry entry;
+    entry.name = Narrow(found.cFileName);
+    entry.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entries.push_back(std::move(entry));
+  } while (::FindNextFileW(h, &found));
+  ::FindClose(h);
+  return true;
+}
+
+std::FILE* OpenStream(const std::string& path, const char* mode) {
+  // Always binary: text mode would turn "\n" into "\r\n" and stop reading at a Ctrl-Z byte.
+  std::string m = mode ? mode : "r";
+  if (m.find('b') == std::string::npos) m += 'b';
+  return ::_wfopen(Widen(path).c_str(), Widen(m).c_str());
+}
+
+}  // namespace platform
