@@ -11,6 +11,12 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/config DESTINATION ${CMAKE_INSTA
 install(FILES ${PROJECT_BINARY_DIR}/include/config/version.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/config)
 install(FILES ${NAVCONFIG_PUBLIC_UTIL_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/doroutil)
 
+# The name to link with: libnavconfig.so, or on Windows config.dll through its import library libconfig.dll.a.
+if(WIN32)
+  set(NAVCONFIG_LINK_NAME config)
+else()
+  set(NAVCONFIG_LINK_NAME navconfig)
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/navconfig.pc.in ${PROJECT_BINARY_DIR}/navconfig.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/navconfig.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
