@@ -3,10 +3,11 @@
 #include <config/gridversion.h>
 #include <config/oro_dataset.h>
 #include <doroutil/files.h>
+#include <doroutil/strutil.h>
 
-#include <cstdint>
-#include <limits>
+#include <charconv>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -97,10 +98,24 @@ int DirectoryMgr::GetMapID(const OroFileName& dir) {
   // Read afresh every time: the set may have been replaced since its version file was last cached.
   OROustring productName;
   GetDataVersionInfo(dir.GetFullPath(false), kVersionFile, "Product Name:", productName, true);
-  const long long id = GridVersionString(productName, OROustring(), OROustring()).GetRegionId();
-  // An id that does not fit the map ID is no map ID; cutting it down would name another set.
-  if (id < std::numeric_limits<int32_t>::min() || id > std::numeric_limits<int32_t>::max()) return -1;
-  return static_cast<int>(id);
+  const GridVersionString version(productName, OROustring(), OROustring());
+  const OROustring& idText = version.Region_SubRegionId();
+  if (idText.is_null()) return -1;
+  // The id is read here as GetRegionId reads it (a whole decimal number, else 0), but wider: GetRegionId's
+  // long has 32 bits on Windows and gives 0 for a number that does not fit. An id that does not fit the map
+  // ID is no map ID on every platform; cutting it down, or reading it as 0, would name another set.
+  const std::string& text = idText.str();
+  const char* first = text.c_str();
+  const char* last = first + text.size();
+  const bool negative = *first == '-';
+  if (*first == '-' || *first == '+') ++first;
+  if (first == last || !custom_isdigit(*first)) return 0;
+  unsigned long long magnitude = 0;
+  const auto [end, error] = std::from_chars(first, last, magnitude);
+  if (end != last) return 0;
+  const unsigned long long limit = negative ? 0x80000000ull : 0x7FFFFFFFull;
+  if (error == std::errc::result_out_of_range || magnitude > limit) return -1;
+  return negative ? static_cast<int>(-static_cast<long long>(magnitude)) : static_cast<int>(magnitude);
 }
 
 bool DirectoryMgr::GetMapSetInfo(OroDataSet& set, const OroFileName& dir) {

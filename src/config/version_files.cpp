@@ -2,6 +2,7 @@
 #include <config/directorymgr.h>
 #include <doroutil/files.h>
 #include <doroutil/strutil.h>
+#include <platform/os.h>
 
 #include <cstring>
 
@@ -22,6 +23,17 @@ constexpr VersionLabel kVersionLabels[] = {
     {"Data Format:", &TVersionStruct::dataFormat},   {"Grid Data:", &TVersionStruct::gridData},
     {"Language:", &TVersionStruct::language},
 };
+
+// Two spellings of a file's path that name it alike: every separator that the platform accepts matches every
+// other (on Windows "set/version.dat" and "set\version.dat" are one file and share one record).
+bool SamePath(const OROustring& a, const OROustring& b) {
+  const std::string& x = a.str();
+  const std::string& y = b.str();
+  if (x.size() != y.size()) return false;
+  for (size_t i = 0; i < x.size(); ++i)
+    if (x[i] != y[i] && !(platform::IsPathSeparator(x[i]) && platform::IsPathSeparator(y[i]))) return false;
+  return true;
+}
 
 }  // namespace
 
@@ -53,7 +65,7 @@ bool DirectoryMgr::GetDataVersionInfo(const OROustring& dir, const OROustring& f
   const TVersionStruct* record = nullptr;
   for (size_t i = 0; i < m_versionCache.Count(); ++i) {
     const TVersionStruct* cached = m_versionCache[i];
-    if (!cached || !(cached->fileName.GetFullPath(true) == path)) continue;
+    if (!cached || !SamePath(cached->fileName.GetFullPath(true), path)) continue;
     if (reload) {
       m_versionCache.RemoveAt(i);
     } else {
