@@ -12,6 +12,7 @@ using dirtest::Installation;
 using dirtest::MakeGrid;
 using dirtest::UserDir;
 using testsupport::MakeDirs;
+using testsupport::Native;
 
 namespace {
 
@@ -28,31 +29,31 @@ TEST(DataDiscovery, NormalDataUnderTwoRegionsTheFirstRegionWins) {
 
   EXPECT_EQ(Config_GetDataStatus(), DATA_FOUND_NORMAL);
   // The grid folder without a trailing separator, the folders beside it with one.
-  EXPECT_EQ(Dir("LRGridDir"), "./NA/2024/data");
-  EXPECT_EQ(Dir("CitiesDir"), "./NA/2024/cities/");
-  EXPECT_EQ(Dir("LRGeoDir"), "./NA/2024/places/");
-  EXPECT_EQ(Dir("PolyDir"), "./NA/2024/polygons/");
-  EXPECT_EQ(Dir("OROSpeedsDir"), "./NA/2024/orospeeds/");
-  EXPECT_EQ(Dir("TMCDir"), "./NA/2024/tmc/");
-  EXPECT_EQ(Dir("LRSaveDir"), "./NA/save/");
-  EXPECT_EQ(Dir("AddonDir"), "./NA/addon/");
+  EXPECT_EQ(Dir("LRGridDir"), Native("./NA/2024/data"));
+  EXPECT_EQ(Dir("CitiesDir"), Native("./NA/2024/cities/"));
+  EXPECT_EQ(Dir("LRGeoDir"), Native("./NA/2024/places/"));
+  EXPECT_EQ(Dir("PolyDir"), Native("./NA/2024/polygons/"));
+  EXPECT_EQ(Dir("OROSpeedsDir"), Native("./NA/2024/orospeeds/"));
+  EXPECT_EQ(Dir("TMCDir"), Native("./NA/2024/tmc/"));
+  EXPECT_EQ(Dir("LRSaveDir"), Native("./NA/save/"));
+  EXPECT_EQ(Dir("AddonDir"), Native("./NA/addon/"));
   EXPECT_EQ(Config_GetIntVal("Data", "VersionedGrid"), -1);
   // Normal data records no region and no revision.
   EXPECT_EQ(UserDir("RegionDir"), "<unset>");
   EXPECT_FALSE(UserHasInt("user\\Data", "CurrentRevision"));
-  EXPECT_EQ(Config_GetNetworkDir(false).str(), "./NA/2024/data/");
+  EXPECT_EQ(Config_GetNetworkDir(false).str(), Native("./NA/2024/data/"));
 
   // The status check of the start read the version file of the data in use.
   TVersionStruct running;
   EXPECT_TRUE(Config_GetCurRunningAppDataVerInfo(running));
-  EXPECT_EQ(running.fileName.GetFullPath(true).str(), "./NA/2024/data/version.dat");
+  EXPECT_EQ(running.fileName.GetFullPath(true).str(), Native("./NA/2024/data/version.dat"));
   EXPECT_EQ(running.dataFormat.str(), "8");
   EXPECT_EQ(running.productName.str(), "Test Maps");
 
   // The next start finds LRGridDir set and searches nothing, even when better-placed data appears.
   MakeGrid(inst / "work/NA/data");
   Config_Reset();
-  EXPECT_EQ(Dir("LRGridDir"), "./NA/2024/data");
+  EXPECT_EQ(Dir("LRGridDir"), Native("./NA/2024/data"));
   EXPECT_EQ(Config_GetDataStatus(), DATA_FOUND_NORMAL);
 }
 
@@ -111,13 +112,13 @@ TEST(DataDiscovery, StitchedRevisionsTheNewestCompleteOneIsUsed) {
   DirectoryMgr* dirs = GetDirectoryMgr();
   EXPECT_EQ(Config_GetIntVal("Data", "CurrentRevision"), 7);
   EXPECT_EQ(UserDir("RegionDir"), "NA");
-  EXPECT_EQ(Dir("LRSaveDir"), na + "save/");
-  EXPECT_EQ(Dir("AddonDir"), na + "addon/");
+  EXPECT_EQ(Dir("LRSaveDir"), Native(na + "save/"));
+  EXPECT_EQ(Dir("AddonDir"), Native(na + "addon/"));
   // Stitched data writes neither the grid folder nor the data folders.
   EXPECT_EQ(UserDir("LRGridDir"), "<unset>");
   EXPECT_EQ(UserDir("CitiesDir"), "<unset>");
-  EXPECT_EQ(Config_GetNetworkDir(false).str(), na + "7/base/data/");
-  EXPECT_EQ(Config_GetCitiesDir().str(), na + "7/");
+  EXPECT_EQ(Config_GetNetworkDir(false).str(), Native(na + "7/base/data/"));
+  EXPECT_EQ(Config_GetCitiesDir().str(), Native(na + "7/"));
 
   // Found, but stitched data may not stand in in this library.
   EXPECT_EQ(Config_GetDataStatus(), DATA_NOT_FOUND_STICTHING_OFF);
@@ -126,21 +127,21 @@ TEST(DataDiscovery, StitchedRevisionsTheNewestCompleteOneIsUsed) {
   TVersionStruct running;
   dirs->GetCurRunningDataVerInfo(running);
   EXPECT_EQ(running.dataFormat.str(), "8.0");
-  EXPECT_EQ(running.fileName.GetFullPath(true).str(), na + "7/base/data/version.dat");
+  EXPECT_EQ(running.fileName.GetFullPath(true).str(), Native(na + "7/base/data/version.dat"));
 
   // The next start: no normal data, but the recorded revision is complete, so only the region folders
   // are written again and the revision stays, even though a newer complete one appeared.
   MakeGrid(na + "15/base/data");
   Config_SetDirPath("LRSaveDir", OROustring(""));
   Config_Reset();
-  EXPECT_EQ(Dir("LRSaveDir"), na + "save/");
+  EXPECT_EQ(Dir("LRSaveDir"), Native(na + "save/"));
   EXPECT_EQ(Config_GetIntVal("Data", "CurrentRevision"), 7);
 
   // When the recorded revision breaks, the search runs again and takes the newest complete one.
   std::filesystem::remove(na + "7/base/data/00000000.hsh");
   Config_Reset();
   EXPECT_EQ(Config_GetIntVal("Data", "CurrentRevision"), 15);
-  EXPECT_EQ(Config_GetNetworkDir(false).str(), na + "15/base/data/");
+  EXPECT_EQ(Config_GetNetworkDir(false).str(), Native(na + "15/base/data/"));
 
   // With stitching allowed and the network folder of the revision incomplete, nothing is found.
   std::filesystem::remove(na + "15/base/data/00000000.hsh");

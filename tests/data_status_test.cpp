@@ -10,6 +10,7 @@
 using dirtest::Installation;
 using dirtest::MakeGrid;
 using testsupport::WriteFile;
+using testsupport::Native;
 
 TEST(DataStatus, EachVersionFileCaseGivesItsStatus) {
   Installation inst;
@@ -52,7 +53,7 @@ TEST(DataStatus, EachVersionFileCaseGivesItsStatus) {
   EXPECT_EQ(running.productName.str(), "Other");
   EXPECT_TRUE(running.dataFormat.empty());
   EXPECT_TRUE(running.language.empty());
-  EXPECT_EQ(running.fileName.GetFullPath(true).str(), grid + "/version.dat");
+  EXPECT_EQ(running.fileName.GetFullPath(true).str(), Native(grid + "/version.dat"));
 
   // The major version of the software decides.
   Config_SetStrVal("Version", "Major", "9.1");

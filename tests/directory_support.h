@@ -7,9 +7,8 @@
 #include <config/config_globals.h>
 #include <config/data_dirs.h>
 #include <config/directorymgr.h>
-#include <unistd.h>
 
-#include <climits>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -62,28 +61,40 @@ namespace dirtest {
 
 // A scratch installation: <tmp>/runtime/, <tmp>/config/, <tmp>/home/ and the working folder <tmp>/work/,
 // which becomes the process's current directory. The library reads the variables at its first call.
+//
+// On Windows the runtime directory is the folder of the library's module, here the test program's folder,
+// and the configuration directory is the same folder: the start reads the directory table from there, as
+// the application's start does beside config.dll. Runtime() and UserCfg() name those places on every
+// platform; the program's folder is cleared of layer files before and after each test, and the tests of a
+// program run one at a time (tests/CMakeLists.txt).
 class Installation {
  public:
   Installation()
       : m_runtime("NAVCONFIG_RUNTIME_DIR", (m_dir / "runtime/").c_str()),
         m_config("NAVCONFIG_CONFIG_DIR", (m_dir / "config/").c_str()),
         m_home("NAVCONFIG_HOME", (m_dir / "home/").c_str()) {
+    testsupport::ClearProgramDirectory();
     for (const char* d : {"runtime", "config", "home", "work"}) testsupport::MakeDirs(m_dir / d);
-    char cwd[PATH_MAX];
-    if (getcwd(cwd, sizeof cwd)) m_oldCwd = cwd;
-    if (chdir((m_dir / "work").c_str()) != 0) m_oldCwd.clear();
+    std::error_code ec;
+    m_oldCwd = std::filesystem::current_path(ec);
+    std::filesystem::current_path(std::filesystem::path(m_dir / "work"), ec);
+    if (ec) m_oldCwd.clear();
   }
   ~Installation() {
-    if (!m_oldCwd.empty() && chdir(m_oldCwd.c_str()) != 0) m_oldCwd.clear();
+    std::error_code ec;
+    if (!m_oldCwd.empty()) std::filesystem::current_path(m_oldCwd, ec);
+    testsupport::ClearProgramDirectory();
   }
   Installation(const Installation&) = delete;
   Installation& operator=(const Installation&) = delete;
 
-  // The scratch folder (ending in a separator) joined with a relative name.
+  // The scratch folder (ending in a separator) joined with a relative name written with '/'.
   std::string operator/(const std::string& name) const { return m_dir / name; }
-  std::string Runtime() const { return m_dir / "runtime/"; }
+  std::string Runtime() const { return testsupport::kWindows ? testsupport::ProgramDirectory() : m_dir / "runtime/"; }
   std::string Work() const { return m_dir / "work/"; }
-  std::string UserCfg() const { return m_dir / "config/user.cfg"; }
+  std::string UserCfg() const {
+    return testsupport::kWindows ? testsupport::ProgramDirectory() + "user.cfg" : m_dir / "config/user.cfg";
+  }
 
   // user.cfg before the first start: the directories given as name/value pairs.
   void WriteDirectories(const std::vector<std::pair<std::string, std::string>>& dirs,
@@ -99,7 +110,7 @@ class Installation {
   testsupport::ScopedEnv m_runtime;
   testsupport::ScopedEnv m_config;
   testsupport::ScopedEnv m_home;
-  std::string m_oldCwd;
+  std::filesystem::path m_oldCwd;
 };
 
 // What the user layer holds for a directory (not the default), or "<unset>".

@@ -1,7 +1,10 @@
-// The table of named directories: what a start writes, how directories are read and written, and the
-// operations that fill the data, region and support directories. Each test is one installation on disk.
+// The directories that the platform fixes and the table of named directories: what a start writes, how
+// directories are read and written, and the operations that fill the data, region and support directories.
+// Each test is one installation on disk.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "directory_support.h"
@@ -11,6 +14,56 @@ using dirtest::Installation;
 using dirtest::UserDir;
 using testsupport::Exists;
 using testsupport::MakeDirs;
+using testsupport::Native;
+
+// Starts the library and prints its runtime, configuration and registry directories, one per line.
+NAVCONFIG_TEST_CHILD(print_platform_directories) {
+  const DirectoryMgr* dirs = GetDirectoryMgr();
+  if (!dirs) return 1;
+  std::printf("%s\n%s\n%s\n", dirs->GetRuntimeDir().uString().c_str(), dirs->GetConfigDir().uString().c_str(),
+              dirs->GetRegistryDir().uString().c_str());
+  return 0;
+}
+
+TEST(DirectoryTable, ThePlatformFixesTheRuntimeConfigurationAndRegistryDirectories) {
+  Installation inst;
+  const DirectoryMgr* dirs = GetDirectoryMgr();
+  ASSERT_NE(dirs, nullptr);
+  const std::string runtime = dirs->GetRuntimeDir().uString().str();
+  EXPECT_EQ(runtime, inst.Runtime());
+  if (testsupport::kWindows) {
+    // The folder of the module (this program), the configuration beside it, and the fixed registry root.
+    EXPECT_EQ(runtime, testsupport::ProgramDirectory());
+    EXPECT_EQ(dirs->GetConfigDir().uString().str(), runtime);
+    EXPECT_EQ(dirs->GetRegistryDir().uString().str(), "\\windows");
+  } else {
+    EXPECT_EQ(dirs->GetConfigDir().uString().str(), inst / "config/");
+    EXPECT_EQ(dirs->GetRegistryDir().uString().str(), inst / "home/registry/");
+  }
+  EXPECT_EQ(runtime.back(), testsupport::kSeparator);
+  EXPECT_EQ(dirs->GetInternalStorageDir().str(), "");
+  EXPECT_EQ(dirs->GetExternalStorageDirs().Count(), 0u);
+  EXPECT_EQ(dirs->GetUISupportDir().str(), dirs->GetConfigDir().uString().str());
+
+  // A copy of this program in a folder of its own: a start there takes that folder (without a variable naming
+  // another) as its runtime and its configuration directory, where the start writes user.cfg.
+  const std::string folder = inst / "copy/a folder of its own";
+  MakeDirs(folder);
+  const std::filesystem::path self(testsupport::ProgramPath());
+  const std::string program = testsupport::JoinPath(folder, "copy" + self.extension().string());
+  std::filesystem::copy_file(self, std::filesystem::path(program));
+  testsupport::ScopedEnv noRuntime("NAVCONFIG_RUNTIME_DIR", nullptr);
+  testsupport::ScopedEnv noConfig("NAVCONFIG_CONFIG_DIR", nullptr);
+  testsupport::ChildProcess child("print_platform_directories", {}, program);
+  std::string childRuntime, childConfig, childRegistry;
+  ASSERT_TRUE(child.ReadLine(childRuntime, 60000));
+  ASSERT_TRUE(child.ReadLine(childConfig, 60000));
+  ASSERT_TRUE(child.ReadLine(childRegistry, 60000));
+  EXPECT_EQ(child.Wait(), 0);
+  EXPECT_EQ(childRuntime, folder + testsupport::kSeparator);
+  EXPECT_EQ(childConfig, folder + testsupport::kSeparator);
+  EXPECT_TRUE(Exists(testsupport::JoinPath(folder, "user.cfg")));
+}
 
 TEST(DirectoryTable, FirstStartWithoutRootDirClearsMissingDirectoriesAndFillsTheSupportDirectories) {
   Installation inst;
@@ -30,10 +83,10 @@ TEST(DirectoryTable, FirstStartWithoutRootDirClearsMissingDirectoriesAndFillsThe
   ASSERT_NE(dirs, nullptr);
 
   // The root becomes the current directory and is kept for the next start.
-  EXPECT_EQ(UserDir("RootDir"), "./");
-  EXPECT_EQ(Config_GetWriteableRootDir().str(), "./");
-  EXPECT_EQ(Config_GetRootDir().str(), "./");
-  EXPECT_NE(testsupport::ReadFile(inst.UserCfg()).find("\"RootDir\"=\"./\""), std::string::npos);
+  EXPECT_EQ(UserDir("RootDir"), Native("./"));
+  EXPECT_EQ(Config_GetWriteableRootDir().str(), Native("./"));
+  EXPECT_EQ(Config_GetRootDir().str(), Native("./"));
+  EXPECT_NE(testsupport::ReadFile(inst.UserCfg()).find("\"RootDir\"=\"" + Native("./") + "\""), std::string::npos);
 
   // Missing directories of the table are emptied, existing ones stay, others are not the table's business.
   EXPECT_EQ(UserDir("LRGridDir"), "");
@@ -46,12 +99,12 @@ TEST(DirectoryTable, FirstStartWithoutRootDirClearsMissingDirectoriesAndFillsThe
   // Support directories: an existing one stays, a missing one (even the user's own) is replaced by a
   // folder below the root, without a trailing separator and without creating it.
   EXPECT_EQ(Dir("LRGlobalSaveDir"), inst / "mysave");
-  EXPECT_EQ(Dir("GlobalAddonDir"), "./addon");
-  EXPECT_EQ(Dir("SpeechDir"), "./speech");
-  EXPECT_EQ(Dir("LRInfoDir"), "./info");
-  EXPECT_EQ(Dir("LRGPSSaveDir"), "./gpstracks");
-  EXPECT_EQ(Dir("UpdateDir"), "./save/update");
-  EXPECT_EQ(Dir("GPSDemoDir"), "./gpstracks/demo");
+  EXPECT_EQ(Dir("GlobalAddonDir"), Native("./addon"));
+  EXPECT_EQ(Dir("SpeechDir"), Native("./speech"));
+  EXPECT_EQ(Dir("LRInfoDir"), Native("./info"));
+  EXPECT_EQ(Dir("LRGPSSaveDir"), Native("./gpstracks"));
+  EXPECT_EQ(Dir("UpdateDir"), Native("./save/update"));
+  EXPECT_EQ(Dir("GPSDemoDir"), Native("./gpstracks/demo"));
   EXPECT_FALSE(Exists(inst / "work/addon"));
   EXPECT_FALSE(Exists(inst / "work/save"));
 
@@ -60,8 +113,8 @@ TEST(DirectoryTable, FirstStartWithoutRootDirClearsMissingDirectoriesAndFillsThe
 
   // Every directory written is logged with its name, value and section.
   EXPECT_EQ(log.Matching("C16 directorymgr:602").size(), log.Matching("user\\Directories").size());
-  EXPECT_EQ(log.Matching("RootDir ./ user\\Directories").size(), 1u);
-  EXPECT_EQ(log.Matching("UpdateDir ./save/update user\\Directories").size(), 1u);
+  EXPECT_EQ(log.Matching(Native("RootDir ./ ") + "user\\Directories").size(), 1u);
+  EXPECT_EQ(log.Matching(Native("UpdateDir ./save/update ") + "user\\Directories").size(), 1u);
 
   // A region folder relative to the current directory keeps RegionDir; missing directories go.
   MakeDirs(inst / "work/NA");
@@ -74,7 +127,7 @@ TEST(DirectoryTable, FirstStartWithoutRootDirClearsMissingDirectoriesAndFillsThe
   // UseExistingRootDir: an existing root clears nothing; a missing one clears the missing directories.
   OROustring root;
   EXPECT_TRUE(dirs->UseExistingRootDir(root));
-  EXPECT_EQ(root.str(), "./");
+  EXPECT_EQ(root.str(), Native("./"));
   Config_SetDirPath("RootDir", OROustring(inst / "moved"));
   Config_SetDirPath("CitiesDir", OROustring(inst / "moved/cities"));
   EXPECT_FALSE(dirs->UseExistingRootDir(root));
@@ -140,11 +193,11 @@ TEST(DirectoryTable, NamedDirectoriesAreReadAndWrittenThroughTheUserLayer) {
   // Separators become the platform's; the separator is added only when asked for and missing.
   EXPECT_EQ(dirs->SetDirPath("MemoDir", OROwstring("maps\\NA\\memo")), 1);
   EXPECT_EQ(dirs->GetDirPath("MemoDir", path, false), 1);
-  EXPECT_EQ(path.uString().str(), "maps/NA/memo");
+  EXPECT_EQ(path.uString().str(), Native("maps/NA/memo"));
   dirs->GetDirPath("MemoDir", path, true);
-  EXPECT_EQ(path.uString().str(), "maps/NA/memo/");
+  EXPECT_EQ(path.uString().str(), Native("maps/NA/memo/"));
   Config_SetDirPath("MemoDir", OROustring("memo/"));
-  EXPECT_EQ(Dir("MemoDir", true), "memo/");
+  EXPECT_EQ(Dir("MemoDir", true), Native("memo/"));
 
   // At most 510 bytes of a value are used.
   const std::string longValue(600, 'x');
@@ -206,15 +259,15 @@ TEST(DirectoryTable, DataRegionAndTemporarySaveDirectories) {
 
   // Region folders lie below the writeable root ("./" on a first start).
   DirectoryMgrTestAccess::InitRegionDataDirs(*dirs, "EU");
-  EXPECT_EQ(Dir("LRSaveDir"), "./EU/save/");
-  EXPECT_EQ(Dir("AddonDir"), "./EU/addon/");
+  EXPECT_EQ(Dir("LRSaveDir"), Native("./EU/save/"));
+  EXPECT_EQ(Dir("AddonDir"), Native("./EU/addon/"));
   DirectoryMgrTestAccess::InitRegionDataDirs(*dirs, "");
-  EXPECT_EQ(Dir("LRSaveDir"), "./save/");
-  EXPECT_EQ(Dir("AddonDir"), "./addon/");
+  EXPECT_EQ(Dir("LRSaveDir"), Native("./save/"));
+  EXPECT_EQ(Dir("AddonDir"), Native("./addon/"));
 
   // A temporary save folder replaces LRSaveDir; an empty root changes nothing.
   EXPECT_EQ(DirectoryMgrTestAccess::SetTempSaveDir(*dirs, ""), 1);
-  EXPECT_EQ(Dir("LRSaveDir"), "./save/");
+  EXPECT_EQ(Dir("LRSaveDir"), Native("./save/"));
   EXPECT_EQ(DirectoryMgrTestAccess::SetTempSaveDir(*dirs, inst / "card"), 1);
   EXPECT_EQ(Dir("LRSaveDir"), inst / "card/tempsave/");
 }
@@ -223,7 +276,7 @@ TEST(DirectoryTable, AResetBeforeTheFirstUseStartsTheLibraryOnce) {
   Installation inst;
   testsupport::LogCapture log;
   EXPECT_TRUE(Config_Reset());
-  EXPECT_EQ(UserDir("RootDir"), "./");
+  EXPECT_EQ(UserDir("RootDir"), Native("./"));
   EXPECT_EQ(log.Matching("GetDataStatus() ret[").size(), 1u);
 }
 
@@ -231,6 +284,6 @@ TEST(DirectoryTable, ReplacingTheDirectoryManagerBeforeTheFirstUseStartsTheLibra
   Installation inst;
   testsupport::LogCapture log;
   ResetDataDirMgr();
-  EXPECT_EQ(Config_GetWriteableRootDir().str(), "./");
+  EXPECT_EQ(Config_GetWriteableRootDir().str(), Native("./"));
   EXPECT_EQ(log.Matching("GetDataStatus() ret[").size(), 1u);
 }

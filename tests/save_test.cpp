@@ -5,12 +5,6 @@
 #include <gtest/gtest.h>
 #include <platform/os.h>
 
-#include <poll.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -40,16 +34,22 @@ std::string CrashValue(int i) {
   return value;
 }
 
-// The child of the crash test: writes the keys once each (so the file grows to several KB), tells the
-// parent, then counts up for ever, each count a save of the whole file.
-[[noreturn]] void WriteUntilKilled(int readyFd) {
+}  // namespace
+
+// The child of the crash test, on the configuration folder args[0]: writes the keys once each (so the file
+// grows to several KB), tells the parent with a line, then counts up for ever, each count a save of the whole
+// file.
+NAVCONFIG_TEST_CHILD(write_until_killed) {
+  SU_Config(args[0].c_str());
   Config_ResetConfigMgr();  // the file as the last writer left it
   for (int i = 0; i < kCrashKeys; ++i) Config_SetStrVal("Crash", CrashKey(i).c_str(), CrashValue(i).c_str());
-  const char ready = 'k';
-  if (::write(readyFd, &ready, 1) != 1) ::_exit(3);
+  std::printf("ready\n");
+  std::fflush(stdout);
   long counter = Config_GetIntVal("user\\Crash", "Counter");
   for (;;) Config_SetIntVal("Crash", "Counter", ++counter);
 }
+
+namespace {
 
 struct CrashState {
   int keys = 0;
@@ -127,36 +127,23 @@ TEST_F(CrashSafeSaves, AWriterKilledAtAnyMomentLeavesACompleteEarlierFile) {
   CrashState seen;
   for (int round = 0; round < 20; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::close(ready[0]);
-      WriteUntilKilled(ready[1]);
-    }
-    ::close(ready[1]);
+    testsupport::ChildProcess child("write_until_killed", {configDir});
+    ASSERT_TRUE(child.Started());
     // The first rounds may stop the child while the file still grows; the others once it counts.
     if (round >= 3) {
-      pollfd p{ready[0], POLLIN, 0};
-      EXPECT_EQ(::poll(&p, 1, 120000), 1);
-      char c = 0;
-      EXPECT_EQ(::read(ready[0], &c, 1), 1) << "the writer ended early";
+      std::string line;
+      EXPECT_TRUE(child.ReadLine(line, 120000)) << "the writer ended early";
+      EXPECT_EQ(line, "ready");
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ::close(ready[0]);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the writer ended by itself: " << status;
+    child.Kill();
+    ASSERT_EQ(child.Wait(), -1) << "the writer ended by itself";
 
     if (!testsupport::Exists(file)) {
       ASSERT_EQ(seen.keys, 0) << "the file went away";
       continue;
     }
-    struct stat st{};
-    ASSERT_EQ(::lstat(file.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_FALSE(testsupport::IsSymlink(file));
     CrashState state;
     ASSERT_TRUE(IsWholeFile(testsupport::ReadFile(file), state));
     EXPECT_GE(state.keys, seen.keys);
@@ -186,17 +173,17 @@ TEST_F(FailedSaves, LeaveThePreviousFileWholeAndNoTemporaryFile) {
   struct Case {
     platform::FsStep step;
     platform::FsFault fault;
-    const char* reason;
   };
   const Case cases[] = {
-      {platform::FsStep::CreateTemp, platform::FsFault::NoSpace, "No space left on device"},
-      {platform::FsStep::Write, platform::FsFault::NoSpace, "No space left on device"},
-      {platform::FsStep::Sync, platform::FsFault::IoError, "Input/output error"},
-      {platform::FsStep::Rename, platform::FsFault::AccessDenied, "Permission denied"},
+      {platform::FsStep::CreateTemp, platform::FsFault::NoSpace},
+      {platform::FsStep::Write, platform::FsFault::NoSpace},
+      {platform::FsStep::Sync, platform::FsFault::IoError},
+      {platform::FsStep::Rename, platform::FsFault::AccessDenied},
   };
   long n = 0;
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.reason);
+    const std::string reason = testsupport::FaultText(c.fault);
+    SCOPED_TRACE(reason);
     ++n;
     platform::InjectFault(c.step, c.fault);
     Config_SetIntVal("Saves", "Value", n);  // the failure is not reported to the caller
@@ -206,7 +193,7 @@ TEST_F(FailedSaves, LeaveThePreviousFileWholeAndNoTemporaryFile) {
     ASSERT_NE(status, nullptr);
     EXPECT_TRUE(status->attempted);
     EXPECT_FALSE(status->ok);
-    EXPECT_NE(status->reason.find(c.reason), std::string::npos) << status->reason;
+    EXPECT_NE(status->reason.find(reason), std::string::npos) << status->reason;
     EXPECT_EQ(status->file, Cfg("user.cfg"));
     EXPECT_EQ(Config_GetIntVal("Saves", "Value"), n);  // memory keeps the change
 
@@ -232,44 +219,50 @@ TEST_F(FailedSaves, LeaveThePreviousFileWholeAndNoTemporaryFile) {
 
 class SaveTargets : public StoreTest {};
 
-TEST_F(SaveTargets, ALinkStaysALinkAndFilesKeepTheirPermissions) {
+TEST_F(SaveTargets, ALinkStaysALink) {
   const std::string real = tmp / "real/user-settings.cfg";
   testsupport::MakeDirs(tmp / "real");
   testsupport::WriteFile(real, "[Image]\n\"KeepPercent\"=60\n");
-  ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
-  std::remove(Cfg("user.cfg").c_str());  // written by the start
-  ASSERT_EQ(::symlink("../real/user-settings.cfg", Cfg("user.cfg").c_str()), 0);
+  testsupport::RemoveAll(Cfg("user.cfg"));  // written by the start
+  if (!testsupport::MakeSymlink("../real/user-settings.cfg", Cfg("user.cfg"))) {
+    ASSERT_TRUE(testsupport::kWindows) << "cannot make a symbolic link";
+    GTEST_SKIP() << testsupport::kNoSymlinks;
+  }
   Reload();
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 60);
 
   Config_SetIntVal("Image", "KeepPercent", 61);
-  struct stat st{};
-  ASSERT_EQ(::lstat(Cfg("user.cfg").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
-  char target[256] = {};
-  ASSERT_GT(::readlink(Cfg("user.cfg").c_str(), target, sizeof target - 1), 0);
-  EXPECT_STREQ(target, "../real/user-settings.cfg");
+  EXPECT_TRUE(testsupport::IsSymlink(Cfg("user.cfg")));
+  EXPECT_EQ(testsupport::ReadSymlink(Cfg("user.cfg")), testsupport::Native("../real/user-settings.cfg"));
   EXPECT_EQ(storetest::SectionBlock(testsupport::ReadFile(real), "[Image]"), "[Image]\n\"KeepPercent\"=61\n\n");
-  ASSERT_EQ(::stat(real.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_EQ(TemporaryFiles(tmp / "real"), std::vector<std::string>{});
   EXPECT_EQ(storetest::Listing(configDir), std::vector<std::string>{"user.cfg"});
+}
+
+TEST_F(SaveTargets, FilesKeepTheirPermissionBits) {
+  if (testsupport::kWindows) GTEST_SKIP() << testsupport::kNoPermissionBits;
+  const std::string real = tmp / "real/user-settings.cfg";
+  testsupport::MakeDirs(tmp / "real");
+  testsupport::WriteFile(real, "[Image]\n\"KeepPercent\"=60\n");
+  ASSERT_TRUE(testsupport::SetFileMode(real, 0640));
+  testsupport::RemoveAll(Cfg("user.cfg"));  // written by the start
+  ASSERT_TRUE(testsupport::MakeSymlink("../real/user-settings.cfg", Cfg("user.cfg")));
+  Reload();
+  Config_SetIntVal("Image", "KeepPercent", 61);
+  EXPECT_EQ(testsupport::FileMode(real), 0640u);
 
   // An existing file keeps its bits; a new one gets 0644 less the umask.
   testsupport::WriteFile(Cfg("private.cfg"), "[S]\n\"K\"=1\n");
-  ASSERT_EQ(::chmod(Cfg("private.cfg").c_str(), 0600), 0);
+  ASSERT_TRUE(testsupport::SetFileMode(Cfg("private.cfg"), 0600));
   Config_SetIntVal("private\\S", "K", 2);
-  ASSERT_EQ(::stat(Cfg("private.cfg").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(testsupport::FileMode(Cfg("private.cfg")), 0600u);
   EXPECT_EQ(ReadCfg("private.cfg"), "[S]\n\"K\"=2\n\n");
 
-  const mode_t old = ::umask(027);
+  const unsigned old = testsupport::SetUmask(027);
   Config_SetIntVal("fresh\\S", "K", 1);
-  ::umask(022);
+  testsupport::SetUmask(022);
   Config_SetIntVal("usual\\S", "K", 1);
-  ::umask(old);
-  ASSERT_EQ(::stat(Cfg("fresh.cfg").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
-  ASSERT_EQ(::stat(Cfg("usual.cfg").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  testsupport::SetUmask(old);
+  EXPECT_EQ(testsupport::FileMode(Cfg("fresh.cfg")), 0640u);
+  EXPECT_EQ(testsupport::FileMode(Cfg("usual.cfg")), 0644u);
 }

@@ -1,17 +1,22 @@
 // The surroundings of the configuration store's tests: a scratch installation (configuration, runtime and
-// home folders) that the library is pointed at through its environment variables, and helpers that look at
-// the layer files as text.
+// home folders) that the library is pointed at, and helpers that look at the layer files as text.
 //
-// The fixture sets the variables and then replaces the library's managers, so that a test finds a fresh
-// configuration also when several tests share one process. A test that prepares layer files writes them and
-// then calls Reload() (a new configuration manager, which reads every file afresh).
+// On POSIX the library finds the scratch folders through its environment variables. On Windows the runtime
+// directory is the folder of the library's module, here the test program's folder, and a start reads and
+// writes the configuration there, as the application's start does beside config.dll; the fixture then
+// points the library at the scratch configuration folder with SU_Config and moves the user.cfg that the
+// start wrote along, so that a test finds what a start in the scratch folder leaves on every platform. The
+// tests of one program run one at a time on Windows (see tests/CMakeLists.txt), and the fixture clears the
+// program's folder of layer files and map layers before and after each test.
+//
+// The fixture replaces the library's managers, so that a test finds a fresh configuration also when several
+// tests share one process. A test that prepares layer files writes them and then calls Reload() (a new
+// configuration manager, which reads every file afresh); one that restarts the library calls Restart().
 #ifndef NAVCONFIG_TESTS_STORE_ENV_H
 #define NAVCONFIG_TESTS_STORE_ENV_H
 
 #include <config/config_api.h>
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -41,21 +46,8 @@ inline std::string SectionBlock(const std::string& text, const std::string& head
   return text.substr(start, end - start);
 }
 
-// The identity of a file (its inode), 0 when it does not exist. A save replaces the file by a new one, so a
-// file that keeps its identity was not written.
-inline unsigned long long FileId(const std::string& path) {
-  struct stat st{};
-  return ::stat(path.c_str(), &st) == 0 ? static_cast<unsigned long long>(st.st_ino) : 0;
-}
-
-// The names in a folder, sorted.
-inline std::vector<std::string> Listing(const std::string& dir) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& e : std::filesystem::directory_iterator(dir, ec)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using testsupport::FileId;
+using testsupport::Listing;
 
 // Every file below a folder (relative paths), sorted.
 inline std::vector<std::string> AllFiles(const std::string& dir) {
@@ -74,20 +66,35 @@ inline std::string Str(const char* section, const char* key) {
   return std::string(buffer.c_str());
 }
 
+// Points the library, started on the runtime directory, at a configuration folder (ending in a separator),
+// and takes the user.cfg that the start wrote there along (Windows; on POSIX the start happened in the
+// configuration folder already).
+inline void AdoptStart(const std::string& configDir) {
+  if (!testsupport::kWindows) return;
+  const std::string started = testsupport::ProgramDirectory() + "user.cfg";
+  if (testsupport::Exists(started)) {
+    testsupport::WriteFile(configDir + "user.cfg", testsupport::ReadFile(started));
+    testsupport::RemoveAll(started);
+  }
+  SU_Config(configDir.c_str());
+}
+
 class StoreTest : public ::testing::Test {
  protected:
   StoreTest()
       : configDir(tmp / "config/"),
-        runtimeDir(tmp / "runtime/"),
+        runtimeDir(testsupport::kWindows ? testsupport::ProgramDirectory() : tmp / "runtime/"),
         homeDir(tmp / "home/"),
         m_config("NAVCONFIG_CONFIG_DIR", configDir.c_str()),
         m_runtime("NAVCONFIG_RUNTIME_DIR", runtimeDir.c_str()),
         m_home("NAVCONFIG_HOME", homeDir.c_str()) {
+    testsupport::ClearProgramDirectory();
     testsupport::MakeDirs(configDir);
     testsupport::MakeDirs(runtimeDir + "maps");
     testsupport::MakeDirs(homeDir);
-    Config_Reset();
+    Restart();
   }
+  ~StoreTest() override { testsupport::ClearProgramDirectory(); }
 
   // A file of the configuration directory.
   std::string Cfg(const std::string& name) const { return configDir + name; }
@@ -99,6 +106,15 @@ class StoreTest : public ::testing::Test {
   }
   // A new configuration manager: every layer is read again from its file.
   static void Reload() { Config_ResetConfigMgr(); }
+  // A new start of the library (Config_Reset: new managers), in the scratch configuration folder. On
+  // Windows the start reads user.cfg from the runtime directory, so the scratch file is put there first
+  // (unless the restore flag is set, with which the reset erases it).
+  void Restart() const {
+    if (testsupport::kWindows && testsupport::Exists(Cfg("user.cfg")) && !Config_GetRestoreSettings())
+      testsupport::WriteFile(testsupport::ProgramDirectory() + "user.cfg", ReadCfg("user.cfg"));
+    Config_Reset();
+    AdoptStart(configDir);
+  }
 
   testsupport::TempDir tmp;
   const std::string configDir;

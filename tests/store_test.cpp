@@ -4,9 +4,6 @@
 #include <config/config_globals.h>
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -319,7 +316,7 @@ TEST_F(Writes, IntegersAreSigned32Bit) {
   Config_SetIntVal("Numbers", "Wrap", -251655936L);  // the same value
   EXPECT_EQ(FileId(Cfg("user.cfg")), id);
 
-  Config_SetIntVal("Numbers", "High", 0x100000005L);  // only the low 32 bits count
+  Config_SetIntVal("Numbers", "High", static_cast<long>(0x100000005LL));  // only the low 32 bits count (long: 64)
   EXPECT_EQ(Config_GetIntVal("Numbers", "High"), 5);
   Config_SetIntVal("Numbers", "Max", 0x7FFFFFFFL);
   Config_SetIntVal("Numbers", "Min", -0x80000000L);
@@ -523,10 +520,17 @@ TEST_F(Resets, SdConfigAndResetsReadTheFilesAgain) {
   Config_DeleteKeyVal("user\\Image", "KeepPercent");
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 30);  // all layers enabled again
 
-  // Config_Reset takes the folders from the environment again.
+  // Config_Reset starts on the platform's folders again: on POSIX those of the environment, on Windows the
+  // runtime directory, until SU_Config names another.
   testsupport::TempDir other;
   testsupport::WriteFile(other / "user.cfg", "[Image]\n\"KeepPercent\"=80\n");
-  {
+  if (testsupport::kWindows) {
+    EXPECT_TRUE(Config_Reset());
+    EXPECT_EQ(GetDirectoryMgr()->GetConfigDir().uString().str(), runtimeDir);
+    EXPECT_EQ(GetDirectoryMgr()->GetRuntimeDir().uString().str(), runtimeDir);
+    SU_Config(other.path().c_str());
+    Config_ResetConfigMgr();
+  } else {
     testsupport::ScopedEnv env("NAVCONFIG_CONFIG_DIR", other.path().c_str());
     EXPECT_TRUE(Config_Reset());
   }
@@ -565,7 +569,7 @@ TEST_F(RestoreFlag, AResetErasesTheUserFile) {
 
   Config_SetIntVal("Image", "KeepPercent", 71);
   Config_SetRestoreSettings(true);
-  Config_Reset();
+  Restart();
   EXPECT_EQ(Block("user.cfg", "[Image]"), "<absent>");
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 30);
 
@@ -576,18 +580,17 @@ TEST_F(RestoreFlag, AResetErasesTheUserFile) {
   EXPECT_EQ(Block("user.cfg", "[Image]"), "[Image]\n\"KeepPercent\"=72\n\n");
 }
 
+// Points the library at the configuration folder args[0], sets the restore flag and ends the process.
+NAVCONFIG_TEST_CHILD(restore_and_exit) {
+  SU_Config(args[0].c_str());
+  Config_SetRestoreSettings(true);
+  std::exit(0);  // static destructors tear the library down
+}
+
 TEST_F(RestoreFlag, UnloadingTheLibraryErasesTheUserFile) {
   Config_SetIntVal("Image", "KeepPercent", 70);
   ASSERT_TRUE(testsupport::Exists(Cfg("user.cfg")));
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    Config_SetRestoreSettings(true);
-    std::exit(0);  // static destructors tear the library down
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ASSERT_EQ(testsupport::RunChild("restore_and_exit", {configDir}), 0);
   EXPECT_FALSE(testsupport::Exists(Cfg("user.cfg")));
 }
 

@@ -83,8 +83,8 @@ TEST(VersionFiles, RequestsAreAnsweredFromTheCacheUnlessReloaded) {
   EXPECT_EQ(value.str(), "V1");
   EXPECT_TRUE(dirs->GetDataVersionInfo(dir, "other.dat", "Data Version:", value, false));
   EXPECT_EQ(value.str(), "O1");
-  const std::string versionPath = dir + "/version.dat";
-  const std::string otherPath = dir + "/other.dat";
+  const std::string versionPath = testsupport::Native(dir + "/version.dat");
+  const std::string otherPath = testsupport::Native(dir + "/other.dat");
   EXPECT_EQ(DirectoryMgrTestAccess::CachedVersionFiles(*dirs), (std::vector<std::string>{versionPath, otherPath}));
 
   // A reload reads the file again; its record moves to the end, and fields the file lacks are empty.

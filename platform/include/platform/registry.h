@@ -1,5 +1,13 @@
-// A registry of the library's own, behind the calls of the Windows registry, for systems that have none.
+// The calls of the Windows registry, as the library's registry exports use them. On Windows they are the
+// system's own (platform/win32/registry_win32.cpp), and the system's rules hold; the handles and roots below
+// are the system's under another type. Elsewhere a registry of the library's own stands behind them
+// (platform/posix/registry_posix.cpp), as described here. Where the two differ: the system folds the case of
+// every letter, not only ASCII; it refuses a sub-key path that begins with a backslash; it keeps a REG_SZ as
+// it was written; after ERROR_MORE_DATA a buffer's contents are undefined; it checks a handle's right to
+// create keys (not under Wine); and it has no store files. On both, RegSetValueExW refuses a REG_DWORD whose
+// size is not 4 and a null data pointer with a non-zero size.
 //
+// The library's own registry:
 // Keys form three trees, one per predefined root (HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER).
 // A sub-key path names keys separated by backslashes; empty components are passed over, so "a\\b\" is "a\b".
 // Key and value names compare without regard to ASCII case and keep the spelling they were created with.
