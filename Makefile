@@ -1,9 +1,10 @@
 # A thin layer over CMake. `make` builds; `make test` installs what is missing, builds and runs every test
-# in the release, sanitizer (ASan+UBSan) and ThreadSanitizer builds, then the fuzzers; `make demo` runs the
+# in the release, sanitizer (ASan+UBSan) and ThreadSanitizer builds, then the fuzzers; `make test-windows`
+# cross-builds config.dll with mingw-w64 and runs the test suite under Wine; `make demo` runs the
 # command-line tool on the example installation.
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps build test test-release test-dev test-tsan fuzz demo bench clean
+.PHONY: all deps build test test-release test-dev test-tsan test-windows fuzz demo bench clean
 
 all: build
 
@@ -31,6 +32,10 @@ test-tsan:
 	cmake --preset tsan >/dev/null
 	cmake --build --preset tsan
 	ctest --preset tsan
+
+test-windows:
+	@scripts/install-deps.sh windows
+	scripts/test-windows.sh
 
 fuzz:
 	cmake --preset fuzz >/dev/null

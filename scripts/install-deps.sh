@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_pkgs=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
             clang libclang-rt-14-dev libsodium-dev libcli11-dev)
-windows_pkgs=(g++-mingw-w64-x86-64 wine64 googletest)
+windows_pkgs=(cmake ninja-build make g++-mingw-w64-x86-64 wine64 googletest)
 
 want=()
 groups=("$@")
