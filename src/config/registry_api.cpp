@@ -99,7 +99,8 @@ CConfigMgr* Manager() { return Globals().m_pConfigMgr; }
 
 }  // namespace
 
-TRegUtil::TRegUtil(const char* name, bool flag, bool readOnly) : m_bReadOnly(readOnly), m_bFlag(flag), m_pCursor(nullptr) {
+TRegUtil::TRegUtil(const char* name, bool flag, bool readOnly)
+    : m_bReadOnly(readOnly), m_bFlag(flag), m_pCursor(nullptr) {
   CopyTruncated(m_name, sizeof m_name, name ? name : "");
 }
 
