@@ -7,11 +7,13 @@
 #ifndef NAVCONFIG_CONFIG_CONFIG_H
 #define NAVCONFIG_CONFIG_CONFIG_H
 
+#include <config/account.h>
 #include <config/config_api.h>
 #include <config/data_dirs.h>
 #include <config/data_types.h>
 #include <config/export.h>
 #include <config/keytree.h>
+#include <config/registry.h>
 #include <config/version.h>
 
 #ifdef __cplusplus

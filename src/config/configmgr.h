@@ -181,8 +181,9 @@ class CConfigGlobals : public StaticDataHolder {
   CConfigMgr* m_pConfigMgr = nullptr;
   DirectoryMgr_Platform* m_pDirectoryMgr = nullptr;
   bool m_bRightToLeft = false;
-  // The sign-on password as last decrypted (Mem_Malloc), or null.
+  // The sign-on password as last decrypted (Mem_Malloc), or null; wiped when it is released.
   char* m_pCachedPassword = nullptr;
+  void ReleaseCachedPassword();
 };
 
 namespace navconfig {
