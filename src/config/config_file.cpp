@@ -9,6 +9,7 @@
 #include <emmintrin.h>
 #endif
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -218,13 +219,20 @@ void WriteLayerText(std::string& out, const KeyRoot* section, const std::string&
         if (v->type & KEYVALUE_TYPE_INTEGER) {
           out += '"';
           AppendLineSafe(out, v->name);
+          // The formats "%s"=0x%08lx and "%s"=%ld, written without printf.
+          char* p = number;
+          *p++ = '"';
+          *p++ = '=';
           if ((v->type & 0xF0) == KEYVALUE_FLAG_HEX) {
-            std::snprintf(number, sizeof number, "\"=0x%08lx\n",
-                          static_cast<unsigned long>(static_cast<uint32_t>(v->intValue)));
+            const auto bits = static_cast<uint32_t>(v->intValue);
+            *p++ = '0';
+            *p++ = 'x';
+            for (int shift = 28; shift >= 0; shift -= 4) *p++ = "0123456789abcdef"[(bits >> shift) & 15];
           } else {
-            std::snprintf(number, sizeof number, "\"=%ld\n", static_cast<long>(v->intValue));
+            p = std::to_chars(p, number + sizeof number, static_cast<long>(v->intValue)).ptr;
           }
-          out += number;
+          *p++ = '\n';
+          out.append(number, static_cast<size_t>(p - number));
         } else if ((v->type & KEYVALUE_TYPE_STRING) && v->strValue) {
           out += '"';
           AppendLineSafe(out, v->name);
