@@ -54,7 +54,10 @@ bool EqualsIgnoringCase(const char* a, const char* b, size_t n) {
 }
 
 int SpecialChar_stricmpn(const char* a, size_t aLength, const char* b) {
-  const size_t bLength = std::strlen(b);
+  return SpecialChar_stricmpLengths(a, aLength, b, std::strlen(b));
+}
+
+int SpecialChar_stricmpLengths(const char* a, size_t aLength, const char* b, size_t bLength) {
   const int c = CompareFolded(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b),
                               std::min(aLength, bLength));
   if (c != 0) return c;

@@ -34,19 +34,22 @@ bool ReadNumber(const char* text, size_t length, long* value) {
   }
   if (i >= length || !custom_isdigit(text[i])) return false;
   uint64_t v = 0;
-  if (text[i] == '0' && i + 2 < length && (text[i + 1] == 'x' || text[i + 1] == 'X') && IsHexDigit(text[i + 2])) {
-    for (i += 2; i < length && IsHexDigit(text[i]); ++i) {
-      const char c = text[i];
-      v = v * 16 + static_cast<uint64_t>(custom_isdigit(c) ? c - '0' : (FoldAscii(c) - 'a' + 10));
-    }
-  } else if (text[i] == '0') {
-    for (; i < length && text[i] >= '0' && text[i] <= '7'; ++i) v = v * 8 + static_cast<uint64_t>(text[i] - '0');
-  } else {
+  if (text[i] != '0') {
+    // Decimal, the usual case.
     for (; i < length; ++i) {
       const unsigned d = static_cast<unsigned char>(text[i]) - '0';
       if (d > 9) break;
       v = v * 10 + d;
     }
+  } else if (i + 2 < length && (text[i + 1] == 'x' || text[i + 1] == 'X') && IsHexDigit(text[i + 2])) {
+    for (i += 2; i < length; ++i) {
+      const unsigned char c = static_cast<unsigned char>(text[i]);
+      const unsigned d = c - '0' <= 9 ? c - '0' : ((c | 0x20) - 'a' <= 5 ? (c | 0x20) - 'a' + 10 : 16u);
+      if (d > 15) break;
+      v = v * 16 + d;
+    }
+  } else {
+    for (; i < length && text[i] >= '0' && text[i] <= '7'; ++i) v = v * 8 + static_cast<uint64_t>(text[i] - '0');
   }
   if (negative) v = 0 - v;
   *value = static_cast<long>(static_cast<int32_t>(static_cast<uint32_t>(v)));
