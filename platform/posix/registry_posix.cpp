@@ -1,6 +1,7 @@
 // The registry store on POSIX systems: one file per root, re-read when it changed on disk and rewritten
 // atomically under an advisory lock on every change.
 #include <doroutil/logmgr.h>
+#include <doroutil/strutil.h>
 #include <fcntl.h>
 #include <platform/os.h>
 #include <platform/registry.h>
@@ -117,24 +118,6 @@ std::u16string Units(const std::vector<uint8_t>& bytes) {
 
 bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 void AppendHex4(std::string& out, const char* intro, char16_t unit) {
   static const char digits[] = "0123456789ABCDEF";

@@ -93,6 +93,55 @@ namespace {
 
 inline size_t FindQuote(const char* p, size_t n) { return FindAny3(p, n, '"', 0xEE, 0xEF); }
 
+// A value line (its first byte a quote byte) taken apart. FindQuote(from, to) and FindAssign(from, to) give
+// the first quote byte or '=' of the line in [from, to), or to.
+template <typename FindQuoteIn, typename FindAssignIn>
+ParsedLine ParseValueLine(const char* line, size_t length, FindQuoteIn findQuote, FindAssignIn findAssign) {
+  ParsedLine out;
+  // The key name runs from after the opening quote bytes to the next quote byte.
+  size_t i = 1;
+  while (i < length && IsQuote(line[i])) ++i;
+  const size_t nameStart = i;
+  i = findQuote(i, length);
+  if (i >= length || i == nameStart) {
+    out.kind = LineKind::NoClosingQuote;
+    return out;
+  }
+  out.name = line + nameStart;
+  out.nameLength = i - nameStart;
+  ++i;
+  if (i >= length || line[i] != kAssign) {
+    out.kind = LineKind::BlankBeforeAssign;
+    return out;
+  }
+  // The value is what follows the '=' bytes, up to the next '='.
+  while (i < length && line[i] == kAssign) ++i;
+  const size_t restStart = i;
+  const size_t restEnd = findAssign(i, length);
+  const char* rest = line + restStart;
+  const size_t restLength = restEnd - restStart;
+  out.kind = LineKind::BadValue;
+  if (restLength == 0) return out;
+  if (IsQuote(rest[0])) {
+    out.isString = true;
+    if (restLength > 1 && IsQuote(rest[1])) {
+      out.text = rest + 1;
+      out.textLength = 0;
+    } else {
+      const size_t textStart = restStart + 1;
+      const size_t textEnd = findQuote(textStart, restEnd);
+      if (textEnd == textStart) return out;
+      out.text = line + textStart;
+      out.textLength = textEnd - textStart;
+    }
+    out.kind = LineKind::Value;
+  } else if ((custom_isdigit(rest[0]) || rest[0] == '-') && ReadNumber(rest, restLength, &out.number)) {
+    out.hex = restLength > 1 && (rest[1] == 'x' || rest[1] == 'X');
+    out.kind = LineKind::Value;
+  }
+  return out;
+}
+
 }  // namespace
 
 ParsedLine ParseLine(const char* line, size_t length) {
@@ -109,62 +158,12 @@ ParsedLine ParseLine(const char* line, size_t length) {
     return out;
   }
   if (!IsQuote(line[0])) return out;
-
-  // The key name runs from after the opening quote bytes to the next quote byte.
-  size_t i = 1;
-  while (i < length && IsQuote(line[i])) ++i;
-  const size_t nameStart = i;
-  i += FindQuote(line + i, length - i);
-  if (i >= length || i == nameStart) {
-    out.kind = LineKind::NoClosingQuote;
-    return out;
-  }
-  out.name = line + nameStart;
-  out.nameLength = i - nameStart;
-  ++i;
-  if (i >= length || line[i] != kAssign) {
-    out.kind = LineKind::BlankBeforeAssign;
-    return out;
-  }
-  // The value is what follows the '=' bytes, up to the next '='.
-  while (i < length && line[i] == kAssign) ++i;
-  const char* rest = line + i;
-  const void* nextAssign = std::memchr(rest, kAssign, length - i);
-  const size_t restLength = nextAssign ? static_cast<size_t>(static_cast<const char*>(nextAssign) - rest) : length - i;
-  if (restLength == 0) {
-    out.kind = LineKind::BadValue;
-    return out;
-  }
-  if (IsQuote(rest[0])) {
-    out.isString = true;
-    if (restLength > 1 && IsQuote(rest[1])) {
-      out.text = rest + 1;
-      out.textLength = 0;
-    } else {
-      size_t j = 1;
-      const size_t textStart = j;
-      j += FindQuote(rest + j, restLength - j);
-      if (j == textStart) {
-        out.kind = LineKind::BadValue;
-        return out;
-      }
-      out.text = rest + textStart;
-      out.textLength = j - textStart;
-    }
-    out.kind = LineKind::Value;
-    return out;
-  }
-  if (custom_isdigit(rest[0]) || rest[0] == '-') {
-    if (!ReadNumber(rest, restLength, &out.number)) {
-      out.kind = LineKind::BadValue;
-      return out;
-    }
-    out.hex = restLength > 1 && (rest[1] == 'x' || rest[1] == 'X');
-    out.kind = LineKind::Value;
-    return out;
-  }
-  out.kind = LineKind::BadValue;
-  return out;
+  return ParseValueLine(
+      line, length, [line](size_t from, size_t to) { return from + FindQuote(line + from, to - from); },
+      [line](size_t from, size_t to) {
+        const void* at = std::memchr(line + from, kAssign, to - from);
+        return at ? static_cast<size_t>(static_cast<const char*>(at) - line) : to;
+      });
 }
 
 namespace {
@@ -242,60 +241,10 @@ ParsedLine ParseClassifiedLine(ByteClasses& classes, const char* text, size_t st
   const char* line = text + start;
   const size_t length = end - start;
   if (length == 0 || !IsQuote(line[0])) return ParseLine(line, length);  // headers and ignored lines
-  ParsedLine out;
-  size_t i = start + 1;
-  while (i < end && IsQuote(text[i])) ++i;
-  const size_t nameStart = i;
-  i = classes.Next(ByteClasses::kQuote, i, end);
-  if (i >= end || i == nameStart) {
-    out.kind = LineKind::NoClosingQuote;
-    return out;
-  }
-  out.name = text + nameStart;
-  out.nameLength = i - nameStart;
-  ++i;
-  if (i >= end || text[i] != kAssign) {
-    out.kind = LineKind::BlankBeforeAssign;
-    return out;
-  }
-  while (i < end && text[i] == kAssign) ++i;
-  const size_t restStart = i;
-  const size_t restEnd = classes.Next(ByteClasses::kAssign, i, end);
-  const char* rest = text + restStart;
-  const size_t restLength = restEnd - restStart;
-  if (restLength == 0) {
-    out.kind = LineKind::BadValue;
-    return out;
-  }
-  if (IsQuote(rest[0])) {
-    out.isString = true;
-    if (restLength > 1 && IsQuote(rest[1])) {
-      out.text = rest + 1;
-      out.textLength = 0;
-    } else {
-      const size_t textStart = restStart + 1;
-      const size_t textEnd = classes.Next(ByteClasses::kQuote, textStart, restEnd);
-      if (textEnd == textStart) {
-        out.kind = LineKind::BadValue;
-        return out;
-      }
-      out.text = text + textStart;
-      out.textLength = textEnd - textStart;
-    }
-    out.kind = LineKind::Value;
-    return out;
-  }
-  if (custom_isdigit(rest[0]) || rest[0] == '-') {
-    if (!ReadNumber(rest, restLength, &out.number)) {
-      out.kind = LineKind::BadValue;
-      return out;
-    }
-    out.hex = restLength > 1 && (rest[1] == 'x' || rest[1] == 'X');
-    out.kind = LineKind::Value;
-    return out;
-  }
-  out.kind = LineKind::BadValue;
-  return out;
+  return ParseValueLine(
+      line, length,
+      [&](size_t from, size_t to) { return classes.Next(ByteClasses::kQuote, start + from, start + to) - start; },
+      [&](size_t from, size_t to) { return classes.Next(ByteClasses::kAssign, start + from, start + to) - start; });
 }
 
 }  // namespace
