@@ -70,17 +70,6 @@ const char* StatusMeaning(int status) {
   }
 }
 
-const char* ProviderName(long code) {
-  switch (code) {
-    case GRD_PROVIDER_ORO: return "GRD_ORO";
-    case GRD_PROVIDER_NAVTEQ: return "GRD_NAVTEQ";
-    case GRD_PROVIDER_TELEATLAS: return "GRD_TELEATLAS";
-    case GRD_PROVIDER_AND: return "GRD_AND";
-    case GRD_PROVIDER_MMI: return "GRD_MMI";
-    default: return "unknown";
-  }
-}
-
 }  // namespace
 
 int CmdDirs(const Options& options) {
@@ -176,6 +165,7 @@ int CmdStatus(const Options& options) {
     json.Field("status", StatusName(status));
     json.Field("grid", grid);
     json.Field("region", region);
+    json.Field("dataRegion", product.Region_MainRegion().str());
     json.Field("revision", revision);
     json.Field("softwareVersion", major);
     json.Field("firstRun", firstRun);
@@ -199,7 +189,10 @@ int CmdStatus(const Options& options) {
   std::vector<std::vector<std::string>> rows{
       {"Data status:", std::string(StatusName(status)) + "  (" + StatusMeaning(status) + ")"},
       {"Grid directory:", grid.empty() ? "-" : grid},
-      {"Region:", region.empty() ? "-" : region},
+      {"Region:", !region.empty()                        ? region
+                  : product.Region_MainRegion().empty() ? "-"
+                                                        : product.Region_MainRegion().str() +
+                                                              "  (named by the data; RegionDir is not set)"},
       {"Revision:", std::to_string(revision)},
       {"Software version:", major},
       {"First run:", firstRun ? "yes" : "no"},
@@ -274,8 +267,8 @@ int CmdVersionString(const Options& options, const std::vector<std::string>& tex
   }
   auto orDash = [](const std::string& s) { return s.empty() ? std::string("-") : s; };
   std::vector<std::vector<std::string>> rows{
-      {"Provider:", orDash(v.Provider().str()) + "  (code " + std::to_string(v.GetProvider()) + ", " +
-                        ProviderName(v.GetProvider()) + ")"},
+      {"Provider:", orDash(v.Provider().str()) + "  (code " + std::to_string(v.GetProvider()) +
+                        (v.GetProvider() == GRD_PROVIDER_UNKNOWN ? ": unknown provider)" : ")")},
       {"Region:", orDash(v.Region().str()) + "  (main " + orDash(v.Region_MainRegion().str()) + ", sub-region " +
                       orDash(v.Region_SubRegion().str()) + ", map ID " + std::to_string(v.GetRegionId()) + ")"},
       {"Year:", orDash(v.Year().str())},

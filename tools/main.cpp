@@ -29,7 +29,7 @@ void SetEnvironment(const char* name, const std::string& value) {
 std::string Absolute(const std::string& dir) {
   std::error_code error;
   const std::filesystem::path path = std::filesystem::absolute(dir, error);
-  return error ? dir : path.string();
+  return error ? dir : path.lexically_normal().string();
 }
 
 std::string OneLine(std::string text) {
