@@ -250,9 +250,9 @@ int CmdVersionString(const Options& options, const std::vector<std::string>& tex
       key[0] = static_cast<char>(key[0] - 'A' + 'a');
       json.Field(key, value);
     }
-    json.Field("provider", v.GetProvider());
-    json.Field("year", v.GetYear());
-    json.Field("quarter", v.GetQuarter());
+    json.Field("providerCode", v.GetProvider());
+    json.Field("yearNumber", v.GetYear());
+    json.Field("quarterNumber", v.GetQuarter());
     json.Field("regionId", v.GetRegionId());
     json.Key("formatted").BeginObject();
     for (const auto& [name, value] : formatted) {
