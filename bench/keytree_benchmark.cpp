@@ -2,10 +2,14 @@
 #include <benchmark/benchmark.h>
 #include <config/keytree.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <doroutil/memory.h>
 #include <string>
 #include <vector>
 
+#include "config_catalogue.h"
 #include "config_defaults.h"
 #include "keytree_ops.h"
 #include "tree_index.h"
@@ -14,43 +18,86 @@ using namespace navconfig;
 
 namespace {
 
-// ~1250 keys shaped like the catalogue's: 100 sections of 12 to 13 keys.
-struct SyntheticDefaults {
+// The real catalogue: 1243 keys in the main table, 17 in the priority table.
+struct CatalogueDefaults {
   std::vector<std::string> keys;
-  ConfigDefaultsTable* main = CreateDefaultsTable(kMainDefaultsBuckets);
-  ConfigDefaultsTable* priority = CreateDefaultsTable(kPriorityDefaultsBuckets);
-  SyntheticDefaults() {
-    const char* words[] = {"Display", "Max", "Enable", "Route", "Speed", "Cache", "Show", "Level", "Warning", "Icon"};
-    for (int s = 0; s < 100; ++s)
-      for (int k = 0; k < 12 + (s % 2); ++k)
-        keys.push_back("Section" + std::to_string(s) + "\\" + words[k % 10] + words[(k + s) % 10] + std::to_string(k));
-    for (auto& k : keys) AddDefault(main, {k.c_str(), 1, nullptr});
-    for (int i = 0; i < 17; ++i) AddDefault(priority, {keys[static_cast<size_t>(i) * 70].c_str(), 2, nullptr});
+  std::vector<std::string> mixedCase;
+  std::vector<std::string> misses;
+  ConfigDefaultsTable* main = nullptr;
+  ConfigDefaultsTable* priority = nullptr;
+  CatalogueDefaults() {
+    SetupConfigDefaults(main, priority);
+    for (size_t s = 0; s < kCatalogueSectionCount; ++s)
+      for (size_t i = 0; i < kCatalogueSections[s].count; ++i) keys.emplace_back(kCatalogueSections[s].entries[i].key);
+    for (size_t i = 0; i < keys.size(); ++i) {
+      std::string k = keys[i];
+      for (size_t c = i % 3; c < k.size(); c += 3) k[c] = static_cast<char>(std::toupper(static_cast<unsigned char>(k[c])));
+      mixedCase.push_back(k);
+      misses.push_back(keys[i].substr(0, keys[i].size() - 1) + "#");
+    }
   }
-  ~SyntheticDefaults() { TeardownConfigDefaults(main, priority); }
+  ~CatalogueDefaults() { TeardownConfigDefaults(main, priority); }
 };
 
+CatalogueDefaults& Catalogue() {
+  static CatalogueDefaults d;
+  return d;
+}
+
 void BM_FindDefaultHit(benchmark::State& state) {
-  SyntheticDefaults d;
+  auto& d = Catalogue();
   size_t i = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(FindDefault(d.main, d.priority, d.keys[i].c_str()));
+    benchmark::DoNotOptimize(FindDefault(d.main, d.priority, d.mixedCase[i].c_str()));
     if (++i == d.keys.size()) i = 0;
   }
 }
-BENCHMARK(BM_FindDefaultHit);
+BENCHMARK(BM_FindDefaultHit)->Repetitions(5)->ReportAggregatesOnly(true);
 
 void BM_FindDefaultMiss(benchmark::State& state) {
-  SyntheticDefaults d;
-  std::vector<std::string> misses;
-  for (auto& k : d.keys) misses.push_back(k + "X");
+  auto& d = Catalogue();
   size_t i = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(FindDefault(d.main, d.priority, misses[i].c_str()));
-    if (++i == misses.size()) i = 0;
+    benchmark::DoNotOptimize(FindDefault(d.main, d.priority, d.misses[i].c_str()));
+    if (++i == d.misses.size()) i = 0;
   }
 }
-BENCHMARK(BM_FindDefaultMiss);
+BENCHMARK(BM_FindDefaultMiss)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// Registering the whole catalogue into new tables, with the heap allocations that takes.
+void BM_SetupConfigDefaults(benchmark::State& state) {
+  uint64_t allocations = 0;
+  for (auto _ : state) {
+    ConfigDefaultsTable* main = nullptr;
+    ConfigDefaultsTable* priority = nullptr;
+    const uint64_t before = Mem_AllocationCount();
+    SetupConfigDefaults(main, priority);
+    allocations = Mem_AllocationCount() - before;
+    state.PauseTiming();
+    TeardownConfigDefaults(main, priority);
+    state.ResumeTiming();
+  }
+  state.counters["heap_allocations"] = static_cast<double>(allocations);
+}
+BENCHMARK(BM_SetupConfigDefaults)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// Prints the spread of the catalogue over the buckets once.
+void BM_BucketStatistics(benchmark::State& state) {
+  auto& d = Catalogue();
+  for (auto _ : state) benchmark::DoNotOptimize(d.main->elementCount);
+  for (auto* table : {d.main, d.priority}) {
+    uint32_t used = 0, longest = 0;
+    for (uint32_t b = 0; b < table->bucketCount; ++b) {
+      uint32_t length = 0;
+      for (const ConfigDefault* n = table->buckets[b]; n; n = n->next) ++length;
+      used += length > 0;
+      longest = std::max(longest, length);
+    }
+    state.counters[table == d.main ? "main_used" : "priority_used"] = used;
+    state.counters[table == d.main ? "main_longest" : "priority_longest"] = longest;
+  }
+}
+BENCHMARK(BM_BucketStatistics)->Iterations(1);
 
 class HeapOwner : public TreeOwner {
  public:

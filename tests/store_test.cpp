@@ -72,11 +72,11 @@ TEST_F(LayeredReads, WithoutFilesTheDefaultsAnswerAndAnEmptyUserFileAppears) {
   EXPECT_EQ(Config_GetIntVal("No Such Section", "Key"), 0);
   EXPECT_FALSE(Config_DoesKeyExist("No Such Section", "Key"));
 
-  // The empty default of RootDir: found, but an empty text reads as false.
+  // An empty string default: found, but an empty text reads as false.
   char buffer[16] = "xxx";
-  EXPECT_FALSE(Config_GetStrVal("Directories", "RootDir", buffer, sizeof buffer, nullptr));
+  EXPECT_FALSE(Config_GetStrVal("Twitter", "oauth_token", buffer, sizeof buffer, nullptr));
   EXPECT_STREQ(buffer, "");
-  EXPECT_TRUE(Config_DoesKeyExist("Directories", "RootDir"));
+  EXPECT_TRUE(Config_DoesKeyExist("Twitter", "oauth_token"));
 }
 
 TEST_F(LayeredReads, UserThenUserRoThenProductThenDefaults) {
@@ -537,9 +537,11 @@ TEST_F(Resets, SdConfigAndResetsReadTheFilesAgain) {
 TEST_F(Resets, SuConfigTakesThePathAsAPrefix) {
   const std::string prefix = tmp / "cfg";  // no separator at the end
   SU_Config(prefix.c_str());
+  // The start wrote its directories to user.cfg in the first configuration folder; the new one is a prefix.
+  const std::string before = testsupport::ReadFile(Cfg("user.cfg"));
   Config_SetIntVal("Image", "KeepPercent", 70);
   EXPECT_TRUE(testsupport::Exists(tmp / "cfguser.cfg"));
-  EXPECT_FALSE(testsupport::Exists(Cfg("user.cfg")));
+  EXPECT_EQ(testsupport::ReadFile(Cfg("user.cfg")), before);
   EXPECT_EQ(storetest::SectionBlock(testsupport::ReadFile(tmp / "cfguser.cfg"), "[Image]"),
             "[Image]\n\"KeepPercent\"=70\n\n");
 }

@@ -8,6 +8,8 @@
 #include <doroutil/sync.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <random>
 #include <set>
 #include <thread>
 #include <vector>
@@ -117,6 +119,38 @@ TEST(StringHelpers, CaseInsensitiveComparisonsAndTokens) {
   EXPECT_EQ(buf[0], 'x');
   CopyTruncated(buf, 4, "hello");
   EXPECT_STREQ(buf, "hel");
+}
+
+TEST(StringHelpers, WordAtATimeComparisonsAgreeWithAByteByByteReference) {
+  auto reference = [](const std::string& a, const std::string& b) {
+    for (size_t i = 0;; ++i) {
+      unsigned ca = static_cast<unsigned char>(FoldAscii(i < a.size() ? a[i] : '\0'));
+      unsigned cb = static_cast<unsigned char>(FoldAscii(i < b.size() ? b[i] : '\0'));
+      if (ca != cb) return ca < cb ? -1 : 1;
+      if (ca == 0) return 0;
+    }
+  };
+  auto sign = [](int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); };
+  std::mt19937 rng(11);
+  const char alphabet[] = "aAbBzZ_@[`{\x7f\x80\xc3\xe9 09";
+  for (int round = 0; round < 20000; ++round) {
+    std::string a, b;
+    const size_t length = rng() % 40;
+    for (size_t i = 0; i < length; ++i) a += alphabet[rng() % (sizeof alphabet - 1)];
+    b = a;
+    // Change the copy a little: case, one byte, or its length.
+    if (!b.empty() && rng() % 2) b[rng() % b.size()] = alphabet[rng() % (sizeof alphabet - 1)];
+    if (rng() % 4 == 0) b.resize(rng() % (b.size() + 3), 'q');
+    for (auto& c : b) {
+      if (rng() % 3 == 0) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    SCOPED_TRACE(a + " | " + b);
+    ASSERT_EQ(sign(SpecialChar_stricmp(a.c_str(), b.c_str())), reference(a, b));
+    ASSERT_EQ(sign(SpecialChar_stricmpn(a.data(), a.size(), b.c_str())), reference(a, b));
+    if (a.size() == b.size()) {
+      ASSERT_EQ(EqualsIgnoringCase(a.data(), b.data(), a.size()), reference(a, b) == 0);
+    }
+  }
 }
 
 TEST(Allocator, ReusesFreedElementsAndSpreadsOverBlocks) {

@@ -16,6 +16,7 @@
 
 #include <config/data_types.h>
 #include <config/export.h>
+#include <config/oro_dataset.h>
 #include <doroutil/listmgr.h>
 #include <doroutil/orofilename.h>
 #include <doroutil/orostring.h>
@@ -29,8 +30,6 @@ struct NAVCONFIG_API TVersionStruct {
   OROustring gridData;     // "Grid Data:"
   OROustring language;     // "Language:"
 };
-
-class OroDataSet;
 
 class NAVCONFIG_API DirectoryMgr {
  public:
@@ -98,13 +97,18 @@ class NAVCONFIG_API DirectoryMgr {
   // The version file of the data in use (filled by GetDataStatus). Always true.
   bool GetCurRunningDataVerInfo(TVersionStruct& version) const;
 
-  // Appends the map sets found at and under path for one kind of data: the path itself, each immediate
-  // sub-folder's folder of that kind (each sub-folder itself for a kind without a folder name; no
-  // sub-folder is examined when the path contains "wrldgrid"), and last the kind's folder name taken
-  // relative to the process's current directory (for INSTALL_DATA_NETWORK: data/ below the current
-  // directory). The list is not emptied first; nothing is sorted or removed twice.
+  // Appends the map sets found at and under path for one kind of data, each as a new copy that the list
+  // owns. The candidates, in this order: the path itself; the folder of that kind in each immediate
+  // sub-folder, in byte-wise order of the sub-folder names (each sub-folder itself for a kind without a
+  // folder name; no sub-folder is examined when the path contains "wrldgrid" in small letters); and last
+  // the kind's folder name taken relative to the process's current directory (for INSTALL_DATA_NETWORK:
+  // data/ below the current directory; nothing for a kind without a folder name). The list is not emptied
+  // first, nothing is sorted, and a folder reached twice is listed twice. Reads each set's version.dat
+  // afresh, so it must not run while another thread uses this manager's version cache.
   void GetInstalledMapSetsInPath(ListMgr<OroDataSet>& sets, const OROustring& path, eInstallDataType type);
-  // True when dir holds a ".cgd" file; then set gets its map ID, path and name.
+  // True when dir holds a ".cgd" file; then set gets its map ID (version.dat is read afresh, replacing its
+  // cached record), its path (the folder of dir; a file part is dropped) and its name, and keeps its other
+  // fields. False, set untouched, for a folder without one or that cannot be listed.
   bool GetMapSetInfo(OroDataSet& set, const OroFileName& dir);
 
  protected:
@@ -135,6 +139,7 @@ class NAVCONFIG_API DirectoryMgr {
   const char* GetDataStatusStr(eDataStatus status) const;
   bool FilesInDir(const OROustring& dir, const char* const* names) const;
   bool ReadVersionDotDatFile(const OroFileName& file, TVersionStruct& version) const;
+  // The sub-region id of the product name in dir's version.dat, -1 when there is none.
   int GetMapID(const OroFileName& dir);
 
  protected:

@@ -39,10 +39,9 @@ constexpr size_t RoundUp(size_t n) { return (n + kAlign - 1) / kAlign * kAlign; 
 }  // namespace
 
 Allocator::Allocator(size_t elementSize, int /*type*/, size_t blockBytes)
-    : m_elementSize(RoundUp(elementSize < sizeof(void*) ? sizeof(void*) : elementSize)) {
-  m_perBlock = blockBytes / m_elementSize;
-  if (m_perBlock == 0) m_perBlock = 1;
-  m_usedInBlock = m_perBlock;  // no block yet
+    : m_elementSize(RoundUp(elementSize < sizeof(void*) ? sizeof(void*) : elementSize)), m_blockBytes(blockBytes) {
+  m_perBlock = 0;
+  m_usedInBlock = 0;  // no block yet
 }
 
 Allocator::~Allocator() {
@@ -60,11 +59,16 @@ void* Allocator::Alloc() {
     return e;
   }
   if (m_usedInBlock == m_perBlock) {
-    auto* b = static_cast<Block*>(Mem_Malloc(RoundUp(sizeof(Block)) + m_perBlock * m_elementSize));
+    size_t perBlock = m_blockBytes / m_elementSize;
+    if (perBlock == 0) perBlock = 1;
+    auto* b = static_cast<Block*>(Mem_Malloc(RoundUp(sizeof(Block)) + perBlock * m_elementSize));
     if (!b) return nullptr;
     b->next = m_blocks;
     m_blocks = b;
+    m_perBlock = perBlock;
     m_usedInBlock = 0;
+    constexpr size_t kLargestBlock = 64 * 1024;
+    if (m_blockBytes < kLargestBlock) m_blockBytes *= 2;
   }
   char* base = reinterpret_cast<char*>(m_blocks) + RoundUp(sizeof(Block));
   return base + m_elementSize * m_usedInBlock++;

@@ -7,12 +7,36 @@
 
 namespace {
 
-int CompareBytes(const unsigned char* a, const unsigned char* b, size_t from, size_t to) {
-  for (size_t i = from; i < to; ++i) {
-    unsigned ca = static_cast<unsigned char>(FoldAscii(static_cast<char>(a[i])));
-    unsigned cb = static_cast<unsigned char>(FoldAscii(static_cast<char>(b[i])));
+// Compares exactly n bytes of two texts with ASCII letters folded: eight bytes at a time, the last eight
+// overlapping the ones before when n is not a multiple of eight. Both texts hold at least n bytes.
+inline int CompareFolded(const unsigned char* a, const unsigned char* b, size_t n) {
+  auto firstDifference = [](uint64_t wa, uint64_t wb) {
+    const int shift = std::countr_zero(wa ^ wb) & ~7;
+    return (static_cast<unsigned>(wa >> shift) & 0xFF) < (static_cast<unsigned>(wb >> shift) & 0xFF) ? -1 : 1;
+  };
+  if (std::endian::native == std::endian::little && n >= 8) {
+    size_t i = 0;
+    uint64_t wa, wb;
+    for (; i + 8 <= n; i += 8) {
+      std::memcpy(&wa, a + i, 8);
+      std::memcpy(&wb, b + i, 8);
+      wa = FoldAsciiWord(wa);
+      wb = FoldAsciiWord(wb);
+      if (wa != wb) return firstDifference(wa, wb);
+    }
+    if (i < n) {
+      std::memcpy(&wa, a + n - 8, 8);
+      std::memcpy(&wb, b + n - 8, 8);
+      wa = FoldAsciiWord(wa);
+      wb = FoldAsciiWord(wb);
+      if (wa != wb) return firstDifference(wa, wb);
+    }
+    return 0;
+  }
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned ca = static_cast<unsigned char>(FoldAscii(static_cast<char>(a[i])));
+    const unsigned cb = static_cast<unsigned char>(FoldAscii(static_cast<char>(b[i])));
     if (ca != cb) return ca < cb ? -1 : 1;
-    if (ca == 0) return 0;
   }
   return 0;
 }
@@ -20,54 +44,23 @@ int CompareBytes(const unsigned char* a, const unsigned char* b, size_t from, si
 }  // namespace
 
 int SpecialChar_stricmp(const char* a, const char* b) {
-  auto pa = reinterpret_cast<const unsigned char*>(a);
-  auto pb = reinterpret_cast<const unsigned char*>(b);
-  // Eight bytes at a time, up to and including the shorter text's terminator (never past either text).
+  // Up to and including the shorter text's terminator, which sorts before any byte of the longer one.
   const size_t n = std::min(std::strlen(a), std::strlen(b)) + 1;
-  size_t i = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; i + 8 <= n; i += 8) {
-      uint64_t wa, wb;
-      std::memcpy(&wa, pa + i, 8);
-      std::memcpy(&wb, pb + i, 8);
-      wa = FoldAsciiWord(wa);
-      wb = FoldAsciiWord(wb);
-      if (wa != wb) {
-        const int shift = std::countr_zero(wa ^ wb) & ~7;
-        const unsigned ca = static_cast<unsigned>(wa >> shift) & 0xFF;
-        const unsigned cb = static_cast<unsigned>(wb >> shift) & 0xFF;
-        if (ca == 0 && cb == 0) return 0;
-        return ca < cb ? -1 : 1;
-      }
-    }
-  }
-  return CompareBytes(pa, pb, i, n);
+  return CompareFolded(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b), n);
+}
+
+bool EqualsIgnoringCase(const char* a, const char* b, size_t n) {
+  return CompareFolded(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b), n) == 0;
 }
 
 int SpecialChar_stricmpn(const char* a, size_t aLength, const char* b) {
-  auto pa = reinterpret_cast<const unsigned char*>(a);
-  auto pb = reinterpret_cast<const unsigned char*>(b);
-  const size_t bLength = std::strlen(b);
-  const size_t n = std::min(aLength, bLength);
-  size_t i = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; i + 8 <= n; i += 8) {
-      uint64_t wa, wb;
-      std::memcpy(&wa, pa + i, 8);
-      std::memcpy(&wb, pb + i, 8);
-      wa = FoldAsciiWord(wa);
-      wb = FoldAsciiWord(wb);
-      if (wa != wb) {
-        const int shift = std::countr_zero(wa ^ wb) & ~7;
-        return (static_cast<unsigned>(wa >> shift) & 0xFF) < (static_cast<unsigned>(wb >> shift) & 0xFF) ? -1 : 1;
-      }
-    }
-  }
-  for (; i < n; ++i) {
-    unsigned ca = static_cast<unsigned char>(FoldAscii(static_cast<char>(pa[i])));
-    unsigned cb = static_cast<unsigned char>(FoldAscii(static_cast<char>(pb[i])));
-    if (ca != cb) return ca < cb ? -1 : 1;
-  }
+  return SpecialChar_stricmpLengths(a, aLength, b, std::strlen(b));
+}
+
+int SpecialChar_stricmpLengths(const char* a, size_t aLength, const char* b, size_t bLength) {
+  const int c = CompareFolded(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b),
+                              std::min(aLength, bLength));
+  if (c != 0) return c;
   // Equal so far: the shorter text ends first, and its terminator sorts before any byte.
   return aLength == bLength ? 0 : (aLength < bLength ? -1 : 1);
 }

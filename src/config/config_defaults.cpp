@@ -38,13 +38,60 @@ inline uint32_t BucketOf(const char* key, size_t n, uint32_t bucketCount) {
   return static_cast<uint32_t>(h) % bucketCount;
 }
 
-inline uint32_t KeyHash(const char* key, size_t n) { return static_cast<uint32_t>(FoldedHash(key, n) >> 32); }
+inline uint32_t KeyHash(uint64_t fullHash) { return static_cast<uint32_t>(fullHash >> 32); }
 
-const ConfigDefault* FindIn(const ConfigDefaultsTable* table, const char* key, size_t n, uint32_t keyHash) {
+inline bool SameKey(const ConfigDefault* node, const char* key, size_t n, uint64_t fullHash) {
+  return node->keyHash == KeyHash(fullHash) && node->keyLength == n && EqualsIgnoringCase(node->key, key, n);
+}
+
+const ConfigDefault* FindIn(const ConfigDefaultsTable* table, const char* key, size_t n, uint64_t fullHash) {
+  if (table->index) {
+    for (uint32_t i = static_cast<uint32_t>(fullHash) & table->indexMask;; i = (i + 1) & table->indexMask) {
+      const IndexSlot& slot = table->index[i];
+      if (slot.hash == 0) return nullptr;
+      if (slot.hash == fullHash && SameKey(slot.node, key, n, fullHash)) return slot.node;
+    }
+  }
   const ConfigDefault* node = table->buckets[BucketOf(key, n, table->bucketCount)];
   for (; node; node = node->next)
-    if (node->keyHash == keyHash && node->keyLength == n && SpecialChar_stricmp(node->key, key) == 0) return node;
+    if (SameKey(node, key, n, fullHash)) return node;
   return nullptr;
+}
+
+// Puts a node into the index, replacing the node of an equal key (the later registration is the one found).
+void IndexNode(ConfigDefaultsTable* table, ConfigDefault* node, uint64_t fullHash) {
+  if (!table->index) return;
+  if ((table->indexCount + 1) * 2 > table->indexMask + 1) {
+    // Grow: a table twice the size, refilled from the old one.
+    const uint32_t slots = (table->indexMask + 1) * 2;
+    auto* bigger = static_cast<IndexSlot*>(Mem_Malloc(sizeof(IndexSlot) * slots));
+    if (!bigger) {
+      Mem_Free(table->index);
+      table->index = nullptr;
+      return;
+    }
+    std::memset(bigger, 0, sizeof(IndexSlot) * slots);
+    IndexSlot* old = table->index;
+    const uint32_t oldSlots = table->indexMask + 1;
+    table->index = bigger;
+    table->indexMask = slots - 1;
+    table->indexCount = 0;
+    for (uint32_t i = 0; i < oldSlots; ++i)
+      if (old[i].hash) IndexNode(table, old[i].node, old[i].hash);
+    Mem_Free(old);
+  }
+  for (uint32_t i = static_cast<uint32_t>(fullHash) & table->indexMask;; i = (i + 1) & table->indexMask) {
+    IndexSlot& slot = table->index[i];
+    if (slot.hash == 0) {
+      slot = {fullHash, node};
+      ++table->indexCount;
+      return;
+    }
+    if (slot.hash == fullHash && SameKey(slot.node, node->key, node->keyLength, fullHash)) {
+      slot.node = node;
+      return;
+    }
+  }
 }
 
 }  // namespace
@@ -71,6 +118,14 @@ ConfigDefaultsTable* CreateDefaultsTable(uint32_t bucketCount) {
       std::memset(table->buckets, 0, sizeof(ConfigDefault*) * bucketCount);
       table->bucketsReady = true;
     }
+    // Room for twice as many keys as buckets before the index grows.
+    uint32_t slots = 16;
+    while (slots < bucketCount * 4) slots *= 2;
+    table->index = static_cast<IndexSlot*>(Mem_Malloc(sizeof(IndexSlot) * slots));
+    if (table->index) {
+      std::memset(table->index, 0, sizeof(IndexSlot) * slots);
+      table->indexMask = slots - 1;
+    }
   }
   return table;
 }
@@ -96,6 +151,7 @@ void DestroyDefaultsTable(ConfigDefaultsTable*& table) {
   }
   Mem_Free(table->buckets);
   Mem_Free(table->bucketOccupancy);
+  Mem_Free(table->index);
   Mem_Free(table);
   table = nullptr;
 }
@@ -110,10 +166,12 @@ ConfigDefault* AddDefault(ConfigDefaultsTable* table, const ConfigDefaultRecord&
   node->intValue = record.intValue;
   node->strValue = record.strValue;
   node->keyLength = record.key ? static_cast<uint32_t>(std::strlen(record.key)) : 0;
-  node->keyHash = record.key ? KeyHash(record.key, node->keyLength) : 0;
+  const uint64_t fullHash = record.key ? FoldedHash(record.key, node->keyLength) : 0;
+  node->keyHash = KeyHash(fullHash);
   node->next = table->buckets[bucket];
   table->buckets[bucket] = node;
   ++table->elementCount;
+  if (record.key) IndexNode(table, node, fullHash);
   return node;
 }
 
@@ -126,12 +184,12 @@ const ConfigDefault* FindDefault(const ConfigDefaultsTable* mainTable, const Con
     return nullptr;
   }
   const size_t n = std::strlen(key);
-  const uint32_t keyHash = KeyHash(key, n);
+  const uint64_t fullHash = FoldedHash(key, n);
   if (priorityTable && priorityTable->bucketsReady && priorityTable->elementCount) {
-    if (const ConfigDefault* hit = FindIn(priorityTable, key, n, keyHash)) return hit;
+    if (const ConfigDefault* hit = FindIn(priorityTable, key, n, fullHash)) return hit;
   }
   if (!mainTable || !mainTable->bucketsReady) return nullptr;
-  return FindIn(mainTable, key, n, keyHash);
+  return FindIn(mainTable, key, n, fullHash);
 }
 
 void SetupConfigDefaults(ConfigDefaultsTable*& mainTable, ConfigDefaultsTable*& priorityTable) {

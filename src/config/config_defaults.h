@@ -34,6 +34,17 @@ struct ConfigDefaultsTable {
   bool usePool;
   bool bucketsReady;
   uint32_t* bucketOccupancy;  // read by the statistics report only; this library never creates it
+  // Beside the chains, an open-addressing index from the folded key to its node (the node registered last
+  // for a key), so that a lookup does not walk a chain. Null when it could not be allocated: lookups then
+  // walk the chains.
+  struct IndexSlot* index;
+  uint32_t indexMask;
+  uint32_t indexCount;
+};
+
+struct IndexSlot {
+  uint64_t hash;  // 0: free
+  ConfigDefault* node;
 };
 
 // A default as the catalogue gives it.

@@ -161,37 +161,41 @@ CConfigMgr::LayeredQuery::LayeredQuery(const char* s, const char* k) : section(s
   const size_t n = fits ? sectionLength : 0;
   for (size_t i = 0; i < n; ++i) folded[i] = FoldAscii(s[i]);
   sectionHash = TreeIndex::FoldedPartHash(folded, n);
-  keyHash = TreeIndex::NameHash(k);
+  keyLength = std::strlen(k);
+  keyHash = FoldedHash(k, keyLength);
+}
+
+bool CConfigMgr::LayerInMemory(int layer) {
+  if (m_layerGeneration != m_index.TopLevelGeneration()) {
+    static const uint64_t emptyRest = TreeIndex::FoldedPartHash("", 0);
+    for (int i = 0; i < kLayerCount; ++i) {
+      const StandardLayer& standard = StandardLayers()[i];
+      m_layerInMemory[i] = m_index.FindSection(TreeIndex::PathHash(standard.hash, emptyRest), standard.folded,
+                                               standard.length, "", 0) != nullptr;
+    }
+    m_layerGeneration = m_index.TopLevelGeneration();
+  }
+  return m_layerInMemory[layer];
 }
 
 const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bool* available) {
-  const StandardLayer& standard = StandardLayers()[layer];
-  SectionInfo* info = nullptr;
-  if (query.fits) {
-    // The usual case: a plain section is one component (or none) after the layer.
-    info = m_index.FindSection(TreeIndex::PathHash(standard.hash, query.sectionHash), standard.folded,
-                               standard.length, query.folded, query.sectionLength);
-  } else {
-    TreeIndex::PathKey pathKey;
-    TreeIndex::MakeLayeredKey(m_layers[layer].name, query.section, pathKey);
-    info = m_index.FindSection(pathKey);
-  }
-  if (!info) {
-    // The section is not in memory: the layer may not be either.
-    static const uint64_t emptyRest = TreeIndex::FoldedPartHash("", 0);
-    if (m_index.FindSection(TreeIndex::PathHash(standard.hash, emptyRest), standard.folded, standard.length, "", 0)) {
-      *available = true;
-      return nullptr;
-    }
+  if (!LayerInMemory(layer)) {
+    // A layer file without any section leaves the layer out of memory; it is read again next time.
     *available = ReadLayerFile(m_layers[layer].name);
-    if (!*available) return nullptr;
-    TreeIndex::PathKey pathKey;
-    TreeIndex::MakeLayeredKey(m_layers[layer].name, query.section, pathKey);
-    info = m_index.FindSection(pathKey);
-    if (!info) return nullptr;
+    if (!*available || !LayerInMemory(layer)) return nullptr;
   }
   *available = true;
-  return m_index.FindValue(info, query.key, query.keyHash);
+  const StandardLayer& standard = StandardLayers()[layer];
+  if (query.fits) {
+    // The usual case: a plain section is one component (or none) after the layer; one probe finds the value.
+    return m_index.FindValueAt(TreeIndex::PathHash(standard.hash, query.sectionHash), standard.folded,
+                               standard.length, query.folded, query.sectionLength, query.key, query.keyLength,
+                               query.keyHash);
+  }
+  TreeIndex::PathKey pathKey;
+  TreeIndex::MakeLayeredKey(m_layers[layer].name, query.section, pathKey);
+  const SectionInfo* info = m_index.FindSection(pathKey);
+  return info ? m_index.FindValue(info, query.key, query.keyLength, query.keyHash) : nullptr;
 }
 
 long CConfigMgr::GetLayeredInt(const char* section, const char* key) {

@@ -126,9 +126,13 @@ class CConfigMgr : public TCompactSync<critSec>, public navconfig::TreeOwner {
     uint64_t sectionHash;
     bool fits;  // "<layer>\<section>" stays within a path's 255 bytes for every standard layer
     const char* key;
+    size_t keyLength;
     uint64_t keyHash;
     LayeredQuery(const char* section, const char* key);
   };
+  // Whether a standard layer has its top-level section in memory (remembered until the index says that
+  // top-level sections changed).
+  bool LayerInMemory(int layer);
   // The value of a layered read in one layer, or null; *available tells whether the layer is in memory (or
   // its file was found).
   const KeyValue* FindInLayer(int layer, const LayeredQuery& query, bool* available);
@@ -139,6 +143,8 @@ class CConfigMgr : public TCompactSync<critSec>, public navconfig::TreeOwner {
   bool WriteLayerFile(const std::string& layer, const std::string& text);
 
   navconfig::TreeIndex m_index;
+  uint64_t m_layerGeneration = ~uint64_t{0};
+  bool m_layerInMemory[kLayerCount] = {};
   // The lines of the text that the last counting pass took apart (kept for the building pass).
   std::vector<navconfig::cfg::ParsedLine> m_parsedLines;
   const char* m_parsedText = nullptr;
@@ -175,8 +181,9 @@ class CConfigGlobals : public StaticDataHolder {
   CConfigMgr* m_pConfigMgr = nullptr;
   DirectoryMgr_Platform* m_pDirectoryMgr = nullptr;
   bool m_bRightToLeft = false;
-  // The sign-on password as last decrypted (Mem_Malloc), or null.
+  // The sign-on password as last decrypted (Mem_Malloc), or null; wiped when it is released.
   char* m_pCachedPassword = nullptr;
+  void ReleaseCachedPassword();
 };
 
 namespace navconfig {

@@ -21,6 +21,36 @@ inline uint64_t Mix(uint64_t h) {
 
 inline uint64_t NonZero(uint64_t h) { return h ? h : 1; }
 
+// Whether n bytes are equal, eight at a time with an overlapping last word.
+inline bool SameBytes(const char* a, const char* b, size_t n) {
+  if (n < 8) return std::memcmp(a, b, n) == 0;
+  uint64_t wa, wb;
+  for (size_t i = 0; i + 8 <= n; i += 8) {
+    std::memcpy(&wa, a + i, 8);
+    std::memcpy(&wb, b + i, 8);
+    if (wa != wb) return false;
+  }
+  std::memcpy(&wa, a + n - 8, 8);
+  std::memcpy(&wb, b + n - 8, 8);
+  return wa == wb;
+}
+
+// Whether a stored value name equals a name given by its length, without regard to case.
+inline bool SameName(const KeyValue* value, const char* name, size_t nameLength) {
+  const char* stored = value->name ? value->name : "";
+  return std::strlen(stored) == nameLength && EqualsIgnoringCase(stored, name, nameLength);
+}
+
+// Whether a folded section path equals "<layer>\<rest>" (or "<layer>" for an empty rest).
+inline bool SamePath(const std::string& path, const char* layer, size_t layerLength, const char* rest,
+                     size_t restLength) {
+  const size_t total = restLength ? layerLength + 1 + restLength : layerLength;
+  return path.size() == total && SameBytes(path.data(), layer, layerLength) &&
+         (restLength == 0 ||
+          (path[layerLength] == '\\' && SameBytes(path.data() + layerLength + 1, rest, restLength)));
+}
+
+
 }  // namespace
 
 uint64_t FoldedHash(const char* text, size_t length, uint64_t seed) {
@@ -109,13 +139,8 @@ SectionInfo* TreeIndex::FindSection(const PathKey& key) const {
 
 SectionInfo* TreeIndex::FindSection(uint64_t hash, const char* layer, size_t layerLength, const char* rest,
                                     size_t restLength) const {
-  const size_t total = restLength ? layerLength + 1 + restLength : layerLength;
-  const PathEntry* e = m_byPath.Find(hash, [&](const PathEntry& p) {
-    const std::string& path = p.info->path;
-    return path.size() == total && std::memcmp(path.data(), layer, layerLength) == 0 &&
-           (restLength == 0 || (path[layerLength] == '\\' &&
-                                std::memcmp(path.data() + layerLength + 1, rest, restLength) == 0));
-  });
+  const PathEntry* e = m_byPath.Find(
+      hash, [&](const PathEntry& p) { return SamePath(p.info->path, layer, layerLength, rest, restLength); });
   return e ? e->info : nullptr;
 }
 
@@ -124,30 +149,29 @@ SectionInfo* TreeIndex::FindSection(const KeyRoot* section) const {
   return it == m_byRecord.end() ? nullptr : it->second.get();
 }
 
-uint64_t TreeIndex::ValueHash(const KeyRoot* section, uint64_t nameHash) {
-  return NonZero(Mix(nameHash ^ (reinterpret_cast<uintptr_t>(section) * kMul)));
+uint64_t TreeIndex::ValueHash(uint64_t pathHash, uint64_t nameHash) {
+  return NonZero(Mix(nameHash ^ (pathHash * kMul)));
 }
 
-KeyValue* TreeIndex::FindValue(SectionInfo* info, const char* name, uint64_t nameHash) {
+
+KeyValue* TreeIndex::FindValue(const SectionInfo* info, const char* name, uint64_t nameHash) const {
   return FindValue(info, name, std::strlen(name), nameHash);
 }
 
-KeyValue* TreeIndex::FindValue(SectionInfo* info, const char* name, size_t nameLength, uint64_t nameHash) {
-  if (!info->valuesIndexed) IndexValues(info);
-  const KeyRoot* section = info->section;
-  const ValueEntry* e = m_values.Find(ValueHash(section, nameHash), [&](const ValueEntry& v) {
-    return v.section == section && SpecialChar_stricmpn(name, nameLength, v.value->name) == 0;
+KeyValue* TreeIndex::FindValue(const SectionInfo* info, const char* name, size_t nameLength, uint64_t nameHash) const {
+  const ValueEntry* e = m_values.Find(ValueHash(info->hash, nameHash), [&](const ValueEntry& v) {
+    return v.info == info && SameName(v.value, name, nameLength);
   });
   return e ? e->value : nullptr;
 }
 
-void TreeIndex::IndexValues(SectionInfo* info) {
-  size_t count = 0;
-  for (const KeyValue* v = info->section->values; v; v = v->next) ++count;
-  m_values.Reserve(m_values.Count() + count);
-  for (KeyValue* v = info->section->values; v; v = v->next)
-    m_values.Insert(ValueEntry{ValueHash(info->section, NameHash(v->name ? v->name : "")), info->section, v});
-  info->valuesIndexed = true;
+KeyValue* TreeIndex::FindValueAt(uint64_t pathHash, const char* layer, size_t layerLength, const char* rest,
+                                 size_t restLength, const char* name, size_t nameLength, uint64_t nameHash) const {
+  const ValueEntry* e = m_values.Find(ValueHash(pathHash, nameHash), [&](const ValueEntry& v) {
+    return v.info->hash == pathHash && SameName(v.value, name, nameLength) &&
+           SamePath(v.info->path, layer, layerLength, rest, restLength);
+  });
+  return e ? e->value : nullptr;
 }
 
 SectionInfo* TreeIndex::AddSection(const SectionInfo* parent, KeyRoot* section) {
@@ -165,6 +189,7 @@ SectionInfo* TreeIndex::AddSection(const SectionInfo* parent, KeyRoot* section) 
                         FoldedPartHash(info->path.data() + restStart, info->path.size() - restStart));
   SectionInfo* raw = info.get();
   m_byPath.Insert(PathEntry{raw->hash, raw});
+  if (!parent) ++m_topLevelGeneration;
   m_byRecord[section] = std::move(info);
   return raw;
 }
@@ -174,23 +199,23 @@ void TreeIndex::RemoveSection(const KeyRoot* section) {
   if (it == m_byRecord.end()) return;
   SectionInfo* info = it->second.get();
   m_byPath.Erase(info->hash, [&](const PathEntry& p) { return p.info == info; });
+  if (info->path.find('\\') == std::string::npos) ++m_topLevelGeneration;
   if (topLevelHint == section) topLevelHint = nullptr;
   m_byRecord.erase(it);
 }
 
 void TreeIndex::AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash) {
-  if (info->valuesIndexed) m_values.Insert(ValueEntry{ValueHash(info->section, nameHash), info->section, value});
+  m_values.Insert(ValueEntry{ValueHash(info->hash, nameHash), info, value});
 }
 
 void TreeIndex::RemoveValue(SectionInfo* info, const KeyValue* value) {
-  if (info->valuesIndexed) {
-    m_values.Erase(ValueHash(info->section, NameHash(value->name ? value->name : "")),
-                   [&](const ValueEntry& v) { return v.value == value; });
-  }
+  m_values.Erase(ValueHash(info->hash, NameHash(value->name ? value->name : "")),
+                 [&](const ValueEntry& v) { return v.value == value; });
   if (info->valueHint == value) info->valueHint = nullptr;
 }
 
 void TreeIndex::Clear() {
+  ++m_topLevelGeneration;
   m_byPath.Clear();
   m_values.Clear();
   m_byRecord.clear();

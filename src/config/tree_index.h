@@ -29,10 +29,8 @@ struct SectionInfo {
   std::string path;  // whole folded path from the layer
   uint64_t hash = 0;
   KeyValue* valueHint = nullptr;  // the value inserted last, or null
+  size_t valueHintLength = 0;     // the length of its name
   KeyRoot* childHint = nullptr;   // the subsection inserted last, or null
-  // Whether the section's values are in the index. A section read from a file is indexed when it is first
-  // searched, so that reading a file stays a walk over its lines.
-  bool valuesIndexed = false;
 };
 
 // Open addressing with linear probing; an entry's hash is never 0 (0 marks a free slot).
@@ -127,16 +125,19 @@ class TreeIndex {
   SectionInfo* FindSection(uint64_t hash, const char* layer, size_t layerLength, const char* rest,
                            size_t restLength) const;
   SectionInfo* FindSection(const KeyRoot* section) const;
-  // The value of that name in the section (whose values are indexed first when they are not yet).
-  KeyValue* FindValue(SectionInfo* info, const char* name, uint64_t nameHash);
-  KeyValue* FindValue(SectionInfo* info, const char* name, size_t nameLength, uint64_t nameHash);
-  // Puts the values of a section into the index.
-  void IndexValues(SectionInfo* info);
+  // The value of that name in the section.
+  KeyValue* FindValue(const SectionInfo* info, const char* name, uint64_t nameHash) const;
+  KeyValue* FindValue(const SectionInfo* info, const char* name, size_t nameLength, uint64_t nameHash) const;
+  // The value of that name in the section of a path given as for FindSection (by its PathHash, folded
+  // first component and folded rest), in one probe, without looking the section up first.
+  KeyValue* FindValueAt(uint64_t pathHash, const char* layer, size_t layerLength, const char* rest, size_t restLength,
+                        const char* name, size_t nameLength, uint64_t nameHash) const;
+  // Changes whenever a top-level section comes or goes, so that a caller may remember which layers exist.
+  uint64_t TopLevelGeneration() const { return m_topLevelGeneration; }
 
   // Records a new section below parent (null for a top-level section).
   SectionInfo* AddSection(const SectionInfo* parent, KeyRoot* section);
   void RemoveSection(const KeyRoot* section);
-  // A value added to or removed from a section (the table changes only for an indexed section).
   void AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash);
   void RemoveValue(SectionInfo* info, const KeyValue* value);
   void Clear();
@@ -152,16 +153,18 @@ class TreeIndex {
     uint64_t hash = 0;
     SectionInfo* info = nullptr;
   };
+  // A value is keyed by its section's path hash and its folded name.
   struct ValueEntry {
     uint64_t hash = 0;
-    const KeyRoot* section = nullptr;
+    const SectionInfo* info = nullptr;
     KeyValue* value = nullptr;
   };
-  static uint64_t ValueHash(const KeyRoot* section, uint64_t nameHash);
+  static uint64_t ValueHash(uint64_t pathHash, uint64_t nameHash);
 
   FlatTable<PathEntry> m_byPath;
   FlatTable<ValueEntry> m_values;
   std::unordered_map<const KeyRoot*, std::unique_ptr<SectionInfo>> m_byRecord;
+  uint64_t m_topLevelGeneration = 0;
 };
 
 }  // namespace navconfig

@@ -11,8 +11,9 @@ void Mem_Free(void* block);
 // Number of Mem_Malloc and Mem_Realloc calls so far in this process (for benchmarks).
 uint64_t Mem_AllocationCount();
 
-// A pool of fixed-size elements carved from blocks of blockBytes bytes each (at least one element per
-// block). Freed elements are reused; the blocks go back to the heap when the pool is destroyed.
+// A pool of fixed-size elements carved from blocks: the first of blockBytes bytes, each later one twice the
+// size of the one before (up to 64 KiB), so that a pool of any size takes few heap calls. Freed elements are
+// reused; the blocks go back to the heap when the pool is destroyed.
 class Allocator {
  public:
   Allocator(size_t elementSize, int type, size_t blockBytes);
@@ -25,7 +26,8 @@ class Allocator {
  private:
   struct Block;
   size_t m_elementSize;
-  size_t m_perBlock;
+  size_t m_perBlock;      // elements in the current block
+  size_t m_blockBytes;    // size of the next block
   Block* m_blocks = nullptr;
   void* m_freeList = nullptr;
   size_t m_usedInBlock = 0;

@@ -11,8 +11,12 @@
 // ASCII letters fold to lower case; other bytes compare as unsigned values. <0, 0 or >0.
 int SpecialChar_stricmp(const char* a, const char* b);
 int SpecialChar_strnicmp(const char* a, const char* b, size_t n);
+// Whether the first n bytes of two texts are equal without regard to ASCII case (both hold at least n bytes).
+bool EqualsIgnoringCase(const char* a, const char* b, size_t n);
 // SpecialChar_stricmp of a text given by its length (holding no NUL byte) and a terminated text.
 int SpecialChar_stricmpn(const char* a, size_t aLength, const char* b);
+// The same with both lengths given.
+int SpecialChar_stricmpLengths(const char* a, size_t aLength, const char* b, size_t bLength);
 // First place of needle in haystack ignoring ASCII case, or null.
 const char* custom_stristr(const char* haystack, const char* needle);
 inline bool custom_isdigit(int c) { return c >= '0' && c <= '9'; }
