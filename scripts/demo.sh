@@ -67,6 +67,8 @@ navconfig status
 expect 0 "DATA_FOUND_NORMAL"
 navconfig dirs
 expect 0 "./NA/data"
+navconfig mapsets .
+expect 0 "./NA/data/map0.chx"
 
 step "A setting read from its built-in default"
 navconfig get Image KeepPercent --origin

@@ -321,7 +321,7 @@ TEST(Tool, VersionHelpAndUsageErrors) {
 
   r = RunTool({"--help"}, inst.Work());
   EXPECT_EQ(r.code, 0);
-  for (const char* command : {"get", "set", "unset", "list", "defaults", "sections", "dirs", "status",
+  for (const char* command : {"get", "set", "unset", "list", "defaults", "sections", "dirs", "status", "mapsets",
                               "version-string", "check", "--config-dir", "--runtime-dir", "--json"})
     EXPECT_TRUE(Contains(r.out, command)) << command;
   r = RunTool({"set", "--help"}, inst.Work());
@@ -655,6 +655,40 @@ TEST(Tool, DirsAndStatusShowWhatTheFirstStartFound) {
   Installation other;
   InstallMapData(other, "9");
   EXPECT_TRUE(Contains(other.Run({"status"}).out, "DATA_FOUND_SWVERSION_MISMATCH"));
+}
+
+TEST(Tool, MapsetsListsTheSetsWithTheirMapIdsAndChxFiles) {
+  Installation inst;
+  const std::string maps = inst / "maps/";
+  for (const char* dir : {"NA/data", "EU/data", "EU/polygons", "OC/data"}) testsupport::MakeDirs(maps + dir);
+  WriteFile(maps + "NA/data/a.cgd", "x");
+  WriteFile(maps + "NA/data/a.chx", "x");
+  WriteFile(maps + "NA/data/b.chx", "x");  // no b.cgd beside it: not a CHX file of the set
+  WriteFile(maps + "NA/data/version.dat", "Product Name: GRD_NAVTEQ.NA-US-12.2011.3\n");
+  WriteFile(maps + "EU/data/e.cgd", "x");  // no version.dat: no map ID
+  WriteFile(maps + "EU/polygons/p.cgd", "x");
+  WriteFile(maps + "OC/data/readme.txt", "x");  // no .cgd file: no map set
+
+  Result r = inst.Run({"mapsets", maps});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "MAP ID  NAME  PATH" + std::string(maps.size() + 8 - 4 + 2, ' ') + "CHX FILES\n"
+                   "-       EU    " + maps + "EU/data/  -\n"
+                   "12      NA    " + maps + "NA/data/  " + maps + "NA/data/a.chx\n"
+                   "2 map sets\n");
+  const Json j = ParseJson(inst.Run({"--json", "mapsets", maps, "--type", "polygons"}).out);
+  ASSERT_EQ(j.items.size(), 1u);
+  EXPECT_EQ(j[0]["name"].s, "EU");
+  EXPECT_EQ(j[0]["path"].s, maps + "EU/polygons/");
+  EXPECT_EQ(j[0]["mapId"].n, -1);
+  EXPECT_EQ(j[0]["chxFiles"].items.size(), 0u);
+
+  // The folder itself counts too; a kind that has no sets is no error.
+  const Json self = ParseJson(inst.Run({"--json", "mapsets", maps + "NA/data"}).out);
+  ASSERT_EQ(self.items.size(), 1u);
+  EXPECT_EQ(self[0]["mapId"].n, 12);
+  EXPECT_EQ(inst.Run({"mapsets", maps, "--type", "tmc"}).out, "no map sets of the kind tmc at or under " + maps + "\n");
+  ExpectError(inst.Run({"mapsets", maps, "--type", "roads"}), 2, "roads");
+  ExpectError(inst.Run({"mapsets", inst / "absent"}), 2, "absent");
 }
 
 TEST(Tool, VersionStringTakesTheTextApart) {

@@ -1,10 +1,11 @@
-// The commands on directories and map data: dirs, status and version-string.
+// The commands on directories and map data: dirs, status, mapsets and version-string.
 #include <config/config_api.h>
 #include <config/config_globals.h>
 #include <config/config_inspect.h>
 #include <config/data_dirs.h>
 #include <config/directorymgr.h>
 #include <config/gridversion.h>
+#include <config/oro_dataset.h>
 
 #include <filesystem>
 #include <iostream>
@@ -210,6 +211,65 @@ int CmdStatus(const Options& options) {
     rows.push_back({"  Map ID:", id < 0 ? "-" : std::to_string(id)});
   }
   PrintTable(rows);
+  return kExitOk;
+}
+
+int CmdMapsets(const Options& options, const std::string& path, const std::string& type) {
+  const std::vector<std::pair<std::string, eInstallDataType>> kinds{
+      {"data", INSTALL_DATA_NETWORK},     {"orospeeds", INSTALL_DATA_OROSPEEDS}, {"ispeeds", INSTALL_DATA_ISPEEDS},
+      {"tmc", INSTALL_DATA_TMC},          {"polygons", INSTALL_DATA_POLYGONS},
+  };
+  eInstallDataType kind = INSTALL_DATA_NONE;
+  for (const auto& [name, value] : kinds)
+    if (name == type) kind = value;
+  if (kind == INSTALL_DATA_NONE) Fail(kExitUsage, "unknown kind of data '" + type + "'");
+
+  DirectoryMgr* dirs = GetDirectoryMgr();
+  if (!dirs) Fail(kExitFailure, "the library has no directory manager");
+  ListMgr<OroDataSet> sets(true);
+  dirs->GetInstalledMapSetsInPath(sets, OROustring(path), kind);
+  for (OroDataSet* set : sets)
+    if (set) set->DiscoverCHXFiles();
+
+  auto chxFiles = [](const OroDataSet& set) {
+    std::vector<std::string> out;
+    for (const OroFileName* f : set.GetCHXFiles())
+      if (f) out.push_back(f->GetFullPath(true).str());
+    return out;
+  };
+  if (options.json) {
+    JsonWriter json(std::cout);
+    json.BeginArray();
+    for (const OroDataSet* set : sets) {
+      if (!set) continue;
+      json.BeginObject();
+      json.Field("mapId", static_cast<long long>(set->GetMapID()));
+      json.Field("name", set->GetName().str());
+      json.Field("path", set->GetPath().GetFullPath(false).str());
+      json.Key("chxFiles").BeginArray();
+      for (const std::string& f : chxFiles(*set)) json.String(f);
+      json.EndArray();
+      json.EndObject();
+    }
+    json.EndArray();
+    return kExitOk;
+  }
+  std::vector<std::vector<std::string>> rows{{"MAP ID", "NAME", "PATH", "CHX FILES"}};
+  size_t count = 0;
+  for (const OroDataSet* set : sets) {
+    if (!set) continue;
+    ++count;
+    std::string chx;
+    for (const std::string& f : chxFiles(*set)) chx += (chx.empty() ? "" : ", ") + f;
+    rows.push_back({set->GetMapID() < 0 ? "-" : std::to_string(set->GetMapID()), set->GetName().str(),
+                    set->GetPath().GetFullPath(false).str(), chx.empty() ? "-" : chx});
+  }
+  if (count == 0) {
+    std::cout << "no map sets of the kind " << type << " at or under " << path << '\n';
+    return kExitOk;
+  }
+  PrintTable(rows);
+  std::cout << count << (count == 1 ? " map set\n" : " map sets\n");
   return kExitOk;
 }
 

@@ -108,6 +108,14 @@ int main(int argc, char** argv) {
   CLI::App* status = app.add_subcommand(
       "status", "the data status, the grid, region and revision in use, and the data's version file");
 
+  CLI::App* mapsets = app.add_subcommand(
+      "mapsets", "the map sets installed at and under PATH (folders holding .cgd files), as the library finds them");
+  mapsets->add_option("PATH", path, "where to look: the folder itself and the folder of the kind in each sub-folder")
+      ->required()
+      ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
+  mapsets->add_option("--type", type, "the kind of data: data (the default), orospeeds, ispeeds, tmc or polygons")
+      ->check(CLI::IsMember({"data", "orospeeds", "ispeeds", "tmc", "polygons"}));
+
   CLI::App* versionString = app.add_subcommand(
       "version-string", "take a map data version string apart and format it; exit 1 when it is not valid");
   versionString
@@ -154,6 +162,7 @@ int main(int argc, char** argv) {
     if (sections->parsed()) return CmdSections(options);
     if (dirs->parsed()) return CmdDirs(options);
     if (status->parsed()) return CmdStatus(options);
+    if (mapsets->parsed()) return CmdMapsets(options, path, type);
     if (versionString->parsed()) return CmdVersionString(options, texts);
     if (check->parsed()) return CmdCheck(options, files);
   } catch (const ToolError& e) {

@@ -37,10 +37,16 @@ std::string Folded(const char* text) {
   return out;
 }
 
+// An index into the registered entries. (A type of this file's own keeps the maps' code out of the
+// library's exported symbols.)
+struct Position {
+  size_t index;
+};
+
 // Every entry in registration order, and the entry that a lookup of each key finds.
 struct Registration {
   std::vector<RegisteredDefault> entries;
-  std::unordered_map<std::string, size_t> effective;  // folded key -> index in entries
+  std::unordered_map<std::string, Position> effective;  // folded key -> the entry found
 
   Registration() {
     for (size_t s = 0; s < kCatalogueSectionCount; ++s) {
@@ -52,24 +58,24 @@ struct Registration {
 
     // Within a table a later entry hides an earlier one (it goes in front of its chain); the priority table
     // hides the main table.
-    std::unordered_map<std::string, size_t> mainWinner, priorityWinner;
+    std::unordered_map<std::string, Position> mainWinner, priorityWinner;
     for (size_t i = 0; i < entries.size(); ++i) {
       auto& winners = i < mainCount ? mainWinner : priorityWinner;
       const std::string key = Folded(entries[i].entry->key);
-      auto [it, inserted] = winners.try_emplace(key, i);
+      auto [it, inserted] = winners.try_emplace(key, Position{i});
       if (!inserted) {
-        entries[it->second].shadowed = true;
-        it->second = i;
+        entries[it->second.index].shadowed = true;
+        it->second.index = i;
       }
     }
     effective = mainWinner;
-    for (const auto& [key, index] : priorityWinner) {
+    for (const auto& [key, position] : priorityWinner) {
       auto it = effective.find(key);
       if (it != effective.end()) {
-        entries[it->second].shadowed = true;
-        it->second = index;
+        entries[it->second.index].shadowed = true;
+        it->second = position;
       } else {
-        effective.emplace(key, index);
+        effective.emplace(key, position);
       }
     }
   }
@@ -126,7 +132,7 @@ bool Config_FindDefaultInfo(const char* key, ConfigDefaultInfo* info) {
   const Registration& catalogue = Catalogue();
   auto it = catalogue.effective.find(Folded(key));
   if (it == catalogue.effective.end()) return false;
-  if (info) Describe(catalogue.entries[it->second], info);
+  if (info) Describe(catalogue.entries[it->second.index], info);
   return true;
 }
 
