@@ -480,6 +480,7 @@ TEST(Tool, EveryErrorLeavesTheFilesAsTheyWere) {
   ExpectError(inst.Run({"set", "Styles", "", "x"}), 2, "key is empty");
   ExpectError(inst.Run({"set", "..\\Image", "KeepPercent", "1"}), 2, "cannot name a file");
   ExpectError(inst.Run({"set", "a/b\\Image", "KeepPercent", "1"}), 2, "cannot name a file");
+  ExpectError(inst.Run({"set", "user\\", "KeepPercent", "1"}), 2, "names a layer but no section");
   ExpectError(inst.Run({"set", "Image", "KeepPercent"}), 2);
   ExpectError(inst.Run({"get", "Image", "Nothing"}), 1);
   ExpectError(inst.Run({"defaults", "Imag"}), 1, "did you mean 'Image'?");

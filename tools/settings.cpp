@@ -140,11 +140,23 @@ bool HasLineBreak(std::string_view text) {
 void CheckNames(const std::string& section, const std::string& key) {
   if (section.empty() || LayerOf(section).empty()) Fail(kExitUsage, "the section is empty");
   if (key.empty()) Fail(kExitUsage, "the key is empty");
+}
+
+// Names that a write would put into a file: the file must carry them, and a full path's layer must name a
+// file in the configuration folder.
+void CheckWritableNames(const std::string& section, const std::string& key) {
+  CheckNames(section, key);
   if (HasLineBreak(section) || section.find_first_of("[]") != std::string::npos)
     Fail(kExitUsage, "section '" + section + "' holds a bracket or a line break, which a .cfg header cannot carry");
   const std::string layer = LayerOf(section);
   if (IsFullPath(section) && (layer == "." || layer == ".." || layer.find('/') != std::string::npos))
     Fail(kExitUsage, "layer '" + layer + "' cannot name a file in the configuration folder");
+  if (IsFullPath(section)) {
+    // The writer writes sections; a value of the layer itself would stay in memory only.
+    const std::string rest = section.substr(section.find_first_not_of(" \\") + layer.size());
+    if (rest.find_first_not_of('\\') == std::string::npos)
+      Fail(kExitUsage, "'" + section + "' names a layer but no section in it");
+  }
   if (HasLineBreak(key) || HasQuoteByte(key))
     Fail(kExitUsage, "key '" + key + "' holds a quote byte or a line break, which a .cfg file cannot carry");
 }
@@ -232,7 +244,7 @@ int CmdGet(const Options& options, const std::string& section, const std::string
 
 int CmdSet(const Options& options, const std::string& section, const std::string& key, const std::string& value,
            ForcedType forced) {
-  CheckNames(section, key);
+  CheckWritableNames(section, key);
   const std::string setting = SettingName(section, key);
   const bool full = IsFullPath(section);
   const std::string target = full ? section : "user\\" + section;
@@ -284,7 +296,8 @@ int CmdSet(const Options& options, const std::string& section, const std::string
            (d->isString ? "a string" : "an integer") + " read does not take a value of the other type");
     }
   }
-  if (value.size() + key.size() + 6 > 255)
+  // "key"="value": four quotes and '='.
+  if (type == ValueType::String && key.size() + value.size() + 5 > 255)
     Warn("the line for " + setting + " will be longer than 255 bytes, which older readers cut");
 
   const Snapshot before = Take(target, key);
