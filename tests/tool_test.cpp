@@ -175,7 +175,8 @@ class JsonReader {
     size_t start = m_pos;
     if (m_text[m_pos] == '-') ++m_pos;
     if (m_pos >= m_text.size() || !std::isdigit(static_cast<unsigned char>(m_text[m_pos]))) return false;
-    if (m_text[m_pos] == '0' && m_pos + 1 < m_text.size() && std::isdigit(static_cast<unsigned char>(m_text[m_pos + 1])))
+    if (m_text[m_pos] == '0' && m_pos + 1 < m_text.size() &&
+        std::isdigit(static_cast<unsigned char>(m_text[m_pos + 1])))
       return false;
     while (m_pos < m_text.size() && std::isdigit(static_cast<unsigned char>(m_text[m_pos]))) ++m_pos;
     v.type = Json::Number;
@@ -312,9 +313,12 @@ void InstallMapData(const Installation& inst, const std::string& dataFormat = "8
 TEST(Tool, VersionHelpAndUsageErrors) {
   Installation inst;
   // Should a command set the library up after all, it finds the scratch folders.
-  const Env env{{"NAVCONFIG_CONFIG_DIR", inst.Config()}, {"NAVCONFIG_RUNTIME_DIR", inst.Runtime()},
+  const Env env{{"NAVCONFIG_CONFIG_DIR", inst.Config()},
+                {"NAVCONFIG_RUNTIME_DIR", inst.Runtime()},
                 {"NAVCONFIG_HOME", inst / "home"}};
-  auto RunTool = [&](const std::vector<std::string>& args, const std::string& cwd) { return ::RunTool(args, cwd, env); };
+  auto RunTool = [&](const std::vector<std::string>& args, const std::string& cwd) {
+    return ::RunTool(args, cwd, env);
+  };
   Result r = RunTool({"--version"}, inst.Work());
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out, std::string("navconfig ") + NAVCONFIG_VERSION_STRING + "\n");
@@ -343,7 +347,8 @@ TEST(Tool, VersionHelpAndUsageErrors) {
 
 TEST(Tool, GetReadsTheLayersThenTheDefaultsAndTellsTheOrigin) {
   Installation inst;
-  WriteFile(inst.Config() + "product.cfg", "[Image]\n\"KeepPercent\"=60\n\"AllowSquish\"=1\n[Styles]\n\"Theme\"=\"night\"\n");
+  WriteFile(inst.Config() + "product.cfg",
+            "[Image]\n\"KeepPercent\"=60\n\"AllowSquish\"=1\n[Styles]\n\"Theme\"=\"night\"\n");
   WriteFile(inst.Config() + "user_ro.cfg", "[Image]\n\"AllowSquish\"=3\n");
   WriteFile(inst.Config() + "user.cfg", "[DistanceCache]\n\"Size\"=0x00002710\n[Local]\n\"Note\"=\"hello\"\n");
   WriteFile(inst.Runtime() + "maps/coast.cfg", "[Image]\n\"KeepPercent\"=33\n");
@@ -407,7 +412,8 @@ TEST(Tool, SetFollowsTheSettingsTypeAndSaysWhatItStored) {
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(Contains(ReadFile(inst.Config() + "user.cfg"), "[Image]\n\"KeepPercent\"=70\n"));
   EXPECT_EQ(inst.Run({"get", "Image", "KeepPercent", "--origin"}).out, "70  (user)\n");
-  EXPECT_EQ(inst.Run({"set", "Image", "KeepPercent", "70"}).out, "Image\\KeepPercent is already 70 in user; nothing changed\n");
+  EXPECT_EQ(inst.Run({"set", "Image", "KeepPercent", "70"}).out,
+            "Image\\KeepPercent is already 70 in user; nothing changed\n");
 
   // Strings, negative numbers, hexadecimal (written with 0x or forced) and forced types.
   EXPECT_EQ(inst.Run({"set", "Styles", "Theme", "night sky"}).code, 0);
@@ -546,8 +552,9 @@ TEST(Tool, ListShowsTheSettingsInEffect) {
 
   EXPECT_EQ(inst.Run({"list", "styles"}).out, "Styles\\Theme = night  (product)\n");
   r = inst.Run({"list", "Image", "--all"});
-  EXPECT_EQ(r.out, "Image\\AllowSquish = 0  (default)\nImage\\KeepPercent = 70  (user)\n"
-                   "user\\Image\\Tiles\\Depth = 3  (user)\n");
+  EXPECT_EQ(r.out,
+            "Image\\AllowSquish = 0  (default)\nImage\\KeepPercent = 70  (user)\n"
+            "user\\Image\\Tiles\\Depth = 3  (user)\n");
 
   const Json all = ParseJson(inst.Run({"list", "--all", "--json"}).out);
   ASSERT_EQ(all.type, Json::Array);
@@ -577,8 +584,9 @@ TEST(Tool, DefaultsAndSectionsShowTheCatalogue) {
   EXPECT_EQ(Lines(inst.Run({"defaults"}).out).size(), 1243u);
   // The priority table wins over the main table; where they differ, the tool says which value is never read.
   r = inst.Run({"defaults", "DensityLevels"});
-  EXPECT_TRUE(Contains(r.out, "DensityLevels\\DrawGridLevelNetwork1 = 3  (integer, priority table; the main table's 4 "
-                              "is never read)\n"))
+  EXPECT_TRUE(Contains(r.out,
+                       "DensityLevels\\DrawGridLevelNetwork1 = 3  (integer, priority table; the main table's 4 "
+                       "is never read)\n"))
       << r.out;
   const Json d = ParseJson(inst.Run({"--json", "defaults", "ZoomLevels"}).out);
   ASSERT_EQ(d.items.size(), 12u);
@@ -672,10 +680,15 @@ TEST(Tool, MapsetsListsTheSetsWithTheirMapIdsAndChxFiles) {
 
   Result r = inst.Run({"mapsets", maps});
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "MAP ID  NAME  PATH" + std::string(maps.size() + 8 - 4 + 2, ' ') + "CHX FILES\n"
-                   "-       EU    " + maps + "EU/data/  -\n"
-                   "12      NA    " + maps + "NA/data/  " + maps + "NA/data/a.chx\n"
-                   "2 map sets\n");
+  EXPECT_EQ(r.out, "MAP ID  NAME  PATH" + std::string(maps.size() + 8 - 4 + 2, ' ') +
+                       "CHX FILES\n"
+                       "-       EU    " +
+                       maps +
+                       "EU/data/  -\n"
+                       "12      NA    " +
+                       maps + "NA/data/  " + maps +
+                       "NA/data/a.chx\n"
+                       "2 map sets\n");
   const Json j = ParseJson(inst.Run({"--json", "mapsets", maps, "--type", "polygons"}).out);
   ASSERT_EQ(j.items.size(), 1u);
   EXPECT_EQ(j[0]["name"].s, "EU");
@@ -725,22 +738,24 @@ TEST(Tool, CheckReportsEveryLineTheReaderIgnoresOrCuts) {
   const std::string longValue(260, 'x');
   const std::string file = inst / "flawed.cfg";
   WriteFile(file,
-            "; comment\n"                          // 1
-            "\"Orphan\"=1\n"                       // 2 before any section
-            "[Image]\n"                            // 3
-            "\"KeepPercent\" = 60\n"               // 4 blank before '='
-            "\"AllowSquish=1\n"                    // 5 no closing quote
-            "\"KeepPrecent\"=60\n"                 // 6 unknown key
-            "\"AllowSquish\"=yes\n"                // 7 neither string nor number
-            "\"KeepPercent\"=062\n"                // 8 octal, equal to the default
-            "[]\n"                                 // 9 header without a name
-            "\"KeepPercent\"=\"sixty\"\n"          // 10 duplicate, string for an integer
-            "[Styles]\n"                           // 11
-            "\"Theme\"=\"16bit\"\n"                // 12 the default
-            "\"DayStyle\"=\"day=bright\"\n"        // 13 cut at '='
-            "\"NightStyle\"=\"" + longValue + "\"\n"  // 14 over 255 bytes
-            "\"UIStyle\"=\"plain\" ; note\n"       // 15 text after the value
-            "\"Night\xEF\xBC\xA1\"=\"x\"\n");      // 16 a UTF-8 character whose bytes end the name
+            "; comment\n"                    // 1
+            "\"Orphan\"=1\n"                 // 2 before any section
+            "[Image]\n"                      // 3
+            "\"KeepPercent\" = 60\n"         // 4 blank before '='
+            "\"AllowSquish=1\n"              // 5 no closing quote
+            "\"KeepPrecent\"=60\n"           // 6 unknown key
+            "\"AllowSquish\"=yes\n"          // 7 neither string nor number
+            "\"KeepPercent\"=062\n"          // 8 octal, equal to the default
+            "[]\n"                           // 9 header without a name
+            "\"KeepPercent\"=\"sixty\"\n"    // 10 duplicate, string for an integer
+            "[Styles]\n"                     // 11
+            "\"Theme\"=\"16bit\"\n"          // 12 the default
+            "\"DayStyle\"=\"day=bright\"\n"  // 13 cut at '='
+            "\"NightStyle\"=\"" +
+                longValue +
+                "\"\n"                             // 14 over 255 bytes
+                "\"UIStyle\"=\"plain\" ; note\n"   // 15 text after the value
+                "\"Night\xEF\xBC\xA1\"=\"x\"\n");  // 16 a UTF-8 character whose bytes end the name
   Result r = inst.Run({"check", file});
   EXPECT_EQ(r.code, 1) << r.err;
   EXPECT_EQ(r.err, "");
@@ -754,8 +769,9 @@ TEST(Tool, CheckReportsEveryLineTheReaderIgnoresOrCuts) {
       {8, "note: Image\\KeepPercent = 50 is its built-in default"},
       {9, "error: section header without a name; the reader ignores it, so the values below it join [Image]"},
       {10, "warning: Image\\KeepPercent is set again (first on line 8); the reader keeps this later value"},
-      {10, "warning: Image\\KeepPercent is an integer setting, but this value is a string; an integer read does not "
-           "take it"},
+      {10,
+       "warning: Image\\KeepPercent is an integer setting, but this value is a string; an integer read does not "
+       "take it"},
       {12, "note: Styles\\Theme = \"16bit\" is its built-in default"},
       {13, "error: the string of Styles\\DayStyle stops at '=' (there is no escaping); the reader drops '=bright\"'"},
       {14, "warning: line of 275 bytes; older readers cut lines after 255 bytes (this library reads it whole)"},
@@ -775,8 +791,8 @@ TEST(Tool, CheckReportsEveryLineTheReaderIgnoresOrCuts) {
   for (const Json& f : findings.items) kinds.push_back(f["kind"].s);
   EXPECT_EQ(kinds, (std::vector<std::string>{"before-section", "blank-before-assign", "no-closing-quote", "unknown-key",
                                              "bad-value", "octal", "default-value", "header-no-name", "duplicate-key",
-                                             "type-mismatch", "default-value", "cut-value", "long-line",
-                                             "dropped-text", "blank-before-assign"}));
+                                             "type-mismatch", "default-value", "cut-value", "long-line", "dropped-text",
+                                             "blank-before-assign"}));
   EXPECT_EQ(findings[3]["suggestion"].s, "Image\\KeepPercent");
   EXPECT_EQ(j["files"][0]["lines"].n, 16);
   // check reads the files named and touches nothing else.
@@ -790,8 +806,9 @@ TEST(Tool, CheckCountsLinesAsAnEditorDoes) {
   WriteFile(crlf, "[Image]\r\n\"KeepPercent\"=70\r\n\"Bad\" =1\r\n");
   Result r = inst.Run({"check", crlf});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(Lines(r.out)[0], crlf + ":3: error: '=' must follow the key's closing quote directly (no blank); the "
-                                    "reader ignores the line");
+  EXPECT_EQ(Lines(r.out)[0], crlf +
+                                 ":3: error: '=' must follow the key's closing quote directly (no blank); the "
+                                 "reader ignores the line");
 
   // A NUL byte ends the reader's line: what follows it is read as a line of its own.
   const std::string nul = inst / "nul.cfg";
@@ -799,8 +816,9 @@ TEST(Tool, CheckCountsLinesAsAnEditorDoes) {
   WriteFile(nul, std::string(text, sizeof text - 1));
   r = inst.Run({"check", nul});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.out, nul + ":2: error: NUL byte: the reader ends the line there and reads the rest as a new line\n1 "
-                         "finding in 1 file\n");
+  EXPECT_EQ(r.out, nul +
+                       ":2: error: NUL byte: the reader ends the line there and reads the rest as a new line\n1 "
+                       "finding in 1 file\n");
 
   const std::string clean = inst / "clean.cfg";
   WriteFile(clean, "; the product's settings\n[Image]\n\"KeepPercent\"=70\n\n[Styles]\n\"Theme\"=\"night\"\n");

@@ -114,8 +114,8 @@ class Checker {
   void Value(std::string_view line, size_t number, const ConfigLineInfo& info) {
     const std::string key(info.name, info.nameLength);
     if (!m_haveSection) {
-      Add(number, "error", "before-section", "value of '" + Shown(key) +
-                                                 "' before any section header; the reader does not store it");
+      Add(number, "error", "before-section",
+          "value of '" + Shown(key) + "' before any section header; the reader does not store it");
       return;
     }
     const std::string setting = m_section + '\\' + key;
@@ -132,8 +132,8 @@ class Checker {
             "the string of " + Shown(setting) + " stops at the byte " + Shown(line.substr(info.used - 1, 1)) +
                 " (part of a UTF-8 character), which the reader takes as a quote; it drops '" + Shown(rest) + "'");
       } else {
-        Add(number, "error", "dropped-text", "the reader drops '" + Shown(rest) + "' after the value of " +
-                                                 Shown(setting));
+        Add(number, "error", "dropped-text",
+            "the reader drops '" + Shown(rest) + "' after the value of " + Shown(setting));
       }
     }
 
@@ -180,8 +180,7 @@ class Checker {
     if (equal) {
       const std::string shown = d->isString ? "\"" + Shown(d->strValue) + "\"" : FormatInt(d->intValue, info.hex);
       Add(number, "note", "default-value",
-          Shown(setting) + " = " + shown + " is its built-in default" +
-              (d->memoryDependent ? " on this machine" : ""));
+          Shown(setting) + " = " + shown + " is its built-in default" + (d->memoryDependent ? " on this machine" : ""));
     }
   }
 

@@ -190,10 +190,10 @@ int CmdStatus(const Options& options) {
   std::vector<std::vector<std::string>> rows{
       {"Data status:", std::string(StatusName(status)) + "  (" + StatusMeaning(status) + ")"},
       {"Grid directory:", grid.empty() ? "-" : grid},
-      {"Region:", !region.empty()                        ? region
-                  : product.Region_MainRegion().empty() ? "-"
-                                                        : product.Region_MainRegion().str() +
-                                                              "  (named by the data; RegionDir is not set)"},
+      {"Region:", !region.empty() ? region
+                  : product.Region_MainRegion().empty()
+                      ? "-"
+                      : product.Region_MainRegion().str() + "  (named by the data; RegionDir is not set)"},
       {"Revision:", std::to_string(revision)},
       {"Software version:", major},
       {"First run:", firstRun ? "yes" : "no"},
@@ -216,8 +216,8 @@ int CmdStatus(const Options& options) {
 
 int CmdMapsets(const Options& options, const std::string& path, const std::string& type) {
   const std::vector<std::pair<std::string, eInstallDataType>> kinds{
-      {"data", INSTALL_DATA_NETWORK},     {"orospeeds", INSTALL_DATA_OROSPEEDS}, {"ispeeds", INSTALL_DATA_ISPEEDS},
-      {"tmc", INSTALL_DATA_TMC},          {"polygons", INSTALL_DATA_POLYGONS},
+      {"data", INSTALL_DATA_NETWORK}, {"orospeeds", INSTALL_DATA_OROSPEEDS}, {"ispeeds", INSTALL_DATA_ISPEEDS},
+      {"tmc", INSTALL_DATA_TMC},      {"polygons", INSTALL_DATA_POLYGONS},
   };
   eInstallDataType kind = INSTALL_DATA_NONE;
   for (const auto& [name, value] : kinds)

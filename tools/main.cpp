@@ -3,9 +3,9 @@
 // The command line is parsed with CLI11. --config-dir and --runtime-dir are handed to the library through
 // NAVCONFIG_CONFIG_DIR and NAVCONFIG_RUNTIME_DIR before its first call, which reads them. Every error is one
 // line on standard error starting with "navconfig: error:"; a command line that cannot be used exits with 2.
-#include <CLI/CLI.hpp>
 #include <config/version.h>
 
+#include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -60,8 +60,9 @@ int main(int argc, char** argv) {
   app.add_option("--config-dir", configDir, "the folder of the .cfg layer files (NAVCONFIG_CONFIG_DIR)")
       ->type_name("DIR")
       ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
-  app.add_option("--runtime-dir", runtimeDir, "the library's runtime folder; map layers lie in its maps/ folder "
-                                              "(NAVCONFIG_RUNTIME_DIR)")
+  app.add_option("--runtime-dir", runtimeDir,
+                 "the library's runtime folder; map layers lie in its maps/ folder "
+                 "(NAVCONFIG_RUNTIME_DIR)")
       ->type_name("DIR")
       ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
   app.add_flag("--json", options.json, "machine-readable output");
@@ -73,7 +74,8 @@ int main(int argc, char** argv) {
   CLI::App* get = app.add_subcommand("get", "print the value a module would read: the layers, then the default");
   get->add_option("SECTION", section, kSectionHelp)->required();
   get->add_option("KEY", key, "the key")->required();
-  get->add_flag("--origin", showOrigin, "add where the value comes from (user, user_ro, product, a map layer, default)");
+  get->add_flag("--origin", showOrigin,
+                "add where the value comes from (user, user_ro, product, a map layer, default)");
 
   CLI::App* set = app.add_subcommand("set", "store a value in the user layer (or the full path given)");
   set->add_option("SECTION", section, kSectionHelp)->required();
@@ -84,7 +86,8 @@ int main(int argc, char** argv) {
       ->required();
   CLI::Option* optString = set->add_flag("--string", asString, "store VALUE as a string");
   CLI::Option* optInt = set->add_flag("--int", asInt, "store VALUE as an integer");
-  CLI::Option* optHex = set->add_flag("--hex", asHex, "store VALUE, read as hexadecimal, as an integer kept in hexadecimal");
+  CLI::Option* optHex =
+      set->add_flag("--hex", asHex, "store VALUE, read as hexadecimal, as an integer kept in hexadecimal");
   optString->excludes(optInt)->excludes(optHex);
   optInt->excludes(optString)->excludes(optHex);
   optHex->excludes(optString)->excludes(optInt);
@@ -126,9 +129,10 @@ int main(int argc, char** argv) {
       ->required()
       ->expected(1, 3);
 
-  CLI::App* check = app.add_subcommand(
-      "check", "report what the reader of .cfg files ignores or cuts, and keys, types and values against the "
-               "catalogue; exit 1 when something is reported");
+  CLI::App* check =
+      app.add_subcommand("check",
+                         "report what the reader of .cfg files ignores or cuts, and keys, types and values against the "
+                         "catalogue; exit 1 when something is reported");
   check->add_option("FILE", files, "the .cfg files")->required()->expected(1, -1);
 
   try {

@@ -130,9 +130,7 @@ void WriteReading(JsonWriter& json, const std::string& setting, const Reading& r
 
 // ---- What a .cfg file can carry ----
 
-bool HasQuoteByte(std::string_view text) {
-  return text.find_first_of("\"\xEE\xEF") != std::string_view::npos;
-}
+bool HasQuoteByte(std::string_view text) { return text.find_first_of("\"\xEE\xEF") != std::string_view::npos; }
 bool HasLineBreak(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
@@ -226,8 +224,8 @@ int CmdGet(const Options& options, const std::string& section, const std::string
   const std::string setting = SettingName(section, key);
   const Reading r = Read(section, key);
   if (!r.exists) {
-    Fail(kExitFailure, IsFullPath(section) ? setting + " is not set"
-                                           : setting + " is set in no layer and has no default");
+    Fail(kExitFailure,
+         IsFullPath(section) ? setting + " is not set" : setting + " is set in no layer and has no default");
   }
   if (options.json) {
     JsonWriter json(std::cout);
@@ -334,8 +332,7 @@ int CmdSet(const Options& options, const std::string& section, const std::string
     return kExitOk;
   }
   if (stored) {
-    std::cout << setting << " = " << shown << "  (" << layer << (file.empty() ? "" : ", written to " + file)
-              << ")\n";
+    std::cout << setting << " = " << shown << "  (" << layer << (file.empty() ? "" : ", written to " + file) << ")\n";
   } else if (why == "unchanged") {
     std::cout << setting << " is already " << shown << " in " << layer << "; nothing changed\n";
   } else {
@@ -416,7 +413,8 @@ int CmdList(const Options& options, const std::string& section, bool all) {
         if ((v->type & 15) != KEYVALUE_TYPE_INTEGER && (v->type & 15) != KEYVALUE_TYPE_STRING) continue;
         add(name, v->name ? v->name : "", nested ? std::string(layer) + '\\' + name : std::string());
       }
-      for (const KeyRoot* c = s->children; c; c = c->next) pending.emplace_back(c, name + '\\' + (c->name ? c->name : ""));
+      for (const KeyRoot* c = s->children; c; c = c->next)
+        pending.emplace_back(c, name + '\\' + (c->name ? c->name : ""));
     }
   }
   if (all) {
@@ -451,8 +449,8 @@ void RequireKnownSection(const std::string& section) {
   for (const Default& d : AllDefaults())
     if (EqualFolded(d.section, section)) return;
   const std::string nearest = NearestSection(section);
-  Fail(kExitFailure, "the catalogue has no section '" + section + "'" +
-                         (nearest.empty() ? "" : "; did you mean '" + nearest + "'?"));
+  Fail(kExitFailure,
+       "the catalogue has no section '" + section + "'" + (nearest.empty() ? "" : "; did you mean '" + nearest + "'?"));
 }
 
 }  // namespace
@@ -511,8 +509,8 @@ int CmdSections(const Options& options) {
   int total = 0;
   for (const EffectiveDefault& e : EffectiveDefaults()) {
     const Default& d = *e.entry;
-    auto it = std::find_if(sections.begin(), sections.end(),
-                           [&](const auto& s) { return EqualFolded(s.first, d.section); });
+    auto it =
+        std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return EqualFolded(s.first, d.section); });
     if (it == sections.end()) sections.emplace_back(d.section, 1);
     else ++it->second;
     ++total;
@@ -521,7 +519,8 @@ int CmdSections(const Options& options) {
     JsonWriter json(std::cout);
     json.BeginObject();
     json.Key("sections").BeginArray();
-    for (const auto& [name, count] : sections) json.BeginObject().Field("name", name).Field("settings", count).EndObject();
+    for (const auto& [name, count] : sections)
+      json.BeginObject().Field("name", name).Field("settings", count).EndObject();
     json.EndArray();
     json.Field("settings", total);
     json.EndObject();
