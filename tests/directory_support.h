@@ -60,7 +60,7 @@ class DirectoryMgrTestAccess {
 
 namespace dirtest {
 
-// A scratch installation: <tmp>/runtime/, <tmp>/config/, <tmp>/home/ and the working folder <tmp>/work/,
+// A scratch installation: the folders runtime, config, home and the working folder "work" below <tmp>,
 // which becomes the process's current directory. The library reads the variables at its first call.
 class Installation {
  public:

@@ -5,7 +5,7 @@
 // has, values of the other type than the default's and values equal to their default. Line numbers are
 // those an editor shows: a line ends at a line feed, at a carriage return not followed by one, and the
 // reader's extra line breaks (NUL bytes, the empty line inside CR LF) do not count.
-#include <config/config_inspect.h>
+#include <config/config_info.h>
 
 #include <cerrno>
 #include <cstdio>

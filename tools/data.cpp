@@ -1,7 +1,7 @@
 // The commands on directories and map data: dirs, status, mapsets and version-string.
 #include <config/config_api.h>
 #include <config/config_globals.h>
-#include <config/config_inspect.h>
+#include <config/config_info.h>
 #include <config/data_dirs.h>
 #include <config/directorymgr.h>
 #include <config/gridversion.h>

@@ -1,6 +1,6 @@
 // The commands on settings: get, set, unset, list, defaults and sections.
 #include <config/config_api.h>
-#include <config/config_inspect.h>
+#include <config/config_info.h>
 #include <config/keytree.h>
 
 #include <algorithm>

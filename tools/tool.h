@@ -7,7 +7,7 @@
 #ifndef NAVCONFIG_TOOLS_TOOL_H
 #define NAVCONFIG_TOOLS_TOOL_H
 
-#include <config/config_inspect.h>
+#include <config/config_info.h>
 
 #include <optional>
 #include <stdexcept>

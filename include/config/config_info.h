@@ -10,8 +10,8 @@
  * Nothing here reports errors or throws; an index out of range, a null argument or a missing manager gives
  * 0, false, null or an empty buffer. Buffers are filled as in config_api.h: nothing is written for a size of
  * 0 or less, otherwise the text is terminated inside the buffer and cut when it does not fit. */
-#ifndef NAVCONFIG_CONFIG_CONFIG_INSPECT_H
-#define NAVCONFIG_CONFIG_CONFIG_INSPECT_H
+#ifndef NAVCONFIG_CONFIG_CONFIG_INFO_H
+#define NAVCONFIG_CONFIG_CONFIG_INFO_H
 
 #include <config/export.h>
 #include <config/keytree.h>

@@ -5,7 +5,7 @@
 // full-path lookups that the reads themselves are made of, under the same rules, so that the reads stay as
 // they are.
 #include <config/config_globals.h>
-#include <config/config_inspect.h>
+#include <config/config_info.h>
 #include <doroutil/memory.h>
 #include <doroutil/strutil.h>
 
