@@ -1,7 +1,7 @@
 # A thin layer over CMake. `make` builds; `make test` installs what is missing, builds and runs every test
-# in the release, sanitizer (ASan+UBSan) and ThreadSanitizer builds, then the fuzzers; `make test-windows`
-# cross-builds config.dll with mingw-w64 and runs the test suite under Wine; `make demo` runs the
-# command-line tool on the example installation.
+# in the release, sanitizer (ASan+UBSan) and ThreadSanitizer builds, then the fuzzers and the demo;
+# `make test-windows` cross-builds config.dll with mingw-w64 and runs the test suite under Wine; `make demo`
+# runs the command-line tool on the example installation.
 FUZZ_SECONDS ?= 30
 
 .PHONY: all deps build test test-release test-dev test-tsan test-windows fuzz demo bench clean
@@ -15,7 +15,7 @@ build: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release
 
-test: deps test-release test-dev test-tsan fuzz
+test: deps test-release test-dev test-tsan fuzz demo
 	@echo "make test: all suites passed"
 
 test-release:

@@ -23,12 +23,12 @@ fs_calls=" newfstatat stat lstat fstat statx access faccessat faccessat2 openat 
 
 new_installation() {
   local dir="$scratch/$1"
-  mkdir -p "$dir/runtime" "$dir/config" "$dir/home" "$dir/work"
+  mkdir -p "$dir/runtime" "$dir/config" "$dir/home" "$dir/cwd"
   if [ "$2" = data ]; then
-    mkdir -p "$dir/work/NA/2024/data"
-    echo x >"$dir/work/NA/2024/data/00000000.qd"
-    echo x >"$dir/work/NA/2024/data/00000000.hsh"
-    printf 'Product Name: Maps\nData Version: 2024.1\nData Format: 8\n' >"$dir/work/NA/2024/data/version.dat"
+    mkdir -p "$dir/cwd/NA/2024/data"
+    echo x >"$dir/cwd/NA/2024/data/00000000.qd"
+    echo x >"$dir/cwd/NA/2024/data/00000000.hsh"
+    printf 'Product Name: Maps\nData Version: 2024.1\nData Format: 8\n' >"$dir/cwd/NA/2024/data/version.dat"
   fi
   echo "$dir"
 }
@@ -37,7 +37,7 @@ new_installation() {
 run_counts() {
   local dir=$1 out="$scratch/strace.$$"
   shift
-  (cd "$dir/work" && NAVCONFIG_RUNTIME_DIR="$dir/runtime/" NAVCONFIG_CONFIG_DIR="$dir/config/" \
+  (cd "$dir/cwd" && NAVCONFIG_RUNTIME_DIR="$dir/runtime/" NAVCONFIG_CONFIG_DIR="$dir/config/" \
      NAVCONFIG_HOME="$dir/home/" NAVCONFIG_LOG= strace -f -c -o "$out" "$prog" "$@" >/dev/null)
   awk '$4 ~ /^[0-9]+$/ && $NF != "total" { print $NF, $4 }' "$out"
   rm -f "$out"

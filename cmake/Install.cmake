@@ -28,3 +28,8 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/navconfig-config-version.
   COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/navconfig-config.cmake ${PROJECT_BINARY_DIR}/navconfig-config-version.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/navconfig)
+
+# The command-line tool, beside the library it links (its run path finds ../lib).
+if(TARGET navconfig_tool)
+  install(TARGETS navconfig_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()

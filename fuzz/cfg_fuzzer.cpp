@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "configmgr.h"
 #include "tree_index.h"
@@ -36,10 +37,11 @@ void CheckTree(CConfigMgr& mgr, const KeyRoot* first) {
   navconfig::TreeIndex& index = mgr.IndexRef();
   for (const KeyRoot* s = first; s; s = s->next) {
     if (s->next && SpecialChar_stricmp(s->name, s->next->name) >= 0) Fail("sections out of order", s->name, "");
-    if (!index.FindSection(s)) Fail("a section missing from the index", s->name, "");
+    const navconfig::SectionInfo* info = index.FindSection(s);
+    if (!info) Fail("a section missing from the index", s->name, "");
     for (const KeyValue* v = s->values; v; v = v->next) {
       if (v->next && SpecialChar_stricmp(v->name, v->next->name) >= 0) Fail("values out of order", v->name, "");
-      if (index.FindValue(s, v->name, navconfig::TreeIndex::NameHash(v->name)) != v)
+      if (index.FindValue(info, v->name, navconfig::TreeIndex::NameHash(v->name)) != v)
         Fail("a value missing from the index", v->name, "");
     }
     CheckTree(mgr, s->children);
@@ -69,8 +71,24 @@ std::string TreeOf(const KeyRoot* layer) {
 
 }  // namespace
 
+// The one-pass scanner of whole texts takes every line apart as the line parser does.
+void CheckScanner(const char* text, size_t size) {
+  std::vector<navconfig::cfg::ParsedLine> fast, reference;
+  navconfig::cfg::ScanLines(text, size, fast);
+  navconfig::cfg::ScanLinesOneByOne(text, size, reference);
+  if (fast.size() != reference.size()) Fail("the scanner finds another number of lines", "", "");
+  for (size_t i = 0; i < fast.size(); ++i) {
+    const auto& a = fast[i];
+    const auto& b = reference[i];
+    if (a.kind != b.kind || a.name != b.name || a.nameLength != b.nameLength || a.isString != b.isString ||
+        a.text != b.text || a.textLength != b.textLength || a.number != b.number || a.hex != b.hex)
+      Fail("the scanner takes a line apart differently", std::string(b.name ? b.name : "", b.nameLength), "");
+  }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > kMaxInput) return 0;
+  CheckScanner(reinterpret_cast<const char*>(data), size);
   CConfigMgr mgr;
   mgr.ReadLayerText(kLayer, reinterpret_cast<const char*>(data), size);
   CheckTree(mgr, mgr.m_pRoot);

@@ -1,5 +1,7 @@
 // The built-in defaults against a list written independently of the catalogue's source (data/catalogue_expected.tsv):
 // every setting, its type and its value, the memory-dependent entries at both memory levels, and the priority table.
+#include <config/config_api.h>
+#include <config/config_globals.h>
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -7,12 +9,15 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "config_defaults.h"
+#include "configmgr.h"
 #include "support/test_support.h"
 
 using namespace navconfig;
@@ -315,3 +320,130 @@ TEST(Catalogue, EveryDefaultMatchesTheListAtLowMemory) { CheckDefaultsAgainstLis
 
 // From memory level 4 up they are 0.
 TEST(Catalogue, EveryDefaultMatchesTheListAtHighMemory) { CheckDefaultsAgainstList("5", 0); }
+
+// ---- Through the exported interface ----
+
+namespace {
+
+// A scratch installation with no layer files, so that every setting reads as its built-in default (except
+// the directories that the first start itself writes into the user layer).
+class CatalogueThroughApi : public ::testing::Test {
+ protected:
+  void StartWithMemoryLevel(const char* level) {
+    memory_ = std::make_unique<testsupport::ScopedEnv>("NAVCONFIG_MEMORY_LEVEL", level);
+    // The defaults are registered once per set-up of the library's globals: start them afresh.
+    GetConfigGlobals()->TryTeardown();
+    EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 50);
+  }
+  testsupport::TempDir dir_;
+  testsupport::ScopedEnv config_{"NAVCONFIG_CONFIG_DIR", dir_.path().c_str()};
+  testsupport::ScopedEnv runtime_{"NAVCONFIG_RUNTIME_DIR", dir_.path().c_str()};
+  testsupport::ScopedEnv home_{"NAVCONFIG_HOME", (dir_.path() + "home").c_str()};
+  std::unique_ptr<testsupport::ScopedEnv> memory_;
+};
+
+std::string ReadString(const std::string& section, const std::string& key, bool* read) {
+  char buffer[1024];
+  *read = Config_GetStrVal(section.c_str(), key.c_str(), buffer, sizeof buffer, nullptr);
+  return buffer;
+}
+
+// Settings that the first start writes into the user layer (the directory table).
+bool WrittenByTheStart(const Expected& e) {
+  static const std::set<std::string> written = {"RootDir",   "LRGlobalSaveDir", "GlobalAddonDir", "SpeechDir",
+                                                 "LRInfoDir", "LRGPSSaveDir",    "UpdateDir",      "GPSDemoDir"};
+  return e.section == "Directories" && written.count(e.key) > 0;
+}
+
+}  // namespace
+
+TEST_F(CatalogueThroughApi, EverySettingReadsAsItsDefault) {
+  StartWithMemoryLevel("5");
+  const ExpectedList list = LoadExpected();
+  ASSERT_TRUE(list.problems.empty());
+  std::map<std::string, int32_t> shadowed;
+  for (const PriorityExpected& p : list.priority) shadowed[Lower(p.path())] = p.number;
+  size_t checked = 0;
+  for (const Expected& e : list.main) {
+    if (WrittenByTheStart(e)) continue;
+    SCOPED_TRACE("line " + std::to_string(e.lineNo) + ": " + e.path());
+    // Names in any letter case reach the same setting.
+    const std::string section = checked % 2 ? Lower(e.section) : e.section;
+    EXPECT_TRUE(Config_DoesKeyExist(section.c_str(), e.key.c_str()));
+    bool read = false;
+    switch (e.type) {
+      case 'I': {
+        auto it = shadowed.find(Lower(e.path()));
+        EXPECT_EQ(Config_GetIntVal(section.c_str(), e.key.c_str()), it == shadowed.end() ? e.number : it->second);
+        break;
+      }
+      case 'M':
+        EXPECT_EQ(Config_GetIntVal(section.c_str(), e.key.c_str()), 0);
+        break;
+      case 'N':
+        Config_GetIntVal(section.c_str(), e.key.c_str());  // any number of the deployment's choosing
+        break;
+      case 'S':
+        EXPECT_EQ(ReadString(section, e.key, &read), e.text);
+        EXPECT_EQ(read, !e.text.empty());
+        break;
+      case 'D':
+        EXPECT_FALSE(ReadString(section, e.key, &read).empty());
+        EXPECT_TRUE(read);
+        break;
+    }
+    ++checked;
+  }
+  EXPECT_EQ(checked, kMainEntries - 8);
+  // Nothing was read from or written for these settings: the user layer holds only the start's directories.
+  EXPECT_EQ(testsupport::ReadFile(dir_ / "user.cfg").find("[Image]"), std::string::npos);
+}
+
+TEST_F(CatalogueThroughApi, EdgeCasesOfTheDefaults) {
+  StartWithMemoryLevel("5");
+  testsupport::LogCapture log;
+  // The priority table shadows the main table.
+  EXPECT_EQ(Config_GetIntVal("DensityLevels", "DrawGridLevelNetwork1"), 3);
+  EXPECT_EQ(Config_GetIntVal("Features", "AAMap"), 0);
+  EXPECT_EQ(Config_GetIntVal("ZoomLevels", "Level04"), 2290);
+  // Values at the edges of 32 bits.
+  EXPECT_EQ(Config_GetIntVal("LiveFilter", "Msg0"), -251655936);
+  EXPECT_EQ(Config_GetIntVal("LiveFilter", "Msg12"), 0);
+  EXPECT_EQ(Config_GetIntVal("POI", "MaxNumPOIsToImport"), 2147483647);
+  EXPECT_EQ(Config_GetIntVal("ConnMgr", "mSecsToListConnections"), 3600000);
+  EXPECT_EQ(Config_GetIntVal("Data", "YearVersion"), 2008);
+  EXPECT_EQ(Config_GetIntVal("Data", "VersionedGrid"), -1);
+  bool read = false;
+  EXPECT_EQ(ReadString("TCP", "Ports", &read), "80;9880;8080");
+  EXPECT_EQ(ReadString("Directories", "BatchDir", &read), "/batchgeo/");
+  // Empty string defaults exist but read as false.
+  EXPECT_EQ(ReadString("ClientInfo", "LoginPassword", &read), "");
+  EXPECT_FALSE(read);
+  EXPECT_TRUE(Config_DoesKeyExist("Twitter", "oauth_token"));
+
+  // A string setting read as an integer, and an integer setting read as a string.
+  EXPECT_EQ(ReadString("Internal", "MultiLangScreenDump", &read), "0");
+  EXPECT_EQ(Config_GetIntVal("Internal", "MultiLangScreenDump"), 0);
+  EXPECT_EQ(Config_GetIntVal("ClientInfo", "LoginName"), 0);
+  EXPECT_EQ(ReadString("Image", "KeepPercent", &read), "");
+  EXPECT_FALSE(read);
+  const auto intIsString = log.Matching("config_defaults:2840");
+  ASSERT_EQ(intIsString.size(), 2u);
+  EXPECT_NE(intIsString[0].find("Config int value is really a string Internal\\MultiLangScreenDump"),
+            std::string::npos);
+  EXPECT_NE(intIsString[1].find("Config int value is really a string ClientInfo\\LoginName"), std::string::npos);
+  const auto stringIsInt = log.Matching("config_defaults:2821");
+  ASSERT_EQ(stringIsInt.size(), 1u);
+  EXPECT_NE(stringIsInt[0].find("Config string value is really an int Image\\KeepPercent"), std::string::npos);
+  EXPECT_EQ(intIsString[0].substr(0, 5), "L2 C0");
+}
+
+TEST_F(CatalogueThroughApi, MemoryDependentSettingsFollowTheMemoryLevel) {
+  StartWithMemoryLevel("3");
+  EXPECT_EQ(Config_GetIntVal("File Policies", "cities.dat"), 1);
+  EXPECT_EQ(Config_GetIntVal("File Policies", "postcode.lup"), 1);
+  EXPECT_EQ(Config_GetIntVal("File Policies", "cities.nix"), 0);  // not memory-dependent
+  StartWithMemoryLevel("4");
+  EXPECT_EQ(Config_GetIntVal("File Policies", "cities.dat"), 0);
+  EXPECT_EQ(Config_GetIntVal("File Policies", "postcode.lup"), 0);
+}

@@ -59,7 +59,7 @@ class DirectoryMgrTestAccess {
 
 namespace dirtest {
 
-// A scratch installation: <tmp>/runtime/, <tmp>/config/, <tmp>/home/ and the working folder <tmp>/work/,
+// A scratch installation: the folders runtime, config, home and the working folder "work" below <tmp>,
 // which becomes the process's current directory. The library reads the variables at its first call.
 //
 // On Windows the runtime directory is the folder of the library's module, here the test program's folder,

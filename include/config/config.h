@@ -1,17 +1,20 @@
 /* navconfig: everything a caller of the configuration library needs, in one header.
  *
- * From C: the configuration functions (config_api.h) and the C part of the data directory functions
- * (data_dirs.h). From C++ also the classes and the functions that take or return the utility strings:
+ * From C: the configuration functions (config_api.h), the C part of the data directory functions
+ * (data_dirs.h) and the inspection functions for tools (config_info.h). From C++ also the classes and the functions that take or return the utility strings:
  * the globals (config_globals.h), DirectoryMgr, GridVersionString, OroDataSet, and the utility types they use
  * (doroutil/: OROustring, OROwstring, OroFileName, ListMgr, TVector). */
 #ifndef NAVCONFIG_CONFIG_CONFIG_H
 #define NAVCONFIG_CONFIG_CONFIG_H
 
+#include <config/account.h>
 #include <config/config_api.h>
+#include <config/config_info.h>
 #include <config/data_dirs.h>
 #include <config/data_types.h>
 #include <config/export.h>
 #include <config/keytree.h>
+#include <config/registry.h>
 #include <config/version.h>
 
 #ifdef __cplusplus

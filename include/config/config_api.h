@@ -18,7 +18,7 @@
  * Nothing here reports errors or throws: a missing key, file or manager gives 0, false, null or an empty
  * buffer. Every change is written to its layer's file at once (atomically: a crash never leaves a
  * half-written file); a write that changes nothing touches no file, and an absent value equal to its
- * built-in default is not stored. config/config_status.h tells whether the last save of a layer worked.
+ * built-in default is not stored. config/config_info.h tells whether the last save of a layer worked.
  *
  * Buffers: a function that fills a caller's buffer writes nothing for a size of 0 or less and otherwise
  * always terminates the text inside the buffer, cutting it when it does not fit. */

@@ -33,24 +33,6 @@ char32_t DecodeUtf8(const unsigned char* s, size_t n, size_t& i) {
   return cp;
 }
 
-void EncodeUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
@@ -81,7 +63,7 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = kReplacement;
     }
-    EncodeUtf8(c, out);
+    AppendUtf8(out, c);
   }
   return out;
 }

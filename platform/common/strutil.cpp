@@ -54,7 +54,10 @@ bool EqualsIgnoringCase(const char* a, const char* b, size_t n) {
 }
 
 int SpecialChar_stricmpn(const char* a, size_t aLength, const char* b) {
-  const size_t bLength = std::strlen(b);
+  return SpecialChar_stricmpLengths(a, aLength, b, std::strlen(b));
+}
+
+int SpecialChar_stricmpLengths(const char* a, size_t aLength, const char* b, size_t bLength) {
   const int c = CompareFolded(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b),
                               std::min(aLength, bLength));
   if (c != 0) return c;
@@ -104,6 +107,24 @@ bool TokenizeStringToLongs(const char* text, const char* separators, TVector<lon
     p += len;
   }
   return any;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
 }
 
 int CompareByLong(const void* a, const void* b) {

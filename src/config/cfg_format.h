@@ -9,6 +9,7 @@
 #define NAVCONFIG_SRC_CONFIG_CFG_FORMAT_H
 
 #include <cstddef>
+#include <vector>
 
 namespace navconfig::cfg {
 
@@ -62,6 +63,11 @@ size_t FindAny3(const char* p, size_t n, unsigned char a, unsigned char b, unsig
 
 // Takes one line apart as the reader does.
 ParsedLine ParseLine(const char* line, size_t length);
+
+// Takes a whole text apart and appends its headers and value lines, in order: one pass that finds the bytes
+// the reader looks for 64 at a time. ScanLinesOneByOne gives the same lines through ParseLine.
+void ScanLines(const char* text, size_t length, std::vector<ParsedLine>& lines);
+void ScanLinesOneByOne(const char* text, size_t length, std::vector<ParsedLine>& lines);
 
 // Reads a number as "%li" would (optional '-', then 0x for hexadecimal, a leading 0 for octal, else decimal),
 // keeping the low 32 bits. False when no digit follows the sign.

@@ -9,6 +9,7 @@
 #include <emmintrin.h>
 #endif
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -33,19 +34,22 @@ bool ReadNumber(const char* text, size_t length, long* value) {
   }
   if (i >= length || !custom_isdigit(text[i])) return false;
   uint64_t v = 0;
-  if (text[i] == '0' && i + 2 < length && (text[i + 1] == 'x' || text[i + 1] == 'X') && IsHexDigit(text[i + 2])) {
-    for (i += 2; i < length && IsHexDigit(text[i]); ++i) {
-      const char c = text[i];
-      v = v * 16 + static_cast<uint64_t>(custom_isdigit(c) ? c - '0' : (FoldAscii(c) - 'a' + 10));
-    }
-  } else if (text[i] == '0') {
-    for (; i < length && text[i] >= '0' && text[i] <= '7'; ++i) v = v * 8 + static_cast<uint64_t>(text[i] - '0');
-  } else {
+  if (text[i] != '0') {
+    // Decimal, the usual case.
     for (; i < length; ++i) {
       const unsigned d = static_cast<unsigned char>(text[i]) - '0';
       if (d > 9) break;
       v = v * 10 + d;
     }
+  } else if (i + 2 < length && (text[i + 1] == 'x' || text[i + 1] == 'X') && IsHexDigit(text[i + 2])) {
+    for (i += 2; i < length; ++i) {
+      const unsigned char c = static_cast<unsigned char>(text[i]);
+      const unsigned d = c - '0' <= 9 ? c - '0' : ((c | 0x20) - 'a' <= 5 ? (c | 0x20) - 'a' + 10 : 16u);
+      if (d > 15) break;
+      v = v * 16 + d;
+    }
+  } else {
+    for (; i < length && text[i] >= '0' && text[i] <= '7'; ++i) v = v * 8 + static_cast<uint64_t>(text[i] - '0');
   }
   if (negative) v = 0 - v;
   *value = static_cast<long>(static_cast<int32_t>(static_cast<uint32_t>(v)));
@@ -89,6 +93,55 @@ namespace {
 
 inline size_t FindQuote(const char* p, size_t n) { return FindAny3(p, n, '"', 0xEE, 0xEF); }
 
+// A value line (its first byte a quote byte) taken apart. FindQuote(from, to) and FindAssign(from, to) give
+// the first quote byte or '=' of the line in [from, to), or to.
+template <typename FindQuoteIn, typename FindAssignIn>
+ParsedLine ParseValueLine(const char* line, size_t length, FindQuoteIn findQuote, FindAssignIn findAssign) {
+  ParsedLine out;
+  // The key name runs from after the opening quote bytes to the next quote byte.
+  size_t i = 1;
+  while (i < length && IsQuote(line[i])) ++i;
+  const size_t nameStart = i;
+  i = findQuote(i, length);
+  if (i >= length || i == nameStart) {
+    out.kind = LineKind::NoClosingQuote;
+    return out;
+  }
+  out.name = line + nameStart;
+  out.nameLength = i - nameStart;
+  ++i;
+  if (i >= length || line[i] != kAssign) {
+    out.kind = LineKind::BlankBeforeAssign;
+    return out;
+  }
+  // The value is what follows the '=' bytes, up to the next '='.
+  while (i < length && line[i] == kAssign) ++i;
+  const size_t restStart = i;
+  const size_t restEnd = findAssign(i, length);
+  const char* rest = line + restStart;
+  const size_t restLength = restEnd - restStart;
+  out.kind = LineKind::BadValue;
+  if (restLength == 0) return out;
+  if (IsQuote(rest[0])) {
+    out.isString = true;
+    if (restLength > 1 && IsQuote(rest[1])) {
+      out.text = rest + 1;
+      out.textLength = 0;
+    } else {
+      const size_t textStart = restStart + 1;
+      const size_t textEnd = findQuote(textStart, restEnd);
+      if (textEnd == textStart) return out;
+      out.text = line + textStart;
+      out.textLength = textEnd - textStart;
+    }
+    out.kind = LineKind::Value;
+  } else if ((custom_isdigit(rest[0]) || rest[0] == '-') && ReadNumber(rest, restLength, &out.number)) {
+    out.hex = restLength > 1 && (rest[1] == 'x' || rest[1] == 'X');
+    out.kind = LineKind::Value;
+  }
+  return out;
+}
+
 }  // namespace
 
 ParsedLine ParseLine(const char* line, size_t length) {
@@ -105,62 +158,116 @@ ParsedLine ParseLine(const char* line, size_t length) {
     return out;
   }
   if (!IsQuote(line[0])) return out;
+  return ParseValueLine(
+      line, length, [line](size_t from, size_t to) { return from + FindQuote(line + from, to - from); },
+      [line](size_t from, size_t to) {
+        const void* at = std::memchr(line + from, kAssign, to - from);
+        return at ? static_cast<size_t>(static_cast<const char*>(at) - line) : to;
+      });
+}
 
-  // The key name runs from after the opening quote bytes to the next quote byte.
-  size_t i = 1;
-  while (i < length && IsQuote(line[i])) ++i;
-  const size_t nameStart = i;
-  i += FindQuote(line + i, length - i);
-  if (i >= length || i == nameStart) {
-    out.kind = LineKind::NoClosingQuote;
-    return out;
-  }
-  out.name = line + nameStart;
-  out.nameLength = i - nameStart;
-  ++i;
-  if (i >= length || line[i] != kAssign) {
-    out.kind = LineKind::BlankBeforeAssign;
-    return out;
-  }
-  // The value is what follows the '=' bytes, up to the next '='.
-  while (i < length && line[i] == kAssign) ++i;
-  const char* rest = line + i;
-  const void* nextAssign = std::memchr(rest, kAssign, length - i);
-  const size_t restLength = nextAssign ? static_cast<size_t>(static_cast<const char*>(nextAssign) - rest) : length - i;
-  if (restLength == 0) {
-    out.kind = LineKind::BadValue;
-    return out;
-  }
-  if (IsQuote(rest[0])) {
-    out.isString = true;
-    if (restLength > 1 && IsQuote(rest[1])) {
-      out.text = rest + 1;
-      out.textLength = 0;
-    } else {
-      size_t j = 1;
-      const size_t textStart = j;
-      j += FindQuote(rest + j, restLength - j);
-      if (j == textStart) {
-        out.kind = LineKind::BadValue;
-        return out;
+namespace {
+
+// Finds, in one pass over 64 bytes at a time, the bytes that the reader looks for: quote bytes, '=' and
+// line ends. Next() answers "the first byte of this kind at or after from" from the bit masks of the block.
+class ByteClasses {
+ public:
+  enum Kind { kQuote = 0, kAssign = 1, kLineEnd = 2 };
+
+  ByteClasses(const char* text, size_t length) : m_text(text), m_length(length) {}
+
+  // The first position in [from, limit) holding a byte of the kind, or limit.
+  size_t Next(Kind kind, size_t from, size_t limit) {
+    while (from < limit) {
+      const size_t block = from & ~size_t{63};
+      if (block != m_block) Classify(block);
+      const uint64_t mask = m_masks[kind] >> (from - block);
+      if (mask) {
+        const size_t at = from + static_cast<size_t>(std::countr_zero(mask));
+        return at < limit ? at : limit;
       }
-      out.text = rest + textStart;
-      out.textLength = j - textStart;
+      from = block + 64;
     }
-    out.kind = LineKind::Value;
-    return out;
+    return limit;
   }
-  if (custom_isdigit(rest[0]) || rest[0] == '-') {
-    if (!ReadNumber(rest, restLength, &out.number)) {
-      out.kind = LineKind::BadValue;
-      return out;
+
+ private:
+  void Classify(size_t block) {
+    m_block = block;
+    const char* p = m_text + block;
+    char tail[64];
+    if (m_length - block < 64) {
+      // The last block: what lies past the end reads as line ends, which Next never reports past limit.
+      std::memset(tail, 0, sizeof tail);
+      std::memcpy(tail, p, m_length - block);
+      p = tail;
     }
-    out.hex = restLength > 1 && (rest[1] == 'x' || rest[1] == 'X');
-    out.kind = LineKind::Value;
-    return out;
+#if defined(__SSE2__)
+    uint64_t quote = 0, assign = 0, lineEnd = 0;
+    const __m128i dq = _mm_set1_epi8('"'), ee = _mm_set1_epi8(static_cast<char>(0xEE)),
+                  ef = _mm_set1_epi8(static_cast<char>(0xEF)), eq = _mm_set1_epi8('='), lf = _mm_set1_epi8('\n'),
+                  cr = _mm_set1_epi8('\r'), nul = _mm_setzero_si128();
+    for (int i = 0; i < 4; ++i) {
+      const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+      const auto bits = [&](__m128i m) {
+        return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(m))) << (16 * i);
+      };
+      quote |= bits(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(w, dq), _mm_cmpeq_epi8(w, ee)), _mm_cmpeq_epi8(w, ef)));
+      assign |= bits(_mm_cmpeq_epi8(w, eq));
+      lineEnd |= bits(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(w, lf), _mm_cmpeq_epi8(w, cr)), _mm_cmpeq_epi8(w, nul)));
+    }
+    m_masks[kQuote] = quote;
+    m_masks[kAssign] = assign;
+    m_masks[kLineEnd] = lineEnd;
+#else
+    m_masks[kQuote] = m_masks[kAssign] = m_masks[kLineEnd] = 0;
+    for (int i = 0; i < 64; ++i) {
+      const uint64_t bit = uint64_t{1} << i;
+      if (IsQuote(p[i])) m_masks[kQuote] |= bit;
+      if (p[i] == kAssign) m_masks[kAssign] |= bit;
+      if (IsLineEnd(p[i])) m_masks[kLineEnd] |= bit;
+    }
+#endif
   }
-  out.kind = LineKind::BadValue;
-  return out;
+
+  const char* m_text;
+  size_t m_length;
+  size_t m_block = ~size_t{0};
+  uint64_t m_masks[3] = {};
+};
+
+// ParseLine over one line of a text whose bytes ByteClasses has found.
+ParsedLine ParseClassifiedLine(ByteClasses& classes, const char* text, size_t start, size_t end) {
+  const char* line = text + start;
+  const size_t length = end - start;
+  if (length == 0 || !IsQuote(line[0])) return ParseLine(line, length);  // headers and ignored lines
+  return ParseValueLine(
+      line, length,
+      [&](size_t from, size_t to) { return classes.Next(ByteClasses::kQuote, start + from, start + to) - start; },
+      [&](size_t from, size_t to) { return classes.Next(ByteClasses::kAssign, start + from, start + to) - start; });
+}
+
+}  // namespace
+
+void ScanLines(const char* text, size_t length, std::vector<ParsedLine>& lines) {
+  ByteClasses classes(text, length);
+  size_t pos = 0;
+  while (pos < length) {
+    const size_t end = classes.Next(ByteClasses::kLineEnd, pos, length);
+    ParsedLine parsed = ParseClassifiedLine(classes, text, pos, end);
+    if (parsed.kind == LineKind::Header || parsed.kind == LineKind::Value) lines.push_back(parsed);
+    pos = end < length ? end + 1 : end;
+  }
+}
+
+void ScanLinesOneByOne(const char* text, size_t length, std::vector<ParsedLine>& lines) {
+  size_t pos = 0;
+  while (pos < length) {
+    const size_t end = pos + FindAny3(text + pos, length - pos, '\n', '\r', '\0');
+    ParsedLine parsed = ParseLine(text + pos, end - pos);
+    if (parsed.kind == LineKind::Header || parsed.kind == LineKind::Value) lines.push_back(parsed);
+    pos = end < length ? end + 1 : end;
+  }
 }
 
 }  // namespace cfg
@@ -218,13 +325,20 @@ void WriteLayerText(std::string& out, const KeyRoot* section, const std::string&
         if (v->type & KEYVALUE_TYPE_INTEGER) {
           out += '"';
           AppendLineSafe(out, v->name);
+          // The formats "%s"=0x%08lx and "%s"=%ld, written without printf.
+          char* p = number;
+          *p++ = '"';
+          *p++ = '=';
           if ((v->type & 0xF0) == KEYVALUE_FLAG_HEX) {
-            std::snprintf(number, sizeof number, "\"=0x%08lx\n",
-                          static_cast<unsigned long>(static_cast<uint32_t>(v->intValue)));
+            const auto bits = static_cast<uint32_t>(v->intValue);
+            *p++ = '0';
+            *p++ = 'x';
+            for (int shift = 28; shift >= 0; shift -= 4) *p++ = "0123456789abcdef"[(bits >> shift) & 15];
           } else {
-            std::snprintf(number, sizeof number, "\"=%ld\n", static_cast<long>(v->intValue));
+            p = std::to_chars(p, number + sizeof number, static_cast<long>(v->intValue)).ptr;
           }
-          out += number;
+          *p++ = '\n';
+          out.append(number, static_cast<size_t>(p - number));
         } else if ((v->type & KEYVALUE_TYPE_STRING) && v->strValue) {
           out += '"';
           AppendLineSafe(out, v->name);
@@ -266,13 +380,7 @@ size_t CConfigMgr::ParseConfigText(const char* text, size_t length, bool countin
   const bool reuse = !counting && m_parsedText == text && m_parsedLength == length;
   if (!reuse) {
     m_parsedLines.clear();
-    size_t pos = 0;
-    while (pos < length) {
-      const size_t end = pos + cfg::FindAny3(text + pos, length - pos, '\n', '\r', '\0');
-      cfg::ParsedLine parsed = cfg::ParseLine(text + pos, end - pos);
-      if (parsed.kind == cfg::LineKind::Header || parsed.kind == cfg::LineKind::Value) m_parsedLines.push_back(parsed);
-      pos = end < length ? end + 1 : end;
-    }
+    cfg::ScanLines(text, length, m_parsedLines);
     m_parsedText = counting ? text : nullptr;
     m_parsedLength = counting ? length : 0;
   } else {

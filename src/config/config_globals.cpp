@@ -49,6 +49,13 @@ void CConfigGlobals::DoTeardown() {
   m_pDirectoryMgr = nullptr;
   DeleteConfigMgr(m_pConfigMgr);
   TeardownConfigDefaults(m_pConfigDefaultsTable, m_pPriorityDefaultsTable);
+  ReleaseCachedPassword();
+}
+
+void CConfigGlobals::ReleaseCachedPassword() {
+  if (!m_pCachedPassword) return;
+  // The volatile writes are not optimised away.
+  for (volatile char* p = m_pCachedPassword; *p; ++p) *p = '\0';
   Mem_Free(m_pCachedPassword);
   m_pCachedPassword = nullptr;
 }

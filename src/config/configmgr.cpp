@@ -198,22 +198,31 @@ const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bo
   return info ? m_index.FindValue(info, query.key, query.keyLength, query.keyHash) : nullptr;
 }
 
-long CConfigMgr::GetLayeredInt(const char* section, const char* key) {
-  CreateUserFileOnce();
-  if (!section || !key) return 0;
-  const LayeredQuery query(section, key);
+template <typename Accept>
+CConfigMgr::LayeredResult CConfigMgr::SearchLayers(const LayeredQuery& query, Accept accept) {
   bool otherType = false;
   for (int i = 0; i < kLayerCount; ++i) {
     if (!m_layers[i].enabled) continue;
     bool available = false;
     const KeyValue* v = FindInLayer(i, query, &available);
+    // A layer without a file is skipped from now on.
     m_layers[i].enabled = available;
     if (!available) continue;
-    if (v && (v->type & 15) == KEYVALUE_TYPE_INTEGER) return v->intValue;
+    if (v && accept(v)) return {v, false};
     otherType = v != nullptr;
   }
+  return {nullptr, otherType};
+}
+
+long CConfigMgr::GetLayeredInt(const char* section, const char* key) {
+  CreateUserFileOnce();
+  if (!section || !key) return 0;
+  const LayeredQuery query(section, key);
+  const LayeredResult found =
+      SearchLayers(query, [](const KeyValue* v) { return (v->type & 15) == KEYVALUE_TYPE_INTEGER; });
+  if (found.value) return found.value->intValue;
   // A value of the other type in the last layer that was available hides the default.
-  if (otherType) return 0;
+  if (found.otherType) return 0;
   DefaultsKey dkey(section, query.sectionLength, key);
   const ConfigDefault* d = Globals().FindDefault(dkey.c_str());
   if (!d) return 0;
@@ -229,28 +238,17 @@ bool CConfigMgr::GetLayeredStr(const char* section, const char* key, char* buffe
   CreateUserFileOnce();
   if (!section || !key || !buffer || size <= 0) return false;
   const LayeredQuery query(section, key);
-  bool otherType = false;
-  for (int i = 0; i < kLayerCount; ++i) {
-    if (!m_layers[i].enabled) continue;
-    bool available = false;
-    const KeyValue* v = FindInLayer(i, query, &available);
-    m_layers[i].enabled = available;
-    if (!available) continue;
-    if (v && (v->type & 15) == KEYVALUE_TYPE_STRING && v->strValue) {
-      CopyTruncated(buffer, size, v->strValue);
-      return buffer[0] != '\0';
-    }
-    otherType = v != nullptr;
+  const LayeredResult found = SearchLayers(
+      query, [](const KeyValue* v) { return (v->type & 15) == KEYVALUE_TYPE_STRING && v->strValue != nullptr; });
+  const char* text = found.value ? found.value->strValue : nullptr;
+  if (!text && !found.otherType) {
+    DefaultsKey dkey(section, query.sectionLength, key);
+    const ConfigDefault* d = Globals().FindDefault(dkey.c_str());
+    if (d && !d->strValue) LogStringIsInt(dkey.c_str());
+    text = d ? d->strValue : nullptr;
   }
-  if (otherType) return false;
-  DefaultsKey dkey(section, query.sectionLength, key);
-  const ConfigDefault* d = Globals().FindDefault(dkey.c_str());
-  if (!d) return false;
-  if (!d->strValue) {
-    LogStringIsInt(dkey.c_str());
-    return false;
-  }
-  CopyTruncated(buffer, size, d->strValue);
+  if (!text) return false;
+  CopyTruncated(buffer, size, text);
   return buffer[0] != '\0';
 }
 
@@ -258,13 +256,10 @@ bool CConfigMgr::LayeredKeyExists(const char* section, const char* key) {
   CreateUserFileOnce();
   if (!section || !key) return false;
   const LayeredQuery query(section, key);
-  for (int i = 0; i < kLayerCount; ++i) {
-    if (!m_layers[i].enabled) continue;
-    bool available = false;
-    const KeyValue* v = FindInLayer(i, query, &available);
-    m_layers[i].enabled = available;
-    if (v && ((v->type & 15) == KEYVALUE_TYPE_STRING || (v->type & 15) == KEYVALUE_TYPE_INTEGER)) return true;
-  }
+  const LayeredResult found = SearchLayers(query, [](const KeyValue* v) {
+    return (v->type & 15) == KEYVALUE_TYPE_STRING || (v->type & 15) == KEYVALUE_TYPE_INTEGER;
+  });
+  if (found.value) return true;
   DefaultsKey dkey(section, query.sectionLength, key);
   return Globals().HasDefault(dkey.c_str());
 }

@@ -133,6 +133,14 @@ class CConfigMgr : public TCompactSync<critSec>, public navconfig::TreeOwner {
   // Whether a standard layer has its top-level section in memory (remembered until the index says that
   // top-level sections changed).
   bool LayerInMemory(int layer);
+  // The first value in the layers that the caller accepts; otherwise whether the last layer that was
+  // available held the key with another type.
+  struct LayeredResult {
+    const KeyValue* value;
+    bool otherType;
+  };
+  template <typename Accept>
+  LayeredResult SearchLayers(const LayeredQuery& query, Accept accept);
   // The value of a layered read in one layer, or null; *available tells whether the layer is in memory (or
   // its file was found).
   const KeyValue* FindInLayer(int layer, const LayeredQuery& query, bool* available);
@@ -181,8 +189,9 @@ class CConfigGlobals : public StaticDataHolder {
   CConfigMgr* m_pConfigMgr = nullptr;
   DirectoryMgr_Platform* m_pDirectoryMgr = nullptr;
   bool m_bRightToLeft = false;
-  // The sign-on password as last decrypted (Mem_Malloc), or null.
+  // The sign-on password as last decrypted (Mem_Malloc), or null; wiped when it is released.
   char* m_pCachedPassword = nullptr;
+  void ReleaseCachedPassword();
 };
 
 namespace navconfig {

@@ -15,24 +15,6 @@ using namespace navconfig;
 
 namespace {
 
-// The files a folder must hold to count as what its directory name says, each list ended by a null.
-constexpr const char* kSkinFiles[] = {"styles_gui.stb", "163.inx", nullptr};
-constexpr const char* kUIConfigFiles[] = {"uiconfig.inx", "uiconfig.dat", nullptr};
-constexpr const char* kAudioFiles[] = {"sound_default.wav", nullptr};
-constexpr const char* kGridFiles[] = {"00000000.qd", "00000000.hsh", nullptr};
-constexpr const char* kCitiesFiles[] = {"cities.inx", "cities.nms", nullptr};
-constexpr const char* kPolygonFiles[] = {"poly0.cgd", nullptr};
-
-struct RequiredFiles {
-  const char* directory;
-  const char* const* files;
-};
-
-constexpr RequiredFiles kRequiredFiles[] = {
-    {"SkinDir", kSkinFiles},     {"UIConfigDir", kUIConfigFiles}, {"AudioDir", kAudioFiles},
-    {"LRGridDir", kGridFiles},   {"CitiesDir", kCitiesFiles},     {"PolyDir", kPolygonFiles},
-};
-
 void AddNames(const char* const* names, ListMgr<OROustring>& list) {
   for (; names && *names; ++names) list.Add(new OROustring(*names));
 }

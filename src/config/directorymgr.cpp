@@ -18,17 +18,6 @@ constexpr const char* kDirectoriesSection = "Directories";
 // The section of the user layer that every directory is written to.
 constexpr const char* kUserDirectoriesSection = "user\\Directories";
 
-// The directories that a start without an existing RootDir checks, in this order: each one whose folder is
-// missing is emptied.
-constexpr const char* kTableDirectories[] = {
-    "AddonDir",        "AudioDir",       "CitiesDir",   "GPSDemoDir",       "GlobalAddonDir", "LRGeoDir",
-    "LRGlobalSaveDir", "LRGridDir",      "OROSpeedsDir", "InrixSpeedsDir",  "LRInfoDir",      "UpdateDir",
-    "LRSaveDir",       "PolyDir",        "TMCDir",      "RegionDir",        "RootDir",        "SkinDir",
-    "ThemesDir",       "MemoDir",        "KMXDBDir",    "SpeechDir",        "LRGPSSaveDir",   "UIConfigDir",
-    "PolyLandmarksDir", "PhotoNavLibrary", "MapUpdatesDir", "MapUpdatesSupportDir",
-};
-static_assert(sizeof kTableDirectories / sizeof kTableDirectories[0] == 28);
-
 struct NamedFolder {
   const char* name;
   const char* folder;

@@ -266,7 +266,7 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
     // Input in sorted order goes right after the value inserted last: one comparison tells that the name
     // is absent and where it belongs.
     KeyValue* hint = info->valueHint;
-    if (hint && SpecialChar_stricmpn(name, nameLength, hint->name) > 0 &&
+    if (hint && SpecialChar_stricmpLengths(name, nameLength, hint->name, info->valueHintLength) > 0 &&
         (!hint->next || SpecialChar_stricmpn(name, nameLength, hint->next->name) < 0)) {
       before = hint;
       placed = true;
@@ -312,6 +312,7 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
     if (index) {
       index->AddValue(info, value, nameHash ? nameHash : FoldedHash(name, nameLength));
       info->valueHint = value;
+      info->valueHintLength = nameLength;
     }
     changed = true;
   }

@@ -29,6 +29,7 @@ struct SectionInfo {
   std::string path;  // whole folded path from the layer
   uint64_t hash = 0;
   KeyValue* valueHint = nullptr;  // the value inserted last, or null
+  size_t valueHintLength = 0;     // the length of its name
   KeyRoot* childHint = nullptr;   // the subsection inserted last, or null
 };
 

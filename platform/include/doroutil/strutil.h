@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // ASCII letters fold to lower case; other bytes compare as unsigned values. <0, 0 or >0.
 int SpecialChar_stricmp(const char* a, const char* b);
@@ -15,6 +16,8 @@ int SpecialChar_strnicmp(const char* a, const char* b, size_t n);
 bool EqualsIgnoringCase(const char* a, const char* b, size_t n);
 // SpecialChar_stricmp of a text given by its length (holding no NUL byte) and a terminated text.
 int SpecialChar_stricmpn(const char* a, size_t aLength, const char* b);
+// The same with both lengths given.
+int SpecialChar_stricmpLengths(const char* a, size_t aLength, const char* b, size_t bLength);
 // First place of needle in haystack ignoring ASCII case, or null.
 const char* custom_stristr(const char* haystack, const char* needle);
 inline bool custom_isdigit(int c) { return c >= '0' && c <= '9'; }
@@ -32,6 +35,8 @@ inline uint64_t FoldAsciiWord(uint64_t w) {
 // Splits text at any of the separator bytes and appends every token that is a number; true when at least
 // one number was appended. Tokens that are not numbers are skipped.
 bool TokenizeStringToLongs(const char* text, const char* separators, TVector<long>& numbers);
+// Appends the UTF-8 form of one code point.
+void AppendUtf8(std::string& out, char32_t codePoint);
 // qsort-style comparison of two longs, ascending.
 int CompareByLong(const void* a, const void* b);
 // Copies at most size-1 bytes and always terminates inside the buffer; nothing for size <= 0.

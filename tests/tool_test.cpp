@@ -1,0 +1,851 @@
+// The navconfig command-line tool, end to end: the built program runs on scratch installations (configuration,
+// runtime, home and working folders of its own), and its output, exit codes, --json output and the files it
+// leaves are checked.
+#include <config/version.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
+namespace {
+
+// ---- Running the tool ----
+
+struct Result {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+using Env = std::vector<std::pair<std::string, std::string>>;
+
+// Runs the tool with arguments in a working folder; its output goes to files, read back when it ends. The
+// library's variables are removed from its environment unless env gives them.
+Result RunTool(const std::vector<std::string>& args, const std::string& cwd, const Env& env = {}) {
+  testsupport::TempDir io;
+  const std::string outPath = io / "out", errPath = io / "err";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    for (const char* name : {"NAVCONFIG_CONFIG_DIR", "NAVCONFIG_RUNTIME_DIR", "NAVCONFIG_HOME", "NAVCONFIG_LOG",
+                             "NAVCONFIG_LOG_SWITCHES", "NAVCONFIG_MEMORY_LEVEL"})
+      unsetenv(name);
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(cwd.c_str()) != 0) _exit(126);
+    std::vector<char*> argv;
+    std::string program = NAVCONFIG_TOOL_PATH;
+    argv.push_back(program.data());
+    std::vector<std::string> copies(args);
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  Result r;
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid) r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+  r.out = ReadFile(outPath);
+  r.err = ReadFile(errPath);
+  return r;
+}
+
+// A scratch installation: config/, runtime/ (map layers in runtime/maps/), home/ and the working folder work/,
+// where the library looks for map data at its first start.
+class Installation {
+ public:
+  Installation() {
+    for (const char* d : {"config", "runtime/maps", "home", "work"}) testsupport::MakeDirs(m_dir / d);
+  }
+  std::string Config() const { return m_dir / "config/"; }
+  std::string Runtime() const { return m_dir / "runtime/"; }
+  std::string Work() const { return m_dir / "work/"; }
+  std::string Root() const { return m_dir.path(); }
+  std::string operator/(const std::string& name) const { return m_dir / name; }
+
+  Result Run(std::vector<std::string> args, const Env& extra = {}) const {
+    args.insert(args.begin(), {"--config-dir", Config(), "--runtime-dir", Runtime()});
+    Env env{{"NAVCONFIG_HOME", m_dir / "home"}};
+    env.insert(env.end(), extra.begin(), extra.end());
+    return RunTool(args, Work(), env);
+  }
+
+ private:
+  testsupport::TempDir m_dir;
+};
+
+// ---- Files before and after ----
+
+struct FileState {
+  std::string bytes;
+  long long mtime;
+  bool operator==(const FileState&) const = default;
+};
+
+// Every file below a folder with its bytes and modification time, and the folders (a save in progress
+// touches a folder's time, even when it fails and leaves nothing).
+std::map<std::string, FileState> Snapshot(const std::string& root) {
+  std::map<std::string, FileState> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_directory()) {
+      files[entry.path().string()] = {"<dir>", 0};
+      continue;
+    }
+    struct stat st {};
+    if (lstat(entry.path().c_str(), &st) != 0) continue;
+    const long long mtime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    files[entry.path().string()] = {ReadFile(entry.path().string()), mtime};
+  }
+  return files;
+}
+
+// ---- A small JSON reader, strict enough to tell valid output from invalid ----
+
+struct Json {
+  enum Type { Null, Bool, Number, String, Array, Object } type = Null;
+  bool b = false;
+  long long n = 0;
+  std::string s;
+  std::vector<Json> items;
+  std::vector<std::pair<std::string, Json>> members;
+
+  const Json& operator[](const std::string& key) const {
+    for (const auto& [k, v] : members)
+      if (k == key) return v;
+    static const Json missing;
+    ADD_FAILURE() << "no member " << key;
+    return missing;
+  }
+  bool Has(const std::string& key) const {
+    for (const auto& m : members)
+      if (m.first == key) return true;
+    return false;
+  }
+  const Json& operator[](size_t i) const { return items.at(i); }
+};
+
+class JsonReader {
+ public:
+  explicit JsonReader(const std::string& text) : m_text(text) {}
+
+  // The value that is the whole text; false when the text is not valid JSON.
+  bool Parse(Json& out) {
+    Space();
+    if (!Value(out)) return false;
+    Space();
+    return m_pos == m_text.size();
+  }
+
+ private:
+  void Space() {
+    while (m_pos < m_text.size() && std::strchr(" \t\r\n", m_text[m_pos])) ++m_pos;
+  }
+  bool Literal(const char* word) {
+    const size_t n = std::strlen(word);
+    if (m_text.compare(m_pos, n, word) != 0) return false;
+    m_pos += n;
+    return true;
+  }
+  bool Value(Json& v) {
+    if (m_pos >= m_text.size()) return false;
+    const char c = m_text[m_pos];
+    if (c == '{') return ObjectValue(v);
+    if (c == '[') return ArrayValue(v);
+    if (c == '"') return v.type = Json::String, StringValue(v.s);
+    if (c == 't' || c == 'f') return v.type = Json::Bool, v.b = c == 't', Literal(c == 't' ? "true" : "false");
+    if (c == 'n') return v.type = Json::Null, Literal("null");
+    return NumberValue(v);
+  }
+  bool NumberValue(Json& v) {
+    size_t start = m_pos;
+    if (m_text[m_pos] == '-') ++m_pos;
+    if (m_pos >= m_text.size() || !std::isdigit(static_cast<unsigned char>(m_text[m_pos]))) return false;
+    if (m_text[m_pos] == '0' && m_pos + 1 < m_text.size() &&
+        std::isdigit(static_cast<unsigned char>(m_text[m_pos + 1])))
+      return false;
+    while (m_pos < m_text.size() && std::isdigit(static_cast<unsigned char>(m_text[m_pos]))) ++m_pos;
+    v.type = Json::Number;
+    v.n = std::stoll(m_text.substr(start, m_pos - start));
+    return true;
+  }
+  bool StringValue(std::string& out) {
+    ++m_pos;
+    while (m_pos < m_text.size()) {
+      const auto c = static_cast<unsigned char>(m_text[m_pos++]);
+      if (c == '"') return true;
+      if (c < 0x20) return false;  // control characters must be escaped
+      if (c != '\\') {
+        out += static_cast<char>(c);
+        continue;
+      }
+      if (m_pos >= m_text.size()) return false;
+      const char e = m_text[m_pos++];
+      switch (e) {
+        case '"': out += '"'; break;
+        case '\\': out += '\\'; break;
+        case '/': out += '/'; break;
+        case 'b': out += '\b'; break;
+        case 'f': out += '\f'; break;
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case 'u': {
+          if (m_pos + 4 > m_text.size()) return false;
+          const unsigned cp = static_cast<unsigned>(std::stoul(m_text.substr(m_pos, 4), nullptr, 16));
+          m_pos += 4;
+          // UTF-8 of a code point of the basic plane (the writer escapes nothing above it).
+          if (cp < 0x80) out += static_cast<char>(cp);
+          else if (cp < 0x800) out += static_cast<char>(0xC0 | (cp >> 6)), out += static_cast<char>(0x80 | (cp & 0x3F));
+          else
+            out += static_cast<char>(0xE0 | (cp >> 12)), out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+                out += static_cast<char>(0x80 | (cp & 0x3F));
+          break;
+        }
+        default: return false;
+      }
+    }
+    return false;
+  }
+  bool ArrayValue(Json& v) {
+    v.type = Json::Array;
+    ++m_pos;
+    Space();
+    if (m_pos < m_text.size() && m_text[m_pos] == ']') return ++m_pos, true;
+    for (;;) {
+      Json item;
+      Space();
+      if (!Value(item)) return false;
+      v.items.push_back(std::move(item));
+      Space();
+      if (m_pos >= m_text.size()) return false;
+      if (m_text[m_pos] == ']') return ++m_pos, true;
+      if (m_text[m_pos++] != ',') return false;
+    }
+  }
+  bool ObjectValue(Json& v) {
+    v.type = Json::Object;
+    ++m_pos;
+    Space();
+    if (m_pos < m_text.size() && m_text[m_pos] == '}') return ++m_pos, true;
+    for (;;) {
+      Space();
+      std::string key;
+      if (m_pos >= m_text.size() || m_text[m_pos] != '"' || !StringValue(key)) return false;
+      Space();
+      if (m_pos >= m_text.size() || m_text[m_pos++] != ':') return false;
+      Space();
+      Json value;
+      if (!Value(value)) return false;
+      v.members.emplace_back(std::move(key), std::move(value));
+      Space();
+      if (m_pos >= m_text.size()) return false;
+      if (m_text[m_pos] == '}') return ++m_pos, true;
+      if (m_text[m_pos++] != ',') return false;
+    }
+  }
+
+  const std::string& m_text;
+  size_t m_pos = 0;
+};
+
+Json ParseJson(const std::string& text) {
+  Json v;
+  EXPECT_TRUE(JsonReader(text).Parse(v)) << "not valid JSON:\n" << text;
+  return v;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    out.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return out;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// An error is one line on standard error that starts with the tool's prefix, and nothing on standard output.
+void ExpectError(const Result& r, int code, const std::string& text = {}) {
+  EXPECT_EQ(r.code, code) << r.out << r.err;
+  EXPECT_TRUE(r.out.empty()) << r.out;
+  const auto lines = Lines(r.err);
+  ASSERT_EQ(lines.size(), 1u) << r.err;
+  EXPECT_EQ(lines[0].rfind("navconfig: error: ", 0), 0u) << r.err;
+  if (!text.empty()) {
+    EXPECT_TRUE(Contains(r.err, text)) << r.err;
+  }
+}
+
+// Normal map data for NA below the working folder: grid files, cities and a version file.
+void InstallMapData(const Installation& inst, const std::string& dataFormat = "8.0") {
+  const std::string na = inst.Work() + "NA/";
+  testsupport::MakeDirs(na + "data");
+  testsupport::MakeDirs(na + "cities");
+  WriteFile(na + "data/00000000.qd", "grid");
+  WriteFile(na + "data/00000000.hsh", "grid");
+  WriteFile(na + "data/version.dat", "Product Name: GRD_ORO.NA-US-7.2024.2\nData Version: 2024.2.1\nData Format: " +
+                                         dataFormat + "\nGrid Data: NA-US\nLanguage: ENG\n");
+  WriteFile(na + "cities/cities.inx", "c");
+  WriteFile(na + "cities/cities.nms", "c");
+}
+
+}  // namespace
+
+TEST(Tool, VersionHelpAndUsageErrors) {
+  Installation inst;
+  // Should a command set the library up after all, it finds the scratch folders.
+  const Env env{{"NAVCONFIG_CONFIG_DIR", inst.Config()},
+                {"NAVCONFIG_RUNTIME_DIR", inst.Runtime()},
+                {"NAVCONFIG_HOME", inst / "home"}};
+  auto RunTool = [&](const std::vector<std::string>& args, const std::string& cwd) {
+    return ::RunTool(args, cwd, env);
+  };
+  Result r = RunTool({"--version"}, inst.Work());
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, std::string("navconfig ") + NAVCONFIG_VERSION_STRING + "\n");
+
+  r = RunTool({"--help"}, inst.Work());
+  EXPECT_EQ(r.code, 0);
+  for (const char* command : {"get", "set", "unset", "list", "defaults", "sections", "dirs", "status", "mapsets",
+                              "version-string", "check", "--config-dir", "--runtime-dir", "--json"})
+    EXPECT_TRUE(Contains(r.out, command)) << command;
+  r = RunTool({"set", "--help"}, inst.Work());
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(Contains(r.out, "--hex"));
+
+  ExpectError(RunTool({}, inst.Work()), 2, "a command is required");
+  ExpectError(RunTool({"frobnicate"}, inst.Work()), 2, "frobnicate");
+  ExpectError(RunTool({"get", "Image"}, inst.Work()), 2, "KEY");
+  ExpectError(RunTool({"get", "Image", "KeepPercent", "extra"}, inst.Work()), 2, "extra");
+  ExpectError(RunTool({"set", "Image", "KeepPercent", "1", "--int", "--string"}, inst.Work()), 2, "excludes");
+  ExpectError(RunTool({"--config-dir", inst / "absent", "get", "Image", "KeepPercent"}, inst.Work()), 2, "absent");
+  ExpectError(RunTool({"version-string", "a", "b", "c", "d"}, inst.Work()), 2);
+  ExpectError(RunTool({"check"}, inst.Work()), 2, "FILE");
+  // None of these set the library up: nothing was written anywhere.
+  EXPECT_TRUE(fs::is_empty(inst.Work()));
+  EXPECT_TRUE(fs::is_empty(inst.Config()));
+}
+
+TEST(Tool, GetReadsTheLayersThenTheDefaultsAndTellsTheOrigin) {
+  Installation inst;
+  WriteFile(inst.Config() + "product.cfg",
+            "[Image]\n\"KeepPercent\"=60\n\"AllowSquish\"=1\n[Styles]\n\"Theme\"=\"night\"\n");
+  WriteFile(inst.Config() + "user_ro.cfg", "[Image]\n\"AllowSquish\"=3\n");
+  WriteFile(inst.Config() + "user.cfg", "[DistanceCache]\n\"Size\"=0x00002710\n[Local]\n\"Note\"=\"hello\"\n");
+  WriteFile(inst.Runtime() + "maps/coast.cfg", "[Image]\n\"KeepPercent\"=33\n");
+
+  Result r = inst.Run({"get", "Image", "KeepPercent"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "60\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(inst.Run({"get", "Image", "KeepPercent", "--origin"}).out, "60  (product)\n");
+  EXPECT_EQ(inst.Run({"get", "image", "ALLOWSQUISH", "--origin"}).out, "3  (user_ro)\n");
+  EXPECT_EQ(inst.Run({"get", "Styles", "Theme", "--origin"}).out, "night  (product)\n");
+  EXPECT_EQ(inst.Run({"get", "Version", "Major", "--origin"}).out, "8.0.0.0  (default)\n");
+  // A value kept in hexadecimal is shown as the file holds it; a key without a default takes its layer's type.
+  EXPECT_EQ(inst.Run({"get", "DistanceCache", "Size", "--origin"}).out, "0x00002710  (user)\n");
+  EXPECT_EQ(inst.Run({"get", "Local", "Note", "--origin"}).out, "hello  (user)\n");
+
+  // A full path reads that path only, without defaults; a map layer comes from the runtime's maps folder.
+  EXPECT_EQ(inst.Run({"get", "product\\Image", "KeepPercent", "--origin"}).out, "60  (product)\n");
+  EXPECT_EQ(inst.Run({"get", "coast\\Image", "KeepPercent", "--origin"}).out, "33  (coast)\n");
+  ExpectError(inst.Run({"get", "user\\Image", "KeepPercent"}), 1, "user\\Image\\KeepPercent is not set");
+  ExpectError(inst.Run({"get", "Image", "NoSuchKey"}), 1, "Image\\NoSuchKey is set in no layer and has no default");
+
+  const Json j = ParseJson(inst.Run({"--json", "get", "Image", "KeepPercent"}).out);
+  EXPECT_EQ(j["setting"].s, "Image\\KeepPercent");
+  EXPECT_EQ(j["type"].s, "integer");
+  EXPECT_EQ(j["value"].n, 60);
+  EXPECT_EQ(j["origin"].s, "product");
+  EXPECT_FALSE(j["otherType"].b);
+  const Json s = ParseJson(inst.Run({"get", "Styles", "Theme", "--json"}).out);  // --json after the command
+  EXPECT_EQ(s["type"].s, "string");
+  EXPECT_EQ(s["value"].s, "night");
+  const Json h = ParseJson(inst.Run({"get", "DistanceCache", "Size", "--json"}).out);
+  EXPECT_EQ(h["value"].n, 10000);
+  EXPECT_TRUE(h["hex"].b);
+}
+
+TEST(Tool, AValueOfTheOtherTypeHidesTheDefault) {
+  // With user.cfg the only layer that has a file, its string hides the integer default: the read gives 0.
+  Installation inst;
+  WriteFile(inst.Config() + "user.cfg", "[Image]\n\"KeepPercent\"=\"many\"\n");
+  Result r = inst.Run({"get", "Image", "KeepPercent", "--origin"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "0  (user, which holds a string: an integer read gives 0)\n");
+  const Json j = ParseJson(inst.Run({"get", "Image", "KeepPercent", "--json"}).out);
+  EXPECT_EQ(j["value"].n, 0);
+  EXPECT_TRUE(j["otherType"].b);
+  EXPECT_EQ(j["origin"].s, "user");
+
+  // A later layer with a file that lacks the key lets the default through again.
+  WriteFile(inst.Config() + "product.cfg", "[Other]\n\"A\"=1\n");
+  EXPECT_EQ(inst.Run({"get", "Image", "KeepPercent", "--origin"}).out, "50  (default)\n");
+}
+
+TEST(Tool, SetFollowsTheSettingsTypeAndSaysWhatItStored) {
+  Installation inst;
+  WriteFile(inst.Config() + "product.cfg", "[Image]\n\"KeepPercent\"=60\n");
+
+  Result r = inst.Run({"set", "Image", "KeepPercent", "70"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "Image\\KeepPercent = 70  (user, written to " + inst.Config() + "user.cfg)\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(Contains(ReadFile(inst.Config() + "user.cfg"), "[Image]\n\"KeepPercent\"=70\n"));
+  EXPECT_EQ(inst.Run({"get", "Image", "KeepPercent", "--origin"}).out, "70  (user)\n");
+  EXPECT_EQ(inst.Run({"set", "Image", "KeepPercent", "70"}).out,
+            "Image\\KeepPercent is already 70 in user; nothing changed\n");
+
+  // Strings, negative numbers, hexadecimal (written with 0x or forced) and forced types.
+  EXPECT_EQ(inst.Run({"set", "Styles", "Theme", "night sky"}).code, 0);
+  EXPECT_EQ(inst.Run({"set", "Image", "KeepPercent", "-5"}).code, 0);
+  EXPECT_EQ(inst.Run({"set", "DistanceCache", "Size", "0x2711"}).code, 0);
+  EXPECT_EQ(inst.Run({"set", "Cache", "ForceStartupMemoryAvailKB", "ff", "--hex"}).code, 0);
+  r = inst.Run({"set", "Styles", "DayStyle", "12", "--int"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(Contains(r.err, "navconfig: warning: Styles\\DayStyle is a string setting")) << r.err;
+  EXPECT_EQ(inst.Run({"set", "Image", "AllowSquish", "1", "--string"}).code, 0);
+  std::string user = ReadFile(inst.Config() + "user.cfg");
+  EXPECT_TRUE(Contains(user, "\"Theme\"=\"night sky\"\n")) << user;
+  EXPECT_TRUE(Contains(user, "\"KeepPercent\"=-5\n")) << user;
+  EXPECT_TRUE(Contains(user, "\"Size\"=0x00002711\n")) << user;
+  EXPECT_TRUE(Contains(user, "\"ForceStartupMemoryAvailKB\"=0x000000ff\n")) << user;
+  EXPECT_TRUE(Contains(user, "\"DayStyle\"=12\n")) << user;
+  EXPECT_TRUE(Contains(user, "\"AllowSquish\"=\"1\"\n")) << user;
+
+  // Writing the default of an absent key stores nothing; the layer that gives the value is named.
+  ASSERT_EQ(inst.Run({"unset", "Image", "KeepPercent"}).code, 0);
+  const auto before = Snapshot(inst.Config());
+  r = inst.Run({"set", "Image", "KeepPercent", "50"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "Image\\KeepPercent: 50 is the built-in default; nothing needed storing (product still gives 60)\n");
+  EXPECT_EQ(Snapshot(inst.Config()), before);
+  const Json j = ParseJson(inst.Run({"--json", "set", "Version", "Major", "8.0.0.0"}).out);
+  EXPECT_FALSE(j["stored"].b);
+  EXPECT_EQ(j["reason"].s, "default");
+  EXPECT_EQ(j["file"].type, Json::Null);
+
+  // A full path writes that layer's file; a key that no setting has takes the type its text suggests.
+  EXPECT_EQ(inst.Run({"set", "product\\Image", "KeepPercent", "61"}).code, 0);
+  EXPECT_TRUE(Contains(ReadFile(inst.Config() + "product.cfg"), "\"KeepPercent\"=61\n"));
+  r = inst.Run({"set", "Image", "KeepPrecent", "12"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.err, "navconfig: warning: Image\\KeepPrecent is not a known setting; did you mean Image\\KeepPercent?\n");
+  EXPECT_EQ(inst.Run({"set", "Local", "Word", "hello"}).code, 0);
+  user = ReadFile(inst.Config() + "user.cfg");
+  EXPECT_TRUE(Contains(user, "\"KeepPrecent\"=12\n")) << user;
+  EXPECT_TRUE(Contains(user, "\"Word\"=\"hello\"\n")) << user;
+
+  const Json k = ParseJson(inst.Run({"--json", "set", "Image", "KeepPercent", "0x10"}).out);
+  EXPECT_TRUE(k["stored"].b);
+  EXPECT_EQ(k["value"].n, 16);
+  EXPECT_TRUE(k["hex"].b);
+  EXPECT_EQ(k["layer"].s, "user");
+  EXPECT_EQ(k["file"].s, inst.Config() + "user.cfg");
+}
+
+TEST(Tool, EveryErrorLeavesTheFilesAsTheyWere) {
+  Installation inst;
+  WriteFile(inst.Config() + "product.cfg", "[Styles]\n\"Theme\"=\"night\"\n");
+  ASSERT_EQ(inst.Run({"set", "Image", "KeepPercent", "70"}).code, 0);  // the first start is behind us
+  const auto config = Snapshot(inst.Config());
+  const auto work = Snapshot(inst.Work());
+
+  const Result notANumber = inst.Run({"set", "Image", "KeepPercent", "abc"});
+  EXPECT_EQ(notANumber.err, "navconfig: error: Image\\KeepPercent is an integer setting; 'abc' is not a number\n");
+  ExpectError(notANumber, 2);
+  ExpectError(inst.Run({"set", "Image", "KeepPercent", "12abc"}), 2, "'12abc' is not a number");
+  ExpectError(inst.Run({"set", "Image", "KeepPercent", "4294967296"}), 2, "does not fit in 32 bits");
+  ExpectError(inst.Run({"set", "Image", "KeepPercent", "-2147483649"}), 2, "does not fit in 32 bits");
+  ExpectError(inst.Run({"set", "Styles", "Theme", "x", "--int"}), 2, "'x' is not a number");
+  ExpectError(inst.Run({"set", "Styles", "Theme", "say \"hi\""}), 2, "quote byte");
+  ExpectError(inst.Run({"set", "Styles", "Theme", "a=b"}), 2, "'='");
+  ExpectError(inst.Run({"set", "Styles", "Theme", "two\nlines"}), 2, "line break");
+  ExpectError(inst.Run({"set", "Styles", "Theme", "\xEF\xBC\xA1"}), 2, "quote byte");
+  ExpectError(inst.Run({"set", "Sty[les", "Theme", "x"}), 2, "bracket");
+  ExpectError(inst.Run({"set", "Styles", "The\"me", "x"}), 2, "quote byte");
+  ExpectError(inst.Run({"set", "Styles", "", "x"}), 2, "key is empty");
+  ExpectError(inst.Run({"set", "..\\Image", "KeepPercent", "1"}), 2, "cannot name a file");
+  ExpectError(inst.Run({"set", "a/b\\Image", "KeepPercent", "1"}), 2, "cannot name a file");
+  ExpectError(inst.Run({"set", "user\\", "KeepPercent", "1"}), 2, "names a layer but no section");
+  ExpectError(inst.Run({"set", "Image", "KeepPercent"}), 2);
+  ExpectError(inst.Run({"get", "Image", "Nothing"}), 1);
+  ExpectError(inst.Run({"defaults", "Imag"}), 1, "did you mean 'Image'?");
+  ExpectError(inst.Run({"list", "user\\Image"}), 2);
+  ExpectError(inst.Run({"version-string"}), 2);
+
+  EXPECT_EQ(Snapshot(inst.Config()), config);
+  EXPECT_EQ(Snapshot(inst.Work()), work);
+}
+
+TEST(Tool, AFailedSaveIsReportedAndChangesNoFile) {
+  // user.cfg is a folder: the library reads nothing from it and no save can replace it, not even as root.
+  Installation inst;
+  testsupport::MakeDirs(inst.Config() + "user.cfg");
+  WriteFile(inst.Config() + "product.cfg", "[Image]\n\"KeepPercent\"=60\n");
+  const auto before = Snapshot(inst.Root());
+  const Result r = inst.Run({"set", "Image", "KeepPercent", "70"});
+  ExpectError(r, 1, "navconfig: error: could not save " + inst.Config() + "user.cfg: ");
+  EXPECT_EQ(Snapshot(inst.Root()), before);
+}
+
+TEST(Tool, UnsetRemovesTheValueSoThatTheDefaultApplies) {
+  Installation inst;
+  WriteFile(inst.Config() + "product.cfg", "[Image]\n\"AllowSquish\"=1\n");
+  ASSERT_EQ(inst.Run({"set", "Image", "KeepPercent", "70"}).code, 0);
+  ASSERT_EQ(inst.Run({"set", "Image", "AllowSquish", "2"}).code, 0);
+
+  Result r = inst.Run({"unset", "Image", "KeepPercent"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "removed Image\\KeepPercent from user; it reads 50  (default)\n");
+  EXPECT_FALSE(Contains(ReadFile(inst.Config() + "user.cfg"), "KeepPercent"));
+  EXPECT_EQ(inst.Run({"unset", "Image", "AllowSquish"}).out,
+            "removed Image\\AllowSquish from user; it reads 1  (product)\n");
+
+  // Nothing to remove is no error, and changes nothing.
+  const auto before = Snapshot(inst.Config());
+  r = inst.Run({"unset", "Image", "KeepPercent"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "Image\\KeepPercent is not set in user; nothing to remove; it reads 50  (default)\n");
+  EXPECT_EQ(Snapshot(inst.Config()), before);
+
+  const Json j = ParseJson(inst.Run({"--json", "unset", "product\\Image", "AllowSquish"}).out);
+  EXPECT_TRUE(j["removed"].b);
+  EXPECT_EQ(j["layer"].s, "product");
+  EXPECT_EQ(j["now"].type, Json::Null);
+  EXPECT_FALSE(Contains(ReadFile(inst.Config() + "product.cfg"), "AllowSquish"));
+}
+
+TEST(Tool, ListShowsTheSettingsInEffect) {
+  Installation inst;
+  WriteFile(inst.Config() + "product.cfg", "[Image]\n\"KeepPercent\"=60\n[Styles]\n\"Theme\"=\"night\"\n");
+  WriteFile(inst.Config() + "user.cfg", "[Image]\n\"KeepPercent\"=70\n[Image\\Tiles]\n\"Depth\"=3\n");
+
+  Result r = inst.Run({"list"});
+  EXPECT_EQ(r.code, 0);
+  const auto lines = Lines(r.out);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Image\\KeepPercent = 70  (user)"), lines.end()) << r.out;
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Styles\\Theme = night  (product)"), lines.end()) << r.out;
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "user\\Image\\Tiles\\Depth = 3  (user)"), lines.end()) << r.out;
+  // Each setting once, although two layers hold it; no defaults without --all.
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](auto& l) { return Contains(l, "KeepPercent"); }), 1);
+  EXPECT_FALSE(Contains(r.out, "(default)"));
+
+  EXPECT_EQ(inst.Run({"list", "styles"}).out, "Styles\\Theme = night  (product)\n");
+  r = inst.Run({"list", "Image", "--all"});
+  EXPECT_EQ(r.out,
+            "Image\\AllowSquish = 0  (default)\nImage\\KeepPercent = 70  (user)\n"
+            "user\\Image\\Tiles\\Depth = 3  (user)\n");
+
+  const Json all = ParseJson(inst.Run({"list", "--all", "--json"}).out);
+  ASSERT_EQ(all.type, Json::Array);
+  EXPECT_GE(all.items.size(), 1243u);
+  size_t defaults = 0;
+  for (const Json& item : all.items) defaults += item["origin"].s == "default";
+  EXPECT_GE(defaults, 1243u - 30);
+}
+
+TEST(Tool, DefaultsAndSectionsShowTheCatalogue) {
+  Installation inst;
+  Result r = inst.Run({"sections"});
+  EXPECT_EQ(r.code, 0);
+  auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 110u);
+  EXPECT_EQ(lines.back(), "109 sections, 1243 settings");
+  EXPECT_EQ(lines[0].substr(0, 13), "DistanceCache");
+  const Json s = ParseJson(inst.Run({"sections", "--json"}).out);
+  EXPECT_EQ(s["sections"].items.size(), 109u);
+  EXPECT_EQ(s["settings"].n, 1243);
+  long long sum = 0;
+  for (const Json& section : s["sections"].items) sum += section["settings"].n;
+  EXPECT_EQ(sum, 1243);
+
+  EXPECT_EQ(inst.Run({"defaults", "image"}).out,
+            "Image\\KeepPercent = 50  (integer)\nImage\\AllowSquish = 0  (integer)\n");
+  EXPECT_EQ(Lines(inst.Run({"defaults"}).out).size(), 1243u);
+  // The priority table wins over the main table; where they differ, the tool says which value is never read.
+  r = inst.Run({"defaults", "DensityLevels"});
+  EXPECT_TRUE(Contains(r.out,
+                       "DensityLevels\\DrawGridLevelNetwork1 = 3  (integer, priority table; the main table's 4 "
+                       "is never read)\n"))
+      << r.out;
+  const Json d = ParseJson(inst.Run({"--json", "defaults", "ZoomLevels"}).out);
+  ASSERT_EQ(d.items.size(), 12u);
+  EXPECT_TRUE(d[0]["priority"].b);
+  EXPECT_EQ(d[0]["setting"].s, "ZoomLevels\\Level01");
+  EXPECT_EQ(d[0]["value"].n, 50000);
+
+  // Memory-dependent defaults follow the memory level.
+  const auto low = inst.Run({"defaults", "File Policies", "--json"}, {{"NAVCONFIG_MEMORY_LEVEL", "2"}});
+  const auto high = inst.Run({"defaults", "File Policies", "--json"}, {{"NAVCONFIG_MEMORY_LEVEL", "5"}});
+  const Json lj = ParseJson(low.out), hj = ParseJson(high.out);
+  size_t memoryDependent = 0;
+  for (size_t i = 0; i < lj.items.size(); ++i) {
+    if (!lj[i]["memoryDependent"].b) continue;
+    ++memoryDependent;
+    EXPECT_EQ(lj[i]["value"].n, 1);
+    EXPECT_EQ(hj[i]["value"].n, 0);
+  }
+  EXPECT_GT(memoryDependent, 0u);
+  // The catalogue commands do not set the library up: no file appears.
+  EXPECT_TRUE(fs::is_empty(inst.Config()));
+}
+
+TEST(Tool, DirsAndStatusShowWhatTheFirstStartFound) {
+  Installation inst;
+  InstallMapData(inst);
+  Result r = inst.Run({"status"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "Data status:       DATA_FOUND_NORMAL")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "Grid directory:    ./NA/data/\n")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "  Product Name:    GRD_ORO.NA-US-7.2024.2\n")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "  Map ID:          7\n")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "First run:         yes\n")) << r.out;
+
+  const Json st = ParseJson(inst.Run({"status", "--json"}).out);
+  EXPECT_EQ(st["status"].s, "DATA_FOUND_NORMAL");
+  EXPECT_EQ(st["revision"].n, 1);
+  EXPECT_EQ(st["softwareVersion"].s, "8.0.0.0");
+  EXPECT_EQ(st["dataRegion"].s, "NA");
+  EXPECT_EQ(st["versionFile"]["dataFormat"].s, "8.0");
+  EXPECT_EQ(st["versionFile"]["file"].s, "./NA/data/version.dat");
+  EXPECT_EQ(st["versionFile"]["mapId"].n, 7);
+  // Showing the status does not use up the first-run flag.
+  EXPECT_TRUE(st["firstRun"].b);
+  EXPECT_FALSE(Contains(ReadFile(inst.Config() + "user.cfg"), "DrivoraOutOfBoxFirstRun"));
+
+  r = inst.Run({"dirs"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(Contains(r.out, "Configuration directory: " + inst.Config() + "\n")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "Runtime directory:       " + inst.Runtime() + "\n")) << r.out;
+  const Json d = ParseJson(inst.Run({"--json", "dirs"}).out);
+  EXPECT_EQ(d["configDir"].s, inst.Config());
+  std::map<std::string, const Json*> byName;
+  for (const Json& item : d["directories"].items) byName[item["name"].s] = &item;
+  EXPECT_EQ(byName.size(), 28u);
+  const Json& grid = *byName.at("LRGridDir");
+  EXPECT_EQ(grid["value"].s, "./NA/data");
+  EXPECT_TRUE(grid["valid"].b);
+  EXPECT_EQ(grid["requiredFiles"].items.size(), 2u);
+  EXPECT_TRUE((*byName.at("CitiesDir"))["valid"].b);
+  EXPECT_FALSE((*byName.at("PolyDir"))["exists"].b);  // set beside the grid, but not installed
+  EXPECT_FALSE((*byName.at("PolyDir"))["valid"].b);
+  EXPECT_FALSE((*byName.at("AudioDir"))["set"].b);
+  EXPECT_EQ((*byName.at("RegionDir"))["kind"].s, "region");
+
+  // A grid without its hash file is no data; a data format of another major version is a mismatch.
+  fs::remove(inst.Work() + "NA/data/00000000.hsh");
+  EXPECT_EQ(ParseJson(inst.Run({"status", "--json"}).out)["status"].s, "DATA_NOT_FOUND_STICTHING_OFF");
+  const Json lacking = ParseJson(inst.Run({"dirs", "--json"}).out);
+  for (const Json& item : lacking["directories"].items) {
+    if (item["name"].s != "LRGridDir") continue;
+    ASSERT_EQ(item["missingFiles"].items.size(), 1u);
+    EXPECT_EQ(item["missingFiles"][0].s, "00000000.hsh");
+  }
+  Installation other;
+  InstallMapData(other, "9");
+  EXPECT_TRUE(Contains(other.Run({"status"}).out, "DATA_FOUND_SWVERSION_MISMATCH"));
+}
+
+TEST(Tool, MapsetsListsTheSetsWithTheirMapIdsAndChxFiles) {
+  Installation inst;
+  const std::string maps = inst / "maps/";
+  for (const char* dir : {"NA/data", "EU/data", "EU/polygons", "OC/data"}) testsupport::MakeDirs(maps + dir);
+  WriteFile(maps + "NA/data/a.cgd", "x");
+  WriteFile(maps + "NA/data/a.chx", "x");
+  WriteFile(maps + "NA/data/b.chx", "x");  // no b.cgd beside it: not a CHX file of the set
+  WriteFile(maps + "NA/data/version.dat", "Product Name: GRD_NAVTEQ.NA-US-12.2011.3\n");
+  WriteFile(maps + "EU/data/e.cgd", "x");  // no version.dat: no map ID
+  WriteFile(maps + "EU/polygons/p.cgd", "x");
+  WriteFile(maps + "OC/data/readme.txt", "x");  // no .cgd file: no map set
+
+  Result r = inst.Run({"mapsets", maps});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "MAP ID  NAME  PATH" + std::string(maps.size() + 8 - 4 + 2, ' ') +
+                       "CHX FILES\n"
+                       "-       EU    " +
+                       maps +
+                       "EU/data/  -\n"
+                       "12      NA    " +
+                       maps + "NA/data/  " + maps +
+                       "NA/data/a.chx\n"
+                       "2 map sets\n");
+  const Json j = ParseJson(inst.Run({"--json", "mapsets", maps, "--type", "polygons"}).out);
+  ASSERT_EQ(j.items.size(), 1u);
+  EXPECT_EQ(j[0]["name"].s, "EU");
+  EXPECT_EQ(j[0]["path"].s, maps + "EU/polygons/");
+  EXPECT_EQ(j[0]["mapId"].n, -1);
+  EXPECT_EQ(j[0]["chxFiles"].items.size(), 0u);
+
+  // The folder itself counts too; a kind that has no sets is no error.
+  const Json self = ParseJson(inst.Run({"--json", "mapsets", maps + "NA/data"}).out);
+  ASSERT_EQ(self.items.size(), 1u);
+  EXPECT_EQ(self[0]["mapId"].n, 12);
+  EXPECT_EQ(inst.Run({"mapsets", maps, "--type", "tmc"}).out, "no map sets of the kind tmc at or under " + maps + "\n");
+  ExpectError(inst.Run({"mapsets", maps, "--type", "roads"}), 2, "roads");
+  ExpectError(inst.Run({"mapsets", inst / "absent"}), 2, "absent");
+}
+
+TEST(Tool, VersionStringTakesTheTextApart) {
+  Installation inst;
+  Result r = inst.Run({"version-string", "GRD_NAVTEQ.EU-DE-12.2011.3", "9.1", "7"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(Contains(r.out, "Provider:           GRD_NAVTEQ  (code 2)\n")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "Region:             EU-DE-12  (main EU, sub-region DE, map ID 12)\n")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "Software version:   9\n")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "Version string:     7.1.1.1  (short 7.1.1)\n")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "Data version:       GRD_NAVTEQ.EU-DE-12.2011.3.7.1.1.1\n")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "Valid:              yes\n")) << r.out;
+
+  const Json j = ParseJson(inst.Run({"--json", "version-string", "GRD_NT.NA.2020.1.4", "8"}).out);
+  EXPECT_EQ(j["provider"].s, "GRD_NT");
+  EXPECT_EQ(j["providerCode"].n, 2);
+  EXPECT_EQ(j["yearNumber"].n, 2020);
+  EXPECT_EQ(j["gridRevision"].s, "4");
+  EXPECT_EQ(j["regionId"].n, -1);
+  EXPECT_EQ(j["formatted"]["gridData"].s, "GRD_NT.NA.2020.1.4");
+  EXPECT_TRUE(j["valid"].b);
+
+  r = inst.Run({"version-string", "GRD_XYZ.EU.2011.3"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(Contains(r.out, "(code 0: unknown provider)"));
+  EXPECT_TRUE(Contains(r.out, "Valid:              no"));
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(fs::is_empty(inst.Config()));
+}
+
+TEST(Tool, CheckReportsEveryLineTheReaderIgnoresOrCuts) {
+  Installation inst;
+  const std::string longValue(260, 'x');
+  const std::string file = inst / "flawed.cfg";
+  WriteFile(file,
+            "; comment\n"                    // 1
+            "\"Orphan\"=1\n"                 // 2 before any section
+            "[Image]\n"                      // 3
+            "\"KeepPercent\" = 60\n"         // 4 blank before '='
+            "\"AllowSquish=1\n"              // 5 no closing quote
+            "\"KeepPrecent\"=60\n"           // 6 unknown key
+            "\"AllowSquish\"=yes\n"          // 7 neither string nor number
+            "\"KeepPercent\"=062\n"          // 8 octal, equal to the default
+            "[]\n"                           // 9 header without a name
+            "\"KeepPercent\"=\"sixty\"\n"    // 10 duplicate, string for an integer
+            "[Styles]\n"                     // 11
+            "\"Theme\"=\"16bit\"\n"          // 12 the default
+            "\"DayStyle\"=\"day=bright\"\n"  // 13 cut at '='
+            "\"NightStyle\"=\"" +
+                longValue +
+                "\"\n"                             // 14 over 255 bytes
+                "\"UIStyle\"=\"plain\" ; note\n"   // 15 text after the value
+                "\"Night\xEF\xBC\xA1\"=\"x\"\n");  // 16 a UTF-8 character whose bytes end the name
+  Result r = inst.Run({"check", file});
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::vector<std::pair<int, std::string>> expected{
+      {2, "error: value of 'Orphan' before any section header; the reader does not store it"},
+      {4, "error: '=' must follow the key's closing quote directly (no blank); the reader ignores the line"},
+      {5, "error: the key name has no closing quote (or is empty); the reader ignores the line"},
+      {6, "warning: Image\\KeepPrecent is not a known setting; did you mean Image\\KeepPercent?"},
+      {7, "error: the value is neither a quoted string nor a number; the reader ignores the line"},
+      {8, "warning: '062' starts with 0 and is read as octal: 50"},
+      {8, "note: Image\\KeepPercent = 50 is its built-in default"},
+      {9, "error: section header without a name; the reader ignores it, so the values below it join [Image]"},
+      {10, "warning: Image\\KeepPercent is set again (first on line 8); the reader keeps this later value"},
+      {10,
+       "warning: Image\\KeepPercent is an integer setting, but this value is a string; an integer read does not "
+       "take it"},
+      {12, "note: Styles\\Theme = \"16bit\" is its built-in default"},
+      {13, "error: the string of Styles\\DayStyle stops at '=' (there is no escaping); the reader drops '=bright\"'"},
+      {14, "warning: line of 275 bytes; older readers cut lines after 255 bytes (this library reads it whole)"},
+      {15, "error: the reader drops ' ; note' after the value of Styles\\UIStyle"},
+      {16, "error: '=' must follow the key's closing quote directly (no blank); the reader ignores the line"},
+  };
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), expected.size() + 1) << r.out;
+  for (size_t i = 0; i < expected.size(); ++i)
+    EXPECT_EQ(lines[i], file + ":" + std::to_string(expected[i].first) + ": " + expected[i].second);
+  EXPECT_EQ(lines.back(), "15 findings in 1 file");
+
+  const Json j = ParseJson(inst.Run({"--json", "check", file}).out);
+  EXPECT_EQ(j["findings"].n, 15);
+  const Json& findings = j["files"][0]["findings"];
+  std::vector<std::string> kinds;
+  for (const Json& f : findings.items) kinds.push_back(f["kind"].s);
+  EXPECT_EQ(kinds, (std::vector<std::string>{"before-section", "blank-before-assign", "no-closing-quote", "unknown-key",
+                                             "bad-value", "octal", "default-value", "header-no-name", "duplicate-key",
+                                             "type-mismatch", "default-value", "cut-value", "long-line", "dropped-text",
+                                             "blank-before-assign"}));
+  EXPECT_EQ(findings[3]["suggestion"].s, "Image\\KeepPercent");
+  EXPECT_EQ(j["files"][0]["lines"].n, 16);
+  // check reads the files named and touches nothing else.
+  EXPECT_TRUE(fs::is_empty(inst.Config()));
+  EXPECT_TRUE(fs::is_empty(inst.Work()));
+}
+
+TEST(Tool, CheckCountsLinesAsAnEditorDoes) {
+  Installation inst;
+  const std::string crlf = inst / "crlf.cfg";
+  WriteFile(crlf, "[Image]\r\n\"KeepPercent\"=70\r\n\"Bad\" =1\r\n");
+  Result r = inst.Run({"check", crlf});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(Lines(r.out)[0], crlf +
+                                 ":3: error: '=' must follow the key's closing quote directly (no blank); the "
+                                 "reader ignores the line");
+
+  // A NUL byte ends the reader's line: what follows it is read as a line of its own.
+  const std::string nul = inst / "nul.cfg";
+  const char text[] = "[Image]\n\"KeepPercent\"=70\0\"AllowSquish\"=2\n";
+  WriteFile(nul, std::string(text, sizeof text - 1));
+  r = inst.Run({"check", nul});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, nul +
+                       ":2: error: NUL byte: the reader ends the line there and reads the rest as a new line\n1 "
+                       "finding in 1 file\n");
+
+  const std::string clean = inst / "clean.cfg";
+  WriteFile(clean, "; the product's settings\n[Image]\n\"KeepPercent\"=70\n\n[Styles]\n\"Theme\"=\"night\"\n");
+  r = inst.Run({"check", clean, crlf});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(Lines(r.out).back(), "1 finding in 2 files");
+  r = inst.Run({"check", clean});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "no findings in 1 file\n");
+
+  // A file that cannot be read is a usage error; the others are still checked.
+  r = inst.Run({"check", inst / "absent.cfg", clean});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "navconfig: error: cannot read " + (inst / "absent.cfg") + ": No such file or directory\n");
+  EXPECT_EQ(r.out, "no findings in 1 file\n");
+}
+
+TEST(Tool, JsonOutputEscapesWhatTheFilesHold) {
+  // A .cfg value may hold any byte but a quote, '=' and a line end: backslashes, tabs, control bytes and bytes
+  // that are not UTF-8 come out as valid JSON.
+  Installation inst;
+  WriteFile(inst.Config() + "user.cfg", "[Local]\n\"Path\"=\"C:\\maps\\na\ttab\x01\xC3 end\"\n");
+  const Result r = inst.Run({"--json", "get", "Local", "Path"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(Contains(r.out, "\"C:\\\\maps\\\\na\\ttab\\u0001\\ufffd end\"")) << r.out;
+  const Json j = ParseJson(r.out);
+  EXPECT_EQ(j["value"].s, "C:\\maps\\na\ttab\x01\xEF\xBF\xBD end");
+  const Json list = ParseJson(inst.Run({"--json", "list"}).out);
+  EXPECT_EQ(list.type, Json::Array);
+}

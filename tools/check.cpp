@@ -1,0 +1,286 @@
+// The check command: a lint for .cfg files.
+//
+// Each line goes through the library's own line reader (Config_ClassifyLine), so that what is reported as
+// ignored or cut is exactly what the library ignores or cuts. Against the catalogue come keys that no setting
+// has, values of the other type than the default's and values equal to their default. Line numbers are
+// those an editor shows: a line ends at a line feed, at a carriage return not followed by one, and the
+// reader's extra line breaks (NUL bytes, the empty line inside CR LF) do not count.
+#include <config/config_info.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <map>
+
+#include "json.h"
+#include "tool.h"
+
+namespace navtool {
+
+namespace {
+
+constexpr size_t kLegacyLineLimit = 255;
+
+struct Finding {
+  size_t line;
+  const char* severity;  // "error": the reader ignores or cuts what the line says; "warning"; "note"
+  const char* kind;
+  std::string message;
+  std::string suggestion;
+};
+
+struct FileReport {
+  std::string file;
+  size_t lines = 0;
+  std::vector<Finding> findings;
+};
+
+bool IsQuoteByte(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u == '"' || u == 0xEE || u == 0xEF;
+}
+
+// Bytes shown in a message: printable ASCII as it is, others as \xNN, cut after 40 characters.
+std::string Shown(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (out.size() >= 40) {
+      out += "...";
+      break;
+    }
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
+bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t") == std::string_view::npos; }
+
+class Checker {
+ public:
+  explicit Checker(FileReport& report) : m_report(report) {}
+
+  void Line(std::string_view line, size_t number) {
+    if (line.size() > kLegacyLineLimit) {
+      Add(number, "warning", "long-line",
+          "line of " + std::to_string(line.size()) + " bytes; older readers cut lines after " +
+              std::to_string(kLegacyLineLimit) + " bytes (this library reads it whole)");
+    }
+    ConfigLineInfo info{};
+    switch (Config_ClassifyLine(line.data(), line.size(), &info)) {
+      case CONFIG_LINE_IGNORED: return;
+      case CONFIG_LINE_HEADER:
+        m_section.assign(info.name, info.nameLength);
+        m_haveSection = true;
+        return;
+      case CONFIG_LINE_HEADER_NO_NAME:
+        Add(number, "error", "header-no-name",
+            "section header without a name; the reader ignores it" +
+                (m_haveSection ? ", so the values below it join [" + m_section + "]"
+                               : std::string(", and the values below it have no section and are lost")));
+        return;
+      case CONFIG_LINE_NO_CLOSING_QUOTE:
+        Add(number, "error", "no-closing-quote",
+            "the key name has no closing quote (or is empty); the reader ignores the line");
+        return;
+      case CONFIG_LINE_BLANK_BEFORE_ASSIGN:
+        Add(number, "error", "blank-before-assign",
+            "'=' must follow the key's closing quote directly (no blank); the reader ignores the line");
+        return;
+      case CONFIG_LINE_BAD_VALUE:
+        Add(number, "error", "bad-value",
+            "the value is neither a quoted string nor a number; the reader ignores the line");
+        return;
+      case CONFIG_LINE_VALUE: Value(line, number, info); return;
+    }
+  }
+
+  void NulByte(size_t number) {
+    Add(number, "error", "nul-byte", "NUL byte: the reader ends the line there and reads the rest as a new line");
+  }
+
+ private:
+  void Add(size_t line, const char* severity, const char* kind, std::string message, std::string suggestion = {}) {
+    m_report.findings.push_back({line, severity, kind, std::move(message), std::move(suggestion)});
+  }
+
+  void Value(std::string_view line, size_t number, const ConfigLineInfo& info) {
+    const std::string key(info.name, info.nameLength);
+    if (!m_haveSection) {
+      Add(number, "error", "before-section",
+          "value of '" + Shown(key) + "' before any section header; the reader does not store it");
+      return;
+    }
+    const std::string setting = m_section + '\\' + key;
+
+    // What the reader drops after the value.
+    if (info.used < line.size() && !IsBlank(line.substr(info.used))) {
+      const std::string_view rest = line.substr(info.used);
+      if (info.isString && rest[0] == '=') {
+        Add(number, "error", "cut-value",
+            "the string of " + Shown(setting) + " stops at '=' (there is no escaping); the reader drops '" +
+                Shown(rest) + "'");
+      } else if (info.isString && info.used > 0 && IsQuoteByte(line[info.used - 1]) && line[info.used - 1] != '"') {
+        Add(number, "error", "cut-value",
+            "the string of " + Shown(setting) + " stops at the byte " + Shown(line.substr(info.used - 1, 1)) +
+                " (part of a UTF-8 character), which the reader takes as a quote; it drops '" + Shown(rest) + "'");
+      } else {
+        Add(number, "error", "dropped-text",
+            "the reader drops '" + Shown(rest) + "' after the value of " + Shown(setting));
+      }
+    }
+
+    // A leading 0 makes a number octal, as in C.
+    if (!info.isString && !info.hex) {
+      size_t start = static_cast<size_t>(info.name + info.nameLength + 1 - line.data());
+      while (start < line.size() && line[start] == '=') ++start;
+      const std::string_view digits = line.substr(start, info.used - start);
+      const size_t zero = !digits.empty() && digits[0] == '-' ? 1 : 0;
+      if (digits.size() > zero + 1 && digits[zero] == '0') {
+        Add(number, "warning", "octal",
+            "'" + std::string(digits) + "' starts with 0 and is read as octal: " + std::to_string(info.number));
+      }
+    }
+
+    // The same key twice in a section: the later line wins.
+    const auto id = std::make_pair(Folded(m_section), Folded(key));
+    auto [it, first] = m_seen.try_emplace(id, number);
+    if (!first) {
+      Add(number, "warning", "duplicate-key",
+          Shown(setting) + " is set again (first on line " + std::to_string(it->second) +
+              "); the reader keeps this later value");
+      it->second = number;
+    }
+
+    // Against the catalogue.
+    const auto d = FindDefault(setting);
+    if (!d) {
+      const std::string nearest = NearestSetting(setting);
+      Add(number, "warning", "unknown-key",
+          Shown(setting) + " is not a known setting" + (nearest.empty() ? "" : "; did you mean " + nearest + "?"),
+          nearest);
+      return;
+    }
+    if (d->isString != info.isString) {
+      Add(number, "warning", "type-mismatch",
+          Shown(setting) + " is " + (d->isString ? "a string" : "an integer") + " setting, but this value is " +
+              (info.isString ? "a string" : "a number") + "; " + (d->isString ? "a string" : "an integer") +
+              " read does not take it");
+      return;
+    }
+    const bool equal = d->isString ? EqualFolded(std::string_view(info.text, info.textLength), d->strValue)
+                                   : info.number == d->intValue;
+    if (equal) {
+      const std::string shown = d->isString ? "\"" + Shown(d->strValue) + "\"" : FormatInt(d->intValue, info.hex);
+      Add(number, "note", "default-value",
+          Shown(setting) + " = " + shown + " is its built-in default" + (d->memoryDependent ? " on this machine" : ""));
+    }
+  }
+
+  FileReport& m_report;
+  std::string m_section;
+  bool m_haveSection = false;
+  std::map<std::pair<std::string, std::string>, size_t> m_seen;
+};
+
+// Cuts the text into the reader's lines and checks each one.
+void CheckText(const std::string& text, FileReport& report) {
+  Checker checker(report);
+  size_t number = 1;
+  size_t pos = 0;
+  for (;;) {
+    size_t end = pos;
+    while (end < text.size() && text[end] != '\n' && text[end] != '\r' && text[end] != '\0') ++end;
+    checker.Line(std::string_view(text).substr(pos, end - pos), number);
+    if (end >= text.size()) break;
+    const char c = text[end];
+    if (c == '\0') checker.NulByte(number);
+    else if (c == '\n' || end + 1 >= text.size() || text[end + 1] != '\n') ++number;
+    pos = end + 1;
+  }
+  // A final line feed ends the last line rather than starting an empty one.
+  report.lines = !text.empty() && (text.back() == '\n' || text.back() == '\r') ? number - 1 : number;
+  if (text.empty()) report.lines = 0;
+}
+
+// The whole file, or false with the reason in text.
+bool ReadWhole(const std::string& file, std::string& text) {
+  std::FILE* f = std::fopen(file.c_str(), "rb");
+  if (!f) {
+    text = std::strerror(errno);
+    return false;
+  }
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+  const bool failed = std::ferror(f);
+  const int err = errno;
+  std::fclose(f);
+  if (failed) text = std::strerror(err);
+  return !failed;
+}
+
+}  // namespace
+
+int CmdCheck(const Options& options, const std::vector<std::string>& files) {
+  std::vector<FileReport> reports;
+  bool unreadable = false;
+  for (const std::string& file : files) {
+    std::string text;
+    if (!ReadWhole(file, text)) {
+      std::cerr << "navconfig: error: cannot read " << file << ": " << text << '\n';
+      unreadable = true;
+      continue;
+    }
+    FileReport report;
+    report.file = file;
+    CheckText(text, report);
+    reports.push_back(std::move(report));
+  }
+
+  size_t total = 0;
+  for (const auto& r : reports) total += r.findings.size();
+  if (options.json) {
+    JsonWriter json(std::cout);
+    json.BeginObject();
+    json.Key("files").BeginArray();
+    for (const auto& r : reports) {
+      json.BeginObject();
+      json.Field("file", r.file);
+      json.Field("lines", static_cast<long long>(r.lines));
+      json.Key("findings").BeginArray();
+      for (const auto& f : r.findings) {
+        json.BeginObject();
+        json.Field("line", static_cast<long long>(f.line));
+        json.Field("severity", f.severity);
+        json.Field("kind", f.kind);
+        json.Field("message", f.message);
+        if (!f.suggestion.empty()) json.Field("suggestion", f.suggestion);
+        json.EndObject();
+      }
+      json.EndArray();
+      json.EndObject();
+    }
+    json.EndArray();
+    json.Field("findings", static_cast<long long>(total));
+    json.EndObject();
+  } else {
+    for (const auto& r : reports)
+      for (const auto& f : r.findings)
+        std::cout << r.file << ':' << f.line << ": " << f.severity << ": " << f.message << '\n';
+    const std::string filesText = std::to_string(reports.size()) + (reports.size() == 1 ? " file" : " files");
+    if (total == 0) std::cout << "no findings in " << filesText << '\n';
+    else std::cout << total << (total == 1 ? " finding in " : " findings in ") << filesText << '\n';
+  }
+  if (unreadable) return kExitUsage;
+  return total ? kExitFailure : kExitOk;
+}
+
+}  // namespace navtool

@@ -1,0 +1,180 @@
+// navconfig: see and change the navigation application's settings, directories and map data from the shell.
+//
+// The command line is parsed with CLI11. --config-dir and --runtime-dir are handed to the library through
+// NAVCONFIG_CONFIG_DIR and NAVCONFIG_RUNTIME_DIR before its first call, which reads them. Every error is one
+// line on standard error starting with "navconfig: error:"; a command line that cannot be used exits with 2.
+#include <config/version.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include "tool.h"
+
+namespace {
+
+using namespace navtool;
+
+void SetEnvironment(const char* name, const std::string& value) {
+#ifdef _WIN32
+  _putenv_s(name, value.c_str());
+#else
+  setenv(name, value.c_str(), 1);
+#endif
+}
+
+// An absolute form of a directory given on the command line, so that the library and the messages agree
+// whatever the process's current directory is later.
+std::string Absolute(const std::string& dir) {
+  std::error_code error;
+  const std::filesystem::path path = std::filesystem::absolute(dir, error);
+  return error ? dir : path.lexically_normal().string();
+}
+
+std::string OneLine(std::string text) {
+  for (auto& c : text)
+    if (c == '\n' || c == '\r') c = ' ';
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+constexpr const char* kSectionHelp =
+    "a section name (Image), or a full path beginning with its layer (user\\Image, product\\Image)";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"See and change the navigation application's settings, directories and map data.", "navconfig"};
+  app.set_version_flag("--version", "navconfig " NAVCONFIG_VERSION_STRING, "print the version and exit");
+  app.require_subcommand(0, 1);
+  app.fallthrough();
+  app.footer(
+      "Settings live in layers, the files user.cfg, user_ro.cfg and product.cfg of the configuration directory;\n"
+      "a read searches them in this order, then the built-in defaults. Writes go to user.cfg.\n"
+      "Exit codes: 0 success; 1 a key that is set nowhere, findings of check, a save that failed; 2 a command\n"
+      "line or value that cannot be used.");
+
+  Options options;
+  std::string configDir, runtimeDir;
+  app.add_option("--config-dir", configDir, "the folder of the .cfg layer files (NAVCONFIG_CONFIG_DIR)")
+      ->type_name("DIR")
+      ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
+  app.add_option("--runtime-dir", runtimeDir,
+                 "the library's runtime folder; map layers lie in its maps/ folder "
+                 "(NAVCONFIG_RUNTIME_DIR)")
+      ->type_name("DIR")
+      ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
+  app.add_flag("--json", options.json, "machine-readable output");
+
+  std::string section, key, value, path, type = "data";
+  bool showOrigin = false, all = false, asString = false, asInt = false, asHex = false;
+  std::vector<std::string> texts, files;
+
+  CLI::App* get = app.add_subcommand("get", "print the value a module would read: the layers, then the default");
+  get->add_option("SECTION", section, kSectionHelp)->required();
+  get->add_option("KEY", key, "the key")->required();
+  get->add_flag("--origin", showOrigin,
+                "add where the value comes from (user, user_ro, product, a map layer, default)");
+
+  CLI::App* set = app.add_subcommand("set", "store a value in the user layer (or the full path given)");
+  set->add_option("SECTION", section, kSectionHelp)->required();
+  set->add_option("KEY", key, "the key")->required();
+  set->add_option("VALUE", value,
+                  "the value; its type follows the setting's current value or default. Numbers are decimal or 0x "
+                  "hexadecimal")
+      ->required();
+  CLI::Option* optString = set->add_flag("--string", asString, "store VALUE as a string");
+  CLI::Option* optInt = set->add_flag("--int", asInt, "store VALUE as an integer");
+  CLI::Option* optHex =
+      set->add_flag("--hex", asHex, "store VALUE, read as hexadecimal, as an integer kept in hexadecimal");
+  optString->excludes(optInt)->excludes(optHex);
+  optInt->excludes(optString)->excludes(optHex);
+  optHex->excludes(optString)->excludes(optInt);
+
+  CLI::App* unset = app.add_subcommand("unset", "remove a value from the user layer (or the full path given)");
+  unset->add_option("SECTION", section, kSectionHelp)->required();
+  unset->add_option("KEY", key, "the key")->required();
+
+  CLI::App* list = app.add_subcommand("list", "the settings in effect, as Section\\Key = value  (origin)");
+  list->add_option("SECTION", section, "only this section");
+  list->add_flag("--all", all, "add every built-in default, not only what the layers hold");
+
+  CLI::App* defaults = app.add_subcommand("defaults", "the built-in defaults");
+  defaults->add_option("SECTION", section, "only this section");
+
+  CLI::App* sections = app.add_subcommand("sections", "the sections of the built-in catalogue and their sizes");
+
+  CLI::App* dirs =
+      app.add_subcommand("dirs", "the directory table: each directory, whether it exists and holds its files");
+
+  CLI::App* status = app.add_subcommand(
+      "status", "the data status, the grid, region and revision in use, and the data's version file");
+
+  CLI::App* mapsets = app.add_subcommand(
+      "mapsets", "the map sets installed at and under PATH (folders holding .cgd files), as the library finds them");
+  mapsets->add_option("PATH", path, "where to look: the folder itself and the folder of the kind in each sub-folder")
+      ->required()
+      ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
+  mapsets->add_option("--type", type, "the kind of data: data (the default), orospeeds, ispeeds, tmc or polygons")
+      ->check(CLI::IsMember({"data", "orospeeds", "ispeeds", "tmc", "polygons"}));
+
+  CLI::App* versionString = app.add_subcommand(
+      "version-string", "take a map data version string apart and format it; exit 1 when it is not valid");
+  versionString
+      ->add_option("TEXT", texts,
+                   "TEXT [SOFTWARE [REVISIONS]]: with one or two texts, Provider.Region.Year.Quarter.GridRevision "
+                   "and the software version; with three, Provider.Region.Year.Quarter, the software version and "
+                   "Grid.Street.Backbone.Other revisions")
+      ->required()
+      ->expected(1, 3);
+
+  CLI::App* check =
+      app.add_subcommand("check",
+                         "report what the reader of .cfg files ignores or cuts, and keys, types and values against the "
+                         "catalogue; exit 1 when something is reported");
+  check->add_option("FILE", files, "the .cfg files")->required()->expected(1, -1);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+    std::cerr << "navconfig: error: " << OneLine(e.what()) << '\n';
+    return kExitUsage;
+  }
+  if (app.get_subcommands().empty()) {
+    std::cerr << "navconfig: error: a command is required (see navconfig --help)\n";
+    return kExitUsage;
+  }
+
+  // Before the library's first call, which reads them.
+  if (!configDir.empty()) SetEnvironment("NAVCONFIG_CONFIG_DIR", Absolute(configDir));
+  if (!runtimeDir.empty()) SetEnvironment("NAVCONFIG_RUNTIME_DIR", Absolute(runtimeDir));
+
+  try {
+    if (get->parsed()) return CmdGet(options, section, key, showOrigin);
+    if (set->parsed()) {
+      const ForcedType forced = asString ? ForcedType::String
+                                : asInt  ? ForcedType::Int
+                                : asHex  ? ForcedType::Hex
+                                         : ForcedType::None;
+      return CmdSet(options, section, key, value, forced);
+    }
+    if (unset->parsed()) return CmdUnset(options, section, key);
+    if (list->parsed()) return CmdList(options, section, all);
+    if (defaults->parsed()) return CmdDefaults(options, section);
+    if (sections->parsed()) return CmdSections(options);
+    if (dirs->parsed()) return CmdDirs(options);
+    if (status->parsed()) return CmdStatus(options);
+    if (mapsets->parsed()) return CmdMapsets(options, path, type);
+    if (versionString->parsed()) return CmdVersionString(options, texts);
+    if (check->parsed()) return CmdCheck(options, files);
+  } catch (const ToolError& e) {
+    std::cerr << "navconfig: error: " << OneLine(e.what()) << '\n';
+    return e.code();
+  } catch (const std::exception& e) {
+    std::cerr << "navconfig: error: " << OneLine(e.what()) << '\n';
+    return kExitFailure;
+  }
+  return kExitUsage;
+}

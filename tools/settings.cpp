@@ -1,0 +1,537 @@
+// The commands on settings: get, set, unset, list, defaults and sections.
+#include <config/config_api.h>
+#include <config/config_info.h>
+#include <config/keytree.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "json.h"
+#include "tool.h"
+
+namespace navtool {
+
+namespace {
+
+enum class ValueType { Integer, String };
+
+const char* TypeName(ValueType type) { return type == ValueType::Integer ? "integer" : "string"; }
+
+// What a module reading the setting gets, and where it comes from.
+struct Reading {
+  bool exists = false;  // some layer holds the key, or it has a default
+  ValueType type = ValueType::Integer;
+  long number = 0;
+  bool hex = false;  // the value is kept in hexadecimal form
+  std::string text;
+  ConfigOrigin origin = CONFIG_ORIGIN_NONE;
+  std::string layer;  // the layer that decides the read (origin LAYER or OTHER_TYPE)
+};
+
+std::string SettingName(const std::string& section, const std::string& key) { return section + '\\' + key; }
+
+// The value record at a full path, or null.
+const KeyValue* ValueAt(const std::string& path, const std::string& key) {
+  KeyRoot* section = Config_FindRoot(path.c_str());
+  return section ? section->GetValue(key.c_str()) : nullptr;
+}
+
+bool IsHex(const KeyValue* v) { return v && (v->type & 0xF0) == KEYVALUE_FLAG_HEX; }
+
+// A string read into a buffer that grows until the whole value fits.
+std::string ReadString(const std::string& section, const std::string& key) {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    Config_GetStrVal(section.c_str(), key.c_str(), buffer.data(), static_cast<int>(buffer.size()), nullptr);
+    const size_t n = std::strlen(buffer.data());
+    if (n + 1 < buffer.size() || buffer.size() >= (size_t{1} << 28)) return std::string(buffer.data(), n);
+    buffer.resize(buffer.size() * 4);
+  }
+}
+
+void ReadValue(Reading& r, const std::string& section, const std::string& key) {
+  if (r.type == ValueType::Integer) r.number = Config_GetIntVal(section.c_str(), key.c_str());
+  else r.text = ReadString(section, key);
+}
+
+// A plain section: the layers, then the default, read with the setting's type: the default's, or for a key
+// without a default the type of the value that the first layer holding it has.
+Reading ReadLayered(const std::string& section, const std::string& key) {
+  Reading r;
+  char layer[256];
+  if (auto d = FindDefault(SettingName(section, key))) {
+    r.type = d->isString ? ValueType::String : ValueType::Integer;
+  } else {
+    if (Config_GetValueOrigin(section.c_str(), key.c_str(), 0, layer, sizeof layer) == CONFIG_ORIGIN_NONE) return r;
+    const KeyValue* v = ValueAt(std::string(layer) + '\\' + section, key);
+    r.type = v && (v->type & 15) == KEYVALUE_TYPE_STRING ? ValueType::String : ValueType::Integer;
+  }
+  ReadValue(r, section, key);
+  const unsigned type = r.type == ValueType::Integer ? KEYVALUE_TYPE_INTEGER : KEYVALUE_TYPE_STRING;
+  r.origin = Config_GetValueOrigin(section.c_str(), key.c_str(), type, layer, sizeof layer);
+  r.exists = r.origin != CONFIG_ORIGIN_NONE;
+  if (r.origin == CONFIG_ORIGIN_LAYER || r.origin == CONFIG_ORIGIN_OTHER_TYPE) r.layer = layer;
+  if (r.origin == CONFIG_ORIGIN_LAYER) r.hex = IsHex(ValueAt(r.layer + '\\' + section, key));
+  return r;
+}
+
+// A full path: that path alone, read with the type of the value it holds.
+Reading ReadPath(const std::string& path, const std::string& key) {
+  Reading r;
+  char layer[256];
+  if (Config_GetValueOrigin(path.c_str(), key.c_str(), 0, layer, sizeof layer) != CONFIG_ORIGIN_LAYER) return r;
+  const KeyValue* v = ValueAt(path, key);
+  r.exists = true;
+  r.origin = CONFIG_ORIGIN_LAYER;
+  r.layer = layer;
+  r.type = v && (v->type & 15) == KEYVALUE_TYPE_STRING ? ValueType::String : ValueType::Integer;
+  r.hex = IsHex(v);
+  ReadValue(r, path, key);
+  return r;
+}
+
+Reading Read(const std::string& section, const std::string& key) {
+  return IsFullPath(section) ? ReadPath(section, key) : ReadLayered(section, key);
+}
+
+std::string ValueText(const Reading& r) { return r.type == ValueType::Integer ? FormatInt(r.number, r.hex) : r.text; }
+
+std::string OriginName(const Reading& r) {
+  switch (r.origin) {
+    case CONFIG_ORIGIN_LAYER: return r.layer;
+    case CONFIG_ORIGIN_DEFAULT: return "default";
+    case CONFIG_ORIGIN_OTHER_TYPE: return r.layer;
+    case CONFIG_ORIGIN_NONE: break;
+  }
+  return "none";
+}
+
+std::string OriginText(const Reading& r) {
+  if (r.origin != CONFIG_ORIGIN_OTHER_TYPE) return OriginName(r);
+  return r.layer + (r.type == ValueType::Integer ? ", which holds a string: an integer read gives 0"
+                                                 : ", which holds an integer: a string read gives nothing");
+}
+
+void WriteReading(JsonWriter& json, const std::string& setting, const Reading& r) {
+  json.Field("setting", setting);
+  json.Field("type", TypeName(r.type));
+  json.Key("value");
+  if (r.type == ValueType::Integer) json.Int(r.number);
+  else json.String(r.text);
+  if (r.type == ValueType::Integer) json.Field("hex", r.hex);
+  json.Field("origin", OriginName(r));
+  json.Field("otherType", r.origin == CONFIG_ORIGIN_OTHER_TYPE);
+}
+
+// ---- What a .cfg file can carry ----
+
+bool HasQuoteByte(std::string_view text) { return text.find_first_of("\"\xEE\xEF") != std::string_view::npos; }
+bool HasLineBreak(std::string_view text) {
+  return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+void CheckNames(const std::string& section, const std::string& key) {
+  if (section.empty() || LayerOf(section).empty()) Fail(kExitUsage, "the section is empty");
+  if (key.empty()) Fail(kExitUsage, "the key is empty");
+}
+
+// Names that a write would put into a file: the file must carry them, and a full path's layer must name a
+// file in the configuration folder.
+void CheckWritableNames(const std::string& section, const std::string& key) {
+  CheckNames(section, key);
+  if (HasLineBreak(section) || section.find_first_of("[]") != std::string::npos)
+    Fail(kExitUsage, "section '" + section + "' holds a bracket or a line break, which a .cfg header cannot carry");
+  const std::string layer = LayerOf(section);
+  if (IsFullPath(section) && (layer == "." || layer == ".." || layer.find('/') != std::string::npos))
+    Fail(kExitUsage, "layer '" + layer + "' cannot name a file in the configuration folder");
+  if (IsFullPath(section)) {
+    // The writer writes sections; a value of the layer itself would stay in memory only.
+    const std::string rest = section.substr(section.find_first_not_of(" \\") + layer.size());
+    if (rest.find_first_not_of('\\') == std::string::npos)
+      Fail(kExitUsage, "'" + section + "' names a layer but no section in it");
+  }
+  if (HasLineBreak(key) || HasQuoteByte(key))
+    Fail(kExitUsage, "key '" + key + "' holds a quote byte or a line break, which a .cfg file cannot carry");
+}
+
+// The file format has no escaping: a string ends at a quote byte or '=', and a line break ends the line.
+void CheckStoredText(const std::string& setting, const std::string& value) {
+  if (HasQuoteByte(value))
+    Fail(kExitUsage, "the value for " + setting +
+                         " holds a quote byte ('\"', or 0xEE or 0xEF as in many UTF-8 characters), which a .cfg "
+                         "file cannot carry");
+  if (value.find('=') != std::string::npos)
+    Fail(kExitUsage, "the value for " + setting + " holds '=', which a .cfg file cannot carry");
+  if (HasLineBreak(value))
+    Fail(kExitUsage, "the value for " + setting + " holds a line break, which a .cfg file cannot carry");
+}
+
+// A value as it stands at a full path, to tell whether a write changed anything.
+struct Snapshot {
+  bool exists = false;
+  uint32_t type = 0;
+  long number = 0;
+  std::string text;
+  bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot Take(const std::string& path, const std::string& key) {
+  Snapshot s;
+  const KeyValue* v = ValueAt(path, key);
+  if (!v) return s;
+  s.exists = true;
+  s.type = v->type;
+  if ((v->type & 15) == KEYVALUE_TYPE_INTEGER) s.number = v->intValue;
+  else if (v->strValue) s.text = v->strValue;
+  return s;
+}
+
+// The saved file of a layer after a change, or the error that it could not be saved.
+std::string CheckSaved(const std::string& layer) {
+  bool ok = true;
+  char file[4096], reason[1024];
+  if (!Config_GetLastSaveStatus(layer.c_str(), &ok, file, sizeof file, reason, sizeof reason))
+    Fail(kExitFailure, "could not save layer '" + layer + "': its name cannot name a file in the configuration folder");
+  if (!ok) Fail(kExitFailure, std::string("could not save ") + file + ": " + reason);
+  return file;
+}
+
+// The type a value for the setting takes when no option forces one: the current value's, else the default's.
+std::optional<ValueType> CurrentType(const std::string& section, const std::string& key) {
+  const bool full = IsFullPath(section);
+  char layer[256];
+  if (Config_GetValueOrigin(section.c_str(), key.c_str(), 0, layer, sizeof layer) == CONFIG_ORIGIN_LAYER) {
+    const KeyValue* v = ValueAt(full ? section : std::string(layer) + '\\' + section, key);
+    if (v) return (v->type & 15) == KEYVALUE_TYPE_STRING ? ValueType::String : ValueType::Integer;
+  }
+  // The default of a full path is that of the path without its layer.
+  std::string defaultsSection = section;
+  if (full) defaultsSection = section.substr(section.find('\\') + 1);
+  if (auto d = FindDefault(SettingName(defaultsSection, key)))
+    return d->isString ? ValueType::String : ValueType::Integer;
+  return std::nullopt;
+}
+
+}  // namespace
+
+int CmdGet(const Options& options, const std::string& section, const std::string& key, bool showOrigin) {
+  CheckNames(section, key);
+  const std::string setting = SettingName(section, key);
+  const Reading r = Read(section, key);
+  if (!r.exists) {
+    Fail(kExitFailure,
+         IsFullPath(section) ? setting + " is not set" : setting + " is set in no layer and has no default");
+  }
+  if (options.json) {
+    JsonWriter json(std::cout);
+    json.BeginObject();
+    WriteReading(json, setting, r);
+    json.EndObject();
+    return kExitOk;
+  }
+  std::cout << ValueText(r);
+  if (showOrigin) std::cout << "  (" << OriginText(r) << ')';
+  std::cout << '\n';
+  return kExitOk;
+}
+
+int CmdSet(const Options& options, const std::string& section, const std::string& key, const std::string& value,
+           ForcedType forced) {
+  CheckWritableNames(section, key);
+  const std::string setting = SettingName(section, key);
+  const bool full = IsFullPath(section);
+  const std::string target = full ? section : "user\\" + section;
+  const std::string layer = LayerOf(target);
+
+  // A forced number is checked before the library is touched.
+  Number number;
+  if (forced == ForcedType::Int || forced == ForcedType::Hex) {
+    switch (ParseNumber(value, forced == ForcedType::Hex, &number)) {
+      case NumberParse::Ok: break;
+      case NumberParse::NotANumber: Fail(kExitUsage, "'" + value + "' is not a number");
+      case NumberParse::OutOfRange: Fail(kExitUsage, "'" + value + "' does not fit in 32 bits");
+    }
+  }
+  if (forced == ForcedType::String) CheckStoredText(setting, value);
+
+  ValueType type = ValueType::String;
+  bool known = true;
+  if (forced == ForcedType::String) {
+    type = ValueType::String;
+  } else if (forced != ForcedType::None) {
+    type = ValueType::Integer;
+  } else if (auto current = CurrentType(section, key)) {
+    type = *current;
+    if (type == ValueType::Integer) {
+      switch (ParseNumber(value, false, &number)) {
+        case NumberParse::Ok: break;
+        case NumberParse::NotANumber:
+          Fail(kExitUsage, setting + " is an integer setting; '" + value + "' is not a number");
+        case NumberParse::OutOfRange:
+          Fail(kExitUsage, setting + " is an integer setting; '" + value + "' does not fit in 32 bits");
+      }
+    }
+  } else {
+    // Neither a value nor a default: a number is stored as an integer, anything else as a string.
+    known = false;
+    type = ParseNumber(value, false, &number) == NumberParse::Ok ? ValueType::Integer : ValueType::String;
+  }
+  if (type == ValueType::String) CheckStoredText(setting, value);
+
+  if (!known && !full) {
+    const std::string nearest = NearestSetting(setting);
+    Warn(setting + " is not a known setting" + (nearest.empty() ? "" : "; did you mean " + nearest + "?"));
+  }
+  if (forced == ForcedType::String || forced == ForcedType::Int || forced == ForcedType::Hex) {
+    if (auto d = FindDefault(SettingName(full ? section.substr(section.find('\\') + 1) : section, key));
+        d && d->isString != (type == ValueType::String)) {
+      Warn(setting + " is " + (d->isString ? "a string" : "an integer") + " setting; " +
+           (d->isString ? "a string" : "an integer") + " read does not take a value of the other type");
+    }
+  }
+  // "key"="value": four quotes and '='.
+  if (type == ValueType::String && key.size() + value.size() + 5 > 255)
+    Warn("the line for " + setting + " will be longer than 255 bytes, which older readers cut");
+
+  const Snapshot before = Take(target, key);
+  const bool hex = type == ValueType::Integer && (forced == ForcedType::Hex || number.hex);
+  if (type == ValueType::String) Config_SetStrVal(section.c_str(), key.c_str(), value.c_str());
+  else if (hex) Config_SetHexVal(section.c_str(), key.c_str(), number.value);
+  else Config_SetIntVal(section.c_str(), key.c_str(), number.value);
+  const Snapshot after = Take(target, key);
+
+  const bool stored = !(before == after);
+  std::string file, why;
+  if (stored) file = CheckSaved(layer);
+  else why = after.exists ? "unchanged" : "default";
+
+  const std::string shown = type == ValueType::Integer ? FormatInt(number.value, hex) : value;
+  if (options.json) {
+    JsonWriter json(std::cout);
+    json.BeginObject();
+    json.Field("setting", setting);
+    json.Field("layer", layer);
+    json.Field("type", TypeName(type));
+    json.Key("value");
+    if (type == ValueType::Integer) json.Int(number.value);
+    else json.String(value);
+    if (type == ValueType::Integer) json.Field("hex", hex);
+    json.Field("stored", stored);
+    json.Key("file");
+    if (file.empty()) json.Null();
+    else json.String(file);
+    json.Key("reason");
+    if (why.empty()) json.Null();
+    else json.String(why);
+    json.EndObject();
+    return kExitOk;
+  }
+  if (stored) {
+    std::cout << setting << " = " << shown << "  (" << layer << (file.empty() ? "" : ", written to " + file) << ")\n";
+  } else if (why == "unchanged") {
+    std::cout << setting << " is already " << shown << " in " << layer << "; nothing changed\n";
+  } else {
+    std::cout << setting << ": " << shown << " is the built-in default; nothing needed storing";
+    if (!full) {
+      const Reading now = ReadLayered(section, key);
+      if (now.origin == CONFIG_ORIGIN_LAYER) std::cout << " (" << now.layer << " still gives " << ValueText(now) << ')';
+    }
+    std::cout << '\n';
+  }
+  return kExitOk;
+}
+
+int CmdUnset(const Options& options, const std::string& section, const std::string& key) {
+  CheckNames(section, key);
+  const std::string setting = SettingName(section, key);
+  const bool full = IsFullPath(section);
+  const std::string target = full ? section : "user\\" + section;
+  const std::string layer = LayerOf(target);
+
+  const bool removed = Config_DeleteKeyVal(target.c_str(), key.c_str()) == 1;
+  std::string file;
+  if (removed) file = CheckSaved(layer);
+  const Reading now = Read(section, key);
+
+  if (options.json) {
+    JsonWriter json(std::cout);
+    json.BeginObject();
+    json.Field("setting", setting);
+    json.Field("layer", layer);
+    json.Field("removed", removed);
+    json.Key("file");
+    if (file.empty()) json.Null();
+    else json.String(file);
+    json.Key("now");
+    if (now.exists) {
+      json.BeginObject();
+      WriteReading(json, setting, now);
+      json.EndObject();
+    } else {
+      json.Null();
+    }
+    json.EndObject();
+    return kExitOk;
+  }
+  if (removed) std::cout << "removed " << setting << " from " << layer;
+  else std::cout << setting << " is not set in " << layer << "; nothing to remove";
+  if (now.exists) std::cout << "; it reads " << ValueText(now) << "  (" << OriginText(now) << ")\n";
+  else std::cout << "; it is set nowhere now\n";
+  return kExitOk;
+}
+
+int CmdList(const Options& options, const std::string& section, bool all) {
+  if (!section.empty() && IsFullPath(section)) Fail(kExitUsage, "list takes a plain section name, not a path");
+  // Settings by folded section and key; the first spelling met is kept.
+  struct Entry {
+    std::string section, key;
+    std::string path;  // a section below a section: read by its full path in this layer
+  };
+  std::map<std::pair<std::string, std::string>, Entry> entries;
+  auto add = [&](const std::string& s, const std::string& k, const std::string& path) {
+    if (!section.empty() && !EqualFolded(section, s.substr(0, s.find('\\')))) return;
+    const std::string where = path.empty() ? Folded(s) : Folded(path);
+    entries.try_emplace({where, Folded(k)}, Entry{s, k, path});
+  };
+
+  // What the layers hold, walked from their top-level sections.
+  for (const char* layer : {"user", "user_ro", "product"}) {
+    KeyRoot* root = Config_FindRoot(layer);
+    if (!root) continue;
+    std::vector<std::pair<const KeyRoot*, std::string>> pending;
+    for (const KeyRoot* s = root->children; s; s = s->next) pending.emplace_back(s, s->name ? s->name : "");
+    while (!pending.empty()) {
+      auto [s, name] = pending.back();
+      pending.pop_back();
+      const bool nested = name.find('\\') != std::string::npos;
+      for (const KeyValue* v = s->values; v; v = v->next) {
+        if ((v->type & 15) != KEYVALUE_TYPE_INTEGER && (v->type & 15) != KEYVALUE_TYPE_STRING) continue;
+        add(name, v->name ? v->name : "", nested ? std::string(layer) + '\\' + name : std::string());
+      }
+      for (const KeyRoot* c = s->children; c; c = c->next)
+        pending.emplace_back(c, name + '\\' + (c->name ? c->name : ""));
+    }
+  }
+  if (all) {
+    for (const EffectiveDefault& e : EffectiveDefaults()) add(e.entry->section, e.entry->name, std::string());
+  }
+
+  std::unique_ptr<JsonWriter> json;
+  if (options.json) {
+    json = std::make_unique<JsonWriter>(std::cout);
+    json->BeginArray();
+  }
+  for (const auto& [id, e] : entries) {
+    const std::string setting = e.path.empty() ? SettingName(e.section, e.key) : SettingName(e.path, e.key);
+    const Reading r = e.path.empty() ? ReadLayered(e.section, e.key) : ReadPath(e.path, e.key);
+    if (!r.exists) continue;
+    if (json) {
+      json->BeginObject();
+      WriteReading(*json, setting, r);
+      json->EndObject();
+    } else {
+      std::cout << setting << " = " << ValueText(r) << "  (" << OriginText(r) << ")\n";
+    }
+  }
+  if (json) json->EndArray();
+  return kExitOk;
+}
+
+namespace {
+
+void RequireKnownSection(const std::string& section) {
+  if (section.empty()) return;
+  for (const Default& d : AllDefaults())
+    if (EqualFolded(d.section, section)) return;
+  const std::string nearest = NearestSection(section);
+  Fail(kExitFailure,
+       "the catalogue has no section '" + section + "'" + (nearest.empty() ? "" : "; did you mean '" + nearest + "'?"));
+}
+
+}  // namespace
+
+int CmdDefaults(const Options& options, const std::string& section) {
+  RequireKnownSection(section);
+  std::unique_ptr<JsonWriter> json;
+  if (options.json) {
+    json = std::make_unique<JsonWriter>(std::cout);
+    json->BeginArray();
+  }
+  for (const EffectiveDefault& e : EffectiveDefaults()) {
+    const Default& d = *e.entry;
+    if (!section.empty() && !EqualFolded(d.section, section)) continue;
+    const Default* hidden = e.hidden;
+    const bool differs = hidden && (hidden->info.isString != d.info.isString ||
+                                    (d.info.isString ? std::strcmp(hidden->info.strValue, d.info.strValue) != 0
+                                                     : hidden->info.intValue != d.info.intValue));
+    if (json) {
+      json->BeginObject();
+      json->Field("setting", d.key);
+      json->Field("section", d.section);
+      json->Field("key", d.name);
+      json->Field("type", d.info.isString ? "string" : "integer");
+      json->Key("value");
+      if (d.info.isString) json->String(d.info.strValue);
+      else json->Int(d.info.intValue);
+      json->Field("memoryDependent", d.info.memoryDependent);
+      json->Field("priority", d.info.priority);
+      if (hidden) {
+        json->Key("shadowedValue");
+        if (hidden->info.isString) json->String(hidden->info.strValue);
+        else json->Int(hidden->info.intValue);
+      }
+      json->EndObject();
+      continue;
+    }
+    std::cout << d.key << " = " << (d.info.isString ? d.info.strValue : FormatInt(d.info.intValue, false)) << "  ("
+              << (d.info.isString ? "string" : "integer");
+    if (d.info.memoryDependent) std::cout << ", follows the memory level";
+    if (d.info.priority) std::cout << ", priority table";
+    if (differs) {
+      std::cout << "; the main table's "
+                << (hidden->info.isString ? hidden->info.strValue : FormatInt(hidden->info.intValue, false))
+                << " is never read";
+    }
+    std::cout << ")\n";
+  }
+  if (json) json->EndArray();
+  return kExitOk;
+}
+
+int CmdSections(const Options& options) {
+  // Sections in the order of their first entry, with the settings a lookup can reach.
+  std::vector<std::pair<std::string, int>> sections;
+  int total = 0;
+  for (const EffectiveDefault& e : EffectiveDefaults()) {
+    const Default& d = *e.entry;
+    auto it =
+        std::find_if(sections.begin(), sections.end(), [&](const auto& s) { return EqualFolded(s.first, d.section); });
+    if (it == sections.end()) sections.emplace_back(d.section, 1);
+    else ++it->second;
+    ++total;
+  }
+  if (options.json) {
+    JsonWriter json(std::cout);
+    json.BeginObject();
+    json.Key("sections").BeginArray();
+    for (const auto& [name, count] : sections)
+      json.BeginObject().Field("name", name).Field("settings", count).EndObject();
+    json.EndArray();
+    json.Field("settings", total);
+    json.EndObject();
+    return kExitOk;
+  }
+  size_t width = 0;
+  for (const auto& s : sections) width = std::max(width, s.first.size());
+  for (const auto& [name, count] : sections)
+    std::cout << name << std::string(width - name.size() + 2, ' ') << count << '\n';
+  std::cout << sections.size() << " sections, " << total << " settings\n";
+  return kExitOk;
+}
+
+}  // namespace navtool

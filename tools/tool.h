@@ -1,0 +1,110 @@
+// The navconfig command-line tool: what its commands share.
+//
+// The tool links the shared library and uses only its exported interface. Commands that show or change
+// settings and directories set the library up (reading and, at a first start, writing the configuration
+// folder as the application would); those that look at the catalogue, version strings or .cfg files only
+// (defaults, sections, version-string, check) read static data and the files named, and touch nothing else.
+#ifndef NAVCONFIG_TOOLS_TOOL_H
+#define NAVCONFIG_TOOLS_TOOL_H
+
+#include <config/config_info.h>
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace navtool {
+
+// Exit codes: success; a key that exists nowhere, something that check reports, a save that failed; a
+// command line or value that cannot be used.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// An error that ends the command. main prints it as one line, "navconfig: error: <message>", on standard
+// error and exits with the code.
+class ToolError : public std::runtime_error {
+ public:
+  ToolError(int code, const std::string& message) : std::runtime_error(message), m_code(code) {}
+  int code() const { return m_code; }
+
+ private:
+  int m_code;
+};
+
+[[noreturn]] inline void Fail(int code, const std::string& message) { throw ToolError(code, message); }
+// "navconfig: warning: <message>" on standard error.
+void Warn(const std::string& message);
+
+struct Options {
+  bool json = false;
+};
+
+// ---- Shared helpers (common.cpp) ----
+
+// A section argument with a backslash is a full tree path beginning with its layer.
+inline bool IsFullPath(std::string_view section) { return section.find('\\') != std::string_view::npos; }
+// The layer of a full path (its first component).
+std::string LayerOf(std::string_view path);
+std::string Folded(std::string_view text);
+bool EqualFolded(std::string_view a, std::string_view b);
+
+// A number as the command line gives it: an optional '-', then decimal digits, or 0x and hexadecimal digits
+// (with hexDigits, hexadecimal digits with or without 0x). Values from -2^31 to 2^32-1 fit: the library keeps
+// the low 32 bits, so 0xF1000900 and -251655936 are the same value.
+enum class NumberParse { Ok, NotANumber, OutOfRange };
+struct Number {
+  long value = 0;
+  bool hex = false;  // written with 0x (or read as hexadecimal digits)
+};
+NumberParse ParseNumber(std::string_view text, bool hexDigits, Number* out);
+
+// How an integer is shown: in hexadecimal (0x and eight digits, as the .cfg writer puts it) or decimal.
+std::string FormatInt(long value, bool hex);
+
+// ---- The catalogue (common.cpp) ----
+
+struct Default {
+  std::string key;      // "<section>\<key>"
+  std::string section;  // before the first backslash
+  std::string name;     // after it
+  ConfigDefaultInfo info;
+};
+// Every registered entry, in registration order.
+const std::vector<Default>& AllDefaults();
+// The defaults that lookups find, one per key, in catalogue order: a priority entry takes the place of the main
+// entry it hides, which is given beside it.
+struct EffectiveDefault {
+  const Default* entry;
+  const Default* hidden;  // the main table's entry of the same key, or null
+};
+const std::vector<EffectiveDefault>& EffectiveDefaults();
+// The default a lookup of "<section>\<key>" finds.
+std::optional<ConfigDefaultInfo> FindDefault(std::string_view key);
+// The known setting nearest to a misspelt "<section>\<key>", or empty when none is close.
+std::string NearestSetting(std::string_view key);
+// The known section nearest to a misspelt name, or empty.
+std::string NearestSection(std::string_view section);
+
+// ---- Commands ----
+
+enum class ForcedType { None, String, Int, Hex };
+
+int CmdGet(const Options& options, const std::string& section, const std::string& key, bool showOrigin);
+int CmdSet(const Options& options, const std::string& section, const std::string& key, const std::string& value,
+           ForcedType forced);
+int CmdUnset(const Options& options, const std::string& section, const std::string& key);
+int CmdList(const Options& options, const std::string& section, bool all);
+int CmdDefaults(const Options& options, const std::string& section);
+int CmdSections(const Options& options);
+int CmdDirs(const Options& options);
+int CmdStatus(const Options& options);
+int CmdMapsets(const Options& options, const std::string& path, const std::string& type);
+int CmdVersionString(const Options& options, const std::vector<std::string>& texts);
+int CmdCheck(const Options& options, const std::vector<std::string>& files);
+
+}  // namespace navtool
+
+#endif
