@@ -1,14 +1,25 @@
 // navconfig: see and change the navigation application's settings, directories and map data from the shell.
 //
 // The command line is parsed with CLI11. --config-dir and --runtime-dir are handed to the library through
-// NAVCONFIG_CONFIG_DIR and NAVCONFIG_RUNTIME_DIR before its first call, which reads them. Every error is one
-// line on standard error starting with "navconfig: error:"; a command line that cannot be used exits with 2.
+// NAVCONFIG_CONFIG_DIR and NAVCONFIG_RUNTIME_DIR before its first call, which reads them. On Windows the
+// library reads no variables: its runtime directory is the folder of config.dll (so --runtime-dir is refused),
+// it starts there as the application does, and --config-dir is named with SU_Config, after which the layers
+// are read afresh from that folder. Every error is one line on standard error starting with
+// "navconfig: error:"; a command line that cannot be used exits with 2.
+#include <config/config_api.h>
 #include <config/version.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
 
 #include "tool.h"
 
@@ -16,13 +27,26 @@ namespace {
 
 using namespace navtool;
 
-void SetEnvironment(const char* name, const std::string& value) {
 #ifdef _WIN32
-  _putenv_s(name, value.c_str());
-#else
-  setenv(name, value.c_str(), 1);
-#endif
+// The arguments as UTF-8, from the wide command line (argv is in the ANSI code page), last first as CLI11
+// takes them.
+std::vector<std::string> WideArguments() {
+  std::vector<std::string> args;
+  int count = 0;
+  LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (!wide) return args;
+  for (int i = count - 1; i >= 1; --i) {
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string arg(n > 1 ? static_cast<size_t>(n - 1) : 0, '\0');
+    if (n > 1) ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), n, nullptr, nullptr);
+    args.push_back(std::move(arg));
+  }
+  ::LocalFree(wide);
+  return args;
 }
+#else
+void SetEnvironment(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
+#endif
 
 // An absolute form of a directory given on the command line, so that the library and the messages agree
 // whatever the process's current directory is later.
@@ -136,7 +160,14 @@ int main(int argc, char** argv) {
   check->add_option("FILE", files, "the .cfg files")->required()->expected(1, -1);
 
   try {
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    std::vector<std::string> args = WideArguments();
+    app.parse(args);
+#else
     app.parse(argc, argv);
+#endif
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
     std::cerr << "navconfig: error: " << OneLine(e.what()) << '\n';
@@ -147,9 +178,25 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
+#ifdef _WIN32
+  if (!runtimeDir.empty()) {
+    std::cerr << "navconfig: error: --runtime-dir cannot be used on Windows, where the runtime directory is the "
+                 "folder of config.dll\n";
+    return kExitUsage;
+  }
+  // Only the commands that set the library up name the folder (the others touch nothing).
+  const bool setsUp = !(defaults->parsed() || sections->parsed() || versionString->parsed() || check->parsed());
+  if (!configDir.empty() && setsUp) {
+    std::string dir = Absolute(configDir);
+    if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
+    SU_Config(dir.c_str());
+    Config_ResetConfigMgr();  // the start read the layers beside config.dll
+  }
+#else
   // Before the library's first call, which reads them.
   if (!configDir.empty()) SetEnvironment("NAVCONFIG_CONFIG_DIR", Absolute(configDir));
   if (!runtimeDir.empty()) SetEnvironment("NAVCONFIG_RUNTIME_DIR", Absolute(runtimeDir));
+#endif
 
   try {
     if (get->parsed()) return CmdGet(options, section, key, showOrigin);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -290,15 +291,17 @@ std::string ProgramDirectory() {
   return path.substr(0, path.find_last_of(kWindows ? "\\/" : "/") + 1);
 }
 
-void ClearProgramDirectory() {
-  if (!kWindows) return;
-  const std::string dir = ProgramDirectory();
-  RemoveAll(dir + "maps");
+void ClearLayerFiles(const std::string& dir) {
+  RemoveAll(JoinPath(dir, "maps"));
   for (const std::string& name : Listing(dir)) {
     const bool layer = name.size() > 4 && name.compare(name.size() - 4, 4, ".cfg") == 0;
     const bool temporary = name[0] == '.' && name.find(".tmp") != std::string::npos;
-    if (layer || temporary) RemoveAll(dir + name);
+    if (layer || temporary) RemoveAll(JoinPath(dir, name));
   }
+}
+
+void ClearProgramDirectory() {
+  if (kWindows) ClearLayerFiles(ProgramDirectory());
 }
 
 bool DeleteRegistryTree(int root, const std::u16string& path) {
@@ -566,6 +569,84 @@ int ChildProcess::Wait() {
 int RunChild(const std::string& name, const std::vector<std::string>& args) {
   ChildProcess child(name, args);
   return child.Wait();
+}
+
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+                         const std::vector<std::string>& unset,
+                         const std::vector<std::pair<std::string, std::string>>& set) {
+  TempDir io;
+  const std::string outPath = io / "out", errPath = io / "err";
+  ProgramResult r;
+#ifdef _WIN32
+  // The environment block: this process's variables, changed as asked, each "name=value" and a final NUL.
+  std::vector<std::pair<std::wstring, std::wstring>> vars;
+  if (wchar_t* block = ::GetEnvironmentStringsW()) {
+    for (const wchar_t* v = block; *v; v += std::wcslen(v) + 1) {
+      const std::wstring entry(v);
+      const size_t eq = entry.find(L'=', 1);  // names such as "=C:" begin with '='
+      if (eq != std::wstring::npos) vars.emplace_back(entry.substr(0, eq), entry.substr(eq + 1));
+    }
+    ::FreeEnvironmentStringsW(block);
+  }
+  auto drop = [&vars](const std::wstring& name) {
+    std::erase_if(vars, [&](const auto& v) { return ::CompareStringOrdinal(v.first.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL; });
+  };
+  for (const std::string& name : unset) drop(Wide(name));
+  for (const auto& [name, value] : set) {
+    drop(Wide(name));
+    vars.emplace_back(Wide(name), Wide(value));
+  }
+  std::wstring environment;
+  for (const auto& [name, value] : vars) environment += name + L"=" + value + L'\0';
+  environment += L'\0';
+
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE out = ::CreateFileW(Wide(outPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  HANDLE err = ::CreateFileW(Wide(errPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  std::wstring commandLine = Quote(Wide(program));
+  for (const std::string& a : args) commandLine += L" " + Quote(Wide(a));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION info{};
+  const BOOL started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+                       ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                                        environment.data(), Wide(cwd).c_str(), &startup, &info);
+  if (out != INVALID_HANDLE_VALUE) ::CloseHandle(out);
+  if (err != INVALID_HANDLE_VALUE) ::CloseHandle(err);
+  if (started) {
+    ::WaitForSingleObject(info.hProcess, INFINITE);
+    DWORD code = 0;
+    ::GetExitCodeProcess(info.hProcess, &code);
+    r.code = static_cast<int>(code);
+    ::CloseHandle(info.hThread);
+    ::CloseHandle(info.hProcess);
+  }
+#else
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    for (const std::string& name : unset) ::unsetenv(name.c_str());
+    for (const auto& [name, value] : set) ::setenv(name.c_str(), value.c_str(), 1);
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(126);
+    std::vector<std::string> all = {program};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  if (pid > 0 && ::waitpid(pid, &status, 0) == pid) r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+#endif
+  r.out = ReadFile(outPath);
+  r.err = ReadFile(errPath);
+  return r;
 }
 
 }  // namespace testsupport

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -157,6 +158,20 @@ class ChildProcess {
 
 // Runs a child to its end: its exit code, or -1 when it could not start or was killed.
 int RunChild(const std::string& name, const std::vector<std::string>& args = {});
+
+// Runs another program to its end in the folder cwd, with the variables named in unset removed from its
+// environment and those in set given; its standard output and error are collected (through files).
+struct ProgramResult {
+  int code = -1;  // the exit code; -1 when the program could not be started
+  std::string out;
+  std::string err;
+};
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+                         const std::vector<std::string>& unset,
+                         const std::vector<std::pair<std::string, std::string>>& set);
+
+// Removes the layer files (*.cfg), map layers (maps/) and temporary files of saves from a folder.
+void ClearLayerFiles(const std::string& dir);
 
 }  // namespace testsupport
 
