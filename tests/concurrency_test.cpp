@@ -2,6 +2,7 @@
 // ThreadSanitizer build runs exactly this program.
 #include <config/config_api.h>
 #include <config/config_globals.h>
+#include <doroutil/sync.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -142,4 +143,44 @@ TEST_F(Concurrency, ThreadsReadAndWriteAtOnce) {
   const std::string text = ReadCfg("user.cfg");
   EXPECT_EQ(text.substr(text.size() - 2), "\n\n");
   EXPECT_NE(storetest::SectionBlock(text, "[Conc]"), "<absent>");
+}
+
+// The configuration's lock: readers together, a writer alone.
+TEST(SharedCritSec, ReadersNeverSeeAWriteHalfDoneAndWritersExcludeEachOther) {
+  sharedCritSec lock;
+  long first = 0, second = 0;  // a writer keeps them equal
+  std::atomic<bool> stop{false};
+  std::atomic<long> torn{0};
+  std::vector<std::thread> threads;
+  for (int r = 0; r < 3; ++r) {
+    threads.emplace_back([&] {
+      while (!stop.load()) {
+        lock.EnterShared();
+        if (first != second) torn.fetch_add(1);
+        lock.ExitShared();
+      }
+    });
+  }
+  for (int w = 0; w < 2; ++w) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 2000; ++i) {
+        if (i % 2) {
+          lock.Enter();
+        } else {
+          while (!lock.TryLock()) std::this_thread::yield();
+        }
+        ++first;
+        std::this_thread::yield();
+        ++second;
+        lock.Exit();
+      }
+    });
+  }
+  threads[3].join();
+  threads[4].join();
+  stop.store(true);
+  for (int r = 0; r < 3; ++r) threads[static_cast<size_t>(r)].join();
+  EXPECT_EQ(torn.load(), 0);
+  EXPECT_EQ(first, 4000);
+  EXPECT_EQ(second, 4000);
 }

@@ -1,6 +1,8 @@
 // The slow path of critSec: spin a little, then sleep until the holder leaves.
 #include <doroutil/sync.h>
 
+#include <thread>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define NAVCONFIG_CPU_RELAX() _mm_pause()
@@ -19,4 +21,54 @@ void critSec::EnterSlow() {
   }
   // Mark the lock as having sleepers and wait until it is handed back.
   while (m_state.exchange(2, std::memory_order_acquire) != 0) m_state.wait(2, std::memory_order_relaxed);
+}
+
+int sharedCritSec::ThreadSlot() {
+  static std::atomic<int> next{0};
+  thread_local const int slot = next.fetch_add(1, std::memory_order_relaxed) % kSlots;
+  return slot;
+}
+
+bool sharedCritSec::ReadersGone() const {
+  for (const Slot& s : m_slots)
+    if (s.readers.load(std::memory_order_seq_cst) != 0) return false;
+  return true;
+}
+
+void sharedCritSec::EnterShared() {
+  Slot& mine = m_slots[ThreadSlot()];
+  for (;;) {
+    // Announce the read, then look for a writer; a writer announces itself, then looks at the slots. With
+    // both in one total order, at least one of the two sees the other.
+    mine.readers.fetch_add(1, std::memory_order_seq_cst);
+    if (m_writing.load(std::memory_order_seq_cst) == 0) return;
+    mine.readers.fetch_sub(1, std::memory_order_release);
+    m_writing.wait(1, std::memory_order_acquire);
+  }
+}
+
+void sharedCritSec::ExitShared() { m_slots[ThreadSlot()].readers.fetch_sub(1, std::memory_order_release); }
+
+void sharedCritSec::Enter() {
+  m_writers.Enter();
+  m_writing.store(1, std::memory_order_seq_cst);
+  // Reads are short: spin, then give the processor away.
+  for (int spin = 0; !ReadersGone(); ++spin) {
+    if (spin < 100) NAVCONFIG_CPU_RELAX();
+    else std::this_thread::yield();
+  }
+}
+
+bool sharedCritSec::TryLock() {
+  if (!m_writers.TryLock()) return false;
+  m_writing.store(1, std::memory_order_seq_cst);
+  if (ReadersGone()) return true;
+  Exit();
+  return false;
+}
+
+void sharedCritSec::Exit() {
+  m_writing.store(0, std::memory_order_release);
+  m_writing.notify_all();
+  m_writers.Exit();
 }

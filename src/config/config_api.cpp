@@ -44,6 +44,18 @@ KeyRoot* FirstChild(const char* path) {
 
 bool ManagerExists() { return GetConfigGlobals()->m_pConfigMgr != nullptr; }
 
+// Runs a read holding the lock for reading only when the read will change nothing (its layers are in
+// memory), so that reads on several threads go on together; otherwise holding the lock alone.
+template <typename Read>
+auto ReadLocked(CConfigMgr* mgr, const char* section, Read read) {
+  {
+    SharedConfigLock shared(mgr);
+    if (IsFullPath(section) ? mgr->LayerInMemory(section) : mgr->CanReadShared()) return read();
+  }
+  ConfigLock lock(mgr);
+  return read();
+}
+
 }  // namespace
 
 void SU_Config(const char* path) {
@@ -74,23 +86,17 @@ bool Config_ResetConfigMgr(void) {
   return true;
 }
 
-long Config_GetIntVal(const char* section, const char* key) {
-  CConfigMgr* mgr = Manager();
-  if (!mgr) return 0;
-  ConfigLock lock(mgr);
-  if (!IsFullPath(section)) return mgr->GetLayeredInt(section, key);
-  const KeyValue* v = mgr->FindValue(section, key);
-  return (v && (v->type & 15) == KEYVALUE_TYPE_INTEGER) ? v->intValue : 0;
-}
-
 long Config_GetIntValDefault(const char* section, const char* key, long defaultValue) {
   CConfigMgr* mgr = Manager();
   if (!mgr) return 0;
-  ConfigLock lock(mgr);
-  if (!IsFullPath(section)) return mgr->GetLayeredInt(section, key);
-  const KeyValue* v = mgr->FindValue(section, key);
-  return (v && (v->type & 15) == KEYVALUE_TYPE_INTEGER) ? v->intValue : defaultValue;
+  return ReadLocked(mgr, section, [&]() -> long {
+    if (!IsFullPath(section)) return mgr->GetLayeredInt(section, key);
+    const KeyValue* v = mgr->FindValue(section, key);
+    return (v && (v->type & 15) == KEYVALUE_TYPE_INTEGER) ? v->intValue : defaultValue;
+  });
 }
+
+long Config_GetIntVal(const char* section, const char* key) { return Config_GetIntValDefault(section, key, 0); }
 
 void Config_SetIntVal(const char* section, const char* key, long value) {
   CConfigMgr* mgr = Manager();
@@ -111,14 +117,15 @@ bool Config_GetStrVal(const char* section, const char* key, char* buffer, int si
     if (buffer && size > 0) buffer[0] = '\0';
     return false;
   }
-  ConfigLock lock(mgr);
-  if (!IsFullPath(section)) return mgr->GetLayeredStr(section, key, buffer, size);
-  if (buffer && size > 0) buffer[0] = '\0';
-  const KeyValue* v = mgr->FindValue(section, key);
-  const bool isString = v && (v->type & 15) == KEYVALUE_TYPE_STRING && v->strValue;
-  if (isString && buffer) CopyTruncated(buffer, size, v->strValue);
-  if (found) *found = isString ? 1 : 0;
-  return buffer && size > 0 && buffer[0] != '\0';
+  return ReadLocked(mgr, section, [&]() -> bool {
+    if (!IsFullPath(section)) return mgr->GetLayeredStr(section, key, buffer, size);
+    if (buffer && size > 0) buffer[0] = '\0';
+    const KeyValue* v = mgr->FindValue(section, key);
+    const bool isString = v && (v->type & 15) == KEYVALUE_TYPE_STRING && v->strValue;
+    if (isString && buffer) CopyTruncated(buffer, size, v->strValue);
+    if (found) *found = isString ? 1 : 0;
+    return buffer && size > 0 && buffer[0] != '\0';
+  });
 }
 
 void Config_SetStrVal(const char* section, const char* key, const char* value) {
@@ -143,10 +150,11 @@ void Config_SetOroUStrVal(const char* section, const char* key, const OROustring
 bool Config_DoesKeyExist(const char* section, const char* key) {
   CConfigMgr* mgr = Manager();
   if (!mgr) return false;
-  ConfigLock lock(mgr);
-  if (!IsFullPath(section)) return mgr->LayeredKeyExists(section, key);
-  const KeyValue* v = mgr->FindValue(section, key);
-  return v && ((v->type & 15) == KEYVALUE_TYPE_STRING || (v->type & 15) == KEYVALUE_TYPE_INTEGER);
+  return ReadLocked(mgr, section, [&]() -> bool {
+    if (!IsFullPath(section)) return mgr->LayeredKeyExists(section, key);
+    const KeyValue* v = mgr->FindValue(section, key);
+    return v && ((v->type & 15) == KEYVALUE_TYPE_STRING || (v->type & 15) == KEYVALUE_TYPE_INTEGER);
+  });
 }
 
 int Config_DeleteKeyVal(const char* path, const char* key) {

@@ -178,6 +178,20 @@ bool CConfigMgr::LayerInMemory(int layer) {
   return m_layerInMemory[layer];
 }
 
+bool CConfigMgr::CanReadShared() const {
+  if (m_bCreateUserFile || m_layerGeneration != m_index.TopLevelGeneration()) return false;
+  // An enabled layer that is not in memory would be read from its file.
+  for (int i = 0; i < kLayerCount; ++i)
+    if (m_layers[i].enabled && !m_layerInMemory[i]) return false;
+  return true;
+}
+
+bool CConfigMgr::LayerInMemory(const char* path) const {
+  const std::string layer = LayerName(path);
+  TreeIndex::PathKey key;
+  return !layer.empty() && TreeIndex::MakePathKey(layer.c_str(), key) && m_index.FindSection(key) != nullptr;
+}
+
 const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bool* available) {
   if (!LayerInMemory(layer)) {
     // A layer file without any section leaves the layer out of memory; it is read again next time.
@@ -206,7 +220,7 @@ CConfigMgr::LayeredResult CConfigMgr::SearchLayers(const LayeredQuery& query, Ac
     bool available = false;
     const KeyValue* v = FindInLayer(i, query, &available);
     // A layer without a file is skipped from now on.
-    m_layers[i].enabled = available;
+    if (m_layers[i].enabled != available) m_layers[i].enabled = available;
     if (!available) continue;
     if (v && accept(v)) return {v, false};
     otherType = v != nullptr;

@@ -48,7 +48,7 @@ struct SaveStatus {
 
 }  // namespace navconfig
 
-class CConfigMgr : public TCompactSync<critSec>, public navconfig::TreeOwner {
+class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwner {
  public:
   static constexpr int kLayerCount = 3;
   struct Layer {
@@ -58,6 +58,14 @@ class CConfigMgr : public TCompactSync<critSec>, public navconfig::TreeOwner {
 
   CConfigMgr();
   ~CConfigMgr() override;
+
+  // Reads that change nothing may run together: LockShared holds the lock for reading only. Under it, a read
+  // may go ahead when CanReadShared (layered reads) or LayerInMemory for its path (full-path reads) says that
+  // it will read no file and change no flag; otherwise the caller takes the lock alone (Lock) and reads then.
+  void LockShared() { m_sync.EnterShared(); }
+  void UnlockShared() { m_sync.ExitShared(); }
+  bool CanReadShared() const;
+  bool LayerInMemory(const char* path) const;
   CConfigMgr(const CConfigMgr&) = delete;
   CConfigMgr& operator=(const CConfigMgr&) = delete;
 
@@ -207,6 +215,18 @@ std::string LayerText(const KeyRoot* layer);
 // The configuration directory and the runtime directory as UTF-8 (empty when there is no directory manager).
 std::string ConfigDirectory();
 std::string RuntimeDirectory();
+
+// Holds the manager's lock for reading for a scope.
+class SharedConfigLock {
+ public:
+  explicit SharedConfigLock(CConfigMgr* mgr) : m_mgr(mgr) { m_mgr->LockShared(); }
+  ~SharedConfigLock() { m_mgr->UnlockShared(); }
+  SharedConfigLock(const SharedConfigLock&) = delete;
+  SharedConfigLock& operator=(const SharedConfigLock&) = delete;
+
+ private:
+  CConfigMgr* m_mgr;
+};
 
 // Holds the manager's lock for a scope.
 class ConfigLock {

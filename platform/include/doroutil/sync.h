@@ -34,6 +34,35 @@ class critSec {
 
 using mutex = critSec;
 
+// A lock that readers may hold together and a writer alone. Each thread announces its reads in a slot of
+// its own (a cache line of its own), so that readers on different cores do not write the same memory; a
+// writer shuts new readers out and waits until every slot is empty. Enter/TryLock/Exit take it for writing,
+// EnterShared/ExitShared for reading. Not re-entrant, and a reader must not ask to write while it reads.
+class sharedCritSec {
+ public:
+  sharedCritSec() = default;
+  sharedCritSec(const sharedCritSec&) = delete;
+  sharedCritSec& operator=(const sharedCritSec&) = delete;
+
+  void Enter();
+  bool TryLock();
+  void Exit();
+  void EnterShared();
+  void ExitShared();
+
+ private:
+  static constexpr int kSlots = 16;
+  struct alignas(64) Slot {
+    std::atomic<int> readers{0};
+  };
+  static int ThreadSlot();
+  bool ReadersGone() const;
+
+  critSec m_writers;
+  alignas(64) std::atomic<int> m_writing{0};
+  Slot m_slots[kSlots];
+};
+
 // Base of classes that can be locked from outside.
 class CBaseSync {
  public:
