@@ -294,8 +294,8 @@ std::string LayerNameOf(const char* path) {
 // Appends a name up to its first line break, so that no stored text can start a line of its own.
 void AppendLineSafe(std::string& out, const char* text) {
   if (!text) return;
-  size_t n = std::strcspn(text, "\r\n");
-  out.append(text, n);
+  const size_t length = std::strlen(text);
+  out.append(text, cfg::FindAny3(text, length, '\r', '\n', '\n'));
 }
 
 // Whether a section name, written up to its first line break, reads back as itself from a header. An empty
@@ -307,7 +307,45 @@ bool IsWritableSectionName(const char* name) {
   return n > 0 && std::string_view(name, n).find_first_of("[]") == std::string_view::npos;
 }
 
-void WriteLayerText(std::string& out, const KeyRoot* section, const std::string& prefix) {
+// The header line and value lines of one section (nothing for a section without values).
+void AppendSectionText(std::string& out, const KeyRoot* s, const std::string& header) {
+  if (!s->values) return;
+  out += header;
+  out += cfg::kHeaderClose;
+  out += '\n';
+  char number[32];
+  for (const KeyValue* v = s->values; v; v = v->next) {
+    if (v->type & KEYVALUE_TYPE_INTEGER) {
+      out += '"';
+      AppendLineSafe(out, v->name);
+      // The formats "%s"=0x%08lx and "%s"=%ld, written without printf.
+      char* p = number;
+      *p++ = '"';
+      *p++ = '=';
+      if ((v->type & 0xF0) == KEYVALUE_FLAG_HEX) {
+        const auto bits = static_cast<uint32_t>(v->intValue);
+        *p++ = '0';
+        *p++ = 'x';
+        for (int shift = 28; shift >= 0; shift -= 4) *p++ = "0123456789abcdef"[(bits >> shift) & 15];
+      } else {
+        p = std::to_chars(p, number + sizeof number, static_cast<long>(v->intValue)).ptr;
+      }
+      *p++ = '\n';
+      out.append(number, static_cast<size_t>(p - number));
+    } else if ((v->type & KEYVALUE_TYPE_STRING) && v->strValue) {
+      out += '"';
+      AppendLineSafe(out, v->name);
+      out += "\"=\"";
+      AppendLineSafe(out, v->strValue);
+      out += "\"\n";
+    }
+  }
+  out += '\n';
+}
+
+// The text of every subsection of section. With an index, the text of a section that did not change since
+// the last save is taken as it was then.
+void WriteLayerText(std::string& out, const KeyRoot* section, const std::string& prefix, TreeIndex* index) {
   for (const KeyRoot* s = section->children; s; s = s->next) {
     // Such a section cannot be carried by the format: it is left out with everything below it rather than
     // adding its values to another section.
@@ -316,40 +354,18 @@ void WriteLayerText(std::string& out, const KeyRoot* section, const std::string&
     if (prefix.size() > 1) header += cfg::kPathSeparator;
     AppendLineSafe(header, s->name);
     if (header.size() > keytree::kMaxPath) header.resize(keytree::kMaxPath);
-    if (s->values) {
-      out += header;
-      out += cfg::kHeaderClose;
-      out += '\n';
-      char number[32];
-      for (const KeyValue* v = s->values; v; v = v->next) {
-        if (v->type & KEYVALUE_TYPE_INTEGER) {
-          out += '"';
-          AppendLineSafe(out, v->name);
-          // The formats "%s"=0x%08lx and "%s"=%ld, written without printf.
-          char* p = number;
-          *p++ = '"';
-          *p++ = '=';
-          if ((v->type & 0xF0) == KEYVALUE_FLAG_HEX) {
-            const auto bits = static_cast<uint32_t>(v->intValue);
-            *p++ = '0';
-            *p++ = 'x';
-            for (int shift = 28; shift >= 0; shift -= 4) *p++ = "0123456789abcdef"[(bits >> shift) & 15];
-          } else {
-            p = std::to_chars(p, number + sizeof number, static_cast<long>(v->intValue)).ptr;
-          }
-          *p++ = '\n';
-          out.append(number, static_cast<size_t>(p - number));
-        } else if ((v->type & KEYVALUE_TYPE_STRING) && v->strValue) {
-          out += '"';
-          AppendLineSafe(out, v->name);
-          out += "\"=\"";
-          AppendLineSafe(out, v->strValue);
-          out += "\"\n";
-        }
+    SectionInfo* info = index ? index->FindSection(s) : nullptr;
+    if (!info) {
+      AppendSectionText(out, s, header);
+    } else {
+      if (!info->textValid) {
+        info->text.clear();
+        AppendSectionText(info->text, s, header);
+        info->textValid = true;
       }
-      out += '\n';
+      out += info->text;
     }
-    WriteLayerText(out, s, header);
+    WriteLayerText(out, s, header, index);
   }
 }
 
@@ -357,10 +373,10 @@ void WriteLayerText(std::string& out, const KeyRoot* section, const std::string&
 
 std::string LayerName(const char* path) { return LayerNameOf(path); }
 
-std::string LayerText(const KeyRoot* layer) {
+std::string LayerText(const KeyRoot* layer, size_t expectedSize, TreeIndex* index) {
   std::string text;
-  text.reserve(4096);
-  if (layer) WriteLayerText(text, layer, std::string(1, cfg::kHeaderOpen));
+  text.reserve(expectedSize + expectedSize / 8 + 1024);
+  if (layer) WriteLayerText(text, layer, std::string(1, cfg::kHeaderOpen), index);
   return text;
 }
 
@@ -468,8 +484,10 @@ bool CConfigMgr::SaveLayer(const char* path) {
   if (layer.empty()) return false;
   SectionInfo* info = FindLayerInfo(layer.c_str());
   if (!info) return false;
-  // A layer that holds no value any more is written empty, so that deleting its last value lasts.
-  return WriteLayerFile(layer, LayerText(info->section));
+  // A layer that holds no value any more is written empty, so that deleting its last value lasts. The text is
+  // usually about as long as it was at the last save.
+  const SaveStatus* last = LastSave(layer.c_str());
+  return WriteLayerFile(layer, LayerText(info->section, last ? last->bytes : 0, &m_index));
 }
 
 bool CConfigMgr::WriteLayerFile(const std::string& layer, const std::string& text) {
@@ -483,5 +501,6 @@ bool CConfigMgr::WriteLayerFile(const std::string& layer, const std::string& tex
   record.ok = status.ok;
   record.file = file;
   record.reason = status.reason;
+  record.bytes = text.size();
   return status.ok;
 }

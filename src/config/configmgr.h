@@ -44,6 +44,7 @@ struct SaveStatus {
   bool ok = true;
   std::string file;    // the file that was written
   std::string reason;  // why it failed; empty when it worked
+  size_t bytes = 0;    // the length of the text
 };
 
 }  // namespace navconfig
@@ -211,7 +212,9 @@ CConfigGlobals& Globals();
 std::string LayerName(const char* path);
 std::string FoldedLayer(const std::string& layer);
 // The text of a layer's file, as the writer makes it from the layer's top-level section.
-std::string LayerText(const KeyRoot* layer);
+// expectedSize: room to set aside for the text at once. With an index, each section's text is kept beside it
+// and made again only when the section changed.
+std::string LayerText(const KeyRoot* layer, size_t expectedSize = 0, TreeIndex* index = nullptr);
 // The configuration directory and the runtime directory as UTF-8 (empty when there is no directory manager).
 std::string ConfigDirectory();
 std::string RuntimeDirectory();

@@ -342,6 +342,7 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
       value->strAllocated = heap && value->strValue;
     }
   }
+  if (changed && info) info->textValid = false;
   return changed;
 }
 

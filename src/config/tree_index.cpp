@@ -212,6 +212,7 @@ void TreeIndex::RemoveValue(SectionInfo* info, const KeyValue* value) {
   m_values.Erase(ValueHash(info->hash, NameHash(value->name ? value->name : "")),
                  [&](const ValueEntry& v) { return v.value == value; });
   if (info->valueHint == value) info->valueHint = nullptr;
+  info->textValid = false;
 }
 
 void TreeIndex::Clear() {

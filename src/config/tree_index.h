@@ -30,6 +30,9 @@ struct SectionInfo {
   uint64_t hash = 0;
   KeyValue* valueHint = nullptr;  // the value inserted last, or null
   size_t valueHintLength = 0;     // the length of its name
+  // The section's own text in its layer's file as the last save wrote it; valid until a value changes.
+  std::string text;
+  bool textValid = false;
   KeyRoot* childHint = nullptr;   // the subsection inserted last, or null
 };
 
