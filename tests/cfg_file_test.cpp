@@ -97,6 +97,27 @@ TEST_F(CfgWriter, ASubsectionOfTheUserLayerGetsItsFullHeader) {
   EXPECT_EQ(Block("user.cfg", "[Outer\\Inner]"), "[Outer\\Inner]\n\"K\"=1\n\"L\"=2\n\n");
 }
 
+TEST_F(CfgWriter, EverySaveWritesTheLayerAsItNowIs) {
+  // Sections that did not change are written as they were; each change reaches its own section only.
+  const char* layer = "mylayer\\";
+  auto path = [&](const char* section) { return std::string(layer) + section; };
+  Config_SetIntVal(path("A").c_str(), "One", 1);
+  Config_SetIntVal(path("B").c_str(), "Two", 2);
+  Config_SetStrVal(path("C").c_str(), "Three", "3");
+  const std::string before = ReadCfg("mylayer.cfg");
+  EXPECT_EQ(before, "[A]\n\"One\"=1\n\n[B]\n\"Two\"=2\n\n[C]\n\"Three\"=\"3\"\n\n");
+  Config_SetIntVal(path("B").c_str(), "Two", 22);
+  Config_SetIntVal(path("B").c_str(), "Another", 5);
+  EXPECT_EQ(Config_DeleteKeyVal(path("A").c_str(), "One"), 1);
+  Config_SetStrVal(path("C").c_str(), "Three", "three");
+  EXPECT_EQ(ReadCfg("mylayer.cfg"), "[B]\n\"Another\"=5\n\"Two\"=22\n\n[C]\n\"Three\"=\"three\"\n\n");
+  // Read back from the file, the layer is written the same again.
+  Config_FlushBranch("mylayer");
+  Config_SetIntVal(path("A").c_str(), "One", 1);
+  EXPECT_EQ(ReadCfg("mylayer.cfg"),
+            "[A]\n\"One\"=1\n\n[B]\n\"Another\"=5\n\"Two\"=22\n\n[C]\n\"Three\"=\"three\"\n\n");
+}
+
 class CfgReader : public StoreTest {};
 
 TEST_F(CfgReader, ValueLines) {
