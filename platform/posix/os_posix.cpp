@@ -18,6 +18,8 @@
 #include <cstring>
 #include <string>
 
+#include "../common/read_all.h"
+
 namespace platform {
 
 const char kPathSeparator = '/';
@@ -207,28 +209,17 @@ bool ReadWholeFile(const std::string& path, char** data, size_t* size) {
     ::close(fd);
     return false;
   }
-  size_t cap = static_cast<size_t>(st.st_size) + 1;
-  char* buf = static_cast<char*>(std::malloc(cap));
-  size_t len = 0;
-  while (buf) {
-    if (len + 1 >= cap) {
-      cap *= 2;
-      char* bigger = static_cast<char*>(std::realloc(buf, cap));
-      if (!bigger) { std::free(buf); buf = nullptr; break; }
-      buf = bigger;
-    }
-    ssize_t n = ::read(fd, buf + len, cap - 1 - len);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) { std::free(buf); buf = nullptr; break; }
-    if (n == 0) break;
-    len += static_cast<size_t>(n);
-  }
+  const bool ok = ReadAll(
+      static_cast<size_t>(st.st_size),
+      [fd](char* buffer, size_t room) -> long {
+        for (;;) {
+          const ssize_t n = ::read(fd, buffer, room);
+          if (n >= 0 || errno != EINTR) return static_cast<long>(n);
+        }
+      },
+      data, size);
   ::close(fd);
-  if (!buf) return false;
-  buf[len] = '\0';
-  *data = buf;
-  *size = len;
-  return true;
+  return ok;
 }
 
 Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool privateToUser) {

@@ -10,6 +10,7 @@
 #include <cwchar>
 #include <string>
 
+#include "../common/read_all.h"
 #include "win32_util.h"
 
 namespace platform {
@@ -257,32 +258,16 @@ bool ReadWholeFile(const std::string& path, char** data, size_t* size) {
     ::CloseHandle(h);
     return false;
   }
-  size_t cap = static_cast<size_t>(length.QuadPart) + 1;
-  char* buf = static_cast<char*>(std::malloc(cap));
-  size_t len = 0;
-  while (buf) {
-    if (len + 1 >= cap) {
-      cap *= 2;
-      char* bigger = static_cast<char*>(std::realloc(buf, cap));
-      if (!bigger) { std::free(buf); buf = nullptr; break; }
-      buf = bigger;
-    }
-    const size_t room = cap - 1 - len;
-    DWORD got = 0;
-    if (!::ReadFile(h, buf + len, room > (1u << 30) ? (1u << 30) : static_cast<DWORD>(room), &got, nullptr)) {
-      std::free(buf);
-      buf = nullptr;
-      break;
-    }
-    if (got == 0) break;
-    len += got;
-  }
+  const bool ok = ReadAll(
+      static_cast<size_t>(length.QuadPart),
+      [h](char* buffer, size_t room) -> long {
+        DWORD got = 0;
+        if (!::ReadFile(h, buffer, room > (1u << 30) ? (1u << 30) : static_cast<DWORD>(room), &got, nullptr)) return -1;
+        return static_cast<long>(got);
+      },
+      data, size);
   ::CloseHandle(h);
-  if (!buf) return false;
-  buf[len] = '\0';
-  *data = buf;
-  *size = len;
-  return true;
+  return ok;
 }
 
 Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool /*privateToUser*/) {

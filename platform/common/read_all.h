@@ -1,0 +1,45 @@
+// Reading a whole file through the platform's own read call, shared by the platform implementations.
+#ifndef NAVCONFIG_PLATFORM_COMMON_READ_ALL_H
+#define NAVCONFIG_PLATFORM_COMMON_READ_ALL_H
+
+#include <cstddef>
+#include <cstdlib>
+
+namespace platform {
+
+// Calls read(buffer, room) until it gives 0 (the end) or less (a failure), into a buffer from malloc that
+// starts with room for sizeHint bytes and doubles when the file turns out longer. The text is NUL-terminated
+// (size excludes the NUL). False on a failure, with nothing allocated.
+template <typename Read>
+bool ReadAll(size_t sizeHint, Read read, char** data, size_t* size) {
+  size_t cap = sizeHint + 1;
+  char* buf = static_cast<char*>(std::malloc(cap));
+  size_t len = 0;
+  while (buf) {
+    if (len + 1 >= cap) {
+      cap *= 2;
+      char* bigger = static_cast<char*>(std::realloc(buf, cap));
+      if (!bigger) {
+        std::free(buf);
+        return false;
+      }
+      buf = bigger;
+    }
+    const long n = read(buf + len, cap - 1 - len);
+    if (n < 0) {
+      std::free(buf);
+      return false;
+    }
+    if (n == 0) break;
+    len += static_cast<size_t>(n);
+  }
+  if (!buf) return false;
+  buf[len] = '\0';
+  *data = buf;
+  *size = len;
+  return true;
+}
+
+}  // namespace platform
+
+#endif
