@@ -40,14 +40,7 @@ std::u16string Utf8ToUtf16(std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {
     if (s[i] < 0x80) { out += static_cast<char16_t>(s[i++]); continue; }
-    char32_t cp = DecodeUtf8(s, text.size(), i);
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
+    AppendUtf16(out, DecodeUtf8(s, text.size(), i));
   }
   return out;
 }

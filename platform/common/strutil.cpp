@@ -127,6 +127,16 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+void AppendUtf16(std::u16string& out, char32_t cp) {
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (cp >> 10));
+    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+  } else {
+    out += static_cast<char16_t>(cp);
+  }
+}
+
 int CompareByLong(const void* a, const void* b) {
   long x = *static_cast<const long*>(a);
   long y = *static_cast<const long*>(b);

@@ -37,6 +37,8 @@ inline uint64_t FoldAsciiWord(uint64_t w) {
 bool TokenizeStringToLongs(const char* text, const char* separators, TVector<long>& numbers);
 // Appends the UTF-8 form of one code point.
 void AppendUtf8(std::string& out, char32_t codePoint);
+// Appends the UTF-16 form of one code point (a surrogate pair above U+FFFF).
+void AppendUtf16(std::u16string& out, char32_t codePoint);
 // qsort-style comparison of two longs, ascending.
 int CompareByLong(const void* a, const void* b);
 // Copies at most size-1 bytes and always terminates inside the buffer; nothing for size <= 0.

@@ -37,7 +37,7 @@ using mutex = critSec;
 // A lock that readers may hold together and a writer alone. Each thread announces its reads in a slot of
 // its own (a cache line of its own), so that readers on different cores do not write the same memory; a
 // writer shuts new readers out and waits until every slot is empty. Enter/TryLock/Exit take it for writing,
-// EnterShared/ExitShared for reading. Not re-entrant, and a reader must not ask to write while it reads.
+// EnterShared and ExitShared for reading. Not re-entrant, and a reader must not ask to write while it reads.
 class sharedCritSec {
  public:
   sharedCritSec() = default;
