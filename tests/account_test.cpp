@@ -145,8 +145,8 @@ TEST_F(Account, APasswordThatCannotBeProtectedLeavesTheStoredOneAsItWas) {
   ASSERT_TRUE(Config_SetSingleSignon("carol", "first", false));
   const std::string stored = StoredPassword();
 
-  // Too long for the protected form to fit.
-  EXPECT_FALSE(Config_SetSingleSignon("", std::string(800, 'x'), false));
+  // One byte longer than the longest password that account.h promises to protect.
+  EXPECT_FALSE(Config_SetSingleSignon("", std::string(kLongPassword + 1, 'x'), false));
   EXPECT_EQ(StoredPassword(), stored);
   // No key can be had: the home folder cannot be made (on Windows the system keeps the key: a password too
   // long to fit is the failure there). The name is stored all the same.

@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/special_files.h"
 #include "support/test_support.h"
 
 using testsupport::ReadFile;
@@ -157,12 +160,15 @@ TEST(Crypt, EmptyTextsAndSizeLimits) {
   EXPECT_EQ(out[0], '\0');
   EXPECT_EQ(Recover(Protect("")), "");
 
-  // A long password fits in the 1023 bytes that the sign-on settings give.
+  // A long password fits in the 1023 bytes that the sign-on settings give; a byte more is refused, also where
+  // its text would fit.
   const std::string longest(kLongestPassword, 'p');
   const std::string text = Protect(longest, 1023);
   ASSERT_NE(text, "<failed>");
   EXPECT_LE(text.size(), 1022u);
   EXPECT_EQ(Recover(text), longest);
+  EXPECT_EQ(Protect(longest + "p", 1023), "<failed>");
+  EXPECT_EQ(Protect(longest + "p", 4096), "<failed>");
 
   // Too small an output fails without writing past it, and leaves the empty text.
   std::vector<char> buf(64, 'J');
@@ -184,6 +190,51 @@ TEST(Crypt, EmptyTextsAndSizeLimits) {
   EXPECT_EQ(buf[0], '\0');
 }
 
+// A key file that is not the user's own regular file is neither used nor replaced, and nothing waits on a
+// FIFO; one that others may read or write is made the user's alone, when a password is read or stored.
+TEST(Crypt, OnlyTheUsersOwnKeyFileIsUsedAndItIsMadePrivate) {
+  if (testsupport::kWindows) GTEST_SKIP() << kNoKeyFile;
+  TempDir dir;
+  ScopedEnv home("NAVCONFIG_HOME", dir.path().c_str());
+  const std::string key = dir / "secret.key";
+  const std::string text = Protect("x");
+  const std::string keyBytes = ReadFile(key);
+  for (const bool storing : {false, true}) {
+    testsupport::LogCapture log;
+    ASSERT_TRUE(testsupport::SetFileMode(key, storing ? 0640 : 0604));
+    EXPECT_EQ(storing ? Recover(Protect("y")) : Recover(text), storing ? "y" : "x");
+    EXPECT_EQ(testsupport::FileMode(key), 0600u);
+    EXPECT_EQ(log.Matching("secret.key could be read or written by other users; its mode is now 0600").size(), 1u);
+    EXPECT_EQ(Recover(text), "x");
+    EXPECT_EQ(log.Lines().size(), 1u);
+  }
+
+  const std::pair<const char*, std::function<bool()>> cases[] = {
+      {"secret.key is a FIFO, not a regular file", [&] { return testsupport::MakeFifo(key); }},
+      {"secret.key belongs to another user",
+       [&] { testsupport::WriteFile(key, keyBytes); return testsupport::GiveToAnotherUser(key); }},
+  };
+  for (const auto& [message, make] : cases) {
+    SCOPED_TRACE(message);
+    testsupport::RemoveAll(key);
+    if (!make()) {
+      ASSERT_FALSE(testsupport::RunsAsRoot());
+      std::printf("case skipped, %s: %s\n", message, testsupport::kNotRoot);
+      continue;
+    }
+    const std::string kind = testsupport::KindAt(key);
+    testsupport::LogCapture log;
+    testsupport::FifoGuard guard(key);
+    EXPECT_EQ(Recover(text), "<failed>");
+    EXPECT_EQ(Protect("z"), "<failed>");
+    EXPECT_FALSE(guard.Fired());
+    EXPECT_EQ(testsupport::KindAt(key), kind);
+    EXPECT_EQ(kind == "regular" ? ReadFile(key) : keyBytes, keyBytes);
+    EXPECT_EQ(log.Matching(message).size(), 2u);
+    EXPECT_EQ(testsupport::Listing(dir.path()), (std::vector<std::string>{"secret.key", "secret.key.lock"}));
+  }
+}
+
 TEST(Crypt, AKeyFileThatIsNoKeyIsSetAsideAndReplaced) {
   if (testsupport::kWindows) GTEST_SKIP() << kNoKeyFile;
   TempDir dir;
@@ -200,5 +251,5 @@ TEST(Crypt, AKeyFileThatIsNoKeyIsSetAsideAndReplaced) {
     }
   }
   EXPECT_EQ(aside, 1);
-  EXPECT_EQ(log.Matching("L2 C0 crypt:").size(), 1u);
+  EXPECT_EQ(log.Matching("secret.key is not a key").size(), 1u);
 }

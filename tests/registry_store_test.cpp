@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <initializer_list>
 #include <string>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "registry_support.h"
+#include "support/special_files.h"
 #include "support/test_support.h"
 
 using namespace platform::reg;
@@ -417,6 +420,52 @@ TEST(RegistryStore, StoreFilesAreTheUsersAlone) {
   EXPECT_EQ(testsupport::Listing(dir / "a/b/home/registry"), (std::vector<std::string>{"HKLM.reg", "HKLM.reg.lock"}));
 }
 
+// A store file that is not the user's own regular file is neither read nor replaced (and said so once), and
+// nothing waits on a FIFO; one that others may read is made the user's alone.
+TEST(RegistryStore, OnlyTheUsersOwnStoreFileIsUsedAndItIsMadePrivate) {
+  if (testsupport::kWindows) GTEST_SKIP() << kStoreOnly;
+  const std::string good = "; navconfig registry 1\n[Software]\n\"Count\"=dword:0000002a\n";
+  struct Case {
+    const char* message;  // logged once
+    std::function<bool(const std::string&)> make;
+    bool used;
+  };
+  const Case cases[] = {
+      {"registry file HKCU.reg could be read or written by other users; its mode is now 0600",
+       [&](const std::string& file) { testsupport::WriteFile(file, good); return testsupport::SetFileMode(file, 0644); },
+       true},
+      {"registry file HKCU.reg is a FIFO, not a regular file", testsupport::MakeFifo, false},
+      {"registry file HKCU.reg belongs to another user",
+       [&](const std::string& file) { testsupport::WriteFile(file, good); return testsupport::GiveToAnotherUser(file); },
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    testsupport::LogCapture log;
+    Home home;
+    const std::string file = home.Registry() + "HKCU.reg";
+    testsupport::MakeDirs(home.Registry());
+    if (!c.make(file)) {
+      ASSERT_FALSE(testsupport::RunsAsRoot());
+      std::printf("case skipped, %s: %s\n", c.message, testsupport::kNotRoot);
+      continue;
+    }
+    const std::string kind = testsupport::KindAt(file);
+    testsupport::FifoGuard guard(file);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(GetDword(HKEY_CURRENT_USER, u"Software", u"Count"), c.used ? 42u : ~0u);
+    EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"Other", 1), c.used ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED);
+    EXPECT_FALSE(guard.Fired());
+    EXPECT_EQ(testsupport::KindAt(file), kind);
+    EXPECT_EQ(log.Matching(c.message).size(), 1u);
+    if (c.used) {
+      EXPECT_EQ(testsupport::FileMode(file), 0600u);
+    } else {
+      EXPECT_EQ(kind == "regular" ? ReadFile(file) : good, good);
+      EXPECT_EQ(Names(home.Registry()), (std::vector<std::string>{"HKCU.reg", "HKCU.reg.lock"}));
+    }
+  }
+}
+
 namespace {
 constexpr int kSharedValues = 40;
 }
@@ -475,6 +524,7 @@ TEST(RegistryStore, ADamagedStoreIsSetAsideLoggedAndTheRootStartsEmpty) {
       "; navconfig registry 1\n[Software]\n\"a\"=sz:bad \\q escape\n",
       "; navconfig registry 1\n[Software]\n\"a\"=sz:\xC3\x28 invalid UTF-8\n",
       "; navconfig registry 1\n[Software\\\\Twice]\n",
+      "; navconfig registry 1\n[Soft%005Cware]\n",
       "; navconfig registry 1\n[Software]\n\"unterminated=sz:x\n",
       "; navconfig registry 1\n[Software]\n\"a\"=hex(4):0102\n",
       "; navconfig registry 1\ngarbage\n",
@@ -497,7 +547,7 @@ TEST(RegistryStore, ADamagedStoreIsSetAsideLoggedAndTheRootStartsEmpty) {
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_EQ(ReadFile(home.Registry() + aside[0]), content);
     EXPECT_FALSE(testsupport::Exists(home.Registry() + "HKCU.reg"));
-    auto lines = log.Matching("registry");
+    auto lines = log.Matching("is damaged");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].rfind("L2 C0 registry:", 0), 0u) << lines[0];
     EXPECT_NE(lines[0].find(aside[0]), std::string::npos) << lines[0];
@@ -509,7 +559,7 @@ TEST(RegistryStore, ADamagedStoreIsSetAsideLoggedAndTheRootStartsEmpty) {
     EXPECT_EQ(GetDword(HKEY_CURRENT_USER, u"Software\\Acme", u"Fresh"), 3u);
     EXPECT_EQ(testsupport::RunChild("read_fresh"), 3);
     EXPECT_EQ(GetDword(HKEY_LOCAL_MACHINE, u"Software", u"Kept"), 1u);
-    EXPECT_EQ(log.Matching("registry").size(), 1u);
+    EXPECT_EQ(log.Matching("is damaged").size(), 1u);
   }
 
   // A damaged file found by a write is set aside the same way before the write goes on.
@@ -519,7 +569,7 @@ TEST(RegistryStore, ADamagedStoreIsSetAsideLoggedAndTheRootStartsEmpty) {
   testsupport::WriteFile(home.Registry() + "HKCU.reg", "; navconfig registry 1\n[\n");
   EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"Direct", 9), ERROR_SUCCESS);
   EXPECT_EQ(GetDword(HKEY_CURRENT_USER, u"", u"Direct"), 9u);
-  EXPECT_EQ(log.Matching("registry").size(), 1u);
+  EXPECT_EQ(log.Matching("is damaged").size(), 1u);
   EXPECT_EQ(ReadFile(home.Registry() + "HKCU.reg"), "; navconfig registry 1\n[]\n\"Direct\"=dword:00000009\n");
 }
 

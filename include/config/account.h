@@ -43,8 +43,9 @@ NAVCONFIG_END_C
 
 // clear: empties the stored name and password and returns false. Otherwise stores a non-empty name, then,
 // for a non-empty password, its protected form, and returns true. False when the password is empty (the
-// name is stored all the same) or cannot be protected (a password longer than 700 bytes, or no key can be
-// had); the stored password then stays as it was.
+// name is stored all the same) or cannot be protected (a password longer than 700 bytes, 400 on Windows, or
+// no key can be had); the stored password then stays as it was. A password stored by an earlier version that
+// allowed a few bytes more is still read back whole.
 NAVCONFIG_API bool Config_SetSingleSignon(const OROustring& name, const OROustring& password, bool clear);
 // The three Twitter settings, empty when not set. Always true.
 NAVCONFIG_API bool Config_GetTwitterAccount(OROustring& userName, OROustring& token, OROustring& tokenSecret);

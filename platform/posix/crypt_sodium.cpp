@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "posix_files.h"
+
 namespace {
 
 constexpr char kPrefix[] = "v1.";
@@ -29,6 +31,9 @@ constexpr size_t kTagBytes = crypto_aead_xchacha20poly1305_ietf_ABYTES;
 constexpr int kVariant = sodium_base64_VARIANT_URLSAFE_NO_PADDING;
 // Longer protected texts are not ours; refusing them keeps a hostile value from costing much.
 constexpr size_t kMaxProtectedLen = 64 * 1024;
+// The longest password protected (doroutil/crypt.h): its text fits the sign-on setting with room to spare,
+// and callers size their buffers by it.
+constexpr size_t kMaxPasswordLen = 700;
 
 std::mutex g_keyMutex;  // key creation within this process; the lock file orders processes
 
@@ -52,20 +57,50 @@ void LogError(int line, const std::string& message) {
   log->UnlockTempBuffer();
 }
 
-enum class KeyFile { Ok, Missing, Unreadable, Damaged };
+// Unusable: something stands there that is not the user's own regular file, or it cannot be read. It is
+// neither used nor replaced.
+enum class KeyFile { Ok, Missing, Unusable, Damaged };
 
 KeyFile ReadKey(const std::string& path, Key& key) {
-  char* data = nullptr;
+  const platform::posix::ReadableFile file = platform::posix::OpenRegularFile(path);
+  if (file.fd < 0) {
+    if (file.notRegular) LogError(__LINE__, std::string("secret.key is ") + file.kind + ", not a regular file; it is not used");
+    return !file.notRegular && file.err == ENOENT ? KeyFile::Missing : KeyFile::Unusable;
+  }
+  switch (platform::posix::KeepPrivate(file.fd, file.st)) {
+    case platform::posix::Privacy::Refused:
+      LogError(__LINE__, "secret.key belongs to another user; it is not used");
+      ::close(file.fd);
+      return KeyFile::Unusable;
+    case platform::posix::Privacy::Repaired:
+      LogError(__LINE__, "secret.key could be read or written by other users; its mode is now 0600");
+      break;
+    case platform::posix::Privacy::Exposed:
+      LogError(__LINE__, "secret.key can be read or written by other users, and its mode cannot be changed");
+      break;
+    case platform::posix::Privacy::Private:
+      break;
+  }
+  // One byte more than a key, to tell a longer file.
+  unsigned char bytes[kKeyBytes + 1];
   size_t size = 0;
-  if (!platform::ReadWholeFile(path, &data, &size))
-    return platform::IsRegularFile(path) ? KeyFile::Unreadable : KeyFile::Missing;
-  KeyFile result = KeyFile::Damaged;
-  if (size == kKeyBytes) {
-    std::memcpy(key.bytes, data, kKeyBytes);
+  bool failed = false;
+  while (size < sizeof bytes) {
+    const ssize_t n = ::read(file.fd, bytes + size, sizeof bytes - size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed = n < 0;
+      break;
+    }
+    size += static_cast<size_t>(n);
+  }
+  ::close(file.fd);
+  KeyFile result = failed ? KeyFile::Unusable : KeyFile::Damaged;
+  if (!failed && size == kKeyBytes) {
+    std::memcpy(key.bytes, bytes, kKeyBytes);
     result = KeyFile::Ok;
   }
-  sodium_memzero(data, size);
-  std::free(data);
+  sodium_memzero(bytes, sizeof bytes);
   return result;
 }
 
@@ -75,12 +110,12 @@ bool GetKey(Key& key, bool create) {
   const std::string path = KeyPath();
   KeyFile state = ReadKey(path, key);
   if (state == KeyFile::Ok) return true;
-  if (!create) return false;
+  if (!create || state == KeyFile::Unusable) return false;
 
   std::lock_guard<std::mutex> guard(g_keyMutex);
   const std::string home = platform::UserHomeDirectory();
   if (!platform::MakeDirectories(home, /*privateToUser=*/true)) return false;
-  int lockFd = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  int lockFd = platform::posix::OpenLockFile(path + ".lock");
   if (lockFd < 0) return false;
   while (::flock(lockFd, LOCK_EX) != 0 && errno == EINTR) {
   }
@@ -88,7 +123,7 @@ bool GetKey(Key& key, bool create) {
   state = ReadKey(path, key);  // another process may have made it meanwhile
   if (state == KeyFile::Ok) {
     ok = true;
-  } else if (state != KeyFile::Unreadable) {
+  } else if (state != KeyFile::Unusable) {
     bool clear = true;
     if (state == KeyFile::Damaged) {
       std::string aside = path + ".damaged-" + std::to_string(platform::UnixTime());
@@ -119,6 +154,7 @@ bool Fail(char* out, uint32_t outSize) {
 bool EncryptString(const char* plain, char* out, uint32_t outSize, int /*reserved1*/, int /*reserved2*/) {
   if (!plain || !out || outSize == 0 || sodium_init() < 0) return Fail(out, outSize);
   const size_t plainLen = std::strlen(plain);
+  if (plainLen > kMaxPasswordLen) return Fail(out, outSize);
   const size_t binLen = kNonceBytes + plainLen + kTagBytes;
   const size_t textLen = kPrefixLen + sodium_base64_ENCODED_LEN(binLen, kVariant);  // terminator included
   if (textLen > outSize) return Fail(out, outSize);

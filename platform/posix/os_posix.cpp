@@ -19,6 +19,7 @@
 #include <string>
 
 #include "../common/read_all.h"
+#include "posix_files.h"
 
 namespace platform {
 
@@ -97,10 +98,9 @@ std::string RegistryDirectory() { return UserHomeDirectory() + "registry/"; }
 namespace {
 
 std::string ErrorText(const char* what, const std::string& path, int err) {
-  std::string name = path;
-  size_t cut = name.rfind('/');
-  if (cut != std::string::npos) name = name.substr(cut + 1);
-  return std::string(what) + " " + name + ": " + std::strerror(err);
+  const size_t cut = path.rfind('/');
+  return std::string(what) + " " + (cut == std::string::npos ? path : path.substr(cut + 1)) + ": " +
+         std::strerror(err);
 }
 
 std::atomic<int> g_faults[4];  // FsFault per FsStep, consumed when the step runs
@@ -131,8 +131,14 @@ bool WriteAll(int fd, const void* data, size_t size) {
   return true;
 }
 
-// The file that a write to path really replaces: symbolic links are followed.
-std::string ResolveTarget(const std::string& path) {
+std::string FileNameOf(const std::string& path) {
+  const size_t cut = path.rfind('/');
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// The end of a chain of symbolic links that starts at path (path itself when it is no link): the first name
+// that is not a link, or a link still after 40 steps (a loop).
+std::string FollowLinks(const std::string& path) {
   std::string target = path;
   for (int depth = 0; depth < 40; ++depth) {
     struct stat st{};
@@ -202,15 +208,11 @@ Status RenameFile(const std::string& from, const std::string& to) {
 bool ReadWholeFile(const std::string& path, char** data, size_t* size) {
   *data = nullptr;
   *size = 0;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st{};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
+  const posix::ReadableFile file = posix::OpenRegularFile(path);
+  if (file.fd < 0) return false;
+  const int fd = file.fd;
   const bool ok = ReadAll(
-      static_cast<size_t>(st.st_size),
+      static_cast<size_t>(file.st.st_size),
       [fd](char* buffer, size_t room) -> long {
         for (;;) {
           const ssize_t n = ::read(fd, buffer, room);
@@ -222,8 +224,39 @@ bool ReadWholeFile(const std::string& path, char** data, size_t* size) {
   return ok;
 }
 
-Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool privateToUser) {
-  const std::string target = ResolveTarget(path);
+Status ResolveWriteTarget(const std::string& path, std::string& target, LinkPolicy links) {
+  target = path;
+  struct stat st{};
+  if (::lstat(path.c_str(), &st) != 0)
+    return errno == ENOENT ? Status::Ok() : Status::Error(ErrorText("stat", path, errno));
+  if (S_ISREG(st.st_mode)) return Status::Ok();
+  const std::string name = FileNameOf(path);
+  if (!S_ISLNK(st.st_mode)) return Status::Error(name + " is " + posix::KindOf(st.st_mode) + ", not a regular file");
+  if (links == LinkPolicy::ReplaceLink) return Status::Ok();
+  const std::string end = FollowLinks(path);
+  if (::lstat(end.c_str(), &st) != 0) return Status::Error(name + " is a symbolic link to a missing file (" + end + ")");
+  if (!S_ISREG(st.st_mode))
+    return Status::Error(name + " is a symbolic link to " + posix::KindOf(st.st_mode) + " (" + end +
+                         "), not to a regular file");
+  if (st.st_uid != ::geteuid())
+    return Status::Error(name + " is a symbolic link to a file of another user (" + end + ")");
+  target = end;
+  return Status::Ok();
+}
+
+bool CreateNewFile(const std::string& path, bool privateToUser) {
+  // O_EXCL with O_CREAT fails on anything that stands there, a symbolic link (dangling or not) included.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                        privateToUser ? 0600 : 0644);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool privateToUser,
+                           LinkPolicy links) {
+  std::string target;
+  if (Status allowed = ResolveWriteTarget(path, target, links); !allowed.ok) return allowed;
   const size_t cut = target.rfind('/');
   const std::string dir = cut == std::string::npos ? std::string() : target.substr(0, cut + 1);
   const std::string base = cut == std::string::npos ? target : target.substr(cut + 1);
@@ -288,5 +321,68 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
 }
 
 std::FILE* OpenStream(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
+// ---- Files of the user's own folders ----
+
+namespace posix {
+
+const char* KindOf(mode_t mode) {
+  if (S_ISREG(mode)) return "a regular file";
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISLNK(mode)) return "a symbolic link";
+  return "a special file";
+}
+
+ReadableFile OpenRegularFile(const std::string& path) {
+  ReadableFile file;
+  // Looked at first, so that a device is never opened (an open can act on one); O_NONBLOCK keeps a FIFO
+  // swapped in after this look from blocking the open, and fstat then refuses it.
+  if (::stat(path.c_str(), &file.st) != 0) {
+    file.err = errno;
+    return file;
+  }
+  if (S_ISREG(file.st.st_mode)) {
+    file.fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (file.fd < 0) {
+      file.err = errno;
+      return file;
+    }
+    if (::fstat(file.fd, &file.st) != 0) {
+      file.err = errno;
+      ::close(file.fd);
+      file.fd = -1;
+      return file;
+    }
+    if (S_ISREG(file.st.st_mode)) return file;
+    ::close(file.fd);
+    file.fd = -1;
+  }
+  file.notRegular = true;
+  file.kind = KindOf(file.st.st_mode);
+  return file;
+}
+
+Privacy KeepPrivate(int fd, const struct stat& st) {
+  if (st.st_uid != ::geteuid()) return Privacy::Refused;
+  if ((st.st_mode & 077) == 0) return Privacy::Private;
+  return ::fchmod(fd, 0600) == 0 ? Privacy::Repaired : Privacy::Exposed;
+}
+
+int OpenLockFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+  if (fd < 0) return -1;
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace posix
 
 }  // namespace platform

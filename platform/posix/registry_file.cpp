@@ -289,13 +289,14 @@ class Reader {
     return !stopAtQuote;
   }
 
-  // One key name, up to a backslash or the end.
+  // One key name, up to a backslash or the end. A backslash cannot stand in a name, not even escaped: the
+  // name could not be written back as one.
   bool KeyName(std::u16string& out) {
     while (!AtEnd() && Peek() != '\\') {
       if (Peek() == '%') {
         ++m_pos;
         uint32_t unit;
-        if (!Hex(4, unit)) return false;
+        if (!Hex(4, unit) || unit == u'\\') return false;
         out += static_cast<char16_t>(unit);
       } else if (!Utf8(out)) {
         return false;

@@ -19,6 +19,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "posix_files.h"
 #include "registry_file.h"
 
 namespace platform::reg {
@@ -77,30 +78,40 @@ FileStamp StampOf(const std::string& path) {
 
 enum class ReadResult { Ok, Missing, Failed };
 
-// Reads the whole file, with the stamp of exactly what was read.
-ReadResult ReadStore(const std::string& path, std::string& text, FileStamp& stamp, int& err) {
+// Reads the whole file, with the stamp of exactly what was read. Only the user's own regular file is read
+// (and made the user's alone when others could read it); refusal says why any other is not.
+ReadResult ReadStore(const std::string& path, std::string& text, FileStamp& stamp, std::string& refusal) {
   text.clear();
   stamp = FileStamp{};
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    err = errno;
-    return err == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+  refusal.clear();
+  const posix::ReadableFile file = posix::OpenRegularFile(path);
+  if (file.fd < 0) {
+    if (file.notRegular) refusal = std::string("is ") + file.kind + ", not a regular file; it is not used";
+    return !file.notRegular && file.err == ENOENT ? ReadResult::Missing : ReadResult::Failed;
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    err = errno ? errno : EINVAL;
-    ::close(fd);
-    return ReadResult::Failed;
+  const int fd = file.fd;
+  switch (posix::KeepPrivate(fd, file.st)) {
+    case posix::Privacy::Refused:
+      refusal = "belongs to another user; it is not used";
+      ::close(fd);
+      return ReadResult::Failed;
+    case posix::Privacy::Repaired:
+      refusal = "could be read or written by other users; its mode is now 0600";
+      break;
+    case posix::Privacy::Exposed:
+      refusal = "can be read or written by other users, and its mode cannot be changed";
+      break;
+    case posix::Privacy::Private:
+      break;
   }
-  stamp = FileStamp::Of(st);
-  text.resize(static_cast<size_t>(st.st_size));
+  stamp = FileStamp::Of(file.st);
+  text.resize(static_cast<size_t>(file.st.st_size));
   size_t len = 0;
   while (true) {
     if (len == text.size()) text.resize(text.size() + 4096);
     ssize_t n = ::read(fd, text.data() + len, text.size() - len);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      err = errno;
       ::close(fd);
       return ReadResult::Failed;
     }
@@ -116,7 +127,7 @@ ReadResult ReadStore(const std::string& path, std::string& text, FileStamp& stam
 class FileLock {
  public:
   explicit FileLock(const std::string& path) {
-    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    m_fd = posix::OpenLockFile(path);
     if (m_fd < 0) return;
     while (::flock(m_fd, LOCK_EX) != 0) {
       if (errno != EINTR) {
@@ -153,6 +164,7 @@ struct RootState {
   bool loaded = false;
   FileStamp stamp;  // of the file the tree was read from or written to
   std::unique_ptr<Node> tree = std::make_unique<Node>();
+  std::string logged;  // what the last read logged about the file, to log a lasting refusal once
 };
 
 std::mutex g_mutex;  // guards everything below, and every file operation of this process
@@ -186,6 +198,7 @@ class Store {
     m_path = m_dir + kRootFiles[root];
     if (m_state.dir != m_dir) {
       m_state.dir = m_dir;
+      m_state.logged.clear();
       Forget();
     }
   }
@@ -233,8 +246,12 @@ class Store {
   bool Load(bool locked) {
     std::string text;
     FileStamp stamp;
-    int err = 0;
-    ReadResult r = ReadStore(m_path, text, stamp, err);
+    std::string refusal;
+    ReadResult r = ReadStore(m_path, text, stamp, refusal);
+    // Said once, not at every call that finds the file so again.
+    if (!refusal.empty() && refusal != m_state.logged)
+      LogError(__LINE__, "registry file " + std::string(kRootFiles[m_root]) + " " + refusal);
+    m_state.logged = refusal;
     if (r == ReadResult::Missing) {
       Forget();
       m_state.loaded = true;

@@ -25,6 +25,9 @@ constexpr char kPrefix[] = "w1.";
 constexpr size_t kPrefixLen = sizeof kPrefix - 1;
 // Longer protected texts are not ours; refusing them keeps a hostile value from costing much.
 constexpr size_t kMaxProtectedLen = 64 * 1024;
+// The longest password protected (doroutil/crypt.h): the system's header varies between its
+// implementations, and this one fits the sign-on setting with every one of them.
+constexpr size_t kMaxPasswordLen = 400;
 constexpr size_t kKeyBytes = 32;
 constexpr size_t kTagBytes = 32;
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
@@ -124,7 +127,7 @@ bool Fail(char* out, uint32_t outSize) {
 bool EncryptString(const char* plain, char* out, uint32_t outSize, int /*reserved1*/, int /*reserved2*/) {
   if (!plain || !out || outSize == 0) return Fail(out, outSize);
   const size_t plainLen = std::strlen(plain);
-  if (plainLen > kMaxProtectedLen) return Fail(out, outSize);
+  if (plainLen > kMaxPasswordLen) return Fail(out, outSize);
   std::vector<unsigned char> inner(kKeyBytes + plainLen);
   if (!BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, inner.data(), kKeyBytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
     return Fail(out, outSize);

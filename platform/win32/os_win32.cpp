@@ -162,23 +162,21 @@ size_t RootLength(const std::string& path) {
   return !path.empty() && IsPathSeparator(path[0]) ? 1 : 0;
 }
 
-// The file that a write to path really replaces: a symbolic link is followed to the file it names.
-std::wstring ResolveTarget(const std::wstring& path) {
-  DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return path;
+// The file that a link (a reparse point) at path names; false when it names nothing that exists.
+bool LinkTarget(const std::wstring& path, std::wstring& target) {
   HANDLE h = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return path;
-  std::wstring target(MAX_PATH, L'\0');
+  if (h == INVALID_HANDLE_VALUE) return false;
+  target.assign(MAX_PATH, L'\0');
   DWORD n = ::GetFinalPathNameByHandleW(h, target.data(), static_cast<DWORD>(target.size()), VOLUME_NAME_DOS);
   if (n >= target.size()) {
     target.resize(n + 1);
     n = ::GetFinalPathNameByHandleW(h, target.data(), static_cast<DWORD>(target.size()), VOLUME_NAME_DOS);
   }
   ::CloseHandle(h);
-  if (n == 0 || n >= target.size()) return path;
+  if (n == 0 || n >= target.size()) return false;
   target.resize(n);
-  return target;
+  return true;
 }
 
 bool WriteAll(HANDLE h, const void* data, size_t size) {
@@ -270,8 +268,42 @@ bool ReadWholeFile(const std::string& path, char** data, size_t* size) {
   return ok;
 }
 
-Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool /*privateToUser*/) {
-  const std::wstring target = ResolveTarget(Widen(path));
+Status ResolveWriteTarget(const std::string& path, std::string& target, LinkPolicy links) {
+  target = path;
+  const std::wstring wide = Widen(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD e = ::GetLastError();
+    return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? Status::Ok() : Status::Error(ErrorText("stat", path, e));
+  }
+  const std::string name = FileNameOf(path);
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && links == LinkPolicy::FollowToOwnFile) {
+    std::wstring end;
+    if (!LinkTarget(wide, end)) return Status::Error(name + " is a symbolic link to a missing file");
+    const DWORD endAttributes = ::GetFileAttributesW(end.c_str());
+    if (endAttributes == INVALID_FILE_ATTRIBUTES || (endAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      return Status::Error(name + " is a symbolic link to a directory (" + Narrow(end) + "), not to a regular file");
+    target = Narrow(end);
+    return Status::Ok();
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Status::Error(name + " is a directory, not a regular file");
+  return Status::Ok();
+}
+
+bool CreateNewFile(const std::string& path, bool /*privateToUser*/) {
+  // CREATE_NEW fails on anything that stands there; the reparse-point flag keeps a link from being followed.
+  HANDLE h = ::CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(h);
+  return true;
+}
+
+Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool /*privateToUser*/,
+                           LinkPolicy links) {
+  std::string allowed;
+  if (Status s = ResolveWriteTarget(path, allowed, links); !s.ok) return s;
+  const std::wstring target = Widen(allowed);
   const size_t cut = target.find_last_of(L"\\/");
   const std::wstring dir = cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
   const std::wstring base = cut == std::wstring::npos ? target : target.substr(cut + 1);

@@ -8,8 +8,9 @@
 // no longer decrypts.
 //
 // The protected text is printable ASCII without quotes, '=', spaces or line breaks, so that it can stand as a
-// setting's value. A password of up to 700 bytes (400 on Windows, whose protected form carries a larger
-// header) gives a protected text of at most 1022 bytes (1023 with the terminator).
+// setting's value. Passwords of up to 700 bytes are protected (400 on Windows, whose protected form carries a
+// larger header), each into a text of at most 1022 bytes (1023 with the terminator); longer ones are refused.
+// A text made for a longer password by an earlier version still decrypts.
 //
 // Both functions may be called from any thread. The two trailing arguments are reserved and ignored.
 #ifndef NAVCONFIG_DOROUTIL_CRYPT_H
@@ -18,8 +19,8 @@
 #include <cstdint>
 
 // Protects the password plain (NUL-terminated) into out, which holds outSize bytes with the terminator.
-// False when the key cannot be had or made, or when the protected text does not fit; out then holds the
-// empty text (when outSize > 0).
+// False when the password is longer than the limit above, the key cannot be had or made, or the protected
+// text does not fit; out then holds the empty text (when outSize > 0).
 bool EncryptString(const char* plain, char* out, uint32_t outSize, int reserved1, int reserved2);
 
 // Recovers the password from protectedText into out (at most outSize bytes with the terminator). The empty

@@ -68,15 +68,44 @@ bool RemoveFile(const std::string& path);
 // Renames, replacing the target when it exists.
 Status RenameFile(const std::string& from, const std::string& to);
 // Reads a whole file into a buffer from malloc (NUL-terminated, size excludes the NUL); false when the
-// file is missing or unreadable. The caller frees the buffer with free().
+// file is missing or unreadable, or is not a regular file (a symbolic link is followed to one). The open
+// never blocks: a FIFO, a device or a socket put in the file's place is refused unread, a device unopened.
+// The caller frees the buffer with free().
 bool ReadWholeFile(const std::string& path, char** data, size_t* size);
+
+// --- Files in folders that others may write to ------------------------------------------------------------
+// Whoever can write into a folder can put anything under a name the library uses there: a FIFO or a device
+// (whose open would block, or act on the device), a directory, or a symbolic link to a file elsewhere. A
+// write never opens such a thing and never creates or replaces a file outside the folder, except through a
+// link that names an existing regular file of the process's user (the way people keep their settings in a
+// dotfiles folder); that file is then replaced in its own folder.
+
+// How a write treats a symbolic link standing at its path.
+enum class LinkPolicy {
+  FollowToOwnFile,  // replace the file the link names, when it is an existing regular file of this user
+  ReplaceLink,      // replace the link itself; what it names is left alone
+};
+// The file that a write to path may replace: path itself when nothing or a regular file stands there (or a
+// link, with LinkPolicy::ReplaceLink); the file named by a link (through a chain of links) as the policy
+// allows. Otherwise a failure whose reason names the file and says why, such as "user.cfg is a FIFO, not a
+// regular file" or "user.cfg is a symbolic link to a missing file (/home/u/dotfiles/user.cfg)". On Windows a
+// link (a reparse point) is followed to an existing file, and owners are not checked.
+Status ResolveWriteTarget(const std::string& path, std::string& target,
+                          LinkPolicy links = LinkPolicy::FollowToOwnFile);
+// Creates an empty file when nothing at all stands at path: never through a symbolic link (not even a
+// dangling one), never truncating, never blocking. True when this call created it. The new file gets 0644
+// less the umask (privateToUser: 0600).
+bool CreateNewFile(const std::string& path, bool privateToUser = false);
+
 // Writes a file so that a crash or a failure never leaves it half-written: the text goes to a temporary
-// file in the same directory, is flushed to the disk and renamed over the target, and the directory is
-// synced. A target that is a symbolic link stays one (the file it names is replaced); an existing file keeps
-// its permission bits, a new one gets 0644 less the umask (privateToUser: 0600). On Windows the file is
+// file in the folder of the file that is replaced, is flushed to the disk and renamed over it, and the folder
+// is synced. What is replaced is what ResolveWriteTarget allows (a link that it follows stays a link, and
+// the file it names is replaced); anything else fails with its reason before a file is made. An existing file
+// keeps its permission bits, a new one gets 0644 less the umask (privateToUser: 0600). On Windows the file is
 // moved over the target with write-through, and it takes the access rules of its folder. On failure the
 // previous file is left whole and no temporary file remains.
-Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool privateToUser = false);
+Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool privateToUser = false,
+                           LinkPolicy links = LinkPolicy::FollowToOwnFile);
 
 struct DirEntry {
   std::string name;
