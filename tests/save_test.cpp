@@ -2,11 +2,13 @@
 // symbolic links and the permission bits of the files.
 #include <config/config_api.h>
 #include <config/config_globals.h>
+#include <config/config_info.h>
 #include <gtest/gtest.h>
 #include <platform/os.h>
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <regex>
 #include <string>
@@ -15,6 +17,7 @@
 
 #include "configmgr.h"
 #include "store_env.h"
+#include "support/special_files.h"
 
 using storetest::StoreTest;
 
@@ -102,13 +105,6 @@ testing::AssertionResult IsWholeFile(const std::string& text, CrashState& state)
   if (state.counter >= 0 && state.keys != kCrashKeys)
     return testing::AssertionFailure() << "a counter with only " << state.keys << " keys";
   return testing::AssertionSuccess();
-}
-
-std::vector<std::string> TemporaryFiles(const std::string& dir) {
-  std::vector<std::string> out;
-  for (const auto& name : storetest::Listing(dir))
-    if (name.find(".tmp") != std::string::npos) out.push_back(name);
-  return out;
 }
 
 const navconfig::SaveStatus* LastSave(const char* layer) { return GetConfigMgr()->LastSave(layer); }
@@ -217,26 +213,145 @@ TEST_F(FailedSaves, LeaveThePreviousFileWholeAndNoTemporaryFile) {
   EXPECT_FALSE(testsupport::Exists(missing));
 }
 
+TEST_F(FailedSaves, ALayerNameThatIsNoSafeFileNameIsReportedAndNothingIsWritten) {
+  const std::vector<std::string> files = storetest::AllFiles(tmp.path());
+  for (const std::string layer : {"../x", "..", ".", "sub/x"}) {
+    SCOPED_TRACE(layer);
+    Config_SetIntVal((layer + "\\S").c_str(), "K", 5);
+    bool ok = true;
+    char file[64], reason[64];
+    ASSERT_TRUE(Config_GetLastSaveStatus(layer.c_str(), &ok, file, sizeof file, reason, sizeof reason));
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(std::string(file), layer);
+    EXPECT_EQ(std::string(reason), "not a safe file name");
+  }
+  EXPECT_EQ(storetest::AllFiles(tmp.path()), files);
+}
+
 class SaveTargets : public StoreTest {};
 
-TEST_F(SaveTargets, ALinkStaysALink) {
-  const std::string real = tmp / "real/user-settings.cfg";
-  testsupport::MakeDirs(tmp / "real");
-  testsupport::WriteFile(real, "[Image]\n\"KeepPercent\"=60\n");
-  testsupport::RemoveAll(Cfg("user.cfg"));  // written by the start
-  if (!testsupport::MakeSymlink("../real/user-settings.cfg", Cfg("user.cfg"))) {
-    ASSERT_TRUE(testsupport::kWindows) << "cannot make a symbolic link";
-    GTEST_SKIP() << testsupport::kNoSymlinks;
+// A file whose reading met lines that the writer does not write again is kept once as <file>.bak before a
+// save replaces it; clean files (blank lines and CR LF line ends included) are not.
+TEST_F(SaveTargets, AFileWithLinesThatAreNotKeptIsCopiedOnceBeforeItIsReplaced) {
+  std::mt19937 random(13);
+  std::string noise(65536, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  const std::string section = "[Image]\n\"KeepPercent\"=60\n";
+  struct Case {
+    const char* what;
+    std::string text;
+    bool kept;
+  };
+  const Case cases[] = {
+      {"clean, with CR LF and blank lines", "\r\n \t\n[Image]\r\n\"KeepPercent\"=60\r\n\r\n", false},
+      {"a note written by hand", "; settings of the car\n" + section, true},
+      {"a value before any section", "\"Lost\"=1\n" + section, true},
+      {"a header without a name", "[]\n" + section, true},
+      {"random bytes", noise, true},
+  };
+  const std::string backup = Cfg("user.cfg.bak");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::LogCapture log;
+    WriteCfg("user.cfg", c.text);
+    WriteCfg("user.cfg.bak", "an older copy");
+    Reload();
+    Config_SetIntVal("Image", "KeepPercent", 61);
+    ASSERT_TRUE(LastSave("user")->ok) << LastSave("user")->reason;
+    char file[512];
+    EXPECT_EQ(Config_GetLastSaveBackup("user", file, sizeof file), c.kept);
+    EXPECT_EQ(ReadCfg("user.cfg.bak"), c.kept ? c.text : "an older copy");
+    EXPECT_EQ(log.Matching("held lines that a rewrite does not keep").size(), c.kept ? 1u : 0u);
+    EXPECT_EQ(std::string(file), c.kept ? backup : "");
+    // Once: the next save replaces the file that the library wrote itself.
+    const auto id = testsupport::FileId(backup);
+    Config_SetIntVal("Image", "KeepPercent", 62);
+    EXPECT_EQ(testsupport::FileId(backup), id);
+    EXPECT_EQ(storetest::SectionBlock(ReadCfg("user.cfg"), "[Image]"), "[Image]\n\"KeepPercent\"=62\n\n");
   }
-  Reload();
-  EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 60);
 
+  // A copy that cannot be made fails the save, and the file stays as it was.
+  testsupport::RemoveAll(backup);
+  testsupport::MakeDirs(backup);
+  WriteCfg("user.cfg", "; note\n" + section);
+  Reload();
   Config_SetIntVal("Image", "KeepPercent", 61);
-  EXPECT_TRUE(testsupport::IsSymlink(Cfg("user.cfg")));
-  EXPECT_EQ(testsupport::ReadSymlink(Cfg("user.cfg")), testsupport::Native("../real/user-settings.cfg"));
-  EXPECT_EQ(storetest::SectionBlock(testsupport::ReadFile(real), "[Image]"), "[Image]\n\"KeepPercent\"=61\n\n");
-  EXPECT_EQ(TemporaryFiles(tmp / "real"), std::vector<std::string>{});
-  EXPECT_EQ(storetest::Listing(configDir), std::vector<std::string>{"user.cfg"});
+  EXPECT_FALSE(LastSave("user")->ok);
+  EXPECT_EQ(LastSave("user")->reason, "could not keep the previous file: user.cfg.bak is a directory, not a regular file");
+  EXPECT_EQ(ReadCfg("user.cfg"), "; note\n" + section);
+}
+
+// What may stand in the place of user.cfg, and what a start, a read and a save make of it: a link to the
+// user's own regular file stays a link, the file being replaced in its own folder; anything else is neither
+// replaced nor truncated, the save fails with the reason, nothing is made outside the configuration folder,
+// and nothing waits on a FIFO. Regular files are read through links (another user's too, as an installation's
+// product.cfg may be); nothing else is read.
+TEST_F(SaveTargets, OnlyTheUsersOwnRegularFileIsReadAndReplacedAlsoThroughALink) {
+  using namespace testsupport;
+  if (kWindows) GTEST_SKIP() << kNoSpecialFiles;
+  const std::string outside = tmp / "outside/";
+  const std::string user = Cfg("user.cfg");
+  const std::string kText = "[Image]\n\"KeepPercent\"=60\n";
+  auto linkTo = [&](const std::string& name) { return MakeSymlink("../outside/" + name, user); };
+  auto fileTo = [&](const std::string& name) {
+    WriteFile(outside + name, kText);
+    return linkTo(name);
+  };
+  struct Case {
+    const char* what;
+    bool rootOnly;
+    std::function<bool()> make;  // puts it in place of user.cfg
+    long read;                   // what a read gives
+    const char* reason;          // why the save fails; null when it works
+  };
+  const Case cases[] = {
+      {"a FIFO", false, [&] { return MakeFifo(user); }, 50, "user.cfg is a FIFO, not a regular file"},
+      {"a device", true, [&] { return MakeNullDevice(user); }, 50, "user.cfg is a character device, not a regular file"},
+      {"a directory", false, [&] { MakeDirs(user); return true; }, 50, "user.cfg is a directory, not a regular file"},
+      {"a dangling link", false, [&] { return linkTo("missing.cfg"); }, 50, "user.cfg is a symbolic link to a missing file"},
+      {"a link to a directory", false, [&] { MakeDirs(outside + "dir"); return linkTo("dir"); }, 50,
+       "user.cfg is a symbolic link to a directory"},
+      {"a link to a device", true, [&] { return MakeNullDevice(outside + "null") && linkTo("null"); }, 50,
+       "user.cfg is a symbolic link to a character device"},
+      {"a link to another user's file", true, [&] { return fileTo("theirs.cfg") && GiveToAnotherUser(outside + "theirs.cfg"); },
+       60, "user.cfg is a symbolic link to a file of another user"},
+      {"a link to the user's own file", false, [&] { return fileTo("own.cfg"); }, 60, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.rootOnly && !RunsAsRoot()) {
+      std::printf("case skipped, %s: %s\n", c.what, kNotRoot);
+      continue;
+    }
+    RemoveAll(user);
+    RemoveAll(outside);
+    MakeDirs(outside);
+    ASSERT_TRUE(c.make());
+    const std::string kind = KindAt(user), link = ReadSymlink(user);
+    const std::vector<std::string> outsideFiles = storetest::AllFiles(outside);
+    {
+      FifoGuard guard(user);
+      Restart();  // the first start creates user.cfg when nothing stands there, and saves the directories
+      EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), c.read);
+      Config_SetIntVal("Image", "KeepPercent", 61);
+      EXPECT_FALSE(guard.Fired()) << "a FIFO held the library up";
+    }
+    const navconfig::SaveStatus* status = LastSave("user");
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->ok, c.reason == nullptr) << status->reason;
+    if (c.reason) {
+      EXPECT_EQ(status->reason.rfind(c.reason, 0), 0u) << status->reason;
+    } else {
+      EXPECT_EQ(storetest::SectionBlock(ReadFile(outside + "own.cfg"), "[Image]"), "[Image]\n\"KeepPercent\"=61\n\n");
+    }
+    EXPECT_EQ(KindAt(user), kind);
+    EXPECT_EQ(ReadSymlink(user), link);
+    EXPECT_EQ(storetest::Listing(configDir), std::vector<std::string>{"user.cfg"});
+    EXPECT_EQ(storetest::AllFiles(outside), outsideFiles);
+    if (Exists(outside + "theirs.cfg")) {
+      EXPECT_EQ(ReadFile(outside + "theirs.cfg"), kText);
+    }
+  }
 }
 
 TEST_F(SaveTargets, FilesKeepTheirPermissionBits) {

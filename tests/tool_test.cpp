@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "support/special_files.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -503,8 +505,57 @@ TEST(Tool, AFailedSaveIsReportedAndChangesNoFile) {
   WriteFile(inst.Config() + "product.cfg", "[Image]\n\"KeepPercent\"=60\n");
   const auto before = Snapshot(inst.Root());
   const Result r = inst.Run({"set", "Image", "KeepPercent", "70"});
-  ExpectError(r, 1, "navconfig: error: could not save " + inst.Config() + "user.cfg: ");
+  ExpectError(r, 1,
+              "navconfig: error: could not save " + inst.Config() + "user.cfg: user.cfg is a directory, not a regular file");
   EXPECT_EQ(Snapshot(inst.Root()), before);
+}
+
+// Whatever else stands in place of user.cfg: get gives the default, set fails and says why, nothing waits on
+// a FIFO and nothing is made outside the configuration folder.
+TEST(Tool, AFifoOrALinkThatLeadsNowhereUsableIsNeitherWaitedOnNorReplaced) {
+  if (testsupport::kWindows) GTEST_SKIP() << testsupport::kNoSpecialFiles;
+  const std::pair<const char*, const char*> cases[] = {
+      {"fifo", "user.cfg is a FIFO, not a regular file"},
+      {"../outside/missing.cfg", "user.cfg is a symbolic link to a missing file"},
+      {"../outside", "user.cfg is a symbolic link to a directory"},
+  };
+  for (const auto& [what, reason] : cases) {
+    SCOPED_TRACE(what);
+    Installation inst;
+    const std::string user = inst.Config() + "user.cfg";
+    testsupport::MakeDirs(inst / "outside");
+    ASSERT_TRUE(std::string(what) == "fifo" ? testsupport::MakeFifo(user) : testsupport::MakeSymlink(what, user));
+    const std::string kind = testsupport::KindAt(user);
+    testsupport::FifoGuard guard(user);
+    const Result got = inst.Run({"get", "Image", "KeepPercent"});
+    EXPECT_EQ(got.code, 0) << got.err;
+    EXPECT_EQ(got.out, "50\n");
+    ExpectError(inst.Run({"set", "Image", "KeepPercent", "70"}), 1,
+                "navconfig: error: could not save " + user + ": " + reason);
+    EXPECT_FALSE(guard.Fired());
+    EXPECT_EQ(testsupport::KindAt(user), kind);
+    EXPECT_EQ(testsupport::Listing(inst / "outside"), std::vector<std::string>{});
+  }
+}
+
+// A user.cfg that held what the library does not keep (here 64 KiB of random bytes) is kept as user.cfg.bak
+// before it is replaced, and set says so.
+TEST(Tool, SetTellsWhereTheDamagedFileIsKept) {
+  Installation inst;
+  std::string noise(65536, '\0');
+  std::mt19937 random(5);
+  for (char& c : noise) c = static_cast<char>(random());
+  WriteFile(inst.Config() + "user.cfg", noise);
+  const Result r = inst.Run({"set", "Image", "KeepPercent", "70"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  const std::string backup = inst.Config() + "user.cfg.bak";
+  EXPECT_EQ(r.err, "navconfig: warning: " + inst.Config() +
+                       "user.cfg held lines that the library does not keep; the previous file is saved as " + backup +
+                       "\n");
+  EXPECT_EQ(ReadFile(backup), noise);
+  EXPECT_TRUE(Contains(ReadFile(inst.Config() + "user.cfg"), "[Image]\n\"KeepPercent\"=70\n"));
+  // Said once: the file is the library's own now.
+  EXPECT_EQ(inst.Run({"set", "Image", "KeepPercent", "71"}).err, "");
 }
 
 TEST(Tool, UnsetRemovesTheValueSoThatTheDefaultApplies) {

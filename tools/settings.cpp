@@ -201,6 +201,20 @@ std::string CheckSaved(const std::string& layer) {
   return file;
 }
 
+// The library keeps a layer's previous file as <file>.bak when a save overwrites one that held lines it does
+// not write back (damage, notes written by hand); the user learns where. The start saves the user layer too.
+void TellKeptCopies(const std::string& layer) {
+  std::vector<std::string> layers{layer};
+  if (!EqualFolded(layer, "user")) layers.push_back("user");
+  for (const std::string& name : layers) {
+    char copy[4096];
+    if (!Config_GetLastSaveBackup(name.c_str(), copy, sizeof copy)) continue;
+    const std::string kept = copy;
+    Warn(kept.substr(0, kept.size() - 4) + " held lines that the library does not keep; the previous file is saved as " +
+         kept);
+  }
+}
+
 // The type a value for the setting takes when no option forces one: the current value's, else the default's.
 std::optional<ValueType> CurrentType(const std::string& section, const std::string& key) {
   const bool full = IsFullPath(section);
@@ -306,6 +320,7 @@ int CmdSet(const Options& options, const std::string& section, const std::string
   const Snapshot after = Take(target, key);
 
   const bool stored = !(before == after);
+  TellKeptCopies(layer);
   std::string file, why;
   if (stored) file = CheckSaved(layer);
   else why = after.exists ? "unchanged" : "default";

@@ -73,9 +73,19 @@ NAVCONFIG_API ConfigOrigin Config_GetValueOrigin(const char* section, const char
  * Locked. Whether the file of a layer ("user", any case) has been written, or tried, since the configuration
  * manager was created (Config_Reset and Config_ResetConfigMgr start over). When it has: *ok (when not null)
  * tells whether that last save worked, file receives the file's path and reason why it failed (empty when
- * it worked). A failed save leaves the previous file as it was; the value stays in memory. */
+ * it worked). A failed save leaves the previous file as it was; the value stays in memory. A layer whose name
+ * cannot name a file in the configuration folder ("../x", "a/b") is never written: its save fails with the
+ * layer's name in file and the reason "not a safe file name". Neither is anything but a regular file: a save
+ * over a FIFO, a device or a directory fails, and one over a symbolic link fails unless the link names an
+ * existing regular file of the process's user (which is then replaced in its own folder). */
 NAVCONFIG_API bool Config_GetLastSaveStatus(const char* layer, bool* ok, char* file, int fileSize, char* reason,
                                             int reasonSize);
+/* Locked. Whether a save of the layer's file since the configuration manager was created kept the previous
+ * file as "<file>.bak" beside it (user.cfg.bak), and file receives the copy's path. A save does so once,
+ * replacing an older copy, before it overwrites a file whose last reading met lines that the writer does not
+ * write again: anything but headers, values in a section and blank lines (damage, notes written by hand, text
+ * of another format). A copy that cannot be made fails the save. */
+NAVCONFIG_API bool Config_GetLastSaveBackup(const char* layer, char* file, int fileSize);
 
 /* Locked. As Config_SetIntVal, but the value is kept, and written to its file, in hexadecimal form
  * ("Size"=0x00002710). */

@@ -11,11 +11,13 @@
 #include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "cfg_format.h"
+#include "config_log.h"
 #include "configmgr.h"
 
 namespace navconfig {
@@ -249,22 +251,52 @@ ParsedLine ParseClassifiedLine(ByteClasses& classes, const char* text, size_t st
 
 }  // namespace
 
-void ScanLines(const char* text, size_t length, std::vector<ParsedLine>& lines) {
+namespace {
+
+// Counts the lines that a rewrite would not keep (see ScanLines).
+class UnkeptLines {
+ public:
+  explicit UnkeptLines(size_t* count) : m_count(count) {
+    if (m_count) *m_count = 0;
+  }
+  void Note(const ParsedLine& parsed, const char* line, size_t length) {
+    if (!m_count) return;
+    if (parsed.kind == LineKind::Header) {
+      m_inSection = true;
+    } else if (parsed.kind == LineKind::Value) {
+      if (!m_inSection) ++*m_count;  // no section to hold it
+    } else if (length != 0 && std::string_view(line, length).find_first_not_of(" \t") != std::string_view::npos) {
+      ++*m_count;
+    }
+  }
+
+ private:
+  size_t* m_count;
+  bool m_inSection = false;
+};
+
+}  // namespace
+
+void ScanLines(const char* text, size_t length, std::vector<ParsedLine>& lines, size_t* unkept) {
   ByteClasses classes(text, length);
+  UnkeptLines count(unkept);
   size_t pos = 0;
   while (pos < length) {
     const size_t end = classes.Next(ByteClasses::kLineEnd, pos, length);
     ParsedLine parsed = ParseClassifiedLine(classes, text, pos, end);
+    count.Note(parsed, text + pos, end - pos);
     if (parsed.kind == LineKind::Header || parsed.kind == LineKind::Value) lines.push_back(parsed);
     pos = end < length ? end + 1 : end;
   }
 }
 
-void ScanLinesOneByOne(const char* text, size_t length, std::vector<ParsedLine>& lines) {
+void ScanLinesOneByOne(const char* text, size_t length, std::vector<ParsedLine>& lines, size_t* unkept) {
+  UnkeptLines count(unkept);
   size_t pos = 0;
   while (pos < length) {
     const size_t end = pos + FindAny3(text + pos, length - pos, '\n', '\r', '\0');
     ParsedLine parsed = ParseLine(text + pos, end - pos);
+    count.Note(parsed, text + pos, end - pos);
     if (parsed.kind == LineKind::Header || parsed.kind == LineKind::Value) lines.push_back(parsed);
     pos = end < length ? end + 1 : end;
   }
@@ -396,7 +428,7 @@ size_t CConfigMgr::ParseConfigText(const char* text, size_t length, bool countin
   const bool reuse = !counting && m_parsedText == text && m_parsedLength == length;
   if (!reuse) {
     m_parsedLines.clear();
-    cfg::ScanLines(text, length, m_parsedLines);
+    cfg::ScanLines(text, length, m_parsedLines, &m_parsedUnkept);
     m_parsedText = counting ? text : nullptr;
     m_parsedLength = counting ? length : 0;
   } else {
@@ -459,17 +491,20 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
 
   char* buffer = nullptr;
   const long length = LoadFile(file.c_str(), &buffer);
+  size_t unkept = 0;
   if (buffer) {
-    ReadLayerText(layerName, buffer, static_cast<size_t>(length));
+    unkept = ReadLayerText(layerName, buffer, static_cast<size_t>(length));
     Mem_Free(buffer);
   }
+  m_readings[FoldedLayer(layerName)].unkeptLines = unkept != 0;
   m_iCurrentHead = -1;
   return true;
 }
 
-void CConfigMgr::ReadLayerText(const char* layerName, const char* text, size_t length) {
+size_t CConfigMgr::ReadLayerText(const char* layerName, const char* text, size_t length) {
   // The counting pass sizes one block; the building pass carves the whole tree from it.
   const size_t total = ParseConfigText(text, length, true, layerName);
+  const size_t unkept = m_parsedUnkept;
   if (total != 0) {
     AddTreeHead(total);
     ParseConfigText(text, length, false, layerName);
@@ -477,6 +512,7 @@ void CConfigMgr::ReadLayerText(const char* layerName, const char* text, size_t l
   m_parsedText = nullptr;
   m_parsedLines.clear();
   m_iCurrentHead = -1;
+  return unkept;
 }
 
 bool CConfigMgr::SaveLayer(const char* path) {
@@ -491,16 +527,53 @@ bool CConfigMgr::SaveLayer(const char* path) {
 }
 
 bool CConfigMgr::WriteLayerFile(const std::string& layer, const std::string& text) {
-  if (!platform::IsSafeFileComponent(layer)) return false;
+  if (!platform::IsSafeFileComponent(layer)) {
+    RecordRefusedSave(layer, kUnsafeFileName);
+    return false;
+  }
   const std::string configDir = ConfigDirectory();
   if (configDir.empty()) return false;
   const std::string file = ConfigDirFile(configDir, layer.c_str());
-  platform::Status status = platform::WriteFileAtomically(file, text.data(), text.size());
   SaveStatus& record = m_saves[FoldedLayer(layer)];
+  platform::Status status = KeepUnkeptLines(layer, file, record);
+  if (status.ok) status = platform::WriteFileAtomically(file, text.data(), text.size());
   record.attempted = true;
   record.ok = status.ok;
   record.file = file;
   record.reason = status.reason;
   record.bytes = text.size();
   return status.ok;
+}
+
+void CConfigMgr::RecordRefusedSave(const std::string& layer, const std::string& reason) {
+  SaveStatus& record = m_saves[FoldedLayer(layer)];
+  record.attempted = true;
+  record.ok = false;
+  record.file = layer;
+  record.reason = reason;
+}
+
+platform::Status CConfigMgr::KeepUnkeptLines(const std::string& layer, const std::string& file, SaveStatus& record) {
+  const auto reading = m_readings.find(FoldedLayer(layer));
+  if (reading == m_readings.end() || !reading->second.unkeptLines) return platform::Status::Ok();
+  // A file that the save may not replace is not copied either.
+  std::string target;
+  if (platform::Status allowed = platform::ResolveWriteTarget(file, target); !allowed.ok) return allowed;
+  char* data = nullptr;
+  size_t size = 0;
+  // Nothing to keep when no file stands there (a map layer's file is read from elsewhere).
+  if (platform::ReadWholeFile(target, &data, &size)) {
+    const std::string backup = file + kBackupExtension;
+    // Private, since the file it copies may be; a link standing in its place is replaced, not followed.
+    const platform::Status kept =
+        platform::WriteFileAtomically(backup, data, size, /*privateToUser=*/true, platform::LinkPolicy::ReplaceLink);
+    std::free(data);
+    if (!kept.ok) return platform::Status::Error("could not keep the previous file: " + kept.reason);
+    record.backup = backup;
+    LogMessage(kLogCategoryGeneral, kLogLevelError, "configmain", __LINE__,
+               "%s held lines that a rewrite does not keep; the previous file is kept as %s", file.c_str(),
+               backup.c_str());
+  }
+  reading->second.unkeptLines = false;
+  return platform::Status::Ok();
 }

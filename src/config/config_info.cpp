@@ -180,6 +180,17 @@ bool Config_GetLastSaveStatus(const char* layer, bool* ok, char* file, int fileS
   return true;
 }
 
+bool Config_GetLastSaveBackup(const char* layer, char* file, int fileSize) {
+  if (file && fileSize > 0) file[0] = '\0';
+  CConfigMgr* mgr = Globals().m_pConfigMgr;
+  if (!mgr || !layer) return false;
+  ConfigLock lock(mgr);
+  const SaveStatus* status = mgr->LastSave(layer);
+  if (!status || status->backup.empty()) return false;
+  if (file && fileSize > 0) CopyTruncated(file, fileSize, status->backup.c_str());
+  return true;
+}
+
 void Config_SetHexVal(const char* section, const char* key, long value) {
   CConfigMgr* mgr = Globals().m_pConfigMgr;
   if (!mgr || !section) return;

@@ -146,10 +146,8 @@ void CConfigMgr::CreateUserFileOnce() {
   m_bCreateUserFile = false;
   const std::string dir = ConfigDirectory();
   if (dir.empty()) return;
-  const std::string file = dir + "user.cfg";
-  if (!FileExists(file.c_str())) {
-    if (FileHandle* f = FileOpen(file.c_str(), "wb")) FileClose(f);
-  }
+  // Whatever stands there already (a file, a link, a FIFO) is left as it is.
+  platform::CreateNewFile(dir + "user.cfg");
 }
 
 // ---- Layered reads ----

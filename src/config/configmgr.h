@@ -17,6 +17,7 @@
 #include <doroutil/orostring.h>
 #include <doroutil/staticdata.h>
 #include <doroutil/sync.h>
+#include <platform/os.h>
 
 #include <cstdint>
 #include <map>
@@ -45,7 +46,18 @@ struct SaveStatus {
   std::string file;    // the file that was written
   std::string reason;  // why it failed; empty when it worked
   size_t bytes = 0;    // the length of the text
+  std::string backup;  // the copy of the previous file that a save kept (see CConfigMgr::KeepUnkeptLines)
 };
+
+// What the last reading of a layer's file met.
+struct LayerReading {
+  bool unkeptLines = false;  // lines that a rewrite would not keep (cfg::ScanLines)
+};
+
+// The reason recorded for a layer whose name cannot stand as a file name in the configuration directory.
+constexpr const char* kUnsafeFileName = "not a safe file name";
+// Appended to a layer file's name for the copy kept before a rewrite that would lose lines.
+constexpr const char* kBackupExtension = ".bak";
 
 }  // namespace navconfig
 
@@ -104,13 +116,18 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
 
   // The file of a layer: located and read into the forest (false when there is none), or written.
   bool ReadLayerFile(const char* layerName);
-  // Reads a layer's text into the forest (both passes).
-  void ReadLayerText(const char* layerName, const char* text, size_t length);
+  // Reads a layer's text into the forest (both passes); returns the number of lines that a rewrite would
+  // not keep (cfg::ScanLines).
+  size_t ReadLayerText(const char* layerName, const char* text, size_t length);
   // One pass of the reader over a file's text; in counting mode returns the bytes the tree will need.
   size_t ParseConfigText(const char* text, size_t length, bool counting, const char* layerName);
 
   // The outcome of the last save of a layer (by name, any case); null when it was never saved.
   const navconfig::SaveStatus* LastSave(const char* layer) const;
+  // Records a save of the layer that was refused before any file was touched, such as one of a name that is
+  // no safe file name: the layer's last save then failed, with the layer's name in place of the file and the
+  // reason, so that Config_GetLastSaveStatus tells the caller why nothing was written.
+  void RecordRefusedSave(const std::string& layer, const std::string& reason);
   navconfig::TreeIndex& IndexRef() { return m_index; }
 
   // TreeOwner
@@ -158,6 +175,10 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // Writes text as the file of a layer (atomically, recording the outcome); false when the name could leave
   // the configuration directory or the file could not be written.
   bool WriteLayerFile(const std::string& layer, const std::string& text);
+  // Before the first save over a file whose last reading met lines that the writer does not write again,
+  // keeps that file once as <file>.bak (replacing an older copy) and logs it, so that nothing is lost unseen.
+  // A failure to keep it fails the save.
+  platform::Status KeepUnkeptLines(const std::string& layer, const std::string& file, navconfig::SaveStatus& record);
 
   navconfig::TreeIndex m_index;
   uint64_t m_layerGeneration = ~uint64_t{0};
@@ -166,6 +187,8 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   std::vector<navconfig::cfg::ParsedLine> m_parsedLines;
   const char* m_parsedText = nullptr;
   size_t m_parsedLength = 0;
+  size_t m_parsedUnkept = 0;  // of the text the last pass took apart
+  std::map<std::string, navconfig::LayerReading> m_readings;  // by lower-cased layer name
   std::map<std::string, navconfig::SaveStatus> m_saves;  // by lower-cased layer name
 };
 
