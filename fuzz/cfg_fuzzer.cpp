@@ -1,6 +1,7 @@
 // Fuzzing the .cfg reader and writer: whatever bytes a layer file holds, reading them must not crash, the
 // tree must keep its lists sorted and its index true, and the text that the writer makes of the tree must
-// read back to the same values of the same types in the same sections, and be written the same way again.
+// read back to the same values of the same types in the same sections, with no line that a rewrite would
+// lose, and be written the same way again.
 #include <doroutil/strutil.h>
 
 #include <cstdint>
@@ -74,9 +75,11 @@ std::string TreeOf(const KeyRoot* layer) {
 // The one-pass scanner of whole texts takes every line apart as the line parser does.
 void CheckScanner(const char* text, size_t size) {
   std::vector<navconfig::cfg::ParsedLine> fast, reference;
-  navconfig::cfg::ScanLines(text, size, fast);
-  navconfig::cfg::ScanLinesOneByOne(text, size, reference);
+  size_t fastUnkept = 0, referenceUnkept = 0;
+  navconfig::cfg::ScanLines(text, size, fast, &fastUnkept);
+  navconfig::cfg::ScanLinesOneByOne(text, size, reference, &referenceUnkept);
   if (fast.size() != reference.size()) Fail("the scanner finds another number of lines", "", "");
+  if (fastUnkept != referenceUnkept) Fail("the scanner counts another number of lines that are not kept", "", "");
   for (size_t i = 0; i < fast.size(); ++i) {
     const auto& a = fast[i];
     const auto& b = reference[i];
@@ -101,7 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   mgr.ReleaseTrees();
-  mgr.ReadLayerText(kLayer, first.data(), first.size());
+  if (mgr.ReadLayerText(kLayer, first.data(), first.size()) != 0)
+    Fail("the written text holds lines that a rewrite would not keep", first, "");
   CheckTree(mgr, mgr.m_pRoot);
   const std::string treeAgain = TreeOf(Layer(mgr));
   if (tree != treeAgain) Fail("the written text does not read back to the same tree", tree, treeAgain);

@@ -3,7 +3,7 @@
 # Usage: scripts/run-fuzzers.sh BUILD_DIR SECONDS
 set -euo pipefail
 build=$1
-seconds=${2:-30}
+seconds=${2:-15}
 here=$(cd "$(dirname "$0")/.." && pwd)
 shopt -s nullglob
 for fuzzer in "$build"/fuzz/*_fuzzer; do
