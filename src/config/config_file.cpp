@@ -253,53 +253,47 @@ ParsedLine ParseClassifiedLine(ByteClasses& classes, const char* text, size_t st
 
 namespace {
 
-// Counts the lines that a rewrite would not keep (see ScanLines).
-class UnkeptLines {
- public:
-  explicit UnkeptLines(size_t* count) : m_count(count) {
-    if (m_count) *m_count = 0;
-  }
-  void Note(const ParsedLine& parsed, const char* line, size_t length) {
-    if (!m_count) return;
-    if (parsed.kind == LineKind::Header) {
-      m_inSection = true;
-    } else if (parsed.kind == LineKind::Value) {
-      if (!m_inSection) ++*m_count;  // no section to hold it
-    } else if (length != 0 && std::string_view(line, length).find_first_not_of(" \t") != std::string_view::npos) {
-      ++*m_count;
-    }
-  }
+// A line that holds nothing but blanks.
+inline bool IsBlank(const char* line, size_t length) {
+  return length == 0 || std::string_view(line, length).find_first_not_of(" \t") == std::string_view::npos;
+}
 
- private:
-  size_t* m_count;
-  bool m_inSection = false;
-};
+// The lines that a rewrite would not keep (see ScanLines): the ignored lines that are not blank, counted
+// while scanning, and the values before the first header, counted here from the lines kept.
+size_t Unkept(size_t ignored, const std::vector<ParsedLine>& lines, size_t first) {
+  for (size_t i = first; i < lines.size() && lines[i].kind == LineKind::Value; ++i) ++ignored;
+  return ignored;
+}
 
 }  // namespace
 
 void ScanLines(const char* text, size_t length, std::vector<ParsedLine>& lines, size_t* unkept) {
   ByteClasses classes(text, length);
-  UnkeptLines count(unkept);
+  const size_t first = lines.size();
+  size_t ignored = 0;
   size_t pos = 0;
   while (pos < length) {
     const size_t end = classes.Next(ByteClasses::kLineEnd, pos, length);
     ParsedLine parsed = ParseClassifiedLine(classes, text, pos, end);
-    count.Note(parsed, text + pos, end - pos);
     if (parsed.kind == LineKind::Header || parsed.kind == LineKind::Value) lines.push_back(parsed);
+    else if (unkept && !IsBlank(text + pos, end - pos)) ++ignored;
     pos = end < length ? end + 1 : end;
   }
+  if (unkept) *unkept = Unkept(ignored, lines, first);
 }
 
 void ScanLinesOneByOne(const char* text, size_t length, std::vector<ParsedLine>& lines, size_t* unkept) {
-  UnkeptLines count(unkept);
+  const size_t first = lines.size();
+  size_t ignored = 0;
   size_t pos = 0;
   while (pos < length) {
     const size_t end = pos + FindAny3(text + pos, length - pos, '\n', '\r', '\0');
     ParsedLine parsed = ParseLine(text + pos, end - pos);
-    count.Note(parsed, text + pos, end - pos);
     if (parsed.kind == LineKind::Header || parsed.kind == LineKind::Value) lines.push_back(parsed);
+    else if (unkept && !IsBlank(text + pos, end - pos)) ++ignored;
     pos = end < length ? end + 1 : end;
   }
+  if (unkept) *unkept = Unkept(ignored, lines, first);
 }
 
 }  // namespace cfg
