@@ -127,8 +127,10 @@ TEST_F(CfgReader, ValueLines) {
     long number;
     const char* text;
     const char* written;  // the line as the writer gives it back
+    const char* key = "K";
   };
   const Case cases[] = {
+      // Lines that every earlier version read, and read alike: they must read exactly so for ever.
       {"\"K\"=50", Case::Int, 50, "", "\"K\"=50"},
       {"\"K\"=0x32", Case::Int, 50, "", "\"K\"=0x00000032"},
       {"\"K\"=0X32", Case::Int, 50, "", "\"K\"=0x00000032"},
@@ -142,12 +144,18 @@ TEST_F(CfgReader, ValueLines) {
       {"\"K\"=4294967297", Case::Int, 1, "", "\"K\"=1"},
       {"\"K\"=5abc", Case::Int, 5, "", "\"K\"=5"},
       {"\"K\"=5 ; comment", Case::Int, 5, "", "\"K\"=5"},
+      {"\"K\"=5=6", Case::Int, 5, "", "\"K\"=5"},
       {"\"K\"==5", Case::Int, 5, "", "\"K\"=5"},
       {"\xEFK\xEE=7", Case::Int, 7, "", "\"K\"=7"},
+      {"\"\"K\"=7", Case::Int, 7, "", "\"K\"=7"},
+      {"\"a=b\"=8", Case::Int, 8, "", "\"a=b\"=8", "a=b"},
       {"\"K\"=\"\"", Case::String, 0, "", "\"K\"=\"\""},
       {"\"K\"=\xEF\xEF", Case::String, 0, "", "\"K\"=\"\""},
+      {"\"K\"=\"\xEF", Case::String, 0, "", "\"K\"=\"\""},
+      {"\"K\"=\xEEtext\xEE", Case::String, 0, "text", "\"K\"=\"text\""},
+      {"\"K\"=\"text\xEF ; note", Case::String, 0, "text", "\"K\"=\"text\""},
+      {"\"K\"=\"text\"\xEF", Case::String, 0, "text", "\"K\"=\"text\""},
       {"\"K\"=\"text with blanks\"", Case::String, 0, "text with blanks", "\"K\"=\"text with blanks\""},
-      {"\"K\"=\"a=b\"", Case::String, 0, "a", "\"K\"=\"a\""},
       {"\"K\"=\"abc", Case::String, 0, "abc", "\"K\"=\"abc\""},
       {"\"K\"=\"abc\"xyz", Case::String, 0, "abc", "\"K\"=\"abc\""},
       {"\"K\"=\"[Evil]\"", Case::String, 0, "[Evil]", "\"K\"=\"[Evil]\""},
@@ -155,6 +163,7 @@ TEST_F(CfgReader, ValueLines) {
       {"\"K\" =5", Case::Absent, 0, "", nullptr},
       {"\"K\"= 5", Case::Absent, 0, "", nullptr},
       {"\"K\"=", Case::Absent, 0, "", nullptr},
+      {"\"K\"=\"", Case::Absent, 0, "", nullptr},
       {"\"K\"=-", Case::Absent, 0, "", nullptr},
       {"\"K\"=-abc", Case::Absent, 0, "", nullptr},
       {"\"K\"=abc", Case::Absent, 0, "", nullptr},
@@ -164,6 +173,17 @@ TEST_F(CfgReader, ValueLines) {
       {"K=5", Case::Absent, 0, "", nullptr},
       {" \"K\"=5", Case::Absent, 0, "", nullptr},
       {"; \"K\"=5", Case::Absent, 0, "", nullptr},
+      // Strings holding '=' or a quote byte, which earlier versions cut or ignored: a string runs to the last
+      // '"' of its line, and 0xEE or 0xEF (in UTF-8 characters) ends a key only right before '='.
+      {"\"K\"=\"a=b\"", Case::String, 0, "a=b", "\"K\"=\"a=b\""},
+      {"\"K\"=\"abc=def", Case::String, 0, "abc=def", "\"K\"=\"abc=def\""},
+      {"\"K\"=\"say \"hi\"\"", Case::String, 0, "say \"hi\"", "\"K\"=\"say \"hi\"\""},
+      {"\"K\"=\"\"\"", Case::String, 0, "\"", "\"K\"=\"\"\""},
+      {"\"K\"=\"a\"=\"b\" ; x", Case::String, 0, "a\"=\"b", "\"K\"=\"a\"=\"b\""},
+      {"\"K\"=\"\xEF\xBC\xA1(x\xEF\xBC\x89\"", Case::String, 0, "\xEF\xBC\xA1(x\xEF\xBC\x89",
+       "\"K\"=\"\xEF\xBC\xA1(x\xEF\xBC\x89\""},
+      {"\"N\xEF\xBC\xA1\"=1", Case::Int, 1, "", "\"N\xEF\xBC\xA1\"=1", "N\xEF\xBC\xA1"},
+      {"\"K\xEF\"=2", Case::Int, 2, "", "\"K\xEF\"=2", "K\xEF"},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -175,19 +195,19 @@ TEST_F(CfgReader, ValueLines) {
     char text[64] = "canary";
     switch (c.kind) {
       case Case::Absent:
-        EXPECT_FALSE(Config_DoesKeyExist(section.c_str(), "K"));
-        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), "K", -99), -99);
+        EXPECT_FALSE(Config_DoesKeyExist(section.c_str(), c.key));
+        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), c.key, -99), -99);
         EXPECT_NE(Config_FindRoot(section.c_str()), nullptr);
         break;
       case Case::Int:
-        EXPECT_TRUE(Config_DoesKeyExist(section.c_str(), "K"));
-        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), "K", -99), c.number);
+        EXPECT_TRUE(Config_DoesKeyExist(section.c_str(), c.key));
+        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), c.key, -99), c.number);
         break;
       case Case::String:
-        Config_GetStrVal(section.c_str(), "K", text, sizeof text, &found);
+        Config_GetStrVal(section.c_str(), c.key, text, sizeof text, &found);
         EXPECT_EQ(found, 1);
         EXPECT_STREQ(text, c.text);
-        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), "K", -99), -99);
+        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), c.key, -99), -99);
         break;
     }
     // A change elsewhere in the layer writes it back.
@@ -227,6 +247,16 @@ TEST_F(CfgReader, HeadersLineEndsAndValuesBeforeTheFirstHeader) {
   EXPECT_EQ(Keys("ends\\W"), (std::vector<std::string>{"I"}));
   EXPECT_EQ(Keys("ends"), std::vector<std::string>{});
   EXPECT_EQ(Children("ends"), (std::vector<std::string>{"S", "T", "Twice", "U", "V", "W"}));
+
+  // A byte order mark before the first line is skipped; anywhere else its first byte starts a value line
+  // that is ignored. The writer writes none.
+  WriteCfg("bom.cfg", "\xEF\xBB\xBF[Bom]\r\n\"K\"=\"v\"\r\n\xEF\xBB\xBF[Not]\r\n\"L\"=1\r\n");
+  WriteCfg("halfbom.cfg", "\xEF\xBB[Bom]\n\"K\"=1\n");
+  EXPECT_EQ(Str("bom\\Bom", "K"), "v");
+  EXPECT_EQ(Keys("bom\\Bom"), (std::vector<std::string>{"K", "L"}));
+  EXPECT_EQ(Children("halfbom"), std::vector<std::string>{});
+  Config_SetIntVal("bom\\Bom", "L", 2);
+  EXPECT_EQ(ReadCfg("bom.cfg"), "[Bom]\n\"K\"=\"v\"\n\"L\"=2\n\n");
 
   Config_SetIntVal("ends\\S", "A", 10);
   EXPECT_EQ(ReadCfg("ends.cfg"),
@@ -301,7 +331,7 @@ TEST_F(CfgLongLines, TheTailOfALongLineNeverBecomesALineOfItsOwn) {
     Reload();
     EXPECT_EQ(Children("tails"), std::vector<std::string>{"S"});
     EXPECT_EQ(Keys("tails\\S"), (std::vector<std::string>{"K", "Long"}));
-    EXPECT_EQ(Str("tails\\S", "Long"), std::string(filler, 's'));
+    EXPECT_EQ(Str("tails\\S", "Long"), std::string(filler, 's') + "\"\"Injected2");
   }
 }
 

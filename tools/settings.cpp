@@ -159,14 +159,8 @@ void CheckWritableNames(const std::string& section, const std::string& key) {
     Fail(kExitUsage, "key '" + key + "' holds a quote byte or a line break, which a .cfg file cannot carry");
 }
 
-// The file format has no escaping: a string ends at a quote byte or '=', and a line break ends the line.
+// The file format has no escaping: a line break ends the line (a string runs to the line's last '"').
 void CheckStoredText(const std::string& setting, const std::string& value) {
-  if (HasQuoteByte(value))
-    Fail(kExitUsage, "the value for " + setting +
-                         " holds a quote byte ('\"', or 0xEE or 0xEF as in many UTF-8 characters), which a .cfg "
-                         "file cannot carry");
-  if (value.find('=') != std::string::npos)
-    Fail(kExitUsage, "the value for " + setting + " holds '=', which a .cfg file cannot carry");
   if (HasLineBreak(value))
     Fail(kExitUsage, "the value for " + setting + " holds a line break, which a .cfg file cannot carry");
 }
