@@ -1,6 +1,7 @@
 // The .cfg files as text: what the writer produces after a change, what the reader makes of every kind of
-// line, lines of any length, and stored texts that must not add lines to a file.
+// line, lines of any length, and what the setters store reading back from the file.
 #include <config/config_api.h>
+#include <config/config_info.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -335,47 +336,99 @@ TEST_F(CfgLongLines, TheTailOfALongLineNeverBecomesALineOfItsOwn) {
   }
 }
 
-class CfgInjection : public StoreTest {};
+class CfgRoundTrip : public StoreTest {};
 
-TEST_F(CfgInjection, LineBreaksInStoredTextsEndTheirLine) {
-  Config_SetIntVal("mylayer\\Good\r\n[Evil]\n\"E\"=1", "K", 1);
-  Config_SetIntVal("mylayer\\Good", "Key\n[Evil2]\n\"X\"=5", 2);
-  Config_SetStrVal("mylayer\\Good", "S", "abc\r\n[Evil3]\n\"Y\"=\"z\"");
-  Config_SetStrVal("mylayer\\Good", "T", "\n[Evil4]");
-  Config_SetStrVal("mylayer\\Good", "U", "line\rbreak");
+TEST_F(CfgRoundTrip, WhatTheSettersStoreReadsBackFromTheFileAndUnsafeNamesAreRefused) {
+  // Through the setters, the layer saved at each change, the trees released and read again from the files:
+  // each value reads back equal (a string up to its first line break, as the writer cuts it); a key or
+  // section name that a line cannot carry is refused, stores nothing and is reported as the layer's save.
+  struct Case {
+    const char* section;  // below mylayer, or a plain section (user layer) when it starts with '@'
+    std::string key;
+    std::string value;
+    enum { Str, Int, Cut, RefusedStr, RefusedInt } kind;
+    const char* expected = "";  // Cut: the text read back; refused: part of the reason
+  };
+  const Case cases[] = {
+      {"@Web", "Url", "https://maps.example/tiles?x=1&y=2", Case::Str},
+      {"S", "Quoted", "say \"hi\"", Case::Str},
+      {"S", "OneQuote", "\"", Case::Str},
+      {"S", "TwoQuotes", "\"\"", Case::Str},
+      {"S", "QuoteFirst", "\"abc", Case::Str},
+      {"S", "QuoteLast", "abc\"", Case::Str},
+      {"S", "Assign", "a\"=\"b", Case::Str},
+      {"S", "Base64", "YWI/+w==", Case::Str},
+      {"S", "Fullwidth", "\xEF\xBC\xA1\xEF\xBC\x88x\xEF\xBC\x89", Case::Str},
+      {"S", "PrivateUse", "\xEE\x80\x80", Case::Str},
+      {"S", "ByteOrderMark", "\xEF\xBB\xBF", Case::Str},
+      {"S", "LoneBytes", "x\xEF\xEE", Case::Str},
+      {"S", "Header", "[Evil]", Case::Str},
+      {"S", "Blanks", "  x  ", Case::Str},
+      {"S", "Empty", "", Case::Str},
+      {"S", "Crlf", "abc\r\n[Evil]\n\"Y\"=\"z\"", Case::Cut, "abc"},
+      {"S", "Lf", "\n[Evil]", Case::Cut, ""},
+      {"S", "Cr", "line\rbreak", Case::Cut, "line"},
+      {"S", "N\xEF\xBC\xA1me", "v", Case::Str},
+      {"S", "K\xEE", "v", Case::Str},
+      {"S", "[x] ;\\", "v", Case::Str},
+      {"S", "Int\xEF\xBC\xA1", "7", Case::Int},
+      {"Sec\xEF\xBC\xA1", "K", "v", Case::Str},
+      {"Deep\\ Sub (2)", "K", "-5", Case::Int},
+      {"S", "a\"b", "v", Case::RefusedStr, "the key name 'a\"b' holds '\"'"},
+      {"S", "a=b", "1", Case::RefusedInt, "the key name 'a=b' holds '='"},
+      {"S", "Key\n[Evil]", "2", Case::RefusedInt, "the key name 'Key\\x0A[Evil]' holds a line break"},
+      {"S", "a\rb", "v", Case::RefusedStr, "line break"},
+      {"S", "", "v", Case::RefusedStr, "the key name '' is empty"},
+      {"S", "\xEF\xBC\xA1", "v", Case::RefusedStr, "starts with the byte 0xEE or 0xEF"},
+      {"S", "\xEE\x80\x80x", "1", Case::RefusedInt, "starts with the byte 0xEE or 0xEF"},
+      {"Good\r\n[Evil]\n\"E\"=1", "K", "1", Case::RefusedInt, "the section path 'mylayer\\Good\\x0D\\x0A[Evil]"},
+      {"B\\\nEvil", "K", "v", Case::RefusedStr, "line break"},
+      {"B\\\r", "K", "v", Case::RefusedStr, "line break"},
+      {"]x", "K", "1", Case::RefusedInt, "holds '[' or ']'"},
+      {"[Evil", "K", "v", Case::RefusedStr, "holds '[' or ']'"},
+      {"Audio[1]\\Sub", "K", "1", Case::RefusedInt, "holds '[' or ']'"},
+  };
+  auto sectionOf = [](const Case& c) {
+    return c.section[0] == '@' ? std::string(c.section + 1) : "mylayer\\" + std::string(c.section);
+  };
+  auto refused = [](const Case& c) { return c.kind == Case::RefusedStr || c.kind == Case::RefusedInt; };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key + " in " + c.section);
+    const std::string section = sectionOf(c);
+    if (c.kind == Case::Int || c.kind == Case::RefusedInt)
+      Config_SetIntVal(section.c_str(), c.key.c_str(), std::stol(c.value));
+    else
+      Config_SetStrVal(section.c_str(), c.key.c_str(), c.value.c_str());
+    const char* layer = c.section[0] == '@' ? "user" : "mylayer";
+    bool ok = false;
+    char file[512], reason[512];
+    ASSERT_TRUE(Config_GetLastSaveStatus(layer, &ok, file, sizeof file, reason, sizeof reason));
+    EXPECT_EQ(ok, !refused(c)) << reason;
+    EXPECT_EQ(file, Cfg(std::string(layer) + ".cfg"));
+    if (refused(c)) {
+      EXPECT_NE(std::string(reason).find(c.expected), std::string::npos) << reason;
+      EXPECT_FALSE(Config_DoesKeyExist(section.c_str(), c.key.c_str()));
+    }
+  }
   const std::string text = ReadCfg("mylayer.cfg");
-  for (const char* evil : {"[Evil]", "[Evil2]", "[Evil3]", "[Evil4]", "\"E\"", "\"X\"", "\"Y\""})
-    EXPECT_EQ(text.find(std::string("\n") + evil), std::string::npos) << evil << " in\n" << text;
   EXPECT_EQ(text.find('\r'), std::string::npos);
 
-  Reload();
-  EXPECT_EQ(Children("mylayer"), std::vector<std::string>{"Good"});
-  EXPECT_EQ(Keys("mylayer\\Good"), (std::vector<std::string>{"K", "Key", "S", "T", "U"}));
-  EXPECT_EQ(Config_GetIntVal("mylayer\\Good", "K"), 1);
-  EXPECT_EQ(Config_GetIntVal("mylayer\\Good", "Key"), 2);
-  EXPECT_EQ(Str("mylayer\\Good", "S"), "abc");
-  EXPECT_EQ(Str("mylayer\\Good", "T"), "");
-  EXPECT_EQ(Str("mylayer\\Good", "U"), "line");
+  SD_Config();
+  size_t keysInS = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key + " in " + c.section);
+    const std::string section = sectionOf(c);
+    if (refused(c)) {
+      EXPECT_FALSE(Config_DoesKeyExist(section.c_str(), c.key.c_str()));
+      continue;
+    }
+    keysInS += std::string(c.section) == "S";
+    if (c.kind == Case::Int) EXPECT_EQ(Config_GetIntVal(section.c_str(), c.key.c_str()), std::stol(c.value));
+    else EXPECT_EQ(Str(section.c_str(), c.key.c_str()), c.kind == Case::Cut ? c.expected : c.value);
+  }
+  // Nothing else came out of the file: no section, key or line of a refused name or of a stored text.
+  EXPECT_EQ(Children("mylayer"), (std::vector<std::string>{"Deep", "S", "Sec\xEF\xBC\xA1"}));
+  EXPECT_EQ(Keys("mylayer\\S").size(), keysInS);
+  EXPECT_EQ(Keys("user\\Web"), std::vector<std::string>{"Url"});
   EXPECT_EQ(Config_FindRoot("mylayer\\Evil"), nullptr);
-}
-
-TEST_F(CfgInjection, SectionNamesTheFormatCannotCarryAddNothingToOtherSections) {
-  // Each of these names would give a header that reads back as another section (or as none, so that the
-  // values would land in the section before it).
-  Config_SetIntVal("mylayer\\0", "Y", 1);
-  Config_SetIntVal("mylayer\\B", "Y", 1);
-  Config_SetIntVal("mylayer\\B\\\nEvil", "Z", 2);
-  Config_SetIntVal("mylayer\\B\\\r", "Z", 2);
-  Config_SetIntVal("mylayer\\]x", "Z", 3);
-  Config_SetIntVal("mylayer\\[Evil", "Z", 4);
-  Config_SetIntVal("mylayer\\Audio[1]", "Z", 5);
-  Config_SetIntVal("mylayer\\Audio[1]\\Sub", "Z", 6);
-  Config_SetIntVal("mylayer\\C", "Y", 1);
-
-  Reload();
-  EXPECT_EQ(Children("mylayer"), (std::vector<std::string>{"0", "B", "C"}));
-  EXPECT_EQ(Keys("mylayer\\0"), std::vector<std::string>{"Y"});
-  EXPECT_EQ(Keys("mylayer\\B"), std::vector<std::string>{"Y"});
-  EXPECT_EQ(Keys("mylayer\\C"), std::vector<std::string>{"Y"});
-  EXPECT_EQ(Children("mylayer\\B"), std::vector<std::string>{});
 }

@@ -480,7 +480,9 @@ TEST(Tool, EveryErrorLeavesTheFilesAsTheyWere) {
   ExpectError(inst.Run({"set", "Styles", "Theme", "x", "--int"}), 2, "'x' is not a number");
   ExpectError(inst.Run({"set", "Styles", "Theme", "two\nlines"}), 2, "line break");
   ExpectError(inst.Run({"set", "Sty[les", "Theme", "x"}), 2, "bracket");
-  ExpectError(inst.Run({"set", "Styles", "The\"me", "x"}), 2, "quote byte");
+  ExpectError(inst.Run({"set", "Styles", "The\"me", "x"}), 2, "holds '\"', '=' or a line break");
+  ExpectError(inst.Run({"set", "Styles", "The=me", "x"}), 2, "holds '\"', '=' or a line break");
+  ExpectError(inst.Run({"set", "Styles", "\xEF\xBC\xA1", "x"}), 2, "starts with the byte 0xEE or 0xEF");
   ExpectError(inst.Run({"set", "Styles", "", "x"}), 2, "key is empty");
   ExpectError(inst.Run({"set", "..\\Image", "KeepPercent", "1"}), 2, "cannot name a file");
   ExpectError(inst.Run({"set", "a/b\\Image", "KeepPercent", "1"}), 2, "cannot name a file");

@@ -155,8 +155,11 @@ void CheckWritableNames(const std::string& section, const std::string& key) {
     if (rest.find_first_not_of('\\') == std::string::npos)
       Fail(kExitUsage, "'" + section + "' names a layer but no section in it");
   }
-  if (HasLineBreak(key) || HasQuoteByte(key))
-    Fail(kExitUsage, "key '" + key + "' holds a quote byte or a line break, which a .cfg file cannot carry");
+  // The reader ends a key at '"' and skips the quote bytes ('"', 0xEE, 0xEF) before it.
+  if (HasLineBreak(key) || key.find_first_of("\"=") != std::string::npos || HasQuoteByte(key.substr(0, 1)))
+    Fail(kExitUsage, "key '" + key +
+                         "' holds '\"', '=' or a line break, or starts with the byte 0xEE or 0xEF, which a .cfg file "
+                         "cannot carry");
 }
 
 // The file format has no escaping: a line break ends the line (a string runs to the line's last '"').

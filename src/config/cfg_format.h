@@ -36,6 +36,13 @@ constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 // 3 when the text starts with a byte order mark, else 0: the bytes the reader skips.
 size_t ByteOrderMarkLength(const char* text, size_t length);
 
+// Why a file cannot carry a key name or the section names of a path below its layer; null when it can. The
+// reader ends a key name at '"' (or at 0xEE or 0xEF right before '=') and skips the quote bytes before it;
+// it ends a header's name at '[' or ']'; and every line break ends a line. The lengths are whole: a NUL byte
+// inside counts.
+const char* KeyNameFault(const char* name, size_t length);
+const char* SectionNamesFault(const char* sections, size_t length);
+
 // The write formats; every line ends in a single line feed.
 constexpr const char* kHexFormat = "\"%s\"=0x%08lx\n";
 constexpr const char* kDecimalFormat = "\"%s\"=%ld\n";

@@ -286,6 +286,28 @@ size_t ByteOrderMarkLength(const char* text, size_t length) {
   return length >= 3 && std::memcmp(text, kByteOrderMark, 3) == 0 ? 3 : 0;
 }
 
+namespace {
+constexpr std::string_view kLineEnds("\r\n\0", 3);
+}  // namespace
+
+const char* KeyNameFault(const char* name, size_t length) {
+  const std::string_view n(name, length);
+  if (n.empty()) return "is empty";
+  if (n.find('"') != std::string_view::npos) return "holds '\"'";
+  if (n.find(kAssign) != std::string_view::npos) return "holds '='";
+  if (n.find_first_of(kLineEnds) != std::string_view::npos) return "holds a line break or a NUL byte";
+  // The reader skips quote bytes before a name.
+  if (IsQuote(n[0])) return "starts with the byte 0xEE or 0xEF (a character from U+E000 to U+FFFF)";
+  return nullptr;
+}
+
+const char* SectionNamesFault(const char* sections, size_t length) {
+  const std::string_view s(sections, length);
+  if (s.find_first_of("[]") != std::string_view::npos) return "holds '[' or ']'";
+  if (s.find_first_of(kLineEnds) != std::string_view::npos) return "holds a line break or a NUL byte";
+  return nullptr;
+}
+
 }  // namespace cfg
 
 namespace {
@@ -508,6 +530,15 @@ bool CConfigMgr::SaveLayer(const char* path) {
   // usually about as long as it was at the last save.
   const SaveStatus* last = LastSave(layer.c_str());
   return WriteLayerFile(layer, LayerText(info->section, last ? last->bytes : 0, &m_index));
+}
+
+void CConfigMgr::RecordRefusedWrite(const std::string& layer, const std::string& reason) {
+  SaveStatus& record = m_saves[FoldedLayer(layer)];
+  const std::string configDir = ConfigDirectory();
+  record.attempted = true;
+  record.ok = false;
+  record.file = configDir.empty() ? layer : ConfigDirFile(configDir, layer.c_str());
+  record.reason = reason;
 }
 
 bool CConfigMgr::WriteLayerFile(const std::string& layer, const std::string& text) {

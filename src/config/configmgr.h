@@ -79,7 +79,8 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // Whether a value written to a user path equals its built-in default.
   bool IsDefaultInt(const char* path, const char* key, long value);
   bool IsDefaultStr(const char* path, const char* key, const char* value);
-  // The write procedure: default test, layer read, sections created, value stored, layer saved on change.
+  // The write procedure: names checked (a key or section name that a file cannot carry is refused and nothing
+  // is stored), default test, layer read, sections created, value stored, layer saved on change.
   void StoreValue(const char* path, const char* key, long type, long intValue, const char* strValue);
   // Writes the whole layer named by the path's first component to its file; false when the layer is not in
   // memory or the file could not be written.
@@ -158,6 +159,10 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // Writes text as the file of a layer (atomically, recording the outcome); false when the name could leave
   // the configuration directory or the file could not be written.
   bool WriteLayerFile(const std::string& layer, const std::string& text);
+  // Whether a file can carry the key name and the section names of a write; when it cannot, the refusal is
+  // recorded as the layer's last save, with the reason.
+  bool AcceptNames(const char* path, const char* key);
+  void RecordRefusedWrite(const std::string& layer, const std::string& reason);
 
   navconfig::TreeIndex m_index;
   uint64_t m_layerGeneration = ~uint64_t{0};
