@@ -73,7 +73,9 @@ NAVCONFIG_API ConfigOrigin Config_GetValueOrigin(const char* section, const char
  * Locked. Whether the file of a layer ("user", any case) has been written, or tried, since the configuration
  * manager was created (Config_Reset and Config_ResetConfigMgr start over). When it has: *ok (when not null)
  * tells whether that last save worked, file receives the file's path and reason why it failed (empty when
- * it worked). A failed save leaves the previous file as it was; the value stays in memory. */
+ * it worked). A failed save leaves the previous file as it was; the value stays in memory. A write whose key or
+ * section name a file cannot carry (config/config_api.h) counts as a failed save: nothing was stored, file
+ * names the layer's file and reason says which name and why. */
 NAVCONFIG_API bool Config_GetLastSaveStatus(const char* layer, bool* ok, char* file, int fileSize, char* reason,
                                             int reasonSize);
 
