@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store_env.h"
@@ -170,6 +171,7 @@ TEST_F(CfgReader, ValueLines) {
       {"\"K\"=abc", Case::Absent, 0, "", nullptr},
       {"\"K\"", Case::Absent, 0, "", nullptr},
       {"\"K", Case::Absent, 0, "", nullptr},
+      {"\"K\xEF", Case::Absent, 0, "", nullptr},
       {"\"\"=5", Case::Absent, 0, "", nullptr},
       {"K=5", Case::Absent, 0, "", nullptr},
       {" \"K\"=5", Case::Absent, 0, "", nullptr},
@@ -210,6 +212,19 @@ TEST_F(CfgReader, ValueLines) {
         EXPECT_STREQ(text, c.text);
         EXPECT_EQ(Config_GetIntValDefault(section.c_str(), c.key, -99), -99);
         break;
+    }
+    // The line function takes the line apart alike, and never looks past its end.
+    const std::string line = c.line;
+    ConfigLineInfo alone{};
+    const ConfigLineKind kind = Config_ClassifyLine(line.c_str(), line.size(), &alone);
+    EXPECT_EQ(kind == CONFIG_LINE_VALUE, c.kind != Case::Absent);
+    for (const char* after : {"=\"5x", "\"=5x", "x=\"5"}) {
+      const std::string longer = line + after;
+      ConfigLineInfo info{};
+      EXPECT_EQ(Config_ClassifyLine(longer.c_str(), line.size(), &info), kind) << after;
+      EXPECT_EQ(std::string_view(info.text, info.textLength), std::string_view(alone.text, alone.textLength)) << after;
+      EXPECT_EQ(info.number, alone.number) << after;
+      EXPECT_EQ(info.hex, alone.hex) << after;
     }
     // A change elsewhere in the layer writes it back.
     Config_SetIntVal((layer + "\\T").c_str(), "Z", 1);
@@ -374,7 +389,7 @@ TEST_F(CfgRoundTrip, WhatTheSettersStoreReadsBackFromTheFileAndUnsafeNamesAreRef
       {"S", "Int\xEF\xBC\xA1", "7", Case::Int},
       {"Sec\xEF\xBC\xA1", "K", "v", Case::Str},
       {"Deep\\ Sub (2)", "K", "-5", Case::Int},
-      {"S", "a\"b", "v", Case::RefusedStr, "the key name 'a\"b' holds '\"'"},
+      {"S", "a \"b", "v", Case::RefusedStr, "the key name 'a \"b' holds '\"'"},
       {"S", "a=b", "1", Case::RefusedInt, "the key name 'a=b' holds '='"},
       {"S", "Key\n[Evil]", "2", Case::RefusedInt, "the key name 'Key\\x0A[Evil]' holds a line break"},
       {"S", "a\rb", "v", Case::RefusedStr, "line break"},
