@@ -1,8 +1,11 @@
 // Fuzzing the .cfg reader and writer: whatever bytes a layer file holds, reading them must not crash, the
 // tree must keep its lists sorted and its index true, and the text that the writer makes of the tree must
 // read back to the same values of the same types in the same sections, with no line that a rewrite would
-// lose, and be written the same way again.
+// lose, and be written the same way again. The same bytes, taken as writes through the setters' path, must
+// read back from the writer's text as they were stored, whatever names and strings they hold; what the
+// setters refuse must store nothing.
 #include <doroutil/strutil.h>
+#include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -50,14 +53,15 @@ void CheckTree(CConfigMgr& mgr, const KeyRoot* first) {
 }
 
 // Every value below the layer with its section path, type and content, one line each. Values held by the
-// layer's own section (a header naming no section) have no place in a file and are left out.
+// layer's own section (a header naming no section) have no place in a file and are left out. Strings are
+// shown as the writer writes them, up to their first line break.
 void Dump(const KeyRoot* section, const std::string& path, std::string& out) {
   for (const KeyRoot* s = section; s; s = s->next) {
     const std::string here = path + "\\" + s->name;
     for (const KeyValue* v = s->values; v; v = v->next) {
       out += here + " | " + v->name + " | " + std::to_string(v->type) + " | ";
       if ((v->type & 15) == KEYVALUE_TYPE_INTEGER) out += std::to_string(v->intValue);
-      else if (v->strValue) out += std::string("\"") + v->strValue + "\"";
+      else if (v->strValue) out += "\"" + std::string(v->strValue, std::strcspn(v->strValue, "\r\n")) + "\"";
       out += '\n';
     }
     Dump(s->children, here, out);
@@ -68,6 +72,61 @@ std::string TreeOf(const KeyRoot* layer) {
   std::string out;
   if (layer) Dump(layer->children, layer->name, out);
   return out;
+}
+
+// The tree read back from the text that the writer makes of it, against the tree as it is.
+void CheckWrittenTextReadsBack(CConfigMgr& mgr) {
+  const std::string tree = TreeOf(Layer(mgr));
+  const std::string first = navconfig::LayerText(Layer(mgr));
+  // The texts kept beside the sections give the same file, when made and when taken again.
+  for (int round = 0; round < 2; ++round) {
+    if (navconfig::LayerText(Layer(mgr), 0, &mgr.IndexRef()) != first)
+      Fail("the kept section texts differ from the written text", first, "");
+  }
+
+  mgr.ReleaseTrees();
+  if (mgr.ReadLayerText(kLayer, first.data(), first.size()) != 0)
+    Fail("the written text holds lines that a rewrite would not keep", first, "");
+  CheckTree(mgr, mgr.m_pRoot);
+  const std::string treeAgain = TreeOf(Layer(mgr));
+  if (tree != treeAgain) Fail("the written text does not read back to the same tree", tree, treeAgain);
+  const std::string second = navconfig::LayerText(Layer(mgr));
+  if (first != second) Fail("the tree read back is written differently", first, second);
+}
+
+// Writes through the setters' path, their sections, keys and strings made of any bytes. A name that the
+// checks refuse (a NUL byte counts: a caller holding names with lengths passes them whole) stores nothing
+// and leaves a failed save with a reason; what they accept must read back from the file.
+void CheckSetterWrites(const uint8_t* data, size_t size) {
+  FuzzedDataProvider in(data, size);
+  CConfigMgr mgr;
+  mgr.m_bSaveOnChange = false;
+  while (in.remaining_bytes() > 0) {
+    const std::string sections = in.ConsumeRandomLengthString(48);
+    const std::string key = in.ConsumeRandomLengthString(48);
+    const std::string value = in.ConsumeRandomLengthString(64);
+    const int kind = in.ConsumeIntegralInRange(0, 2);
+    const auto number = in.ConsumeIntegral<int32_t>();
+    const bool refused = navconfig::cfg::SectionNamesFault(sections.data(), sections.size()) ||
+                         navconfig::cfg::KeyNameFault(key.data(), key.size());
+    if (sections.find('\0') != std::string::npos || key.find('\0') != std::string::npos) {
+      if (!refused) Fail("a name holding a NUL byte is accepted", sections, key);
+      continue;  // a C string cannot carry it
+    }
+    const std::string path = std::string(kLayer) + "\\" + sections;
+    const std::string before = TreeOf(Layer(mgr));
+    const long type = kind == 0 ? KEYVALUE_TYPE_STRING : KEYVALUE_TYPE_INTEGER | (kind == 2 ? KEYVALUE_FLAG_HEX : 0);
+    mgr.StoreValue(path.c_str(), key.c_str(), type, number, value.c_str());
+    const navconfig::SaveStatus* status = mgr.LastSave(kLayer);
+    if (refused) {
+      if (TreeOf(Layer(mgr)) != before) Fail("a refused write stored something", path, key);
+      if (!status || status->ok || status->reason.empty()) Fail("a refused write is not reported", path, key);
+      continue;
+    }
+    if (!mgr.FindValue(path.c_str(), key.c_str())) Fail("an accepted write stored nothing", path, key);
+  }
+  CheckTree(mgr, mgr.m_pRoot);
+  CheckWrittenTextReadsBack(mgr);
 }
 
 }  // namespace
@@ -95,21 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CConfigMgr mgr;
   mgr.ReadLayerText(kLayer, reinterpret_cast<const char*>(data), size);
   CheckTree(mgr, mgr.m_pRoot);
-  const std::string tree = TreeOf(Layer(mgr));
-  const std::string first = navconfig::LayerText(Layer(mgr));
-  // The texts kept beside the sections give the same file, when made and when taken again.
-  for (int round = 0; round < 2; ++round) {
-    if (navconfig::LayerText(Layer(mgr), 0, &mgr.IndexRef()) != first)
-      Fail("the kept section texts differ from the written text", first, "");
-  }
-
-  mgr.ReleaseTrees();
-  if (mgr.ReadLayerText(kLayer, first.data(), first.size()) != 0)
-    Fail("the written text holds lines that a rewrite would not keep", first, "");
-  CheckTree(mgr, mgr.m_pRoot);
-  const std::string treeAgain = TreeOf(Layer(mgr));
-  if (tree != treeAgain) Fail("the written text does not read back to the same tree", tree, treeAgain);
-  const std::string second = navconfig::LayerText(Layer(mgr));
-  if (first != second) Fail("the tree read back is written differently", first, second);
+  CheckWrittenTextReadsBack(mgr);
+  CheckSetterWrites(data, size);
   return 0;
 }

@@ -1,9 +1,11 @@
 // The .cfg files as text: what the writer produces after a change, what the reader makes of every kind of
-// line, lines of any length, and stored texts that must not add lines to a file.
+// line, lines of any length, and what the setters store reading back from the file.
 #include <config/config_api.h>
+#include <config/config_info.h>
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store_env.h"
@@ -127,8 +129,10 @@ TEST_F(CfgReader, ValueLines) {
     long number;
     const char* text;
     const char* written;  // the line as the writer gives it back
+    const char* key = "K";
   };
   const Case cases[] = {
+      // Lines that every earlier version read, and read alike: they must read exactly so for ever.
       {"\"K\"=50", Case::Int, 50, "", "\"K\"=50"},
       {"\"K\"=0x32", Case::Int, 50, "", "\"K\"=0x00000032"},
       {"\"K\"=0X32", Case::Int, 50, "", "\"K\"=0x00000032"},
@@ -142,12 +146,18 @@ TEST_F(CfgReader, ValueLines) {
       {"\"K\"=4294967297", Case::Int, 1, "", "\"K\"=1"},
       {"\"K\"=5abc", Case::Int, 5, "", "\"K\"=5"},
       {"\"K\"=5 ; comment", Case::Int, 5, "", "\"K\"=5"},
+      {"\"K\"=5=6", Case::Int, 5, "", "\"K\"=5"},
       {"\"K\"==5", Case::Int, 5, "", "\"K\"=5"},
       {"\xEFK\xEE=7", Case::Int, 7, "", "\"K\"=7"},
+      {"\"\"K\"=7", Case::Int, 7, "", "\"K\"=7"},
+      {"\"a=b\"=8", Case::Int, 8, "", "\"a=b\"=8", "a=b"},
       {"\"K\"=\"\"", Case::String, 0, "", "\"K\"=\"\""},
       {"\"K\"=\xEF\xEF", Case::String, 0, "", "\"K\"=\"\""},
+      {"\"K\"=\"\xEF", Case::String, 0, "", "\"K\"=\"\""},
+      {"\"K\"=\xEEtext\xEE", Case::String, 0, "text", "\"K\"=\"text\""},
+      {"\"K\"=\"text\xEF ; note", Case::String, 0, "text", "\"K\"=\"text\""},
+      {"\"K\"=\"text\"\xEF", Case::String, 0, "text", "\"K\"=\"text\""},
       {"\"K\"=\"text with blanks\"", Case::String, 0, "text with blanks", "\"K\"=\"text with blanks\""},
-      {"\"K\"=\"a=b\"", Case::String, 0, "a", "\"K\"=\"a\""},
       {"\"K\"=\"abc", Case::String, 0, "abc", "\"K\"=\"abc\""},
       {"\"K\"=\"abc\"xyz", Case::String, 0, "abc", "\"K\"=\"abc\""},
       {"\"K\"=\"[Evil]\"", Case::String, 0, "[Evil]", "\"K\"=\"[Evil]\""},
@@ -155,15 +165,28 @@ TEST_F(CfgReader, ValueLines) {
       {"\"K\" =5", Case::Absent, 0, "", nullptr},
       {"\"K\"= 5", Case::Absent, 0, "", nullptr},
       {"\"K\"=", Case::Absent, 0, "", nullptr},
+      {"\"K\"=\"", Case::Absent, 0, "", nullptr},
       {"\"K\"=-", Case::Absent, 0, "", nullptr},
       {"\"K\"=-abc", Case::Absent, 0, "", nullptr},
       {"\"K\"=abc", Case::Absent, 0, "", nullptr},
       {"\"K\"", Case::Absent, 0, "", nullptr},
       {"\"K", Case::Absent, 0, "", nullptr},
+      {"\"K\xEF", Case::Absent, 0, "", nullptr},
       {"\"\"=5", Case::Absent, 0, "", nullptr},
       {"K=5", Case::Absent, 0, "", nullptr},
       {" \"K\"=5", Case::Absent, 0, "", nullptr},
       {"; \"K\"=5", Case::Absent, 0, "", nullptr},
+      // Strings holding '=' or a quote byte, which earlier versions cut or ignored: a string runs to the last
+      // '"' of its line, and 0xEE or 0xEF (in UTF-8 characters) ends a key only right before '='.
+      {"\"K\"=\"a=b\"", Case::String, 0, "a=b", "\"K\"=\"a=b\""},
+      {"\"K\"=\"abc=def", Case::String, 0, "abc=def", "\"K\"=\"abc=def\""},
+      {"\"K\"=\"say \"hi\"\"", Case::String, 0, "say \"hi\"", "\"K\"=\"say \"hi\"\""},
+      {"\"K\"=\"\"\"", Case::String, 0, "\"", "\"K\"=\"\"\""},
+      {"\"K\"=\"a\"=\"b\" ; x", Case::String, 0, "a\"=\"b", "\"K\"=\"a\"=\"b\""},
+      {"\"K\"=\"\xEF\xBC\xA1(x\xEF\xBC\x89\"", Case::String, 0, "\xEF\xBC\xA1(x\xEF\xBC\x89",
+       "\"K\"=\"\xEF\xBC\xA1(x\xEF\xBC\x89\""},
+      {"\"N\xEF\xBC\xA1\"=1", Case::Int, 1, "", "\"N\xEF\xBC\xA1\"=1", "N\xEF\xBC\xA1"},
+      {"\"K\xEF\"=2", Case::Int, 2, "", "\"K\xEF\"=2", "K\xEF"},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -175,20 +198,33 @@ TEST_F(CfgReader, ValueLines) {
     char text[64] = "canary";
     switch (c.kind) {
       case Case::Absent:
-        EXPECT_FALSE(Config_DoesKeyExist(section.c_str(), "K"));
-        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), "K", -99), -99);
+        EXPECT_FALSE(Config_DoesKeyExist(section.c_str(), c.key));
+        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), c.key, -99), -99);
         EXPECT_NE(Config_FindRoot(section.c_str()), nullptr);
         break;
       case Case::Int:
-        EXPECT_TRUE(Config_DoesKeyExist(section.c_str(), "K"));
-        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), "K", -99), c.number);
+        EXPECT_TRUE(Config_DoesKeyExist(section.c_str(), c.key));
+        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), c.key, -99), c.number);
         break;
       case Case::String:
-        Config_GetStrVal(section.c_str(), "K", text, sizeof text, &found);
+        Config_GetStrVal(section.c_str(), c.key, text, sizeof text, &found);
         EXPECT_EQ(found, 1);
         EXPECT_STREQ(text, c.text);
-        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), "K", -99), -99);
+        EXPECT_EQ(Config_GetIntValDefault(section.c_str(), c.key, -99), -99);
         break;
+    }
+    // The line function takes the line apart alike, and never looks past its end.
+    const std::string line = c.line;
+    ConfigLineInfo alone{};
+    const ConfigLineKind kind = Config_ClassifyLine(line.c_str(), line.size(), &alone);
+    EXPECT_EQ(kind == CONFIG_LINE_VALUE, c.kind != Case::Absent);
+    for (const char* after : {"=\"5x", "\"=5x", "x=\"5"}) {
+      const std::string longer = line + after;
+      ConfigLineInfo info{};
+      EXPECT_EQ(Config_ClassifyLine(longer.c_str(), line.size(), &info), kind) << after;
+      EXPECT_EQ(std::string_view(info.text, info.textLength), std::string_view(alone.text, alone.textLength)) << after;
+      EXPECT_EQ(info.number, alone.number) << after;
+      EXPECT_EQ(info.hex, alone.hex) << after;
     }
     // A change elsewhere in the layer writes it back.
     Config_SetIntVal((layer + "\\T").c_str(), "Z", 1);
@@ -227,6 +263,16 @@ TEST_F(CfgReader, HeadersLineEndsAndValuesBeforeTheFirstHeader) {
   EXPECT_EQ(Keys("ends\\W"), (std::vector<std::string>{"I"}));
   EXPECT_EQ(Keys("ends"), std::vector<std::string>{});
   EXPECT_EQ(Children("ends"), (std::vector<std::string>{"S", "T", "Twice", "U", "V", "W"}));
+
+  // A byte order mark before the first line is skipped; anywhere else its first byte starts a value line
+  // that is ignored. The writer writes none.
+  WriteCfg("bom.cfg", "\xEF\xBB\xBF[Bom]\r\n\"K\"=\"v\"\r\n\xEF\xBB\xBF[Not]\r\n\"L\"=1\r\n");
+  WriteCfg("halfbom.cfg", "\xEF\xBB[Bom]\n\"K\"=1\n");
+  EXPECT_EQ(Str("bom\\Bom", "K"), "v");
+  EXPECT_EQ(Keys("bom\\Bom"), (std::vector<std::string>{"K", "L"}));
+  EXPECT_EQ(Children("halfbom"), std::vector<std::string>{});
+  Config_SetIntVal("bom\\Bom", "L", 2);
+  EXPECT_EQ(ReadCfg("bom.cfg"), "[Bom]\n\"K\"=\"v\"\n\"L\"=2\n\n");
 
   Config_SetIntVal("ends\\S", "A", 10);
   EXPECT_EQ(ReadCfg("ends.cfg"),
@@ -301,51 +347,103 @@ TEST_F(CfgLongLines, TheTailOfALongLineNeverBecomesALineOfItsOwn) {
     Reload();
     EXPECT_EQ(Children("tails"), std::vector<std::string>{"S"});
     EXPECT_EQ(Keys("tails\\S"), (std::vector<std::string>{"K", "Long"}));
-    EXPECT_EQ(Str("tails\\S", "Long"), std::string(filler, 's'));
+    EXPECT_EQ(Str("tails\\S", "Long"), std::string(filler, 's') + "\"\"Injected2");
   }
 }
 
-class CfgInjection : public StoreTest {};
+class CfgRoundTrip : public StoreTest {};
 
-TEST_F(CfgInjection, LineBreaksInStoredTextsEndTheirLine) {
-  Config_SetIntVal("mylayer\\Good\r\n[Evil]\n\"E\"=1", "K", 1);
-  Config_SetIntVal("mylayer\\Good", "Key\n[Evil2]\n\"X\"=5", 2);
-  Config_SetStrVal("mylayer\\Good", "S", "abc\r\n[Evil3]\n\"Y\"=\"z\"");
-  Config_SetStrVal("mylayer\\Good", "T", "\n[Evil4]");
-  Config_SetStrVal("mylayer\\Good", "U", "line\rbreak");
+TEST_F(CfgRoundTrip, WhatTheSettersStoreReadsBackFromTheFileAndUnsafeNamesAreRefused) {
+  // Through the setters, the layer saved at each change, the trees released and read again from the files:
+  // each value reads back equal (a string up to its first line break, as the writer cuts it); a key or
+  // section name that a line cannot carry is refused, stores nothing and is reported as the layer's save.
+  struct Case {
+    const char* section;  // below mylayer, or a plain section (user layer) when it starts with '@'
+    std::string key;
+    std::string value;
+    enum { Str, Int, Cut, RefusedStr, RefusedInt } kind;
+    const char* expected = "";  // Cut: the text read back; refused: part of the reason
+  };
+  const Case cases[] = {
+      {"@Web", "Url", "https://maps.example/tiles?x=1&y=2", Case::Str},
+      {"S", "Quoted", "say \"hi\"", Case::Str},
+      {"S", "OneQuote", "\"", Case::Str},
+      {"S", "TwoQuotes", "\"\"", Case::Str},
+      {"S", "QuoteFirst", "\"abc", Case::Str},
+      {"S", "QuoteLast", "abc\"", Case::Str},
+      {"S", "Assign", "a\"=\"b", Case::Str},
+      {"S", "Base64", "YWI/+w==", Case::Str},
+      {"S", "Fullwidth", "\xEF\xBC\xA1\xEF\xBC\x88x\xEF\xBC\x89", Case::Str},
+      {"S", "PrivateUse", "\xEE\x80\x80", Case::Str},
+      {"S", "ByteOrderMark", "\xEF\xBB\xBF", Case::Str},
+      {"S", "LoneBytes", "x\xEF\xEE", Case::Str},
+      {"S", "Header", "[Evil]", Case::Str},
+      {"S", "Blanks", "  x  ", Case::Str},
+      {"S", "Empty", "", Case::Str},
+      {"S", "Crlf", "abc\r\n[Evil]\n\"Y\"=\"z\"", Case::Cut, "abc"},
+      {"S", "Lf", "\n[Evil]", Case::Cut, ""},
+      {"S", "Cr", "line\rbreak", Case::Cut, "line"},
+      {"S", "N\xEF\xBC\xA1me", "v", Case::Str},
+      {"S", "K\xEE", "v", Case::Str},
+      {"S", "[x] ;\\", "v", Case::Str},
+      {"S", "Int\xEF\xBC\xA1", "7", Case::Int},
+      {"Sec\xEF\xBC\xA1", "K", "v", Case::Str},
+      {"Deep\\ Sub (2)", "K", "-5", Case::Int},
+      {"S", "a \"b", "v", Case::RefusedStr, "the key name 'a \"b' holds '\"'"},
+      {"S", "a=b", "1", Case::RefusedInt, "the key name 'a=b' holds '='"},
+      {"S", "Key\n[Evil]", "2", Case::RefusedInt, "the key name 'Key\\x0A[Evil]' holds a line break"},
+      {"S", "a\rb", "v", Case::RefusedStr, "line break"},
+      {"S", "", "v", Case::RefusedStr, "the key name '' is empty"},
+      {"S", "\xEF\xBC\xA1", "v", Case::RefusedStr, "starts with the byte 0xEE or 0xEF"},
+      {"S", "\xEE\x80\x80x", "1", Case::RefusedInt, "starts with the byte 0xEE or 0xEF"},
+      {"Good\r\n[Evil]\n\"E\"=1", "K", "1", Case::RefusedInt, "the section path 'mylayer\\Good\\x0D\\x0A[Evil]"},
+      {"B\\\nEvil", "K", "v", Case::RefusedStr, "line break"},
+      {"B\\\r", "K", "v", Case::RefusedStr, "line break"},
+      {"]x", "K", "1", Case::RefusedInt, "holds '[' or ']'"},
+      {"[Evil", "K", "v", Case::RefusedStr, "holds '[' or ']'"},
+      {"Audio[1]\\Sub", "K", "1", Case::RefusedInt, "holds '[' or ']'"},
+  };
+  auto sectionOf = [](const Case& c) {
+    return c.section[0] == '@' ? std::string(c.section + 1) : "mylayer\\" + std::string(c.section);
+  };
+  auto refused = [](const Case& c) { return c.kind == Case::RefusedStr || c.kind == Case::RefusedInt; };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key + " in " + c.section);
+    const std::string section = sectionOf(c);
+    if (c.kind == Case::Int || c.kind == Case::RefusedInt)
+      Config_SetIntVal(section.c_str(), c.key.c_str(), std::stol(c.value));
+    else
+      Config_SetStrVal(section.c_str(), c.key.c_str(), c.value.c_str());
+    const char* layer = c.section[0] == '@' ? "user" : "mylayer";
+    bool ok = false;
+    char file[512], reason[512];
+    ASSERT_TRUE(Config_GetLastSaveStatus(layer, &ok, file, sizeof file, reason, sizeof reason));
+    EXPECT_EQ(ok, !refused(c)) << reason;
+    EXPECT_EQ(file, Cfg(std::string(layer) + ".cfg"));
+    if (refused(c)) {
+      EXPECT_NE(std::string(reason).find(c.expected), std::string::npos) << reason;
+      EXPECT_FALSE(Config_DoesKeyExist(section.c_str(), c.key.c_str()));
+    }
+  }
   const std::string text = ReadCfg("mylayer.cfg");
-  for (const char* evil : {"[Evil]", "[Evil2]", "[Evil3]", "[Evil4]", "\"E\"", "\"X\"", "\"Y\""})
-    EXPECT_EQ(text.find(std::string("\n") + evil), std::string::npos) << evil << " in\n" << text;
   EXPECT_EQ(text.find('\r'), std::string::npos);
 
-  Reload();
-  EXPECT_EQ(Children("mylayer"), std::vector<std::string>{"Good"});
-  EXPECT_EQ(Keys("mylayer\\Good"), (std::vector<std::string>{"K", "Key", "S", "T", "U"}));
-  EXPECT_EQ(Config_GetIntVal("mylayer\\Good", "K"), 1);
-  EXPECT_EQ(Config_GetIntVal("mylayer\\Good", "Key"), 2);
-  EXPECT_EQ(Str("mylayer\\Good", "S"), "abc");
-  EXPECT_EQ(Str("mylayer\\Good", "T"), "");
-  EXPECT_EQ(Str("mylayer\\Good", "U"), "line");
+  SD_Config();
+  size_t keysInS = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key + " in " + c.section);
+    const std::string section = sectionOf(c);
+    if (refused(c)) {
+      EXPECT_FALSE(Config_DoesKeyExist(section.c_str(), c.key.c_str()));
+      continue;
+    }
+    keysInS += std::string(c.section) == "S";
+    if (c.kind == Case::Int) EXPECT_EQ(Config_GetIntVal(section.c_str(), c.key.c_str()), std::stol(c.value));
+    else EXPECT_EQ(Str(section.c_str(), c.key.c_str()), c.kind == Case::Cut ? c.expected : c.value);
+  }
+  // Nothing else came out of the file: no section, key or line of a refused name or of a stored text.
+  EXPECT_EQ(Children("mylayer"), (std::vector<std::string>{"Deep", "S", "Sec\xEF\xBC\xA1"}));
+  EXPECT_EQ(Keys("mylayer\\S").size(), keysInS);
+  EXPECT_EQ(Keys("user\\Web"), std::vector<std::string>{"Url"});
   EXPECT_EQ(Config_FindRoot("mylayer\\Evil"), nullptr);
-}
-
-TEST_F(CfgInjection, SectionNamesTheFormatCannotCarryAddNothingToOtherSections) {
-  // Each of these names would give a header that reads back as another section (or as none, so that the
-  // values would land in the section before it).
-  Config_SetIntVal("mylayer\\0", "Y", 1);
-  Config_SetIntVal("mylayer\\B", "Y", 1);
-  Config_SetIntVal("mylayer\\B\\\nEvil", "Z", 2);
-  Config_SetIntVal("mylayer\\B\\\r", "Z", 2);
-  Config_SetIntVal("mylayer\\]x", "Z", 3);
-  Config_SetIntVal("mylayer\\[Evil", "Z", 4);
-  Config_SetIntVal("mylayer\\Audio[1]", "Z", 5);
-  Config_SetIntVal("mylayer\\Audio[1]\\Sub", "Z", 6);
-  Config_SetIntVal("mylayer\\C", "Y", 1);
-
-  Reload();
-  EXPECT_EQ(Children("mylayer"), (std::vector<std::string>{"0", "B", "C"}));
-  EXPECT_EQ(Keys("mylayer\\0"), std::vector<std::string>{"Y"});
-  EXPECT_EQ(Keys("mylayer\\B"), std::vector<std::string>{"Y"});
-  EXPECT_EQ(Keys("mylayer\\C"), std::vector<std::string>{"Y"});
-  EXPECT_EQ(Children("mylayer\\B"), std::vector<std::string>{});
 }

@@ -1,8 +1,9 @@
 // The check command: a lint for .cfg files.
 //
 // Each line goes through the library's own line reader (Config_ClassifyLine), so that what is reported as
-// ignored or cut is exactly what the library ignores or cuts. Against the catalogue come keys that no setting
-// has, values of the other type than the default's and values equal to their default. Line numbers are
+// ignored or cut is exactly what the library ignores or cuts; a byte order mark before the first line is
+// skipped, as the library's reader skips it. Against the catalogue come keys that no setting has, values of
+// the other type than the default's and values equal to their default. Line numbers are
 // those an editor shows: a line ends at a line feed, at a carriage return not followed by one, and the
 // reader's extra line breaks (NUL bytes, the empty line inside CR LF) do not count.
 #include <config/config_info.h>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <string_view>
 
 #include "json.h"
 #include "tool.h"
@@ -21,6 +23,7 @@ namespace navtool {
 namespace {
 
 constexpr size_t kLegacyLineLimit = 255;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 struct Finding {
   size_t line;
@@ -102,6 +105,12 @@ class Checker {
     }
   }
 
+  void ByteOrderMark() {
+    Add(1, "note", "byte-order-mark",
+        "the file starts with a UTF-8 byte order mark (EF BB BF); the reader skips it, but readers of earlier "
+        "versions lose the first line to it");
+  }
+
   void NulByte(size_t number) {
     Add(number, "error", "nul-byte", "NUL byte: the reader ends the line there and reads the rest as a new line");
   }
@@ -120,16 +129,14 @@ class Checker {
     }
     const std::string setting = m_section + '\\' + key;
 
-    // What the reader drops after the value.
+    // What the reader drops after the value. A string runs to the last '"' of its line; only in a line
+    // without one does it stop at a 0xEE or 0xEF byte.
     if (info.used < line.size() && !IsBlank(line.substr(info.used))) {
       const std::string_view rest = line.substr(info.used);
-      if (info.isString && rest[0] == '=') {
+      if (info.isString && info.used > 0 && IsQuoteByte(line[info.used - 1]) && line[info.used - 1] != '"') {
         Add(number, "error", "cut-value",
-            "the string of " + Shown(setting) + " stops at '=' (there is no escaping); the reader drops '" +
-                Shown(rest) + "'");
-      } else if (info.isString && info.used > 0 && IsQuoteByte(line[info.used - 1]) && line[info.used - 1] != '"') {
-        Add(number, "error", "cut-value",
-            "the string of " + Shown(setting) + " stops at the byte " + Shown(line.substr(info.used - 1, 1)) +
+            "the string of " + Shown(setting) + " has no closing '\"' and stops at the byte " +
+                Shown(line.substr(info.used - 1, 1)) +
                 " (part of a UTF-8 character), which the reader takes as a quote; it drops '" + Shown(rest) + "'");
       } else {
         Add(number, "error", "dropped-text",
@@ -195,6 +202,10 @@ void CheckText(const std::string& text, FileReport& report) {
   Checker checker(report);
   size_t number = 1;
   size_t pos = 0;
+  if (text.starts_with(kByteOrderMark)) {
+    checker.ByteOrderMark();
+    pos = kByteOrderMark.size();
+  }
   for (;;) {
     size_t end = pos;
     while (end < text.size() && text[end] != '\n' && text[end] != '\r' && text[end] != '\0') ++end;

@@ -155,18 +155,15 @@ void CheckWritableNames(const std::string& section, const std::string& key) {
     if (rest.find_first_not_of('\\') == std::string::npos)
       Fail(kExitUsage, "'" + section + "' names a layer but no section in it");
   }
-  if (HasLineBreak(key) || HasQuoteByte(key))
-    Fail(kExitUsage, "key '" + key + "' holds a quote byte or a line break, which a .cfg file cannot carry");
+  // The reader ends a key at '"' and skips the quote bytes ('"', 0xEE, 0xEF) before it.
+  if (HasLineBreak(key) || key.find_first_of("\"=") != std::string::npos || HasQuoteByte(key.substr(0, 1)))
+    Fail(kExitUsage, "key '" + key +
+                         "' holds '\"', '=' or a line break, or starts with the byte 0xEE or 0xEF, which a .cfg file "
+                         "cannot carry");
 }
 
-// The file format has no escaping: a string ends at a quote byte or '=', and a line break ends the line.
+// The file format has no escaping: a line break ends the line (a string runs to the line's last '"').
 void CheckStoredText(const std::string& setting, const std::string& value) {
-  if (HasQuoteByte(value))
-    Fail(kExitUsage, "the value for " + setting +
-                         " holds a quote byte ('\"', or 0xEE or 0xEF as in many UTF-8 characters), which a .cfg "
-                         "file cannot carry");
-  if (value.find('=') != std::string::npos)
-    Fail(kExitUsage, "the value for " + setting + " holds '=', which a .cfg file cannot carry");
   if (HasLineBreak(value))
     Fail(kExitUsage, "the value for " + setting + " holds a line break, which a .cfg file cannot carry");
 }

@@ -77,7 +77,9 @@ NAVCONFIG_API ConfigOrigin Config_GetValueOrigin(const char* section, const char
  * cannot name a file in the configuration folder ("../x", "a/b") is never written: its save fails with the
  * layer's name in file and the reason "not a safe file name". Neither is anything but a regular file: a save
  * over a FIFO, a device or a directory fails, and one over a symbolic link fails unless the link names an
- * existing regular file of the process's user (which is then replaced in its own folder). */
+ * existing regular file of the process's user (which is then replaced in its own folder). A write whose key or
+ * section name a file cannot carry (config/config_api.h) counts as a failed save too: nothing was stored, file
+ * names the layer's file and reason says which name and why. */
 NAVCONFIG_API bool Config_GetLastSaveStatus(const char* layer, bool* ok, char* file, int fileSize, char* reason,
                                             int reasonSize);
 /* Locked. Whether a save of the layer's file since the configuration manager was created kept the previous

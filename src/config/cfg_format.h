@@ -1,10 +1,11 @@
 // The .cfg file format, shared by its reader and its writer (doc/cfg-format.md describes it for people who
 // edit the files).
 //
-// A file is cut into lines at LF, CR and NUL bytes. A line that starts with '[' is a section header
-// "[Section\Subsection]" relative to the layer; a line that starts with a quote byte is a value
-// "name"=number or "name"="text"; every other line is ignored. There is no escaping: a string ends at the
-// first quote byte or '=', and the writer never puts a line break inside a line.
+// A file is cut into lines at LF, CR and NUL bytes (a UTF-8 byte order mark before the first line is
+// skipped). A line that starts with '[' is a section header "[Section\Subsection]" relative to the layer; a
+// line that starts with a quote byte is a value "name"=number or "name"="text"; every other line is ignored.
+// There is no escaping: a string runs to the last '"' of its line, so it may hold '"' and '=', and the writer
+// never puts a line break inside a line.
 #ifndef NAVCONFIG_SRC_CONFIG_CFG_FORMAT_H
 #define NAVCONFIG_SRC_CONFIG_CFG_FORMAT_H
 
@@ -29,6 +30,18 @@ inline bool IsQuote(char c) {
   return u == '"' || u == 0xEE || u == 0xEF;
 }
 inline bool IsLineEnd(char c) { return c == '\n' || c == '\r' || c == '\0'; }
+
+// The UTF-8 byte order mark that editors on Windows put before the first line.
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+// 3 when the text starts with a byte order mark, else 0: the bytes the reader skips.
+size_t ByteOrderMarkLength(const char* text, size_t length);
+
+// Why a file cannot carry a key name or the section names of a path below its layer; null when it can. The
+// reader ends a key name at '"' (or at 0xEE or 0xEF right before '=') and skips the quote bytes before it;
+// it ends a header's name at '[' or ']'; and every line break ends a line. The lengths are whole: a NUL byte
+// inside counts.
+const char* KeyNameFault(const char* name, size_t length);
+const char* SectionNamesFault(const char* sections, size_t length);
 
 // The write formats; every line ends in a single line feed.
 constexpr const char* kHexFormat = "\"%s\"=0x%08lx\n";

@@ -95,17 +95,31 @@ namespace {
 
 inline size_t FindQuote(const char* p, size_t n) { return FindAny3(p, n, '"', 0xEE, 0xEF); }
 
+// The position of the last '"' in [from, to), or to. A string's closing quote is usually the line's last byte.
+size_t FindLastDoubleQuote(const char* line, size_t from, size_t to) {
+  for (size_t i = to; i > from; --i)
+    if (line[i - 1] == '"') return i - 1;
+  return to;
+}
+
 // A value line (its first byte a quote byte) taken apart. FindQuote(from, to) and FindAssign(from, to) give
 // the first quote byte or '=' of the line in [from, to), or to.
+//
+// The bytes 0xEE and 0xEF quote as '"' does (files written by hand may use them so), but they also start the
+// UTF-8 characters from U+E000 to U+FFFF, which names and strings may hold. So a key name ends at its first
+// '"', or at the first 0xEE or 0xEF right before '='; and a string ends at the last '"' of the line, or, in a
+// line without a '"' after its opening quote, at its first 0xEE or 0xEF. Every line that the writer makes
+// reads back whole so, and every line quoted with those bytes reads as it always did.
 template <typename FindQuoteIn, typename FindAssignIn>
 ParsedLine ParseValueLine(const char* line, size_t length, FindQuoteIn findQuote, FindAssignIn findAssign) {
   ParsedLine out;
-  // The key name runs from after the opening quote bytes to the next quote byte.
+  // The key name runs from after the opening quote bytes to its closing quote.
   size_t i = 1;
   while (i < length && IsQuote(line[i])) ++i;
   const size_t nameStart = i;
   i = findQuote(i, length);
-  if (i >= length || i == nameStart) {
+  while (i < length && line[i] != '"' && !(i + 1 < length && line[i + 1] == kAssign)) i = findQuote(i + 1, length);
+  if (i >= length) {
     out.kind = LineKind::NoClosingQuote;
     return out;
   }
@@ -116,28 +130,26 @@ ParsedLine ParseValueLine(const char* line, size_t length, FindQuoteIn findQuote
     out.kind = LineKind::BlankBeforeAssign;
     return out;
   }
-  // The value is what follows the '=' bytes, up to the next '='.
+  // The value is what follows the '=' bytes.
   while (i < length && line[i] == kAssign) ++i;
   const size_t restStart = i;
-  const size_t restEnd = findAssign(i, length);
-  const char* rest = line + restStart;
-  const size_t restLength = restEnd - restStart;
   out.kind = LineKind::BadValue;
-  if (restLength == 0) return out;
+  if (restStart >= length) return out;
+  const char* rest = line + restStart;
   if (IsQuote(rest[0])) {
+    // A lone opening quote holds no string; an unclosed string runs to the end of the line.
+    const size_t textStart = restStart + 1;
+    if (textStart == length) return out;
+    size_t textEnd = FindLastDoubleQuote(line, textStart, length);
+    if (textEnd == length) textEnd = findQuote(textStart, length);
     out.isString = true;
-    if (restLength > 1 && IsQuote(rest[1])) {
-      out.text = rest + 1;
-      out.textLength = 0;
-    } else {
-      const size_t textStart = restStart + 1;
-      const size_t textEnd = findQuote(textStart, restEnd);
-      if (textEnd == textStart) return out;
-      out.text = line + textStart;
-      out.textLength = textEnd - textStart;
-    }
+    out.text = line + textStart;
+    out.textLength = textEnd - textStart;
     out.kind = LineKind::Value;
-  } else if ((custom_isdigit(rest[0]) || rest[0] == '-') && ReadNumber(rest, restLength, &out.number)) {
+  } else if (custom_isdigit(rest[0]) || rest[0] == '-') {
+    // A number ends at the next '=' at the latest.
+    const size_t restLength = findAssign(restStart, length) - restStart;
+    if (!ReadNumber(rest, restLength, &out.number)) return out;
     out.hex = restLength > 1 && (rest[1] == 'x' || rest[1] == 'X');
     out.kind = LineKind::Value;
   }
@@ -294,6 +306,32 @@ void ScanLinesOneByOne(const char* text, size_t length, std::vector<ParsedLine>&
     pos = end < length ? end + 1 : end;
   }
   if (unkept) *unkept = Unkept(ignored, lines, first);
+}
+
+size_t ByteOrderMarkLength(const char* text, size_t length) {
+  return length >= 3 && std::memcmp(text, kByteOrderMark, 3) == 0 ? 3 : 0;
+}
+
+namespace {
+constexpr std::string_view kLineEnds("\r\n\0", 3);
+}  // namespace
+
+const char* KeyNameFault(const char* name, size_t length) {
+  const std::string_view n(name, length);
+  if (n.empty()) return "is empty";
+  if (n.find('"') != std::string_view::npos) return "holds '\"'";
+  if (n.find(kAssign) != std::string_view::npos) return "holds '='";
+  if (n.find_first_of(kLineEnds) != std::string_view::npos) return "holds a line break or a NUL byte";
+  // The reader skips quote bytes before a name.
+  if (IsQuote(n[0])) return "starts with the byte 0xEE or 0xEF (a character from U+E000 to U+FFFF)";
+  return nullptr;
+}
+
+const char* SectionNamesFault(const char* sections, size_t length) {
+  const std::string_view s(sections, length);
+  if (s.find_first_of("[]") != std::string_view::npos) return "holds '[' or ']'";
+  if (s.find_first_of(kLineEnds) != std::string_view::npos) return "holds a line break or a NUL byte";
+  return nullptr;
 }
 
 }  // namespace cfg
@@ -496,6 +534,10 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
 }
 
 size_t CConfigMgr::ReadLayerText(const char* layerName, const char* text, size_t length) {
+  // A byte order mark would hide the first header (its first byte is a quote byte).
+  const size_t mark = cfg::ByteOrderMarkLength(text, length);
+  text += mark;
+  length -= mark;
   // The counting pass sizes one block; the building pass carves the whole tree from it.
   const size_t total = ParseConfigText(text, length, true, layerName);
   const size_t unkept = m_parsedUnkept;
@@ -518,6 +560,13 @@ bool CConfigMgr::SaveLayer(const char* path) {
   // usually about as long as it was at the last save.
   const SaveStatus* last = LastSave(layer.c_str());
   return WriteLayerFile(layer, LayerText(info->section, last ? last->bytes : 0, &m_index));
+}
+
+void CConfigMgr::RecordRefusedWrite(const std::string& layer, const std::string& reason) {
+  const std::string configDir = ConfigDirectory();
+  const bool named = !configDir.empty() && platform::IsSafeFileComponent(layer);
+  RecordRefusedSave(layer, reason);
+  if (named) m_saves[FoldedLayer(layer)].file = ConfigDirFile(configDir, layer.c_str());
 }
 
 bool CConfigMgr::WriteLayerFile(const std::string& layer, const std::string& text) {

@@ -245,10 +245,9 @@ ConfigLineKind Config_ClassifyLine(const char* line, size_t length, ConfigLineIn
   info->hex = parsed.hex;
   const char* end = line + length;
   if (parsed.isString) {
-    // Through the closing quote when there is one; a text cut at '=' or running to the line's end has none.
+    // Through the closing quote when there is one; a text running to the line's end has none.
     const char* stop = parsed.text + parsed.textLength;
-    if (parsed.textLength == 0) ++stop;  // "" : the second quote byte
-    else if (stop < end && cfg::IsQuote(*stop)) ++stop;
+    if (stop < end && cfg::IsQuote(*stop)) ++stop;
     info->used = static_cast<size_t>(stop - line);
     return kind;
   }

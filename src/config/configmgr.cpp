@@ -5,6 +5,7 @@
 #include <doroutil/memory.h>
 #include <doroutil/strutil.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -47,6 +48,22 @@ class DefaultsKey {
   std::string m_large;
   const char* m_text;
 };
+
+// A name in a message, its control bytes shown as \xNN so that the message stays one line.
+std::string Shown(const char* name) {
+  std::string out;
+  for (const char* p = name; *p; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (c >= 0x20) {
+      out += *p;
+      continue;
+    }
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "\\x%02X", c);
+    out += hex;
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -320,8 +337,26 @@ bool CConfigMgr::IsDefaultStr(const char* path, const char* key, const char* val
 
 // ---- Writes and deletion ----
 
+bool CConfigMgr::AcceptNames(const char* path, const char* key) {
+  // The sections are what follows the layer: leading blanks and backslashes, then the layer's name.
+  const char* sections = path + std::strspn(path, " \\");
+  sections += std::strcspn(sections, "\\");
+  const char* fault = nullptr;
+  std::string what;
+  if ((fault = cfg::SectionNamesFault(sections, std::strlen(sections)))) {
+    what = "the section path '" + Shown(path) + "' ";
+  } else if ((fault = cfg::KeyNameFault(key, std::strlen(key)))) {
+    what = "the key name '" + Shown(key) + "' ";
+  } else {
+    return true;
+  }
+  const std::string layer = LayerName(path);
+  if (!layer.empty()) RecordRefusedWrite(layer, what + fault + ", which a .cfg file cannot carry; nothing was stored");
+  return false;
+}
+
 void CConfigMgr::StoreValue(const char* path, const char* key, long type, long intValue, const char* strValue) {
-  if (!path || !key) return;
+  if (!path || !key || !AcceptNames(path, key)) return;
   const bool isString = (type & 15) == KEYVALUE_TYPE_STRING;
   const bool isDefault = isString ? IsDefaultStr(path, key, strValue) : IsDefaultInt(path, key, intValue);
   EnsureLayer(path);

@@ -91,7 +91,8 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // Whether a value written to a user path equals its built-in default.
   bool IsDefaultInt(const char* path, const char* key, long value);
   bool IsDefaultStr(const char* path, const char* key, const char* value);
-  // The write procedure: default test, layer read, sections created, value stored, layer saved on change.
+  // The write procedure: names checked (a key or section name that a file cannot carry is refused and nothing
+  // is stored), default test, layer read, sections created, value stored, layer saved on change.
   void StoreValue(const char* path, const char* key, long type, long intValue, const char* strValue);
   // Writes the whole layer named by the path's first component to its file; false when the layer is not in
   // memory or the file could not be written.
@@ -179,6 +180,10 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // keeps that file once as <file>.bak (replacing an older copy) and logs it, so that nothing is lost unseen.
   // A failure to keep it fails the save.
   platform::Status KeepUnkeptLines(const std::string& layer, const std::string& file, navconfig::SaveStatus& record);
+  // Whether a file can carry the key name and the section names of a write; when it cannot, the refusal is
+  // recorded as the layer's last save (RecordRefusedSave, with the layer's file named), with the reason.
+  bool AcceptNames(const char* path, const char* key);
+  void RecordRefusedWrite(const std::string& layer, const std::string& reason);
 
   navconfig::TreeIndex m_index;
   uint64_t m_layerGeneration = ~uint64_t{0};
