@@ -269,6 +269,26 @@ TEST_F(Writes, AnAbsentKeyWithItsDefaultIsNotStoredAndWritesNoFile) {
   EXPECT_EQ(ReadCfg("product.cfg"), "[Image]\n\"KeepPercent\"=50\n\n");
 }
 
+TEST_F(Writes, TheDefaultIsStoredWhereALowerLayerWouldGiveAnotherValue) {
+  // Reads would give what user_ro or product holds (of either type), so the default written to the user layer
+  // is stored like any other value; a key that no layer holds still stores nothing.
+  WriteCfg("user_ro.cfg", "[Styles]\n\"Theme\"=\"night\"\n");
+  WriteCfg("product.cfg", "[Image]\n\"KeepPercent\"=3\n[Version]\n\"Major\"=9\n");
+  Reload();
+  ASSERT_EQ(Config_GetIntVal("Image", "KeepPercent"), 3);
+  Config_SetIntVal("Image", "KeepPercent", 50);
+  Config_SetStrVal("Styles", "Theme", "16bit");
+  Config_SetStrVal("Version", "Major", "8.0.0.0");
+  Config_SetIntVal("Image", "AllowSquish", 0);
+  EXPECT_EQ(Block("user.cfg", "[Image]"), "[Image]\n\"KeepPercent\"=50\n\n");
+  EXPECT_EQ(Block("user.cfg", "[Styles]"), "[Styles]\n\"Theme\"=\"16bit\"\n\n");
+  EXPECT_EQ(Block("user.cfg", "[Version]"), "[Version]\n\"Major\"=\"8.0.0.0\"\n\n");
+  Reload();
+  EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 50);
+  EXPECT_EQ(Str("Styles", "Theme"), "16bit");
+  EXPECT_EQ(Str("Version", "Major"), "8.0.0.0");
+}
+
 TEST_F(Writes, AChangeIsWrittenAtOnceAndAPresentKeyKeepsItsDefault) {
   Config_SetIntVal("Image", "KeepPercent", 70);
   EXPECT_EQ(Block("user.cfg", "[Image]"), "[Image]\n\"KeepPercent\"=70\n\n");
