@@ -83,19 +83,25 @@ struct EffectiveDefault {
 const std::vector<EffectiveDefault>& EffectiveDefaults();
 // The default a lookup of "<section>\<key>" finds.
 std::optional<ConfigDefaultInfo> FindDefault(std::string_view key);
+// The candidate nearest to a misspelt text (ASCII case ignored), or empty when none is close enough to be a
+// likely misspelling.
+std::string NearestOf(std::string_view text, const std::vector<std::string>& candidates);
 // The known setting nearest to a misspelt "<section>\<key>", or empty when none is close.
 std::string NearestSetting(std::string_view key);
 // The known section nearest to a misspelt name, or empty.
 std::string NearestSection(std::string_view section);
+// A section of the catalogue as the catalogue spells it, found without regard to ASCII case.
+std::optional<std::string> CatalogueSection(std::string_view section);
 
 // ---- Commands ----
 
 enum class ForcedType { None, String, Int, Hex };
 
 int CmdGet(const Options& options, const std::string& section, const std::string& key, bool showOrigin);
-int CmdSet(const Options& options, const std::string& section, const std::string& key, const std::string& value,
-           ForcedType forced);
-int CmdUnset(const Options& options, const std::string& section, const std::string& key);
+// force: allows changing product, user_ro and layers that no file holds yet.
+int CmdSet(const Options& options, std::string section, std::string key, const std::string& value, ForcedType forced,
+           bool force);
+int CmdUnset(const Options& options, const std::string& section, const std::string& key, bool force);
 int CmdList(const Options& options, const std::string& section, bool all);
 int CmdDefaults(const Options& options, const std::string& section);
 int CmdSections(const Options& options);
