@@ -540,22 +540,22 @@ TEST_F(Resets, SdConfigAndResetsReadTheFilesAgain) {
   Config_DeleteKeyVal("user\\Image", "KeepPercent");
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 30);  // all layers enabled again
 
-  // Config_Reset starts on the platform's folders again: on POSIX those of the environment, on Windows the
-  // runtime directory, until SU_Config names another.
+  // Config_Reset starts on the platform's folders again: those that the environment names (on Windows too),
+  // else the runtime directory (the variables are unset on Windows here), until SU_Config names another.
   testsupport::TempDir other;
   testsupport::WriteFile(other / "user.cfg", "[Image]\n\"KeepPercent\"=80\n");
   if (testsupport::kWindows) {
     EXPECT_TRUE(Config_Reset());
     EXPECT_EQ(GetDirectoryMgr()->GetConfigDir().uString().str(), runtimeDir);
     EXPECT_EQ(GetDirectoryMgr()->GetRuntimeDir().uString().str(), runtimeDir);
-    SU_Config(other.path().c_str());
-    Config_ResetConfigMgr();
-  } else {
-    testsupport::ScopedEnv env("NAVCONFIG_CONFIG_DIR", other.path().c_str());
-    EXPECT_TRUE(Config_Reset());
   }
+  const std::string otherRuntime = other / "runtime";  // without its separator, which the library adds
+  testsupport::ScopedEnv config("NAVCONFIG_CONFIG_DIR", other.path().c_str());
+  testsupport::ScopedEnv runtime("NAVCONFIG_RUNTIME_DIR", otherRuntime.c_str());
+  EXPECT_TRUE(Config_Reset());
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 80);
   EXPECT_EQ(GetDirectoryMgr()->GetConfigDir().uString().str(), other.path());
+  EXPECT_EQ(GetDirectoryMgr()->GetRuntimeDir().uString().str(), otherRuntime + testsupport::kSeparator);
 }
 
 TEST_F(Resets, SuConfigTakesThePathAsAPrefix) {
