@@ -487,9 +487,12 @@ TEST(Tool, SetFollowsTheSettingsTypeAndSaysWhatItStored) {
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.err, "navconfig: warning: Image\\KeepPrecent is not a known setting; did you mean Image\\KeepPercent?\n");
   EXPECT_EQ(inst.Run({"set", "Local", "Word", "hello"}).code, 0);
+  // Names that the catalogue lacks keep the spelling that the layer holds.
+  EXPECT_EQ(inst.Run({"set", "LOCAL", "word", "hi"}).out,
+            "Local\\Word = hi  (user, written to " + inst.Config() + "user.cfg)\n");
   user = ReadFile(inst.Config() + "user.cfg");
   EXPECT_TRUE(Contains(user, "\"KeepPrecent\"=12\n")) << user;
-  EXPECT_TRUE(Contains(user, "\"Word\"=\"hello\"\n")) << user;
+  EXPECT_TRUE(Contains(user, "\"Word\"=\"hi\"\n") && !Contains(user, "[LOCAL]")) << user;
 
   const Json k = ParseJson(inst.Run({"--json", "set", "Image", "KeepPercent", "0x10"}).out);
   EXPECT_TRUE(k["stored"].b);

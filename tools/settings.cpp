@@ -251,20 +251,27 @@ std::optional<ValueType> SettingType(const std::string& section, const std::stri
   return std::nullopt;
 }
 
-// The names as the catalogue spells them ("image" and "keeppercent" give "Image" and "KeepPercent"). A name
-// that the catalogue lacks stays as given: the library keeps the spelling of a section or key that the layer
-// holds already.
-void UseCatalogueSpelling(std::string& section, std::string& key) {
+// The names as a write stores them: as the catalogue spells them ("image" and "keeppercent" give "Image" and
+// "KeepPercent"); a name that the catalogue lacks as the layer spells it already (the library keeps that
+// spelling), else as given. Without askLayer only the catalogue is asked, and the library is not touched.
+void UseStoredSpelling(std::string& section, std::string& key, bool askLayer) {
   const std::string rest = CatalogueSectionOf(section);
   const std::string layerPart = section.substr(0, section.size() - rest.size());
-  if (auto d = FindDefault(SettingName(rest, key))) {
-    const std::string name = d->key;
+  const auto known = FindDefault(SettingName(rest, key));
+  const auto knownSection = CatalogueSection(rest);
+  if (known) {
+    const std::string name = known->key;
     const size_t slash = name.find('\\');
     section = layerPart + name.substr(0, slash);
     key = name.substr(slash + 1);
-  } else if (auto known = CatalogueSection(rest)) {
-    section = layerPart + *known;
+    return;
   }
+  if (knownSection) section = layerPart + *knownSection;
+  if (!askLayer) return;
+  const KeyRoot* held = Config_FindRoot((layerPart.empty() ? "user\\" + section : section).c_str());
+  if (!held) return;
+  if (!knownSection && held->name && rest.find('\\') == std::string::npos) section = layerPart + held->name;
+  if (const KeyValue* v = held->GetValue(key.c_str()); v && v->name) key = v->name;
 }
 
 // Changing the installation's layers (product, user_ro), which the application only reads, or a layer that
@@ -311,8 +318,8 @@ int CmdGet(const Options& options, const std::string& section, const std::string
 int CmdSet(const Options& options, std::string section, std::string key, const std::string& value, ForcedType forced,
            bool force) {
   CheckWritableNames(section, key);
-  UseCatalogueSpelling(section, key);
-  const std::string setting = SettingName(section, key);
+  UseStoredSpelling(section, key, false);
+  std::string setting = SettingName(section, key);
   const bool full = IsFullPath(section);
   const std::string target = full ? section : "user\\" + section;
   const std::string layer = LayerOf(target);
@@ -340,6 +347,8 @@ int CmdSet(const Options& options, std::string section, std::string key, const s
     Warn(setting + " is " + kind + " setting; " + kind + " read does not take a value of the other type");
   }
   RequireForce(layer, force);
+  UseStoredSpelling(section, key, true);
+  setting = SettingName(section, key);
 
   ValueType type = ValueType::String;
   bool known = true;
