@@ -291,7 +291,8 @@ std::string ProgramDirectory() {
   return path.substr(0, path.find_last_of(kWindows ? "\\/" : "/") + 1);
 }
 
-void ClearLayerFiles(const std::string& dir) {
+// Removes the layer files (*.cfg), map layers (maps/) and temporary files of saves from a folder.
+static void ClearLayerFiles(const std::string& dir) {
   RemoveAll(JoinPath(dir, "maps"));
   for (const std::string& name : Listing(dir)) {
     const bool layer = name.size() > 4 && name.compare(name.size() - 4, 4, ".cfg") == 0;

@@ -171,9 +171,6 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
                          const std::vector<std::string>& unset,
                          const std::vector<std::pair<std::string, std::string>>& set, const std::string& input = {});
 
-// Removes the layer files (*.cfg), map layers (maps/) and temporary files of saves from a folder.
-void ClearLayerFiles(const std::string& dir);
-
 }  // namespace testsupport
 
 // Registers a child main: NAVCONFIG_TEST_CHILD(name) { ...; return exitCode; } with the arguments in args.
