@@ -64,9 +64,9 @@ namespace dirtest {
 //
 // On Windows the variables stay unset, so that the runtime directory is the folder of the library's module,
 // here the test program's folder, and the configuration directory is the same folder: the start reads the
-// directory table from there, as the application's start does beside config.dll. Runtime() and UserCfg() name those places on every
-// platform; the program's folder is cleared of layer files before and after each test, and the tests of a
-// program run one at a time (tests/CMakeLists.txt).
+// directory table from there, as the application's start does beside config.dll. Runtime() and UserCfg()
+// name those places on every platform; the program's folder is cleared of layer files before and after each
+// test, and the tests of a program run one at a time (tests/CMakeLists.txt).
 class Installation {
  public:
   Installation()

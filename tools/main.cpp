@@ -105,7 +105,8 @@ std::string UnexpectedArguments(const CLI::App& app, const std::string& fallback
   if (!app.get_subcommands().empty()) return fallback;
   for (const CLI::App* sub : app.get_subcommands({})) names.push_back(sub->get_name());
   const std::string nearest = NearestOf(first, names);
-  return "unknown command '" + first + "'" + (nearest.empty() ? " (see navconfig --help)" : "; did you mean '" + nearest + "'?");
+  return "unknown command '" + first + "'" +
+         (nearest.empty() ? " (see navconfig --help)" : "; did you mean '" + nearest + "'?");
 }
 
 // A directory variable from the environment that names no folder: the error that the matching option gives.
@@ -235,12 +236,14 @@ int main(int argc, char** argv) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
     return ReportError(json, kExitUsage, e.what());
   }
-  if (app.get_subcommands().empty()) return ReportError(json, kExitUsage, "a command is required (see navconfig --help)");
+  if (app.get_subcommands().empty())
+    return ReportError(json, kExitUsage, "a command is required (see navconfig --help)");
 
   // The commands that start the library need its folders (the options were checked as they were parsed); the
   // others touch nothing.
   const bool setsUp = !(defaults->parsed() || sections->parsed() || versionString->parsed() || check->parsed());
-  for (const auto& [variable, option] : {std::pair{"NAVCONFIG_CONFIG_DIR", &configDir}, {"NAVCONFIG_RUNTIME_DIR", &runtimeDir}}) {
+  for (const auto& [variable, option] :
+       {std::pair{"NAVCONFIG_CONFIG_DIR", &configDir}, {"NAVCONFIG_RUNTIME_DIR", &runtimeDir}}) {
     const std::string problem = setsUp && option->empty() ? CheckDirectoryVariable(variable) : std::string();
     if (!problem.empty()) return ReportError(json, kExitUsage, problem);
   }

@@ -142,12 +142,14 @@ std::string OriginName(const Reading& r) {
 
 std::string OriginText(const Reading& r) {
   const char* otherType = r.type == ValueType::Integer ? "a string" : "an integer";
-  std::string text = r.origin != CONFIG_ORIGIN_OTHER_TYPE
-                         ? OriginName(r)
-                         : r.layer + ", which holds " + otherType +
-                               (r.type == ValueType::Integer ? ": an integer read gives 0" : ": a string read gives nothing");
+  std::string text = OriginName(r);
+  if (r.origin == CONFIG_ORIGIN_OTHER_TYPE) {
+    text += std::string(", which holds ") + otherType +
+            (r.type == ValueType::Integer ? ": an integer read gives 0" : ": a string read gives nothing");
+  }
   for (size_t i = 0; i < r.skipped.size(); ++i) text += (i ? " and " : "; ") + r.skipped[i];
-  if (!r.skipped.empty()) text += std::string(r.skipped.size() == 1 ? " holds " : " hold ") + otherType + ", which reads skip";
+  if (!r.skipped.empty())
+    text += std::string(r.skipped.size() == 1 ? " holds " : " hold ") + otherType + ", which reads skip";
   return text;
 }
 
@@ -299,8 +301,8 @@ int CmdGet(const Options& options, const std::string& section, const std::string
   const std::string setting = SettingName(section, key);
   const Reading r = Read(section, key);
   if (!r.exists) {
-    Fail(kExitFailure, (IsFullPath(section) ? setting + " is not set" : setting + " is set in no layer and has no default") +
-                           Suggestion(section, key));
+    const std::string missing = IsFullPath(section) ? " is not set" : " is set in no layer and has no default";
+    Fail(kExitFailure, setting + missing + Suggestion(section, key));
   }
   if (options.json) {
     JsonWriter json(std::cout);
@@ -405,7 +407,8 @@ int CmdSet(const Options& options, std::string section, std::string key, const s
   const std::string shown = type == ValueType::Integer ? FormatInt(number.value, hex) : value;
   if (!inEffect) {
     Fail(kExitFailure, setting + " = " + shown + (stored ? " was written to " + layer : " was not stored") +
-                           ", but reads give " + (now.exists ? ValueText(now) + "  (" + OriginText(now) + ")" : "nothing"));
+                           ", but reads give " +
+                           (now.exists ? ValueText(now) + "  (" + OriginText(now) + ")" : "nothing"));
   }
 
   if (options.json) {
