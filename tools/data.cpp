@@ -33,17 +33,17 @@ bool IsFile(const fs::path& path) {
 // relative to the process's current folder.
 std::string BaseFolder() {
   std::error_code error;
-  return fs::current_path(error).string();
+  return Utf8Of(fs::current_path(error));
 }
 
-bool IsRelative(const std::string& path) { return !path.empty() && fs::path(path).is_relative(); }
+bool IsRelative(const std::string& path) { return !path.empty() && PathOf(path).is_relative(); }
 
 // A stored path made absolute (a trailing separator kept); absolute and empty paths as they are.
 std::string AbsolutePath(const std::string& path) {
   if (!IsRelative(path)) return path;
   std::error_code error;
-  const fs::path absolute = fs::absolute(fs::path(path), error);
-  return error ? path : absolute.lexically_normal().string();
+  const fs::path absolute = fs::absolute(PathOf(path), error);
+  return error ? path : Utf8Of(absolute.lexically_normal());
 }
 
 // A relative path with its absolute form beside it.

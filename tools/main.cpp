@@ -57,12 +57,23 @@ void SetEnvironment(const char* name, const std::string& value) {
 void SetEnvironment(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
 #endif
 
+// The value of an environment variable as UTF-8; empty when it is unset.
+std::string Variable(const char* name) {
+#ifdef _WIN32
+  const wchar_t* value = _wgetenv(PathOf(name).c_str());
+  return value ? Utf8Of(std::filesystem::path(value)) : std::string();
+#else
+  const char* value = std::getenv(name);
+  return value ? value : std::string();
+#endif
+}
+
 // An absolute form of a directory given on the command line, so that the library and the messages agree
 // whatever the process's current directory is later.
 std::string Absolute(const std::string& dir) {
   std::error_code error;
-  const std::filesystem::path path = std::filesystem::absolute(dir, error);
-  return error ? dir : path.lexically_normal().string();
+  const std::filesystem::path path = std::filesystem::absolute(PathOf(dir), error);
+  return error ? dir : Utf8Of(path.lexically_normal());
 }
 
 std::string OneLine(std::string text) {
@@ -111,11 +122,11 @@ std::string UnexpectedArguments(const CLI::App& app, const std::string& fallback
 
 // A directory variable from the environment that names no folder: the error that the matching option gives.
 std::string CheckDirectoryVariable(const char* name) {
-  const char* value = std::getenv(name);
-  if (!value || !*value) return {};
-  std::string dir = value;
-  const std::string problem = CLI::ExistingDirectory(dir);
-  return problem.empty() ? std::string() : std::string(name) + ": " + problem;
+  const std::string value = Variable(name);
+  std::error_code error;
+  if (value.empty() || std::filesystem::is_directory(PathOf(value), error)) return {};
+  const bool exists = std::filesystem::exists(PathOf(value), error);
+  return std::string(name) + ": " + (exists ? "Directory is actually a file: " : "Directory does not exist: ") + value;
 }
 
 }  // namespace

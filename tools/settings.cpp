@@ -287,7 +287,7 @@ void RequireForce(const std::string& layer, bool force) {
   DirectoryMgr* dirs = GetDirectoryMgr();
   const std::string file = (dirs ? dirs->GetConfigDir().uString().str() : std::string()) + folded + ".cfg";
   std::error_code error;
-  if (std::filesystem::exists(file, error)) return;
+  if (std::filesystem::exists(PathOf(file), error)) return;
   const std::string nearest = NearestOf(layer, {"user", "user_ro", "product"});
   Fail(kExitUsage, "no file holds the layer '" + layer + "' yet" +
                        (nearest.empty() ? std::string() : " (did you mean '" + nearest + "'?)") +

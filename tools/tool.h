@@ -9,6 +9,7 @@
 
 #include <config/config_info.h>
 
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -50,6 +51,15 @@ inline bool IsFullPath(std::string_view section) { return section.find('\\') != 
 std::string LayerOf(std::string_view path);
 std::string Folded(std::string_view text);
 bool EqualFolded(std::string_view a, std::string_view b);
+// Paths in UTF-8 on every platform, as the arguments and the library have them (on Windows the narrow
+// encoding of std::filesystem is not UTF-8).
+inline std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+inline std::string Utf8Of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
 
 // A number as the command line gives it: an optional '-', then decimal digits, or 0x and hexadecimal digits
 // (with hexDigits, hexadecimal digits with or without 0x). Values from -2^31 to 2^32-1 fit: the library keeps
