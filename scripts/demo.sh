@@ -74,8 +74,8 @@ step "A setting read from its built-in default"
 navconfig get Image KeepPercent --origin
 expect 0 "50  (default)"
 
-step "The same setting changed, and where it now comes from"
-navconfig set Image KeepPercent 70
+step "The same setting changed (its names spelt as the catalogue spells them), and where it now comes from"
+navconfig set image keeppercent 70
 expect 0 "Image\\KeepPercent = 70"
 navconfig get Image KeepPercent --origin
 expect 0 "70  (user)"

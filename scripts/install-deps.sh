@@ -24,9 +24,18 @@ for p in "${want[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "install-deps: installing ${missing[*]}"
+# As root apt-get runs directly (a minimal Debian has no sudo); another user needs sudo, or someone who
+# installs the packages.
 sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "install-deps: these packages are missing: ${missing[*]}" >&2
+    echo "install-deps: install them as root (apt-get install ${missing[*]}) and run this again" >&2
+    exit 1
+  fi
+  sudo="sudo"
+fi
+echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -62,16 +62,16 @@ namespace dirtest {
 // A scratch installation: the folders runtime, config, home and the working folder "work" below <tmp>,
 // which becomes the process's current directory. The library reads the variables at its first call.
 //
-// On Windows the runtime directory is the folder of the library's module, here the test program's folder,
-// and the configuration directory is the same folder: the start reads the directory table from there, as
-// the application's start does beside config.dll. Runtime() and UserCfg() name those places on every
-// platform; the program's folder is cleared of layer files before and after each test, and the tests of a
-// program run one at a time (tests/CMakeLists.txt).
+// On Windows the variables stay unset, so that the runtime directory is the folder of the library's module,
+// here the test program's folder, and the configuration directory is the same folder: the start reads the
+// directory table from there, as the application's start does beside config.dll. Runtime() and UserCfg()
+// name those places on every platform; the program's folder is cleared of layer files before and after each
+// test, and the tests of a program run one at a time (tests/CMakeLists.txt).
 class Installation {
  public:
   Installation()
-      : m_runtime("NAVCONFIG_RUNTIME_DIR", (m_dir / "runtime/").c_str()),
-        m_config("NAVCONFIG_CONFIG_DIR", (m_dir / "config/").c_str()),
+      : m_runtime("NAVCONFIG_RUNTIME_DIR", testsupport::kWindows ? nullptr : (m_dir / "runtime/").c_str()),
+        m_config("NAVCONFIG_CONFIG_DIR", testsupport::kWindows ? nullptr : (m_dir / "config/").c_str()),
         m_home("NAVCONFIG_HOME", (m_dir / "home/").c_str()) {
     testsupport::ClearProgramDirectory();
     for (const char* d : {"runtime", "config", "home", "work"}) testsupport::MakeDirs(m_dir / d);

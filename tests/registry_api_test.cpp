@@ -25,16 +25,20 @@ namespace {
 
 constexpr uint32_t kUntouched = 0xA5A5A5A5u;
 
-// Writes a REG_SZ value the way another program would (the library itself only writes integers).
-long SetText(reg::HKEY root, const std::string& subKey, const char16_t* name, const std::u16string& text) {
+// Writes a value the way another program would (the library itself only writes REG_DWORD values).
+long SetRaw(reg::HKEY root, const std::string& subKey, const char16_t* name, uint32_t type, const void* data,
+            size_t size) {
   reg::HKEY key = nullptr;
   long rc = reg::RegCreateKeyExW(root, Sub16(subKey).c_str(), 0, nullptr, 0, reg::KEY_ALL_ACCESS, nullptr, &key,
                                  nullptr);
   if (rc != reg::ERROR_SUCCESS) return rc;
-  rc = reg::RegSetValueExW(key, name, 0, reg::REG_SZ, reinterpret_cast<const uint8_t*>(text.c_str()),
-                           static_cast<uint32_t>((text.size() + 1) * sizeof(char16_t)));
+  rc = reg::RegSetValueExW(key, name, 0, type, static_cast<const uint8_t*>(data), static_cast<uint32_t>(size));
   reg::RegCloseKey(key);
   return rc;
+}
+
+long SetText(reg::HKEY root, const std::string& subKey, const char16_t* name, const std::u16string& text) {
+  return SetRaw(root, subKey, name, reg::REG_SZ, text.c_str(), (text.size() + 1) * sizeof(char16_t));
 }
 
 bool KeyExists(reg::HKEY root, const std::string& subKey) {
@@ -127,14 +131,15 @@ TEST_F(RegistryApi, AnIntegerReadTakesFourBytesOfWhateverIsStored) {
   long rc = -1;
   EXPECT_EQ(GetInt(2, "Texts", "Short", &rc), 0x41u);
   EXPECT_EQ(rc, 0);
-  // A longer text reports more data; the store fills the four bytes with its first two characters, while
-  // Windows leaves them undefined.
+  // A longer value reports more data and leaves the caller's four bytes as they were, on every platform: a
+  // text, and a REG_QWORD (type 11) of eight bytes.
   ASSERT_EQ(SetText(reg::HKEY_CURRENT_USER, "Texts", u"Long", u"BCDEF"), 0);
-  const uint32_t longValue = GetInt(2, "Texts", "Long", &rc);
+  EXPECT_EQ(GetInt(2, "Texts", "Long", &rc), kUntouched);
   EXPECT_EQ(rc, 234);
-  if (!testsupport::kWindows) {
-    EXPECT_EQ(longValue, 0x00430042u);
-  }
+  const uint64_t qword = 0x0102030405060708u;
+  ASSERT_EQ(SetRaw(reg::HKEY_CURRENT_USER, "Texts", u"Quad", 11, &qword, sizeof qword), 0);
+  EXPECT_EQ(GetInt(2, "Texts", "Quad", &rc), kUntouched);
+  EXPECT_EQ(rc, 234);
   // The empty text is one terminator: two bytes, the rest of the caller's area as it was.
   ASSERT_EQ(SetText(reg::HKEY_CURRENT_USER, "Texts", u"Empty", u""), 0);
   EXPECT_EQ(GetInt(2, "Texts", "Empty", &rc), 0xA5A50000u);

@@ -85,8 +85,9 @@ class StoreTest : public ::testing::Test {
       : configDir(tmp / "config/"),
         runtimeDir(testsupport::kWindows ? testsupport::ProgramDirectory() : tmp / "runtime/"),
         homeDir(tmp / "home/"),
-        m_config("NAVCONFIG_CONFIG_DIR", configDir.c_str()),
-        m_runtime("NAVCONFIG_RUNTIME_DIR", runtimeDir.c_str()),
+        // On Windows the variables stay unset: the library starts in its own folder, as the application's does.
+        m_config("NAVCONFIG_CONFIG_DIR", testsupport::kWindows ? nullptr : configDir.c_str()),
+        m_runtime("NAVCONFIG_RUNTIME_DIR", testsupport::kWindows ? nullptr : runtimeDir.c_str()),
         m_home("NAVCONFIG_HOME", homeDir.c_str()) {
     testsupport::ClearProgramDirectory();
     testsupport::MakeDirs(configDir);

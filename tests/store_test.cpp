@@ -269,6 +269,26 @@ TEST_F(Writes, AnAbsentKeyWithItsDefaultIsNotStoredAndWritesNoFile) {
   EXPECT_EQ(ReadCfg("product.cfg"), "[Image]\n\"KeepPercent\"=50\n\n");
 }
 
+TEST_F(Writes, TheDefaultIsStoredWhereALowerLayerWouldGiveAnotherValue) {
+  // Reads would give what user_ro or product holds (of either type), so the default written to the user layer
+  // is stored like any other value; a key that no layer holds still stores nothing.
+  WriteCfg("user_ro.cfg", "[Styles]\n\"Theme\"=\"night\"\n");
+  WriteCfg("product.cfg", "[Image]\n\"KeepPercent\"=3\n[Version]\n\"Major\"=9\n");
+  Reload();
+  ASSERT_EQ(Config_GetIntVal("Image", "KeepPercent"), 3);
+  Config_SetIntVal("Image", "KeepPercent", 50);
+  Config_SetStrVal("Styles", "Theme", "16bit");
+  Config_SetStrVal("Version", "Major", "8.0.0.0");
+  Config_SetIntVal("Image", "AllowSquish", 0);
+  EXPECT_EQ(Block("user.cfg", "[Image]"), "[Image]\n\"KeepPercent\"=50\n\n");
+  EXPECT_EQ(Block("user.cfg", "[Styles]"), "[Styles]\n\"Theme\"=\"16bit\"\n\n");
+  EXPECT_EQ(Block("user.cfg", "[Version]"), "[Version]\n\"Major\"=\"8.0.0.0\"\n\n");
+  Reload();
+  EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 50);
+  EXPECT_EQ(Str("Styles", "Theme"), "16bit");
+  EXPECT_EQ(Str("Version", "Major"), "8.0.0.0");
+}
+
 TEST_F(Writes, AChangeIsWrittenAtOnceAndAPresentKeyKeepsItsDefault) {
   Config_SetIntVal("Image", "KeepPercent", 70);
   EXPECT_EQ(Block("user.cfg", "[Image]"), "[Image]\n\"KeepPercent\"=70\n\n");
@@ -520,22 +540,22 @@ TEST_F(Resets, SdConfigAndResetsReadTheFilesAgain) {
   Config_DeleteKeyVal("user\\Image", "KeepPercent");
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 30);  // all layers enabled again
 
-  // Config_Reset starts on the platform's folders again: on POSIX those of the environment, on Windows the
-  // runtime directory, until SU_Config names another.
+  // Config_Reset starts on the platform's folders again: those that the environment names (on Windows too),
+  // else the runtime directory (the variables are unset on Windows here), until SU_Config names another.
   testsupport::TempDir other;
   testsupport::WriteFile(other / "user.cfg", "[Image]\n\"KeepPercent\"=80\n");
   if (testsupport::kWindows) {
     EXPECT_TRUE(Config_Reset());
     EXPECT_EQ(GetDirectoryMgr()->GetConfigDir().uString().str(), runtimeDir);
     EXPECT_EQ(GetDirectoryMgr()->GetRuntimeDir().uString().str(), runtimeDir);
-    SU_Config(other.path().c_str());
-    Config_ResetConfigMgr();
-  } else {
-    testsupport::ScopedEnv env("NAVCONFIG_CONFIG_DIR", other.path().c_str());
-    EXPECT_TRUE(Config_Reset());
   }
+  const std::string otherRuntime = other / "runtime";  // without its separator, which the library adds
+  testsupport::ScopedEnv config("NAVCONFIG_CONFIG_DIR", other.path().c_str());
+  testsupport::ScopedEnv runtime("NAVCONFIG_RUNTIME_DIR", otherRuntime.c_str());
+  EXPECT_TRUE(Config_Reset());
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 80);
   EXPECT_EQ(GetDirectoryMgr()->GetConfigDir().uString().str(), other.path());
+  EXPECT_EQ(GetDirectoryMgr()->GetRuntimeDir().uString().str(), otherRuntime + testsupport::kSeparator);
 }
 
 TEST_F(Resets, SuConfigTakesThePathAsAPrefix) {

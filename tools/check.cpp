@@ -11,9 +11,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <string_view>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "json.h"
 #include "tool.h"
@@ -238,18 +244,35 @@ bool ReadWhole(const std::string& file, std::string& text) {
   return !failed;
 }
 
+// A file named on the command line, or standard input for "-"; false with the reason in text.
+bool ReadInput(const std::string& file, std::string& text) {
+  if (file == "-") {
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) text.append(buffer, n);
+    if (!std::ferror(stdin)) return true;
+    text = "standard input could not be read";
+    return false;
+  }
+  std::error_code error;
+  if (std::filesystem::is_directory(file, error)) {
+    text = "it is a folder";
+    return false;
+  }
+  return ReadWhole(file, text);
+}
+
 }  // namespace
 
 int CmdCheck(const Options& options, const std::vector<std::string>& files) {
+  // Every file is read before anything is reported, so that one that cannot be read is the only output.
   std::vector<FileReport> reports;
-  bool unreadable = false;
   for (const std::string& file : files) {
     std::string text;
-    if (!ReadWhole(file, text)) {
-      std::cerr << "navconfig: error: cannot read " << file << ": " << text << '\n';
-      unreadable = true;
-      continue;
-    }
+    if (!ReadInput(file, text)) Fail(kExitUsage, "cannot read " + file + ": " + text);
     FileReport report;
     report.file = file;
     CheckText(text, report);
@@ -290,7 +313,6 @@ int CmdCheck(const Options& options, const std::vector<std::string>& files) {
     if (total == 0) std::cout << "no findings in " << filesText << '\n';
     else std::cout << total << (total == 1 ? " finding in " : " findings in ") << filesText << '\n';
   }
-  if (unreadable) return kExitUsage;
   return total ? kExitFailure : kExitOk;
 }
 

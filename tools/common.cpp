@@ -136,8 +136,9 @@ size_t Distance(const std::string& a, const std::string& b) {
   return d[n][m];
 }
 
-// The candidate nearest to text, when it is close enough to be a likely misspelling.
-std::string Nearest(std::string_view text, const std::vector<std::string>& candidates) {
+}  // namespace
+
+std::string NearestOf(std::string_view text, const std::vector<std::string>& candidates) {
   const std::string folded = Folded(text);
   const size_t limit = std::max<size_t>(2, folded.size() / 5);
   size_t best = limit + 1;
@@ -154,18 +155,18 @@ std::string Nearest(std::string_view text, const std::vector<std::string>& candi
   return found;
 }
 
-}  // namespace
-
 std::string NearestSetting(std::string_view key) {
   static const std::vector<std::string> keys = [] {
     std::vector<std::string> out;
     for (const EffectiveDefault& e : EffectiveDefaults()) out.push_back(e.entry->key);
     return out;
   }();
-  return Nearest(key, keys);
+  return NearestOf(key, keys);
 }
 
-std::string NearestSection(std::string_view section) {
+namespace {
+
+const std::vector<std::string>& CatalogueSections() {
   static const std::vector<std::string> sections = [] {
     std::vector<std::string> out;
     for (const Default& d : AllDefaults())
@@ -173,7 +174,17 @@ std::string NearestSection(std::string_view section) {
         out.push_back(d.section);
     return out;
   }();
-  return Nearest(section, sections);
+  return sections;
+}
+
+}  // namespace
+
+std::string NearestSection(std::string_view section) { return NearestOf(section, CatalogueSections()); }
+
+std::optional<std::string> CatalogueSection(std::string_view section) {
+  for (const std::string& s : CatalogueSections())
+    if (EqualFolded(s, section)) return s;
+  return std::nullopt;
 }
 
 }  // namespace navtool

@@ -29,6 +29,28 @@ bool IsFile(const fs::path& path) {
   return fs::exists(path, error);
 }
 
+// The folder that relative paths are taken from: the library uses the paths as they are stored, so they are
+// relative to the process's current folder.
+std::string BaseFolder() {
+  std::error_code error;
+  return Utf8Of(fs::current_path(error));
+}
+
+bool IsRelative(const std::string& path) { return !path.empty() && PathOf(path).is_relative(); }
+
+// A stored path made absolute (a trailing separator kept); absolute and empty paths as they are.
+std::string AbsolutePath(const std::string& path) {
+  if (!IsRelative(path)) return path;
+  std::error_code error;
+  const fs::path absolute = fs::absolute(PathOf(path), error);
+  return error ? path : Utf8Of(absolute.lexically_normal());
+}
+
+// A relative path with its absolute form beside it.
+std::string WithAbsolute(const std::string& path) {
+  return IsRelative(path) ? path + "  (" + AbsolutePath(path) + ")" : path;
+}
+
 // Columns padded to the widest cell; the last column is not padded.
 void PrintTable(const std::vector<std::vector<std::string>>& rows) {
   std::vector<size_t> widths;
@@ -104,11 +126,14 @@ int CmdDirs(const Options& options) {
     json.Field("configDir", configDir);
     json.Field("runtimeDir", runtimeDir);
     json.Field("writeableRoot", root);
+    json.Field("writeableRootAbsolute", AbsolutePath(root));
+    json.Field("base", BaseFolder());
     json.Key("directories").BeginArray();
     for (const Row& row : rows) {
       json.BeginObject();
       json.Field("name", row.name);
       json.Field("value", row.value);
+      json.Field("absolute", row.region ? std::string() : AbsolutePath(row.value));
       json.Field("set", !row.value.empty());
       json.Field("kind", row.region ? "region" : "folder");
       json.Field("exists", row.exists);
@@ -125,9 +150,10 @@ int CmdDirs(const Options& options) {
     json.EndObject();
     return kExitOk;
   }
-  std::cout << "Configuration directory: " << configDir << '\n'
-            << "Runtime directory:       " << runtimeDir << '\n'
-            << "Writeable root:          " << root << '\n'
+  std::cout << "Configuration directory: " << WithAbsolute(configDir) << '\n'
+            << "Runtime directory:       " << WithAbsolute(runtimeDir) << '\n'
+            << "Writeable root:          " << WithAbsolute(root) << '\n'
+            << "Paths relative to:       " << BaseFolder() << "  (the current folder)\n"
             << '\n';
   std::vector<std::vector<std::string>> table{{"NAME", "VALUE", "STATE"}};
   for (const Row& row : rows) {
@@ -141,7 +167,7 @@ int CmdDirs(const Options& options) {
     } else {
       state = row.required.empty() ? "ok" : "ok, holds its files";
     }
-    table.push_back({row.name, row.value.empty() ? "-" : row.value, state});
+    table.push_back({row.name, row.value.empty() ? "-" : row.region ? row.value : WithAbsolute(row.value), state});
   }
   PrintTable(table);
   return kExitOk;
@@ -165,6 +191,8 @@ int CmdStatus(const Options& options) {
     json.BeginObject();
     json.Field("status", StatusName(status));
     json.Field("grid", grid);
+    json.Field("gridAbsolute", AbsolutePath(grid));
+    json.Field("base", BaseFolder());
     json.Field("region", region);
     json.Field("dataRegion", product.Region_MainRegion().str());
     json.Field("revision", revision);
@@ -176,6 +204,7 @@ int CmdStatus(const Options& options) {
     } else {
       json.BeginObject();
       json.Field("file", versionFile);
+      json.Field("fileAbsolute", AbsolutePath(versionFile));
       json.Field("productName", version.productName.str());
       json.Field("dataVersion", version.dataVersion.str());
       json.Field("dataFormat", version.dataFormat.str());
@@ -189,7 +218,7 @@ int CmdStatus(const Options& options) {
   }
   std::vector<std::vector<std::string>> rows{
       {"Data status:", std::string(StatusName(status)) + "  (" + StatusMeaning(status) + ")"},
-      {"Grid directory:", grid.empty() ? "-" : grid},
+      {"Grid directory:", grid.empty() ? "-" : WithAbsolute(grid)},
       {"Region:", !region.empty() ? region
                   : product.Region_MainRegion().empty()
                       ? "-"
@@ -201,7 +230,7 @@ int CmdStatus(const Options& options) {
   if (versionFile.empty()) {
     rows.push_back({"Version file:", "-"});
   } else {
-    rows.push_back({"Version file:", versionFile});
+    rows.push_back({"Version file:", WithAbsolute(versionFile)});
     rows.push_back({"  Product Name:", version.productName.str()});
     rows.push_back({"  Data Version:", version.dataVersion.str()});
     rows.push_back({"  Data Format:", version.dataFormat.str()});
@@ -210,6 +239,7 @@ int CmdStatus(const Options& options) {
     const long id = product.GetRegionId();
     rows.push_back({"  Map ID:", id < 0 ? "-" : std::to_string(id)});
   }
+  rows.push_back({"Paths relative to:", BaseFolder() + "  (the current folder)"});
   PrintTable(rows);
   return kExitOk;
 }

@@ -1,15 +1,13 @@
 // navconfig: see and change the navigation application's settings, directories and map data from the shell.
 //
 // The command line is parsed with CLI11. --config-dir and --runtime-dir are handed to the library through
-// NAVCONFIG_CONFIG_DIR and NAVCONFIG_RUNTIME_DIR before its first call, which reads them. On Windows the
-// library reads no variables: its runtime directory is the folder of config.dll (so --runtime-dir is refused),
-// it starts there as the application does, and --config-dir is named with SU_Config, after which the layers
-// are read afresh from that folder. Every error is one line on standard error starting with
-// "navconfig: error:"; a command line that cannot be used exits with 2.
-#include <config/config_api.h>
+// NAVCONFIG_CONFIG_DIR and NAVCONFIG_RUNTIME_DIR before its first call, which reads them. Every error is one
+// line on standard error starting with "navconfig: error:" (with --json also an object {"error": ...} on
+// standard output); a command line that cannot be used exits with 2.
 #include <config/version.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -21,6 +19,7 @@
 #include <shellapi.h>
 #endif
 
+#include "json.h"
 #include "tool.h"
 
 namespace {
@@ -44,16 +43,37 @@ std::vector<std::string> WideArguments() {
   ::LocalFree(wide);
   return args;
 }
+
+void SetEnvironment(const char* name, const std::string& value) {
+  auto wide = [](const std::string& text) {
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring out(n > 0 ? static_cast<size_t>(n) : 1, L'\0');
+    if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, out.data(), n);
+    return out;
+  };
+  ::SetEnvironmentVariableW(wide(name).c_str(), wide(value).c_str());
+}
 #else
 void SetEnvironment(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
 #endif
+
+// The value of an environment variable as UTF-8; empty when it is unset.
+std::string Variable(const char* name) {
+#ifdef _WIN32
+  const wchar_t* value = _wgetenv(PathOf(name).c_str());
+  return value ? Utf8Of(std::filesystem::path(value)) : std::string();
+#else
+  const char* value = std::getenv(name);
+  return value ? value : std::string();
+#endif
+}
 
 // An absolute form of a directory given on the command line, so that the library and the messages agree
 // whatever the process's current directory is later.
 std::string Absolute(const std::string& dir) {
   std::error_code error;
-  const std::filesystem::path path = std::filesystem::absolute(dir, error);
-  return error ? dir : path.lexically_normal().string();
+  const std::filesystem::path path = std::filesystem::absolute(PathOf(dir), error);
+  return error ? dir : Utf8Of(path.lexically_normal());
 }
 
 std::string OneLine(std::string text) {
@@ -65,6 +85,49 @@ std::string OneLine(std::string text) {
 
 constexpr const char* kSectionHelp =
     "a section name (Image), or a full path beginning with its layer (user\\Image, product\\Image)";
+constexpr const char* kForceHelp = "allow changing product.cfg, user_ro.cfg or a layer that has no file yet";
+
+// Prints an error: the line on standard error, and with --json the object on standard output.
+int ReportError(bool json, int code, const std::string& message) {
+  std::cerr << "navconfig: error: " << OneLine(message) << '\n';
+  if (json) {
+    JsonWriter out(std::cout);
+    out.BeginObject().Field("error", OneLine(message)).EndObject();
+  }
+  return code;
+}
+
+// A clearer message for arguments that CLI11 did not expect: an unknown command or option, with the nearest
+// known one.
+std::string UnexpectedArguments(const CLI::App& app, const std::string& fallback) {
+  const std::vector<std::string> extras = app.remaining(true);
+  if (extras.empty()) return fallback;
+  const std::string& first = extras.front();
+  std::vector<std::string> names;
+  if (first.size() > 1 && first[0] == '-') {
+    std::vector<const CLI::App*> apps{&app};
+    for (const CLI::App* sub : app.get_subcommands({})) apps.push_back(sub);
+    for (const CLI::App* a : apps)
+      for (const CLI::Option* option : a->get_options())
+        for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+    const std::string nearest = NearestOf(first.substr(0, first.find('=')), names);
+    return "unknown option '" + first + "'" + (nearest.empty() ? "" : "; did you mean '" + nearest + "'?");
+  }
+  if (!app.get_subcommands().empty()) return fallback;
+  for (const CLI::App* sub : app.get_subcommands({})) names.push_back(sub->get_name());
+  const std::string nearest = NearestOf(first, names);
+  return "unknown command '" + first + "'" +
+         (nearest.empty() ? " (see navconfig --help)" : "; did you mean '" + nearest + "'?");
+}
+
+// A directory variable from the environment that names no folder: the error that the matching option gives.
+std::string CheckDirectoryVariable(const char* name) {
+  const std::string value = Variable(name);
+  std::error_code error;
+  if (value.empty() || std::filesystem::is_directory(PathOf(value), error)) return {};
+  const bool exists = std::filesystem::exists(PathOf(value), error);
+  return std::string(name) + ": " + (exists ? "Directory is actually a file: " : "Directory does not exist: ") + value;
+}
 
 }  // namespace
 
@@ -92,7 +155,7 @@ int main(int argc, char** argv) {
   app.add_flag("--json", options.json, "machine-readable output");
 
   std::string section, key, value, path, type = "data";
-  bool showOrigin = false, all = false, asString = false, asInt = false, asHex = false;
+  bool showOrigin = false, all = false, asString = false, asInt = false, asHex = false, force = false;
   std::vector<std::string> texts, files;
 
   CLI::App* get = app.add_subcommand("get", "print the value a module would read: the layers, then the default");
@@ -115,10 +178,12 @@ int main(int argc, char** argv) {
   optString->excludes(optInt)->excludes(optHex);
   optInt->excludes(optString)->excludes(optHex);
   optHex->excludes(optString)->excludes(optInt);
+  set->add_flag("--force", force, kForceHelp);
 
   CLI::App* unset = app.add_subcommand("unset", "remove a value from the user layer (or the full path given)");
   unset->add_option("SECTION", section, kSectionHelp)->required();
   unset->add_option("KEY", key, "the key")->required();
+  unset->add_flag("--force", force, kForceHelp);
 
   CLI::App* list = app.add_subcommand("list", "the settings in effect, as Section\\Key = value  (origin)");
   list->add_option("SECTION", section, "only this section");
@@ -159,44 +224,43 @@ int main(int argc, char** argv) {
                          "catalogue; exit 1 when something is reported");
   check->add_option("FILE", files, "the .cfg files")->required()->expected(1, -1);
 
+#ifdef _WIN32
+  (void)argc;
+  (void)argv;
+  std::vector<std::string> args = WideArguments();  // last first
+  const auto begin = args.rbegin(), end = std::find(args.rbegin(), args.rend(), "--");
+#else
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const auto begin = args.begin(), end = std::find(args.begin(), args.end(), "--");
+#endif
+  // Known before parsing, so that an error in the command line itself comes as JSON too.
+  const bool json = std::find(begin, end, "--json") != end;
   try {
 #ifdef _WIN32
-    (void)argc;
-    (void)argv;
-    std::vector<std::string> args = WideArguments();
     app.parse(args);
 #else
     app.parse(argc, argv);
 #endif
+  } catch (const CLI::ExtrasError& e) {
+    return ReportError(json, kExitUsage, UnexpectedArguments(app, e.what()));
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
-    std::cerr << "navconfig: error: " << OneLine(e.what()) << '\n';
-    return kExitUsage;
+    return ReportError(json, kExitUsage, e.what());
   }
-  if (app.get_subcommands().empty()) {
-    std::cerr << "navconfig: error: a command is required (see navconfig --help)\n";
-    return kExitUsage;
-  }
+  if (app.get_subcommands().empty())
+    return ReportError(json, kExitUsage, "a command is required (see navconfig --help)");
 
-#ifdef _WIN32
-  if (!runtimeDir.empty()) {
-    std::cerr << "navconfig: error: --runtime-dir cannot be used on Windows, where the runtime directory is the "
-                 "folder of config.dll\n";
-    return kExitUsage;
-  }
-  // Only the commands that set the library up name the folder (the others touch nothing).
+  // The commands that start the library need its folders (the options were checked as they were parsed); the
+  // others touch nothing.
   const bool setsUp = !(defaults->parsed() || sections->parsed() || versionString->parsed() || check->parsed());
-  if (!configDir.empty() && setsUp) {
-    std::string dir = Absolute(configDir);
-    if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
-    SU_Config(dir.c_str());
-    Config_ResetConfigMgr();  // the start read the layers beside config.dll
+  for (const auto& [variable, option] :
+       {std::pair{"NAVCONFIG_CONFIG_DIR", &configDir}, {"NAVCONFIG_RUNTIME_DIR", &runtimeDir}}) {
+    const std::string problem = setsUp && option->empty() ? CheckDirectoryVariable(variable) : std::string();
+    if (!problem.empty()) return ReportError(json, kExitUsage, problem);
   }
-#else
   // Before the library's first call, which reads them.
   if (!configDir.empty()) SetEnvironment("NAVCONFIG_CONFIG_DIR", Absolute(configDir));
   if (!runtimeDir.empty()) SetEnvironment("NAVCONFIG_RUNTIME_DIR", Absolute(runtimeDir));
-#endif
 
   try {
     if (get->parsed()) return CmdGet(options, section, key, showOrigin);
@@ -205,9 +269,9 @@ int main(int argc, char** argv) {
                                 : asInt  ? ForcedType::Int
                                 : asHex  ? ForcedType::Hex
                                          : ForcedType::None;
-      return CmdSet(options, section, key, value, forced);
+      return CmdSet(options, section, key, value, forced, force);
     }
-    if (unset->parsed()) return CmdUnset(options, section, key);
+    if (unset->parsed()) return CmdUnset(options, section, key, force);
     if (list->parsed()) return CmdList(options, section, all);
     if (defaults->parsed()) return CmdDefaults(options, section);
     if (sections->parsed()) return CmdSections(options);
@@ -217,11 +281,9 @@ int main(int argc, char** argv) {
     if (versionString->parsed()) return CmdVersionString(options, texts);
     if (check->parsed()) return CmdCheck(options, files);
   } catch (const ToolError& e) {
-    std::cerr << "navconfig: error: " << OneLine(e.what()) << '\n';
-    return e.code();
+    return ReportError(options.json, e.code(), e.what());
   } catch (const std::exception& e) {
-    std::cerr << "navconfig: error: " << OneLine(e.what()) << '\n';
-    return kExitFailure;
+    return ReportError(options.json, kExitFailure, e.what());
   }
   return kExitUsage;
 }

@@ -1,11 +1,13 @@
 // The commands on settings: get, set, unset, list, defaults and sections.
 #include <config/config_api.h>
+#include <config/config_globals.h>
 #include <config/config_info.h>
 #include <config/keytree.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -31,9 +33,30 @@ struct Reading {
   std::string text;
   ConfigOrigin origin = CONFIG_ORIGIN_NONE;
   std::string layer;  // the layer that decides the read (origin LAYER or OTHER_TYPE)
+  // Layers searched before that one (all three for a default) that hold a value of the other type, which the
+  // read passes over.
+  std::vector<std::string> skipped;
 };
 
 std::string SettingName(const std::string& section, const std::string& key) { return section + '\\' + key; }
+
+// The section argument without its layer, as the catalogue names sections ("user\Image" gives "Image"); a
+// plain section as it is.
+std::string CatalogueSectionOf(const std::string& section) {
+  if (!IsFullPath(section)) return section;
+  const size_t slash = section.find('\\', section.find_first_not_of(" \\"));
+  return slash == std::string::npos ? std::string() : section.substr(slash + 1);
+}
+
+// " did you mean <setting>?" for a setting that the catalogue lacks, when a known one is close; a full path
+// keeps its layer.
+std::string Suggestion(const std::string& section, const std::string& key) {
+  const std::string rest = CatalogueSectionOf(section);
+  if (FindDefault(SettingName(rest, key))) return {};
+  const std::string nearest = NearestSetting(SettingName(rest, key));
+  if (nearest.empty()) return {};
+  return "; did you mean " + section.substr(0, section.size() - rest.size()) + nearest + "?";
+}
 
 // The value record at a full path, or null.
 const KeyValue* ValueAt(const std::string& path, const std::string& key) {
@@ -77,6 +100,12 @@ Reading ReadLayered(const std::string& section, const std::string& key) {
   r.exists = r.origin != CONFIG_ORIGIN_NONE;
   if (r.origin == CONFIG_ORIGIN_LAYER || r.origin == CONFIG_ORIGIN_OTHER_TYPE) r.layer = layer;
   if (r.origin == CONFIG_ORIGIN_LAYER) r.hex = IsHex(ValueAt(r.layer + '\\' + section, key));
+  const unsigned other = type == KEYVALUE_TYPE_INTEGER ? KEYVALUE_TYPE_STRING : KEYVALUE_TYPE_INTEGER;
+  for (const char* name : {"user", "user_ro", "product"}) {
+    if (EqualFolded(name, r.layer)) break;
+    const KeyValue* v = ValueAt(std::string(name) + '\\' + section, key);
+    if (v && (v->type & 15) == other) r.skipped.push_back(name);
+  }
   return r;
 }
 
@@ -112,9 +141,16 @@ std::string OriginName(const Reading& r) {
 }
 
 std::string OriginText(const Reading& r) {
-  if (r.origin != CONFIG_ORIGIN_OTHER_TYPE) return OriginName(r);
-  return r.layer + (r.type == ValueType::Integer ? ", which holds a string: an integer read gives 0"
-                                                 : ", which holds an integer: a string read gives nothing");
+  const char* otherType = r.type == ValueType::Integer ? "a string" : "an integer";
+  std::string text = OriginName(r);
+  if (r.origin == CONFIG_ORIGIN_OTHER_TYPE) {
+    text += std::string(", which holds ") + otherType +
+            (r.type == ValueType::Integer ? ": an integer read gives 0" : ": a string read gives nothing");
+  }
+  for (size_t i = 0; i < r.skipped.size(); ++i) text += (i ? " and " : "; ") + r.skipped[i];
+  if (!r.skipped.empty())
+    text += std::string(r.skipped.size() == 1 ? " holds " : " hold ") + otherType + ", which reads skip";
+  return text;
 }
 
 void WriteReading(JsonWriter& json, const std::string& setting, const Reading& r) {
@@ -126,6 +162,9 @@ void WriteReading(JsonWriter& json, const std::string& setting, const Reading& r
   if (r.type == ValueType::Integer) json.Field("hex", r.hex);
   json.Field("origin", OriginName(r));
   json.Field("otherType", r.origin == CONFIG_ORIGIN_OTHER_TYPE);
+  json.Key("skipped").BeginArray();
+  for (const std::string& layer : r.skipped) json.String(layer);
+  json.EndArray();
 }
 
 // ---- What a .cfg file can carry ----
@@ -212,20 +251,58 @@ void TellKeptCopies(const std::string& layer) {
   }
 }
 
-// The type a value for the setting takes when no option forces one: the current value's, else the default's.
-std::optional<ValueType> CurrentType(const std::string& section, const std::string& key) {
-  const bool full = IsFullPath(section);
+// The type of the setting: the catalogue's (for a full path, that of the path without its layer); for a key
+// that the catalogue lacks, the type of the value now in effect. None when there is neither.
+std::optional<ValueType> SettingType(const std::string& section, const std::string& key) {
+  if (auto d = FindDefault(SettingName(CatalogueSectionOf(section), key)))
+    return d->isString ? ValueType::String : ValueType::Integer;
   char layer[256];
   if (Config_GetValueOrigin(section.c_str(), key.c_str(), 0, layer, sizeof layer) == CONFIG_ORIGIN_LAYER) {
-    const KeyValue* v = ValueAt(full ? section : std::string(layer) + '\\' + section, key);
+    const KeyValue* v = ValueAt(IsFullPath(section) ? section : std::string(layer) + '\\' + section, key);
     if (v) return (v->type & 15) == KEYVALUE_TYPE_STRING ? ValueType::String : ValueType::Integer;
   }
-  // The default of a full path is that of the path without its layer.
-  std::string defaultsSection = section;
-  if (full) defaultsSection = section.substr(section.find('\\') + 1);
-  if (auto d = FindDefault(SettingName(defaultsSection, key)))
-    return d->isString ? ValueType::String : ValueType::Integer;
   return std::nullopt;
+}
+
+// The names as a write stores them: as the catalogue spells them ("image" and "keeppercent" give "Image" and
+// "KeepPercent"); a name that the catalogue lacks as the layer spells it already (the library keeps that
+// spelling), else as given. Without askLayer only the catalogue is asked, and the library is not touched.
+void UseStoredSpelling(std::string& section, std::string& key, bool askLayer) {
+  const std::string rest = CatalogueSectionOf(section);
+  const std::string layerPart = section.substr(0, section.size() - rest.size());
+  const auto known = FindDefault(SettingName(rest, key));
+  const auto knownSection = CatalogueSection(rest);
+  if (known) {
+    const std::string name = known->key;
+    const size_t slash = name.find('\\');
+    section = layerPart + name.substr(0, slash);
+    key = name.substr(slash + 1);
+    return;
+  }
+  if (knownSection) section = layerPart + *knownSection;
+  if (!askLayer) return;
+  const KeyRoot* held = Config_FindRoot((layerPart.empty() ? "user\\" + section : section).c_str());
+  if (!held) return;
+  if (!knownSection && held->name && rest.find('\\') == std::string::npos) section = layerPart + held->name;
+  if (const KeyValue* v = held->GetValue(key.c_str()); v && v->name) key = v->name;
+}
+
+// Changing the installation's layers (product, user_ro), which the application only reads, or a layer that
+// no file holds yet (a misspelt layer name would quietly make a new file) needs --force.
+void RequireForce(const std::string& layer, bool force) {
+  const std::string folded = Folded(layer);
+  if (force || folded == "user") return;
+  if (folded == "product" || folded == "user_ro")
+    Fail(kExitUsage, "'" + layer + "' is a layer of the installation, which the application only reads; add --force to "
+                     "change " + folded + ".cfg");
+  DirectoryMgr* dirs = GetDirectoryMgr();
+  const std::string file = (dirs ? dirs->GetConfigDir().uString().str() : std::string()) + folded + ".cfg";
+  std::error_code error;
+  if (std::filesystem::exists(PathOf(file), error)) return;
+  const std::string nearest = NearestOf(layer, {"user", "user_ro", "product"});
+  Fail(kExitUsage, "no file holds the layer '" + layer + "' yet" +
+                       (nearest.empty() ? std::string() : " (did you mean '" + nearest + "'?)") +
+                       "; add --force to write " + file);
 }
 
 }  // namespace
@@ -235,8 +312,8 @@ int CmdGet(const Options& options, const std::string& section, const std::string
   const std::string setting = SettingName(section, key);
   const Reading r = Read(section, key);
   if (!r.exists) {
-    Fail(kExitFailure,
-         IsFullPath(section) ? setting + " is not set" : setting + " is set in no layer and has no default");
+    const std::string missing = IsFullPath(section) ? " is not set" : " is set in no layer and has no default";
+    Fail(kExitFailure, setting + missing + Suggestion(section, key));
   }
   if (options.json) {
     JsonWriter json(std::cout);
@@ -251,10 +328,11 @@ int CmdGet(const Options& options, const std::string& section, const std::string
   return kExitOk;
 }
 
-int CmdSet(const Options& options, const std::string& section, const std::string& key, const std::string& value,
-           ForcedType forced) {
+int CmdSet(const Options& options, std::string section, std::string key, const std::string& value, ForcedType forced,
+           bool force) {
   CheckWritableNames(section, key);
-  const std::string setting = SettingName(section, key);
+  UseStoredSpelling(section, key, false);
+  std::string setting = SettingName(section, key);
   const bool full = IsFullPath(section);
   const std::string target = full ? section : "user\\" + section;
   const std::string layer = LayerOf(target);
@@ -269,6 +347,21 @@ int CmdSet(const Options& options, const std::string& section, const std::string
     }
   }
   if (forced == ForcedType::String) CheckStoredText(setting, value);
+  // A value of the other type than the catalogue's would not take effect: reads pass over it. Only a full path,
+  // read alone and with the type of what it holds, can take one.
+  const auto catalogued = FindDefault(SettingName(CatalogueSectionOf(section), key));
+  if (forced != ForcedType::None && catalogued && catalogued->isString != (forced == ForcedType::String)) {
+    const std::string kind = catalogued->isString ? "a string" : "an integer";
+    if (!full) {
+      Fail(kExitUsage, setting + " is " + kind + " setting, and " + kind +
+                           " read passes over a value of the other type; to store one all the same, name the layer "
+                           "(user\\" + section + ")");
+    }
+    Warn(setting + " is " + kind + " setting; " + kind + " read does not take a value of the other type");
+  }
+  RequireForce(layer, force);
+  UseStoredSpelling(section, key, true);
+  setting = SettingName(section, key);
 
   ValueType type = ValueType::String;
   bool known = true;
@@ -276,8 +369,8 @@ int CmdSet(const Options& options, const std::string& section, const std::string
     type = ValueType::String;
   } else if (forced != ForcedType::None) {
     type = ValueType::Integer;
-  } else if (auto current = CurrentType(section, key)) {
-    type = *current;
+  } else if (auto settingType = SettingType(section, key)) {
+    type = *settingType;
     if (type == ValueType::Integer) {
       switch (ParseNumber(value, false, &number)) {
         case NumberParse::Ok: break;
@@ -298,13 +391,6 @@ int CmdSet(const Options& options, const std::string& section, const std::string
     const std::string nearest = NearestSetting(setting);
     Warn(setting + " is not a known setting" + (nearest.empty() ? "" : "; did you mean " + nearest + "?"));
   }
-  if (forced == ForcedType::String || forced == ForcedType::Int || forced == ForcedType::Hex) {
-    if (auto d = FindDefault(SettingName(full ? section.substr(section.find('\\') + 1) : section, key));
-        d && d->isString != (type == ValueType::String)) {
-      Warn(setting + " is " + (d->isString ? "a string" : "an integer") + " setting; " +
-           (d->isString ? "a string" : "an integer") + " read does not take a value of the other type");
-    }
-  }
   // "key"="value": four quotes and '='.
   if (type == ValueType::String && key.size() + value.size() + 5 > 255)
     Warn("the line for " + setting + " will be longer than 255 bytes, which older readers cut");
@@ -322,7 +408,21 @@ int CmdSet(const Options& options, const std::string& section, const std::string
   if (stored) file = CheckSaved(layer);
   else why = after.exists ? "unchanged" : "default";
 
+  // What reads now give where the section argument points; a default that was not stored is read through the
+  // layers. set never reports success while the value asked for is not in effect.
+  const bool notStored = why == "default";
+  const Reading now = notStored ? ReadLayered(CatalogueSectionOf(section), key) : Read(section, key);
+  const bool inEffect =
+      now.exists && now.type == type &&
+      (type == ValueType::Integer ? now.number == number.value
+                                  : (notStored ? EqualFolded(now.text, value) : now.text == value));
   const std::string shown = type == ValueType::Integer ? FormatInt(number.value, hex) : value;
+  if (!inEffect) {
+    Fail(kExitFailure, setting + " = " + shown + (stored ? " was written to " + layer : " was not stored") +
+                           ", but reads give " +
+                           (now.exists ? ValueText(now) + "  (" + OriginText(now) + ")" : "nothing"));
+  }
+
   if (options.json) {
     JsonWriter json(std::cout);
     json.BeginObject();
@@ -348,22 +448,24 @@ int CmdSet(const Options& options, const std::string& section, const std::string
   } else if (why == "unchanged") {
     std::cout << setting << " is already " << shown << " in " << layer << "; nothing changed\n";
   } else {
-    std::cout << setting << ": " << shown << " is the built-in default; nothing needed storing";
-    if (!full) {
-      const Reading now = ReadLayered(section, key);
-      if (now.origin == CONFIG_ORIGIN_LAYER) std::cout << " (" << now.layer << " still gives " << ValueText(now) << ')';
-    }
-    std::cout << '\n';
+    std::cout << setting << ": " << shown << " is the built-in default; nothing needed storing\n";
   }
   return kExitOk;
 }
 
-int CmdUnset(const Options& options, const std::string& section, const std::string& key) {
+int CmdUnset(const Options& options, const std::string& section, const std::string& key, bool force) {
   CheckNames(section, key);
   const std::string setting = SettingName(section, key);
   const bool full = IsFullPath(section);
   const std::string target = full ? section : "user\\" + section;
   const std::string layer = LayerOf(target);
+  RequireForce(layer, force);
+  // Nothing to remove anywhere: most likely a misspelt name.
+  char holder[256];
+  if (Config_GetValueOrigin(section.c_str(), key.c_str(), 0, holder, sizeof holder) != CONFIG_ORIGIN_LAYER) {
+    Fail(kExitFailure, setting + (full ? " is not set" : " is set in no layer") + "; nothing to remove" +
+                           Suggestion(section, key));
+  }
 
   const bool removed = Config_DeleteKeyVal(target.c_str(), key.c_str()) == 1;
   std::string file;

@@ -9,6 +9,7 @@
 
 #include <config/config_info.h>
 
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -50,6 +51,15 @@ inline bool IsFullPath(std::string_view section) { return section.find('\\') != 
 std::string LayerOf(std::string_view path);
 std::string Folded(std::string_view text);
 bool EqualFolded(std::string_view a, std::string_view b);
+// Paths in UTF-8 on every platform, as the arguments and the library have them (on Windows the narrow
+// encoding of std::filesystem is not UTF-8).
+inline std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+inline std::string Utf8Of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
 
 // A number as the command line gives it: an optional '-', then decimal digits, or 0x and hexadecimal digits
 // (with hexDigits, hexadecimal digits with or without 0x). Values from -2^31 to 2^32-1 fit: the library keeps
@@ -83,19 +93,25 @@ struct EffectiveDefault {
 const std::vector<EffectiveDefault>& EffectiveDefaults();
 // The default a lookup of "<section>\<key>" finds.
 std::optional<ConfigDefaultInfo> FindDefault(std::string_view key);
+// The candidate nearest to a misspelt text (ASCII case ignored), or empty when none is close enough to be a
+// likely misspelling.
+std::string NearestOf(std::string_view text, const std::vector<std::string>& candidates);
 // The known setting nearest to a misspelt "<section>\<key>", or empty when none is close.
 std::string NearestSetting(std::string_view key);
 // The known section nearest to a misspelt name, or empty.
 std::string NearestSection(std::string_view section);
+// A section of the catalogue as the catalogue spells it, found without regard to ASCII case.
+std::optional<std::string> CatalogueSection(std::string_view section);
 
 // ---- Commands ----
 
 enum class ForcedType { None, String, Int, Hex };
 
 int CmdGet(const Options& options, const std::string& section, const std::string& key, bool showOrigin);
-int CmdSet(const Options& options, const std::string& section, const std::string& key, const std::string& value,
-           ForcedType forced);
-int CmdUnset(const Options& options, const std::string& section, const std::string& key);
+// force: allows changing product, user_ro and layers that no file holds yet.
+int CmdSet(const Options& options, std::string section, std::string key, const std::string& value, ForcedType forced,
+           bool force);
+int CmdUnset(const Options& options, const std::string& section, const std::string& key, bool force);
 int CmdList(const Options& options, const std::string& section, bool all);
 int CmdDefaults(const Options& options, const std::string& section);
 int CmdSections(const Options& options);

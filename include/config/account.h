@@ -33,6 +33,8 @@ NAVCONFIG_BEGIN_C
  * later call tries again. */
 NAVCONFIG_API bool Config_GetSingleSignon(char* nameBuffer, uint32_t nameSize, char* passwordBuffer,
                                          uint32_t passwordSize);
+/* True when both User Settings\UseMapUpdate and Data Updates\UpdaterEnabled are not 0. */
+NAVCONFIG_API bool Config_IsUpdateMode(void);
 
 NAVCONFIG_END_C
 
@@ -52,8 +54,6 @@ NAVCONFIG_API bool Config_GetTwitterAccount(OROustring& userName, OROustring& to
 // Appends the numbers of TCP\Ports (separated by ';'; other pieces are skipped) to ports; true when at least
 // one was appended.
 NAVCONFIG_API bool Config_GetAvailablePorts(TVector<long>& ports);
-// True when both User Settings\UseMapUpdate and Data Updates\UpdaterEnabled are not 0.
-NAVCONFIG_API bool Config_IsUpdateMode();
 
 #endif /* __cplusplus */
 

@@ -1,14 +1,16 @@
 /* navconfig: everything a caller of the configuration library needs, in one header.
  *
- * From C: the configuration functions (config_api.h), the C part of the data directory functions
- * (data_dirs.h) and the inspection functions for tools (config_info.h). From C++ also the classes and the functions that take or return the utility strings:
- * the globals (config_globals.h), DirectoryMgr, GridVersionString, OroDataSet, and the utility types they use
- * (doroutil/: OROustring, OROwstring, OroFileName, ListMgr, TVector). */
+ * From C: the configuration functions (config_api.h), the accessors of the globals (config_globals.h), the C
+ * part of the data directory, account and registry functions and the inspection functions for tools
+ * (config_info.h). From C++ also the classes and the functions that take or return the utility strings:
+ * DirectoryMgr, GridVersionString, OroDataSet, TRegUtil, and the utility types they use (doroutil/:
+ * OROustring, OROwstring, OroFileName, ListMgr, TVector). */
 #ifndef NAVCONFIG_CONFIG_CONFIG_H
 #define NAVCONFIG_CONFIG_CONFIG_H
 
 #include <config/account.h>
 #include <config/config_api.h>
+#include <config/config_globals.h>
 #include <config/config_info.h>
 #include <config/data_dirs.h>
 #include <config/data_types.h>
@@ -18,7 +20,6 @@
 #include <config/version.h>
 
 #ifdef __cplusplus
-#include <config/config_globals.h>
 #include <config/directorymgr.h>
 #include <config/gridversion.h>
 #include <config/oro_dataset.h>

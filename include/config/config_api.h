@@ -23,7 +23,9 @@
  * Nothing here reports errors or throws: a missing key, file or manager gives 0, false, null or an empty
  * buffer. Every change is written to its layer's file at once (atomically: a crash never leaves a
  * half-written file); a write that changes nothing touches no file, and an absent value equal to its
- * built-in default is not stored. config/config_info.h tells whether the last save of a layer worked.
+ * built-in default is not stored, unless user_ro or product holds the key (a write to the user layer then
+ * stores it, so that reads give it rather than theirs). config/config_info.h tells whether the last save of a
+ * layer worked.
  *
  * Buffers: a function that fills a caller's buffer writes nothing for a size of 0 or less and otherwise
  * always terminates the text inside the buffer, cutting it when it does not fit. */

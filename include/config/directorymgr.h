@@ -2,9 +2,9 @@
 //
 // One instance per process, owned by the library's globals and made as the platform's class
 // (DirectoryMgr_Posix on POSIX systems, DirectoryMgr_Win32 on Windows). It knows three directories that
-// the platform fixes: the runtime directory (the folder of the library's own module file, or on POSIX
-// NAVCONFIG_RUNTIME_DIR), the configuration directory (where the .cfg layer files lie; the runtime
-// directory, or on POSIX NAVCONFIG_CONFIG_DIR, until SU_Config names another) and the registry directory.
+// the platform fixes: the runtime directory (NAVCONFIG_RUNTIME_DIR when it is set, else the folder of the
+// library's own module file), the configuration directory (where the .cfg layer files lie: NAVCONFIG_CONFIG_DIR
+// when it is set, else the runtime directory, until SU_Config names another) and the registry directory.
 // Every other directory is a named string setting "Directories\<Name>", read with GetDirPath and written into
 // the user layer with SetDirPath; Initialize() fills in the missing ones, finds installed map data and works
 // out the data status.
@@ -161,8 +161,8 @@ class NAVCONFIG_API DirectoryMgr {
 };
 
 #ifdef _WIN32
-// The Windows class: runtime directory from the library's module file, configuration directory the same,
-// registry root "\windows".
+// The Windows class: runtime directory from NAVCONFIG_RUNTIME_DIR or the library's module file, configuration
+// directory from NAVCONFIG_CONFIG_DIR or the runtime directory, registry root "\windows".
 class NAVCONFIG_API DirectoryMgr_Win32 : public DirectoryMgr {
  public:
   ~DirectoryMgr_Win32() override;

@@ -1,10 +1,10 @@
 // OroDataSet: one installed map set, a directory that holds at least one ".cgd" file.
 //
 // Sets are found and filled by the directory manager (DirectoryMgr::GetInstalledMapSetsInPath and
-// DirectoryMgr::GetMapSetInfo), which is the only writer of the fields and therefore a friend; callers read
-// them through the getters. A set carries its map ID (the sub-region id of the product name in the set's
+// DirectoryMgr::GetMapSetInfo). A set carries its map ID (the sub-region id of the product name in the set's
 // version.dat, -1 when there is none), its directory, its name (the name of the directory's parent folder,
-// "NA" for /maps/NA/data/) and, once DiscoverCHXFiles has run, its CHX files.
+// "NA" for /maps/NA/data/) and, once DiscoverCHXFiles has run, its CHX files. The fields are public, in this
+// order, for the application's code to read; the getters give the same.
 //
 // A set is a plain value that belongs to one thread at a time. Copies are deep: the copy owns CHX entries of
 // its own. Nothing here logs or throws; an entry that cannot be allocated is left out (DiscoverCHXFiles) or
@@ -51,19 +51,20 @@ class NAVCONFIG_API OroDataSet {
   bool GetSpareFlag() const { return m_spareFlag; }
   void SetSpareFlag(bool value) { m_spareFlag = value; }
 
+  int32_t m_mapID = -1;
+  OROustring m_name;
+  OroFileName m_path;
+  bool m_hasCHXFiles = false;
+  bool m_spareFlag = false;
+  // Owns its entries.
+  ListMgr<OroFileName> m_chxFiles;
+
  private:
   friend class DirectoryMgr;
 
   // Back to the state of a new set, deleting the CHX entries.
   void Reset();
   void CopyFrom(const OroDataSet& other);
-
-  int32_t m_mapID = -1;
-  OROustring m_name;
-  OroFileName m_path;
-  bool m_hasCHXFiles = false;
-  bool m_spareFlag = false;
-  ListMgr<OroFileName> m_chxFiles;
 };
 
 #endif

@@ -27,8 +27,9 @@
 
 NAVCONFIG_BEGIN_C
 
-/* Reads a value into the caller's 4 bytes at data, whatever its type: a longer value fills the 4 bytes and
- * gives 234; a shorter one fills what it has. The key is opened for querying only. */
+/* Reads a value into the caller's 4 bytes at data, whatever its type: a shorter one fills what it has; a
+ * longer one gives 234 and leaves the 4 bytes as they were. A null data only asks whether the value fits.
+ * The key is opened for querying only. */
 NAVCONFIG_API long Config_RegistryGetIntValue(long root, const char* subKey, const char* valueName, uint32_t* data);
 /* Writes a REG_DWORD value into an existing key; a missing key gives 2 and nothing is created. */
 NAVCONFIG_API long Config_RegistrySetIntValue(long root, const char* subKey, const char* valueName, uint32_t value);

@@ -312,6 +312,19 @@ bool UserDefaultsKey(const char* path, const char* key, std::string& out) {
 
 }  // namespace
 
+bool CConfigMgr::HeldBelowUser(const char* path, const char* key) {
+  const char* section = std::strchr(path, '\\');
+  if (!section) return false;
+  for (int i = 1; i < kLayerCount; ++i) {
+    // A layer that reads skip (no file) gives reads nothing either.
+    if (!m_layers[i].enabled) continue;
+    const std::string lower = std::string(m_layers[i].name) + section;
+    const KeyValue* v = FindValue(lower.c_str(), key);
+    if (v && ((v->type & 15) == KEYVALUE_TYPE_INTEGER || (v->type & 15) == KEYVALUE_TYPE_STRING)) return true;
+  }
+  return false;
+}
+
 bool CConfigMgr::IsDefaultInt(const char* path, const char* key, long value) {
   std::string dkey;
   if (!UserDefaultsKey(path, key, dkey)) return false;
@@ -320,7 +333,7 @@ bool CConfigMgr::IsDefaultInt(const char* path, const char* key, long value) {
   long number = 0;
   if (d->strValue) LogIntIsString(dkey.c_str());
   else number = d->intValue;
-  return static_cast<int32_t>(static_cast<uint32_t>(value)) == number;
+  return static_cast<int32_t>(static_cast<uint32_t>(value)) == number && !HeldBelowUser(path, key);
 }
 
 bool CConfigMgr::IsDefaultStr(const char* path, const char* key, const char* value) {
@@ -332,7 +345,7 @@ bool CConfigMgr::IsDefaultStr(const char* path, const char* key, const char* val
     LogStringIsInt(dkey.c_str());
     return false;
   }
-  return SpecialChar_stricmp(d->strValue, value ? value : "") == 0;
+  return SpecialChar_stricmp(d->strValue, value ? value : "") == 0 && !HeldBelowUser(path, key);
 }
 
 // ---- Writes and deletion ----

@@ -88,7 +88,9 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   long GetLayeredInt(const char* section, const char* key);
   bool GetLayeredStr(const char* section, const char* key, char* buffer, long size);
   bool LayeredKeyExists(const char* section, const char* key);
-  // Whether a value written to a user path equals its built-in default.
+  // Whether a value written to a user path counts as its default, which is then not stored when the key is
+  // absent: it equals the built-in default, and neither user_ro nor product holds the key (whose value reads
+  // would give otherwise).
   bool IsDefaultInt(const char* path, const char* key, long value);
   bool IsDefaultStr(const char* path, const char* key, const char* value);
   // The write procedure: names checked (a key or section name that a file cannot carry is refused and nothing
@@ -172,6 +174,8 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // its file was found).
   const KeyValue* FindInLayer(int layer, const LayeredQuery& query, bool* available);
   void CreateUserFileOnce();
+  // Whether user_ro or product (while reads search it) holds the key in the section of a user path.
+  bool HeldBelowUser(const char* path, const char* key);
   navconfig::SectionInfo* FindLayerInfo(const char* layerName);
   // Writes text as the file of a layer (atomically, recording the outcome); false when the name could leave
   // the configuration directory or the file could not be written.

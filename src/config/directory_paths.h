@@ -49,6 +49,10 @@ OROustring JoinPath(const OROustring& base, const char* name);
 // GetDirPath as UTF-8: the directory, or the empty string when it is not set.
 OROustring DirPathU(const DirectoryMgr& dirs, const char* name, bool appendSlash);
 
+// The folder that a directory variable (NAVCONFIG_CONFIG_DIR, NAVCONFIG_RUNTIME_DIR) names, with a separator at
+// its end; false when the variable is unset or empty.
+bool DirectoryFromEnvironment(const char* name, OROwstring& out);
+
 }  // namespace navconfig
 
 #endif

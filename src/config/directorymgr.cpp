@@ -5,6 +5,9 @@
 #include <doroutil/files.h>
 #include <doroutil/logmgr.h>
 #include <doroutil/strutil.h>
+#include <platform/os.h>
+
+#include <string>
 
 #include "config_log.h"
 #include "configmgr.h"
@@ -57,6 +60,15 @@ OROustring DirPathU(const DirectoryMgr& dirs, const char* name, bool appendSlash
   OROwstring path;
   if (!dirs.GetDirPath(name, path, appendSlash)) return OROustring();
   return path.uString();
+}
+
+bool DirectoryFromEnvironment(const char* name, OROwstring& out) {
+  std::string value;
+  if (!platform::GetEnv(name, value) || value.empty()) return false;
+  OROustring dir(value);
+  dir.appendSlash();
+  out = dir.wString();
+  return true;
 }
 
 }  // namespace navconfig

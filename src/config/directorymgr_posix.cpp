@@ -2,21 +2,9 @@
 #include <config/directorymgr.h>
 #include <platform/os.h>
 
-#include <string>
+#include "directory_paths.h"
 
-namespace {
-
-// The value of a directory variable with a separator at its end, or false when it is unset or empty.
-bool DirectoryFromEnvironment(const char* name, OROwstring& out) {
-  std::string value;
-  if (!platform::GetEnv(name, value) || value.empty()) return false;
-  OROustring dir(value);
-  dir.appendSlash();
-  out = dir.wString();
-  return true;
-}
-
-}  // namespace
+using navconfig::DirectoryFromEnvironment;
 
 DirectoryMgr_Posix::~DirectoryMgr_Posix() = default;
 

@@ -38,10 +38,13 @@ long Config_RegistryGetIntValue(long root, const char* subKey, const char* value
   reg::HKEY key = nullptr;
   long rc = OpenKey(root, subKey, reg::KEY_QUERY_VALUE, &key);
   if (rc != reg::ERROR_SUCCESS) return rc;
-  // Straight into the caller's four bytes; the type is neither asked for nor checked.
+  // Four bytes whatever the type, which is neither asked for nor checked. They go through a buffer of our own:
+  // after ERROR_MORE_DATA the system leaves the buffer undefined, and the caller's bytes stay as they were.
   const OROwstring name(valueName);
-  uint32_t size = sizeof(uint32_t);
-  rc = reg::RegQueryValueExW(key, name.wc_str(), nullptr, nullptr, reinterpret_cast<uint8_t*>(data), &size);
+  uint8_t bytes[sizeof(uint32_t)] = {};
+  uint32_t size = sizeof bytes;
+  rc = reg::RegQueryValueExW(key, name.wc_str(), nullptr, nullptr, data ? bytes : nullptr, &size);
+  if (rc == reg::ERROR_SUCCESS && data) std::memcpy(data, bytes, std::min<size_t>(size, sizeof bytes));
   return FirstFailure(rc, reg::RegCloseKey(key));
 }
 

@@ -291,7 +291,8 @@ std::string ProgramDirectory() {
   return path.substr(0, path.find_last_of(kWindows ? "\\/" : "/") + 1);
 }
 
-void ClearLayerFiles(const std::string& dir) {
+// Removes the layer files (*.cfg), map layers (maps/) and temporary files of saves from a folder.
+static void ClearLayerFiles(const std::string& dir) {
   RemoveAll(JoinPath(dir, "maps"));
   for (const std::string& name : Listing(dir)) {
     const bool layer = name.size() > 4 && name.compare(name.size() - 4, 4, ".cfg") == 0;
@@ -573,9 +574,10 @@ int RunChild(const std::string& name, const std::vector<std::string>& args) {
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
                          const std::vector<std::string>& unset,
-                         const std::vector<std::pair<std::string, std::string>>& set) {
+                         const std::vector<std::pair<std::string, std::string>>& set, const std::string& input) {
   TempDir io;
-  const std::string outPath = io / "out", errPath = io / "err";
+  const std::string inPath = io / "in", outPath = io / "out", errPath = io / "err";
+  WriteFile(inPath, input);
   ProgramResult r;
 #ifdef _WIN32
   // The environment block: this process's variables, changed as asked, each "name=value" and a final NUL.
@@ -601,6 +603,7 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   environment += L'\0';
 
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE in = ::CreateFileW(Wide(inPath).c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr);
   HANDLE out = ::CreateFileW(Wide(outPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
   HANDLE err = ::CreateFileW(Wide(errPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
   std::wstring commandLine = Quote(Wide(program));
@@ -608,13 +611,14 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdInput = in;
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION info{};
-  const BOOL started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+  const BOOL started = in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
                        ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
                                         environment.data(), Wide(cwd).c_str(), &startup, &info);
+  if (in != INVALID_HANDLE_VALUE) ::CloseHandle(in);
   if (out != INVALID_HANDLE_VALUE) ::CloseHandle(out);
   if (err != INVALID_HANDLE_VALUE) ::CloseHandle(err);
   if (started) {
@@ -630,9 +634,12 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   if (pid == 0) {
     for (const std::string& name : unset) ::unsetenv(name.c_str());
     for (const auto& [name, value] : set) ::setenv(name.c_str(), value.c_str(), 1);
+    const int in = ::open(inPath.c_str(), O_RDONLY);
     const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(126);
+    if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
+        ::chdir(cwd.c_str()) != 0)
+      ::_exit(126);
     std::vector<std::string> all = {program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;

@@ -160,7 +160,8 @@ class ChildProcess {
 int RunChild(const std::string& name, const std::vector<std::string>& args = {});
 
 // Runs another program to its end in the folder cwd, with the variables named in unset removed from its
-// environment and those in set given; its standard output and error are collected (through files).
+// environment and those in set given; its standard input reads input, and its standard output and error are
+// collected (all through files).
 struct ProgramResult {
   int code = -1;  // the exit code; -1 when the program could not be started
   std::string out;
@@ -168,10 +169,7 @@ struct ProgramResult {
 };
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
                          const std::vector<std::string>& unset,
-                         const std::vector<std::pair<std::string, std::string>>& set);
-
-// Removes the layer files (*.cfg), map layers (maps/) and temporary files of saves from a folder.
-void ClearLayerFiles(const std::string& dir);
+                         const std::vector<std::pair<std::string, std::string>>& set, const std::string& input = {});
 
 }  // namespace testsupport
 
