@@ -21,6 +21,7 @@
 #include <shellapi.h>
 #endif
 
+#include "complete.h"
 #include "tool.h"
 
 namespace {
@@ -159,6 +160,12 @@ int main(int argc, char** argv) {
                          "catalogue; exit 1 when something is reported");
   check->add_option("FILE", files, "the .cfg files")->required()->expected(1, -1);
 
+  // Hidden from the help: the candidates for bash's Tab key (navconfig.bash).
+  std::string completeLine, completeBreaks;
+  CLI::App* complete = app.add_subcommand("__complete", "")->group("");
+  complete->add_option("LINE", completeLine);
+  complete->add_option("BREAKS", completeBreaks);
+
   try {
 #ifdef _WIN32
     (void)argc;
@@ -177,6 +184,7 @@ int main(int argc, char** argv) {
     std::cerr << "navconfig: error: a command is required (see navconfig --help)\n";
     return kExitUsage;
   }
+  if (complete->parsed()) return CmdComplete(app, completeLine, completeBreaks, std::cout);
 
 #ifdef _WIN32
   if (!runtimeDir.empty()) {

@@ -1,24 +1,26 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and builds programs against it, as another project would:
 # with pkg-config (C++ and C) and with CMake's find_package. Each program then runs on a scratch
-# configuration folder. Usage: check_install.sh BUILD_DIR SOURCE_DIR
+# configuration folder. Usage: check_install.sh BUILD_DIR SOURCE_DIR LIBDIR (relative to the prefix)
 set -euo pipefail
 build=$1
 src=$2
+libdir=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-test -e "$prefix/lib/libnavconfig.so" && test -e "$prefix/lib/libnavconfig.so.1"
+lib=$prefix/$libdir
+test -e "$lib/libnavconfig.so" && test -e "$lib/libnavconfig.so.1"
 test -f "$prefix/include/config/config.h" && test -f "$prefix/include/doroutil/orostring.h"
-test -f "$prefix/lib/pkgconfig/navconfig.pc" && test -f "$prefix/lib/cmake/navconfig/navconfig-config.cmake"
+test -f "$lib/pkgconfig/navconfig.pc" && test -f "$lib/cmake/navconfig/navconfig-config.cmake"
 
-export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
+export PKG_CONFIG_PATH=$lib/pkgconfig
 flags=$(pkg-config --cflags navconfig)
 libs=$(pkg-config --libs navconfig)
-c++ -std=c++20 $flags "$src/tests/install/consumer.cpp" $libs -Wl,-rpath,"$prefix/lib" -o "$work/consumer_pc"
-cc -std=c11 -Wall -Wextra -Wpedantic -Werror $flags "$src/tests/install/consumer.c" $libs -Wl,-rpath,"$prefix/lib" \
+c++ -std=c++20 $flags "$src/tests/install/consumer.cpp" $libs -Wl,-rpath,"$lib" -o "$work/consumer_pc"
+cc -std=c11 -Wall -Wextra -Wpedantic -Werror $flags "$src/tests/install/consumer.c" $libs -Wl,-rpath,"$lib" \
   -o "$work/consumer_c"
 cmake -S "$src/tests/install" -B "$work/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/cmake-build" >/dev/null
