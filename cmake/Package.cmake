@@ -70,6 +70,13 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 # postrm that call ldconfig themselves: redundant, and harmless.)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${NAVCONFIG_DEB_DIR}/triggers)
 
+# A pkg-config file that requires other packages (Requires, Requires.private) needs their .pc files even for
+# --cflags: libnavconfig-dev then depends on the Debian packages that hold them.
+file(STRINGS ${PROJECT_BINARY_DIR}/navconfig.pc NAVCONFIG_PC_REQUIRES REGEX "^Requires")
+if(NAVCONFIG_PC_REQUIRES MATCHES "libsodium")
+  set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS libsodium-dev)
+endif()
+
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)

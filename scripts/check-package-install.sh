@@ -21,7 +21,7 @@ debs=("$build"/packages/*.deb)
 
 work=$(mktemp -d)
 cleanup() {
-  for name in "${names[@]}"; do installed "$name" && dpkg -r "$name" >/dev/null 2>&1; done
+  for name in "${names[@]}"; do installed "$name" && dpkg -P "$name" >/dev/null 2>&1; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -34,7 +34,8 @@ version=${version%-*}
 arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 
 echo "== the installed packages at work"
-ldconfig -p | grep -q "libnavconfig.so.1 .*/usr/lib/$arch/libnavconfig.so.1" ||
+# (On a merged /usr, the cache names /lib/<multiarch>.)
+ldconfig -p | grep -q "libnavconfig.so.1 .*/lib/$arch/libnavconfig.so.1" ||
   fail "the linker's cache lacks libnavconfig.so.1"
 [ "$(command -v navconfig)" = /usr/bin/navconfig ] || fail "navconfig is not on PATH"
 navconfig --version | grep -qx "navconfig $version" || fail "navconfig --version is not $version"
