@@ -46,8 +46,9 @@ navconfig --config-dir "$work/cfg" --runtime-dir "$work/cfg" set Image KeepPerce
   fail "the installed tool did not keep a setting"
 [ "$(man -w navconfig)" = /usr/share/man/man1/navconfig.1.gz ] || fail "man does not find navconfig(1)"
 MANWIDTH=80 man navconfig 2>/dev/null | grep -q '^NAME' || fail "man navconfig shows no page"
-# bash-completion loads the completion by the command's name at the first Tab.
-bash -c 'source /usr/share/bash-completion/bash_completion && _completion_loader navconfig && complete -p navconfig' |
+# bash-completion loads the completion by the command's name at the first Tab (its loader returns 124, "try
+# again", when it found one).
+bash -c 'source /usr/share/bash-completion/bash_completion && { _completion_loader navconfig; complete -p navconfig; }' |
   grep -q '_navconfig navconfig$' || fail "bash-completion does not load the completion of navconfig"
 [ "$(pkg-config --modversion navconfig)" = "$version" ] || fail "pkg-config does not find navconfig $version"
 cc -std=c11 "$repo/tests/install/consumer.c" $(pkg-config --cflags --libs navconfig) -o "$work/consumer_c"
