@@ -55,7 +55,8 @@ cc -std=c11 "$repo/tests/install/consumer.c" $(pkg-config --cflags --libs navcon
 cmake -S "$repo/tests/install" -B "$work/cmake-build" -G Ninja >/dev/null
 cmake --build "$work/cmake-build" >/dev/null
 for program in "$work/consumer_c" "$work/cmake-build/consumer_cmake"; do
-  NAVCONFIG_CONFIG_DIR=$work/cfg NAVCONFIG_RUNTIME_DIR=$work/cfg "$program" >/dev/null || fail "$program failed"
+  cfg=$(mktemp -d "$work/cfg.XXXXXX")
+  NAVCONFIG_CONFIG_DIR=$cfg NAVCONFIG_RUNTIME_DIR=$cfg "$program" >/dev/null || fail "$(basename "$program") failed"
 done
 
 echo "== dpkg -r"
