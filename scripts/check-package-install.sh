@@ -68,5 +68,5 @@ left=$(while read -r f; do if [ -e "$f" ] || [ -L "$f" ]; then echo "$f"; fi; do
 ! ldconfig -p | grep -q libnavconfig || fail "the linker's cache still has libnavconfig"
 # Nothing of the library's own at the library's folder either (the tool was always given a folder).
 [ ! -e "/usr/lib/$arch/user.cfg" ] || fail "/usr/lib/$arch/user.cfg was written"
-dpkg --purge "${names[@]}" >/dev/null
+dpkg --purge "${names[@]}" >/dev/null 2>&1
 echo "package install: dpkg -i, the installed tool, page, completion and library, and dpkg -r all behaved"
