@@ -1,11 +1,14 @@
 # A thin layer over CMake. `make` builds; `make test` installs what is missing, builds and runs every test
-# in the release, sanitizer (ASan+UBSan) and ThreadSanitizer builds, then the fuzzers and the demo;
-# `make test-windows` cross-builds config.dll with mingw-w64 and runs the test suite under Wine; `make demo`
-# runs the command-line tool on the example installation.
+# in the release build, checks the Debian packages made from it, runs the tests of the sanitizer (ASan+UBSan)
+# and ThreadSanitizer builds, then the fuzzers and the demo; `make test-windows` cross-builds config.dll with
+# mingw-w64 and runs the test suite under Wine; `make demo` runs the command-line tool on the example
+# installation. `make package` builds the Debian packages from the release build (build/release/packages);
+# `make test-package-install` installs them with dpkg and removes them again (root, throw-away machines).
 # Seconds per fuzzer: four fuzzers of 15 s keep the run at about a minute.
 FUZZ_SECONDS ?= 15
 
-.PHONY: all deps build test test-release test-dev test-tsan test-windows fuzz demo bench clean
+.PHONY: all deps build test test-release test-package test-dev test-tsan test-windows fuzz demo bench clean \
+        package test-package-install
 
 all: build
 
@@ -16,13 +19,27 @@ build: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release
 
-test: deps test-release test-dev test-tsan fuzz demo
+test: deps test-release test-package test-dev test-tsan fuzz demo
 	@echo "make test: all suites passed"
 
 test-release:
 	cmake --preset release >/dev/null
 	cmake --build --preset release
 	ctest --preset release
+
+# The packages hold only the library and the tool: no more is built for them than those.
+package:
+	@scripts/install-deps.sh build package
+	cmake --preset release >/dev/null
+	cmake --build --preset release --target navconfig_tool navconfig_man navconfig_deb_changelog
+	rm -rf build/release/packages
+	cpack --config build/release/CPackConfig.cmake
+
+test-package: package
+	tests/package/check_packages.sh build/release $(CURDIR)
+
+test-package-install: package
+	scripts/check-package-install.sh build/release
 
 test-dev:
 	cmake --preset dev >/dev/null

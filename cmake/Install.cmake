@@ -1,15 +1,18 @@
 # Install rules: the shared library, the public headers (with the utility headers they use), a pkg-config
-# file and a CMake package giving navconfig::navconfig.
+# file and a CMake package giving navconfig::navconfig. Each rule names its component, which decides the
+# package it goes into: runtime (the library), dev (what a build against it needs), tool (the command-line
+# tool).
 include(CMakePackageConfigHelpers)
 
 install(TARGETS navconfig EXPORT navconfigTargets
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/config DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/config DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev
   FILES_MATCHING PATTERN "*.h")
-install(FILES ${PROJECT_BINARY_DIR}/include/config/version.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/config)
-install(FILES ${NAVCONFIG_PUBLIC_UTIL_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/doroutil)
+install(FILES ${PROJECT_BINARY_DIR}/include/config/version.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/config
+  COMPONENT dev)
+install(FILES ${NAVCONFIG_PUBLIC_UTIL_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/doroutil COMPONENT dev)
 
 # The name to link with: libnavconfig.so, or on Windows config.dll through its import library libconfig.dll.a.
 if(WIN32)
@@ -40,18 +43,19 @@ else()
   set(NAVCONFIG_PC_REQUIRES_PRIVATE "Requires.private: libsodium")
 endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/navconfig.pc.in ${PROJECT_BINARY_DIR}/navconfig.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/navconfig.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+install(FILES ${PROJECT_BINARY_DIR}/navconfig.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
-install(EXPORT navconfigTargets NAMESPACE navconfig:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/navconfig)
+install(EXPORT navconfigTargets NAMESPACE navconfig:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/navconfig
+  COMPONENT dev)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/navconfig-config.cmake.in
   ${PROJECT_BINARY_DIR}/navconfig-config.cmake
   INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/navconfig)
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/navconfig-config-version.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/navconfig-config.cmake ${PROJECT_BINARY_DIR}/navconfig-config-version.cmake
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/navconfig)
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/navconfig COMPONENT dev)
 
 # The command-line tool, beside the library it links (its run path finds ../lib).
 if(TARGET navconfig_tool)
-  install(TARGETS navconfig_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS navconfig_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
 endif()

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that a build needs, and only those that are missing.
-# Usage: scripts/install-deps.sh [group...]   groups: build (default), tool, windows
+# Usage: scripts/install-deps.sh [group...]   groups: build (default), package, windows
 set -euo pipefail
 
 build_pkgs=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-            clang libclang-rt-14-dev libsodium-dev libcli11-dev)
+            clang libclang-rt-14-dev libsodium-dev libcli11-dev man-db)
+# The Debian packages: CPack's dependency list (dpkg-shlibdeps from dpkg-dev, file), their check (lintian) and
+# the check of the installed completion (bash-completion).
+package_pkgs=(dpkg-dev file lintian bash-completion)
 windows_pkgs=(cmake ninja-build make g++-mingw-w64-x86-64 wine64 googletest)
 
 want=()
@@ -13,6 +16,7 @@ groups=("$@")
 for g in "${groups[@]}"; do
   case "$g" in
     build) want+=("${build_pkgs[@]}") ;;
+    package) want+=("${package_pkgs[@]}") ;;
     windows) want+=("${windows_pkgs[@]}") ;;
     *) echo "install-deps: unknown group '$g'" >&2; exit 2 ;;
   esac

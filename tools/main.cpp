@@ -19,6 +19,7 @@
 #include <shellapi.h>
 #endif
 
+#include "complete.h"
 #include "json.h"
 #include "tool.h"
 
@@ -224,6 +225,12 @@ int main(int argc, char** argv) {
                          "catalogue; exit 1 when something is reported");
   check->add_option("FILE", files, "the .cfg files")->required()->expected(1, -1);
 
+  // Hidden from the help: the candidates for bash's Tab key (navconfig.bash).
+  std::string completeLine, completeBreaks;
+  CLI::App* complete = app.add_subcommand("__complete", "")->group("");
+  complete->add_option("LINE", completeLine);
+  complete->add_option("BREAKS", completeBreaks);
+
 #ifdef _WIN32
   (void)argc;
   (void)argv;
@@ -247,6 +254,7 @@ int main(int argc, char** argv) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
     return ReportError(json, kExitUsage, e.what());
   }
+  if (complete->parsed()) return CmdComplete(app, completeLine, completeBreaks, std::cout);
   if (app.get_subcommands().empty())
     return ReportError(json, kExitUsage, "a command is required (see navconfig --help)");
 

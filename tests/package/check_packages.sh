@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The Debian packages that `make package` built, as a machine that installs them sees them: lintian finds no
+# error; each package depends on what it needs and no file is in two packages; unpacked with dpkg-deb -x into
+# a scratch root, programs build against that root (pkg-config for C++ and C, CMake's find_package) and run,
+# and so do the tool, its manual page and its bash completion.
+# Usage: check_packages.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1
+src=$2
+packages=$build/packages
+fail() { echo "packages: $*" >&2; exit 1; }
+
+shopt -s nullglob
+debs=("$packages"/*.deb)
+[ ${#debs[@]} -eq 3 ] || fail "expected the three packages in $packages, found ${#debs[@]} (make package builds them)"
+deb() { local f=("$packages/$1"_*.deb); [ ${#f[@]} -eq 1 ] || fail "no package $1"; echo "${f[0]}"; }
+lib=$(deb libnavconfig1) dev=$(deb libnavconfig-dev) tool=$(deb navconfig)
+version=$(dpkg-deb -f "$lib" Version)
+arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+libdir=usr/lib/$arch
+
+echo "== lintian"
+lintian --allow-root --fail-on error "${debs[@]}" || fail "lintian reports errors"
+
+# Depends: the library's from dpkg-shlibdeps, the others on the library of the same version.
+depends() { dpkg-deb -f "$1" Depends; }
+for needed in libc6 libstdc++6 libsodium23; do
+  depends "$lib" | grep -q "\b$needed\b" || fail "libnavconfig1 does not depend on $needed: $(depends "$lib")"
+done
+for p in "$dev" "$tool"; do
+  depends "$p" | grep -qF "libnavconfig1 (= $version)" ||
+    fail "$(basename "$p") does not depend on libnavconfig1 (= $version)"
+done
+dpkg-deb -I "$lib" triggers | grep -qx 'activate-noawait ldconfig' || fail "libnavconfig1 does not trigger ldconfig"
+
+# What goes where, and nothing twice.
+files() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||'; }
+has() { files "$1" | grep -qx "$2" || fail "$(basename "$1") does not hold $2"; }
+has "$lib" "$libdir/libnavconfig.so.1"
+has "$lib" "$libdir/libnavconfig.so.1.0.0"
+has "$dev" "$libdir/libnavconfig.so"
+has "$dev" "$libdir/pkgconfig/navconfig.pc"
+has "$dev" "$libdir/cmake/navconfig/navconfig-config.cmake"
+has "$dev" usr/include/config/config.h
+has "$tool" usr/bin/navconfig
+has "$tool" usr/share/man/man1/navconfig.1.gz
+has "$tool" usr/share/bash-completion/completions/navconfig
+twice=$(for p in "${debs[@]}"; do files "$p"; done | sort | uniq -d)
+[ -z "$twice" ] || fail "files in more than one package: $twice"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+root=$work/root
+for p in "${debs[@]}"; do dpkg-deb -x "$p" "$root"; done
+export LD_LIBRARY_PATH=$root/$libdir
+
+echo "== programs built against the unpacked packages"
+readelf -V -W "$root/usr/bin/navconfig" | grep -q 'Name: NAVCONFIG_1.0' ||
+  fail "the tool does not ask for the symbol version NAVCONFIG_1.0"
+export PKG_CONFIG_PATH=$root/$libdir/pkgconfig
+[ "$(pkg-config --modversion navconfig)" = "${version%-*}" ] || fail "pkg-config gives another version"
+flags=$(pkg-config --cflags navconfig)
+libs=$(pkg-config --libs navconfig)
+c++ -std=c++20 $flags "$src/tests/install/consumer.cpp" $libs -o "$work/consumer_pc"
+cc -std=c11 -Wall -Wextra -Wpedantic -Werror $flags "$src/tests/install/consumer.c" $libs -o "$work/consumer_c"
+cmake -S "$src/tests/install" -B "$work/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$root/usr" >/dev/null
+cmake --build "$work/cmake-build" >/dev/null
+for program in "$work/consumer_pc" "$work/consumer_c" "$work/cmake-build/consumer_cmake"; do
+  cfg=$(mktemp -d "$work/cfg.XXXXXX")
+  NAVCONFIG_CONFIG_DIR=$cfg NAVCONFIG_RUNTIME_DIR=$cfg NAVCONFIG_HOME=$cfg/home "$program"
+  grep -q '^\[Image\]' "$cfg/user.cfg" || fail "$(basename "$program") wrote no user.cfg"
+done
+
+echo "== the unpacked tool, its manual page and its completion"
+navconfig() {
+  NAVCONFIG_HOME=$work/home "$root/usr/bin/navconfig" --config-dir "$work/tool-cfg" --runtime-dir "$work/tool-cfg" "$@"
+}
+mkdir -p "$work/tool-cfg"
+navconfig --version | grep -qx "navconfig ${version%-*}" || fail "the tool is not version ${version%-*}"
+navconfig set Image KeepPercent 70 >/dev/null
+[ "$(navconfig get Image KeepPercent --origin)" = "70  (user)" ] || fail "the tool did not keep a setting"
+page=$root/usr/share/man/man1/navconfig.1.gz
+warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "man reports: $warnings"
+MANWIDTH=80 man -l "$page" 2>/dev/null | grep -q "navconfig ${version%-*}" || fail "the manual page lacks the version"
+"$src/tests/completion.sh" "$root/usr/bin/navconfig" "$root/usr/share/bash-completion/completions/navconfig"
+
+for p in "${debs[@]}"; do echo "$(basename "$p"): $(stat -c %s "$p") bytes"; done
+echo "packages: lintian without errors; consumers, tool, manual page and completion work from the unpacked packages"
