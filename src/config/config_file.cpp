@@ -2,6 +2,7 @@
 #include <doroutil/files.h>
 #include <doroutil/memory.h>
 #include <doroutil/strutil.h>
+#include <platform/file_lock.h>
 #include <platform/os.h>
 
 #include <bit>
@@ -445,7 +446,10 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
   std::string file;
   if (!configDir.empty()) {
     std::string candidate = ConfigDirFile(configDir, layerName);
-    if (FileExists(candidate.c_str())) file = candidate;
+    // Identified before it is read, so that a change in between is found at the next save.
+    const platform::FileIdentity identity = platform::IdentifyFile(candidate);
+    NoteLayerRead(layerName, identity);
+    if (identity.kind == platform::FileIdentity::Kind::Regular) file = candidate;
   }
   if (file.empty()) {
     std::string runtime = RuntimeDirectory();
@@ -482,12 +486,18 @@ void CConfigMgr::ReadLayerText(const char* layerName, const char* text, size_t l
 bool CConfigMgr::SaveLayer(const char* path) {
   const std::string layer = LayerNameOf(path);
   if (layer.empty()) return false;
+  // Under the lock of the file, with what other processes saved since this one last read or wrote the file
+  // merged in first.
+  platform::FileLock lock;
+  if (!BeginSave(layer, lock)) return false;
   SectionInfo* info = FindLayerInfo(layer.c_str());
-  if (!info) return false;
-  // A layer that holds no value any more is written empty, so that deleting its last value lasts. The text is
-  // usually about as long as it was at the last save.
+  // A layer that holds no value any more (or was deleted) is written empty, so that deleting its last value
+  // lasts. The text is usually about as long as it was at the last save.
   const SaveStatus* last = LastSave(layer.c_str());
-  return WriteLayerFile(layer, LayerText(info->section, last ? last->bytes : 0, &m_index));
+  const bool written =
+      WriteLayerFile(layer, LayerText(info ? info->section : nullptr, last ? last->bytes : 0, &m_index));
+  EndSave(layer, written);
+  return written;
 }
 
 bool CConfigMgr::WriteLayerFile(const std::string& layer, const std::string& text) {
@@ -495,12 +505,16 @@ bool CConfigMgr::WriteLayerFile(const std::string& layer, const std::string& tex
   const std::string configDir = ConfigDirectory();
   if (configDir.empty()) return false;
   const std::string file = ConfigDirFile(configDir, layer.c_str());
-  platform::Status status = platform::WriteFileAtomically(file, text.data(), text.size());
+  return RecordSave(layer, file, platform::ReplaceLockedFile(file, text.data(), text.size()), text.size());
+}
+
+bool CConfigMgr::RecordSave(const std::string& layer, const std::string& file, const platform::Status& status,
+                            size_t bytes) {
   SaveStatus& record = m_saves[FoldedLayer(layer)];
   record.attempted = true;
   record.ok = status.ok;
   record.file = file;
   record.reason = status.reason;
-  record.bytes = text.size();
+  record.bytes = bytes;
   return status.ok;
 }

@@ -1,0 +1,271 @@
+// Layers that several processes write: the journal of this process's changes, the identity of each layer's
+// file, saves under the file's lock, and bringing a layer in memory to the state of its file in place.
+#include <doroutil/files.h>
+#include <doroutil/strutil.h>
+#include <platform/file_lock.h>
+#include <platform/os.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cfg_format.h"
+#include "configmgr.h"
+
+using namespace navconfig;
+
+namespace {
+
+int CompareNames(const char* a, const char* b) { return SpecialChar_stricmp(a ? a : "", b ? b : ""); }
+
+std::string FileNameOf(const std::string& path) {
+  size_t cut = path.size();
+  while (cut > 0 && !platform::IsPathSeparator(path[cut - 1])) --cut;
+  return path.substr(cut);
+}
+
+// Temporary files that writers without the lock gave unique names (".user.cfg.tmp.<suffix>"); a writer killed
+// while saving left them behind.
+void RemoveOldTemporaryFiles(const std::string& file) {
+  const std::string name = FileNameOf(file);
+  const std::string dir = file.substr(0, file.size() - name.size());
+  const std::string prefix = "." + name + ".tmp.";
+  std::vector<platform::DirEntry> entries;
+  if (!platform::ListDirectory(dir.empty() ? std::string(".") : dir, entries)) return;
+  for (const auto& e : entries)
+    if (!e.isDirectory && e.name.compare(0, prefix.size(), prefix) == 0) platform::RemoveFile(dir + e.name);
+}
+
+// The top-level section of that name in a sibling list, or null.
+KeyRoot* FindTopLevel(KeyRoot* first, const std::string& name) {
+  for (KeyRoot* s = first; s; s = s->next)
+    if (CompareNames(s->name, name.c_str()) == 0) return s;
+  return nullptr;
+}
+
+}  // namespace
+
+// ---- Identity and journal ----
+
+std::string CConfigMgr::LayerFilePath(const std::string& layer) const {
+  if (layer.empty() || !platform::IsSafeFileComponent(layer)) return std::string();
+  const std::string dir = ConfigDirectory();
+  return dir.empty() ? std::string() : dir + FoldedLayer(layer) + cfg::kExtension;
+}
+
+void CConfigMgr::NoteLayerRead(const char* layerName, const platform::FileIdentity& identity) {
+  LayerFileState& state = m_layerFiles[FoldedLayer(layerName)];
+  state.identity = identity;
+  // Unsaved changes are not in what is read: the next save merges them in whatever the file's identity.
+  state.identityKnown = state.journal.empty();
+}
+
+bool CConfigMgr::LayerFileChanged(const std::string& layer) {
+  const std::string file = LayerFilePath(layer);
+  if (file.empty()) return false;
+  const LayerFileState& state = m_layerFiles[FoldedLayer(layer)];
+  return !state.identityKnown || platform::IdentifyFile(file) != state.identity;
+}
+
+bool CConfigMgr::NoteEdit(LayerEdit edit, bool changedMemory) {
+  const std::string layer = LayerName(edit.path.c_str());
+  if (layer.empty()) return false;
+  // A write that changes nothing in memory is older than the file when the file has not changed since: the
+  // file keeps what it holds. Otherwise it is the newest word on the key and goes into the file.
+  if (!changedMemory && !LayerFileChanged(layer)) return false;
+  m_layerFiles[FoldedLayer(layer)].journal.push_back(std::move(edit));
+  return true;
+}
+
+// ---- Saves ----
+
+bool CConfigMgr::BeginSave(const std::string& layer, platform::FileLock& lock) {
+  LayerFileState& state = m_layerFiles[FoldedLayer(layer)];
+  // A layer that is not in memory is written only when this process deleted it (an empty file).
+  if (!FindLayerInfo(layer.c_str()) && state.journal.empty()) return false;
+  const std::string file = LayerFilePath(layer);
+  if (file.empty()) return false;
+  // Something that is no file cannot be replaced: such a save fails before it leaves a lock file behind.
+  platform::Status status = platform::IdentifyFile(file).kind == platform::FileIdentity::Kind::Other
+                                ? platform::Status::Error(FileNameOf(file) + ": not a regular file")
+                                : lock.Acquire(platform::LockFileOf(file), m_saveLockTimeout);
+  if (status.ok && !state.leftoversRemoved) {
+    RemoveOldTemporaryFiles(file);
+    state.leftoversRemoved = true;
+  }
+  if (status.ok) {
+    const platform::FileIdentity identity = platform::IdentifyFile(file);
+    if (!state.identityKnown || identity != state.identity) status = SyncLayerFromFile(layer, file, identity, nullptr);
+  }
+  if (!status.ok) RecordSave(layer, file, status, 0);
+  return status.ok;
+}
+
+void CConfigMgr::EndSave(const std::string& layer, bool written) {
+  if (!written) return;  // the journal stays for the next save
+  LayerFileState& state = m_layerFiles[FoldedLayer(layer)];
+  state.identity = platform::IdentifyFile(LayerFilePath(layer));
+  state.identityKnown = true;
+  state.journal.clear();
+}
+
+bool CConfigMgr::EraseLayerFile(const std::string& layer) {
+  const std::string file = LayerFilePath(layer);
+  if (file.empty()) return false;
+  platform::FileLock lock;
+  lock.Acquire(platform::LockFileOf(file), m_saveLockTimeout);  // erased without it too, as a user may ask
+  const bool erased = FileErase(file.c_str()) == 0;
+  LayerFileState& state = m_layerFiles[FoldedLayer(layer)];
+  state.identity = platform::IdentifyFile(file);
+  state.identityKnown = true;
+  return erased;
+}
+
+void CConfigMgr::FlushBranch(const char* path) {
+  EnsureLayer(path);
+  if (!keytree::DeleteBranch(this, &m_pRoot, path)) return;
+  const std::string layer = LayerName(path);
+  auto it = m_layerFiles.find(FoldedLayer(layer));
+  if (it == m_layerFiles.end()) return;
+  if (!FindLayerInfo(layer.c_str())) m_layerFiles.erase(it);
+  else it->second.identityKnown = false;
+}
+
+// ---- Bringing a layer to the state of its file ----
+
+platform::Status CConfigMgr::SyncLayerWithFile(const std::string& layer, std::vector<ValueChange>* changes) {
+  const std::string file = LayerFilePath(layer);
+  if (file.empty()) return platform::Status::Error("no configuration directory for the layer " + layer);
+  return SyncLayerFromFile(layer, file, platform::IdentifyFile(file), changes);
+}
+
+platform::Status CConfigMgr::SyncLayerFromFile(const std::string& layer, const std::string& file,
+                                               const platform::FileIdentity& identity,
+                                               std::vector<ValueChange>* changes) {
+  char* text = nullptr;
+  size_t length = 0;
+  if (identity.kind == platform::FileIdentity::Kind::Other)
+    return platform::Status::Error("read " + FileNameOf(file) + ": not a regular file");
+  if (identity.kind == platform::FileIdentity::Kind::Regular && !platform::ReadWholeFile(file, &text, &length))
+    return platform::Status::Error("read " + FileNameOf(file) + ": the file cannot be read");
+
+  LayerFileState& state = m_layerFiles[FoldedLayer(layer)];
+  KeyRoot* desired = BuildDesiredLayer(layer, text, length, state.journal);
+  std::free(text);
+
+  const KeyRoot* desiredLayer = FindTopLevel(desired, layer);
+  SectionInfo* info = FindLayerInfo(layer.c_str());
+  KeyRoot* memoryLayer = info ? info->section : nullptr;
+  if (!memoryLayer && desiredLayer)
+    memoryLayer = keytree::FindOrCreateChild(this, &m_pRoot, nullptr, layer.c_str(), layer.size());
+  if (memoryLayer) {
+    const std::string name = memoryLayer->name ? memoryLayer->name : "";
+    SyncSection(memoryLayer, desiredLayer, name, name.size(), changes);
+  }
+  keytree::FreeTree(nullptr, desired);
+
+  state.identity = identity;
+  state.identityKnown = true;
+  return platform::Status::Ok();
+}
+
+KeyRoot* CConfigMgr::BuildDesiredLayer(const std::string& layer, const char* text, size_t length,
+                                       const std::vector<LayerEdit>& journal) {
+  // The reader and the tree operations work on the forest and its index; for the time being they are given an
+  // empty forest and a fresh index of their own, and nothing is carved from a block.
+  struct Beside {
+    CConfigMgr* mgr;
+    KeyRoot* root = nullptr;
+    TreeIndex index;
+    int32_t head;
+    explicit Beside(CConfigMgr* m) : mgr(m), head(m->m_iCurrentHead) { Swap(); }
+    ~Beside() {
+      Swap();
+      mgr->m_iCurrentHead = head;
+    }
+    void Swap() {
+      std::swap(mgr->m_pRoot, root);
+      std::swap(mgr->m_index, index);
+      mgr->m_iCurrentHead = -1;
+    }
+  };
+  Beside beside(this);
+  if (length > 0) ParseConfigText(text, length, false, layer.c_str());
+  m_parsedLines.clear();
+  m_parsedText = nullptr;
+  for (const LayerEdit& edit : journal) ReplayEdit(edit);
+  KeyRoot* built = m_pRoot;
+  m_pRoot = nullptr;
+  return built;
+}
+
+void CConfigMgr::ReplayEdit(const LayerEdit& edit) {
+  switch (edit.kind) {
+    case LayerEdit::Kind::Set: {
+      KeyRoot* section = nullptr;
+      if (keytree::FindOrCreatePath(this, &m_pRoot, edit.path.c_str(), false, nullptr, &section) && section)
+        keytree::AddValue(this, section, edit.key.c_str(), edit.type, edit.intValue, edit.strValue.c_str(),
+                          edit.isDefault);
+      break;
+    }
+    case LayerEdit::Kind::DeleteValue:
+      keytree::DeleteValue(this, m_pRoot, edit.path.c_str(), edit.key.c_str());
+      break;
+    case LayerEdit::Kind::DeleteBranch:
+      keytree::DeleteBranch(this, &m_pRoot, edit.path.c_str());
+      break;
+  }
+}
+
+void CConfigMgr::SyncSection(KeyRoot* memory, const KeyRoot* desired, const std::string& path, size_t layerLength,
+                             std::vector<ValueChange>* changes) {
+  auto report = [&](ValueChange::Kind kind, const char* key) {
+    if (!changes) return;
+    ValueChange change;
+    change.kind = kind;
+    change.layer = path.substr(0, layerLength);
+    change.section = path.size() > layerLength ? path.substr(layerLength + 1) : std::string();
+    change.key = key ? key : "";
+    changes->push_back(std::move(change));
+  };
+
+  // Values: those that are not desired go, then every desired one is stored (both lists are sorted alike).
+  std::vector<std::string> gone;
+  const KeyValue* want = desired ? desired->values : nullptr;
+  for (const KeyValue* have = memory->values; have; have = have->next) {
+    while (want && CompareNames(want->name, have->name) < 0) want = want->next;
+    if (!want || CompareNames(want->name, have->name) != 0) gone.emplace_back(have->name ? have->name : "");
+  }
+  for (const std::string& key : gone) {
+    keytree::DeleteValue(this, m_pRoot, path.c_str(), key.c_str());
+    report(ValueChange::Kind::Removed, key.c_str());
+  }
+  SectionInfo* info = m_index.FindSection(memory);
+  for (want = desired ? desired->values : nullptr; want; want = want->next) {
+    const bool existed = changes && info && m_index.FindValue(info, want->name ? want->name : "",
+                                                             TreeIndex::NameHash(want->name ? want->name : ""));
+    const bool isString = (want->type & 15) == KEYVALUE_TYPE_STRING;
+    if (keytree::AddValueIn(this, memory, info, want->name, want->type, isString ? 0 : want->intValue,
+                            isString ? want->strValue : "", false))
+      report(existed ? ValueChange::Kind::Changed : ValueChange::Kind::Added, want->name);
+  }
+
+  // Subsections: one that is not desired keeps its record and loses its values; a desired one that is missing
+  // is created.
+  KeyRoot* have = memory->children;
+  const KeyRoot* wantChild = desired ? desired->children : nullptr;
+  while (have || wantChild) {
+    const int order = !have ? 1 : !wantChild ? -1 : CompareNames(have->name, wantChild->name);
+    KeyRoot* target = have;
+    if (order > 0) {
+      const char* name = wantChild->name ? wantChild->name : "";
+      target = keytree::FindOrCreateChild(this, &m_pRoot, memory, name, std::strlen(name));
+    }
+    if (target) SyncSection(target, order < 0 ? nullptr : wantChild, path + '\\' + (target->name ? target->name : ""),
+                            layerLength, changes);
+    if (order <= 0) have = have->next;
+    if (order >= 0) wantChild = wantChild->next;
+  }
+}
