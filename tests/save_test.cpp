@@ -144,6 +144,8 @@ TEST_F(CrashSafeSaves, AWriterKilledAtAnyMomentLeavesACompleteEarlierFile) {
       continue;
     }
     EXPECT_FALSE(testsupport::IsSymlink(file));
+    // Saves go through one temporary name, so killed writers leave at most that one file.
+    for (const auto& name : TemporaryFiles(configDir)) EXPECT_EQ(name, ".user.cfg.tmp");
     CrashState state;
     ASSERT_TRUE(IsWholeFile(testsupport::ReadFile(file), state));
     EXPECT_GE(state.keys, seen.keys);
@@ -157,6 +159,14 @@ TEST_F(CrashSafeSaves, AWriterKilledAtAnyMomentLeavesACompleteEarlierFile) {
   Reload();
   EXPECT_EQ(Config_GetIntVal("user\\Crash", "Counter"), seen.counter);
   EXPECT_EQ(storetest::Str("user\\Crash", CrashKey(kCrashKeys - 1).c_str()), CrashValue(kCrashKeys - 1));
+
+  // Neither the lock nor the temporary file of a killed writer is in the next one's way, and its save leaves
+  // no temporary file behind, not even those that writers of older versions left under names of their own.
+  testsupport::WriteFile(Cfg(".user.cfg.tmp.Xy12Zw"), "left by an older writer");
+  GetConfigMgr()->m_saveLockTimeout = std::chrono::milliseconds(1000);
+  Config_SetIntVal("Crash", "Counter", seen.counter + 1);
+  EXPECT_TRUE(LastSave("user")->ok) << LastSave("user")->reason;
+  EXPECT_EQ(TemporaryFiles(configDir), std::vector<std::string>{});
 }
 
 class FailedSaves : public StoreTest {};
@@ -236,7 +246,7 @@ TEST_F(SaveTargets, ALinkStaysALink) {
   EXPECT_EQ(testsupport::ReadSymlink(Cfg("user.cfg")), testsupport::Native("../real/user-settings.cfg"));
   EXPECT_EQ(storetest::SectionBlock(testsupport::ReadFile(real), "[Image]"), "[Image]\n\"KeepPercent\"=61\n\n");
   EXPECT_EQ(TemporaryFiles(tmp / "real"), std::vector<std::string>{});
-  EXPECT_EQ(storetest::Listing(configDir), std::vector<std::string>{"user.cfg"});
+  EXPECT_EQ(storetest::Listing(configDir), (std::vector<std::string>{".user.cfg.lock", "user.cfg"}));
 }
 
 TEST_F(SaveTargets, FilesKeepTheirPermissionBits) {
