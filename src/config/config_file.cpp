@@ -466,6 +466,9 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
   if (buffer) {
     ReadLayerText(layerName, buffer, static_cast<size_t>(length));
     Mem_Free(buffer);
+  } else {
+    // What could not be read is read again before the next save, rather than written over.
+    NoteLayerRead(layerName, platform::FileIdentity{}, false);
   }
   m_iCurrentHead = -1;
   return true;

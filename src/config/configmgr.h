@@ -185,8 +185,8 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // since this manager last read or wrote it (the edit is then newer than what the file holds). True when the
   // layer is to be saved.
   bool NoteEdit(navconfig::LayerEdit edit, bool changedMemory);
-  // Remembers the identity of a layer's file that is about to be read.
-  void NoteLayerRead(const char* layerName, const platform::FileIdentity& identity);
+  // Remembers the identity of a layer's file that is about to be read (read: false when reading it failed).
+  void NoteLayerRead(const char* layerName, const platform::FileIdentity& identity, bool read = true);
   // A save: takes the file's lock and merges what other processes saved; false (the failure recorded) when
   // the layer cannot be saved now. EndSave remembers the written file and clears the journal.
   bool BeginSave(const std::string& layer, platform::FileLock& lock);

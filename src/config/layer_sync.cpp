@@ -55,11 +55,11 @@ std::string CConfigMgr::LayerFilePath(const std::string& layer) const {
   return dir.empty() ? std::string() : dir + FoldedLayer(layer) + cfg::kExtension;
 }
 
-void CConfigMgr::NoteLayerRead(const char* layerName, const platform::FileIdentity& identity) {
+void CConfigMgr::NoteLayerRead(const char* layerName, const platform::FileIdentity& identity, bool read) {
   LayerFileState& state = m_layerFiles[FoldedLayer(layerName)];
   state.identity = identity;
   // Unsaved changes are not in what is read: the next save merges them in whatever the file's identity.
-  state.identityKnown = state.journal.empty();
+  state.identityKnown = read && state.journal.empty();
 }
 
 bool CConfigMgr::LayerFileChanged(const std::string& layer) {
@@ -163,6 +163,9 @@ platform::Status CConfigMgr::SyncLayerFromFile(const std::string& layer, const s
   if (memoryLayer) {
     const std::string name = memoryLayer->name ? memoryLayer->name : "";
     SyncSection(memoryLayer, desiredLayer, name, name.size(), changes);
+    // Layered reads that found no file for the layer before would go on passing it by.
+    for (auto& standard : m_layers)
+      if (FoldedLayer(layer) == standard.name) standard.enabled = true;
   }
   keytree::FreeTree(nullptr, desired);
 
