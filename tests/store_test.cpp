@@ -490,6 +490,10 @@ TEST_F(Deletion, FlushingDropsABranchFromMemoryOnly) {
   EXPECT_EQ(Config_GetIntVal("mylayer\\A", "K"), 0);  // the layer is in memory, so it is not read again
   EXPECT_EQ(Config_GetIntVal("mylayer\\B", "K"), 2);
   EXPECT_EQ(FileId(Cfg("mylayer.cfg")), id);
+  // The file keeps the branch, and the next save of the layer brings it back.
+  Config_SetIntVal("mylayer\\B", "K", 3);
+  EXPECT_EQ(ReadCfg("mylayer.cfg"), "[A]\n\"K\"=1\n\n[B]\n\"K\"=3\n\n");
+  EXPECT_EQ(Config_GetIntVal("mylayer\\A", "K"), 1);
 
   // A flushed layer is read again from its file.
   WriteCfg("mylayer.cfg", "[A]\n\"K\"=10\n");

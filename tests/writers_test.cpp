@@ -198,6 +198,7 @@ TEST_F(SeveralWriters, ALockHeldElsewhereFailsTheSaveInTimeAndItsHoldersDeathFre
   // The system releases the lock of a process that ends however it ends; the next save writes both changes.
   holder.Kill();
   EXPECT_EQ(holder.Wait(), -1);
+  GetConfigMgr()->m_saveLockTimeout = navconfig::kSaveLockTimeout;
   Config_SetIntVal("Held", "Other", 1);
   EXPECT_EQ(Block("user.cfg", "[Held]"), "[Held]\n\"K\"=2\n\"Other\"=1\n\n");
 }

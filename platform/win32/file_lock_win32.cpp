@@ -80,6 +80,11 @@ Status FileLock::Acquire(const std::string& lockPath, std::chrono::milliseconds 
       return Status::Ok();
     }
     const DWORD e = ::GetLastError();
+    if (e == ERROR_NOT_SUPPORTED || e == ERROR_INVALID_FUNCTION) {
+      // A file system without locks: writers go on as they did before there were locks.
+      ::CloseHandle(h);
+      return Status::Ok();
+    }
     if (e != ERROR_LOCK_VIOLATION && e != ERROR_SHARING_VIOLATION) {
       ::CloseHandle(h);
       return LockError(lockPath, win32::ErrorDescription(e));

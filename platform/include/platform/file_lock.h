@@ -53,7 +53,8 @@ class FileLock {
 
   // Creates the lock file when missing and takes its lock, trying again with a short back-off while another
   // holder has it. Fails when the lock file cannot be opened or is not a regular file, or when the lock is
-  // still held elsewhere after timeout; the reason names the lock file.
+  // still held elsewhere after timeout; the reason names the lock file. On a file system that has no locks
+  // at all it succeeds without holding one (Held() stays false), so that writers go on as they would alone.
   Status Acquire(const std::string& lockPath, std::chrono::milliseconds timeout);
   void Release();
   bool Held() const { return m_handle != kNone; }
