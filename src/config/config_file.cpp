@@ -374,6 +374,14 @@ void WriteLayerText(std::string& out, const KeyRoot* section, const std::string&
 
 std::string LayerName(const char* path) { return LayerNameOf(path); }
 
+std::string MapsLayerFile(const std::string& layer) {
+  const std::string runtime = RuntimeDirectory();
+  if (runtime.empty()) return std::string();
+  OROustring maps(runtime + cfg::kMapsFolder);
+  maps.appendSlash();
+  return maps.str() + layer + cfg::kExtension;
+}
+
 std::string LayerText(const KeyRoot* layer, size_t expectedSize, TreeIndex* index) {
   std::string text;
   text.reserve(expectedSize + expectedSize / 8 + 1024);
@@ -452,12 +460,8 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
     if (identity.kind == platform::FileIdentity::Kind::Regular) file = candidate;
   }
   if (file.empty()) {
-    std::string runtime = RuntimeDirectory();
-    if (runtime.empty()) return false;
-    OROustring maps(runtime + cfg::kMapsFolder);
-    maps.appendSlash();
-    std::string candidate = maps.str() + layerName + cfg::kExtension;
-    if (!FileExists(candidate.c_str())) return false;
+    std::string candidate = MapsLayerFile(layerName);
+    if (candidate.empty() || !FileExists(candidate.c_str())) return false;
     file = candidate;
   }
 

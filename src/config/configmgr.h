@@ -253,6 +253,9 @@ CConfigGlobals& Globals();
 // The layer named by a path's first component (leading blanks and backslashes skipped, at most 254 bytes),
 // and a layer name folded to lower case.
 std::string LayerName(const char* path);
+// The file of a map layer in the maps folder below the runtime directory (empty without a runtime directory),
+// where a layer is read from when the configuration directory has no file of it.
+std::string MapsLayerFile(const std::string& layer);
 std::string FoldedLayer(const std::string& layer);
 // The text of a layer's file, as the writer makes it from the layer's top-level section.
 // expectedSize: room to set aside for the text at once. With an index, each section's text is kept beside it

@@ -144,12 +144,18 @@ platform::Status CConfigMgr::SyncLayerWithFile(const std::string& layer, std::ve
 platform::Status CConfigMgr::SyncLayerFromFile(const std::string& layer, const std::string& file,
                                                const platform::FileIdentity& identity,
                                                std::vector<ValueChange>* changes) {
-  char* text = nullptr;
-  size_t length = 0;
   if (identity.kind == platform::FileIdentity::Kind::Other)
     return platform::Status::Error("read " + FileNameOf(file) + ": not a regular file");
-  if (identity.kind == platform::FileIdentity::Kind::Regular && !platform::ReadWholeFile(file, &text, &length))
-    return platform::Status::Error("read " + FileNameOf(file) + ": the file cannot be read");
+  // Without a file in the configuration directory, the layer is what a read would take: its map layer file.
+  std::string source = file;
+  if (identity.kind == platform::FileIdentity::Kind::Absent) {
+    source = MapsLayerFile(layer);
+    if (!source.empty() && !platform::IsRegularFile(source)) source.clear();
+  }
+  char* text = nullptr;
+  size_t length = 0;
+  if (!source.empty() && !platform::ReadWholeFile(source, &text, &length))
+    return platform::Status::Error("read " + FileNameOf(source) + ": the file cannot be read");
 
   LayerFileState& state = m_layerFiles[FoldedLayer(layer)];
   KeyRoot* desired = BuildDesiredLayer(layer, text, length, state.journal);
