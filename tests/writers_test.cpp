@@ -202,3 +202,17 @@ TEST_F(SeveralWriters, ALockHeldElsewhereFailsTheSaveInTimeAndItsHoldersDeathFre
   Config_SetIntVal("Held", "Other", 1);
   EXPECT_EQ(Block("user.cfg", "[Held]"), "[Held]\n\"K\"=2\n\"Other\"=1\n\n");
 }
+
+TEST_F(SeveralWriters, AfterTheFolderChangesTheFirstSaveKeepsTheLayerInMemoryAndTheFoldersFile) {
+  Config_SetIntVal("Mine", "Old", 1);
+  const std::string other = tmp / "other/";
+  testsupport::MakeDirs(other);
+  testsupport::WriteFile(other + "user.cfg", "[Mine]\n\"Old\"=9\n[Theirs]\n\"K\"=5\n");
+  SU_Config(other.c_str());
+  Config_SetIntVal("Mine", "New", 2);
+  const std::string text = testsupport::ReadFile(other + "user.cfg");
+  EXPECT_EQ(storetest::SectionBlock(text, "[Mine]"), "[Mine]\n\"New\"=2\n\"Old\"=1\n\n");
+  EXPECT_EQ(storetest::SectionBlock(text, "[Theirs]"), "[Theirs]\n\"K\"=5\n\n");
+  EXPECT_EQ(Config_GetIntVal("Theirs", "K"), 5);
+  EXPECT_EQ(Config_GetIntVal("Mine", "Old"), 1);
+}

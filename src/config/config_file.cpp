@@ -456,7 +456,7 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
     std::string candidate = ConfigDirFile(configDir, layerName);
     // Identified before it is read, so that a change in between is found at the next save.
     const platform::FileIdentity identity = platform::IdentifyFile(candidate);
-    NoteLayerRead(layerName, identity);
+    NoteLayerRead(layerName, candidate, identity);
     if (identity.kind == platform::FileIdentity::Kind::Regular) file = candidate;
   }
   if (file.empty()) {
@@ -472,7 +472,7 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
     Mem_Free(buffer);
   } else {
     // What could not be read is read again before the next save, rather than written over.
-    NoteLayerRead(layerName, platform::FileIdentity{}, false);
+    NoteLayerRead(layerName, std::string(), platform::FileIdentity{}, false);
   }
   m_iCurrentHead = -1;
   return true;

@@ -112,7 +112,8 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   size_t ParseConfigText(const char* text, size_t length, bool counting, const char* layerName);
 
   // Several processes writing the same layer files (layer_sync.cpp; see layer_sync.h).
-  // Whether the layer's file is no longer the one this manager last read or wrote, or it does not know.
+  // Whether the layer's file is no longer the one this manager last read or wrote (it changed, or the
+  // configuration folder did), or it does not know.
   bool LayerFileChanged(const std::string& layer);
   // Reads the layer's file and brings the layer in memory to the file's state with this process's unsaved
   // changes replayed on top, in place (sections stay as records; values are added, changed and removed),
@@ -186,16 +187,20 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // layer is to be saved.
   bool NoteEdit(navconfig::LayerEdit edit, bool changedMemory);
   // Remembers the identity of a layer's file that is about to be read (read: false when reading it failed).
-  void NoteLayerRead(const char* layerName, const platform::FileIdentity& identity, bool read = true);
+  void NoteLayerRead(const char* layerName, const std::string& file, const platform::FileIdentity& identity,
+                     bool read = true);
   // A save: takes the file's lock and merges what other processes saved; false (the failure recorded) when
   // the layer cannot be saved now. EndSave remembers the written file and clears the journal.
   bool BeginSave(const std::string& layer, platform::FileLock& lock);
   void EndSave(const std::string& layer, bool written);
   platform::Status SyncLayerFromFile(const std::string& layer, const std::string& file,
                                      const platform::FileIdentity& identity, std::vector<navconfig::ValueChange>* changes);
-  // The file's tree with the journal replayed on top, built beside the forest from the heap.
-  KeyRoot* BuildDesiredLayer(const std::string& layer, const char* text, size_t length,
+  // The file's tree, with the values of kept (when not null) and then the journal put on top, built beside
+  // the forest from the heap.
+  KeyRoot* BuildDesiredLayer(const std::string& layer, const char* text, size_t length, const KeyRoot* kept,
                              const std::vector<navconfig::LayerEdit>& journal);
+  // Stores every value of a section and its subsections, at the same path, into the forest.
+  void KeepValues(const KeyRoot* section, std::string& path);
   void ReplayEdit(const navconfig::LayerEdit& edit);
   // Brings a section in memory to the desired one (null: none, so its values go) and its subsections alike.
   void SyncSection(KeyRoot* memory, const KeyRoot* desired, const std::string& path, size_t layerLength,

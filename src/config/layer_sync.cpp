@@ -55,9 +55,10 @@ std::string CConfigMgr::LayerFilePath(const std::string& layer) const {
   return dir.empty() ? std::string() : dir + FoldedLayer(layer) + cfg::kExtension;
 }
 
-void CConfigMgr::NoteLayerRead(const char* layerName, const platform::FileIdentity& identity, bool read) {
+void CConfigMgr::NoteLayerRead(const char* layerName, const std::string& file, const platform::FileIdentity& identity,
+                               bool read) {
   LayerFileState& state = m_layerFiles[FoldedLayer(layerName)];
-  state.identity = identity;
+  if (read) state.Remember(file, identity);
   // Unsaved changes are not in what is read: the next save merges them in whatever the file's identity.
   state.identityKnown = read && state.journal.empty();
 }
@@ -65,17 +66,21 @@ void CConfigMgr::NoteLayerRead(const char* layerName, const platform::FileIdenti
 bool CConfigMgr::LayerFileChanged(const std::string& layer) {
   const std::string file = LayerFilePath(layer);
   if (file.empty()) return false;
-  const LayerFileState& state = m_layerFiles[FoldedLayer(layer)];
-  return !state.identityKnown || platform::IdentifyFile(file) != state.identity;
+  return !m_layerFiles[FoldedLayer(layer)].Holds(file, platform::IdentifyFile(file));
 }
 
 bool CConfigMgr::NoteEdit(LayerEdit edit, bool changedMemory) {
   const std::string layer = LayerName(edit.path.c_str());
   if (layer.empty()) return false;
-  // A write that changes nothing in memory is older than the file when the file has not changed since: the
-  // file keeps what it holds. Otherwise it is the newest word on the key and goes into the file.
-  if (!changedMemory && !LayerFileChanged(layer)) return false;
-  m_layerFiles[FoldedLayer(layer)].journal.push_back(std::move(edit));
+  LayerFileState& state = m_layerFiles[FoldedLayer(layer)];
+  if (!changedMemory) {
+    // A write that changes nothing in memory is the newest word on the key only when the file it was read from
+    // has changed since; otherwise the file keeps what it holds.
+    const std::string file = LayerFilePath(layer);
+    if (file.empty() || !state.identityKnown || state.file != file) return false;
+    if (platform::IdentifyFile(file) == state.identity) return false;
+  }
+  state.journal.push_back(std::move(edit));
   return true;
 }
 
@@ -97,7 +102,7 @@ bool CConfigMgr::BeginSave(const std::string& layer, platform::FileLock& lock) {
   }
   if (status.ok) {
     const platform::FileIdentity identity = platform::IdentifyFile(file);
-    if (!state.identityKnown || identity != state.identity) status = SyncLayerFromFile(layer, file, identity, nullptr);
+    if (!state.Holds(file, identity)) status = SyncLayerFromFile(layer, file, identity, nullptr);
   }
   if (!status.ok) RecordSave(layer, file, status, 0);
   return status.ok;
@@ -106,8 +111,8 @@ bool CConfigMgr::BeginSave(const std::string& layer, platform::FileLock& lock) {
 void CConfigMgr::EndSave(const std::string& layer, bool written) {
   if (!written) return;  // the journal stays for the next save
   LayerFileState& state = m_layerFiles[FoldedLayer(layer)];
-  state.identity = platform::IdentifyFile(LayerFilePath(layer));
-  state.identityKnown = true;
+  const std::string file = LayerFilePath(layer);
+  state.Remember(file, platform::IdentifyFile(file));
   state.journal.clear();
 }
 
@@ -117,9 +122,7 @@ bool CConfigMgr::EraseLayerFile(const std::string& layer) {
   platform::FileLock lock;
   lock.Acquire(platform::LockFileOf(file), m_saveLockTimeout);  // erased without it too, as a user may ask
   const bool erased = FileErase(file.c_str()) == 0;
-  LayerFileState& state = m_layerFiles[FoldedLayer(layer)];
-  state.identity = platform::IdentifyFile(file);
-  state.identityKnown = true;
+  m_layerFiles[FoldedLayer(layer)].Remember(file, platform::IdentifyFile(file));
   return erased;
 }
 
@@ -158,12 +161,15 @@ platform::Status CConfigMgr::SyncLayerFromFile(const std::string& layer, const s
     return platform::Status::Error("read " + FileNameOf(source) + ": the file cannot be read");
 
   LayerFileState& state = m_layerFiles[FoldedLayer(layer)];
-  KeyRoot* desired = BuildDesiredLayer(layer, text, length, state.journal);
+  SectionInfo* info = FindLayerInfo(layer.c_str());
+  KeyRoot* memoryLayer = info ? info->section : nullptr;
+  // A layer read from another configuration folder: what memory holds stays and is added to this folder's file,
+  // since neither is older than the other.
+  const bool otherFolder = !state.file.empty() && state.file != file;
+  KeyRoot* desired = BuildDesiredLayer(layer, text, length, otherFolder ? memoryLayer : nullptr, state.journal);
   std::free(text);
 
   const KeyRoot* desiredLayer = FindTopLevel(desired, layer);
-  SectionInfo* info = FindLayerInfo(layer.c_str());
-  KeyRoot* memoryLayer = info ? info->section : nullptr;
   if (!memoryLayer && desiredLayer)
     memoryLayer = keytree::FindOrCreateChild(this, &m_pRoot, nullptr, layer.c_str(), layer.size());
   if (memoryLayer) {
@@ -175,13 +181,12 @@ platform::Status CConfigMgr::SyncLayerFromFile(const std::string& layer, const s
   }
   keytree::FreeTree(nullptr, desired);
 
-  state.identity = identity;
-  state.identityKnown = true;
+  state.Remember(file, identity);
   return platform::Status::Ok();
 }
 
 KeyRoot* CConfigMgr::BuildDesiredLayer(const std::string& layer, const char* text, size_t length,
-                                       const std::vector<LayerEdit>& journal) {
+                                       const KeyRoot* kept, const std::vector<LayerEdit>& journal) {
   // The reader and the tree operations work on the forest and its index; for the time being they are given an
   // empty forest and a fresh index of their own, and nothing is carved from a block.
   struct Beside {
@@ -204,10 +209,31 @@ KeyRoot* CConfigMgr::BuildDesiredLayer(const std::string& layer, const char* tex
   if (length > 0) ParseConfigText(text, length, false, layer.c_str());
   m_parsedLines.clear();
   m_parsedText = nullptr;
+  if (kept) {
+    std::string path = layer;
+    KeepValues(kept, path);
+  }
   for (const LayerEdit& edit : journal) ReplayEdit(edit);
   KeyRoot* built = m_pRoot;
   m_pRoot = nullptr;
   return built;
+}
+
+void CConfigMgr::KeepValues(const KeyRoot* section, std::string& path) {
+  if (section->values) {
+    KeyRoot* target = nullptr;
+    if (keytree::FindOrCreatePath(this, &m_pRoot, path.c_str(), false, nullptr, &target) && target) {
+      for (const KeyValue* v = section->values; v; v = v->next)
+        keytree::AddValue(this, target, v->name, v->type, v->intValue, v->strValue, false);
+    }
+  }
+  for (const KeyRoot* child = section->children; child; child = child->next) {
+    const size_t length = path.size();
+    path += '\\';
+    path += child->name ? child->name : "";
+    KeepValues(child, path);
+    path.resize(length);
+  }
 }
 
 void CConfigMgr::ReplayEdit(const LayerEdit& edit) {

@@ -71,10 +71,21 @@ struct ValueChange {
 
 // What the manager remembers of one layer's file.
 struct LayerFileState {
-  platform::FileIdentity identity;  // of the file last read or written
+  std::string file;                 // the file last read or written (the configuration folder may change)
+  platform::FileIdentity identity;  // and its identity then
   bool identityKnown = false;       // false: the next save reads the file whatever its identity
   std::vector<LayerEdit> journal;   // this process's changes since then, in order
   bool leftoversRemoved = false;    // temporary files of older writers were looked for
+
+  void Remember(const std::string& path, const platform::FileIdentity& id) {
+    file = path;
+    identity = id;
+    identityKnown = true;
+  }
+  // Whether the file at path, as it is now, is the one remembered.
+  bool Holds(const std::string& path, const platform::FileIdentity& now) const {
+    return identityKnown && file == path && identity == now;
+  }
 };
 
 // A save waits this long for the lock of a layer's file before it fails.
