@@ -228,8 +228,10 @@ namespace {
 // A fixed temporary name, used only under the file's lock: what a killed writer left there is removed, and the
 // file is created anew without following a link.
 int CreateFixedTemp(const std::string& temp) {
-  if (::unlink(temp.c_str()) != 0 && errno != ENOENT) return -1;
-  return ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int fd = ::open(temp.c_str(), flags, 0600);
+  if (fd < 0 && errno == EEXIST && ::unlink(temp.c_str()) == 0) fd = ::open(temp.c_str(), flags, 0600);
+  return fd;
 }
 
 // The modification time of a file set to the precise current time: the file system's own stamp may come from

@@ -276,8 +276,12 @@ namespace {
 // A fixed temporary name, used only under the file's lock: what a killed writer left there is removed, and the
 // file is created anew (CREATE_NEW fails on anything at the name, a link included).
 HANDLE CreateFixedTemp(const std::wstring& temp) {
-  ::DeleteFileW(temp.c_str());
-  return ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  auto create = [&] {
+    return ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE h = create();
+  if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_EXISTS && ::DeleteFileW(temp.c_str())) h = create();
+  return h;
 }
 
 // The last-write time of a file set to the precise current time: the file system's own stamp comes from a

@@ -92,13 +92,14 @@ bool CConfigMgr::BeginSave(const std::string& layer, platform::FileLock& lock) {
   if (!FindLayerInfo(layer.c_str()) && state.journal.empty()) return false;
   const std::string file = LayerFilePath(layer);
   if (file.empty()) return false;
-  // Something that is no file cannot be replaced: such a save fails before it leaves a lock file behind.
-  platform::Status status = platform::IdentifyFile(file).kind == platform::FileIdentity::Kind::Other
+  // Something that is no file cannot be replaced: the first save fails before it leaves a lock file behind.
+  const bool first = !state.lockedOnce;
+  platform::Status status = first && platform::IdentifyFile(file).kind == platform::FileIdentity::Kind::Other
                                 ? platform::Status::Error(FileNameOf(file) + ": not a regular file")
                                 : lock.Acquire(platform::LockFileOf(file), m_saveLockTimeout);
-  if (status.ok && !state.leftoversRemoved) {
+  if (status.ok && first) {
     RemoveOldTemporaryFiles(file);
-    state.leftoversRemoved = true;
+    state.lockedOnce = true;
   }
   if (status.ok) {
     const platform::FileIdentity identity = platform::IdentifyFile(file);

@@ -75,7 +75,7 @@ struct LayerFileState {
   platform::FileIdentity identity;  // and its identity then
   bool identityKnown = false;       // false: the next save reads the file whatever its identity
   std::vector<LayerEdit> journal;   // this process's changes since then, in order
-  bool leftoversRemoved = false;    // temporary files of older writers were looked for
+  bool lockedOnce = false;          // a save held the lock (and removed older writers' temporary files)
 
   void Remember(const std::string& path, const platform::FileIdentity& id) {
     file = path;
