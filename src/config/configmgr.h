@@ -194,7 +194,8 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   bool BeginSave(const std::string& layer, platform::FileLock& lock);
   void EndSave(const std::string& layer, bool written);
   platform::Status SyncLayerFromFile(const std::string& layer, const std::string& file,
-                                     const platform::FileIdentity& identity, std::vector<navconfig::ValueChange>* changes);
+                                     const platform::FileIdentity& identity,
+                                     std::vector<navconfig::ValueChange>* changes);
   // The file's tree, with the values of kept (when not null) and then the journal put on top, built beside
   // the forest from the heap.
   KeyRoot* BuildDesiredLayer(const std::string& layer, const char* text, size_t length, const KeyRoot* kept,

@@ -7,7 +7,11 @@
 // the file's values) and brings the layer in memory to that state in place, before it writes. Sections are
 // kept as records while their values come and go, so that a section handed out by Config_FindRoot stays
 // valid. The journal is cleared once a save has written it; after a failed save it is kept, and the next
-// save tries again.
+// save tries again. A write that changes nothing in memory goes into the journal (and the file) only when the
+// file changed since it was read: then it is newer than what the file holds. A layer read from another
+// configuration folder (before SU_Config named this one) keeps what memory holds at its first save there, with
+// what the new folder's file holds besides; a layer without a file in the configuration folder is merged from
+// its map layer file, as a read would take it.
 //
 // The operations are members of CConfigMgr (configmgr.h, layer_sync.cpp); the types are here. Everything
 // runs under the manager's lock, held alone.
