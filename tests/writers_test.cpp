@@ -216,3 +216,34 @@ TEST_F(SeveralWriters, AfterTheFolderChangesTheFirstSaveKeepsTheLayerInMemoryAnd
   EXPECT_EQ(Config_GetIntVal("Theirs", "K"), 5);
   EXPECT_EQ(Config_GetIntVal("Mine", "Old"), 1);
 }
+
+TEST_F(SeveralWriters, ALayerBroughtToItsFileTellsEveryValueThatChanged) {
+  for (const char* key : {"Same", "Changes", "Goes"}) Config_SetIntVal("mylayer\\A", key, 1);
+  Config_SetIntVal("mylayer\\A\\Deep", "Goes", 1);
+  KeyRoot* const deep = Config_FindRoot("mylayer\\A\\Deep");
+  CConfigMgr* mgr = GetConfigMgr();
+  EXPECT_FALSE(mgr->LayerFileChanged("mylayer"));
+
+  WriteCfg("mylayer.cfg", "[A]\n\"Changes\"=2\n\"New\"=3\n\"Same\"=1\n[B]\n\"K\"=4\n");
+  EXPECT_TRUE(mgr->LayerFileChanged("mylayer"));
+  std::vector<navconfig::ValueChange> changes;
+  {
+    navconfig::ConfigLock lock(mgr);
+    ASSERT_TRUE(mgr->SyncLayerWithFile("mylayer", &changes).ok);
+  }
+  std::vector<std::string> told;
+  for (const auto& c : changes) {
+    const char* kind = c.kind == navconfig::ValueChange::Kind::Added     ? "added"
+                       : c.kind == navconfig::ValueChange::Kind::Changed ? "changed"
+                                                                         : "removed";
+    told.push_back(std::string(kind) + " " + c.layer + " [" + c.section + "] " + c.key);
+  }
+  EXPECT_EQ(told, (std::vector<std::string>{"removed mylayer [A] Goes", "changed mylayer [A] Changes",
+                                            "added mylayer [A] New", "removed mylayer [A\\Deep] Goes",
+                                            "added mylayer [B] K"}));
+  EXPECT_FALSE(mgr->LayerFileChanged("mylayer"));
+  EXPECT_EQ(Config_GetIntVal("mylayer\\A", "Changes"), 2);
+  EXPECT_EQ(Config_GetIntVal("mylayer\\B", "K"), 4);
+  EXPECT_EQ(Config_FindRoot("mylayer\\A\\Deep"), deep);
+  EXPECT_EQ(Config_SetBeginEnumKeyValue("mylayer\\A\\Deep"), nullptr);
+}
