@@ -251,6 +251,43 @@ void BM_DurableWriteAgainstBare(benchmark::State& state) {
 }
 BENCHMARK(BM_DurableWriteAgainstBare)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
+// A save that finds user.cfg changed by another writer, and a plain save, taken in turns. Before each
+// changed save another writer (untimed) rewrites the file with one value of its own changed, as a second
+// process would; the counters give both saves and their ratio.
+void BM_SaveAfterAnotherWriter(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  auto& keys = Data().layerKeys;
+  const std::string file = Data().dir + "user.cfg";
+  Clock::duration changed{}, plain{};
+  long n = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    char* data = nullptr;
+    size_t size = 0;
+    platform::ReadWholeFile(file, &data, &size);
+    std::string text(data ? data : "", size);
+    std::free(data);
+    const size_t own = text.find("[zzOther]\n");
+    if (own != std::string::npos) text.resize(own);
+    text += "[zzOther]\n\"Counter\"=" + std::to_string(n) + "\n\n";
+    if (!platform::WriteFileAtomically(file, text.data(), text.size()).ok) state.SkipWithError("other writer");
+    state.ResumeTiming();
+    const auto t0 = Clock::now();
+    Config_SetIntVal(keys[0].first.c_str(), "BenchCounter", ++n);
+    const auto t1 = Clock::now();
+    Config_SetIntVal(keys[0].first.c_str(), "BenchCounter", ++n);
+    const auto t2 = Clock::now();
+    changed += t1 - t0;
+    plain += t2 - t1;
+  }
+  const double changedUs = std::chrono::duration<double, std::micro>(changed).count() / state.iterations();
+  const double plainUs = std::chrono::duration<double, std::micro>(plain).count() / state.iterations();
+  state.counters["changed_us"] = changedUs;
+  state.counters["plain_us"] = plainUs;
+  state.counters["ratio"] = changedUs / plainUs;
+}
+BENCHMARK(BM_SaveAfterAnotherWriter)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
 // The same write without the syncs: the cost of the library's own work.
 void BM_WriteAndSaveNoSync(benchmark::State& state) {
   auto& keys = Data().layerKeys;

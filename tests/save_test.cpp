@@ -107,6 +107,13 @@ testing::AssertionResult IsWholeFile(const std::string& text, CrashState& state)
   return testing::AssertionSuccess();
 }
 
+std::vector<std::string> TemporaryFiles(const std::string& dir) {
+  std::vector<std::string> out;
+  for (const auto& name : storetest::Listing(dir))
+    if (name.find(".tmp") != std::string::npos) out.push_back(name);
+  return out;
+}
+
 const navconfig::SaveStatus* LastSave(const char* layer) { return GetConfigMgr()->LastSave(layer); }
 
 }  // namespace
@@ -140,6 +147,8 @@ TEST_F(CrashSafeSaves, AWriterKilledAtAnyMomentLeavesACompleteEarlierFile) {
       continue;
     }
     EXPECT_FALSE(testsupport::IsSymlink(file));
+    // Saves go through one temporary name, so killed writers leave at most that one file.
+    for (const auto& name : TemporaryFiles(configDir)) EXPECT_EQ(name, ".user.cfg.tmp");
     CrashState state;
     ASSERT_TRUE(IsWholeFile(testsupport::ReadFile(file), state));
     EXPECT_GE(state.keys, seen.keys);
@@ -153,6 +162,14 @@ TEST_F(CrashSafeSaves, AWriterKilledAtAnyMomentLeavesACompleteEarlierFile) {
   Reload();
   EXPECT_EQ(Config_GetIntVal("user\\Crash", "Counter"), seen.counter);
   EXPECT_EQ(storetest::Str("user\\Crash", CrashKey(kCrashKeys - 1).c_str()), CrashValue(kCrashKeys - 1));
+
+  // Neither the lock nor the temporary file of a killed writer is in the next one's way, and its save leaves
+  // no temporary file behind, not even those that writers of older versions left under names of their own.
+  testsupport::WriteFile(Cfg(".user.cfg.tmp.Xy12Zw"), "left by an older writer");
+  GetConfigMgr()->m_saveLockTimeout = std::chrono::milliseconds(1000);
+  Config_SetIntVal("Crash", "Counter", seen.counter + 1);
+  EXPECT_TRUE(LastSave("user")->ok) << LastSave("user")->reason;
+  EXPECT_EQ(TemporaryFiles(configDir), std::vector<std::string>{});
 }
 
 class FailedSaves : public StoreTest {};
@@ -329,6 +346,7 @@ TEST_F(SaveTargets, OnlyTheUsersOwnRegularFileIsReadAndReplacedAlsoThroughALink)
     ASSERT_TRUE(c.make());
     const std::string kind = KindAt(user), link = ReadSymlink(user);
     const std::vector<std::string> outsideFiles = storetest::AllFiles(outside);
+    const std::vector<std::string> configFiles = storetest::Listing(configDir);
     {
       FifoGuard guard(user);
       Restart();  // the first start creates user.cfg when nothing stands there, and saves the directories
@@ -346,7 +364,7 @@ TEST_F(SaveTargets, OnlyTheUsersOwnRegularFileIsReadAndReplacedAlsoThroughALink)
     }
     EXPECT_EQ(KindAt(user), kind);
     EXPECT_EQ(ReadSymlink(user), link);
-    EXPECT_EQ(storetest::Listing(configDir), std::vector<std::string>{"user.cfg"});
+    EXPECT_EQ(storetest::Listing(configDir), configFiles);
     EXPECT_EQ(storetest::AllFiles(outside), outsideFiles);
     if (Exists(outside + "theirs.cfg")) {
       EXPECT_EQ(ReadFile(outside + "theirs.cfg"), kText);

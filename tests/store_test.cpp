@@ -510,6 +510,16 @@ TEST_F(Deletion, FlushingDropsABranchFromMemoryOnly) {
   EXPECT_EQ(Config_GetIntVal("mylayer\\A", "K"), 0);  // the layer is in memory, so it is not read again
   EXPECT_EQ(Config_GetIntVal("mylayer\\B", "K"), 2);
   EXPECT_EQ(FileId(Cfg("mylayer.cfg")), id);
+  // The file keeps the branch, and the next save of the layer brings it back.
+  Config_SetIntVal("mylayer\\B", "K", 3);
+  EXPECT_EQ(ReadCfg("mylayer.cfg"), "[A]\n\"K\"=1\n\n[B]\n\"K\"=3\n\n");
+  EXPECT_EQ(Config_GetIntVal("mylayer\\A", "K"), 1);
+  // So with a map layer read from the maps folder: the save writes it whole into the configuration folder.
+  testsupport::WriteFile(runtimeDir + "maps/nav.cfg", "[A]\n\"K\"=1\n[B]\n\"K\"=2\n");
+  ASSERT_EQ(Config_GetIntVal("nav\\A", "K"), 1);
+  Config_FlushBranch("nav\\A");
+  Config_SetIntVal("nav\\B", "K", 3);
+  EXPECT_EQ(ReadCfg("nav.cfg"), "[A]\n\"K\"=1\n\n[B]\n\"K\"=3\n\n");
 
   // A flushed layer is read again from its file.
   WriteCfg("mylayer.cfg", "[A]\n\"K\"=10\n");

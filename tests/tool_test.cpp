@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/special_files.h"
+#include "store_env.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -648,6 +649,30 @@ TEST(Tool, UnsetRemovesTheValueSoThatTheDefaultApplies) {
   EXPECT_EQ(j["layer"].s, "product");
   EXPECT_EQ(j["now"].type, Json::Null);
   EXPECT_FALSE(Contains(ReadFile(inst.Config() + "product.cfg"), "AllowSquish"));
+}
+
+// The tool beside a running application that has user.cfg in memory: the application's next save keeps what
+// the tool saved, in the file and in the application's memory.
+class ToolBesideApplication : public storetest::StoreTest {
+ protected:
+  Result Tool(std::vector<std::string> args) const {
+    args.insert(args.begin(), {"--config-dir", configDir, "--runtime-dir", runtimeDir});
+    return RunTool(args, tmp.path(), {{"NAVCONFIG_HOME", homeDir}});
+  }
+};
+
+TEST_F(ToolBesideApplication, TheApplicationsSaveKeepsWhatTheToolSetAndUnset) {
+  Config_SetIntVal("Image", "AllowSquish", 3);
+  EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 50);
+  ASSERT_EQ(Tool({"set", "GPS", "RouteWidthAdjPixel", "9"}).code, 0);
+  ASSERT_EQ(Tool({"unset", "Image", "AllowSquish"}).code, 0);
+
+  Config_SetIntVal("Image", "KeepPercent", 70);
+  EXPECT_EQ(Block("user.cfg", "[GPS]"), "[GPS]\n\"RouteWidthAdjPixel\"=9\n\n");
+  EXPECT_EQ(Block("user.cfg", "[Image]"), "[Image]\n\"KeepPercent\"=70\n\n");
+  EXPECT_EQ(Config_GetIntVal("GPS", "RouteWidthAdjPixel"), 9);
+  EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 70);
+  EXPECT_FALSE(Config_DoesKeyExist("user\\Image", "AllowSquish"));
 }
 
 TEST(Tool, ListShowsTheSettingsInEffect) {

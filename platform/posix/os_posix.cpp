@@ -1,4 +1,5 @@
 // The operating-system boundary on POSIX systems.
+#include <platform/file_lock.h>
 #include <platform/os.h>
 
 #include <dirent.h>
@@ -253,8 +254,29 @@ bool CreateNewFile(const std::string& path, bool privateToUser) {
   return true;
 }
 
-Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool privateToUser,
-                           LinkPolicy links) {
+namespace {
+
+// A fixed temporary name, used only under the file's lock: what a killed writer left there is removed, and the
+// file is created anew without following a link.
+int CreateFixedTemp(const std::string& temp) {
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int fd = ::open(temp.c_str(), flags, 0600);
+  if (fd < 0 && errno == EEXIST && ::unlink(temp.c_str()) == 0) fd = ::open(temp.c_str(), flags, 0600);
+  return fd;
+}
+
+// The modification time of a file set to the precise current time: the file system's own stamp may come from
+// a coarse clock, and saves under a lock tell one file from the next by it.
+void StampPreciseTime(int fd) {
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  ::clock_gettime(CLOCK_REALTIME, &times[1]);
+  ::futimens(fd, times);
+}
+
+Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool privateToUser, bool fixedTemp,
+                    LinkPolicy links) {
   std::string target;
   if (Status allowed = ResolveWriteTarget(path, target, links); !allowed.ok) return allowed;
   const size_t cut = target.rfind('/');
@@ -272,9 +294,9 @@ Status WriteFileAtomically(const std::string& path, const void* data, size_t siz
     mode = (privateToUser ? 0600 : 0644) & ~mask;
   }
 
-  std::string temp = dir + "." + base + ".tmp.XXXXXX";
+  std::string temp = dir + "." + base + (fixedTemp ? ".tmp" : ".tmp.XXXXXX");
   int err = TakeFault(FsStep::CreateTemp);
-  int fd = err ? -1 : ::mkstemp(temp.data());
+  int fd = err ? -1 : (fixedTemp ? CreateFixedTemp(temp) : ::mkstemp(temp.data()));
   if (fd < 0) return Status::Error(ErrorText("create", temp, err ? err : errno));
 
   auto fail = [&](const char* what, int e) {
@@ -284,6 +306,7 @@ Status WriteFileAtomically(const std::string& path, const void* data, size_t siz
   };
   if ((err = TakeFault(FsStep::Write)) != 0 || !WriteAll(fd, data, size)) return fail("write", err ? err : errno);
   if (::fchmod(fd, mode) != 0) return fail("chmod", errno);
+  if (fixedTemp) StampPreciseTime(fd);
   if ((err = TakeFault(FsStep::Sync)) != 0 || (g_sync.load(std::memory_order_relaxed) && ::fsync(fd) != 0))
     return fail("sync", err ? err : errno);
   if (::close(fd) != 0) {
@@ -298,6 +321,17 @@ Status WriteFileAtomically(const std::string& path, const void* data, size_t siz
   }
   SyncDirectory(dir);
   return Status::Ok();
+}
+
+}  // namespace
+
+Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool privateToUser,
+                           LinkPolicy links) {
+  return WriteViaTemp(path, data, size, privateToUser, false, links);
+}
+
+Status ReplaceLockedFile(const std::string& path, const void* data, size_t size) {
+  return WriteViaTemp(path, data, size, false, true, LinkPolicy::FollowToOwnFile);
 }
 
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {

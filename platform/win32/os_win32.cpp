@@ -1,5 +1,6 @@
 // The operating-system boundary on Windows: the wide-character ("W") functions of the system, with paths
 // converted from and to UTF-8 here.
+#include <platform/file_lock.h>
 #include <platform/os.h>
 
 #include <windows.h>
@@ -299,8 +300,28 @@ bool CreateNewFile(const std::string& path, bool /*privateToUser*/) {
   return true;
 }
 
-Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool /*privateToUser*/,
-                           LinkPolicy links) {
+namespace {
+
+// A fixed temporary name, used only under the file's lock: what a killed writer left there is removed, and the
+// file is created anew (CREATE_NEW fails on anything at the name, a link included).
+HANDLE CreateFixedTemp(const std::wstring& temp) {
+  auto create = [&] {
+    return ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE h = create();
+  if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_EXISTS && ::DeleteFileW(temp.c_str())) h = create();
+  return h;
+}
+
+// The last-write time of a file set to the precise current time: the file system's own stamp comes from a
+// coarse clock, and saves under a lock tell one file from the next by it.
+void StampPreciseTime(HANDLE h) {
+  FILETIME now{};
+  ::GetSystemTimePreciseAsFileTime(&now);
+  ::SetFileTime(h, nullptr, nullptr, &now);
+}
+
+Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool fixedTemp, LinkPolicy links) {
   std::string allowed;
   if (Status s = ResolveWriteTarget(path, allowed, links); !s.ok) return s;
   const std::wstring target = Widen(allowed);
@@ -312,7 +333,12 @@ Status WriteFileAtomically(const std::string& path, const void* data, size_t siz
   std::wstring temp;
   HANDLE h = INVALID_HANDLE_VALUE;
   DWORD err = TakeFault(FsStep::CreateTemp);
-  for (int attempt = 0; !err && attempt < 100; ++attempt) {
+  if (!err && fixedTemp) {
+    temp = dir + L"." + base + L".tmp";
+    h = CreateFixedTemp(temp);
+    if (h == INVALID_HANDLE_VALUE) err = ::GetLastError();
+  }
+  for (int attempt = 0; !err && !fixedTemp && attempt < 100; ++attempt) {
     wchar_t suffix[40];
     std::swprintf(suffix, 40, L".tmp.%lx.%x", static_cast<unsigned long>(::GetCurrentProcessId()),
                   g_tempCounter.fetch_add(1) ^ static_cast<unsigned>(::GetTickCount64()));
@@ -334,6 +360,7 @@ Status WriteFileAtomically(const std::string& path, const void* data, size_t siz
   };
   if ((err = TakeFault(FsStep::Write)) != 0 || !WriteAll(h, data, size))
     return fail("write", err ? err : ::GetLastError());
+  if (fixedTemp) StampPreciseTime(h);
   if ((err = TakeFault(FsStep::Sync)) != 0 || (g_sync.load(std::memory_order_relaxed) && !::FlushFileBuffers(h)))
     return fail("sync", err ? err : ::GetLastError());
   if (!::CloseHandle(h)) {
@@ -347,6 +374,17 @@ Status WriteFileAtomically(const std::string& path, const void* data, size_t siz
     return Status::Error(ErrorText("rename", tempName, e));
   }
   return Status::Ok();
+}
+
+}  // namespace
+
+Status WriteFileAtomically(const std::string& path, const void* data, size_t size, bool /*privateToUser*/,
+                           LinkPolicy links) {
+  return WriteViaTemp(path, data, size, false, links);
+}
+
+Status ReplaceLockedFile(const std::string& path, const void* data, size_t size) {
+  return WriteViaTemp(path, data, size, true, LinkPolicy::FollowToOwnFile);
 }
 
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {

@@ -175,8 +175,7 @@ void Config_FlushBranch(const char* path) {
   CConfigMgr* mgr = Manager();
   if (!mgr || !path) return;
   ConfigLock lock(mgr);
-  mgr->EnsureLayer(path);
-  keytree::DeleteBranch(mgr, &mgr->m_pRoot, path);
+  mgr->FlushBranch(path);
 }
 
 KeyRoot* Config_FindRoot(const char* path) {
@@ -247,9 +246,10 @@ int Config_GetSubKey(const char* path, int index, char* buffer, int size) {
 }
 
 bool Config_RestoreDefaults(void) {
-  if (!Manager()) return true;
-  const std::string dir = ConfigDirectory();
-  return FileErase((dir + "user.cfg").c_str()) == 0;
+  CConfigMgr* mgr = Manager();
+  if (!mgr) return true;
+  ConfigLock lock(mgr);
+  return mgr->EraseLayerFile("user");
 }
 
 void Config_SetRestoreSettings(bool flag) {

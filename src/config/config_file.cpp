@@ -2,6 +2,7 @@
 #include <doroutil/files.h>
 #include <doroutil/memory.h>
 #include <doroutil/strutil.h>
+#include <platform/file_lock.h>
 #include <platform/os.h>
 
 #include <bit>
@@ -437,6 +438,14 @@ void WriteLayerText(std::string& out, const KeyRoot* section, const std::string&
 
 std::string LayerName(const char* path) { return LayerNameOf(path); }
 
+std::string MapsLayerFile(const std::string& layer) {
+  const std::string runtime = RuntimeDirectory();
+  if (runtime.empty()) return std::string();
+  OROustring maps(runtime + cfg::kMapsFolder);
+  maps.appendSlash();
+  return maps.str() + layer + cfg::kExtension;
+}
+
 std::string LayerText(const KeyRoot* layer, size_t expectedSize, TreeIndex* index) {
   std::string text;
   text.reserve(expectedSize + expectedSize / 8 + 1024);
@@ -509,15 +518,14 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
   std::string file;
   if (!configDir.empty()) {
     std::string candidate = ConfigDirFile(configDir, layerName);
-    if (FileExists(candidate.c_str())) file = candidate;
+    // Identified before it is read, so that a change in between is found at the next save.
+    const platform::FileIdentity identity = platform::IdentifyFile(candidate);
+    NoteLayerRead(layerName, candidate, identity);
+    if (identity.kind == platform::FileIdentity::Kind::Regular) file = candidate;
   }
   if (file.empty()) {
-    std::string runtime = RuntimeDirectory();
-    if (runtime.empty()) return false;
-    OROustring maps(runtime + cfg::kMapsFolder);
-    maps.appendSlash();
-    std::string candidate = maps.str() + layerName + cfg::kExtension;
-    if (!FileExists(candidate.c_str())) return false;
+    std::string candidate = MapsLayerFile(layerName);
+    if (candidate.empty() || !FileExists(candidate.c_str())) return false;
     file = candidate;
   }
 
@@ -527,6 +535,9 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
   if (buffer) {
     unkept = ReadLayerText(layerName, buffer, static_cast<size_t>(length));
     Mem_Free(buffer);
+  } else {
+    // What could not be read is read again before the next save, rather than written over.
+    NoteLayerRead(layerName, std::string(), platform::FileIdentity{}, false);
   }
   m_readings[FoldedLayer(layerName)].unkeptLines = unkept != 0;
   m_iCurrentHead = -1;
@@ -554,12 +565,18 @@ size_t CConfigMgr::ReadLayerText(const char* layerName, const char* text, size_t
 bool CConfigMgr::SaveLayer(const char* path) {
   const std::string layer = LayerNameOf(path);
   if (layer.empty()) return false;
+  // Under the lock of the file, with what other processes saved since this one last read or wrote the file
+  // merged in first.
+  platform::FileLock lock;
+  if (!BeginSave(layer, lock)) return false;
   SectionInfo* info = FindLayerInfo(layer.c_str());
-  if (!info) return false;
-  // A layer that holds no value any more is written empty, so that deleting its last value lasts. The text is
-  // usually about as long as it was at the last save.
+  // A layer that holds no value any more (or was deleted) is written empty, so that deleting its last value
+  // lasts. The text is usually about as long as it was at the last save.
   const SaveStatus* last = LastSave(layer.c_str());
-  return WriteLayerFile(layer, LayerText(info->section, last ? last->bytes : 0, &m_index));
+  const bool written =
+      WriteLayerFile(layer, LayerText(info ? info->section : nullptr, last ? last->bytes : 0, &m_index));
+  EndSave(layer, written);
+  return written;
 }
 
 void CConfigMgr::RecordRefusedWrite(const std::string& layer, const std::string& reason) {
@@ -579,12 +596,18 @@ bool CConfigMgr::WriteLayerFile(const std::string& layer, const std::string& tex
   const std::string file = ConfigDirFile(configDir, layer.c_str());
   SaveStatus& record = m_saves[FoldedLayer(layer)];
   platform::Status status = KeepUnkeptLines(layer, file, record);
-  if (status.ok) status = platform::WriteFileAtomically(file, text.data(), text.size());
+  if (status.ok) status = platform::ReplaceLockedFile(file, text.data(), text.size());
+  return RecordSave(layer, file, status, text.size());
+}
+
+bool CConfigMgr::RecordSave(const std::string& layer, const std::string& file, const platform::Status& status,
+                            size_t bytes) {
+  SaveStatus& record = m_saves[FoldedLayer(layer)];
   record.attempted = true;
   record.ok = status.ok;
   record.file = file;
   record.reason = status.reason;
-  record.bytes = text.size();
+  record.bytes = bytes;
   return status.ok;
 }
 

@@ -4,6 +4,7 @@
 #include <doroutil/files.h>
 #include <doroutil/memory.h>
 #include <doroutil/strutil.h>
+#include <platform/file_lock.h>
 
 #include <cstdio>
 #include <cstring>
@@ -126,6 +127,8 @@ void* CConfigMgr::Carve(size_t bytes) {
 void CConfigMgr::ReleaseBlockAt(const void* record) { ReleaseTreeHead(record); }
 
 void CConfigMgr::ReleaseTrees() {
+  // Every layer is read afresh; changes that could not be saved go with the trees.
+  m_layerFiles.clear();
   // The index goes first and whole, rather than record by record.
   m_index.Clear();
   keytree::FreeTree(nullptr, m_pRoot);
@@ -382,7 +385,9 @@ void CConfigMgr::StoreValue(const char* path, const char* key, long type, long i
   }
   const bool changed = keytree::AddValue(this, section, key, type, isString ? 0 : intValue,
                                          isString ? strValue : "", isDefault);
-  if (changed && m_bSaveOnChange) SaveLayer(path);
+  const LayerEdit edit = SetEdit(path, key, static_cast<uint32_t>(type), isString ? 0 : intValue,
+                                 isString ? strValue : "", isDefault);
+  if (NoteEdit(edit, changed) && m_bSaveOnChange) SaveLayer(path);
 }
 
 KeyRoot* CConfigMgr::FindSection(const char* path) {
@@ -401,20 +406,18 @@ const KeyValue* CConfigMgr::FindValue(const char* path, const char* key) {
 }
 
 bool CConfigMgr::DeleteValue(const char* path, const char* key) {
+  if (!path || !key) return false;
   EnsureLayer(path);
   const bool removed = keytree::DeleteValue(this, m_pRoot, path, key);
-  if (removed && m_bSaveOnChange) SaveLayer(path);
+  if (NoteEdit(DeleteValueEdit(path, key), removed) && m_bSaveOnChange) SaveLayer(path);
   return removed;
 }
 
 bool CConfigMgr::DeleteBranch(const char* path) {
+  if (!path) return false;
   EnsureLayer(path);
   const bool removed = keytree::DeleteBranch(this, &m_pRoot, path);
-  if (removed && m_bSaveOnChange) {
-    const std::string layer = LayerName(path);
-    // A whole layer deleted leaves its file empty: otherwise the next access would read it back at once.
-    if (FindLayerInfo(layer.c_str())) SaveLayer(path);
-    else WriteLayerFile(layer, std::string());
-  }
+  // A whole layer deleted leaves its file empty: otherwise the next access would read it back at once.
+  if (NoteEdit(DeleteBranchEdit(path), removed) && m_bSaveOnChange) SaveLayer(path);
   return removed;
 }

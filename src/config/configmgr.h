@@ -19,6 +19,7 @@
 #include <doroutil/sync.h>
 #include <platform/os.h>
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -27,6 +28,7 @@
 #include "cfg_format.h"
 #include "config_defaults.h"
 #include "keytree_ops.h"
+#include "layer_sync.h"
 #include "tree_index.h"
 
 namespace navconfig {
@@ -125,6 +127,27 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // One pass of the reader over a file's text; in counting mode returns the bytes the tree will need.
   size_t ParseConfigText(const char* text, size_t length, bool counting, const char* layerName);
 
+  // Several processes writing the same layer files (layer_sync.cpp; see layer_sync.h).
+  // Whether the layer's file is no longer the one this manager last read or wrote (it changed, or the
+  // configuration folder did), or it does not know.
+  bool LayerFileChanged(const std::string& layer);
+  // Reads the layer's file and brings the layer in memory to the file's state with this process's unsaved
+  // changes replayed on top, in place (sections stay as records; values are added, changed and removed),
+  // then remembers the file's identity. Appends every value that changed to *changes when it is not null.
+  // On failure (the file cannot be read) memory is left as it was.
+  platform::Status SyncLayerWithFile(const std::string& layer, std::vector<navconfig::ValueChange>* changes);
+  // The file of a layer in the configuration directory; empty when there is no configuration directory or
+  // the name could leave it.
+  std::string LayerFilePath(const std::string& layer) const;
+  // Erases the layer's file under its lock; the layer in memory stays, and the next save writes it whole.
+  // True when a file was erased.
+  bool EraseLayerFile(const std::string& layer);
+  // Drops a branch from memory only. A layer dropped whole is read afresh at its next access, with this
+  // process's unsaved changes to it forgotten; a branch inside a layer comes back from the file at the next save.
+  void FlushBranch(const char* path);
+  // How long a save waits for the lock of a layer's file.
+  std::chrono::milliseconds m_saveLockTimeout = navconfig::kSaveLockTimeout;
+
   // The outcome of the last save of a layer (by name, any case); null when it was never saved.
   const navconfig::SaveStatus* LastSave(const char* layer) const;
   // Records a save of the layer that was refused before any file was touched, such as one of a name that is
@@ -177,8 +200,8 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // Whether user_ro or product (while reads search it) holds the key in the section of a user path.
   bool HeldBelowUser(const char* path, const char* key);
   navconfig::SectionInfo* FindLayerInfo(const char* layerName);
-  // Writes text as the file of a layer (atomically, recording the outcome); false when the name could leave
-  // the configuration directory or the file could not be written.
+  // Writes text as the file of a layer (atomically, recording the outcome), holding the file's lock; false
+  // when the name could leave the configuration directory or the file could not be written.
   bool WriteLayerFile(const std::string& layer, const std::string& text);
   // Before the first save over a file whose last reading met lines that the writer does not write again,
   // keeps that file once as <file>.bak (replacing an older copy) and logs it, so that nothing is lost unseen.
@@ -188,6 +211,31 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // recorded as the layer's last save (RecordRefusedSave, with the layer's file named), with the reason.
   bool AcceptNames(const char* path, const char* key);
   void RecordRefusedWrite(const std::string& layer, const std::string& reason);
+  bool RecordSave(const std::string& layer, const std::string& file, const platform::Status& status, size_t bytes);
+  // Records an edit in its layer's journal when it matters: when it changed memory, or when the file changed
+  // since this manager last read or wrote it (the edit is then newer than what the file holds). True when the
+  // layer is to be saved.
+  bool NoteEdit(navconfig::LayerEdit edit, bool changedMemory);
+  // Remembers the identity of a layer's file that is about to be read (read: false when reading it failed).
+  void NoteLayerRead(const char* layerName, const std::string& file, const platform::FileIdentity& identity,
+                     bool read = true);
+  // A save: takes the file's lock and merges what other processes saved; false (the failure recorded) when
+  // the layer cannot be saved now. EndSave remembers the written file and clears the journal.
+  bool BeginSave(const std::string& layer, platform::FileLock& lock);
+  void EndSave(const std::string& layer, bool written);
+  platform::Status SyncLayerFromFile(const std::string& layer, const std::string& file,
+                                     const platform::FileIdentity& identity,
+                                     std::vector<navconfig::ValueChange>* changes);
+  // The file's tree, with the values of kept (when not null) and then the journal put on top, built beside
+  // the forest from the heap; *unkept counts the file's lines that a rewrite would not keep.
+  KeyRoot* BuildDesiredLayer(const std::string& layer, const char* text, size_t length, const KeyRoot* kept,
+                             const std::vector<navconfig::LayerEdit>& journal, size_t* unkept);
+  // Stores every value of a section and its subsections, at the same path, into the forest.
+  void KeepValues(const KeyRoot* section, std::string& path);
+  void ReplayEdit(const navconfig::LayerEdit& edit);
+  // Brings a section in memory to the desired one (null: none, so its values go) and its subsections alike.
+  void SyncSection(KeyRoot* memory, const KeyRoot* desired, const std::string& path, size_t layerLength,
+                   std::vector<navconfig::ValueChange>* changes);
 
   navconfig::TreeIndex m_index;
   uint64_t m_layerGeneration = ~uint64_t{0};
@@ -199,6 +247,7 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   size_t m_parsedUnkept = 0;  // of the text the last pass took apart
   std::map<std::string, navconfig::LayerReading> m_readings;  // by lower-cased layer name
   std::map<std::string, navconfig::SaveStatus> m_saves;  // by lower-cased layer name
+  std::map<std::string, navconfig::LayerFileState> m_layerFiles;  // by lower-cased layer name
 };
 
 class CConfigGlobals : public StaticDataHolder {
@@ -242,6 +291,9 @@ CConfigGlobals& Globals();
 // The layer named by a path's first component (leading blanks and backslashes skipped, at most 254 bytes),
 // and a layer name folded to lower case.
 std::string LayerName(const char* path);
+// The file of a map layer in the maps folder below the runtime directory (empty without a runtime directory),
+// where a layer is read from when the configuration directory has no file of it.
+std::string MapsLayerFile(const std::string& layer);
 std::string FoldedLayer(const std::string& layer);
 // The text of a layer's file, as the writer makes it from the layer's top-level section.
 // expectedSize: room to set aside for the text at once. With an index, each section's text is kept beside it

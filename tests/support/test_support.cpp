@@ -297,7 +297,8 @@ static void ClearLayerFiles(const std::string& dir) {
   for (const std::string& name : Listing(dir)) {
     const bool layer = name.size() > 4 && name.compare(name.size() - 4, 4, ".cfg") == 0;
     const bool temporary = name[0] == '.' && name.find(".tmp") != std::string::npos;
-    if (layer || temporary) RemoveAll(JoinPath(dir, name));
+    const bool lock = name[0] == '.' && name.size() > 5 && name.compare(name.size() - 5, 5, ".lock") == 0;
+    if (layer || temporary || lock) RemoveAll(JoinPath(dir, name));
   }
 }
 

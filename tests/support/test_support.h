@@ -115,7 +115,7 @@ std::string FaultText(platform::FsFault fault);
 std::string ProgramPath();
 std::string ProgramDirectory();
 // Removes what the tests leave in the program's folder when it is the library's runtime directory
-// (Windows): layer files (*.cfg), map layers (maps/) and temporary files of saves. Nothing on POSIX.
+// (Windows): layer files (*.cfg), map layers (maps/), temporary files and lock files of saves. Nothing on POSIX.
 void ClearProgramDirectory();
 // Removes a key of the system's registry with everything below it (root 0 HKEY_CLASSES_ROOT, 1
 // HKEY_LOCAL_MACHINE, 2 HKEY_CURRENT_USER); false when it could not. Windows only: elsewhere the

@@ -1,0 +1,112 @@
+// File identities and the lock between writers of a file on Windows.
+#include <platform/file_lock.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "win32_util.h"
+
+namespace platform {
+
+namespace {
+
+std::string NameOf(const std::string& path) {
+  const size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+Status LockError(const std::string& lockPath, const std::string& why) {
+  return Status::Error("lock " + NameOf(lockPath) + ": " + why);
+}
+
+uint64_t Join(DWORD high, DWORD low) { return (static_cast<uint64_t>(high) << 32) | low; }
+
+}  // namespace
+
+FileIdentity IdentifyFile(const std::string& path) {
+  FileIdentity id;
+  if (path.empty()) return id;
+  // No access to the contents, so that no sharing mode of another program refuses the open; backup semantics
+  // so that a folder at the path can be examined too.
+  HANDLE h = ::CreateFileW(win32::Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD e = ::GetLastError();
+    // Only a file that is not there is absent; one that cannot be examined is not taken for missing.
+    if (e != ERROR_FILE_NOT_FOUND && e != ERROR_PATH_NOT_FOUND) id.kind = FileIdentity::Kind::Other;
+    return id;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  id.kind = FileIdentity::Kind::Other;
+  if (::GetFileInformationByHandle(h, &info)) {
+    if (::GetFileType(h) == FILE_TYPE_DISK && !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      id.kind = FileIdentity::Kind::Regular;
+    id.device = info.dwVolumeSerialNumber;
+    id.index = Join(info.nFileIndexHigh, info.nFileIndexLow);
+    id.size = Join(info.nFileSizeHigh, info.nFileSizeLow);
+    id.modified = static_cast<int64_t>(Join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
+  }
+  ::CloseHandle(h);
+  return id;
+}
+
+std::string LockFileOf(const std::string& path) {
+  const size_t cut = path.find_last_of("\\/");
+  const size_t start = cut == std::string::npos ? 0 : cut + 1;
+  return path.substr(0, start) + "." + path.substr(start) + ".lock";
+}
+
+Status FileLock::Acquire(const std::string& lockPath, std::chrono::milliseconds timeout) {
+  Release();
+  // A link at the lock file's name is opened as itself and then refused, never followed.
+  HANDLE h = ::CreateFileW(win32::Widen(lockPath).c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LockError(lockPath, win32::ErrorDescription(::GetLastError()));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+    ::CloseHandle(h);
+    return LockError(lockPath, "not a regular file");
+  }
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  auto pause = std::chrono::milliseconds(1);
+  for (;;) {
+    OVERLAPPED at{};
+    if (::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+      m_handle = reinterpret_cast<intptr_t>(h);
+      return Status::Ok();
+    }
+    const DWORD e = ::GetLastError();
+    if (e == ERROR_NOT_SUPPORTED || e == ERROR_INVALID_FUNCTION) {
+      // A file system without locks: writers go on as they did before there were locks.
+      ::CloseHandle(h);
+      return Status::Ok();
+    }
+    if (e != ERROR_LOCK_VIOLATION && e != ERROR_SHARING_VIOLATION) {
+      ::CloseHandle(h);
+      return LockError(lockPath, win32::ErrorDescription(e));
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) {
+      ::CloseHandle(h);
+      return LockError(lockPath, "another process has held it for " + std::to_string(timeout.count()) + " ms");
+    }
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+    pause = std::min(pause * 2, std::chrono::milliseconds(20));
+  }
+}
+
+void FileLock::Release() {
+  if (m_handle == kNone) return;
+  HANDLE h = reinterpret_cast<HANDLE>(m_handle);
+  // Unlocked at once rather than whenever the system gets to it after the handle closes.
+  OVERLAPPED at{};
+  ::UnlockFileEx(h, 0, 1, 0, &at);
+  ::CloseHandle(h);
+  m_handle = kNone;
+}
+
+}  // namespace platform
