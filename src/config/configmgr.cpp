@@ -70,7 +70,10 @@ std::string Shown(const char* name) {
 
 namespace navconfig {
 
-TreeHead::~TreeHead() { Mem_Free(data); }
+TreeHead::~TreeHead() {
+  Mem_Free(data);
+  for (char* piece : more) Mem_Free(piece);
+}
 
 }  // namespace navconfig
 
@@ -90,24 +93,45 @@ void CConfigMgr::ApplyRestoreSettings() {
 
 // ---- Blocks ----
 
-void CConfigMgr::AddTreeHead(size_t size) {
+void CConfigMgr::AddTreeHead(size_t size, size_t growBy) {
+  EndTreeHead();
   auto* head = new TreeHead();
   // Every byte carved from the block is written when it is handed out, so it is not cleared first.
   head->data = static_cast<char*>(Mem_Malloc(size));
   if (!head->data) {
     delete head;
-    m_iCurrentHead = -1;
     return;
   }
   head->capacity = static_cast<uint32_t>(size);
   m_treeHeads.Add(head);
   m_iCurrentHead = static_cast<int32_t>(m_treeHeads.Count() - 1);
+  m_growBy = growBy;
+  m_regionNext = head->data;
+  m_regionEnd = head->data + size;
+}
+
+void CConfigMgr::EndTreeHead() {
+  if (m_iCurrentHead >= 0) {
+    TreeHead* head = m_treeHeads.GetAt(static_cast<size_t>(m_iCurrentHead));
+    // What the first piece handed out, while pieces still came from it.
+    if (head && head->more.empty() && m_regionNext) head->used = static_cast<uint32_t>(m_regionNext - head->data);
+  }
+  m_iCurrentHead = -1;
+  m_growBy = 0;
+  m_regionNext = m_regionEnd = nullptr;
+}
+
+void CConfigMgr::DropEmptyTreeHead() {
+  const size_t count = m_treeHeads.Count();
+  const TreeHead* last = count ? m_treeHeads[count - 1] : nullptr;
+  if (last && last->used == 0 && last->more.empty() && m_iCurrentHead != static_cast<int32_t>(count - 1))
+    m_treeHeads.RemoveAt(count - 1);
 }
 
 void CConfigMgr::ReleaseTreeHead(const void* record) {
   for (size_t i = m_treeHeads.Count(); i-- > 0;) {
     if (m_treeHeads[i] && m_treeHeads[i]->data == record) {
-      if (m_iCurrentHead == static_cast<int32_t>(i)) m_iCurrentHead = -1;
+      if (m_iCurrentHead == static_cast<int32_t>(i)) EndTreeHead();
       else if (m_iCurrentHead > static_cast<int32_t>(i)) --m_iCurrentHead;
       m_treeHeads.RemoveAt(i);
     }
@@ -115,12 +139,20 @@ void CConfigMgr::ReleaseTreeHead(const void* record) {
 }
 
 void* CConfigMgr::Carve(size_t bytes) {
-  if (m_iCurrentHead < 0) return nullptr;
+  // Called when the region of the current block has no room left (CarveQuick).
+  if (m_iCurrentHead < 0 || !m_regionNext) return nullptr;
   TreeHead* head = m_treeHeads.GetAt(static_cast<size_t>(m_iCurrentHead));
-  if (!head || head->used + bytes > head->capacity) return nullptr;
-  void* piece = head->data + head->used;
-  head->used += static_cast<uint32_t>(bytes);
-  if (head->used >= head->capacity) m_iCurrentHead = -1;
+  if (!head || m_growBy == 0) {
+    EndTreeHead();
+    return nullptr;
+  }
+  if (head->more.empty()) head->used = static_cast<uint32_t>(m_regionNext - head->data);
+  const size_t size = bytes > m_growBy ? bytes : m_growBy;
+  char* piece = static_cast<char*>(Mem_Malloc(size));
+  if (!piece) return nullptr;  // from the heap then
+  head->more.push_back(piece);
+  m_regionNext = piece + bytes;
+  m_regionEnd = piece + size;
   return piece;
 }
 
@@ -129,12 +161,12 @@ void CConfigMgr::ReleaseBlockAt(const void* record) { ReleaseTreeHead(record); }
 void CConfigMgr::ReleaseTrees() {
   // Every layer is read afresh; changes that could not be saved go with the trees.
   m_layerFiles.clear();
-  // The index goes first and whole, rather than record by record.
+  // The index goes whole rather than record by record, after it told which sections hold pieces from the heap.
+  keytree::ReleaseForest(&m_index, m_pRoot);
   m_index.Clear();
-  keytree::FreeTree(nullptr, m_pRoot);
   m_pRoot = nullptr;
+  EndTreeHead();
   while (m_treeHeads.Count()) m_treeHeads.RemoveAt(m_treeHeads.Count() - 1);
-  m_iCurrentHead = -1;
 }
 
 // ---- Layers ----
@@ -219,10 +251,12 @@ const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bo
   *available = true;
   const StandardLayer& standard = StandardLayers()[layer];
   if (query.fits) {
-    // The usual case: a plain section is one component (or none) after the layer; one probe finds the value.
-    return m_index.FindValueAt(TreeIndex::PathHash(standard.hash, query.sectionHash), standard.folded,
-                               standard.length, query.folded, query.sectionLength, query.key, query.keyLength,
-                               query.keyHash);
+    // The usual case: a plain section is one component (or none) after the layer, folded and hashed once for
+    // all layers.
+    const SectionInfo* info = m_index.FindSection(TreeIndex::PathHash(standard.hash, query.sectionHash),
+                                                  standard.folded, standard.length, query.folded,
+                                                  query.sectionLength);
+    return info ? m_index.FindValue(info, query.key, query.keyLength, query.keyHash) : nullptr;
   }
   TreeIndex::PathKey pathKey;
   TreeIndex::MakeLayeredKey(m_layers[layer].name, query.section, pathKey);

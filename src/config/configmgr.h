@@ -33,11 +33,13 @@
 
 namespace navconfig {
 
-// One memory block that the records and strings of a tree read from a file are carved from.
+// One memory block that the records and strings of a tree read from a file are carved from. While a file is
+// read, a full block takes further pieces of memory, which go with it.
 struct TreeHead {
   char* data = nullptr;
   uint32_t capacity = 0;
   uint32_t used = 0;
+  std::vector<char*> more;
   ~TreeHead();
 };
 
@@ -115,17 +117,20 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // Enables all three layers again (after the configuration directory changed).
   void EnableAllLayers();
 
-  // The block pool.
-  void AddTreeHead(size_t size);
+  // The block pool. AddTreeHead makes a block of that size current; it stops being current once full, or,
+  // when growBy is not 0 (a file being read), takes further pieces of at least growBy bytes, until EndTreeHead.
+  void AddTreeHead(size_t size, size_t growBy = 0);
+  void EndTreeHead();
   void ReleaseTreeHead(const void* record);
 
   // The file of a layer: located and read into the forest (false when there is none), or written.
   bool ReadLayerFile(const char* layerName);
-  // Reads a layer's text into the forest (both passes); returns the number of lines that a rewrite would
-  // not keep (cfg::ScanLines).
+  // Reads a layer's text into the forest, carved from a block of its own; returns the number of lines that a
+  // rewrite would not keep (cfg::ScanLines).
   size_t ReadLayerText(const char* layerName, const char* text, size_t length);
-  // One pass of the reader over a file's text; in counting mode returns the bytes the tree will need.
-  size_t ParseConfigText(const char* text, size_t length, bool counting, const char* layerName);
+  // The reader's pass over a text: its sections and values go into the forest below the layer, carved from the
+  // current block when there is one. Returns the number of lines that a rewrite would not keep.
+  size_t ParseConfigText(const char* text, size_t length, const char* layerName);
 
   // Several processes writing the same layer files (layer_sync.cpp; see layer_sync.h).
   // Whether the layer's file is no longer the one this manager last read or wrote (it changed, or the
@@ -200,6 +205,11 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // Whether user_ro or product (while reads search it) holds the key in the section of a user path.
   bool HeldBelowUser(const char* path, const char* key);
   navconfig::SectionInfo* FindLayerInfo(const char* layerName);
+  // Reads an open layer file into the forest piece by piece; the number of lines that a rewrite would not keep,
+  // or -1 when reading failed (what was read of the layer is then dropped).
+  long ReadLayerPieces(const char* layerName, platform::FileReader& reader);
+  // Removes the last block when nothing was carved from it (a text without sections).
+  void DropEmptyTreeHead();
   // Writes text as the file of a layer (atomically, recording the outcome), holding the file's lock; false
   // when the name could leave the configuration directory or the file could not be written.
   bool WriteLayerFile(const std::string& layer, const std::string& text);
@@ -240,11 +250,7 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   navconfig::TreeIndex m_index;
   uint64_t m_layerGeneration = ~uint64_t{0};
   bool m_layerInMemory[kLayerCount] = {};
-  // The lines of the text that the last counting pass took apart (kept for the building pass).
-  std::vector<navconfig::cfg::ParsedLine> m_parsedLines;
-  const char* m_parsedText = nullptr;
-  size_t m_parsedLength = 0;
-  size_t m_parsedUnkept = 0;  // of the text the last pass took apart
+  size_t m_growBy = 0;  // the current block grows by pieces of this size (0: it does not)
   std::map<std::string, navconfig::LayerReading> m_readings;  // by lower-cased layer name
   std::map<std::string, navconfig::SaveStatus> m_saves;  // by lower-cased layer name
   std::map<std::string, navconfig::LayerFileState> m_layerFiles;  // by lower-cased layer name

@@ -29,6 +29,20 @@ class TreeOwner {
   virtual void ReleaseBlockAt(const void* record) = 0;
   // The index kept beside the lists, or null.
   virtual TreeIndex* Index() = 0;
+  // Carve, without a call while the region that the owner hands pieces out from has room.
+  void* CarveQuick(size_t bytes) {
+    if (static_cast<size_t>(m_regionEnd - m_regionNext) >= bytes) {
+      void* piece = m_regionNext;
+      m_regionNext += bytes;
+      return piece;
+    }
+    return Carve(bytes);
+  }
+
+ protected:
+  // The free part of the current block, which Carve may set; empty when pieces come only through Carve.
+  char* m_regionNext = nullptr;
+  char* m_regionEnd = nullptr;
 };
 
 // The owner that KeyRoot's own members use: the process's configuration manager, or null.
@@ -77,10 +91,18 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
 // The same with the lengths of the name and the string given (neither holds a NUL byte).
 bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const char* name, size_t nameLength, long type,
                 long intValue, const char* strValue, size_t strLength, bool isDefault);
+// Makes a value of that name and content and links it right after `after` (first in the section when null),
+// without looking for the name and without indexing it: for a caller that knows the name to be absent and to
+// belong there. info (when not null) learns when a piece comes from the heap. Null when no record could be had.
+KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, KeyValue* after, const char* name,
+                         size_t nameLength, long type, long intValue, const char* strValue, size_t strLength);
 bool DeleteBranch(TreeOwner* owner, KeyRoot** root, const char* path);
 bool DeleteValue(TreeOwner* owner, KeyRoot* root, const char* path, const char* name);
 // Releases a sibling chain with all its subtrees; carved pieces are left for their block.
 void FreeTree(TreeOwner* owner, KeyRoot* first);
+// The same, for a forest whose index is about to be cleared whole: the index is read (so that the values of a
+// section that holds no piece from the heap are not walked) but not kept true.
+void ReleaseForest(const TreeIndex* index, KeyRoot* first);
 
 }  // namespace keytree
 }  // namespace navconfig
