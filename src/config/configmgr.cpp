@@ -236,10 +236,21 @@ bool CConfigMgr::CanReadShared() const {
   return true;
 }
 
-bool CConfigMgr::LayerInMemory(const char* path) const {
-  const std::string layer = LayerName(path);
-  TreeIndex::PathKey key;
-  return !layer.empty() && TreeIndex::MakePathKey(layer.c_str(), key) && m_index.FindSection(key) != nullptr;
+bool CConfigMgr::FindValueInMemory(const char* path, const char* key, const KeyValue** value) const {
+  *value = nullptr;
+  TreeIndex::PathKey pathKey;
+  if (!path || !key || !TreeIndex::MakePathKey(path, pathKey)) return false;
+  // EnsureLayer takes the layer from the path's first component, unless blanks come first or the component
+  // is longer than a layer name may be.
+  if (pathKey.folded[0] == ' ' || pathKey.layerLength > 254) return false;
+  if (const SectionInfo* info = m_index.FindSection(pathKey)) {
+    const size_t keyLength = std::strlen(key);
+    *value = m_index.FindValue(info, key, keyLength, FoldedHash(key, keyLength));
+    return true;
+  }
+  // No such section: known to be absent when its layer is in memory.
+  return m_index.FindSection(TreeIndex::LayerPathHash(pathKey.folded, pathKey.layerLength), pathKey.folded,
+                             pathKey.layerLength, "", 0) != nullptr;
 }
 
 const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bool* available) {

@@ -77,12 +77,15 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   ~CConfigMgr() override;
 
   // Reads that change nothing may run together: LockShared holds the lock for reading only. Under it, a read
-  // may go ahead when CanReadShared (layered reads) or LayerInMemory for its path (full-path reads) says that
-  // it will read no file and change no flag; otherwise the caller takes the lock alone (Lock) and reads then.
+  // may go ahead when CanReadShared (layered reads) or FindValueInMemory (full-path reads) says that it will
+  // read no file and change no flag; otherwise the caller takes the lock alone (Lock) and reads then.
   void LockShared() { m_sync.EnterShared(); }
   void UnlockShared() { m_sync.ExitShared(); }
   bool CanReadShared() const;
-  bool LayerInMemory(const char* path) const;
+  // The value that FindValue would give, when it can be told without reading a file: true, with *value set
+  // (null when absent); false when the layer of the path is not in memory (or the path is one that FindValue
+  // treats otherwise), and FindValue is to be used.
+  bool FindValueInMemory(const char* path, const char* key, const KeyValue** value) const;
   CConfigMgr(const CConfigMgr&) = delete;
   CConfigMgr& operator=(const CConfigMgr&) = delete;
 
