@@ -539,7 +539,7 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
     // What could not be read is read again before the next save, rather than written over.
     NoteLayerRead(layerName, std::string(), platform::FileIdentity{}, false);
   }
-  m_readings[FoldedLayer(layerName)].unkeptLines = unkept != 0;
+  m_layerFiles[FoldedLayer(layerName)].unkeptLines = unkept != 0;
   m_iCurrentHead = -1;
   return true;
 }
@@ -620,8 +620,8 @@ void CConfigMgr::RecordRefusedSave(const std::string& layer, const std::string& 
 }
 
 platform::Status CConfigMgr::KeepUnkeptLines(const std::string& layer, const std::string& file, SaveStatus& record) {
-  const auto reading = m_readings.find(FoldedLayer(layer));
-  if (reading == m_readings.end() || !reading->second.unkeptLines) return platform::Status::Ok();
+  const auto reading = m_layerFiles.find(FoldedLayer(layer));
+  if (reading == m_layerFiles.end() || !reading->second.unkeptLines) return platform::Status::Ok();
   // A file that the save may not replace is not copied either.
   std::string target;
   if (platform::Status allowed = platform::ResolveWriteTarget(file, target); !allowed.ok) return allowed;

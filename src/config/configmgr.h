@@ -51,11 +51,6 @@ struct SaveStatus {
   std::string backup;  // the copy of the previous file that a save kept (see CConfigMgr::KeepUnkeptLines)
 };
 
-// What the last reading of a layer's file met.
-struct LayerReading {
-  bool unkeptLines = false;  // lines that a rewrite would not keep (cfg::ScanLines)
-};
-
 // The reason recorded for a layer whose name cannot stand as a file name in the configuration directory.
 constexpr const char* kUnsafeFileName = "not a safe file name";
 // Appended to a layer file's name for the copy kept before a rewrite that would lose lines.
@@ -245,7 +240,6 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   const char* m_parsedText = nullptr;
   size_t m_parsedLength = 0;
   size_t m_parsedUnkept = 0;  // of the text the last pass took apart
-  std::map<std::string, navconfig::LayerReading> m_readings;  // by lower-cased layer name
   std::map<std::string, navconfig::SaveStatus> m_saves;  // by lower-cased layer name
   std::map<std::string, navconfig::LayerFileState> m_layerFiles;  // by lower-cased layer name
 };

@@ -176,7 +176,7 @@ platform::Status CConfigMgr::SyncLayerFromFile(const std::string& layer, const s
       BuildDesiredLayer(layer, text, length, otherFolder ? memoryLayer : nullptr, state.journal, &unkept);
   std::free(text);
   // The next save keeps a copy of a file holding lines that it does not write again.
-  m_readings[FoldedLayer(layer)].unkeptLines = unkept != 0;
+  m_layerFiles[FoldedLayer(layer)].unkeptLines = unkept != 0;
 
   const KeyRoot* desiredLayer = FindTopLevel(desired, layer);
   if (!memoryLayer && desiredLayer)
