@@ -107,7 +107,8 @@ bool CConfigMgr::BeginSave(const std::string& layer, platform::FileLock& lock) {
   }
   if (status.ok) {
     const platform::FileIdentity identity = platform::IdentifyFile(file);
-    if (!state.Holds(file, identity)) status = SyncLayerFromFile(layer, file, identity, nullptr);
+    if (!state.Holds(file, identity))
+      status = SyncLayerFromFile(layer, file, identity, RecordingChanges() ? &m_changes : nullptr);
   }
   if (!status.ok) RecordSave(layer, file, status, 0);
   return status.ok;
