@@ -44,6 +44,8 @@ expect 'navconfig get Image ' 'KeepPercent|AllowSquish'
 expect 'navconfig get Image Keep' 'KeepPercent'
 expect 'navconfig unset image keep' 'KeepPercent'
 expect 'navconfig get Image KeepPercent ' ''
+expect 'navconfig watch ima' 'Image'
+expect 'navconfig watch Image Keep' 'KeepPercent'
 expect 'navconfig set Image KeepPercent ' ''
 # Candidates that differ from the typed text in case, and have less in common than was typed: none.
 expect 'navconfig get po' ''

@@ -2,11 +2,14 @@
 // ThreadSanitizer build runs exactly this program.
 #include <config/config_api.h>
 #include <config/config_globals.h>
+#include <config/config_listen.h>
 #include <doroutil/sync.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -143,6 +146,53 @@ TEST_F(Concurrency, ThreadsReadAndWriteAtOnce) {
   const std::string text = ReadCfg("user.cfg");
   EXPECT_EQ(text.substr(text.size() - 2), "\n\n");
   EXPECT_NE(storetest::SectionBlock(text, "[Conc]"), "<absent>");
+}
+
+namespace {
+
+// The context of a listener: whether Config_RemoveChangeListener has returned, and its calls.
+struct Listened {
+  std::atomic<bool> removed{false};
+  std::atomic<int> running{0};
+  std::atomic<int> late{0};  // calls that began after the removal returned
+};
+
+void Slowly(const char*, const char*, const char*, void* context) {
+  auto* listened = static_cast<Listened*>(context);
+  if (listened->removed.load()) listened->late.fetch_add(1);
+  listened->running.fetch_add(1);
+  // A call that lasts, so that the removal meets it in progress.
+  std::this_thread::sleep_for(std::chrono::microseconds(300));
+  listened->running.fetch_sub(1);
+}
+
+}  // namespace
+
+TEST_F(Concurrency, AListenerRemovedWhileOtherThreadsDeliverIsNeverCalledOnceRemovalReturns) {
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    writers.emplace_back([&, w] {
+      const std::string key(1, static_cast<char>('A' + w));
+      for (long i = 1; !stop.load(); ++i) Config_SetIntVal("Listened", key.c_str(), i);
+    });
+  }
+  std::vector<std::unique_ptr<Listened>> listeners;
+  int stillRunning = 0;
+  for (int round = 0; round < 20; ++round) {
+    listeners.push_back(std::make_unique<Listened>());
+    Listened* listened = listeners.back().get();
+    const int id = Config_AddChangeListener("listened", nullptr, Slowly, listened);
+    while (listened->running.load() == 0) std::this_thread::yield();
+    // A call is in progress on a writer's thread: the removal waits for its end.
+    Config_RemoveChangeListener(id);
+    if (listened->running.load() != 0) ++stillRunning;
+    listened->removed.store(true);
+  }
+  stop.store(true);
+  for (auto& t : writers) t.join();
+  EXPECT_EQ(stillRunning, 0);
+  for (const auto& listened : listeners) EXPECT_EQ(listened->late.load(), 0);
 }
 
 // The configuration's lock: readers together, a writer alone.

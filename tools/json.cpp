@@ -75,6 +75,7 @@ JsonWriter::~JsonWriter() {
 }
 
 void JsonWriter::NewLine() {
+  if (m_oneLine) return;
   m_out << '\n';
   for (size_t i = 0; i < m_hasMembers.size(); ++i) m_out << "  ";
 }
@@ -86,7 +87,7 @@ void JsonWriter::BeforeValue() {
     return;
   }
   if (m_hasMembers.empty()) return;
-  if (m_hasMembers.back()) m_out << ',';
+  if (m_hasMembers.back()) m_out << (m_oneLine ? ", " : ",");
   m_hasMembers.back() = true;
   NewLine();
 }

@@ -1,5 +1,5 @@
 // A small JSON writer for the tool's --json output: objects, arrays, strings, integers, booleans and null,
-// indented by two spaces. Strings are escaped as JSON requires; bytes that are not valid UTF-8 (a .cfg file
+// indented by two spaces (or on one line). Strings are escaped as JSON requires; bytes that are not valid UTF-8 (a .cfg file
 // may hold any byte) become U+FFFD, so that the output is always valid JSON.
 #ifndef NAVCONFIG_TOOLS_JSON_H
 #define NAVCONFIG_TOOLS_JSON_H
@@ -17,6 +17,8 @@ std::string JsonQuote(std::string_view text);
 class JsonWriter {
  public:
   explicit JsonWriter(std::ostream& out) : m_out(out) {}
+  // oneLine: the whole value on one line (members after ", "), for output read line by line.
+  JsonWriter(std::ostream& out, bool oneLine) : m_out(out), m_oneLine(oneLine) {}
   // Ends the output with a line feed.
   ~JsonWriter();
   JsonWriter(const JsonWriter&) = delete;
@@ -48,6 +50,7 @@ class JsonWriter {
   void End(char close);
 
   std::ostream& m_out;
+  bool m_oneLine = false;
   std::vector<bool> m_hasMembers;  // per open container: whether it holds a member yet
   bool m_afterKey = false;
   bool m_wrote = false;

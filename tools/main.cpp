@@ -225,6 +225,12 @@ int main(int argc, char** argv) {
                          "catalogue; exit 1 when something is reported");
   check->add_option("FILE", files, "the .cfg files")->required()->expected(1, -1);
 
+  CLI::App* watch = app.add_subcommand(
+      "watch",
+      "wait for changes of the configuration folder and print each changed setting as list does, until Ctrl-C");
+  watch->add_option("SECTION", section, "only this section (a full path: only this layer's)");
+  watch->add_option("KEY", key, "only this key");
+
   // Hidden from the help: the candidates for bash's Tab key (navconfig.bash).
   std::string completeLine, completeBreaks;
   CLI::App* complete = app.add_subcommand("__complete", "")->group("");
@@ -288,6 +294,7 @@ int main(int argc, char** argv) {
     if (mapsets->parsed()) return CmdMapsets(options, path, type);
     if (versionString->parsed()) return CmdVersionString(options, texts);
     if (check->parsed()) return CmdCheck(options, files);
+    if (watch->parsed()) return CmdWatch(options, section, key);
   } catch (const ToolError& e) {
     return ReportError(options.json, e.code(), e.what());
   } catch (const std::exception& e) {

@@ -556,6 +556,31 @@ int CmdList(const Options& options, const std::string& section, bool all) {
   return kExitOk;
 }
 
+void ShowSetting(const Options& options, const std::string& layer, const std::string& section,
+                 const std::string& key) {
+  // As list names settings: a section of a standard layer by its name, read through the layers; anything else
+  // (a subsection, a map layer) by its full path.
+  bool standard = false;
+  for (const char* name : {"user", "user_ro", "product"}) standard = standard || EqualFolded(name, layer);
+  const bool plain = standard && !section.empty() && section.find('\\') == std::string::npos;
+  const std::string path = section.empty() ? layer : layer + '\\' + section;
+  const std::string setting = plain ? SettingName(section, key) : SettingName(path, key);
+  const Reading r = plain ? ReadLayered(section, key) : ReadPath(path, key);
+  if (options.json) {
+    JsonWriter json(std::cout, /*oneLine=*/true);
+    json.BeginObject();
+    if (r.exists) WriteReading(json, setting, r);
+    else json.Field("setting", setting);
+    json.Field("layer", layer);
+    json.Field("unset", !r.exists);
+    json.EndObject();
+  } else if (r.exists) {
+    std::cout << setting << " = " << ValueText(r) << "  (" << OriginText(r) << ")\n";
+  } else {
+    std::cout << setting << "  (unset)\n";
+  }
+}
+
 namespace {
 
 void RequireKnownSection(const std::string& section) {

@@ -120,6 +120,15 @@ int CmdStatus(const Options& options);
 int CmdMapsets(const Options& options, const std::string& path, const std::string& type);
 int CmdVersionString(const Options& options, const std::vector<std::string>& texts);
 int CmdCheck(const Options& options, const std::vector<std::string>& files);
+// section: a section name, a full path (its layer, then the section) or empty for every section; key: empty
+// for every key.
+int CmdWatch(const Options& options, const std::string& section, const std::string& key);
+
+// A setting of a layer as list prints it, "Section\Key = value  (origin)" with the value now in effect, or
+// "Section\Key  (unset)" when nothing holds it (a subsection or a map layer named by its full path); with --json
+// one object on one line. The caller flushes.
+void ShowSetting(const Options& options, const std::string& layer, const std::string& section,
+                 const std::string& key);
 
 }  // namespace navtool
 

@@ -203,8 +203,8 @@ void CConfigMgr::RecordRefusedSave(const std::string& layer, const std::string& 
 }
 
 platform::Status CConfigMgr::KeepUnkeptLines(const std::string& layer, const std::string& file, SaveStatus& record) {
-  const auto reading = m_readings.find(FoldedLayer(layer));
-  if (reading == m_readings.end() || !reading->second.unkeptLines) return platform::Status::Ok();
+  const auto reading = m_layerFiles.find(FoldedLayer(layer));
+  if (reading == m_layerFiles.end() || !reading->second.unkeptLines) return platform::Status::Ok();
   // A file that the save may not replace is not copied either.
   std::string target;
   if (platform::Status allowed = platform::ResolveWriteTarget(file, target); !allowed.ok) return allowed;

@@ -50,6 +50,8 @@ void CConfigGlobals::DoTeardown() {
   DeleteConfigMgr(m_pConfigMgr);
   TeardownConfigDefaults(m_pConfigDefaultsTable, m_pPriorityDefaultsTable);
   ReleaseCachedPassword();
+  // The modules that registered them may be gone too.
+  ForgetChangeListeners();
 }
 
 void CConfigGlobals::ReleaseCachedPassword() {

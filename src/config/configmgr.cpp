@@ -430,6 +430,7 @@ void CConfigMgr::StoreValue(const char* path, const char* key, long type, long i
   }
   const bool changed = keytree::AddValue(this, section, key, type, isString ? 0 : intValue,
                                          isString ? strValue : "", isDefault);
+  if (changed && RecordingChanges()) RecordChange(path, key, ValueChange::Kind::Changed);
   const LayerEdit edit = SetEdit(path, key, static_cast<uint32_t>(type), isString ? 0 : intValue,
                                  isString ? strValue : "", isDefault);
   if (NoteEdit(edit, changed) && m_bSaveOnChange) SaveLayer(path);
@@ -453,7 +454,10 @@ const KeyValue* CConfigMgr::FindValue(const char* path, const char* key) {
 bool CConfigMgr::DeleteValue(const char* path, const char* key) {
   if (!path || !key) return false;
   EnsureLayer(path);
+  const size_t recorded = m_changes.size();
+  if (RecordingChanges()) RecordChange(path, key, ValueChange::Kind::Removed);
   const bool removed = keytree::DeleteValue(this, m_pRoot, path, key);
+  if (!removed) m_changes.resize(recorded);
   if (NoteEdit(DeleteValueEdit(path, key), removed) && m_bSaveOnChange) SaveLayer(path);
   return removed;
 }
@@ -461,7 +465,10 @@ bool CConfigMgr::DeleteValue(const char* path, const char* key) {
 bool CConfigMgr::DeleteBranch(const char* path) {
   if (!path) return false;
   EnsureLayer(path);
+  const size_t recorded = m_changes.size();
+  if (RecordingChanges()) RecordBranch(path);
   const bool removed = keytree::DeleteBranch(this, &m_pRoot, path);
+  if (!removed) m_changes.resize(recorded);
   // A whole layer deleted leaves its file empty: otherwise the next access would read it back at once.
   if (NoteEdit(DeleteBranchEdit(path), removed) && m_bSaveOnChange) SaveLayer(path);
   return removed;

@@ -23,9 +23,11 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cfg_format.h"
+#include "change_listeners.h"
 #include "config_defaults.h"
 #include "keytree_ops.h"
 #include "layer_sync.h"
@@ -51,11 +53,6 @@ struct SaveStatus {
   std::string reason;  // why it failed; empty when it worked
   size_t bytes = 0;    // the length of the text
   std::string backup;  // the copy of the previous file that a save kept (see CConfigMgr::KeepUnkeptLines)
-};
-
-// What the last reading of a layer's file met.
-struct LayerReading {
-  bool unkeptLines = false;  // lines that a rewrite would not keep (cfg::ScanLines)
 };
 
 // The reason recorded for a layer whose name cannot stand as a file name in the configuration directory.
@@ -153,6 +150,18 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // Drops a branch from memory only. A layer dropped whole is read afresh at its next access, with this
   // process's unsaved changes to it forgotten; a branch inside a layer comes back from the file at the next save.
   void FlushBranch(const char* path);
+  // Changes for the listeners (change_log.cpp; see change_listeners.h). While a listener is registered,
+  // writes, deletions and merges record here the values they changed, as the forest spells their names;
+  // ConfigLock delivers them once it has released the lock.
+  std::vector<navconfig::ValueChange> m_changes;
+  bool RecordingChanges() const { return navconfig::ChangeListenersExist(); }
+  // The value at path and key, when it is in memory (taken before a deletion, after a write).
+  void RecordChange(const char* path, const char* key, navconfig::ValueChange::Kind kind);
+  // Every value of the branch at path, as it is about to be deleted.
+  void RecordBranch(const char* path);
+  // Brings every layer whose file changed since this manager last read or wrote it to the file's state, and
+  // reads a layer's file that appeared since it was found missing; appends every value that changed.
+  void ReloadChangedLayers(std::vector<navconfig::ValueChange>& changes);
   // How long a save waits for the lock of a layer's file.
   std::chrono::milliseconds m_saveLockTimeout = navconfig::kSaveLockTimeout;
 
@@ -254,7 +263,6 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   uint64_t m_layerGeneration = ~uint64_t{0};
   bool m_layerInMemory[kLayerCount] = {};
   size_t m_growBy = 0;  // the current block grows by pieces of this size (0: it does not)
-  std::map<std::string, navconfig::LayerReading> m_readings;  // by lower-cased layer name
   std::map<std::string, navconfig::SaveStatus> m_saves;  // by lower-cased layer name
   std::map<std::string, navconfig::LayerFileState> m_layerFiles;  // by lower-cased layer name
 };
@@ -324,14 +332,23 @@ class SharedConfigLock {
   CConfigMgr* m_mgr;
 };
 
-// Holds the manager's lock for a scope.
+// Holds the manager's lock for a scope; the changes that the work under it recorded reach the listeners once
+// it is released.
 class ConfigLock {
  public:
   explicit ConfigLock(CConfigMgr* mgr) : m_mgr(mgr) {
     if (m_mgr) m_mgr->Lock();
   }
   ~ConfigLock() {
-    if (m_mgr) m_mgr->Unlock();
+    if (!m_mgr) return;
+    if (m_mgr->m_changes.empty()) {
+      m_mgr->Unlock();
+      return;
+    }
+    std::vector<ValueChange> changes;
+    changes.swap(m_mgr->m_changes);
+    m_mgr->Unlock();
+    DeliverChanges(std::move(changes));
   }
   ConfigLock(const ConfigLock&) = delete;
   ConfigLock& operator=(const ConfigLock&) = delete;

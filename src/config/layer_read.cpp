@@ -254,7 +254,7 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
     NoteLayerRead(layerName, std::string(), platform::FileIdentity{}, false);
     unkept = 0;
   }
-  m_readings[FoldedLayer(layerName)].unkeptLines = unkept != 0;
+  m_layerFiles[FoldedLayer(layerName)].unkeptLines = unkept != 0;
   EndTreeHead();
   return true;
 }

@@ -107,7 +107,8 @@ bool CConfigMgr::BeginSave(const std::string& layer, platform::FileLock& lock) {
   }
   if (status.ok) {
     const platform::FileIdentity identity = platform::IdentifyFile(file);
-    if (!state.Holds(file, identity)) status = SyncLayerFromFile(layer, file, identity, nullptr);
+    if (!state.Holds(file, identity))
+      status = SyncLayerFromFile(layer, file, identity, RecordingChanges() ? &m_changes : nullptr);
   }
   if (!status.ok) RecordSave(layer, file, status, 0);
   return status.ok;
@@ -176,7 +177,7 @@ platform::Status CConfigMgr::SyncLayerFromFile(const std::string& layer, const s
       BuildDesiredLayer(layer, text, length, otherFolder ? memoryLayer : nullptr, state.journal, &unkept);
   std::free(text);
   // The next save keeps a copy of a file holding lines that it does not write again.
-  m_readings[FoldedLayer(layer)].unkeptLines = unkept != 0;
+  m_layerFiles[FoldedLayer(layer)].unkeptLines = unkept != 0;
 
   const KeyRoot* desiredLayer = FindTopLevel(desired, layer);
   if (!memoryLayer && desiredLayer)

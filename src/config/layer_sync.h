@@ -80,6 +80,7 @@ struct LayerFileState {
   bool identityKnown = false;       // false: the next save reads the file whatever its identity
   std::vector<LayerEdit> journal;   // this process's changes since then, in order
   bool lockedOnce = false;          // a save held the lock (and removed older writers' temporary files)
+  bool unkeptLines = false;         // the last reading met lines that a rewrite would not keep (cfg::ScanLines)
 
   void Remember(const std::string& path, const platform::FileIdentity& id) {
     file = path;

@@ -406,6 +406,7 @@ struct ChildProcess::State {
   bool ended = false;
 #ifdef _WIN32
   HANDLE process = nullptr;
+  DWORD processId = 0;
   HANDLE output = nullptr;
 #else
   pid_t pid = -1;
@@ -415,11 +416,17 @@ struct ChildProcess::State {
 
 ChildProcess::ChildProcess(const std::string& name, const std::vector<std::string>& args, const std::string& program)
     : m_state(new State) {
-  const std::string path = program.empty() ? ProgramPath() : program;
+  std::vector<std::string> all = {kChildFlag, name};
+  all.insert(all.end(), args.begin(), args.end());
+  Start(program.empty() ? ProgramPath() : program, all, false);
+}
+
+ChildProcess::ChildProcess(const Program& program) : m_state(new State) { Start(program.path, program.args, true); }
+
+void ChildProcess::Start(const std::string& path, const std::vector<std::string>& args, bool ownGroup) {
   if (path.empty()) return;
 #ifdef _WIN32
-  const std::wstring self = Wide(path);
-  std::wstring commandLine = Quote(self) + L" " + Wide(kChildFlag) + L" " + Quote(Wide(name));
+  std::wstring commandLine = Quote(Wide(path));
   for (const std::string& a : args) commandLine += L" " + Quote(Wide(a));
 
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -433,8 +440,10 @@ ChildProcess::ChildProcess(const std::string& name, const std::vector<std::strin
   startup.hStdOutput = writeEnd;
   startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION info{};
-  const BOOL ok = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                   &info);
+  // A group of its own, which Ctrl-Break can be sent to alone.
+  const DWORD flags = ownGroup ? CREATE_NEW_PROCESS_GROUP : 0;
+  const BOOL ok = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                                   &startup, &info);
   ::CloseHandle(writeEnd);
   if (!ok) {
     ::CloseHandle(readEnd);
@@ -442,9 +451,11 @@ ChildProcess::ChildProcess(const std::string& name, const std::vector<std::strin
   }
   ::CloseHandle(info.hThread);
   m_state->process = info.hProcess;
+  m_state->processId = info.dwProcessId;
   m_state->output = readEnd;
 #else
-  std::vector<std::string> all = {path, kChildFlag, name};
+  (void)ownGroup;
+  std::vector<std::string> all = {path};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& a : all) argv.push_back(a.data());
@@ -537,6 +548,15 @@ bool ChildProcess::ReadLine(std::string& line, int timeoutMs) {
     m_state->buffered.append(chunk, static_cast<size_t>(got));
 #endif
   }
+}
+
+bool ChildProcess::Interrupt() {
+  if (!Started() || m_state->ended) return false;
+#ifdef _WIN32
+  return ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, m_state->processId) != 0;
+#else
+  return ::kill(m_state->pid, SIGINT) == 0;
+#endif
 }
 
 void ChildProcess::Kill() {

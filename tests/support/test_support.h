@@ -139,6 +139,12 @@ class ChildProcess {
  public:
   // program: another copy of this test program to start instead of this one.
   ChildProcess(const std::string& name, const std::vector<std::string>& args = {}, const std::string& program = "");
+  // Another program, started with its arguments (on Windows in a process group of its own).
+  struct Program {
+    std::string path;
+    std::vector<std::string> args;
+  };
+  explicit ChildProcess(const Program& program);
   ~ChildProcess();  // kills a child that still runs
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -146,12 +152,17 @@ class ChildProcess {
   // The next line that the child writes to its standard output (without the line end); false when the child
   // closed its output or ended, or when timeoutMs passed.
   bool ReadLine(std::string& line, int timeoutMs);
+  // Asks the child to stop as Ctrl-C does: SIGINT on POSIX, Ctrl-Break to its process group on Windows (a
+  // process started as a Program, sharing this program's console). False when it could not be sent, as under
+  // Wine when the tests run without a console.
+  bool Interrupt();
   // Ends the child at once, as a crash or a power cut would.
   void Kill();
   // Waits for the child's end: its exit code, or -1 when it was killed.
   int Wait();
 
  private:
+  void Start(const std::string& path, const std::vector<std::string>& args, bool ownGroup);
   struct State;
   State* m_state;
 };

@@ -1,0 +1,196 @@
+// Change listeners in one process: who is told of which change, what a listener may do while it is called,
+// removal, and the changes that reloads and merges bring in from the files.
+#include <config/config_api.h>
+#include <config/config_globals.h>
+#include <config/config_listen.h>
+#include <config/data_dirs.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "store_env.h"
+
+using storetest::StoreTest;
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+void Record(const char* layer, const char* section, const char* key, void* context) {
+  static_cast<Calls*>(context)->push_back(std::string(layer) + '|' + section + '|' + key);
+}
+
+// A listener for the lifetime of the object.
+class Listen {
+ public:
+  Listen(const char* section, const char* key, Config_ChangeCallback callback, void* context)
+      : id(Config_AddChangeListener(section, key, callback, context)) {}
+  Listen(const char* section, const char* key, Calls& calls) : Listen(section, key, Record, &calls) {}
+  ~Listen() { Config_RemoveChangeListener(id); }
+  Listen(const Listen&) = delete;
+  Listen& operator=(const Listen&) = delete;
+  const int id;
+};
+
+Calls Sorted(Calls calls) {
+  std::sort(calls.begin(), calls.end());
+  return calls;
+}
+
+}  // namespace
+
+class Listeners : public StoreTest {};
+
+TEST_F(Listeners, EachValueThatChangedIsToldOnceToTheListenersWhoseFiltersMatch) {
+  Calls any, image, keepPercent, anyKeepPercent, sub;
+  Listen l1(nullptr, nullptr, any), l2("image", nullptr, image), l3("IMAGE", "keeppercent", keepPercent),
+      l4(nullptr, "KeepPercent", anyKeepPercent), l5("\\Image\\\\SUB\\", nullptr, sub);
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    Calls heard;
+  };
+  const Step steps[] = {
+      {"a new value", [] { Config_SetIntVal("Image", "KeepPercent", 70); }, {"user|Image|KeepPercent"}},
+      {"the same value again", [] { Config_SetIntVal("Image", "KeepPercent", 70); }, {}},
+      {"a full path in other letter case, told as the layer spells it",
+       [] { Config_SetIntVal("USER\\image", "KEEPPERCENT", 71); }, {"user|Image|KeepPercent"}},
+      {"an absent key written with its default", [] { Config_SetIntVal("Image", "AllowSquish", 0); }, {}},
+      {"a string", [] { Config_SetStrVal("Image", "Name", "x"); }, {"user|Image|Name"}},
+      {"a subsection", [] { Config_SetIntVal("user\\Image\\Sub", "Deep", 1); }, {"user|Image\\Sub|Deep"}},
+      {"another layer", [] { Config_SetIntVal("mylayer\\Image", "KeepPercent", 1); }, {"mylayer|Image|KeepPercent"}},
+      {"a directory", [] { Config_SetDirPath("SpeechDir", OROustring("speech/")); }, {"user|Directories|SpeechDir"}},
+      {"a deleted value", [] { Config_DeleteKeyVal("user\\Image", "name"); }, {"user|Image|Name"}},
+      {"a value deleted twice", [] { Config_DeleteKeyVal("user\\Image", "Name"); }, {}},
+      {"a deleted branch: each of its values",
+       [] { Config_DeleteKey("user\\Image"); }, {"user|Image|KeepPercent", "user|Image\\Sub|Deep"}},
+      {"a deleted layer", [] { Config_DeleteKey("mylayer"); }, {"mylayer|Image|KeepPercent"}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    any.clear();
+    step.change();
+    EXPECT_EQ(any, step.heard);
+  }
+  EXPECT_EQ(image, (Calls{"user|Image|KeepPercent", "user|Image|KeepPercent", "user|Image|Name",
+                          "mylayer|Image|KeepPercent", "user|Image|Name", "user|Image|KeepPercent",
+                          "mylayer|Image|KeepPercent"}));
+  EXPECT_EQ(keepPercent, (Calls{"user|Image|KeepPercent", "user|Image|KeepPercent", "mylayer|Image|KeepPercent",
+                                "user|Image|KeepPercent", "mylayer|Image|KeepPercent"}));
+  EXPECT_EQ(anyKeepPercent, keepPercent);
+  EXPECT_EQ(sub, (Calls{"user|Image\\Sub|Deep", "user|Image\\Sub|Deep"}));
+}
+
+// A listener that keeps Image\KeepPercent at 80 at most: it reads the saved value and writes 80 over a larger
+// one. Beside it another listener logs what it reads.
+struct Clamp {
+  std::string file;  // user.cfg
+  Calls log;
+  int depth = 0;
+  int deepest = 0;
+};
+
+void ClampKeepPercent(const char*, const char* section, const char* key, void* context) {
+  auto* clamp = static_cast<Clamp*>(context);
+  clamp->deepest = std::max(clamp->deepest, ++clamp->depth);
+  const long value = Config_GetIntVal(section, key);
+  const bool saved = testsupport::ReadFile(clamp->file).find("\"KeepPercent\"=" + std::to_string(value)) !=
+                     std::string::npos;
+  clamp->log.push_back("clamp read " + std::to_string(value) + (saved ? " saved" : " not saved"));
+  if (value > 80) Config_SetIntVal(section, key, 80);
+  --clamp->depth;
+}
+
+void LogKeepPercent(const char*, const char* section, const char* key, void* context) {
+  static_cast<Clamp*>(context)->log.push_back("other read " + std::to_string(Config_GetIntVal(section, key)));
+}
+
+TEST_F(Listeners, AListenerReadsTheSavedValueAndWhatItWritesIsToldAfterTheChangeAtHand) {
+  Clamp clamp{Cfg("user.cfg"), {}, 0, 0};
+  Listen clamping("Image", "KeepPercent", ClampKeepPercent, &clamp);
+  Listen logging("Image", "KeepPercent", LogKeepPercent, &clamp);
+  Config_SetIntVal("Image", "KeepPercent", 95);
+  EXPECT_EQ(clamp.log, (Calls{"clamp read 95 saved", "other read 80", "clamp read 80 saved", "other read 80"}));
+  EXPECT_EQ(clamp.deepest, 1) << "a listener was called from inside a listener";
+  EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 80);
+}
+
+// Listeners that remove a listener while they are called: themselves, or one that comes after them.
+struct Removals {
+  int self = 0;
+  int next = 0;
+  Calls log;
+};
+
+void RemoveSelf(const char*, const char*, const char*, void* context) {
+  auto* r = static_cast<Removals*>(context);
+  r->log.push_back("self");
+  Config_RemoveChangeListener(r->self);
+}
+
+void RemoveNext(const char*, const char*, const char*, void* context) {
+  auto* r = static_cast<Removals*>(context);
+  r->log.push_back("remover");
+  Config_RemoveChangeListener(r->next);
+}
+
+void LogNext(const char*, const char*, const char*, void* context) {
+  static_cast<Removals*>(context)->log.push_back("next");
+}
+
+TEST_F(Listeners, ARemovedListenerIsNeverCalledAgainAlsoWhenItIsRemovedWhileListenersAreCalled) {
+  EXPECT_EQ(Config_AddChangeListener(nullptr, nullptr, nullptr, nullptr), 0);
+  Config_RemoveChangeListener(0);
+  Config_RemoveChangeListener(-1);
+  Config_RemoveChangeListener(123456);  // never given out: ignored
+
+  Removals r;
+  r.self = Config_AddChangeListener(nullptr, nullptr, RemoveSelf, &r);
+  Listen remover(nullptr, nullptr, RemoveNext, &r);
+  r.next = Config_AddChangeListener(nullptr, nullptr, LogNext, &r);
+  EXPECT_GT(r.self, 0);
+  EXPECT_EQ(std::vector<int>({r.self + 1, r.self + 2}), std::vector<int>({remover.id, r.next}));
+
+  Config_SetIntVal("Image", "KeepPercent", 70);
+  EXPECT_EQ(r.log, (Calls{"self", "remover"})) << "the listener removed before its turn came was called";
+  Config_SetIntVal("Image", "KeepPercent", 71);
+  EXPECT_EQ(r.log, (Calls{"self", "remover", "remover"}));
+}
+
+TEST_F(Listeners, ReloadsAndSavesTellWhatOtherWritersSavedAndALayerFileThatAppeared) {
+  Config_SetIntVal("Image", "KeepPercent", 70);
+  EXPECT_EQ(Config_GetIntVal("Image", "AllowSquish"), 0);  // user_ro and product have no file: reads skip them
+  Calls heard;
+  Listen any(nullptr, nullptr, heard);
+  EXPECT_EQ(Config_ReloadChangedLayers(), 0);
+
+  // Other writers: user.cfg with a value changed, one added and one gone; product.cfg and user_ro.cfg appear.
+  std::string text = ReadCfg("user.cfg");
+  text.replace(text.find("\"KeepPercent\"=70"), 16, "\"KeepPercent\"=705");
+  WriteCfg("user.cfg", text + "[Theirs]\n\"K\"=1\n");
+  WriteCfg("product.cfg", "[Image]\n\"AllowSquish\"=3\n");
+  WriteCfg("user_ro.cfg", "[Image]\n\"AllowSquish\"=4\n");
+  EXPECT_EQ(Config_ReloadChangedLayers(), 4);
+  EXPECT_EQ(Sorted(heard), (Calls{"product|Image|AllowSquish", "user_ro|Image|AllowSquish", "user|Image|KeepPercent",
+                                  "user|Theirs|K"}));
+  EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 705);
+  EXPECT_EQ(Config_GetIntVal("Image", "AllowSquish"), 4);
+  heard.clear();
+  EXPECT_EQ(Config_ReloadChangedLayers(), 0);
+  EXPECT_EQ(heard, Calls{});
+
+  // A save that merges what another writer saved tells its own change and the other's.
+  WriteCfg("user.cfg", ReadCfg("user.cfg") + "[Theirs2]\n\"K\"=2\n");
+  Config_SetIntVal("Image", "KeepPercent", 71);
+  EXPECT_EQ(heard, (Calls{"user|Image|KeepPercent", "user|Theirs2|K"}));
+  heard.clear();
+  EXPECT_EQ(Config_ReloadChangedLayers(), 0);
+  // A file that goes: its values go with it.
+  testsupport::RemoveAll(Cfg("user_ro.cfg"));
+  EXPECT_EQ(Config_ReloadChangedLayers(), 1);
+  EXPECT_EQ(heard, Calls{"user_ro|Image|AllowSquish"});
+  EXPECT_EQ(Config_GetIntVal("Image", "AllowSquish"), 3);
+}
