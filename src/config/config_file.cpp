@@ -29,12 +29,13 @@ std::string ConfigDirFile(const std::string& configDir, const char* layerName) {
   return configDir + name + cfg::kExtension;
 }
 
-// The first component of a path as a layer name: leading blanks and backslashes skipped, at most 254 bytes.
+// The first component of a path as a layer name: leading blanks and backslashes skipped, at most kMaxLayerName
+// bytes.
 std::string LayerNameOf(const char* path) {
   if (!path) return std::string();
   while (*path == ' ' || *path == '\\') ++path;
   size_t n = 0;
-  while (path[n] && path[n] != '\\' && n < 254) ++n;
+  while (path[n] && path[n] != '\\' && n < kMaxLayerName) ++n;
   return std::string(path, n);
 }
 

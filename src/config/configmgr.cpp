@@ -14,22 +14,6 @@ using namespace navconfig;
 
 namespace {
 
-// The standard layers' names folded, and their hashes, for the layered reads.
-struct StandardLayer {
-  const char* folded;
-  size_t length;
-  uint64_t hash;
-};
-
-const StandardLayer* StandardLayers() {
-  static const StandardLayer layers[CConfigMgr::kLayerCount] = {
-      {"user", 4, TreeIndex::FoldedPartHash("user", 4)},
-      {"user_ro", 7, TreeIndex::FoldedPartHash("user_ro", 7)},
-      {"product", 7, TreeIndex::FoldedPartHash("product", 7)},
-  };
-  return layers;
-}
-
 // Composes "<section>\<key>", the key of the defaults table, in a buffer of the caller's.
 class DefaultsKey {
  public:
@@ -77,7 +61,12 @@ TreeHead::~TreeHead() {
 
 }  // namespace navconfig
 
-CConfigMgr::CConfigMgr() = default;
+CConfigMgr::CConfigMgr() {
+  for (int i = 0; i < kLayerCount; ++i) {
+    m_layerLength[i] = std::strlen(m_layers[i].name);
+    m_layerHash[i] = TreeIndex::FoldedPartHash(m_layers[i].name, m_layerLength[i]);
+  }
+}
 
 CConfigMgr::~CConfigMgr() {
   ApplyRestoreSettings();
@@ -208,24 +197,18 @@ CConfigMgr::LayeredQuery::LayeredQuery(const char* s, const char* k) : section(s
   sectionLength = std::strlen(s);
   // The longest standard layer name is seven bytes.
   fits = 7 + 1 + sectionLength <= keytree::kMaxPath;
-  const size_t n = fits ? sectionLength : 0;
-  for (size_t i = 0; i < n; ++i) folded[i] = FoldAscii(s[i]);
-  sectionHash = TreeIndex::FoldedPartHash(folded, n);
+  // Hashed as given: the hash folds letters itself, and the index folds the section where it compares it.
+  sectionHash = TreeIndex::FoldedPartHash(s, fits ? sectionLength : 0);
   keyLength = std::strlen(k);
   keyHash = FoldedHash(k, keyLength);
 }
 
-bool CConfigMgr::LayerInMemory(int layer) {
-  if (m_layerGeneration != m_index.TopLevelGeneration()) {
-    static const uint64_t emptyRest = TreeIndex::FoldedPartHash("", 0);
-    for (int i = 0; i < kLayerCount; ++i) {
-      const StandardLayer& standard = StandardLayers()[i];
-      m_layerInMemory[i] = m_index.FindSection(TreeIndex::PathHash(standard.hash, emptyRest), standard.folded,
-                                               standard.length, "", 0) != nullptr;
-    }
-    m_layerGeneration = m_index.TopLevelGeneration();
-  }
-  return m_layerInMemory[layer];
+void CConfigMgr::NoteLayersInMemory() {
+  static const uint64_t emptyRest = TreeIndex::FoldedPartHash("", 0);
+  for (int i = 0; i < kLayerCount; ++i)
+    m_layerInMemory[i] = m_index.FindSection(TreeIndex::PathHash(m_layerHash[i], emptyRest), m_layers[i].name,
+                                             m_layerLength[i], "", 0) != nullptr;
+  m_layerGeneration = m_index.TopLevelGeneration();
 }
 
 bool CConfigMgr::CanReadShared() const {
@@ -238,19 +221,38 @@ bool CConfigMgr::CanReadShared() const {
 
 bool CConfigMgr::FindValueInMemory(const char* path, const char* key, const KeyValue** value) const {
   *value = nullptr;
-  TreeIndex::PathKey pathKey;
-  if (!path || !key || !TreeIndex::MakePathKey(path, pathKey)) return false;
-  // EnsureLayer takes the layer from the path's first component, unless blanks come first or the component
-  // is longer than a layer name may be.
-  if (pathKey.folded[0] == ' ' || pathKey.layerLength > 254) return false;
-  if (const SectionInfo* info = m_index.FindSection(pathKey)) {
+  if (!path || !key) return false;
+  // The path is looked up as it is written, "<layer>\<section>\<subsection>", its components being the texts
+  // between its backslashes, without a folded copy. That finds a section only where the path is written so
+  // (the index holds no other form); a path that finds none is told absent only when written so too (within
+  // 255 bytes, no backslash first, last or doubled, no blank first, which EnsureLayer would skip). Every other
+  // path goes to FindValue.
+  const size_t length = std::strlen(path);
+  if (length == 0 || length > keytree::kMaxPath || path[0] == ' ' || path[0] == '\\') return false;
+  const char* slash = static_cast<const char*>(std::memchr(path, '\\', length));
+  const size_t layerLength = slash ? static_cast<size_t>(slash - path) : length;
+  if (layerLength > kMaxLayerName) return false;
+  const char* rest = slash ? slash + 1 : "";
+  const size_t restLength = slash ? length - layerLength - 1 : 0;
+  const uint64_t layerHash = LayerHash(path, layerLength);
+  if (const SectionInfo* info = m_index.FindSection(
+          TreeIndex::PathHash(layerHash, TreeIndex::FoldedPartHash(rest, restLength)), path, layerLength, rest, restLength)) {
     const size_t keyLength = std::strlen(key);
     *value = m_index.FindValue(info, key, keyLength, FoldedHash(key, keyLength));
     return true;
   }
+  if (path[length - 1] == '\\') return false;
+  for (const char* p = slash; p; p = static_cast<const char*>(std::memchr(p + 1, '\\', length - (p + 1 - path))))
+    if (p[1] == '\\') return false;
   // No such section: known to be absent when its layer is in memory.
-  return m_index.FindSection(TreeIndex::LayerPathHash(pathKey.folded, pathKey.layerLength), pathKey.folded,
-                             pathKey.layerLength, "", 0) != nullptr;
+  static const uint64_t emptyRest = TreeIndex::FoldedPartHash("", 0);
+  return m_index.FindSection(TreeIndex::PathHash(layerHash, emptyRest), path, layerLength, "", 0) != nullptr;
+}
+
+uint64_t CConfigMgr::LayerHash(const char* name, size_t length) const {
+  for (int i = 0; i < kLayerCount; ++i)
+    if (length == m_layerLength[i] && EqualsIgnoringCase(name, m_layers[i].name, length)) return m_layerHash[i];
+  return TreeIndex::FoldedPartHash(name, length);
 }
 
 const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bool* available) {
@@ -260,12 +262,10 @@ const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bo
     if (!*available || !LayerInMemory(layer)) return nullptr;
   }
   *available = true;
-  const StandardLayer& standard = StandardLayers()[layer];
   if (query.fits) {
-    // The usual case: a plain section is one component (or none) after the layer, folded and hashed once for
-    // all layers.
-    const SectionInfo* info = m_index.FindSection(TreeIndex::PathHash(standard.hash, query.sectionHash),
-                                                  standard.folded, standard.length, query.folded,
+    // The usual case: a plain section is one component (or none) after the layer, hashed once for all layers.
+    const SectionInfo* info = m_index.FindSection(TreeIndex::PathHash(m_layerHash[layer], query.sectionHash),
+                                                  m_layers[layer].name, m_layerLength[layer], query.section,
                                                   query.sectionLength);
     return info ? m_index.FindValue(info, query.key, query.keyLength, query.keyHash) : nullptr;
   }

@@ -187,11 +187,10 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   bool m_bCreateUserFile = true;
 
  private:
-  // A layered read's section and key, folded and hashed once for all layers.
+  // A layered read's section and key, measured and hashed once for all layers.
   struct LayeredQuery {
     const char* section;
     size_t sectionLength;
-    char folded[256];
     uint64_t sectionHash;
     bool fits;  // "<layer>\<section>" stays within a path's 255 bytes for every standard layer
     const char* key;
@@ -201,7 +200,13 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   };
   // Whether a standard layer has its top-level section in memory (remembered until the index says that
   // top-level sections changed).
-  bool LayerInMemory(int layer);
+  bool LayerInMemory(int layer) {
+    if (m_layerGeneration != m_index.TopLevelGeneration()) NoteLayersInMemory();
+    return m_layerInMemory[layer];
+  }
+  void NoteLayersInMemory();
+  // TreeIndex::FoldedPartHash of a layer name, known beforehand for the standard layers.
+  uint64_t LayerHash(const char* name, size_t length) const;
   // The first value in the layers that the caller accepts; otherwise whether the last layer that was
   // available held the key with another type.
   struct LayeredResult {
@@ -262,6 +267,8 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   navconfig::TreeIndex m_index;
   uint64_t m_layerGeneration = ~uint64_t{0};
   bool m_layerInMemory[kLayerCount] = {};
+  size_t m_layerLength[kLayerCount] = {};  // of the standard layers' names, which are in lower case
+  uint64_t m_layerHash[kLayerCount] = {};  // TreeIndex::FoldedPartHash of them
   size_t m_growBy = 0;  // the current block grows by pieces of this size (0: it does not)
   std::map<std::string, navconfig::SaveStatus> m_saves;  // by lower-cased layer name
   std::map<std::string, navconfig::LayerFileState> m_layerFiles;  // by lower-cased layer name
@@ -305,8 +312,10 @@ namespace navconfig {
 
 // The holder, set up.
 CConfigGlobals& Globals();
-// The layer named by a path's first component (leading blanks and backslashes skipped, at most 254 bytes),
-// and a layer name folded to lower case.
+// The longest layer name that a path's first component gives; a longer component is cut.
+constexpr size_t kMaxLayerName = 254;
+// The layer named by a path's first component (leading blanks and backslashes skipped, at most kMaxLayerName
+// bytes), and a layer name folded to lower case.
 std::string LayerName(const char* path);
 // The file of a map layer in the maps folder below the runtime directory (empty without a runtime directory),
 // where a layer is read from when the configuration directory has no file of it.

@@ -15,46 +15,9 @@ namespace navconfig {
 
 namespace {
 
-constexpr uint64_t kMul = 0x9E3779B97F4A7C15ULL;
-
-inline uint64_t Mix(uint64_t h) {
-  h ^= h >> 32;
-  h *= kMul;
-  h ^= h >> 29;
-  return h;
-}
-
-inline uint64_t NonZero(uint64_t h) { return h ? h : 1; }
-
-// Whether n bytes are equal, eight at a time with an overlapping last word.
-inline bool SameBytes(const char* a, const char* b, size_t n) {
-  if (n < 8) return std::memcmp(a, b, n) == 0;
-  uint64_t wa, wb;
-  for (size_t i = 0; i + 8 <= n; i += 8) {
-    std::memcpy(&wa, a + i, 8);
-    std::memcpy(&wb, b + i, 8);
-    if (wa != wb) return false;
-  }
-  std::memcpy(&wa, a + n - 8, 8);
-  std::memcpy(&wb, b + n - 8, 8);
-  return wa == wb;
-}
-
-// Whether a stored value name equals a name given by its length, without regard to case.
-inline bool SameName(const KeyValue* value, const char* name, size_t nameLength) {
-  const char* stored = value->name ? value->name : "";
-  return std::strlen(stored) == nameLength && EqualsIgnoringCase(stored, name, nameLength);
-}
-
-// Whether a section's folded path equals "<layer>\<rest>" (or "<layer>" for an empty rest).
-inline bool SamePath(const SectionInfo* info, const char* layer, size_t layerLength, const char* rest,
-                     size_t restLength) {
-  const size_t total = restLength ? layerLength + 1 + restLength : layerLength;
-  const char* path = info->Path();
-  return info->pathLength == total && SameBytes(path, layer, layerLength) &&
-         (restLength == 0 || (path[layerLength] == '\\' && SameBytes(path + layerLength + 1, rest, restLength)));
-}
-
+constexpr uint64_t kMul = index_detail::kMul;
+using index_detail::Mix;
+using index_detail::NonZero;
 
 }  // namespace
 
@@ -108,9 +71,6 @@ void AppendComponents(const char* path, size_t limit, TreeIndex::PathKey& key) {
 
 }  // namespace
 
-uint64_t TreeIndex::PathHash(uint64_t layerHash, uint64_t restHash) {
-  return NonZero(Mix(layerHash * kMul ^ restHash));
-}
 
 namespace {
 
@@ -153,11 +113,16 @@ ValueTable::~ValueTable() { std::free(m_values); }
 
 KeyValue* ValueTable::Find(const char* name, size_t nameLength, uint64_t nameHash) const {
   if (m_count == 0) return nullptr;
-  const uint8_t tag = Tag(nameHash);
+  const uint16_t tag = Tag(nameHash, nameLength);
   for (uint32_t i = static_cast<uint32_t>(nameHash) & m_mask;; i = (i + 1) & m_mask) {
-    const uint8_t t = m_tags[i];
+    const uint16_t t = m_tags[i];
     if (t == 0) return nullptr;
-    if (t == tag && SameName(m_values[i], name, nameLength)) return m_values[i];
+    if (t != tag) continue;
+    // Equal tags give equal lengths, but for names as long as the longest length a tag tells.
+    const KeyValue* v = m_values[i];
+    const char* stored = v->name ? v->name : "";
+    if ((nameLength < kLongName || std::strlen(stored) == nameLength) && EqualsIgnoringCase(stored, name, nameLength))
+      return m_values[i];
   }
 }
 
@@ -166,7 +131,7 @@ void ValueTable::Insert(KeyValue* value, uint64_t nameHash) {
   if (!m_values || (m_count + 1) * 4 > (m_mask + 1) * 3) Reserve(m_count < 2 ? m_count + 1 : m_count * 2);
   uint32_t i = static_cast<uint32_t>(nameHash) & m_mask;
   while (m_tags[i] != 0) i = (i + 1) & m_mask;
-  m_tags[i] = Tag(nameHash);
+  m_tags[i] = Tag(nameHash, value->name ? std::strlen(value->name) : 0);
   m_values[i] = value;
   ++m_count;
 }
@@ -202,10 +167,10 @@ void ValueTable::Reserve(size_t count) {
 }
 
 void ValueTable::Rehash(size_t slots) {
-  auto* values = static_cast<KeyValue**>(std::malloc(slots * (sizeof(KeyValue*) + 1)));
+  auto* values = static_cast<KeyValue**>(std::malloc(slots * (sizeof(KeyValue*) + sizeof(uint16_t))));
   if (!values) throw std::bad_alloc();
-  auto* tags = reinterpret_cast<uint8_t*>(values + slots);
-  std::memset(tags, 0, slots);
+  auto* tags = reinterpret_cast<uint16_t*>(values + slots);
+  std::memset(tags, 0, slots * sizeof(uint16_t));
   const uint32_t mask = static_cast<uint32_t>(slots - 1);
   if (m_values) {
     for (uint32_t k = 0; k <= m_mask; ++k) {
@@ -255,13 +220,6 @@ SectionInfo* TreeIndex::FindSection(const PathKey& key) const {
   const PathEntry* e = m_byPath.Find(key.hash, [&](const PathEntry& p) {
     return p.info->pathLength == key.length && std::memcmp(p.info->Path(), key.folded, key.length) == 0;
   });
-  return e ? e->info : nullptr;
-}
-
-SectionInfo* TreeIndex::FindSection(uint64_t hash, const char* layer, size_t layerLength, const char* rest,
-                                    size_t restLength) const {
-  const PathEntry* e = m_byPath.Find(
-      hash, [&](const PathEntry& p) { return SamePath(p.info, layer, layerLength, rest, restLength); });
   return e ? e->info : nullptr;
 }
 

@@ -16,10 +16,12 @@
 #define NAVCONFIG_SRC_CONFIG_TREE_INDEX_H
 
 #include <config/keytree.h>
+#include <doroutil/strutil.h>
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -29,8 +31,8 @@ namespace navconfig {
 uint64_t FoldedHash(const char* text, size_t length, uint64_t seed = 0);
 
 // The values of one section by folded name: open addressing with linear probing over a power-of-two number
-// of slots, each a value and a byte of its name's hash (0 marks a free slot), so that a probe compares names
-// only where that byte agrees.
+// of slots, each a value and a tag of seven bits of its name's hash and its name's length (0 marks a free
+// slot), so that a probe compares names only where both agree, and needs no length of a stored name.
 //
 // A table is made from its section's list when it is first needed, not when the values come: a file's values
 // are only linked into their lists while it is read, and a section that nobody reads costs no table. The
@@ -54,13 +56,17 @@ class ValueTable {
  private:
   friend class TreeIndex;
   enum : uint8_t { kNotMade, kMaking, kMade };
-  static uint8_t Tag(uint64_t hash) { return static_cast<uint8_t>((hash >> 57) + 1); }
+  // Names of this length or longer share the tag's length.
+  static constexpr size_t kLongName = 255;
+  static uint16_t Tag(uint64_t hash, size_t nameLength) {
+    return static_cast<uint16_t>(((hash >> 57) + 1) | (nameLength < kLongName ? nameLength : kLongName) << 8);
+  }
   // Makes room for this many entries in all without growing again.
   void Reserve(size_t count);
   void Rehash(size_t slots);
   // One allocation: the values, then the tags.
   KeyValue** m_values = nullptr;
-  uint8_t* m_tags = nullptr;
+  uint16_t* m_tags = nullptr;
   uint32_t m_mask = 0;
   uint32_t m_count = 0;
   std::atomic<uint8_t> m_state{kNotMade};
@@ -82,6 +88,56 @@ struct SectionInfo {
   uint32_t pathLength = 0;
   const char* Path() const { return reinterpret_cast<const char*>(this + 1); }
 };
+
+namespace index_detail {
+
+constexpr uint64_t kMul = 0x9E3779B97F4A7C15ULL;
+
+inline uint64_t Mix(uint64_t h) {
+  h ^= h >> 32;
+  h *= kMul;
+  h ^= h >> 29;
+  return h;
+}
+
+inline uint64_t NonZero(uint64_t h) { return h ? h : 1; }
+
+// Whether n bytes of a folded text equal n bytes of a text as given, folded here (ASCII letters to lower case).
+inline bool SameFolded(const char* folded, const char* text, size_t n) {
+  if (n >= 8) {
+    uint64_t wf, wt;
+    for (size_t i = 0; i + 8 < n; i += 8) {
+      std::memcpy(&wf, folded + i, 8);
+      std::memcpy(&wt, text + i, 8);
+      if (wf != FoldAsciiWord(wt)) return false;
+    }
+    std::memcpy(&wf, folded + n - 8, 8);
+    std::memcpy(&wt, text + n - 8, 8);
+    return wf == FoldAsciiWord(wt);
+  }
+  if (n >= 4) {
+    uint32_t f0, f1, t0, t1;
+    std::memcpy(&f0, folded, 4);
+    std::memcpy(&f1, folded + n - 4, 4);
+    std::memcpy(&t0, text, 4);
+    std::memcpy(&t1, text + n - 4, 4);
+    return (uint64_t{f0} << 32 | f1) == FoldAsciiWord(uint64_t{t0} << 32 | t1);
+  }
+  for (size_t i = 0; i < n; ++i)
+    if (folded[i] != FoldAscii(text[i])) return false;
+  return true;
+}
+
+// Whether a section's folded path equals "<layer>\<rest>" (or "<layer>" for an empty rest), both as given.
+inline bool SamePath(const SectionInfo* info, const char* layer, size_t layerLength, const char* rest,
+                     size_t restLength) {
+  const size_t total = restLength ? layerLength + 1 + restLength : layerLength;
+  const char* path = info->Path();
+  return info->pathLength == total && SameFolded(path, layer, layerLength) &&
+         (restLength == 0 || (path[layerLength] == '\\' && SameFolded(path + layerLength + 1, rest, restLength)));
+}
+
+}  // namespace index_detail
 
 // Open addressing with linear probing; an entry's hash is never 0 (0 marks a free slot).
 template <typename Entry>
@@ -175,15 +231,23 @@ class TreeIndex {
   static uint64_t NameHash(const char* name) { return FoldedHash(name, std::char_traits<char>::length(name)); }
 
   // The hash of a section path from the hashes of its folded first component and of the folded rest.
-  static uint64_t PathHash(uint64_t layerHash, uint64_t restHash);
+  static uint64_t PathHash(uint64_t layerHash, uint64_t restHash) {
+    return index_detail::NonZero(index_detail::Mix(layerHash * index_detail::kMul ^ restHash));
+  }
   static uint64_t FoldedPartHash(const char* folded, size_t length) { return FoldedHash(folded, length, 0x51ED); }
   // The hash of the path of a layer's own section (the rest empty).
   static uint64_t LayerPathHash(const char* folded, size_t length);
 
   SectionInfo* FindSection(const PathKey& key) const;
-  // By the folded first component and the folded rest (empty for the layer itself) and their PathHash.
+  // By the first component and the rest (empty for the layer itself), in any case, and their PathHash (which
+  // FoldedPartHash gives alike for a text in any case).
   SectionInfo* FindSection(uint64_t hash, const char* layer, size_t layerLength, const char* rest,
-                           size_t restLength) const;
+                           size_t restLength) const {
+    const PathEntry* e = m_byPath.Find(hash, [&](const PathEntry& p) {
+      return index_detail::SamePath(p.info, layer, layerLength, rest, restLength);
+    });
+    return e ? e->info : nullptr;
+  }
   SectionInfo* FindSection(const KeyRoot* section) const;
   // The deepest section that the path names as far as the index holds it (the whole path, or else the longest
   // run of its first components), or null; *components gets the number of components it covers.
