@@ -69,6 +69,7 @@ struct ParsedLine {
   size_t textLength = 0;
   long number = 0;             // integer value, as signed 32 bits
   bool hex = false;            // written in hexadecimal
+  bool roomy = false;          // 64 bytes from name on, and from text on, lie in the text read
 };
 
 // The position of the first byte of [p, p + n) that is a, b or c; n when there is none.

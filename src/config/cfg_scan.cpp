@@ -107,8 +107,6 @@ size_t FindAny3(const char* p, size_t n, unsigned char a, unsigned char b, unsig
 
 namespace {
 
-constexpr size_t kPrefetchDistance = 8192;
-
 inline size_t FindQuote(const char* p, size_t n) { return FindAny3(p, n, '"', 0xEE, 0xEF); }
 
 inline bool IsQuoteOrLineEnd(unsigned char u) { return u == '"' || (u & 0xFE) == 0xEE || u == '\n' || u == '\r' || u == 0; }
@@ -307,20 +305,19 @@ bool LineScanner::TakeUsualValueLine(ParsedLine& line) {
   line.kind = LineKind::Value;
   line.name = t + start + 1;
   line.nameLength = close - start - 1;
+  line.roomy = false;
   m_pos = end < n ? end + 1 : end;
   return true;
 }
 
-bool LineScanner::Next(ParsedLine& line) {
+bool LineScanner::NextOther(ParsedLine& line, bool valueTried) {
   while (m_pos < m_length) {
     const size_t start = m_pos;
-    // The hardware does not see far enough ahead of a scan that stops at every line: the text a few lines
-    // on is asked for now, so that a large file is read at the speed of a small one.
-    if (start + kPrefetchDistance < m_length) __builtin_prefetch(m_text + start + kPrefetchDistance);
-    if (m_text[start] == '"' && TakeUsualValueLine(line)) {
+    if (m_text[start] == '"' && !valueTried && TakeUsualValueLine(line)) {
       if (!m_sawHeader) ++m_unkept;
       return true;
     }
+    valueTried = false;
     // Any other line: found and taken apart as by ScanLinesOneByOne.
     const size_t end = start + FindLineEnd(m_text + start, m_length - start);
     m_pos = end < m_length ? end + 1 : end;

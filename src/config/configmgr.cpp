@@ -150,8 +150,9 @@ void CConfigMgr::ReleaseBlockAt(const void* record) { ReleaseTreeHead(record); }
 void CConfigMgr::ReleaseTrees() {
   // Every layer is read afresh; changes that could not be saved go with the trees.
   m_layerFiles.clear();
-  // The index goes whole rather than record by record, after it told which sections hold pieces from the heap.
-  keytree::ReleaseForest(&m_index, m_pRoot);
+  // The index goes whole rather than record by record, after it told which sections hold pieces from the heap;
+  // a forest that holds none goes with its blocks, unwalked.
+  if (m_index.HeapRecords()) keytree::ReleaseForest(&m_index, m_pRoot);
   m_index.Clear();
   m_pRoot = nullptr;
   EndTreeHead();

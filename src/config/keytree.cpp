@@ -16,17 +16,11 @@ namespace navconfig {
 namespace {
 std::atomic<TreeOwner*> g_owner{nullptr};
 
-// memcpy for the names and strings of a file, most of 8 to 32 bytes: two overlapping moves of fixed size.
-inline void CopyText(char* to, const char* from, size_t n) {
-  if (n >= 16 && n <= 32) {
-    std::memcpy(to, from, 16);
-    std::memcpy(to + n - 16, from + n - 16, 16);
-  } else if (n >= 8 && n < 16) {
-    std::memcpy(to, from, 8);
-    std::memcpy(to + n - 8, from + n - 8, 8);
-  } else if (n) {
-    std::memcpy(to, from, n);
-  }
+// Tells the owner's index that a record or string of the forest comes from the heap (see
+// TreeIndex::HeapRecords).
+inline void NoteHeap(TreeOwner* owner) {
+  if (owner)
+    if (TreeIndex* index = owner->Index()) index->NoteHeapRecord();
 }
 
 char* HeapCopy(const char* text, size_t length) {
@@ -44,13 +38,14 @@ char* StoreText(TreeOwner* owner, const char* text, size_t length, bool* heap) {
   if (owner) {
     if (void* mem = owner->CarveQuick(keytree::StringCost(length))) {
       auto* copy = static_cast<char*>(mem);
-      CopyText(copy, text, length);
+      keytree::CopyText(copy, text, length);
       copy[length] = '\0';
       *heap = false;
       return copy;
     }
   }
   *heap = true;
+  NoteHeap(owner);
   return HeapCopy(text, length);
 }
 
@@ -68,6 +63,7 @@ KeyRoot* NewSection(TreeOwner* owner, const char* name, size_t length) {
   }
   void* mem = Mem_Malloc(sizeof(KeyRoot));
   if (!mem) return nullptr;
+  NoteHeap(owner);
   auto* section = new (mem) KeyRoot(nullptr);
   section->name = HeapCopy(name, length);
   return section;
@@ -78,7 +74,7 @@ KeyValue* NewValue(TreeOwner* owner, const char* name, size_t length) {
     if (void* mem = owner->CarveQuick(keytree::ValueCost(length))) {
       auto* value = new (mem) KeyValue(nullptr);
       char* copy = static_cast<char*>(mem) + keytree::CarveSize(sizeof(KeyValue));
-      CopyText(copy, name, length);
+      keytree::CopyText(copy, name, length);
       copy[length] = '\0';
       value->allocated = false;
       value->strAllocated = false;
@@ -88,6 +84,7 @@ KeyValue* NewValue(TreeOwner* owner, const char* name, size_t length) {
   }
   void* mem = Mem_Malloc(sizeof(KeyValue));
   if (!mem) return nullptr;
+  NoteHeap(owner);
   auto* value = new (mem) KeyValue(nullptr);
   value->name = HeapCopy(name, length);
   if (!value->name) {
@@ -114,14 +111,9 @@ void ReleaseSectionRecord(KeyRoot* section) {
 }
 
 int CompareName(const char* name, size_t length, const char* other) {
-  // name is not terminated at length; compare as SpecialChar_stricmp would on the terminated text.
-  const char* o = other ? other : "";
-  for (size_t i = 0;; ++i) {
-    unsigned a = i < length ? static_cast<unsigned char>(FoldAscii(name[i])) : 0;
-    unsigned b = static_cast<unsigned char>(FoldAscii(o[i]));
-    if (a != b) return a < b ? -1 : 1;
-    if (a == 0) return 0;
-  }
+  // name (which holds no NUL byte) is not terminated at length; compare as SpecialChar_stricmp would on the
+  // terminated text.
+  return SpecialChar_stricmpn(name, length, other ? other : "");
 }
 
 }  // namespace

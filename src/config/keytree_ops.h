@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace navconfig {
 
@@ -38,6 +39,8 @@ class TreeOwner {
     }
     return Carve(bytes);
   }
+  // The bytes that CarveQuick hands out without a call.
+  size_t RegionRoom() const { return static_cast<size_t>(m_regionEnd - m_regionNext); }
 
  protected:
   // The free part of the current block, which Carve may set; empty when pieces come only through Carve.
@@ -60,6 +63,22 @@ constexpr size_t CarveSize(size_t n) { return (n + kCarveAlign - 1) / kCarveAlig
 inline size_t SectionCost(size_t nameLength) { return CarveSize(sizeof(KeyRoot)) + CarveSize(nameLength + 1); }
 inline size_t ValueCost(size_t nameLength) { return CarveSize(sizeof(KeyValue)) + CarveSize(nameLength + 1); }
 inline size_t StringCost(size_t length) { return CarveSize(length + 1); }
+
+// memcpy for the names and strings of a file, most of 8 to 64 bytes: overlapping moves of fixed size.
+inline void CopyText(char* to, const char* from, size_t n) {
+  if (n >= 32 && n <= 64) {
+    std::memcpy(to, from, 32);
+    std::memcpy(to + n - 32, from + n - 32, 32);
+  } else if (n >= 16 && n < 32) {
+    std::memcpy(to, from, 16);
+    std::memcpy(to + n - 16, from + n - 16, 16);
+  } else if (n >= 8 && n < 16) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+  } else if (n) {
+    std::memcpy(to, from, n);
+  }
+}
 
 // A path cut at 255 bytes and split at backslashes; empty components are skipped.
 struct SplitPath {

@@ -4,8 +4,10 @@
 #include <doroutil/strutil.h>
 #include <platform/os.h>
 
+#include <bit>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -20,11 +22,43 @@ namespace {
 // Bytes of a file taken apart at a time: a piece stays in the processor's cache while it is read.
 constexpr size_t kPieceSize = 64 * 1024;
 
+// What AppendRoomy copies of a name or string at once.
+constexpr size_t kCopyRoom = 64;
+
 // A tree takes about twice its text (a value record is 40 bytes, its name and string are copied): the first
 // block is sized for that, and a text that holds more makes it grow by further pieces. Memory that is never
 // carved from a large block is not touched, so it costs no memory but address space.
 size_t FirstBlockSize(uint64_t textLength) { return static_cast<size_t>(textLength * 9 / 4 + 4096); }
 size_t BlockGrowth(uint64_t textLength) { return static_cast<size_t>(textLength / 2 + 4096); }
+
+// A name's first eight bytes with ASCII letters folded, as a number that orders names as SpecialChar_stricmp
+// does as far as those bytes tell (bytes past the name's end count as 0, which sorts first).
+inline uint64_t OrderKey(const char* name, size_t length) {
+  uint64_t word = 0;
+  if (length >= 8) {
+    std::memcpy(&word, name, 8);
+  } else if (length >= 4) {
+    uint32_t low, high;
+    std::memcpy(&low, name, 4);
+    std::memcpy(&high, name + length - 4, 4);
+    if constexpr (std::endian::native == std::endian::little) word = low | uint64_t{high} << (8 * (length - 4));
+    else word = uint64_t{low} << 32 | uint64_t{high} << (8 * (8 - length));
+  } else {
+    unsigned char bytes[8] = {};
+    std::memcpy(bytes, name, length);
+    std::memcpy(&word, bytes, 8);
+  }
+  word = FoldAsciiWord(word);
+  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+  return word;
+}
+
+KeyValue Blank() {
+  KeyValue blank(nullptr);
+  blank.allocated = false;
+  blank.strAllocated = false;
+  return blank;
+}
 
 // The components of a header's section path ("<layer>\<name>", cut at 255 bytes as a path is; empty components
 // skipped), as spans of the path.
@@ -110,24 +144,83 @@ class LayerBuilder {
     // Values before the first header have no section and are not stored.
     if (!m_section) return;
     const long type = line.isString ? KEYVALUE_TYPE_STRING : KEYVALUE_TYPE_INTEGER | (line.hex ? KEYVALUE_FLAG_HEX : 0);
-    const char* text = line.isString ? line.text : "";
-    const size_t textLength = line.isString ? line.textLength : 0;
-    if (m_appendable &&
-        (!m_tail || SpecialChar_stricmpLengths(line.name, line.nameLength, m_tail->name, m_tailLength) > 0)) {
-      KeyValue* value = keytree::AppendNewValue(&m_mgr, m_section, m_info, m_tail, line.name, line.nameLength, type,
-                                                line.number, text, textLength);
-      if (!value) return;  // no memory: the value is not stored, and the lists stay whole
-      // The section's table is made from its list when it is first needed; one made already keeps the value.
-      if (m_info->values.Made()) m_index.AddValue(m_info, value, FoldedHash(line.name, line.nameLength));
-      m_info->valueHint = m_tail = value;
-      m_info->valueHintLength = m_tailLength = line.nameLength;
-      m_info->textValid = false;
-      return;
+    if (m_appendable) {
+      const uint64_t order = OrderKey(line.name, line.nameLength);
+      if (!m_tail || order > m_tailOrder ||
+          (order == m_tailOrder && (line.nameLength > 8 || m_tailLength > 8) &&
+           SpecialChar_stricmpLengths(line.name, line.nameLength, m_tail->name, m_tailLength) > 0)) {
+        KeyValue* value = Append(line, type);
+        if (!value) return;  // no memory: the value is not stored, and the lists stay whole
+        // The section's table is made from its list when it is first needed; one made already keeps the value.
+        if (m_info->values.Made()) m_index.AddValue(m_info, value, FoldedHash(line.name, line.nameLength));
+        m_info->valueHint = m_tail = value;
+        m_info->valueHintLength = m_tailLength = line.nameLength;
+        m_info->textValid = false;
+        m_tailOrder = order;
+        return;
+      }
     }
     // Out of order, or a name the section holds already: stored as any write is.
+    const char* text = line.isString ? line.text : "";
+    const size_t textLength = line.isString ? line.textLength : 0;
     keytree::AddValueIn(&m_mgr, m_section, m_info, line.name, line.nameLength, type, line.number, text, textLength,
                         false);
     FindTail(false);
+  }
+
+  // A new value after m_tail: its record, name and string carved from the block in one piece, or else as
+  // AppendNewValue makes it.
+  KeyValue* Append(const cfg::ParsedLine& line, long type) {
+    const size_t nameCost = keytree::CarveSize(line.nameLength + 1);
+    const size_t cost = keytree::CarveSize(sizeof(KeyValue)) + nameCost +
+                        (line.isString ? keytree::StringCost(line.textLength) : 0);
+    if (line.roomy && m_mgr.RegionRoom() >= cost + kCopyRoom) return AppendRoomy(line, type, nameCost, cost);
+    char* piece = static_cast<char*>(m_mgr.CarveQuick(cost));
+    if (!piece) {
+      const char* text = line.isString ? line.text : "";
+      return keytree::AppendNewValue(&m_mgr, m_section, m_info, m_tail, line.name, line.nameLength, type,
+                                     line.number, text, line.isString ? line.textLength : 0);
+    }
+    auto* value = new (piece) KeyValue(m_blank);
+    char* name = piece + keytree::CarveSize(sizeof(KeyValue));
+    keytree::CopyText(name, line.name, line.nameLength);
+    name[line.nameLength] = '\0';
+    value->name = name;
+    value->type = static_cast<uint32_t>(type);
+    if (line.isString) {
+      char* text = name + nameCost;
+      keytree::CopyText(text, line.text, line.textLength);
+      text[line.textLength] = '\0';
+      value->strValue = text;
+    } else {
+      value->intValue = static_cast<int32_t>(static_cast<uint32_t>(line.number));
+    }
+    KeyValue** link = m_tail ? &m_tail->next : &m_section->values;
+    value->next = *link;
+    *link = value;
+    return value;
+  }
+
+  // Append for a line whose name and string (of up to 63 bytes each) may be read 64 bytes at a time, in a
+  // region with room for 64 bytes past the piece: the copies and the choice of type take no branch, and the
+  // bytes copied past a name or string are written over by the pieces carved next.
+  KeyValue* AppendRoomy(const cfg::ParsedLine& line, long type, size_t nameCost, size_t cost) {
+    char* piece = static_cast<char*>(m_mgr.CarveQuick(cost));
+    auto* value = new (piece) KeyValue(m_blank);
+    char* name = piece + keytree::CarveSize(sizeof(KeyValue));
+    std::memcpy(name, line.name, kCopyRoom);
+    name[line.nameLength] = '\0';
+    char* text = name + nameCost;
+    std::memcpy(text, line.isString ? line.text : line.name, kCopyRoom);
+    text[line.textLength] = '\0';
+    value->name = name;
+    value->type = static_cast<uint32_t>(type);
+    value->strValue = line.isString ? text : nullptr;
+    value->intValue = static_cast<int32_t>(static_cast<uint32_t>(line.number));
+    KeyValue** link = m_tail ? &m_tail->next : &m_section->values;
+    value->next = *link;
+    *link = value;
+    return value;
   }
 
   // Whether values may be appended from now on: to an empty list, or after the value stored last when it ends
@@ -138,6 +231,7 @@ class LayerBuilder {
     if (m_info && !emptyList && m_info->valueHint && !m_info->valueHint->next) {
       m_tail = m_info->valueHint;
       m_tailLength = m_info->valueHintLength;
+      m_tailOrder = OrderKey(m_tail->name, m_tailLength);
       m_appendable = true;
     }
   }
@@ -155,6 +249,9 @@ class LayerBuilder {
   bool m_appendable = false;
   KeyValue* m_tail = nullptr;  // the last value of the section's list, while m_appendable
   size_t m_tailLength = 0;
+  uint64_t m_tailOrder = 0;  // OrderKey of its name
+  // What a value carved from a block starts as (copied, so that making one calls nothing).
+  const KeyValue m_blank = Blank();
 };
 
 // The length of the part of [text, text + length) that ends with its last line end; 0 when there is none.

@@ -200,6 +200,7 @@ TreeIndex& TreeIndex::operator=(TreeIndex&& other) noexcept {
     std::swap(m_byPath, other.m_byPath);
     std::swap(m_byRecord, other.m_byRecord);
     std::swap(topLevelHint, other.topLevelHint);
+    std::swap(m_heapRecords, other.m_heapRecords);
     // Both sides saw their top-level sections change.
     const uint64_t generation = std::max(m_topLevelGeneration, other.m_topLevelGeneration) + 1;
     m_topLevelGeneration = other.m_topLevelGeneration = generation;
@@ -345,6 +346,7 @@ void TreeIndex::Clear() {
   m_byRecord.Clear();
   m_byPath.Clear();
   topLevelHint = nullptr;
+  m_heapRecords = false;
 }
 
 }  // namespace navconfig

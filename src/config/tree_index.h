@@ -269,6 +269,12 @@ class TreeIndex {
   void RemoveValue(SectionInfo* info, const KeyValue* value);
   void Clear();
 
+  // Whether some section, value or string of the forest may come from the heap (otherwise every one of them
+  // was carved from a block, and releasing the forest is releasing its blocks). Set by the tree operations
+  // whenever they take a piece from the heap, until Clear.
+  void NoteHeapRecord() { m_heapRecords = true; }
+  bool HeapRecords() const { return m_heapRecords; }
+
   KeyRoot* topLevelHint = nullptr;
   size_t SectionCount() const { return m_byPath.Count(); }
   // The values in the tables made so far.
@@ -292,6 +298,7 @@ class TreeIndex {
   FlatTable<PathEntry> m_byPath;
   FlatTable<RecordEntry> m_byRecord;
   uint64_t m_topLevelGeneration = 0;
+  bool m_heapRecords = false;
 };
 
 }  // namespace navconfig
