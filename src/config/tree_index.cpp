@@ -262,12 +262,13 @@ SectionInfo* TreeIndex::AddSection(const SectionInfo* parent, KeyRoot* section) 
   const char* name = section->name ? section->name : "";
   const size_t nameLength = std::strlen(name);
   const size_t length = parent ? parent->pathLength + 1 + nameLength : nameLength;
-  void* memory = std::malloc(sizeof(SectionInfo) + length + 1);
+  const size_t room = SectionInfo::PathRoom(length);
+  char* memory = static_cast<char*>(std::malloc(room + sizeof(SectionInfo)));
   if (!memory) throw std::bad_alloc();
-  auto* info = new (memory) SectionInfo();
+  auto* info = new (memory + room) SectionInfo();
   info->section = section;
   info->pathLength = static_cast<uint32_t>(length);
-  char* path = reinterpret_cast<char*>(info + 1);
+  char* path = memory;
   size_t at = 0;
   if (parent) {
     std::memcpy(path, parent->Path(), parent->pathLength);
@@ -287,8 +288,9 @@ SectionInfo* TreeIndex::AddSection(const SectionInfo* parent, KeyRoot* section) 
 }
 
 void TreeIndex::DestroyInfo(SectionInfo* info) {
+  void* memory = const_cast<char*>(info->Path());
   info->~SectionInfo();
-  std::free(info);
+  std::free(memory);
 }
 
 void TreeIndex::RemoveSection(const KeyRoot* section) {

@@ -72,21 +72,25 @@ class ValueTable {
   std::atomic<uint8_t> m_state{kNotMade};
 };
 
-// The index's record of one section. It is allocated with its folded path after it.
+// The index's record of one section. It is allocated with its folded path before it, so that a lookup, which
+// compares the path and goes on to the table of values, finds both in the same few bytes.
 struct SectionInfo {
-  KeyRoot* section = nullptr;
-  uint64_t hash = 0;  // of the path, as TreeIndex::PathHash gives it
+  uint32_t pathLength = 0;
+  // Some value or string of the section comes from the heap (otherwise all were carved from a block).
+  bool heapPieces = false;
+  bool textValid = false;  // of text
   ValueTable values;
+  uint64_t hash = 0;  // of the path, as TreeIndex::PathHash gives it
+  KeyRoot* section = nullptr;
   KeyValue* valueHint = nullptr;  // the value inserted last, or null
   size_t valueHintLength = 0;     // the length of its name
   KeyRoot* childHint = nullptr;   // the subsection inserted last, or null
   // The section's own text in its layer's file as the last save wrote it; valid until a value changes.
   std::string text;
-  bool textValid = false;
-  // Some value or string of the section comes from the heap (otherwise all were carved from a block).
-  bool heapPieces = false;
-  uint32_t pathLength = 0;
-  const char* Path() const { return reinterpret_cast<const char*>(this + 1); }
+
+  // The bytes before the record that hold a path of that length and its terminator.
+  static size_t PathRoom(size_t length) { return (length + 1 + alignof(SectionInfo) - 1) / alignof(SectionInfo) * alignof(SectionInfo); }
+  const char* Path() const { return reinterpret_cast<const char*>(this) - PathRoom(pathLength); }
 };
 
 namespace index_detail {
