@@ -235,6 +235,35 @@ void BM_LayeredHit(benchmark::State& state) {
 }
 BENCHMARK(BM_LayeredHit)->Arg(1000)->Arg(10000)->Arg(100000)->Repetitions(5)->ReportAggregatesOnly(true);
 
+// Both hits in turn, a batch of each at a time, so that the load of a shared machine weighs on both alike:
+// the counters give each per read (CPU time) and the ratio of the full-path hit to the layered one.
+void BM_FullPathAgainstLayered(benchmark::State& state) {
+  SizeData& d = TheData().Use(state.range(0));
+  constexpr size_t kBatch = 512;
+  size_t i = 0, j = 0;
+  Clock::duration full{}, layered{};
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    for (size_t n = 0; n < kBatch; ++n) {
+      benchmark::DoNotOptimize(Config_GetIntVal(d.nestedTexts.Path(i), d.nestedTexts.Key(i)));
+      if (++i == d.nestedTexts.size()) i = 0;
+    }
+    const auto t1 = Clock::now();
+    for (size_t n = 0; n < kBatch; ++n) {
+      benchmark::DoNotOptimize(Config_GetIntVal(d.plainTexts.Path(j), d.plainTexts.Key(j)));
+      if (++j == d.plainTexts.size()) j = 0;
+    }
+    const auto t2 = Clock::now();
+    full += t1 - t0;
+    layered += t2 - t1;
+  }
+  const double reads = static_cast<double>(state.iterations()) * kBatch;
+  state.counters["full_ns"] = Seconds(full) * 1e9 / reads;
+  state.counters["layered_ns"] = Seconds(layered) * 1e9 / reads;
+  state.counters["x_layered"] = Seconds(full) / Seconds(layered);
+}
+BENCHMARK(BM_FullPathAgainstLayered)->Arg(1000)->Arg(10000)->Arg(100000)->Repetitions(5)->ReportAggregatesOnly(true);
+
 // A layered read of a catalogue setting that no layer holds: it ends at the built-in default.
 void BM_LayeredMissToDefault(benchmark::State& state) {
   TheData().Use(state.range(0));

@@ -137,6 +137,36 @@ TEST_F(LayeredReads, UserThenUserRoThenProductThenDefaults) {
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 11);
 }
 
+// Layered reads find a plain section in all three layers at once: a section that goes from one layer, by
+// deletion, flushing or a new reading of the files, must leave the others to answer, and one that comes back
+// must answer again.
+TEST_F(LayeredReads, ASectionGoneFromALayerLeavesTheOthersToAnswer) {
+  WriteCfg("user.cfg", kUserCfg);
+  WriteCfg("user_ro.cfg", kUserRoCfg);
+  WriteCfg("product.cfg", kProductCfg);
+  Reload();
+  const auto expect = [](long a, long b, long d, const char* text) {
+    EXPECT_EQ(Config_GetIntVal("Shared", "A"), a);
+    EXPECT_EQ(Config_GetIntVal("SHARED", "b"), b);
+    EXPECT_EQ(Config_GetIntVal("shared", "D"), d);
+    EXPECT_EQ(Str("Shared", "Text"), text);
+  };
+  expect(1, 2, 7, "from user");
+
+  EXPECT_EQ(Config_DeleteKey("USER\\shared"), 1);
+  expect(2, 2, 7, "from user_ro");
+  Config_SetIntVal("Shared", "A", 5);  // the section comes back in the user layer
+  expect(5, 2, 7, "from user_ro");
+  Config_FlushBranch("user_ro\\Shared");
+  expect(5, 3, 7, "");
+  Config_FlushBranch("user");  // read again from its file, which the write saved
+  expect(5, 3, 7, "");
+  Config_DeleteKey("product");  // which empties its file
+  expect(5, 0, 0, "");
+  SD_Config();
+  expect(5, 2, 0, "from user_ro");
+}
+
 TEST_F(LayeredReads, MapLayersComeFromTheMapsFolderAndAreWrittenToTheConfigurationFolder) {
   testsupport::WriteFile(runtimeDir + "maps/EuroMap.cfg", "[Roads]\n\"Count\"=12\n\"Name\"=\"Europe\"\n");
   Reload();

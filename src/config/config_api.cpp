@@ -17,6 +17,8 @@ namespace {
 CConfigMgr* Manager() { return Globals().m_pConfigMgr; }
 
 bool IsFullPath(const char* section) { return section && std::strchr(section, '\\'); }
+// The first backslash of a section argument, which makes it a full path; null for a plain section.
+const char* FirstSeparator(const char* section) { return section ? std::strchr(section, '\\') : nullptr; }
 
 // The path a setter writes to: a plain section goes to the user layer.
 std::string WritePath(const char* section) {
@@ -59,11 +61,11 @@ auto ReadLayered(CConfigMgr* mgr, Read read) {
 // Hands the value at a full path to use (null when absent): found holding the lock for reading when the
 // path's layer is in memory, otherwise holding the lock alone, the layer's file read first.
 template <typename Use>
-auto ReadFullPath(CConfigMgr* mgr, const char* path, const char* key, Use use) {
+auto ReadFullPath(CConfigMgr* mgr, const char* path, const char* separator, const char* key, Use use) {
   {
     SharedConfigLock shared(mgr);
     const KeyValue* value = nullptr;
-    if (mgr->FindValueInMemory(path, key, &value)) return use(value);
+    if (mgr->FindValueInMemory(path, separator, key, &value)) return use(value);
   }
   ConfigLock lock(mgr);
   return use(mgr->FindValue(path, key));
@@ -102,8 +104,9 @@ bool Config_ResetConfigMgr(void) {
 long Config_GetIntValDefault(const char* section, const char* key, long defaultValue) {
   CConfigMgr* mgr = Manager();
   if (!mgr) return 0;
-  if (!IsFullPath(section)) return ReadLayered(mgr, [&] { return mgr->GetLayeredInt(section, key); });
-  return ReadFullPath(mgr, section, key, [&](const KeyValue* v) -> long {
+  const char* separator = FirstSeparator(section);
+  if (!separator) return ReadLayered(mgr, [&] { return mgr->GetLayeredInt(section, key); });
+  return ReadFullPath(mgr, section, separator, key, [&](const KeyValue* v) -> long {
     return (v && (v->type & 15) == KEYVALUE_TYPE_INTEGER) ? v->intValue : defaultValue;
   });
 }
@@ -129,8 +132,9 @@ bool Config_GetStrVal(const char* section, const char* key, char* buffer, int si
     if (buffer && size > 0) buffer[0] = '\0';
     return false;
   }
-  if (!IsFullPath(section)) return ReadLayered(mgr, [&] { return mgr->GetLayeredStr(section, key, buffer, size); });
-  return ReadFullPath(mgr, section, key, [&](const KeyValue* v) -> bool {
+  const char* separator = FirstSeparator(section);
+  if (!separator) return ReadLayered(mgr, [&] { return mgr->GetLayeredStr(section, key, buffer, size); });
+  return ReadFullPath(mgr, section, separator, key, [&](const KeyValue* v) -> bool {
     if (buffer && size > 0) buffer[0] = '\0';
     const bool isString = v && (v->type & 15) == KEYVALUE_TYPE_STRING && v->strValue;
     if (isString && buffer) CopyTruncated(buffer, size, v->strValue);
@@ -161,8 +165,9 @@ void Config_SetOroUStrVal(const char* section, const char* key, const OROustring
 bool Config_DoesKeyExist(const char* section, const char* key) {
   CConfigMgr* mgr = Manager();
   if (!mgr) return false;
-  if (!IsFullPath(section)) return ReadLayered(mgr, [&] { return mgr->LayeredKeyExists(section, key); });
-  return ReadFullPath(mgr, section, key, [&](const KeyValue* v) -> bool {
+  const char* separator = FirstSeparator(section);
+  if (!separator) return ReadLayered(mgr, [&] { return mgr->LayeredKeyExists(section, key); });
+  return ReadFullPath(mgr, section, separator, key, [&](const KeyValue* v) -> bool {
     return v && ((v->type & 15) == KEYVALUE_TYPE_STRING || (v->type & 15) == KEYVALUE_TYPE_INTEGER);
   });
 }

@@ -62,10 +62,13 @@ TreeHead::~TreeHead() {
 }  // namespace navconfig
 
 CConfigMgr::CConfigMgr() {
+  const char* names[kLayerCount];
   for (int i = 0; i < kLayerCount; ++i) {
+    names[i] = m_layers[i].name;
     m_layerLength[i] = std::strlen(m_layers[i].name);
-    m_layerHash[i] = TreeIndex::FoldedPartHash(m_layers[i].name, m_layerLength[i]);
   }
+  static_assert(kLayerCount <= TreeIndex::kLayeredLayers);
+  m_index.SetLayeredLayers(names, kLayerCount);
 }
 
 CConfigMgr::~CConfigMgr() {
@@ -205,10 +208,9 @@ CConfigMgr::LayeredQuery::LayeredQuery(const char* s, const char* k) : section(s
 }
 
 void CConfigMgr::NoteLayersInMemory() {
-  static const uint64_t emptyRest = TreeIndex::FoldedPartHash("", 0);
   for (int i = 0; i < kLayerCount; ++i)
-    m_layerInMemory[i] = m_index.FindSection(TreeIndex::PathHash(m_layerHash[i], emptyRest), m_layers[i].name,
-                                             m_layerLength[i], "", 0) != nullptr;
+    m_layerInMemory[i] = m_index.FindSection(TreeIndex::PathHash(m_layers[i].name, m_layerLength[i]),
+                                             m_layers[i].name, m_layerLength[i]) != nullptr;
   m_layerGeneration = m_index.TopLevelGeneration();
 }
 
@@ -220,7 +222,8 @@ bool CConfigMgr::CanReadShared() const {
   return true;
 }
 
-bool CConfigMgr::FindValueInMemory(const char* path, const char* key, const KeyValue** value) const {
+bool CConfigMgr::FindValueInMemory(const char* path, const char* separator, const char* key,
+                                   const KeyValue** value) const {
   *value = nullptr;
   if (!path || !key) return false;
   // The path is looked up as it is written, "<layer>\<section>\<subsection>", its components being the texts
@@ -230,14 +233,10 @@ bool CConfigMgr::FindValueInMemory(const char* path, const char* key, const KeyV
   // path goes to FindValue.
   const size_t length = std::strlen(path);
   if (length == 0 || length > keytree::kMaxPath || path[0] == ' ' || path[0] == '\\') return false;
-  const char* slash = static_cast<const char*>(std::memchr(path, '\\', length));
+  const char* slash = separator;
   const size_t layerLength = slash ? static_cast<size_t>(slash - path) : length;
   if (layerLength > kMaxLayerName) return false;
-  const char* rest = slash ? slash + 1 : "";
-  const size_t restLength = slash ? length - layerLength - 1 : 0;
-  const uint64_t layerHash = LayerHash(path, layerLength);
-  if (const SectionInfo* info = m_index.FindSection(
-          TreeIndex::PathHash(layerHash, TreeIndex::FoldedPartHash(rest, restLength)), path, layerLength, rest, restLength)) {
+  if (const SectionInfo* info = m_index.FindSection(TreeIndex::PathHash(path, length), path, length)) {
     const size_t keyLength = std::strlen(key);
     *value = m_index.FindValue(info, key, keyLength, FoldedHash(key, keyLength));
     return true;
@@ -246,14 +245,7 @@ bool CConfigMgr::FindValueInMemory(const char* path, const char* key, const KeyV
   for (const char* p = slash; p; p = static_cast<const char*>(std::memchr(p + 1, '\\', length - (p + 1 - path))))
     if (p[1] == '\\') return false;
   // No such section: known to be absent when its layer is in memory.
-  static const uint64_t emptyRest = TreeIndex::FoldedPartHash("", 0);
-  return m_index.FindSection(TreeIndex::PathHash(layerHash, emptyRest), path, layerLength, "", 0) != nullptr;
-}
-
-uint64_t CConfigMgr::LayerHash(const char* name, size_t length) const {
-  for (int i = 0; i < kLayerCount; ++i)
-    if (length == m_layerLength[i] && EqualsIgnoringCase(name, m_layers[i].name, length)) return m_layerHash[i];
-  return TreeIndex::FoldedPartHash(name, length);
+  return m_index.FindSection(TreeIndex::PathHash(path, layerLength), path, layerLength) != nullptr;
 }
 
 const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bool* available) {
@@ -263,13 +255,6 @@ const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bo
     if (!*available || !LayerInMemory(layer)) return nullptr;
   }
   *available = true;
-  if (query.fits) {
-    // The usual case: a plain section is one component (or none) after the layer, hashed once for all layers.
-    const SectionInfo* info = m_index.FindSection(TreeIndex::PathHash(m_layerHash[layer], query.sectionHash),
-                                                  m_layers[layer].name, m_layerLength[layer], query.section,
-                                                  query.sectionLength);
-    return info ? m_index.FindValue(info, query.key, query.keyLength, query.keyHash) : nullptr;
-  }
   TreeIndex::PathKey pathKey;
   TreeIndex::MakeLayeredKey(m_layers[layer].name, query.section, pathKey);
   const SectionInfo* info = m_index.FindSection(pathKey);
@@ -279,10 +264,25 @@ const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bo
 template <typename Accept>
 CConfigMgr::LayeredResult CConfigMgr::SearchLayers(const LayeredQuery& query, Accept accept) {
   bool otherType = false;
+  const TreeIndex::LayeredSections* sections = nullptr;
+  bool looked = false;
   for (int i = 0; i < kLayerCount; ++i) {
     if (!m_layers[i].enabled) continue;
-    bool available = false;
-    const KeyValue* v = FindInLayer(i, query, &available);
+    bool available = true;
+    // The usual case inline: the layer is in memory, and the plain section is one component after it, found
+    // in every layer at once.
+    const KeyValue* v = nullptr;
+    if (query.fits && query.sectionLength > 0 && LayerInMemory(i)) {
+      if (!looked) {
+        sections = m_index.FindLayered(query.sectionHash, query.section, query.sectionLength);
+        looked = true;
+      }
+      if (const SectionInfo* info = sections ? sections->in[i] : nullptr)
+        v = m_index.FindValue(info, query.key, query.keyLength, query.keyHash);
+    } else {
+      v = FindInLayer(i, query, &available);
+      looked = false;  // a layer read from its file brings sections
+    }
     // A layer without a file is skipped from now on.
     if (m_layers[i].enabled != available) m_layers[i].enabled = available;
     if (!available) continue;

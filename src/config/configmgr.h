@@ -81,8 +81,8 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   bool CanReadShared() const;
   // The value that FindValue would give, when it can be told without reading a file: true, with *value set
   // (null when absent); false when the layer of the path is not in memory (or the path is one that FindValue
-  // treats otherwise), and FindValue is to be used.
-  bool FindValueInMemory(const char* path, const char* key, const KeyValue** value) const;
+  // treats otherwise), and FindValue is to be used. separator: the path's first backslash, or null.
+  bool FindValueInMemory(const char* path, const char* separator, const char* key, const KeyValue** value) const;
   CConfigMgr(const CConfigMgr&) = delete;
   CConfigMgr& operator=(const CConfigMgr&) = delete;
 
@@ -205,8 +205,7 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
     return m_layerInMemory[layer];
   }
   void NoteLayersInMemory();
-  // TreeIndex::FoldedPartHash of a layer name, known beforehand for the standard layers.
-  uint64_t LayerHash(const char* name, size_t length) const;
+
   // The first value in the layers that the caller accepts; otherwise whether the last layer that was
   // available held the key with another type.
   struct LayeredResult {
@@ -268,7 +267,7 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   uint64_t m_layerGeneration = ~uint64_t{0};
   bool m_layerInMemory[kLayerCount] = {};
   size_t m_layerLength[kLayerCount] = {};  // of the standard layers' names, which are in lower case
-  uint64_t m_layerHash[kLayerCount] = {};  // TreeIndex::FoldedPartHash of them
+
   size_t m_growBy = 0;  // the current block grows by pieces of this size (0: it does not)
   std::map<std::string, navconfig::SaveStatus> m_saves;  // by lower-cased layer name
   std::map<std::string, navconfig::LayerFileState> m_layerFiles;  // by lower-cased layer name

@@ -21,40 +21,6 @@ using index_detail::NonZero;
 
 }  // namespace
 
-uint64_t FoldedHash(const char* text, size_t length, uint64_t seed) {
-  // Bit 5 of every byte set: that folds ASCII letters to lower case (and a few other bytes onto each other,
-  // which only makes such names share a hash), in one operation per word.
-  constexpr uint64_t kFold = 0x2020202020202020ULL;
-  // The last sixteen bytes (the first and last eight, overlapping, in a shorter name) and every sixteen bytes
-  // before them: a name of up to sixteen bytes is hashed without a loop.
-  uint64_t h = seed ^ (length * kMul);
-  uint64_t a = 0, b = 0;
-  if (length > 16) {
-    for (size_t i = 0; i + 16 < length; i += 16) {
-      uint64_t w0, w1;
-      std::memcpy(&w0, text + i, 8);
-      std::memcpy(&w1, text + i + 8, 8);
-      h = std::rotl((h ^ (w0 | kFold)) * kMul ^ (w1 | kFold), 29) * kMul;
-    }
-    std::memcpy(&a, text + length - 16, 8);
-    std::memcpy(&b, text + length - 8, 8);
-  } else if (length >= 8) {
-    std::memcpy(&a, text, 8);
-    std::memcpy(&b, text + length - 8, 8);
-  } else if (length >= 4) {
-    uint32_t lo, hi;
-    std::memcpy(&lo, text, 4);
-    std::memcpy(&hi, text + length - 4, 4);
-    a = lo;
-    b = hi;
-  } else if (length > 0) {
-    a = static_cast<unsigned char>(text[0]) | static_cast<uint64_t>(static_cast<unsigned char>(text[length / 2])) << 8 |
-        static_cast<uint64_t>(static_cast<unsigned char>(text[length - 1])) << 16;
-  }
-  h = (h ^ (a | kFold)) * kMul;
-  h = std::rotl(h, 31) ^ (b | kFold);
-  return NonZero(Mix(h * kMul));
-}
 
 namespace {
 
@@ -78,9 +44,7 @@ void FinishKey(TreeIndex::PathKey& key) {
   key.folded[key.length] = '\0';
   const char* slash = static_cast<const char*>(std::memchr(key.folded, '\\', key.length));
   key.layerLength = slash ? static_cast<size_t>(slash - key.folded) : key.length;
-  size_t restStart = slash ? key.layerLength + 1 : key.length;
-  key.hash = TreeIndex::PathHash(TreeIndex::FoldedPartHash(key.folded, key.layerLength),
-                                 TreeIndex::FoldedPartHash(key.folded + restStart, key.length - restStart));
+  key.hash = TreeIndex::PathHash(key.folded, key.length);
 }
 
 }  // namespace
@@ -201,6 +165,8 @@ TreeIndex& TreeIndex::operator=(TreeIndex&& other) noexcept {
     std::swap(m_byRecord, other.m_byRecord);
     std::swap(topLevelHint, other.topLevelHint);
     std::swap(m_heapRecords, other.m_heapRecords);
+    std::swap(m_layeredNames, other.m_layeredNames);
+    std::swap(m_byLayeredName, other.m_byLayeredName);
     // Both sides saw their top-level sections change.
     const uint64_t generation = std::max(m_topLevelGeneration, other.m_topLevelGeneration) + 1;
     m_topLevelGeneration = other.m_topLevelGeneration = generation;
@@ -208,10 +174,6 @@ TreeIndex& TreeIndex::operator=(TreeIndex&& other) noexcept {
   return *this;
 }
 
-uint64_t TreeIndex::LayerPathHash(const char* folded, size_t length) {
-  static const uint64_t emptyRest = FoldedPartHash("", 0);
-  return PathHash(FoldedPartHash(folded, length), emptyRest);
-}
 
 uint64_t TreeIndex::RecordHash(const KeyRoot* section) {
   return NonZero(Mix(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(section)) * kMul));
@@ -237,16 +199,12 @@ SectionInfo* TreeIndex::FindDeepest(const PathKey& key, int* components) const {
     *components = key.components;
     return whole;
   }
-  const uint64_t layerHash = FoldedPartHash(key.folded, key.layerLength);
-  const char* rest = key.folded + key.layerLength + 1;
   // Shorter and shorter: a path is usually new only in its last component or two.
   size_t end = key.length;
   for (int count = key.components - 1; count > 0; --count) {
     while (end > 0 && key.folded[end - 1] != '\\') --end;
     --end;  // at the backslash before the component dropped
-    const size_t restLength = count > 1 ? static_cast<size_t>(key.folded + end - rest) : 0;
-    const uint64_t hash = PathHash(layerHash, FoldedPartHash(count > 1 ? rest : "", restLength));
-    if (SectionInfo* info = FindSection(hash, key.folded, key.layerLength, rest, restLength)) {
+    if (SectionInfo* info = FindSection(PathHash(key.folded, end), key.folded, end)) {
       *components = count;
       return info;
     }
@@ -277,14 +235,50 @@ SectionInfo* TreeIndex::AddSection(const SectionInfo* parent, KeyRoot* section) 
   }
   for (size_t i = 0; i < nameLength; ++i) path[at + i] = FoldAscii(name[i]);
   path[length] = '\0';
-  const char* slash = static_cast<const char*>(std::memchr(path, '\\', length));
-  const size_t layerLength = slash ? static_cast<size_t>(slash - path) : length;
-  const size_t restStart = slash ? layerLength + 1 : length;
-  info->hash = PathHash(FoldedPartHash(path, layerLength), FoldedPartHash(path + restStart, length - restStart));
+  info->hash = PathHash(path, length);
   m_byPath.Insert(PathEntry{info->hash, info});
   m_byRecord.Insert(RecordEntry{RecordHash(section), info});
   if (!parent) ++m_topLevelGeneration;
+  AddLayered(parent, info);
   return info;
+}
+
+void TreeIndex::SetLayeredLayers(const char* const* names, int count) {
+  m_layeredNames.assign(names, names + std::min(count, kLayeredLayers));
+}
+
+void TreeIndex::AddLayered(const SectionInfo* parent, SectionInfo* info) {
+  if (!parent) {
+    for (size_t k = 0; k < m_layeredNames.size(); ++k)
+      if (m_layeredNames[k].size() == info->pathLength &&
+          std::memcmp(m_layeredNames[k].data(), info->Path(), info->pathLength) == 0)
+        info->layeredLayer = static_cast<int8_t>(k);
+    return;
+  }
+  if (parent->layeredLayer < 0) return;
+  info->layeredChildOf = parent->layeredLayer;
+  const char* name = info->Path() + parent->pathLength + 1;
+  const size_t length = info->pathLength - parent->pathLength - 1;
+  const uint64_t hash = FoldedPartHash(name, length);
+  if (LayeredSections* entry = const_cast<LayeredSections*>(FindLayered(hash, name, length))) {
+    entry->in[parent->layeredLayer] = info;
+    return;
+  }
+  LayeredSections entry;
+  entry.hash = hash;
+  entry.in[parent->layeredLayer] = info;
+  m_byLayeredName.Insert(entry);
+}
+
+void TreeIndex::RemoveLayered(const SectionInfo* info) {
+  if (info->layeredChildOf < 0) return;
+  const size_t layer = m_layeredNames[static_cast<size_t>(info->layeredChildOf)].size();
+  const uint64_t hash = FoldedPartHash(info->Path() + layer + 1, info->pathLength - layer - 1);
+  const auto mine = [&](const LayeredSections& entry) { return entry.in[info->layeredChildOf] == info; };
+  LayeredSections* entry = m_byLayeredName.Find(hash, mine);
+  if (!entry) return;
+  entry->in[info->layeredChildOf] = nullptr;
+  if (!AnyOf(*entry)) m_byLayeredName.Erase(hash, [](const LayeredSections& e) { return !AnyOf(e); });
 }
 
 void TreeIndex::DestroyInfo(SectionInfo* info) {
@@ -300,6 +294,7 @@ void TreeIndex::RemoveSection(const KeyRoot* section) {
   m_byRecord.Erase(RecordHash(section), [&](const RecordEntry& r) { return r.info == info; });
   if (!std::memchr(info->Path(), '\\', info->pathLength)) ++m_topLevelGeneration;
   if (topLevelHint == section) topLevelHint = nullptr;
+  RemoveLayered(info);
   DestroyInfo(info);
 }
 
@@ -347,6 +342,7 @@ void TreeIndex::Clear() {
   m_byRecord.ForEach([](const RecordEntry& r) { DestroyInfo(r.info); });
   m_byRecord.Clear();
   m_byPath.Clear();
+  m_byLayeredName.Clear();
   topLevelHint = nullptr;
   m_heapRecords = false;
 }

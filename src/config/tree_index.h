@@ -19,6 +19,7 @@
 #include <doroutil/strutil.h>
 
 #include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -28,7 +29,8 @@
 namespace navconfig {
 
 // Hash of a name with ASCII letters folded to lower case (so names equal without regard to case hash alike).
-uint64_t FoldedHash(const char* text, size_t length, uint64_t seed = 0);
+// Inline: every lookup hashes its names.
+inline uint64_t FoldedHash(const char* text, size_t length, uint64_t seed = 0);
 
 // The values of one section by folded name: open addressing with linear probing over a power-of-two number
 // of slots, each a value and a tag of seven bits of its name's hash and its name's length (0 marks a free
@@ -79,6 +81,8 @@ struct SectionInfo {
   // Some value or string of the section comes from the heap (otherwise all were carved from a block).
   bool heapPieces = false;
   bool textValid = false;  // of text
+  int8_t layeredLayer = -1;    // a top-level section: which of the layered layers it is (see TreeIndex)
+  int8_t layeredChildOf = -1;  // a section right below a layered layer: which one
   ValueTable values;
   uint64_t hash = 0;  // of the path, as TreeIndex::PathHash gives it
   KeyRoot* section = nullptr;
@@ -132,16 +136,43 @@ inline bool SameFolded(const char* folded, const char* text, size_t n) {
   return true;
 }
 
-// Whether a section's folded path equals "<layer>\<rest>" (or "<layer>" for an empty rest), both as given.
-inline bool SamePath(const SectionInfo* info, const char* layer, size_t layerLength, const char* rest,
-                     size_t restLength) {
-  const size_t total = restLength ? layerLength + 1 + restLength : layerLength;
-  const char* path = info->Path();
-  return info->pathLength == total && SameFolded(path, layer, layerLength) &&
-         (restLength == 0 || (path[layerLength] == '\\' && SameFolded(path + layerLength + 1, rest, restLength)));
-}
 
 }  // namespace index_detail
+
+inline uint64_t FoldedHash(const char* text, size_t length, uint64_t seed) {
+  // Bit 5 of every byte set: that folds ASCII letters to lower case (and a few other bytes onto each other,
+  // which only makes such names share a hash), in one operation per word.
+  constexpr uint64_t kFold = 0x2020202020202020ULL;
+  // The last sixteen bytes (the first and last eight, overlapping, in a shorter name) and every sixteen bytes
+  // before them: a name of up to sixteen bytes is hashed without a loop.
+  uint64_t h = seed ^ (length * index_detail::kMul);
+  uint64_t a = 0, b = 0;
+  if (length > 16) {
+    for (size_t i = 0; i + 16 < length; i += 16) {
+      uint64_t w0, w1;
+      std::memcpy(&w0, text + i, 8);
+      std::memcpy(&w1, text + i + 8, 8);
+      h = std::rotl((h ^ (w0 | kFold)) * index_detail::kMul ^ (w1 | kFold), 29) * index_detail::kMul;
+    }
+    std::memcpy(&a, text + length - 16, 8);
+    std::memcpy(&b, text + length - 8, 8);
+  } else if (length >= 8) {
+    std::memcpy(&a, text, 8);
+    std::memcpy(&b, text + length - 8, 8);
+  } else if (length >= 4) {
+    uint32_t lo, hi;
+    std::memcpy(&lo, text, 4);
+    std::memcpy(&hi, text + length - 4, 4);
+    a = lo;
+    b = hi;
+  } else if (length > 0) {
+    a = static_cast<unsigned char>(text[0]) | static_cast<uint64_t>(static_cast<unsigned char>(text[length / 2])) << 8 |
+        static_cast<uint64_t>(static_cast<unsigned char>(text[length - 1])) << 16;
+  }
+  h = (h ^ (a | kFold)) * index_detail::kMul;
+  h = std::rotl(h, 31) ^ (b | kFold);
+  return index_detail::NonZero(index_detail::Mix(h * index_detail::kMul));
+}
 
 // Open addressing with linear probing; an entry's hash is never 0 (0 marks a free slot).
 template <typename Entry>
@@ -234,21 +265,17 @@ class TreeIndex {
   static bool MakeLayeredKey(const char* layer, const char* section, PathKey& key);
   static uint64_t NameHash(const char* name) { return FoldedHash(name, std::char_traits<char>::length(name)); }
 
-  // The hash of a section path from the hashes of its folded first component and of the folded rest.
-  static uint64_t PathHash(uint64_t layerHash, uint64_t restHash) {
-    return index_detail::NonZero(index_detail::Mix(layerHash * index_detail::kMul ^ restHash));
-  }
-  static uint64_t FoldedPartHash(const char* folded, size_t length) { return FoldedHash(folded, length, 0x51ED); }
-  // The hash of the path of a layer's own section (the rest empty).
-  static uint64_t LayerPathHash(const char* folded, size_t length);
+  // The hash of a section path, its components joined by single backslashes, in any case (which FoldedHash
+  // hashes alike).
+  static uint64_t PathHash(const char* path, size_t length) { return FoldedHash(path, length, 0x9A7B); }
+  // The hash of a name right below a layer (see LayeredSections), in any case.
+  static uint64_t FoldedPartHash(const char* name, size_t length) { return FoldedHash(name, length, 0x51ED); }
 
   SectionInfo* FindSection(const PathKey& key) const;
-  // By the first component and the rest (empty for the layer itself), in any case, and their PathHash (which
-  // FoldedPartHash gives alike for a text in any case).
-  SectionInfo* FindSection(uint64_t hash, const char* layer, size_t layerLength, const char* rest,
-                           size_t restLength) const {
+  // By a path as one text, its components joined by single backslashes, in any case, and its PathHash.
+  SectionInfo* FindSection(uint64_t hash, const char* path, size_t length) const {
     const PathEntry* e = m_byPath.Find(hash, [&](const PathEntry& p) {
-      return index_detail::SamePath(p.info, layer, layerLength, rest, restLength);
+      return p.info->pathLength == length && index_detail::SameFolded(p.info->Path(), path, length);
     });
     return e ? e->info : nullptr;
   }
@@ -262,6 +289,25 @@ class TreeIndex {
     if (!info->values.Made()) MakeValueTable(info);
     return info->values.Find(name, nameLength, nameHash);
   }
+  // The layers that layered reads search, by their names in lower case (at most kLayeredLayers; set before
+  // any section is added, and kept by Clear). The sections right below them are found by name in all of them
+  // with one probe.
+  static constexpr int kLayeredLayers = 3;
+  struct LayeredSections {
+    uint64_t hash = 0;  // FoldedPartHash of the name
+    SectionInfo* in[kLayeredLayers] = {};  // the section in each layered layer, or null
+  };
+  void SetLayeredLayers(const char* const* names, int count);
+  // The sections of that name (in any case) right below the layered layers, by its FoldedPartHash; null when
+  // none of them holds one. Valid until a section is added or removed.
+  const LayeredSections* FindLayered(uint64_t nameHash, const char* name, size_t length) const {
+    return m_byLayeredName.Find(nameHash, [&](const LayeredSections& entry) {
+      const SectionInfo* info = AnyOf(entry);
+      const size_t layer = m_layeredNames[static_cast<size_t>(info->layeredChildOf)].size();
+      return info->pathLength == layer + 1 + length && index_detail::SameFolded(info->Path() + layer + 1, name, length);
+    });
+  }
+
   // Changes whenever a top-level section comes or goes, so that a caller may remember which layers exist.
   uint64_t TopLevelGeneration() const { return m_topLevelGeneration; }
 
@@ -294,6 +340,14 @@ class TreeIndex {
     uint64_t hash = 0;
     SectionInfo* info = nullptr;
   };
+  static const SectionInfo* AnyOf(const LayeredSections& entry) {
+    for (const SectionInfo* info : entry.in)
+      if (info) return info;
+    return nullptr;
+  }
+  // Notes a new section in the layered tables, or forgets it.
+  void AddLayered(const SectionInfo* parent, SectionInfo* info);
+  void RemoveLayered(const SectionInfo* info);
   static uint64_t RecordHash(const KeyRoot* section);
   static void DestroyInfo(SectionInfo* info);
   // Makes a section's table from its list, once, also when several readers ask for it at the same time.
@@ -303,6 +357,8 @@ class TreeIndex {
   FlatTable<RecordEntry> m_byRecord;
   uint64_t m_topLevelGeneration = 0;
   bool m_heapRecords = false;
+  std::vector<std::string> m_layeredNames;
+  FlatTable<LayeredSections> m_byLayeredName;
 };
 
 }  // namespace navconfig

@@ -35,7 +35,16 @@ inline uint64_t FoldAsciiWord(uint64_t w) {
 // Inline, a word at a time: lookups compare names with it, and names usually agree byte for byte, so that a
 // word is folded only where the two differ.
 inline bool EqualsIgnoringCase(const char* a, const char* b, size_t n) {
-  const auto same = [](uint64_t wa, uint64_t wb) { return wa == wb || FoldAsciiWord(wa) == FoldAsciiWord(wb); };
+  // Equal, or apart only in bit 5 (0x20) of bytes that are letters in either case.
+  const auto same = [](uint64_t wa, uint64_t wb) {
+    const uint64_t apart = wa ^ wb;
+    if (apart == 0) return true;
+    constexpr uint64_t ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
+    if (apart & ~(0x20 * ones)) return false;
+    const uint64_t lower = (wa | 0x20 * ones) & ~highs;
+    const uint64_t letter = (lower + (0x80 - 'a') * ones) & ~(lower + (0x80 - 'z' - 1) * ones) & ~wa & highs;
+    return ((apart << 2) & ~letter) == 0;
+  };
   if (n >= 8) {
     uint64_t wa, wb;
     for (size_t i = 0; i + 8 < n; i += 8) {
