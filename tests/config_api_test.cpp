@@ -100,110 +100,74 @@ TEST_F(CallerBuffers, NothingIsWrittenOutsideAndTextsAreAlwaysTerminated) {
   WriteCfg("enum.cfg", kEnumCfg);
   Config_SetStrVal("Shared", "Value", "abcdef");
   Reload();
-
-  struct Reader {
-    const char* what;
-    void (*read)(char* buffer, int size);
-    const char* whole;                    // what a large buffer receives
-  };
-  const Reader readers[] = {
-      {"GetStrVal plain",
-       [](char* b, int s) { Config_GetStrVal("Shared", "Value", b, s, nullptr); },
-       "abcdef"},
-      {"GetStrVal full path",
-       [](char* b, int s) {
+  Config_SetIntVal("..\\S", "K", 1);  // a refused save, for its status texts
+  using Read = void (*)(char* buffer, int size);
+  const std::pair<Read, const char*> readers[] = {  // each with what a large buffer receives
+      {[](char* b, int s) { Config_GetStrVal("Shared", "Value", b, s, nullptr); }, "abcdef"},
+      {[](char* b, int s) { Config_GetStrVal("Shared", "Missing", b, s, nullptr); }, ""},
+      {[](char* b, int s) {
          int found = 0;
          Config_GetStrVal("enum\\C", "Value", b, s, &found);
          EXPECT_EQ(found, 1);
        },
        "abcdef"},
-      {"GetLeaf",
-       [](char* b, int s) {
+      {[](char* b, int s) {
          KeyRoot* cursor = Config_SetBranch("enum\\A");
          EXPECT_EQ(Config_GetLeaf(&cursor, b, s), 1);
          ASSERT_NE(cursor, nullptr);
          EXPECT_STREQ(cursor->name, "Child2");  // the cursor moves whatever the size
        },
        "child1"},
-      {"GetNextKeyValue",
-       [](char* b, int s) {
+      {[](char* b, int s) {
+         KeyRoot* cursor = nullptr;
+         EXPECT_EQ(Config_GetLeaf(&cursor, b, s), 0);
+       },
+       ""},
+      {[](char* b, int s) {
          KeyValue* cursor = Config_SetBeginEnumKeyValue("enum\\C");
          EXPECT_EQ(Config_GetNextKeyValue(&cursor, b, s), 1);
-         EXPECT_EQ(cursor, nullptr);
+         EXPECT_EQ(Config_GetNextKeyValue(&cursor, b, s), 0);
        },
-       "Value"},
-      {"GetSubKey", [](char* b, int s) { EXPECT_EQ(Config_GetSubKey("enum\\A", 0, b, s), 6); }, "child1"},
+       ""},
+      {[](char* b, int s) { EXPECT_EQ(Config_GetSubKey("enum\\A", 0, b, s), 6); }, "child1"},
+      {[](char* b, int s) { Config_GetLastSaveStatus("..", nullptr, b, s, nullptr, 0); }, ".."},
+      {[](char* b, int s) { Config_GetLastSaveStatus("..", nullptr, nullptr, 0, b, s); }, "not a safe file name"},
   };
-  for (const auto& r : readers) {
-    SCOPED_TRACE(r.what);
-    const std::string whole = r.whole;
+  for (const auto& [read, text] : readers) {
+    const std::string whole = text;
+    SCOPED_TRACE(whole);
     for (int size : {0, -1, -100}) {
       Canary c;
-      r.read(c.bytes, size);
+      read(c.bytes, size);
       EXPECT_TRUE(c.IntactFrom(0)) << "size " << size;
     }
     for (int size = 1; size <= static_cast<int>(whole.size()) + 2; ++size) {
       Canary c;
-      r.read(c.bytes, size);
+      read(c.bytes, size);
       const size_t copied = std::min(whole.size(), static_cast<size_t>(size - 1));
       EXPECT_EQ(std::string(c.bytes), whole.substr(0, copied)) << "size " << size;
       EXPECT_TRUE(c.IntactFrom(static_cast<size_t>(size))) << "size " << size;
     }
   }
-
-  // At the end of an enumeration: GetLeaf clears the whole buffer, GetNextKeyValue terminates it.
-  KeyRoot* noSection = nullptr;
-  Canary leafEnd;
-  EXPECT_EQ(Config_GetLeaf(&noSection, leafEnd.bytes, 0), 0);
-  EXPECT_TRUE(leafEnd.IntactFrom(0));
-  EXPECT_EQ(Config_GetLeaf(&noSection, leafEnd.bytes, 5), 0);
-  EXPECT_EQ(std::string(leafEnd.bytes, 5), std::string(5, '\0'));
-  EXPECT_TRUE(leafEnd.IntactFrom(5));
-  KeyValue* noValue = nullptr;
-  Canary valueEnd;
-  EXPECT_EQ(Config_GetNextKeyValue(&noValue, valueEnd.bytes, 0), 0);
-  EXPECT_TRUE(valueEnd.IntactFrom(0));
-  EXPECT_EQ(Config_GetNextKeyValue(&noValue, valueEnd.bytes, 5), 0);
-  EXPECT_EQ(valueEnd.bytes[0], '\0');
-  EXPECT_TRUE(valueEnd.IntactFrom(5));
-
-  // Reads that find nothing leave an empty text.
-  Canary missing;
-  EXPECT_FALSE(Config_GetStrVal("Shared", "Missing", missing.bytes, 8, nullptr));
-  EXPECT_EQ(missing.bytes[0], '\0');
-  EXPECT_TRUE(missing.IntactFrom(8));
-  Canary missingPath;
   int found = -1;
-  EXPECT_FALSE(Config_GetStrVal("enum\\C", "Missing", missingPath.bytes, 8, &found));
-  EXPECT_EQ(found, 0);
-  EXPECT_EQ(missingPath.bytes[0], '\0');
-  EXPECT_TRUE(missingPath.IntactFrom(1));
   EXPECT_FALSE(Config_GetStrVal("enum\\C", "Value", nullptr, 8, &found));
   EXPECT_EQ(found, 1);
 }
 
 class LayerNames : public StoreTest {};
 
-TEST_F(LayerNames, NamesThatCouldLeaveTheirFolderNeverReachAFile) {
-  // Files where a careless store would look for these layers or write them.
+TEST_F(LayerNames, NamesThatCouldLeaveTheirFolderNeverReachAFileAndTheirSavesAreRefused) {
+  // Files where a careless store would look for these layers or write them: "..", ".", "", "a/b" and
+  // "../evil" in the configuration and the maps folders.
   const std::string decoy = "[Image]\n\"K\"=9\n";
-  const std::vector<std::string> decoys = {
-      Cfg("...cfg"),                      // ".." in the configuration folder
-      Cfg("..cfg"),                       // "."
-      Cfg(".cfg"),                        // ""
-      Cfg("a/b.cfg"),                     // "a/b"
-      tmp / "evil.cfg",                   // "../evil" in the configuration folder
-      runtimeDir + "maps/...cfg",         // ".." in the maps folder
-      runtimeDir + "maps/..cfg",
-      runtimeDir + "maps/a/b.cfg",
-      runtimeDir + "evil.cfg",            // "../evil" in the maps folder
-  };
-  testsupport::MakeDirs(Cfg("a"));
-  testsupport::MakeDirs(runtimeDir + "maps/a");
+  std::vector<std::string> decoys = {tmp / "evil.cfg", runtimeDir + "evil.cfg"};
+  for (const std::string& dir : {configDir, runtimeDir + "maps/"}) {
+    testsupport::MakeDirs(dir + "a");
+    for (const char* name : {"...cfg", "..cfg", ".cfg", "a/b.cfg"}) decoys.push_back(dir + name);
+  }
   for (const auto& f : decoys) testsupport::WriteFile(f, decoy);
   Reload();
   const auto before = storetest::AllFiles(tmp.path());
-
   std::vector<std::string> layers = {".", "..", "a/b", "../evil", "a/../..", "./"};
   // Windows gives meaning to more: a drive or stream (':'), and the device names that every folder holds
   // ("con.cfg" is the console, whose reading would wait for input).
@@ -211,39 +175,31 @@ TEST_F(LayerNames, NamesThatCouldLeaveTheirFolderNeverReachAFile) {
   for (const std::string& name : layers) {
     const char* layer = name.c_str();
     SCOPED_TRACE(layer);
-    bool ok = true;
-    char file[16], reason[32];
-    EXPECT_FALSE(Config_GetLastSaveStatus(layer, &ok, file, sizeof file, reason, sizeof reason));
-    const std::string section = std::string(layer) + "\\Image";
+    const std::string section = name + "\\Image";
     EXPECT_EQ(Config_GetIntVal(section.c_str(), "K"), 0);
     EXPECT_FALSE(Config_DoesKeyExist(section.c_str(), "K"));
     EXPECT_EQ(Config_FindRoot(layer), nullptr);
     EXPECT_EQ(Config_SetBranch(layer), nullptr);
     EXPECT_EQ(Config_DeleteKeyVal(section.c_str(), "K"), 0);
+    bool ok = true;
+    EXPECT_FALSE(Config_GetLastSaveStatus(layer, &ok, nullptr, 0, nullptr, 0));
     Config_SetIntVal(section.c_str(), "K", 5);
     Config_SetStrVal(section.c_str(), "S", "text");
     Config_DeleteKeyVal(section.c_str(), "S");
     Config_DeleteKey(section.c_str());
     Config_FlushBranch(layer);
-    // The save is reported as refused, with the layer's name for the file.
+    char file[16], reason[32];
     ASSERT_TRUE(Config_GetLastSaveStatus(layer, &ok, file, sizeof file, reason, sizeof reason));
     EXPECT_FALSE(ok);
-    EXPECT_EQ(std::string(file), name);
+    EXPECT_EQ(std::string(file), name);  // the layer's name, for want of a file
     EXPECT_STREQ(reason, "not a safe file name");
   }
-  // Texts cut to the caller's buffer, terminated.
-  char file[3], reason[20];
-  EXPECT_TRUE(Config_GetLastSaveStatus("..", nullptr, file, sizeof file, reason, sizeof reason));
-  EXPECT_STREQ(file, "..");
-  EXPECT_STREQ(reason, "not a safe file nam");
   // No path component at all: nothing is stored anywhere.
   Config_SetIntVal("\\", "K", 5);
   Config_SetIntVal("\\\\\\", "K", 5);
   EXPECT_EQ(Config_GetIntVal("\\", "K"), 0);
-
   EXPECT_EQ(storetest::AllFiles(tmp.path()), before);
   for (const auto& f : decoys) EXPECT_EQ(testsupport::ReadFile(f), decoy) << f;
-
   // Ordinary layers beside them still work.
   Config_SetIntVal("mylayer\\Image", "K", 5);
   EXPECT_EQ(ReadCfg("mylayer.cfg"), "[Image]\n\"K\"=5\n\n");
