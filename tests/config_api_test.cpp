@@ -198,6 +198,8 @@ TEST_F(LayerNames, NamesThatCouldLeaveTheirFolderNeverReachAFileAndTheirSavesAre
   Config_SetIntVal("\\", "K", 5);
   Config_SetIntVal("\\\\\\", "K", 5);
   EXPECT_EQ(Config_GetIntVal("\\", "K"), 0);
+  EXPECT_FALSE(Config_GetLastSaveStatus("", nullptr, nullptr, 0, nullptr, 0));
+  EXPECT_FALSE(Config_GetLastSaveStatus(nullptr, nullptr, nullptr, 0, nullptr, 0));
   EXPECT_EQ(storetest::AllFiles(tmp.path()), before);
   for (const auto& f : decoys) EXPECT_EQ(testsupport::ReadFile(f), decoy) << f;
   // Ordinary layers beside them still work.
