@@ -19,12 +19,14 @@ TEST(DataDirsApi, DataDirectoriesFollowRootRegionRevisionAndKind) {
   inst.WriteDirectories({{"RootDir", maps}, {"RegionDir", "NA"}}, "[Data]\n\"CurrentRevision\"=3\n");
 
   const std::pair<OROustring, std::string> dirs[] = {
-      {Config_GetNetworkDir(false), na3 + "base/data/"},        {Config_GetNetworkDir(true), na3 + "streamed/data/"},
-      {Config_GetTMCDir(true), na3 + "streamed/tmc/"},          {Config_GetTMCDir(false), na3 + "base/tmc/"},
-      {Config_GetOroSpeedsDir(false), na3 + "base/orospeeds/"}, {Config_GetInrixSpeedsDir(false), na3 + "base/ispeeds/"},
+      {Config_GetNetworkDir(false), na3 + "base/data/"},         {Config_GetNetworkDir(true), na3 + "streamed/data/"},
+      {Config_GetTMCDir(true), na3 + "streamed/tmc/"},           {Config_GetTMCDir(false), na3 + "base/tmc/"},
+      {Config_GetOroSpeedsDir(false), na3 + "base/orospeeds/"},
+      {Config_GetInrixSpeedsDir(true), na3 + "streamed/ispeeds/"},
       {Config_GetPolygonsDir(true), na3 + "streamed/polygons/"}, {Config_GetPolygonsDir(false), na3 + "base/polygons/"},
-      {Config_GetCitiesDir(), na3},                             {Config_GetPlacesDir(), na3},
-      {Config_GetRootUpdateDir(false), inst.Runtime() + "NA/3/"}, {Config_GetRootUpdateDir(true), inst.Runtime() + "NA/3/streamed/"},
+      {Config_GetCitiesDir(), na3},                              {Config_GetPlacesDir(), na3},
+      {Config_GetRootUpdateDir(false), inst.Runtime() + "NA/3/"},
+      {Config_GetRootUpdateDir(true), inst.Runtime() + "NA/3/streamed/"},
       // Explicit revisions, regions and base directories; only 0xFFFFFFFF (or -1) means the current revision.
       {Config_GetUpdateDir("LRGridDir", "network", false, 0, "", ""), maps + "NA/0/base/data/"},
       {Config_GetUpdateDir("LRGridDir", "tmc", false, 0xFFFFFFFFul, "EU", ""), maps + "EU/3/base/tmc/"},
@@ -60,7 +62,7 @@ TEST(DataDirsApi, UpdateNamesSkinDirectoryAndCallersBuffers) {
   EXPECT_EQ(Dir("UpdateDir", true), update);
   EXPECT_EQ(Config_GetUpdateDirName(5, ".\\extra", "a.bin").str(), Native(update + "5/extra/a.bin"));
   EXPECT_EQ(Config_GetUpdateDirName(5, "./extra", "a.bin").str(), Native(update + "5/extra/a.bin"));
-  EXPECT_EQ(Config_GetUpdateDirName(5, "extra/x", "").str(), Native(update + "5/") + "extra/x" + testsupport::kSeparator);
+  EXPECT_EQ(Config_GetUpdateDirName(5, "extra/x", "").str(), Native(update + "5/") + "extra/x" + Native("/"));
   EXPECT_FALSE(Exists(update + "5"));
   EXPECT_EQ(Config_GetUpdateDirName(5, "", "").str(), Native(update + "5/"));
   EXPECT_TRUE(Exists(update + "5"));

@@ -19,8 +19,7 @@ TEST(DataDiscovery, NormalDataInTheFirstRegionThatHasACompleteGrid) {
   // The root is the working folder on a first start. Version control folders, folders two levels down and
   // incomplete grids hold no data; a link to a folder is a folder.
   for (const char* d : {"NA/.svn/data", "NA/_svn/data", "NA/deep/er/data"}) MakeGrid(inst / "work/" + d);
-  MakeGrid(inst / "work/EU/data", false);
-  MakeGrid(inst / "work/EU/2023/data", false);
+  for (const char* d : {"EU/data", "EU/2023/data"}) MakeGrid(inst / "work/" + d, false);
   MakeGrid(inst / "elsewhere/data", true, "Data Format: 8");
   MakeDirs(inst / "work/OC");
   if (!testsupport::MakeSymlink(inst / "elsewhere", inst / "work/OC/2024"))  // see testsupport::kNoSymlinks
@@ -37,18 +36,17 @@ TEST(DataDiscovery, NormalDataInTheFirstRegionThatHasACompleteGrid) {
   for (const auto& [name, folder] : beside) EXPECT_EQ(Dir(name), Native(folder)) << name;
   EXPECT_EQ(Config_GetIntVal("Data", "VersionedGrid"), -1);
   // Normal data records no region and no revision.
-  EXPECT_EQ(UserDir("RegionDir"), "<unset>");
-  EXPECT_FALSE(Config_DoesKeyExist("user\\Data", "CurrentRevision"));
+  EXPECT_FALSE(Config_DoesKeyExist("user\\Directories", "RegionDir") ||
+               Config_DoesKeyExist("user\\Data", "CurrentRevision"));
   EXPECT_EQ(Config_GetNetworkDir(false).str(), Native("./OC/2024/data/"));
   // The status check of the start read the version file of the data in use.
   TVersionStruct running;
   EXPECT_TRUE(Config_GetCurRunningAppDataVerInfo(running));
-  EXPECT_EQ(running.fileName.GetFullPath(true).str(), Native("./OC/2024/data/version.dat"));
-  EXPECT_EQ(running.dataFormat.str() + running.productName.str(), "8Test Maps");
+  EXPECT_EQ(running.fileName.GetFullPath(true).str() + "|" + running.dataFormat.str(),
+            Native("./OC/2024/data/version.dat") + "|8");
 
   // The next start finds LRGridDir set and searches nothing, even when better-placed data appears.
-  MakeGrid(inst / "work/EU/data");
-  MakeGrid(inst / "work/EU/2023/data");
+  for (const char* d : {"EU/data", "EU/2023/data"}) MakeGrid(inst / "work/" + d);
   Config_Reset();
   EXPECT_EQ(Dir("LRGridDir"), Native("./OC/2024/data"));
   // Without LRGridDir it searches again: data directly in the region folder wins over a sub-folder's.
@@ -56,7 +54,6 @@ TEST(DataDiscovery, NormalDataInTheFirstRegionThatHasACompleteGrid) {
   Config_Reset();
   EXPECT_EQ(Dir("LRGridDir"), Native("./EU/data"));
   EXPECT_EQ(Dir("CitiesDir") + Dir("LRSaveDir"), Native("./EU/cities/./EU/save/"));
-  EXPECT_EQ(Config_GetDataStatus(), DATA_FOUND_NORMAL);
 }
 
 TEST(DataDiscovery, StitchedRevisionsTheNewestCompleteOneIsUsed) {

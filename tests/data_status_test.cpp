@@ -92,17 +92,11 @@ TEST(VersionFiles, TheHeadOfAFileIsReadAndAnsweredFromTheCacheUntilReloaded) {
   DirectoryMgr* dirs = GetDirectoryMgr();
   const std::string dir = inst / "set", file = Native(dir + "/version.dat");
   testsupport::MakeDirs(dir);
-  WriteFile(file, "product name:Maps of Somewhere\r\n"
-                  "data format:   8.0  \n"
-                  "Data Version: 1\n"
-                  "\n"
-                  "Version: 5\n"             // no label of ours
-                  "  Grid Data: indented\n"  // a label must begin the line
-                  "Data Version: 2\n"        // the later one wins
-                  "Language: en\n"
-                  "Grid Data:" + std::string(300, 'g') + "\n"  // cut at 255 bytes
-                  "Product Name: line ten\n"
-                  "Data Format: line eleven\n");  // past the first ten lines
+  // Labels in any case; "Version:" is no label of ours, a label must begin the line, the later line wins, a
+  // line is cut at 255 bytes, and only the first ten lines count.
+  WriteFile(file, "product name:Maps of Somewhere\r\ndata format:   8.0  \nData Version: 1\n\nVersion: 5\n"
+                  "  Grid Data: indented\nData Version: 2\nLanguage: en\nGrid Data:" + std::string(300, 'g') +
+                  "\nProduct Name: line ten\nData Format: line eleven\n");
   // The label only has to contain one of the four texts, in any case; others leave the value as it was.
   const std::pair<const char*, std::string> labels[] = {
       {"Product Name:", "line ten"}, {"the DATA FORMAT: please", "8.0"}, {"data version:", "2"},

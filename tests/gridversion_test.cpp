@@ -14,11 +14,9 @@ using Fields = std::vector<std::string>;
 // The thirteen fields in their order: provider, region, year, quarter, software, grid, street, cities,
 // backbone, other, main region, sub-region, sub-region id.
 Fields FieldsOf(const GridVersionString& v) {
-  return {v.Provider().str(),       v.Region().str(),           v.Year().str(),
-          v.Quarter().str(),        v.SoftwareVersion().str(),  v.GridRevision().str(),
-          v.StreetRevision().str(), v.CitiesRevision().str(),   v.BackboneRevision().str(),
-          v.Other().str(),          v.Region_MainRegion().str(), v.Region_SubRegion().str(),
-          v.Region_SubRegionId().str()};
+  return {v.Provider().str(), v.Region().str(), v.Year().str(), v.Quarter().str(), v.SoftwareVersion().str(),
+          v.GridRevision().str(), v.StreetRevision().str(), v.CitiesRevision().str(), v.BackboneRevision().str(),
+          v.Other().str(), v.Region_MainRegion().str(), v.Region_SubRegion().str(), v.Region_SubRegionId().str()};
 }
 
 const Fields kNone(13);
@@ -91,12 +89,8 @@ TEST(GridVersion, FormattedTextsAndNumbers) {
 
   // Provider codes compare the whole text without regard to case; validity needs a known provider, a year and
   // a quarter above 0; the map identifier is the third region part as a number, -1 when there is none.
-  const struct {
-    const char* product;
-    long provider;
-    bool valid;
-    long regionId;
-  } cases[] = {
+  // The product text, the provider code, the validity and the map identifier.
+  const std::tuple<const char*, long, bool, long> cases[] = {
       {"GRD_ORO.EU-DE-12.2011.3", 1, true, 12}, {"grd_navteq.EU-DE-007.2011.3", 2, true, 7},
       {"Grd_Nt.EU-DE-x1.2011.3", 2, true, 0},   {"GRD_TELEATLAS.EU-DE.2011.3", 3, true, -1},
       {"GRD_TA.--.2011.7", 3, true, -1},        {"GRD_AND.NA.2011.3", 5, true, -1},
@@ -106,10 +100,10 @@ TEST(GridVersion, FormattedTextsAndNumbers) {
       {"GRD_ORO.NA.2012.0", 1, false, -1},      {"GRD_ORO.NA.-2012.1", 1, false, -1},
       {"GRD_ORO.NA.2012", 1, false, -1},        {"", 0, false, -1},
   };
-  for (const auto& c : cases) {
-    GridVersionString parsed(c.product, "9", "7");
+  for (const auto& [product, provider, valid, id] : cases) {
+    GridVersionString parsed(product, "9", "7");
     EXPECT_EQ(std::tuple(parsed.GetProvider(), parsed.IsValidGridVersion(), parsed.GetRegionId()),
-              std::tuple(c.provider, c.valid, c.regionId)) << c.product;
+              std::tuple(provider, valid, id)) << product;
   }
   EXPECT_EQ(std::pair(Example().GetYear(), Example().GetQuarter()), std::pair(2011L, 3L));
   // A NUL inside the text does not make a prefix count as the whole.
@@ -142,7 +136,7 @@ TEST(GridVersion, DatasetComparisons) {
       {"region text set", [](GridVersionString& v) { v.Region("NA-US-3"); }, true, true, true},
       {"street revision", [](GridVersionString& v) { v.StreetRevision("5"); }, false, false, true},
       {"backbone revision", [](GridVersionString& v) { v.BackboneRevision("9"); }, true, false, true},
-      {"other and cities revisions", [](GridVersionString& v) { v.Other("9"), v.CitiesRevision("9"); }, true, true, true},
+      {"other and cities", [](GridVersionString& v) { v.Other("9"), v.CitiesRevision("9"); }, true, true, true},
       {"grid revision", [](GridVersionString& v) { v.GridRevision("8"); }, false, false, false},
       {"software version", [](GridVersionString& v) { v.SoftwareVersion("10"); }, false, false, false},
       {"year", [](GridVersionString& v) { v.Year("2012"); }, false, false, false},

@@ -15,6 +15,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "support/test_support.h"
@@ -50,18 +51,13 @@ TEST(OROustring, EditsSearchesComparisonsAndNumbers) {
   };
   for (size_t i = 0; i < std::size(found); ++i) EXPECT_EQ(found[i].first, found[i].second) << i;
 
-  const struct {
-    const char* text;
-    long value;  // to_long(10): only a whole number counts
-    bool numeric;
-  } numbers[] = {
-      {"2011", 2011, true}, {"0012", 12, true}, {"-12", -12, false}, {"+5", 5, false},  {"12abc", 0, false},
-      {"abc", 0, false},    {"", 0, false},     {" 5", 0, false},    {"-x", 0, false},  {"9999999999999999999999", 0, true},
+  // The text, to_long(10) (only a whole number counts) and IsNumeric.
+  const std::tuple<const char*, long, bool> numbers[] = {
+      {"2011", 2011, true}, {"0012", 12, true}, {"-12", -12, false}, {"+5", 5, false}, {"12abc", 0, false},
+      {"abc", 0, false},    {"", 0, false},     {" 5", 0, false},    {"-x", 0, false}, {"9999999999999999999", 0, true},
   };
-  for (const auto& n : numbers) {
-    EXPECT_EQ(OROustring(n.text).to_long(10), n.value) << n.text;
-    EXPECT_EQ(OROustring(n.text).IsNumeric(), n.numeric) << n.text;
-  }
+  for (const auto& [text, value, numeric] : numbers)
+    EXPECT_EQ(std::pair(OROustring(text).to_long(10), OROustring(text).IsNumeric()), std::pair(value, numeric)) << text;
   const std::pair<OROustring, std::string> texts[] = {
       {OROustring::itoa(0), "0"},     {OROustring::itoa(255, 16), "ff"}, {OROustring::itoa(71, 36), "1z"},
       {OROustring::itoa(5, 2), "101"}, {OROustring::itoa(5, 1), "5"},    {OROustring::itoa(36, 37), "36"},
