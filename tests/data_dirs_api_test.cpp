@@ -12,11 +12,12 @@ using dirtest::Installation;
 using testsupport::Exists;
 using testsupport::Native;
 
-TEST(DataDirsApi, DataDirectoriesFollowRootRegionRevisionAndKind) {
+TEST(DataDirsApi, DataUpdateAndSkinDirectoriesAndCallersBuffers) {
   Installation inst;
-  const std::string maps = inst / "maps/", na3 = maps + "NA/3/";
-  testsupport::MakeDirs(maps);
-  inst.WriteDirectories({{"RootDir", maps}, {"RegionDir", "NA"}}, "[Data]\n\"CurrentRevision\"=3\n");
+  const std::string maps = inst / "maps/", na3 = maps + "NA/3/", update = inst / "U/";
+  for (const std::string& d : {maps, update, inst / "T"}) testsupport::MakeDirs(d);
+  inst.WriteDirectories({{"RootDir", maps}, {"RegionDir", "NA"}, {"UpdateDir", update}, {"ThemesDir", inst / "T"}},
+                        "[Data]\n\"CurrentRevision\"=3\n");
 
   const std::pair<OROustring, std::string> dirs[] = {
       {Config_GetNetworkDir(false), na3 + "base/data/"},         {Config_GetNetworkDir(true), na3 + "streamed/data/"},
@@ -48,17 +49,9 @@ TEST(DataDirsApi, DataDirectoriesFollowRootRegionRevisionAndKind) {
   // Neither the directory nor a root: nothing.
   Config_SetDirPath("RootDir", OROustring(""));
   EXPECT_EQ(Config_GetOroSpeedsDir(false).str() + Config_GetRootDir().str(), "");
-}
 
-TEST(DataDirsApi, UpdateNamesSkinDirectoryAndCallersBuffers) {
-  Installation inst;
-  const std::string update = inst / "U/";
-  testsupport::MakeDirs(update);
-  testsupport::MakeDirs(inst / "T");
-  inst.WriteDirectories({{"UpdateDir", update}, {"ThemesDir", inst / "T"}});
-
-  // Both folders exist, so the first start keeps them. The caller's sub-folder is taken as it is written,
-  // without a leading "./"; the revision's folder is made only when no sub-folder is given.
+  // Update names: the caller's sub-folder is taken as it is written, without a leading "./"; the revision's
+  // folder is made only when no sub-folder is given.
   EXPECT_EQ(Dir("UpdateDir", true), update);
   EXPECT_EQ(Config_GetUpdateDirName(5, ".\\extra", "a.bin").str(), Native(update + "5/extra/a.bin"));
   EXPECT_EQ(Config_GetUpdateDirName(5, "./extra", "a.bin").str(), Native(update + "5/extra/a.bin"));
@@ -66,7 +59,7 @@ TEST(DataDirsApi, UpdateNamesSkinDirectoryAndCallersBuffers) {
   EXPECT_FALSE(Exists(update + "5"));
   EXPECT_EQ(Config_GetUpdateDirName(5, "", "").str(), Native(update + "5/"));
   EXPECT_TRUE(Exists(update + "5"));
-  EXPECT_EQ(Config_GetUpdateDirName(0xFFFFFFFFul, "", "f").str(), Native(update + "1/f"));  // current revision 1
+  EXPECT_EQ(Config_GetUpdateDirName(0xFFFFFFFFul, "", "f").str(), Native(update + "3/f"));  // the current revision
 
   // The skin folder of the current theme.
   EXPECT_EQ(Config_GetThemeSkinDir().str(), inst / "T/16bit/skin/");

@@ -11,7 +11,7 @@ using dirtest::Installation;
 using testsupport::Native;
 using testsupport::WriteFile;
 
-TEST(DataStatus, EachVersionFileAndEachGridGivesItsStatus) {
+TEST(DataStatus, VersionFilesGridsTheStatusTheyGiveAndTheFirstRunFlag) {
   Installation inst;
   const std::string grid = inst / "grid", version = grid + "/version.dat";
   dirtest::MakeGrid(grid);
@@ -71,10 +71,8 @@ TEST(DataStatus, EachVersionFileAndEachGridGivesItsStatus) {
   testsupport::LogCapture quiet;  // without the switch only the outcome
   dirs->GetDataStatus();
   EXPECT_EQ(quiet.Lines().size(), 1u);
-}
 
-TEST(DataStatus, FirstRunFlagIsAnsweredOncePerInstanceAndClearedForTheNextStart) {
-  Installation inst;
+  // The first-run flag: answered once per directory manager, and stored as 0 for the next start.
   EXPECT_TRUE(Config_IsOutOfBoxFirstRun());
   EXPECT_NE(testsupport::ReadFile(inst.UserCfg()).find("\"DrivoraOutOfBoxFirstRun\"=0"), std::string::npos);
   // The same instance keeps its answer; a new directory manager reads the stored 0.
@@ -85,11 +83,9 @@ TEST(DataStatus, FirstRunFlagIsAnsweredOncePerInstanceAndClearedForTheNextStart)
   EXPECT_FALSE(Config_IsOutOfBoxFirstRun());
   ResetDataDirMgr();
   EXPECT_TRUE(Config_IsOutOfBoxFirstRun());
-}
 
-TEST(VersionFiles, TheHeadOfAFileIsReadAndAnsweredFromTheCacheUntilReloaded) {
-  Installation inst;
-  DirectoryMgr* dirs = GetDirectoryMgr();
+  // Version files of other data sets: the head of the file is read, and answered from a cache until reloaded.
+  dirs = GetDirectoryMgr();
   const std::string dir = inst / "set", file = Native(dir + "/version.dat");
   testsupport::MakeDirs(dir);
   // Labels in any case; "Version:" is no label of ours, a label must begin the line, the later line wins, a

@@ -107,7 +107,7 @@ TEST(MapSets, SetsAtAndBelowAPathForEachKindOfData) {
   }
 }
 
-TEST(MapSets, DescribingOneFolderAndItsCHXFiles) {
+TEST(MapSets, OneSetItsCHXFilesCopiesAndEquality) {
   Installation inst;
   const std::string set = inst / "maps/NA/data";
   // A.CHX has a.cgd, x.y.chx has X.Y.CGD; b.chx has no b.cgd; c.chx.old and c.txt are other files.
@@ -146,11 +146,9 @@ TEST(MapSets, DescribingOneFolderAndItsCHXFiles) {
   EXPECT_EQ(Describe(byFile), Native(set + "/") + "|NA|31");
   WriteFile(set + "/version.dat", "Data Version: 1\n");  // no product name any more
   EXPECT_EQ(SetOf(set).GetMapID(), -1);
-}
 
-TEST(MapSets, CopiesAreDeepAndEqualityLooksAtNameAndFolderOnly) {
-  Installation inst;
-  const std::string na = inst / "maps/NA/data";
+  // Copies and equality.
+  const std::string na = inst / "maps/OC/data";
   MakeFolder(na, {"a.cgd", "a.chx", "b.cgd", "b.chx"}, "NA-US-7");
   MakeFolder(inst / "maps/EU/data", {"e.cgd", "e.chx"}, "EU-DE-12");
 
@@ -162,7 +160,7 @@ TEST(MapSets, CopiesAreDeepAndEqualityLooksAtNameAndFolderOnly) {
   OroDataSet copy(*original);
   EXPECT_NE(copy.GetCHXFiles()[0], original->GetCHXFiles()[0]);
   delete original;
-  EXPECT_EQ(Describe(copy), Native(na + "/") + "|NA|7");
+  EXPECT_EQ(Describe(copy), Native(na + "/") + "|OC|7");
   EXPECT_TRUE(copy.HasCHXFiles() && copy.GetSpareFlag());
   EXPECT_EQ(Paths(copy), NativeAll({na + "/a.chx", na + "/b.chx", "<null>"}));
 
@@ -185,11 +183,11 @@ TEST(MapSets, CopiesAreDeepAndEqualityLooksAtNameAndFolderOnly) {
   // is another set.
   const OroDataSet plain = SetOf(na);
   EXPECT_TRUE(plain == copy);
-  MakeFolder(inst / "maps/na/DATA", {"a.cgd"});
-  MakeFolder(inst / "maps/NA/data2", {"a.cgd"});
-  MakeFolder(inst / "other/NA/data", {"a.cgd"});
-  EXPECT_TRUE(SetOf(inst / "maps/na/DATA") == plain);
-  EXPECT_FALSE(SetOf(inst / "maps/NA/data2") == plain || SetOf(inst / "other/NA/data") == plain);
+  MakeFolder(inst / "maps/oc/DATA", {"a.cgd"});
+  MakeFolder(inst / "maps/OC/data2", {"a.cgd"});
+  MakeFolder(inst / "other/OC/data", {"a.cgd"});
+  EXPECT_TRUE(SetOf(inst / "maps/oc/DATA") == plain);
+  EXPECT_FALSE(SetOf(inst / "maps/OC/data2") == plain || SetOf(inst / "other/OC/data") == plain);
   EXPECT_FALSE(plain == SetOf(inst / "maps/EU/data"));
   EXPECT_TRUE(OroDataSet() == OroDataSet());
 }
