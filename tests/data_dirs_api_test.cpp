@@ -12,151 +12,90 @@ using dirtest::Installation;
 using testsupport::Exists;
 using testsupport::Native;
 
-extern "C" {
-long CCallerGetDirPath(const char* name, char* buffer, int size);
-int CCallerGetDirNameIsData(void);
-int CCallerGetDataStatus(void);
-int CCallerIsOutOfBoxFirstRun(void);
-}
-
-TEST(DataDirsApi, DataDirectoriesFollowRootRegionRevisionAndKind) {
+TEST(DataDirsApi, DataUpdateAndSkinDirectoriesAndCallersBuffers) {
   Installation inst;
-  const std::string maps = inst / "maps/";
-  testsupport::MakeDirs(maps);
-  inst.WriteDirectories({{"RootDir", maps}, {"RegionDir", "NA"}}, "[Data]\n\"CurrentRevision\"=3\n");
+  const std::string maps = inst / "maps/", na3 = maps + "NA/3/", update = inst / "U/";
+  for (const std::string& d : {maps, update, inst / "T"}) testsupport::MakeDirs(d);
+  inst.WriteDirectories({{"RootDir", maps}, {"RegionDir", "NA"}, {"UpdateDir", update}, {"ThemesDir", inst / "T"}},
+                        "[Data]\n\"CurrentRevision\"=3\n");
 
-  // The worked example.
-  EXPECT_EQ(Config_GetNetworkDir(false).str(), Native(maps + "NA/3/base/data/"));
-  EXPECT_EQ(Config_GetTMCDir(true).str(), Native(maps + "NA/3/streamed/tmc/"));
-  EXPECT_EQ(Config_GetCitiesDir().str(), Native(maps + "NA/3/"));
-  EXPECT_EQ(Config_GetRootUpdateDir(false).str(), Native(inst.Runtime() + "NA/3/"));
-  // The other kinds.
-  EXPECT_EQ(Config_GetNetworkDir(true).str(), Native(maps + "NA/3/streamed/data/"));
-  EXPECT_EQ(Config_GetOroSpeedsDir(false).str(), Native(maps + "NA/3/base/orospeeds/"));
-  EXPECT_EQ(Config_GetInrixSpeedsDir(false).str(), Native(maps + "NA/3/base/ispeeds/"));
-  EXPECT_EQ(Config_GetPolygonsDir(true).str(), Native(maps + "NA/3/streamed/polygons/"));
-  EXPECT_EQ(Config_GetPlacesDir().str(), Native(maps + "NA/3/"));
-  EXPECT_EQ(Config_GetRootUpdateDir(true).str(), Native(inst.Runtime() + "NA/3/streamed/"));
-
-  // Explicit revisions, regions and base directories; only 0xFFFFFFFF (or -1) means the current revision.
-  EXPECT_EQ(Config_GetUpdateDir("LRGridDir", "network", false, 0, "", "").str(), Native(maps + "NA/0/base/data/"));
-  EXPECT_EQ(Config_GetUpdateDir("LRGridDir", "tmc", false, 0xFFFFFFFFul, "EU", "").str(),
-            Native(maps + "EU/3/base/tmc/"));
-  EXPECT_EQ(Config_GetUpdateDir("LRGridDir", "tmc", false, static_cast<unsigned long>(-1), "", Native("/b")).str(),
-            Native("/b/NA/3/base/tmc/"));
-  EXPECT_EQ(Config_GetUpdateDir("LRGridDir", "other", false, 12, "", "").str(), Native(maps + "NA/12/"));
-  // Exact kinds only.
-  EXPECT_EQ(Config_GetUpdateDir("LRGridDir", "Network", false, 12, "", "").str(), Native(maps + "NA/12/"));
+  const std::pair<OROustring, std::string> dirs[] = {
+      {Config_GetNetworkDir(false), na3 + "base/data/"},         {Config_GetNetworkDir(true), na3 + "streamed/data/"},
+      {Config_GetTMCDir(true), na3 + "streamed/tmc/"},           {Config_GetTMCDir(false), na3 + "base/tmc/"},
+      {Config_GetOroSpeedsDir(false), na3 + "base/orospeeds/"},
+      {Config_GetInrixSpeedsDir(true), na3 + "streamed/ispeeds/"},
+      {Config_GetPolygonsDir(true), na3 + "streamed/polygons/"}, {Config_GetPolygonsDir(false), na3 + "base/polygons/"},
+      {Config_GetCitiesDir(), na3},                              {Config_GetPlacesDir(), na3},
+      {Config_GetRootUpdateDir(false), inst.Runtime() + "NA/3/"},
+      {Config_GetRootUpdateDir(true), inst.Runtime() + "NA/3/streamed/"},
+      // Explicit revisions, regions and base directories; only 0xFFFFFFFF (or -1) means the current revision.
+      {Config_GetUpdateDir("LRGridDir", "network", false, 0, "", ""), maps + "NA/0/base/data/"},
+      {Config_GetUpdateDir("LRGridDir", "tmc", false, 0xFFFFFFFFul, "EU", ""), maps + "EU/3/base/tmc/"},
+      {Config_GetUpdateDir("LRGridDir", "tmc", false, static_cast<unsigned long>(-1), "", "/b"), "/b/NA/3/base/tmc/"},
+      {Config_GetUpdateDir("LRGridDir", "other", false, 12, "", ""), maps + "NA/12/"},
+      {Config_GetUpdateDir("LRGridDir", "Network", false, 12, "", ""), maps + "NA/12/"},  // exact kinds only
+  };
+  for (const auto& [got, want] : dirs) EXPECT_EQ(got.str(), Native(want));
 
   // An empty RegionDir drops the region level.
   Config_SetDirPath("RegionDir", OROustring(""));
   EXPECT_EQ(Config_GetPolygonsDir(false).str(), Native(maps + "3/base/polygons/"));
-
   // A kind's own directory wins, whatever streamed says, with a trailing separator.
   Config_SetDirPath("LRGridDir", OROustring(inst / "grid"));
-  EXPECT_EQ(Config_GetNetworkDir(false).str(), inst / "grid/");
-  EXPECT_EQ(Config_GetNetworkDir(true).str(), inst / "grid/");
+  EXPECT_EQ(Config_GetNetworkDir(false).str() + Config_GetNetworkDir(true).str(), inst / "grid/" + inst / "grid/");
   EXPECT_EQ(Config_GetRootUpdateDir(true).str(), inst / "grid/");
   Config_SetDirPath("CitiesDir", OROustring(inst / "cities"));
   EXPECT_EQ(Config_GetCitiesDir().str(), inst / "cities/");
-
   // Neither the directory nor a root: nothing.
   Config_SetDirPath("RootDir", OROustring(""));
-  EXPECT_EQ(Config_GetOroSpeedsDir(false).str(), "");
-  EXPECT_EQ(Config_GetRootDir().str(), "");
-}
+  EXPECT_EQ(Config_GetOroSpeedsDir(false).str() + Config_GetRootDir().str(), "");
 
-TEST(DataDirsApi, UpdateNamesSkinDirectoryAndSmallExports) {
-  Installation inst;
-  const std::string update = inst / "U/";
-  testsupport::MakeDirs(update);
-  testsupport::MakeDirs(inst / "T");
-  inst.WriteDirectories({{"UpdateDir", update}, {"ThemesDir", inst / "T"}});
-
-  // Both folders exist, so the first start keeps them.
+  // Update names: the caller's sub-folder is taken as it is written, without a leading "./"; the revision's
+  // folder is made only when no sub-folder is given.
   EXPECT_EQ(Dir("UpdateDir", true), update);
   EXPECT_EQ(Config_GetUpdateDirName(5, ".\\extra", "a.bin").str(), Native(update + "5/extra/a.bin"));
   EXPECT_EQ(Config_GetUpdateDirName(5, "./extra", "a.bin").str(), Native(update + "5/extra/a.bin"));
-  // The caller's sub-folder is taken as it is written.
-  EXPECT_EQ(Config_GetUpdateDirName(5, "extra/x", "").str(),
-            Native(update + "5/") + "extra/x" + testsupport::kSeparator);
+  EXPECT_EQ(Config_GetUpdateDirName(5, "extra/x", "").str(), Native(update + "5/") + "extra/x" + Native("/"));
   EXPECT_FALSE(Exists(update + "5"));
   EXPECT_EQ(Config_GetUpdateDirName(5, "", "").str(), Native(update + "5/"));
   EXPECT_TRUE(Exists(update + "5"));
-  // The current revision (default 1).
-  EXPECT_EQ(Config_GetUpdateDirName(0xFFFFFFFFul, "", "f").str(), Native(update + "1/f"));
-  EXPECT_TRUE(Exists(update + "1"));
+  EXPECT_EQ(Config_GetUpdateDirName(0xFFFFFFFFul, "", "f").str(), Native(update + "3/f"));  // the current revision
 
   // The skin folder of the current theme.
   EXPECT_EQ(Config_GetThemeSkinDir().str(), inst / "T/16bit/skin/");
   Config_SetStrVal("Styles", "Theme", "night");
-  EXPECT_EQ(Config_GetThemeSkinDir().str(), inst / "T/night/skin/");
   Config_SetDirPath("ThemesDir", OROustring(""));
   EXPECT_EQ(Config_GetThemeSkinDir().str(), Native("night/skin/"));
   Config_SetStrVal("Styles", "Theme", "");
   EXPECT_EQ(Config_GetThemeSkinDir().str(), "");
+  EXPECT_EQ(Config_GetInternalStorageName(true).str() + Config_GetInternalStorageName(false).str(), "");
 
-  EXPECT_EQ(Config_GetInternalStorageName(true).str(), "");
-  EXPECT_EQ(Config_GetInternalStorageName(false).str(), "");
-  EXPECT_EQ(Config_GetWriteableRootDir().str(), Native("./"));
-
-  // The string forms of a directory read and write.
+  // The string forms of a directory.
   OROwstring wide;
   EXPECT_EQ(Config_GetDirPathW("RuntimeDir", wide, false), 1);
   EXPECT_EQ(wide.uString().str(), inst.Runtime());
   OROustring narrow = "stale";
   EXPECT_EQ(Config_GetDirPathU("MemoDir", narrow, true), 0);
   EXPECT_EQ(narrow.str(), "");
-  EXPECT_EQ(Config_SetDirPath("MemoDir", OROwstring("/m")), 1);
-  EXPECT_EQ(Config_GetDirPathU("MemoDir", narrow, true), 1);
-  EXPECT_EQ(narrow.str(), Native("/m/"));
-  EXPECT_EQ(Config_GetDirPath("MemoDir", false).uString().str(), Native("/m"));
-  EXPECT_EQ(Config_GetDirPathU(OROustring("MemoDir"), true).str(), Native("/m/"));
-}
+  EXPECT_EQ(Config_SetDirPath("MemoDir", OROwstring("/abc")), 1);
+  EXPECT_EQ(Config_GetDirPath("MemoDir", false).uString().str(), Native("/abc"));
+  EXPECT_EQ(Config_GetDirPathU(OROustring("MemoDir"), true).str(), Native("/abc/"));
 
-TEST(DataDirsApi, DirectoryIntoACallersBuffer) {
-  Installation inst;
-  Config_SetDirPath("MemoDir", OROustring("/abc"));
-
-  char buffer[16];
-  std::memset(buffer, 'x', sizeof buffer);
-  // The text, then zeros up to the buffer's size.
-  EXPECT_EQ(Config_GetDirPath("MemoDir", buffer, 10, true), 1);
-  EXPECT_EQ(std::string(buffer), Native("/abc/"));
-  for (int i = 5; i < 10; ++i) EXPECT_EQ(buffer[i], '\0') << i;
-  EXPECT_EQ(buffer[10], 'x');
-
-  // Exactly fitting, and cut with the terminator in the last byte.
-  std::memset(buffer, 'x', sizeof buffer);
-  EXPECT_EQ(Config_GetDirPath("MemoDir", buffer, 6, true), 1);
-  EXPECT_EQ(std::string(buffer), Native("/abc/"));
-  std::memset(buffer, 'x', sizeof buffer);
-  EXPECT_EQ(Config_GetDirPath("MemoDir", buffer, 4, true), 1);
-  EXPECT_EQ(std::string(buffer), Native("/ab"));
-  EXPECT_EQ(buffer[4], 'x');
-  std::memset(buffer, 'x', sizeof buffer);
-  EXPECT_EQ(Config_GetDirPath("MemoDir", buffer, 1, true), 1);
-  EXPECT_EQ(buffer[0], '\0');
-  EXPECT_EQ(buffer[1], 'x');
-
+  // A caller's buffer: the text and zeros up to its size; a text as long as the buffer or longer is cut with
+  // the terminator in the last byte. Nothing past the size is written.
+  const std::string text = Native("/abc/");
+  for (int size : {10, 6, 5, 4, 1}) {
+    char buffer[12];
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(Config_GetDirPath("MemoDir", buffer, size, true), 1);
+    const std::string kept = text.substr(0, static_cast<size_t>(size) - 1);
+    EXPECT_EQ(std::string(buffer, static_cast<size_t>(size) + 1), kept + std::string(size - kept.size(), '\0') + "x");
+  }
   // Nothing is written for a size of 0 or less, or for no buffer; the answer is still given.
-  std::memset(buffer, 'x', sizeof buffer);
-  EXPECT_EQ(Config_GetDirPath("MemoDir", buffer, 0, true), 1);
-  EXPECT_EQ(Config_GetDirPath("MemoDir", buffer, -5, true), 1);
-  EXPECT_EQ(buffer[0], 'x');
+  char buffer[16] = "untouched";
+  EXPECT_EQ(Config_GetDirPath("MemoDir", buffer, 0, true) + Config_GetDirPath("MemoDir", buffer, -5, true), 2);
+  EXPECT_STREQ(buffer, "untouched");
   EXPECT_EQ(Config_GetDirPath("MemoDir", nullptr, 16, true), 1);
-
-  // Unset: 0 and an empty, zero-filled buffer. RuntimeDir is always set.
   EXPECT_EQ(Config_GetDirPath("KMXDBDir", buffer, sizeof buffer, true), 0);
-  for (char c : buffer) EXPECT_EQ(c, '\0');
-  char runtime[512];
-  EXPECT_EQ(Config_GetDirPath("RuntimeDir", runtime, sizeof runtime, false), 1);
-  EXPECT_EQ(std::string(runtime), inst.Runtime());
-
-  // The same from a C program.
-  EXPECT_EQ(CCallerGetDirPath("MemoDir", buffer, sizeof buffer), 1);
-  EXPECT_EQ(std::string(buffer), Native("/abc/"));
-  EXPECT_EQ(CCallerGetDirNameIsData(), 1);
-  EXPECT_EQ(CCallerGetDataStatus(), DATA_NOT_FOUND_STICTHING_OFF);
-  EXPECT_EQ(CCallerIsOutOfBoxFirstRun(), 1);
+  EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '\0'));
 }
