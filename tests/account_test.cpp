@@ -24,7 +24,7 @@ struct SignOn {
   bool operator==(const SignOn&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const SignOn& s) { return out << s.ok << " " << s.name << " / " << s.password; }
+std::ostream& operator<<(std::ostream& out, const SignOn& s) { return out << s.ok << s.name << " " << s.password; }
 
 SignOn Get() {
   std::vector<char> name(256, '#'), password(1025, '#');
@@ -60,14 +60,6 @@ class Account : public storetest::StoreTest {
     const size_t at = text.find(wanted);
     if (at == std::string::npos) return "<absent>";
     return text.substr(at + wanted.size(), text.find('"', at + wanted.size()) - at - wanted.size());
-  }
-  // Replaces the protected text in user.cfg, as an editor would, and reads the files afresh.
-  void EditStoredPassword(const std::string& text) {
-    std::string file = ReadCfg("user.cfg");
-    const std::string old = "\"LoginPassword\"=\"" + Stored("LoginPassword") + "\"";
-    file.replace(file.find(old), old.size(), "\"LoginPassword\"=\"" + text + "\"");
-    WriteCfg("user.cfg", file);
-    Reload();
   }
 };
 
@@ -107,10 +99,10 @@ TEST_F(Account, WithoutTheKeyOrWithAChangedTextThePasswordIsNotRecoveredAndIsTri
   std::string flipped = fresh;
   flipped[fresh.size() / 2] = flipped[fresh.size() / 2] == 'A' ? 'B' : 'A';
   for (const std::string& bad : {flipped, std::string("hunter2")}) {
-    EditStoredPassword(bad);
+    Config_SetStrVal("ClientInfo", "LoginPassword", bad.c_str());
     for (int i = 0; i < 2; ++i) EXPECT_EQ(Get(), (SignOn{false, "bob", ""})) << bad;
   }
-  EditStoredPassword(fresh);
+  Config_SetStrVal("ClientInfo", "LoginPassword", fresh.c_str());
   EXPECT_EQ(Get(), (SignOn{true, "bob", "hunter2"}));
 }
 
