@@ -133,6 +133,7 @@ TEST(RegistryStore, KeysAndValueNamesCompareWithoutAsciiCaseAndKeepTheirSpelling
   // Empty components are passed over by the store; Windows refuses a path that begins with a backslash.
   HKEY key = nullptr;
   EXPECT_EQ(Open(user, u"\\Software", &key), kWindows ? 161 /* ERROR_BAD_PATHNAME */ : ERROR_SUCCESS);
+  if (key) RegCloseKey(key);
   if (!kWindows) { EXPECT_EQ(GetDword(user, u"\\Software\\\\Acme\\Navigation\\", u"KeepPercent"), 43u); }
 
   // The store folds only ASCII letters (A-Z, not the characters next to them); Windows folds every letter.
