@@ -16,27 +16,10 @@
 
 using storetest::StoreTest;
 
-namespace {
-
-std::vector<std::string> Children(const char* path) {
-  std::vector<std::string> names;
-  KeyRoot* cursor = Config_SetBranch(path);
-  char name[512];
-  while (Config_GetLeaf(&cursor, name, sizeof name)) names.push_back(name);
-  return names;
-}
-
-std::vector<std::string> Keys(const char* path) {
-  std::vector<std::string> names;
-  KeyValue* cursor = Config_SetBeginEnumKeyValue(path);
-  char name[512];
-  while (Config_GetNextKeyValue(&cursor, name, sizeof name)) names.push_back(name);
-  return names;
-}
-
 using Names = std::vector<std::string>;
-
-}  // namespace
+// In list order (cfg_file_test.cpp).
+Names Children(const char* path);
+Names Keys(const char* path);
 
 class KeyTree : public StoreTest {};
 

@@ -35,11 +35,6 @@ class Listen {
   const int id;
 };
 
-Calls Sorted(Calls calls) {
-  std::sort(calls.begin(), calls.end());
-  return calls;
-}
-
 }  // namespace
 
 class Listeners : public StoreTest {};
@@ -60,6 +55,8 @@ TEST_F(Listeners, EachValueThatChangedIsToldOnceToTheListenersWhoseFiltersMatch)
        [] { Config_SetIntVal("USER\\image", "KEEPPERCENT", 71); }, {"user|Image|KeepPercent"}},
       {"an absent key written with its default", [] { Config_SetIntVal("Image", "AllowSquish", 0); }, {}},
       {"a string", [] { Config_SetStrVal("Image", "Name", "x"); }, {"user|Image|Name"}},
+      {"the same string again", [] { Config_SetStrVal("Image", "Name", "x"); }, {}},
+      {"a string in other letter case", [] { Config_SetStrVal("Image", "Name", "X"); }, {"user|Image|Name"}},
       {"a subsection", [] { Config_SetIntVal("user\\Image\\Sub", "Deep", 1); }, {"user|Image\\Sub|Deep"}},
       {"another layer", [] { Config_SetIntVal("mylayer\\Image", "KeepPercent", 1); }, {"mylayer|Image|KeepPercent"}},
       {"a directory", [] { Config_SetDirPath("SpeechDir", OROustring("speech/")); }, {"user|Directories|SpeechDir"}},
@@ -75,7 +72,7 @@ TEST_F(Listeners, EachValueThatChangedIsToldOnceToTheListenersWhoseFiltersMatch)
     step.change();
     EXPECT_EQ(any, step.heard);
   }
-  EXPECT_EQ(image, (Calls{"user|Image|KeepPercent", "user|Image|KeepPercent", "user|Image|Name",
+  EXPECT_EQ(image, (Calls{"user|Image|KeepPercent", "user|Image|KeepPercent", "user|Image|Name", "user|Image|Name",
                           "mylayer|Image|KeepPercent", "user|Image|Name", "user|Image|KeepPercent",
                           "mylayer|Image|KeepPercent"}));
   EXPECT_EQ(keepPercent, (Calls{"user|Image|KeepPercent", "user|Image|KeepPercent", "mylayer|Image|KeepPercent",
@@ -143,9 +140,7 @@ void LogNext(const char*, const char*, const char*, void* context) {
 
 TEST_F(Listeners, ARemovedListenerIsNeverCalledAgainAlsoWhenItIsRemovedWhileListenersAreCalled) {
   EXPECT_EQ(Config_AddChangeListener(nullptr, nullptr, nullptr, nullptr), 0);
-  Config_RemoveChangeListener(0);
-  Config_RemoveChangeListener(-1);
-  Config_RemoveChangeListener(123456);  // never given out: ignored
+  for (int never : {0, -1, 123456}) Config_RemoveChangeListener(never);  // ignored
 
   Removals r;
   r.self = Config_AddChangeListener(nullptr, nullptr, RemoveSelf, &r);
@@ -174,8 +169,9 @@ TEST_F(Listeners, ReloadsAndSavesTellWhatOtherWritersSavedAndALayerFileThatAppea
   WriteCfg("product.cfg", "[Image]\n\"AllowSquish\"=3\n");
   WriteCfg("user_ro.cfg", "[Image]\n\"AllowSquish\"=4\n");
   EXPECT_EQ(Config_ReloadChangedLayers(), 4);
-  EXPECT_EQ(Sorted(heard), (Calls{"product|Image|AllowSquish", "user_ro|Image|AllowSquish", "user|Image|KeepPercent",
-                                  "user|Theirs|K"}));
+  std::sort(heard.begin(), heard.end());
+  EXPECT_EQ(heard, (Calls{"product|Image|AllowSquish", "user_ro|Image|AllowSquish", "user|Image|KeepPercent",
+                          "user|Theirs|K"}));
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 705);
   EXPECT_EQ(Config_GetIntVal("Image", "AllowSquish"), 4);
   heard.clear();
