@@ -10,7 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -161,59 +161,41 @@ TEST(Catalogue, EveryEntryIsRegisteredInOrderWithItsValue) {
   EXPECT_TRUE(Config_FindDefaultInfo("IMAGE\\keeppercent", nullptr));
 }
 
-namespace {
-
-// A scratch installation with no layer files, so that every setting reads as its built-in default (except
-// the directories that the first start itself writes into the user layer).
-class CatalogueThroughApi : public ::testing::Test {
- protected:
-  void StartWithMemoryLevel(const char* level) {
-    memory_ = std::make_unique<testsupport::ScopedEnv>("NAVCONFIG_MEMORY_LEVEL", level);
+// In a scratch installation with no layer files every setting reads as its built-in default, except the
+// directories that the first start itself writes into the user layer.
+TEST(CatalogueThroughApi, EverySettingReadsAsItsDefaultAndMemoryDependentOnesFollowTheMemoryLevel) {
+  testsupport::TempDir dir;
+  testsupport::ScopedEnv config("NAVCONFIG_CONFIG_DIR", dir.path().c_str()), home("NAVCONFIG_HOME", (dir.path() + "home").c_str()),
+      runtime("NAVCONFIG_RUNTIME_DIR", dir.path().c_str());
+  std::optional<testsupport::ScopedEnv> memory;
+  auto startWithMemoryLevel = [&](const char* level) {
+    memory.reset();
+    memory.emplace("NAVCONFIG_MEMORY_LEVEL", level);
     // The defaults are registered once per set-up of the library's globals: start them afresh.
     GetConfigGlobals()->TryTeardown();
     EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 50);
-  }
-  testsupport::TempDir dir_;
-  testsupport::ScopedEnv config_{"NAVCONFIG_CONFIG_DIR", dir_.path().c_str()};
-  testsupport::ScopedEnv runtime_{"NAVCONFIG_RUNTIME_DIR", dir_.path().c_str()};
-  testsupport::ScopedEnv home_{"NAVCONFIG_HOME", (dir_.path() + "home").c_str()};
-  std::unique_ptr<testsupport::ScopedEnv> memory_;
-};
-
-std::string ReadString(const std::string& section, const std::string& key, bool* read) {
-  char buffer[1024];
-  *read = Config_GetStrVal(section.c_str(), key.c_str(), buffer, sizeof buffer, nullptr);
-  return buffer;
-}
-
-// Settings that the first start writes into the user layer (the directory table).
-bool WrittenByTheStart(const Expected& e) {
-  static const std::set<std::string> written = {"RootDir",   "LRGlobalSaveDir", "GlobalAddonDir", "SpeechDir",
-                                                 "LRInfoDir", "LRGPSSaveDir",    "UpdateDir",      "GPSDemoDir"};
-  return e.section == "Directories" && written.count(e.key) > 0;
-}
-
-}  // namespace
-
-TEST_F(CatalogueThroughApi, EverySettingReadsAsItsDefaultAndMemoryDependentOnesFollowTheMemoryLevel) {
-  StartWithMemoryLevel("3");
+  };
+  startWithMemoryLevel("3");
   const std::vector<Expected> list = LoadExpected();
   std::map<std::string, long> shadowed;
   for (size_t i = kMainEntries; i < list.size(); ++i) shadowed[Lower(list[i].path())] = list[i].number;
   size_t checked = 0;
   for (size_t i = 0; i < kMainEntries; ++i) {
     const Expected& e = list[i];
-    if (WrittenByTheStart(e)) continue;
+    // The first start writes these directories into the user layer.
+    static const std::set<std::string> started = {"RootDir",   "LRGlobalSaveDir", "GlobalAddonDir", "SpeechDir",
+                                                  "LRInfoDir", "LRGPSSaveDir",    "UpdateDir",      "GPSDemoDir"};
+    if (e.section == "Directories" && started.count(e.key)) continue;
     SCOPED_TRACE("line " + std::to_string(e.lineNo) + ": " + e.path());
     // Names in any letter case reach the same setting.
     const std::string section = ++checked % 2 ? Lower(e.section) : e.section;
     EXPECT_TRUE(Config_DoesKeyExist(section.c_str(), e.key.c_str()));
     const auto shadowing = shadowed.find(Lower(e.path()));
-    bool read = false;
     if (IsString(e.type)) {
-      const std::string text = ReadString(section, e.key, &read);
-      EXPECT_EQ(read, !text.empty());
-      EXPECT_TRUE(e.type == 'S' ? text == e.text : !text.empty()) << text;
+      char text[1024];
+      const bool read = Config_GetStrVal(section.c_str(), e.key.c_str(), text, sizeof text, nullptr);
+      EXPECT_EQ(read, *text != '\0');
+      EXPECT_TRUE(e.type == 'S' ? text == e.text : *text != '\0') << text;
     } else if (e.type != 'N') {
       const long expected = e.type == 'M' ? 1 : shadowing == shadowed.end() ? e.number : shadowing->second;
       EXPECT_EQ(Config_GetIntVal(section.c_str(), e.key.c_str()), expected);
@@ -221,9 +203,9 @@ TEST_F(CatalogueThroughApi, EverySettingReadsAsItsDefaultAndMemoryDependentOnesF
   }
   EXPECT_EQ(checked, kMainEntries - 8);
   // Nothing was read from or written for these settings: the user layer holds only the start's directories.
-  EXPECT_EQ(testsupport::ReadFile(dir_ / "user.cfg").find("[Image]"), std::string::npos);
+  EXPECT_EQ(testsupport::ReadFile(dir / "user.cfg").find("[Image]"), std::string::npos);
 
-  StartWithMemoryLevel("4");
+  startWithMemoryLevel("4");
   for (size_t i = 0; i < kMainEntries; ++i)
     EXPECT_TRUE(list[i].type != 'M' || Config_GetIntVal(list[i].section.c_str(), list[i].key.c_str()) == 0) << i;
 }
