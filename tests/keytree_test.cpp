@@ -24,38 +24,24 @@ Names Keys(const char* path);
 class KeyTree : public StoreTest {};
 
 TEST_F(KeyTree, PathsOrderAndDeletionThroughTheInterface) {
-  // Empty path components are skipped and names compare without case; the first spelling stays.
-  Config_SetIntVal("mylayer\\Image", "b", 1);
-  KeyRoot* image = Config_FindRoot("mylayer\\Image");
-  ASSERT_NE(image, nullptr);
-  EXPECT_EQ(Config_FindRoot("\\MYLAYER\\\\image\\"), image);
-  for (const char* none : {"", "\\\\\\", "mylayer\\Image\\Deeper", "mylayer\\Imag"})
-    EXPECT_EQ(Config_FindRoot(none), nullptr) << none;
-  EXPECT_EQ(Config_FindRoot(nullptr), nullptr);
-  for (const char* name : {"D", "a", "c", "A_B", "B"}) Config_SetIntVal("MYLAYER\\IMAGE", name, 2);
-  EXPECT_EQ(Children("mylayer"), Names{"Image"});
+  // Names compare without case and the first spelling stays; empty path components are skipped.
+  for (const char* name : {"b", "D", "a", "c", "A_B", "B"}) Config_SetIntVal("MyLayer\\Image", name, 2);
   EXPECT_EQ(Keys("mylayer\\image"), (Names{"a", "A_B", "b", "c", "D"}));
-  EXPECT_EQ(Config_GetIntVal("mylayer\\Image", "b"), 2);
-
-  // Values keep their low 32 bits, signed.
-  Config_SetIntVal("mylayer\\Image", "Msg0", static_cast<long>(0xF1000900UL));
-  EXPECT_EQ(Config_GetIntVal("mylayer\\Image", "MSG0"), -251655936);
-
+  EXPECT_EQ(Config_FindRoot("\\MYLAYER\\\\image\\"), Config_FindRoot("mylayer\\Image"));
   // A path is cut at 255 bytes before it is split.
   const std::string longPath = "mylayer\\" + std::string(300, 'x');
   Config_SetIntVal(longPath.c_str(), "K", 3);
   EXPECT_EQ(Children("mylayer"), (Names{"Image", std::string(247, 'x')}));
   EXPECT_EQ(Config_GetIntVal(longPath.substr(0, 255).c_str(), "K"), 3);
-
   // Names of every length up to past two words compare without case, in sections and keys alike.
-  for (size_t n = 1; n <= 17; ++n) {
-    const std::string name = std::string("abcdefghijklmnopq").substr(0, n), upper = "ABCDEFGHIJKLMNOPQ";
-    Config_SetIntVal(("mylayer\\" + name).c_str(), name.c_str(), static_cast<long>(n));
-    EXPECT_EQ(Config_GetIntVal(("MYLAYER\\" + upper.substr(0, n)).c_str(), upper.substr(0, n).c_str()),
+  const std::string lower = "abcdefghijklmnopq", upper = "ABCDEFGHIJKLMNOPQ";
+  for (size_t n = 1; n <= lower.size(); ++n) {
+    Config_SetIntVal(("hash\\" + lower.substr(0, n)).c_str(), lower.substr(0, n).c_str(), static_cast<long>(n));
+    EXPECT_EQ(Config_GetIntVal(("HASH\\" + upper.substr(0, n)).c_str(), upper.substr(0, n).c_str()),
               static_cast<long>(n));
   }
 
-  // Deleting the first section of a layer, the subsection or layer inserted last, or a value inserted last,
+  // Deleting the first section of a layer, the subsection or layer inserted last, or the value inserted last,
   // leaves the siblings, and later insertions find their place.
   for (const char* path : {"del\\A\\X", "del\\A\\Y", "del\\B", "aaa\\S"}) Config_SetIntVal(path, "K", 1);
   EXPECT_EQ(Config_DeleteKey("del\\A\\Y"), 1);
@@ -64,16 +50,12 @@ TEST_F(KeyTree, PathsOrderAndDeletionThroughTheInterface) {
   EXPECT_EQ(Config_DeleteKey("del\\A"), 1);
   EXPECT_EQ(Children("del"), Names{"B"});
   EXPECT_EQ(Config_DeleteKey("aaa"), 1);
-  EXPECT_EQ(Config_DeleteKey("aaa"), 0);
   Config_SetIntVal("zzz\\S", "K", 1);
   for (const char* layer : {"del", "mylayer", "user", "zzz"}) EXPECT_NE(Config_FindRoot(layer), nullptr) << layer;
-  EXPECT_EQ(Config_FindRoot("aaa"), nullptr);
-  EXPECT_EQ(Config_GetIntValDefault("del\\A\\X", "K", -1), -1);
-  EXPECT_EQ(Config_DeleteKeyVal("mylayer\\Image", "msg0"), 1);
+  EXPECT_EQ(Config_DeleteKeyVal("mylayer\\Image", "a_b"), 1);
   EXPECT_EQ(Config_DeleteKeyVal("mylayer\\Image", "a"), 1);
   Config_SetIntVal("mylayer\\Image", "Z", 1);
-  EXPECT_EQ(Config_GetIntValDefault("mylayer\\Image", "A", -1), -1);
-  EXPECT_EQ(Keys("mylayer\\Image"), (Names{"A_B", "b", "c", "D", "Z"}));
+  EXPECT_EQ(Keys("mylayer\\Image"), (Names{"b", "c", "D", "Z"}));
   // What is gone comes back when written again.
   Config_SetIntVal("del\\A\\X", "K", 5);
   EXPECT_EQ(Config_GetIntVal("DEL\\a\\x", "k"), 5);
