@@ -110,7 +110,6 @@ TEST_F(CfgReader, ValueLines) {
       {"\"a=b\"=8", V, 8, nullptr, 7, "\"a=b\"=8", "a=b"},
       {"\"K\"=\"\"", V, 0, "", 6, "\"K\"=\"\""},
       {"\"K\"=\"\" x", V, 0, "", 6, "\"K\"=\"\""},
-      {"\"K\"=\xEF\xEF", V, 0, "", 6, "\"K\"=\"\""},
       {"\"K\"=\"\xEF", V, 0, "", 6, "\"K\"=\"\""},
       {"\"K\"=\xEEtext\xEE", V, 0, "text", 10, "\"K\"=\"text\""},
       {"\"K\"=\"text\xEF ; note", V, 0, "text", 10, "\"K\"=\"text\""},
@@ -183,7 +182,7 @@ TEST_F(CfgReader, ValueLines) {
   EXPECT_EQ(Config_ClassifyLine("\"K\"=1", 5, nullptr), CONFIG_LINE_VALUE);
 }
 
-TEST_F(CfgReader, HeadersLineEndsAndValuesBeforeTheFirstHeader) {
+TEST_F(CfgReader, HeadersLineEndsValuesBeforeTheFirstHeaderAndFilesOfComments) {
   // Values before the first header have no section; CR LF, CR alone and NUL bytes all end lines; "[]" is
   // ignored, so the values after it go on into the section before; empty path components are skipped.
   const char raw[] =
@@ -210,9 +209,8 @@ TEST_F(CfgReader, HeadersLineEndsAndValuesBeforeTheFirstHeader) {
   Config_SetIntVal("ends\\S", "A", 10);
   EXPECT_EQ(ReadCfg("ends.cfg"), "[S]\n\"A\"=10\n\"B\"=\"x\"\n\n[T]\n\"C\"=2\n\n[Twice]\n\"E\"=5\n\n[U]\n\"D\"=3\n\n"
                                  "[V]\n\"a\"=0\n\"F\"=5\n\"G\"=6\n\n[W]\n\"I\"=8\n\n[W\\X]\n\"H\"=7\n\n");
-}
 
-TEST_F(CfgReader, AFileOfCommentsIsReadAtEveryAccessAndNeverWritten) {
+  // A file of nothing but comments is read at every access and never written.
   const std::string comments = "; nothing but comments\n# and more\n\n";
   WriteCfg("notes.cfg", comments);
   WriteCfg("user.cfg", comments);
@@ -231,9 +229,7 @@ TEST_F(CfgReader, AFileOfCommentsIsReadAtEveryAccessAndNeverWritten) {
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 60);
 }
 
-class CfgLongLines : public StoreTest {};
-
-TEST_F(CfgLongLines, NamesAndValuesOfAnyLengthSurviveAndTheTailOfALongLineNeverBecomesALineOfItsOwn) {
+TEST_F(CfgReader, NamesAndValuesOfAnyLengthSurviveAndTheTailOfALongLineNeverBecomesALineOfItsOwn) {
   const std::string key(1000, 'k');
   const std::string value = std::string(500, 'v') + std::string(500, 'w');
   const std::string intKey = "Int" + std::string(997, 'i');
@@ -276,12 +272,9 @@ TEST_F(CfgRoundTrip, WhatTheSettersStoreReadsBackFromTheFileAndUnsafeNamesAreRef
       {"Web", "Url", "https://maps.example/tiles?x=1&y=2", Case::Str},
       {"S", "Quoted", "say \"hi\"", Case::Str},
       {"S", "OneQuote", "\"", Case::Str},
-      {"S", "TwoQuotes", "\"\"", Case::Str},
-      {"S", "QuoteFirst", "\"abc", Case::Str},
       {"S", "QuoteLast", "abc\"", Case::Str},
       {"S", "Assign", "a\"=\"b", Case::Str},
       {"S", "Fullwidth", "\xEF\xBC\xA1\xEF\xBC\x88x\xEF\xBC\x89", Case::Str},
-      {"S", "PrivateUse", "\xEE\x80\x80", Case::Str},
       {"S", "ByteOrderMark", "\xEF\xBB\xBF", Case::Str},
       {"S", "LoneBytes", "x\xEF\xEE", Case::Str},
       {"S", "Header", "[Evil]", Case::Str},
@@ -300,13 +293,10 @@ TEST_F(CfgRoundTrip, WhatTheSettersStoreReadsBackFromTheFileAndUnsafeNamesAreRef
       {"S", "a \"b", "v", Case::RefusedStr, "the key name 'a \"b' holds '\"'"},
       {"S", "a=b", "1", Case::RefusedInt, "the key name 'a=b' holds '='"},
       {"S", "Key\n[Evil]", "2", Case::RefusedInt, "the key name 'Key\\x0A[Evil]' holds a line break"},
-      {"S", "a\rb", "v", Case::RefusedStr, "line break"},
       {"S", "", "v", Case::RefusedStr, "the key name '' is empty"},
       {"S", "\xEF\xBC\xA1", "v", Case::RefusedStr, "starts with the byte 0xEE or 0xEF"},
       {"S", "\xEE\x80\x80x", "1", Case::RefusedInt, "starts with the byte 0xEE or 0xEF"},
       {"Good\r\n[Evil]\n\"E\"=1", "K", "1", Case::RefusedInt, "the section path 'mylayer\\Good\\x0D\\x0A[Evil]"},
-      {"B\\\nEvil", "K", "v", Case::RefusedStr, "line break"},
-      {"[Evil", "K", "v", Case::RefusedStr, "holds '[' or ']'"},
       {"Audio[1]\\Sub", "K", "1", Case::RefusedInt, "holds '[' or ']'"},
   };
   auto refused = [](const Case& c) { return c.kind == Case::RefusedStr || c.kind == Case::RefusedInt; };
