@@ -100,47 +100,10 @@ TEST(CatalogueList, HasTheShapeOfTheCatalogue) {
   }
 }
 
-// The catalogue as registered, entry by entry in registration order, at memory levels on both sides of 4.
-TEST(Catalogue, EveryEntryIsRegisteredInOrderWithItsValue) {
-  const std::vector<Expected> list = LoadExpected();
-  ASSERT_EQ(Config_GetDefaultCount(), static_cast<int>(list.size()));
-  testsupport::ScopedEnv lowMemory("NAVCONFIG_MEMORY_LEVEL", "3");
-  std::map<std::string, const Expected*> priority;
-  for (size_t i = kMainEntries; i < list.size(); ++i) priority[Lower(list[i].path())] = &list[i];
-  for (int i = 0; i < static_cast<int>(list.size()); ++i) {
-    const Expected& e = list[static_cast<size_t>(i)];
-    SCOPED_TRACE("line " + std::to_string(e.lineNo) + ": " + e.path());
-    ConfigDefaultInfo info{};
-    ASSERT_TRUE(Config_GetDefaultAt(i, &info));
-    EXPECT_STREQ(info.key, e.path().c_str());  // key paths keep their case
-    const bool shadowed = e.type != 'P' && priority.count(Lower(e.path())) > 0;
-    EXPECT_EQ(std::make_tuple(info.isString, !info.strValue, info.priority, info.memoryDependent, info.shadowed),
-              std::make_tuple(IsString(e.type), !IsString(e.type), e.type == 'P', e.type == 'M', shadowed));
-    EXPECT_TRUE(e.type == 'N' || info.intValue == (e.type == 'M' ? 1 : e.number)) << info.intValue;
-    EXPECT_TRUE(e.type != 'S' || e.text == info.strValue) << info.strValue;
-    EXPECT_TRUE(e.type != 'D' || *info.strValue);
-    if (e.type == 'M') {
-      testsupport::ScopedEnv highMemory("NAVCONFIG_MEMORY_LEVEL", "4");
-      ASSERT_TRUE(Config_GetDefaultAt(i, &info));
-      EXPECT_EQ(info.intValue, 0);
-    }
-    // A lookup in any letter case finds the entry in effect.
-    ConfigDefaultInfo found{};
-    ASSERT_TRUE(Config_FindDefaultInfo(Lower(e.path()).c_str(), &found));
-    const auto shadowing = priority.find(Lower(e.path()));
-    EXPECT_STREQ(found.key, (shadowing == priority.end() ? e : *shadowing->second).path().c_str());
-    EXPECT_EQ(found.priority, shadowing != priority.end());
-  }
-  ConfigDefaultInfo info{};
-  EXPECT_FALSE(Config_GetDefaultAt(-1, &info) || Config_GetDefaultAt(static_cast<int>(list.size()), &info) ||
-               Config_GetDefaultAt(0, nullptr));
-  EXPECT_FALSE(Config_FindDefaultInfo(nullptr, &info) || Config_FindDefaultInfo("Image\\KeepPercent2", &info));
-  EXPECT_TRUE(Config_FindDefaultInfo("IMAGE\\keeppercent", nullptr));
-}
-
-// In a scratch installation with no layer files every setting reads as its built-in default, except the
-// directories that the first start itself writes into the user layer.
-TEST(CatalogueThroughApi, EverySettingReadsAsItsDefaultAndMemoryDependentOnesFollowTheMemoryLevel) {
+// The catalogue as registered, entry by entry in registration order, at memory levels on both sides of 4; and
+// in a scratch installation without layer files every setting reads as its default, except the directories that
+// the first start itself writes into the user layer.
+TEST(Catalogue, EveryEntryIsRegisteredInOrderAndReadsAsItsDefault) {
   testsupport::TempDir dir;
   testsupport::ScopedEnv config("NAVCONFIG_CONFIG_DIR", dir.path().c_str()),
       runtime("NAVCONFIG_RUNTIME_DIR", dir.path().c_str()), home("NAVCONFIG_HOME", (dir.path() + "home").c_str());
@@ -154,17 +117,37 @@ TEST(CatalogueThroughApi, EverySettingReadsAsItsDefaultAndMemoryDependentOnesFol
   };
   startWithMemoryLevel("3");
   const std::vector<Expected> list = LoadExpected();
-  std::map<std::string, long> shadowed;
-  for (size_t i = kMainEntries; i < list.size(); ++i) shadowed[Lower(list[i].path())] = list[i].number;
-  for (size_t i = 0; i < kMainEntries; ++i) {
-    const Expected& e = list[i];
-    // The first start writes these directories into the user layer.
-    static const std::set<std::string> started = {"RootDir",   "LRGlobalSaveDir", "GlobalAddonDir", "SpeechDir",
-                                                  "LRInfoDir", "LRGPSSaveDir",    "UpdateDir",      "GPSDemoDir"};
-    if (e.section == "Directories" && started.count(e.key)) continue;
+  ASSERT_EQ(Config_GetDefaultCount(), static_cast<int>(list.size()));
+  std::map<std::string, const Expected*> priority;
+  for (size_t i = kMainEntries; i < list.size(); ++i) priority[Lower(list[i].path())] = &list[i];
+  const std::set<std::string> started = {"RootDir",   "LRGlobalSaveDir", "GlobalAddonDir", "SpeechDir",
+                                         "LRInfoDir", "LRGPSSaveDir",    "UpdateDir",      "GPSDemoDir"};
+  for (int i = 0; i < static_cast<int>(list.size()); ++i) {
+    const Expected& e = list[static_cast<size_t>(i)];
     SCOPED_TRACE("line " + std::to_string(e.lineNo) + ": " + e.path());
-    // Names in any letter case reach the same setting.
+    ConfigDefaultInfo info{};
+    ASSERT_TRUE(Config_GetDefaultAt(i, &info));
+    EXPECT_STREQ(info.key, e.path().c_str());  // key paths keep their case
+    const auto shadowing = priority.find(Lower(e.path()));
+    const bool shadowed = e.type != 'P' && shadowing != priority.end();
+    EXPECT_EQ(std::make_tuple(info.isString, !info.strValue, info.priority, info.memoryDependent, info.shadowed),
+              std::make_tuple(IsString(e.type), !IsString(e.type), e.type == 'P', e.type == 'M', shadowed));
+    EXPECT_TRUE(e.type == 'N' || info.intValue == (e.type == 'M' ? 1 : e.number)) << info.intValue;
+    EXPECT_TRUE(e.type != 'S' || e.text == info.strValue) << info.strValue;
+    EXPECT_TRUE(e.type != 'D' || *info.strValue);
+    if (e.type == 'M') {
+      testsupport::ScopedEnv highMemory("NAVCONFIG_MEMORY_LEVEL", "4");
+      ASSERT_TRUE(Config_GetDefaultAt(i, &info));
+      EXPECT_EQ(info.intValue, 0);
+    }
+    // A lookup in any letter case finds the entry in effect, and so does a read.
+    const Expected& effective = shadowing == priority.end() ? e : *shadowing->second;
+    ConfigDefaultInfo found{};
+    ASSERT_TRUE(Config_FindDefaultInfo(Lower(e.path()).c_str(), &found));
+    EXPECT_STREQ(found.key, effective.path().c_str());
+    EXPECT_EQ(found.priority, shadowing != priority.end());
     const std::string section = i % 2 ? Lower(e.section) : e.section;
+    if (e.type == 'P' || (e.section == "Directories" && started.count(e.key))) continue;
     EXPECT_TRUE(Config_DoesKeyExist(section.c_str(), e.key.c_str()));
     if (IsString(e.type)) {
       char text[1024];
@@ -172,11 +155,14 @@ TEST(CatalogueThroughApi, EverySettingReadsAsItsDefaultAndMemoryDependentOnesFol
       EXPECT_EQ(read, *text != '\0');
       EXPECT_TRUE(e.type == 'S' ? text == e.text : *text != '\0') << text;
     } else if (e.type != 'N') {
-      const auto shadowing = shadowed.find(Lower(e.path()));
-      const long expected = e.type == 'M' ? 1 : shadowing == shadowed.end() ? e.number : shadowing->second;
-      EXPECT_EQ(Config_GetIntVal(section.c_str(), e.key.c_str()), expected);
+      EXPECT_EQ(Config_GetIntVal(section.c_str(), e.key.c_str()), e.type == 'M' ? 1 : effective.number);
     }
   }
+  ConfigDefaultInfo info{};
+  EXPECT_FALSE(Config_GetDefaultAt(-1, &info) || Config_GetDefaultAt(static_cast<int>(list.size()), &info) ||
+               Config_GetDefaultAt(0, nullptr));
+  EXPECT_FALSE(Config_FindDefaultInfo(nullptr, &info) || Config_FindDefaultInfo("Image\\KeepPercent2", &info));
+  EXPECT_TRUE(Config_FindDefaultInfo("IMAGE\\keeppercent", nullptr));
   // Nothing was read from or written for these settings: the user layer holds only the start's directories.
   EXPECT_EQ(testsupport::ReadFile(dir / "user.cfg").find("[Image]"), std::string::npos);
 
