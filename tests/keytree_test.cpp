@@ -10,6 +10,7 @@
 #endif
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "store_env.h"
@@ -65,28 +66,24 @@ TEST(KeyRootMembers, WorkOnACallersOwnTree) {
   KeyRoot section("Mine");
   EXPECT_TRUE(section.allocated);
   EXPECT_EQ(section.FindRoot("MINE"), &section);
-  EXPECT_FALSE(section.AddValue(nullptr, KEYVALUE_TYPE_INTEGER, 3, nullptr, false));
-  EXPECT_TRUE(section.AddValue("x", KEYVALUE_TYPE_INTEGER, 3, nullptr, false));
-  EXPECT_FALSE(section.AddValue("X", KEYVALUE_TYPE_INTEGER, 3, nullptr, false));  // nothing changed
-  EXPECT_TRUE(section.AddValue("X", KEYVALUE_TYPE_INTEGER | KEYVALUE_FLAG_HEX, 3, nullptr, false));
-  EXPECT_EQ(section.GetValue("x")->type, static_cast<unsigned>(KEYVALUE_TYPE_INTEGER | KEYVALUE_FLAG_HEX));
-  // A default is not added, but a value that is there is updated all the same.
-  EXPECT_FALSE(section.AddValue("Absent", KEYVALUE_TYPE_INTEGER, 50, nullptr, true));
+  // Each call and whether it changed a value. A default is not added, but a value that is there is updated all
+  // the same; strings compare byte for byte; a leading line feed makes a string empty, and so does null.
+  constexpr long I = KEYVALUE_TYPE_INTEGER, S = KEYVALUE_TYPE_STRING;
+  const std::tuple<const char*, long, long, const char*, bool, bool> calls[] = {
+      {nullptr, I, 3, nullptr, false, false},          {"x", I, 3, nullptr, false, true},
+      {"X", I, 3, nullptr, false, false},              {"X", I | KEYVALUE_FLAG_HEX, 3, nullptr, false, true},
+      {"Absent", I, 50, nullptr, true, false},         {"x", I, 50, nullptr, true, true},
+      {"s", S, 0, "Coast", false, true},               {"S", S, 0, "Coast", false, false},
+      {"S", S, 0, "coast", false, true},               {"S", S, 0, "coast2", false, true},
+      {"\n", S, 0, "\n", false, true},                 {"\nabc", S, 0, "\nabc", false, true},
+      {"null", S, 0, nullptr, false, true}};
+  for (const auto& [name, type, number, text, isDefault, changed] : calls)
+    EXPECT_EQ(section.AddValue(name, type, number, text, isDefault), changed) << (name ? name : "null");
+  EXPECT_EQ(std::make_pair(section.GetValue("x")->type, section.GetValue("x")->intValue),
+            std::make_pair(static_cast<unsigned>(I), 50));  // the hexadecimal form dropped by the last write
   EXPECT_EQ(section.GetValue("absent"), nullptr);
-  EXPECT_TRUE(section.AddValue("x", KEYVALUE_TYPE_INTEGER, 50, nullptr, true));
-  EXPECT_EQ(section.GetValue("x")->intValue, 50);
-  // Strings compare byte for byte; a leading line feed makes a string empty, and so does null.
-  EXPECT_TRUE(section.AddValue("s", KEYVALUE_TYPE_STRING, 0, "Coast", false));
-  EXPECT_FALSE(section.AddValue("S", KEYVALUE_TYPE_STRING, 0, "Coast", false));
-  EXPECT_TRUE(section.AddValue("S", KEYVALUE_TYPE_STRING, 0, "coast", false));
-  EXPECT_TRUE(section.AddValue("S", KEYVALUE_TYPE_STRING, 0, "coast2", false));
   EXPECT_STREQ(section.GetValue("s")->strValue, "coast2");
-  for (const char* empty : {"\n", "\nabc"}) {
-    EXPECT_TRUE(section.AddValue(empty, KEYVALUE_TYPE_STRING, 0, empty, false));
-    EXPECT_STREQ(section.GetValue(empty)->strValue, "");
-  }
-  EXPECT_TRUE(section.AddValue("null", KEYVALUE_TYPE_STRING, 0, nullptr, false));
-  EXPECT_STREQ(section.GetValue("NULL")->strValue, "");
+  for (const char* empty : {"\n", "\nabc", "NULL"}) EXPECT_STREQ(section.GetValue(empty)->strValue, "") << empty;
   EXPECT_EQ(section.GetValue(nullptr), nullptr);
   while (KeyValue* v = section.values) {
     section.values = v->next;
