@@ -114,14 +114,13 @@ TEST_F(Concurrency, AListenerRemovedWhileOtherThreadsDeliverIsNeverCalledOnceRem
   }
   Listened listeners[20];
   int stillRunning = 0;
-  for (Listened& one : listeners) {
-    Listened* listened = &one;
-    const int id = Config_AddChangeListener("listened", nullptr, Slowly, listened);
-    while (listened->running.load() == 0) std::this_thread::yield();
+  for (Listened& listened : listeners) {
+    const int id = Config_AddChangeListener("listened", nullptr, Slowly, &listened);
+    while (listened.running.load() == 0) std::this_thread::yield();
     // A call is in progress on a writer's thread: the removal waits for its end.
     Config_RemoveChangeListener(id);
-    stillRunning += listened->running.load() != 0;
-    listened->removed = 1;
+    stillRunning += listened.running.load() != 0;
+    listened.removed = 1;
   }
   stop.store(true);
   for (auto& t : writers) t.join();
