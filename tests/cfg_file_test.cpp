@@ -164,7 +164,7 @@ TEST_F(CfgReader, ValueLines) {
       return std::make_tuple(i.kind, i.name ? i.name - base.c_str() : -1, i.nameLength,
                              std::string_view(i.text, i.textLength), i.number, i.hex, i.used);
     };
-    for (const char* after : {"1=\"5", "f\"=5x", "x=\"5"}) {
+    for (const char* after : {"1=\"5", "\"=5x", "x=\"5"}) {
       ConfigLineInfo info{};
       const std::string longer = line + after;
       Config_ClassifyLine(longer.c_str(), line.size(), &info);
