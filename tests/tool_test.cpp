@@ -244,12 +244,10 @@ TEST(Tool, WhatStandsInPlaceOfUserCfgIsNeitherWaitedOnNorReplaced) {
     if (what == "folder") testsupport::MakeDirs(user);
     else ASSERT_TRUE(what == "fifo" ? testsupport::MakeFifo(user) : testsupport::MakeSymlink(what, user));
     testsupport::FifoGuard guard(user);
-    const Result got = inst.Run({"get", "Image", "KeepPercent"});
-    EXPECT_EQ(got.code, 0) << got.err;
-    EXPECT_EQ(got.out, "50\n");
+    EXPECT_EQ(Outcome(inst.Run({"get", "Image", "KeepPercent"})), "0 50\n");
     const auto before = Snapshot(inst / "");
-    EXPECT_EQ(Outcome(inst.Run({"set", "Image", "KeepPercent", "70"})),
-              "1 navconfig: error: could not save " + user + ": " + Replaced(reason, "{T}", inst.Config() + what) + "\n");
+    const std::string error = "1 navconfig: error: could not save " + user + ": " + reason + "\n";
+    EXPECT_EQ(Outcome(inst.Run({"set", "Image", "KeepPercent", "70"})), Replaced(error, "{T}", inst.Config() + what));
     EXPECT_FALSE(guard.Fired());
     EXPECT_EQ(Snapshot(inst / ""), before);
   }
