@@ -89,7 +89,13 @@ class Installation {
  public:
   explicit Installation(const std::string& tree = {}) {
     for (const char* d : {"config", "runtime/maps", "home", "work"}) testsupport::MakeDirs(m_dir / d);
-    if (!tree.empty()) fs::copy(DataFile(tree), m_dir.path(), fs::copy_options::recursive);
+    if (tree.empty()) return;
+    const fs::path from = DataFile(tree);
+    for (const auto& entry : fs::recursive_directory_iterator(from)) {
+      const std::string to = m_dir / fs::relative(entry.path(), from).generic_string();
+      if (entry.is_directory()) testsupport::MakeDirs(to);
+      else WriteFile(to, ReadFile(entry.path().string()));
+    }
   }
   std::string Config() const { return m_dir / "config/"; }
   std::string Work() const { return m_dir / "work/"; }

@@ -304,6 +304,9 @@ constexpr const char* kChildFlag = "--navconfig-child";
 using Process = HANDLE;
 using Stream = HANDLE;
 constexpr Stream kInherited = nullptr;
+void Close(Stream s) {
+  if (s) ::CloseHandle(s);
+}
 
 // One argument of a command line, quoted as the C run-time's parser expects.
 std::wstring Quote(const std::wstring& arg) {
@@ -357,6 +360,9 @@ int WaitFor(Process process, bool killed) {
 using Process = pid_t;
 using Stream = int;
 constexpr Stream kInherited = -1;
+void Close(Stream s) {
+  if (s >= 0) ::close(s);
+}
 
 Process Spawn(const std::string& path, const std::vector<std::string>& args, const Stream (&streams)[3],
               const std::string& cwd = {}) {
@@ -458,11 +464,9 @@ ChildProcess::~ChildProcess() {
     Kill();
     Wait();
   }
+  Close(m_state->output);
 #ifdef _WIN32
-  if (m_state->output) ::CloseHandle(m_state->output);
-  if (m_state->process) ::CloseHandle(m_state->process);
-#else
-  if (m_state->output >= 0) ::close(m_state->output);
+  Close(m_state->process);
 #endif
   delete m_state;
 }
@@ -574,16 +578,10 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   if (process != Process{}) {
     r.code = WaitFor(process, false);
 #ifdef _WIN32
-    ::CloseHandle(process);
+    Close(process);
 #endif
   }
-  for (const Stream s : streams) {
-#ifdef _WIN32
-    if (s) ::CloseHandle(s);
-#else
-    if (s >= 0) ::close(s);
-#endif
-  }
+  for (const Stream s : streams) Close(s);
   r.out = ReadFile(io / "out");
   r.err = ReadFile(io / "err");
   return r;
