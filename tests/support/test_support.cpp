@@ -7,12 +7,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -35,35 +34,18 @@ namespace testsupport {
 
 namespace {
 
-#ifdef _WIN32
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
-
-std::string Narrow(const std::wstring& utf16) {
-  if (utf16.empty()) return std::string();
-  const int size = static_cast<int>(utf16.size());
-  int n = ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, out.data(), n, nullptr, nullptr);
-  return out;
-}
-#endif
-
 // Paths handed to the standard library are UTF-8 (on Windows a narrow path would be read in the ANSI code
 // page).
-fs::path FsPath(const std::string& utf8) {
-  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
+fs::path FsPath(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
 std::string Utf8(const fs::path& path) {
   const std::u8string s = path.u8string();
-  return std::string(reinterpret_cast<const char*>(s.data()), s.size());
+  return std::string(s.begin(), s.end());
 }
+
+#ifdef _WIN32
+std::wstring Wide(const std::string& utf8) { return FsPath(utf8).wstring(); }
+#endif
 
 }  // namespace
 
@@ -84,13 +66,13 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
 }
 
 TempDir::TempDir() {
-  fs::path base = fs::temp_directory_path();
+  const fs::path base = fs::temp_directory_path();
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    fs::path candidate = base / ("navconfig-test-" + std::to_string(std::random_device{}()) + "-" + std::to_string(attempt));
+    const fs::path candidate =
+        base / ("navconfig-test-" + std::to_string(std::random_device{}()) + "-" + std::to_string(attempt));
     std::error_code ec;
     if (fs::create_directory(candidate, ec)) {
-      m_path = Native(Utf8(candidate));
-      if (m_path.back() != kSeparator) m_path += kSeparator;
+      m_path = JoinPath(Native(Utf8(candidate)), "");
       return;
     }
   }
@@ -138,23 +120,18 @@ LogCapture::~LogCapture() {
   ReloadLogSettings();
 }
 
-std::vector<std::string> LogCapture::Lines() const {
+std::vector<std::string> LogCapture::Lines() const { return Matching(""); }
+
+std::vector<std::string> LogCapture::Matching(const std::string& text) const {
   std::vector<std::string> lines;
   std::istringstream in(ReadFile(m_dir / "log.txt"));
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  for (std::string line; std::getline(in, line);)
+    if (line.find(text) != std::string::npos) lines.push_back(line);
   return lines;
 }
 
-std::vector<std::string> LogCapture::Matching(const std::string& text) const {
-  std::vector<std::string> out;
-  for (auto& l : Lines())
-    if (l.find(text) != std::string::npos) out.push_back(l);
-  return out;
-}
-
 void WriteFile(const std::string& path, const std::string& content) {
-  std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
-  out << content;
+  std::ofstream(FsPath(path), std::ios::binary | std::ios::trunc) << content;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -199,34 +176,18 @@ std::vector<std::string> Listing(const std::string& dir) {
   return names;
 }
 
-unsigned FileMode(const std::string& path) {
 #ifdef _WIN32
-  (void)path;
-  return 0;
+unsigned FileMode(const std::string&) { return 0; }
+bool SetFileMode(const std::string&, unsigned) { return false; }
+unsigned SetUmask(unsigned) { return 0; }
 #else
+unsigned FileMode(const std::string& path) {
   struct stat st{};
   return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-#endif
 }
-
-bool SetFileMode(const std::string& path, unsigned mode) {
-#ifdef _WIN32
-  (void)path;
-  (void)mode;
-  return false;
-#else
-  return ::chmod(path.c_str(), static_cast<mode_t>(mode)) == 0;
+bool SetFileMode(const std::string& path, unsigned mode) { return ::chmod(path.c_str(), mode) == 0; }
+unsigned SetUmask(unsigned mask) { return ::umask(mask); }
 #endif
-}
-
-unsigned SetUmask(unsigned mask) {
-#ifdef _WIN32
-  (void)mask;
-  return 0;
-#else
-  return ::umask(static_cast<mode_t>(mask));
-#endif
-}
 
 bool MakeSymlink(const std::string& target, const std::string& link) {
 #ifdef _WIN32
@@ -254,22 +215,19 @@ std::string ReadSymlink(const std::string& path) {
 }
 
 std::string FaultText(platform::FsFault fault) {
-#ifdef _WIN32
-  // The system's texts differ between versions and languages; the error's number does not.
   switch (fault) {
+#ifdef _WIN32
+    // The system's texts differ between versions and languages; the error's number does not.
     case platform::FsFault::NoSpace: return "(error 112)";
     case platform::FsFault::IoError: return "(error 1117)";
     case platform::FsFault::AccessDenied: return "(error 5)";
-    case platform::FsFault::None: break;
-  }
 #else
-  switch (fault) {
     case platform::FsFault::NoSpace: return std::strerror(ENOSPC);
     case platform::FsFault::IoError: return std::strerror(EIO);
     case platform::FsFault::AccessDenied: return std::strerror(EACCES);
+#endif
     case platform::FsFault::None: break;
   }
-#endif
   return "";
 }
 
@@ -278,11 +236,10 @@ std::string ProgramPath() {
   std::wstring path(32768, L'\0');
   const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
   path.resize(n < path.size() ? n : 0);
-  return Narrow(path);
+  return Utf8(fs::path(path));
 #else
-  char self[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  return n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string();
+  std::error_code ec;
+  return fs::read_symlink("/proc/self/exe", ec).string();
 #endif
 }
 
@@ -291,19 +248,16 @@ std::string ProgramDirectory() {
   return path.substr(0, path.find_last_of(kWindows ? "\\/" : "/") + 1);
 }
 
-// Removes the layer files (*.cfg), map layers (maps/) and temporary files of saves from a folder.
-static void ClearLayerFiles(const std::string& dir) {
-  RemoveAll(JoinPath(dir, "maps"));
-  for (const std::string& name : Listing(dir)) {
-    const bool layer = name.size() > 4 && name.compare(name.size() - 4, 4, ".cfg") == 0;
-    const bool temporary = name[0] == '.' && name.find(".tmp") != std::string::npos;
-    const bool lock = name[0] == '.' && name.size() > 5 && name.compare(name.size() - 5, 5, ".lock") == 0;
-    if (layer || temporary || lock) RemoveAll(JoinPath(dir, name));
-  }
-}
-
 void ClearProgramDirectory() {
-  if (kWindows) ClearLayerFiles(ProgramDirectory());
+  if (!kWindows) return;
+  // Layer files (*.cfg), map layers (maps/), temporary files and lock files of saves.
+  const std::string dir = ProgramDirectory();
+  RemoveAll(dir + "maps");
+  for (const std::string& name : Listing(dir)) {
+    const bool hidden = name[0] == '.';
+    if (name.ends_with(".cfg") || (hidden && (name.find(".tmp") != std::string::npos || name.ends_with(".lock"))))
+      RemoveAll(dir + name);
+  }
 }
 
 bool DeleteRegistryTree(int root, const std::u16string& path) {
@@ -347,6 +301,13 @@ std::map<std::string, ChildMain>& Children() {
 constexpr const char* kChildFlag = "--navconfig-child";
 
 #ifdef _WIN32
+using Process = HANDLE;
+using Stream = HANDLE;
+constexpr Stream kInherited = nullptr;
+void Close(Stream s) {
+  if (s) ::CloseHandle(s);
+}
+
 // One argument of a command line, quoted as the C run-time's parser expects.
 std::wstring Quote(const std::wstring& arg) {
   if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
@@ -363,6 +324,69 @@ std::wstring Quote(const std::wstring& arg) {
   }
   out.append(backslashes * 2, L'\\');
   return out + L"\"";
+}
+
+// Starts a program with its standard streams (kInherited: this process's) in the folder cwd (empty: this
+// process's); ownGroup gives it a process group of its own, which Ctrl-Break can be sent to alone. Null when
+// it could not start.
+Process Spawn(const std::string& path, const std::vector<std::string>& args, const Stream (&streams)[3],
+              const std::string& cwd = {}, bool ownGroup = false, DWORD* id = nullptr) {
+  std::wstring commandLine = Quote(Wide(path));
+  for (const std::string& a : args) commandLine += L" " + Quote(Wide(a));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  const DWORD standard[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  HANDLE* targets[3] = {&startup.hStdInput, &startup.hStdOutput, &startup.hStdError};
+  for (int i = 0; i < 3; ++i) *targets[i] = streams[i] ? streams[i] : ::GetStdHandle(standard[i]);
+  PROCESS_INFORMATION info{};
+  const std::wstring dir = Wide(cwd);
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, ownGroup ? CREATE_NEW_PROCESS_GROUP : 0,
+                        nullptr, cwd.empty() ? nullptr : dir.c_str(), &startup, &info))
+    return nullptr;
+  ::CloseHandle(info.hThread);
+  if (id) *id = info.dwProcessId;
+  return info.hProcess;
+}
+
+// The exit code of a process once it ended; killed (-1) when TerminateProcess gave it 137.
+int WaitFor(Process process, bool killed) {
+  ::WaitForSingleObject(process, INFINITE);
+  DWORD code = 0;
+  ::GetExitCodeProcess(process, &code);
+  return killed && code == 137 ? -1 : static_cast<int>(code);
+}
+#else
+using Process = pid_t;
+using Stream = int;
+constexpr Stream kInherited = -1;
+void Close(Stream s) {
+  if (s >= 0) ::close(s);
+}
+
+Process Spawn(const std::string& path, const std::vector<std::string>& args, const Stream (&streams)[3],
+              const std::string& cwd = {}) {
+  std::vector<std::string> all = {path};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid != 0) return pid > 0 ? pid : 0;
+  for (int i = 0; i < 3; ++i)
+    if (streams[i] != kInherited && ::dup2(streams[i], i) < 0) ::_exit(126);
+  if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
+  ::execv(path.c_str(), argv.data());
+  ::_exit(127);
+}
+
+// The exit code of a process once it ended, -1 when a signal ended it.
+int WaitFor(Process pid, bool) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 #endif
 
@@ -386,12 +410,7 @@ int RunChildIfAsked(int argc, char** argv) {
   int count = 0;
   if (LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
     args.clear();
-    for (int i = 3; i < count; ++i) {
-      const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-      std::string arg(n > 0 ? static_cast<size_t>(n - 1) : 0, '\0');
-      if (n > 1) ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), n, nullptr, nullptr);
-      args.push_back(std::move(arg));
-    }
+    for (int i = 3; i < count; ++i) args.push_back(Utf8(fs::path(wide[i])));
     ::LocalFree(wide);
   }
 #endif
@@ -404,13 +423,10 @@ struct ChildProcess::State {
   bool killed = false;
   int exitCode = -1;
   bool ended = false;
+  Process process{};
+  Stream output = kInherited;
 #ifdef _WIN32
-  HANDLE process = nullptr;
   DWORD processId = 0;
-  HANDLE output = nullptr;
-#else
-  pid_t pid = -1;
-  int output = -1;
 #endif
 };
 
@@ -426,57 +442,21 @@ ChildProcess::ChildProcess(const Program& program) : m_state(new State) { Start(
 void ChildProcess::Start(const std::string& path, const std::vector<std::string>& args, bool ownGroup) {
   if (path.empty()) return;
 #ifdef _WIN32
-  std::wstring commandLine = Quote(Wide(path));
-  for (const std::string& a : args) commandLine += L" " + Quote(Wide(a));
-
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
   if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return;
   ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-  PROCESS_INFORMATION info{};
-  // A group of its own, which Ctrl-Break can be sent to alone.
-  const DWORD flags = ownGroup ? CREATE_NEW_PROCESS_GROUP : 0;
-  const BOOL ok = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
-                                   &startup, &info);
+  m_state->process = Spawn(path, args, {kInherited, writeEnd, kInherited}, {}, ownGroup, &m_state->processId);
   ::CloseHandle(writeEnd);
-  if (!ok) {
-    ::CloseHandle(readEnd);
-    return;
-  }
-  ::CloseHandle(info.hThread);
-  m_state->process = info.hProcess;
-  m_state->processId = info.dwProcessId;
-  m_state->output = readEnd;
 #else
   (void)ownGroup;
-  std::vector<std::string> all = {path};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  int out[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) return;
-  std::fflush(nullptr);
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(out[1], 1);
-    ::execv(path.c_str(), argv.data());
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  if (pid < 0) {
-    ::close(out[0]);
-    return;
-  }
-  m_state->pid = pid;
-  m_state->output = out[0];
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) return;
+  const int readEnd = ends[0];
+  m_state->process = Spawn(path, args, {kInherited, ends[1], kInherited});
+  ::close(ends[1]);
 #endif
+  m_state->output = readEnd;
 }
 
 ChildProcess::~ChildProcess() {
@@ -484,28 +464,20 @@ ChildProcess::~ChildProcess() {
     Kill();
     Wait();
   }
+  Close(m_state->output);
 #ifdef _WIN32
-  if (m_state->output) ::CloseHandle(m_state->output);
-  if (m_state->process) ::CloseHandle(m_state->process);
-#else
-  if (m_state->output >= 0) ::close(m_state->output);
+  Close(m_state->process);
 #endif
   delete m_state;
 }
 
-bool ChildProcess::Started() const {
-#ifdef _WIN32
-  return m_state->process != nullptr;
-#else
-  return m_state->pid > 0;
-#endif
-}
+bool ChildProcess::Started() const { return m_state->process != Process{}; }
 
 bool ChildProcess::ReadLine(std::string& line, int timeoutMs) {
   if (!Started()) return false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
-    size_t end = m_state->buffered.find('\n');
+    const size_t end = m_state->buffered.find('\n');
     if (end != std::string::npos) {
       line = m_state->buffered.substr(0, end);
       if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -518,7 +490,7 @@ bool ChildProcess::ReadLine(std::string& line, int timeoutMs) {
     if (left.count() <= 0) return false;
     char chunk[4096];
 #ifdef _WIN32
-    DWORD available = 0;
+    DWORD available = 0, got = 0;
     if (!::PeekNamedPipe(m_state->output, nullptr, 0, nullptr, &available, nullptr)) {
       m_state->eof = true;  // the child closed its end
       continue;
@@ -527,7 +499,6 @@ bool ChildProcess::ReadLine(std::string& line, int timeoutMs) {
       ::Sleep(2);
       continue;
     }
-    DWORD got = 0;
     if (!::ReadFile(m_state->output, chunk, available < sizeof chunk ? available : sizeof chunk, &got, nullptr) ||
         got == 0) {
       m_state->eof = true;
@@ -536,16 +507,13 @@ bool ChildProcess::ReadLine(std::string& line, int timeoutMs) {
     m_state->buffered.append(chunk, got);
 #else
     pollfd p{m_state->output, POLLIN, 0};
-    int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+    const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) return false;
-    ssize_t got = ::read(m_state->output, chunk, sizeof chunk);
+    const ssize_t got = ::read(m_state->output, chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      m_state->eof = true;
-      continue;
-    }
-    m_state->buffered.append(chunk, static_cast<size_t>(got));
+    if (got <= 0) m_state->eof = true;
+    else m_state->buffered.append(chunk, static_cast<size_t>(got));
 #endif
   }
 }
@@ -555,7 +523,7 @@ bool ChildProcess::Interrupt() {
 #ifdef _WIN32
   return ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, m_state->processId) != 0;
 #else
-  return ::kill(m_state->pid, SIGINT) == 0;
+  return ::kill(m_state->process, SIGINT) == 0;
 #endif
 }
 
@@ -565,26 +533,14 @@ void ChildProcess::Kill() {
 #ifdef _WIN32
   ::TerminateProcess(m_state->process, 137);
 #else
-  ::kill(m_state->pid, SIGKILL);
+  ::kill(m_state->process, SIGKILL);
 #endif
 }
 
 int ChildProcess::Wait() {
   if (!Started()) return -1;
-  if (!m_state->ended) {
-#ifdef _WIN32
-    ::WaitForSingleObject(m_state->process, INFINITE);
-    DWORD code = 0;
-    ::GetExitCodeProcess(m_state->process, &code);
-    m_state->exitCode = m_state->killed && code == 137 ? -1 : static_cast<int>(code);
-#else
-    int status = 0;
-    while (::waitpid(m_state->pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    m_state->exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-    m_state->ended = true;
-  }
+  if (!m_state->ended) m_state->exitCode = WaitFor(m_state->process, m_state->killed);
+  m_state->ended = true;
   return m_state->exitCode;
 }
 
@@ -597,83 +553,37 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
                          const std::vector<std::string>& unset,
                          const std::vector<std::pair<std::string, std::string>>& set, const std::string& input) {
   TempDir io;
-  const std::string inPath = io / "in", outPath = io / "out", errPath = io / "err";
-  WriteFile(inPath, input);
+  WriteFile(io / "in", input);
+  // The program inherits this process's environment, changed for the while it starts.
+  std::vector<std::unique_ptr<ScopedEnv>> environment;
+  for (const std::string& name : unset) environment.push_back(std::make_unique<ScopedEnv>(name.c_str(), nullptr));
+  for (const auto& [name, value] : set) environment.push_back(std::make_unique<ScopedEnv>(name.c_str(), value.c_str()));
   ProgramResult r;
 #ifdef _WIN32
-  // The environment block: this process's variables, changed as asked, each "name=value" and a final NUL.
-  std::vector<std::pair<std::wstring, std::wstring>> vars;
-  if (wchar_t* block = ::GetEnvironmentStringsW()) {
-    for (const wchar_t* v = block; *v; v += std::wcslen(v) + 1) {
-      const std::wstring entry(v);
-      const size_t eq = entry.find(L'=', 1);  // names such as "=C:" begin with '='
-      if (eq != std::wstring::npos) vars.emplace_back(entry.substr(0, eq), entry.substr(eq + 1));
-    }
-    ::FreeEnvironmentStringsW(block);
-  }
-  auto drop = [&vars](const std::wstring& name) {
-    std::erase_if(vars, [&](const auto& v) { return ::CompareStringOrdinal(v.first.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL; });
-  };
-  for (const std::string& name : unset) drop(Wide(name));
-  for (const auto& [name, value] : set) {
-    drop(Wide(name));
-    vars.emplace_back(Wide(name), Wide(value));
-  }
-  std::wstring environment;
-  for (const auto& [name, value] : vars) environment += name + L"=" + value + L'\0';
-  environment += L'\0';
-
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE in = ::CreateFileW(Wide(inPath).c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr);
-  HANDLE out = ::CreateFileW(Wide(outPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  HANDLE err = ::CreateFileW(Wide(errPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  std::wstring commandLine = Quote(Wide(program));
-  for (const std::string& a : args) commandLine += L" " + Quote(Wide(a));
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = in;
-  startup.hStdOutput = out;
-  startup.hStdError = err;
-  PROCESS_INFORMATION info{};
-  const BOOL started = in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-                       ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                                        environment.data(), Wide(cwd).c_str(), &startup, &info);
-  if (in != INVALID_HANDLE_VALUE) ::CloseHandle(in);
-  if (out != INVALID_HANDLE_VALUE) ::CloseHandle(out);
-  if (err != INVALID_HANDLE_VALUE) ::CloseHandle(err);
-  if (started) {
-    ::WaitForSingleObject(info.hProcess, INFINITE);
-    DWORD code = 0;
-    ::GetExitCodeProcess(info.hProcess, &code);
-    r.code = static_cast<int>(code);
-    ::CloseHandle(info.hThread);
-    ::CloseHandle(info.hProcess);
-  }
+  auto open = [&](const char* name, bool write) {
+    const HANDLE h = ::CreateFileW(Wide(io / name).c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ,
+                                   &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, 0, nullptr);
+    return h == INVALID_HANDLE_VALUE ? nullptr : h;
+  };
+  const Stream streams[3] = {open("in", false), open("out", true), open("err", true)};
 #else
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    for (const std::string& name : unset) ::unsetenv(name.c_str());
-    for (const auto& [name, value] : set) ::setenv(name.c_str(), value.c_str(), 1);
-    const int in = ::open(inPath.c_str(), O_RDONLY);
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
-        ::chdir(cwd.c_str()) != 0)
-      ::_exit(126);
-    std::vector<std::string> all = {program};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  if (pid > 0 && ::waitpid(pid, &status, 0) == pid) r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+  const Stream streams[3] = {::open((io / "in").c_str(), O_RDONLY | O_CLOEXEC),
+                             ::open((io / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644),
+                             ::open((io / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
 #endif
-  r.out = ReadFile(outPath);
-  r.err = ReadFile(errPath);
+  const bool opened = std::none_of(streams, streams + 3, [](Stream s) { return s == kInherited; });
+  const Process process = opened ? Spawn(program, args, streams, cwd) : Process{};
+  while (!environment.empty()) environment.pop_back();  // the last change first
+  if (process != Process{}) {
+    r.code = WaitFor(process, false);
+#ifdef _WIN32
+    Close(process);
+#endif
+  }
+  for (const Stream s : streams) Close(s);
+  r.out = ReadFile(io / "out");
+  r.err = ReadFile(io / "err");
   return r;
 }
 

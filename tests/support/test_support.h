@@ -15,11 +15,10 @@ namespace testsupport {
 
 #ifdef _WIN32
 inline constexpr bool kWindows = true;
-inline constexpr char kSeparator = '\\';
 #else
 inline constexpr bool kWindows = false;
-inline constexpr char kSeparator = '/';
 #endif
+inline constexpr char kSeparator = kWindows ? '\\' : '/';
 
 // The path with every '/' turned into the platform's separator: tests write paths with '/', and the library
 // hands them back with the platform's separator.
@@ -57,9 +56,8 @@ class ScopedEnv {
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
-  std::string m_name;
+  std::string m_name, m_old;
   bool m_had;
-  std::string m_old;
 };
 
 // Sends the library's log to a file for the lifetime of the object and reads its lines back.
