@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "store_env.h"
@@ -75,13 +76,13 @@ TEST_F(Enumeration, SectionsAndValuesInSortedOrderCountsAndNamesByIndex) {
   EXPECT_EQ(Config_FindRoot("enum\\A\\Child3"), nullptr);
 
   // Counts with the longest name, and names by index: the last index and none past it.
+  const std::tuple<const char*, int, int> counts[] = {{"enum", 3, 1}, {"enum\\A", 2, 6}, {"enum\\Nothing", 0, 0}};
+  for (const auto& [path, count, length] : counts) {
+    int longest = -1;
+    const int n = Config_GetSubKeyCount(path, &longest);
+    EXPECT_EQ(std::make_pair(n, longest), std::make_pair(count, length)) << path;
+  }
   int longest = -1;
-  EXPECT_EQ(Config_GetSubKeyCount("enum", &longest), 3);
-  EXPECT_EQ(longest, 1);
-  EXPECT_EQ(Config_GetSubKeyCount("enum\\A", &longest), 2);
-  EXPECT_EQ(longest, 6);
-  EXPECT_EQ(Config_GetSubKeyCount("enum\\Nothing", &longest), 0);
-  EXPECT_EQ(longest, 0);
   EXPECT_EQ(Config_GetSubKeyCount("enum", nullptr) + Config_GetSubKeyCount(nullptr, &longest), 3);
   EXPECT_EQ(Config_GetSubKey("enum", 2, name, sizeof name), 1);
   EXPECT_STREQ(name, "C");
@@ -176,23 +177,20 @@ TEST_F(LayerNames, NamesThatCouldLeaveTheirFolderNeverReachAFileAndTheirSavesAre
     const char* layer = name.c_str();
     SCOPED_TRACE(layer);
     const std::string section = name + "\\Image";
-    EXPECT_EQ(Config_GetIntVal(section.c_str(), "K"), 0);
-    EXPECT_FALSE(Config_DoesKeyExist(section.c_str(), "K"));
-    EXPECT_EQ(Config_FindRoot(layer), nullptr);
-    EXPECT_EQ(Config_SetBranch(layer), nullptr);
-    EXPECT_EQ(Config_DeleteKeyVal(section.c_str(), "K"), 0);
-    bool ok = true;
-    EXPECT_FALSE(Config_GetLastSaveStatus(layer, &ok, nullptr, 0, nullptr, 0));
+    EXPECT_EQ(std::make_tuple(Config_GetIntVal(section.c_str(), "K"), Config_DoesKeyExist(section.c_str(), "K"),
+                              Config_FindRoot(layer), Config_SetBranch(layer), Config_DeleteKeyVal(section.c_str(), "K"),
+                              Config_GetLastSaveStatus(layer, nullptr, nullptr, 0, nullptr, 0)),
+              std::make_tuple(0L, false, nullptr, nullptr, 0, false));
     Config_SetIntVal(section.c_str(), "K", 5);
     Config_SetStrVal(section.c_str(), "S", "text");
     Config_DeleteKeyVal(section.c_str(), "S");
     Config_DeleteKey(section.c_str());
     Config_FlushBranch(layer);
     char file[16], reason[32];
+    bool ok = true;
     ASSERT_TRUE(Config_GetLastSaveStatus(layer, &ok, file, sizeof file, reason, sizeof reason));
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(std::string(file), name);  // the layer's name, for want of a file
-    EXPECT_STREQ(reason, "not a safe file name");
+    // The layer's name, for want of a file.
+    EXPECT_EQ(std::make_tuple(ok, std::string(file), std::string(reason)), std::make_tuple(false, name, "not a safe file name"));
   }
   // No path component at all: nothing is stored anywhere.
   Config_SetIntVal("\\", "K", 5);

@@ -132,8 +132,6 @@ TEST_F(Listeners, ARemovedListenerIsNeverCalledAgainAlsoWhenItIsRemovedWhileList
   self = Config_AddChangeListener(nullptr, nullptr, Acting, &removingItself);
   Listen remover(nullptr, nullptr, Acting, &removingNext);
   next = Config_AddChangeListener(nullptr, nullptr, Acting, &removed);
-  EXPECT_GT(self, 0);
-  EXPECT_EQ(std::vector<int>({self + 1, self + 2}), std::vector<int>({remover.id, next}));
 
   Config_SetIntVal("Image", "KeepPercent", 70);
   EXPECT_EQ(log, (Calls{"self", "remover"})) << "the listener removed before its turn came was called";
