@@ -129,7 +129,8 @@ TEST(Catalogue, EveryEntryIsRegisteredInOrderAndReadsAsItsDefault) {
   // Nothing was read from or written for these settings: the user layer holds only the start's directories.
   EXPECT_EQ(testsupport::ReadFile(dir / "user.cfg").find("[Image]"), std::string::npos);
 
-  startWithMemoryLevel("4");
+  startWithMemoryLevel("4");  // a second set-up in the process: each entry once again
+  EXPECT_EQ(Config_GetDefaultCount(), static_cast<int>(list.size()));
   for (size_t i = 0; i < kMainEntries; ++i)
     EXPECT_TRUE(list[i].type != 'M' || Config_GetIntVal(list[i].section.c_str(), list[i].key.c_str()) == 0) << i;
 }

@@ -14,24 +14,9 @@
 using storetest::FileId;
 using storetest::Str;
 using storetest::StoreTest;
-using Names = std::vector<std::string>;
-
-// The names of the subsections of a section, and of its values, in list order.
-Names Children(const char* path) {
-  Names names;
-  KeyRoot* cursor = Config_SetBranch(path);
-  char name[512];
-  while (Config_GetLeaf(&cursor, name, sizeof name)) names.push_back(name);
-  return names;
-}
-
-Names Keys(const char* path) {
-  Names names;
-  KeyValue* cursor = Config_SetBeginEnumKeyValue(path);
-  std::string name(4096, '\0');
-  while (Config_GetNextKeyValue(&cursor, name.data(), static_cast<int>(name.size()))) names.push_back(name.c_str());
-  return names;
-}
+using storetest::Children;
+using storetest::Keys;
+using storetest::Names;
 
 class CfgWriter : public StoreTest {};
 

@@ -63,24 +63,16 @@ TEST(DefaultsTable, EveryCaseOfAKeyIsFoundThePriorityTableAndTheLaterInsertWin) 
   TeardownConfigDefaults(main, empty);
 }
 
-// The library's own tables (in a scratch installation): filled once at set-up, silent without statistics,
-// freed at teardown, and filled afresh (not a second time over the first) when the library is set up again.
+// The library's own tables (in a scratch installation): freed at teardown, and silent without statistics when
+// the library is set up again (that the new tables hold each entry once, the catalogue's test shows).
 class LibraryDefaults : public storetest::StoreTest {};
 
-TEST_F(LibraryDefaults, AreFilledOnceAtEachSetUp) {
+TEST_F(LibraryDefaults, AreFreedAtTeardownAndFilledAgainAtSetUp) {
   testsupport::LogCapture log("hashstats");
   CConfigGlobals* globals = GetConfigGlobals();
-  ASSERT_NE(globals->m_pConfigDefaultsTable, nullptr);
-  const uint32_t count = globals->m_pConfigDefaultsTable->elementCount;
-  const uint32_t priorityCount = globals->m_pPriorityDefaultsTable->elementCount;
-  EXPECT_GT(count, 1000u);
-  EXPECT_GT(priorityCount, 0u);
-  EXPECT_TRUE(log.Matching("stats").empty());
   globals->TryTeardown();
-  EXPECT_EQ(globals->m_pConfigDefaultsTable, nullptr);
-  EXPECT_EQ(globals->m_pPriorityDefaultsTable, nullptr);
+  EXPECT_TRUE(!globals->m_pConfigDefaultsTable && !globals->m_pPriorityDefaultsTable);
   globals->Setup();
-  EXPECT_EQ(globals->m_pConfigDefaultsTable->elementCount, count);
-  EXPECT_EQ(globals->m_pPriorityDefaultsTable->elementCount, priorityCount);
   EXPECT_EQ(Globals().FindDefault("image\\keeppercent")->intValue, 50);
+  EXPECT_TRUE(log.Matching("stats").empty());
 }

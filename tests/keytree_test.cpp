@@ -17,10 +17,9 @@
 
 using storetest::StoreTest;
 
-using Names = std::vector<std::string>;
-// In list order (cfg_file_test.cpp).
-Names Children(const char* path);
-Names Keys(const char* path);
+using storetest::Children;
+using storetest::Keys;
+using storetest::Names;
 
 class KeyTree : public StoreTest {};
 

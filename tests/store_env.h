@@ -50,6 +50,25 @@ inline std::vector<std::string> AllFiles(const std::string& dir) {
   return names;
 }
 
+using Names = std::vector<std::string>;
+
+// The names of the subsections of a section, and of its values, in list order.
+inline Names Children(const char* path) {
+  Names names;
+  KeyRoot* cursor = Config_SetBranch(path);
+  char name[512];
+  while (Config_GetLeaf(&cursor, name, sizeof name)) names.push_back(name);
+  return names;
+}
+
+inline Names Keys(const char* path) {
+  Names names;
+  KeyValue* cursor = Config_SetBeginEnumKeyValue(path);
+  std::string name(4096, '\0');
+  while (Config_GetNextKeyValue(&cursor, name.data(), static_cast<int>(name.size()))) names.push_back(name.c_str());
+  return names;
+}
+
 // Reads a string setting through the exported interface, with room for long values.
 inline std::string Str(const char* section, const char* key) {
   std::string buffer(1 << 16, '\0');
