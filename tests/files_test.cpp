@@ -60,7 +60,7 @@ TEST(Files, ExistenceCreationErasureAndRequiredFiles) {
   EXPECT_TRUE(FileCreateDir((dir / "new").c_str()) && FileCreateDir((dir / "new").c_str()));
   EXPECT_TRUE(FileDoesDirExist((dir / "new").c_str()));
   EXPECT_EQ(FileErase((dir / "00000000.qd").c_str()), 0);
-  EXPECT_EQ(FileErase((dir / "00000000.qd").c_str()), 1);
+  EXPECT_EQ(FileErase((dir / "00000000.qd").c_str()), 1);  // nothing left to erase
 }
 
 TEST(Files, LoadFileAndLineReading) {

@@ -149,8 +149,7 @@ TEST_F(SeveralWriters, ALockHeldElsewhereFailsTheSaveInTimeAndItsHoldersDeathFre
   const std::string before = ReadCfg("user.cfg");
   testsupport::ChildProcess holder("hold_lock", {platform::LockFileOf(Cfg("user.cfg"))});
   std::string line;
-  ASSERT_TRUE(holder.ReadLine(line, 60000));
-  ASSERT_EQ(line, "locked");
+  ASSERT_TRUE(holder.ReadLine(line, 60000) && line == "locked") << line;
 
   GetConfigMgr()->m_saveLockTimeout = std::chrono::milliseconds(300);
   const auto start = std::chrono::steady_clock::now();
