@@ -7,14 +7,12 @@
 #include <platform/os.h>
 #include <platform/registry.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "registry_support.h"
@@ -22,6 +20,7 @@
 #include "support/test_support.h"
 
 using namespace platform::reg;
+using regtest::Create;
 using regtest::Home;
 using regtest::UserRoot;
 using testsupport::kWindows;
@@ -32,12 +31,6 @@ namespace {
 
 constexpr const char* kStoreOnly = "Windows has the system's registry: there is no store file";
 constexpr const char* kHeader = "; navconfig registry 1\n";
-
-HKEY Create(HKEY root, const char16_t* path, uint32_t* disposition = nullptr, uint32_t access = KEY_ALL_ACCESS) {
-  HKEY key = nullptr;
-  EXPECT_EQ(RegCreateKeyExW(root, path, 0, nullptr, 0, access, nullptr, &key, disposition), ERROR_SUCCESS);
-  return key;
-}
 
 long Open(HKEY root, const char16_t* path, HKEY* key, uint32_t access = KEY_QUERY_VALUE | KEY_SET_VALUE) {
   return RegOpenKeyExW(root, path, 0, access, key);
@@ -91,32 +84,7 @@ std::u16string Cat(std::initializer_list<std::u16string_view> parts) {
   return out;
 }
 
-void WaitForFile(const std::string& path) {
-  for (int i = 0; i < 20000 && !testsupport::Exists(path); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
-
 }  // namespace
-
-TEST(RegistryStore, TheFolderFollowsTheEnvironment) {
-  if (kWindows) GTEST_SKIP() << kStoreOnly;
-  testsupport::TempDir dir;
-  {
-    ScopedEnv home("NAVCONFIG_HOME", (dir / "nav").c_str());
-    EXPECT_EQ(platform::UserHomeDirectory(), dir / "nav/");
-    EXPECT_EQ(platform::RegistryDirectory(), dir / "nav/registry/");
-  }
-  ScopedEnv noHome("NAVCONFIG_HOME", nullptr);
-  ScopedEnv user("HOME", (dir / "user").c_str());
-  {
-    ScopedEnv xdg("XDG_CONFIG_HOME", (dir / "xdg").c_str());
-    EXPECT_EQ(platform::RegistryDirectory(), dir / "xdg/navconfig/registry/");
-  }
-  ScopedEnv relativeXdg("XDG_CONFIG_HOME", "relative/config");
-  EXPECT_EQ(platform::RegistryDirectory(), dir / "user/.config/navconfig/registry/");
-  ScopedEnv emptyHome("NAVCONFIG_HOME", "");
-  EXPECT_EQ(platform::UserHomeDirectory(), dir / "user/.config/navconfig/");
-}
 
 TEST(RegistryStore, KeysAndValueNamesCompareWithoutAsciiCaseAndKeepTheirSpelling) {
   Home home;
@@ -295,7 +263,7 @@ std::u16string OddKeyPath() {
 // Started before anything is stored, so that it reads everything afresh once the file args[0] exists: the
 // number of values read differently; then it writes a value for the parent's handle opened before.
 NAVCONFIG_TEST_CHILD(read_values) {
-  WaitForFile(args[0]);
+  regtest::WaitForFile(args[0]);
   const HKEY user = UserRoot();
   const std::u16string path = OddKeyPath();
   int wrong = 0;
@@ -337,12 +305,25 @@ TEST(RegistryStore, EveryValueSurvivesTheFileAndProcessesSeeEachOthersChanges) {
   RegCloseKey(key);
 }
 
-// The folders and files of the store are the user's alone, and nothing else is left in them. A store file
+// The store's folder follows the environment. The folders and files of the store are the user's alone, and nothing else is left in them. A store file
 // that is not the user's own regular file is neither read nor replaced (and said so once), and nothing waits
 // on a FIFO; one that others may read is made the user's alone.
 TEST(RegistryStore, OnlyTheUsersOwnStoreFileIsUsedAndItIsMadePrivate) {
   if (kWindows) GTEST_SKIP() << kStoreOnly;
   testsupport::TempDir dir;
+  {  // where the store is
+    ScopedEnv home("NAVCONFIG_HOME", (dir / "nav").c_str());
+    EXPECT_EQ(platform::UserHomeDirectory(), dir / "nav/");
+    EXPECT_EQ(platform::RegistryDirectory(), dir / "nav/registry/");
+    ScopedEnv noHome("NAVCONFIG_HOME", nullptr);
+    ScopedEnv user("HOME", (dir / "user").c_str());
+    ScopedEnv xdg("XDG_CONFIG_HOME", (dir / "xdg").c_str());
+    EXPECT_EQ(platform::RegistryDirectory(), dir / "xdg/navconfig/registry/");
+    ScopedEnv relativeXdg("XDG_CONFIG_HOME", "relative/config");
+    EXPECT_EQ(platform::RegistryDirectory(), dir / "user/.config/navconfig/registry/");
+    ScopedEnv emptyHome("NAVCONFIG_HOME", "");
+    EXPECT_EQ(platform::UserHomeDirectory(), dir / "user/.config/navconfig/");
+  }
   {
     ScopedEnv env("NAVCONFIG_HOME", (dir / "a/b/home").c_str());
     HKEY key = Create(HKEY_LOCAL_MACHINE, u"Software\\Acme");
@@ -450,11 +431,8 @@ TEST(RegistryStore, ADamagedStoreIsSetAsideLoggedAndTheRootStartsEmpty) {
   EXPECT_EQ(ReadFile(home.Registry() + "HKCU.reg"), std::string(kHeader) + "[]\n\"Fresh\"=dword:00000003\n");
   EXPECT_EQ(testsupport::RunChild("read_fresh"), 3);
   EXPECT_EQ(GetDword(HKEY_LOCAL_MACHINE, u"", u"Kept"), 1u);
-}
 
-TEST(RegistryStore, AChangeThatCannotBeWrittenIsNotKept) {
-  if (kWindows) GTEST_SKIP() << kStoreOnly;
-  Home home;
+  // A change that cannot be written is not kept.
   HKEY key = Create(HKEY_CURRENT_USER, u"Software");
   ASSERT_EQ(SetDword(key, u"Count", 1), ERROR_SUCCESS);
   const std::string before = ReadFile(home.Registry() + "HKCU.reg");
