@@ -55,7 +55,7 @@ GridVersionString Example() { return GridVersionString("GRD_NAVTEQ.EU-DE-12.2011
 
 }  // namespace
 
-TEST(GridVersion, ParsingSplitsTextsIntoTheirFields) {
+TEST(GridVersion, ParsingFormattingAndNumbers) {
   for (const ParseCase& c : kParseCases) EXPECT_EQ(FieldsOf(Parse(c)), c.expected) << (c.first ? c.first : "null");
   EXPECT_EQ(FieldsOf(GridVersionString()), kNone);
 
@@ -68,9 +68,7 @@ TEST(GridVersion, ParsingSplitsTextsIntoTheirFields) {
                                      GridVersionString(huge.c_str(), huge.c_str())})
     EXPECT_EQ(v.Region().str() + "|" + v.Year().str() + "|" + v.SoftwareVersion().str(),
               std::string(255 - 8, 'E') + "||GRD_ORO");
-}
 
-TEST(GridVersion, FormattedTextsAndNumbers) {
   GridVersionString v = Example(), more = Example();
   more.BackboneRevision("8");
   more.CitiesRevision("99");  // appears in no formatted text
@@ -118,7 +116,7 @@ GridVersionString Parsed(const char* region) {
 }
 }  // namespace
 
-TEST(GridVersion, DatasetComparisons) {
+TEST(GridVersion, DatasetComparisonsCopiesAndAssignment) {
   struct Case {
     const char* name;
     std::function<void(GridVersionString&)> change;
@@ -161,19 +159,15 @@ TEST(GridVersion, DatasetComparisons) {
   moved.Region("EU-FR-3");
   EXPECT_EQ(moved.GetGridDataString().str(), "GRD_NAVTEQ.EU-FR-3.2011.3.7");
   EXPECT_EQ(moved.Region_SubRegion().str() + moved.Region_SubRegionId().str(), "DE12");
-}
 
-TEST(GridVersion, CopyAndAssignmentCarryAllFields) {
-  GridVersionString source("GRD_TA.EU-FR-3.2014.2", "8", "1.2.3.4");
+  // Copies and assignment carry all fields; assigning an empty version clears the region parts as well.
+  GridVersionString source("GRD_TA.EU-FR-3.2014.2", "8", "1.2.3.4"), target = Example();
   source.CitiesRevision("5");
-  const Fields expected = FieldsOf(source);
-  GridVersionString copy(source), target = Example();
-  EXPECT_EQ(FieldsOf(copy), expected);
+  GridVersionString copy(source);
   EXPECT_EQ(&(target = source), &target);
-  EXPECT_EQ(FieldsOf(target), expected);
-  target = GridVersionString();  // clears the region parts as well
-  EXPECT_EQ(FieldsOf(target), kNone);
+  EXPECT_EQ(FieldsOf(copy), FieldsOf(source));
+  EXPECT_EQ(FieldsOf(target), FieldsOf(source));
   GridVersionString& self = copy;
-  copy = self;
-  EXPECT_EQ(FieldsOf(copy), expected);
+  EXPECT_EQ(FieldsOf(copy = self), FieldsOf(source));
+  EXPECT_EQ(FieldsOf(target = GridVersionString()), kNone);
 }
