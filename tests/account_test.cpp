@@ -50,7 +50,7 @@ class Account : public storetest::StoreTest {
   }
 };
 
-TEST_F(Account, TheSignOnComesBackInAnotherProcessAndTheFileNeverHoldsThePassword) {
+TEST_F(Account, TheSignOnComesBackElsewhereIntoAnyBufferAndTheFileNeverHoldsThePassword) {
   EXPECT_EQ(Get(), (SignOn{true, "", ""}));  // nothing stored yet
   const std::string password = "s3cret pass\xC3\xA9";
   EXPECT_TRUE(Config_SetSingleSignon("alice", password, false));
@@ -64,6 +64,36 @@ TEST_F(Account, TheSignOnComesBackInAnotherProcessAndTheFileNeverHoldsThePasswor
   EXPECT_GT(Stored("LoginPassword").size(), 510u);
   EXPECT_EQ(Stored("LoginName"), "alice");
   EXPECT_EQ(testsupport::RunChild("read_sign_on", {configDir, "alice", "<long>"}), 0);
+
+  // Empty passwords, clearing and callers' buffers.
+  ASSERT_TRUE(Config_SetSingleSignon("erin", "topsecret", false));
+  // Buffers as long as the texts and one byte shorter, first from the settings and then from memory: cut,
+  // terminated, the rest untouched. Size 0 writes nothing; a null name buffer is skipped.
+  for (int pass = 0; pass < 4; ++pass) {
+    const uint32_t cut = 1 - pass % 2;
+    char name[16], password[16];
+    std::memset(name, '#', sizeof name);
+    std::memset(password, '#', sizeof password);
+    EXPECT_TRUE(Config_GetSingleSignon(name, 5 - cut, password, 10 - cut));
+    EXPECT_TRUE(Config_GetSingleSignon(name, 0, nullptr, 0) && Config_GetSingleSignon(nullptr, 9, password, 0));
+    EXPECT_EQ(std::string(name, 6), cut ? std::string("eri\0##", 6) : std::string("erin\0#", 6));
+    EXPECT_EQ(std::string(password, 11), cut ? std::string("topsecre\0##", 11) : std::string("topsecret\0#", 11));
+  }
+  // What is kept in memory is the whole password, not what the first caller's buffer held.
+  EXPECT_EQ(Get(), (SignOn{true, "erin", "topsecret"}));
+
+  // An empty password with a name: the name is stored, the password and the copy in memory stay.
+  const std::string stored = Stored("LoginPassword");
+  EXPECT_FALSE(Config_SetSingleSignon("frank", "", false));
+  EXPECT_EQ(Stored("LoginPassword"), stored);
+  EXPECT_EQ(Get(), (SignOn{true, "frank", "topsecret"}));
+
+  // Clearing empties both settings and forgets the password in memory.
+  EXPECT_FALSE(Config_SetSingleSignon("ignored", "ignored too", true));
+  EXPECT_EQ(Stored("LoginName") + Stored("LoginPassword"), "");
+  EXPECT_EQ(Get(), (SignOn{true, "", ""}));
+  Reload();
+  EXPECT_EQ(Get(), (SignOn{true, "", ""}));
 }
 
 TEST_F(Account, WithoutTheKeyOrWithAChangedTextThePasswordIsNotRecoveredAndIsTriedAgain) {
@@ -117,36 +147,6 @@ TEST_F(Account, APasswordThatCannotBeProtectedLeavesTheStoredOneAsItWas) {
   EXPECT_EQ(Get(), (SignOn{true, "dave", "first"}));
 }
 
-TEST_F(Account, EmptyPasswordsClearingAndCallersBuffers) {
-  ASSERT_TRUE(Config_SetSingleSignon("erin", "topsecret", false));
-  // Buffers as long as the texts and one byte shorter, first from the settings and then from memory: cut,
-  // terminated, the rest untouched. Size 0 writes nothing; a null name buffer is skipped.
-  for (int pass = 0; pass < 4; ++pass) {
-    const uint32_t cut = 1 - pass % 2;
-    char name[16], password[16];
-    std::memset(name, '#', sizeof name);
-    std::memset(password, '#', sizeof password);
-    EXPECT_TRUE(Config_GetSingleSignon(name, 5 - cut, password, 10 - cut));
-    EXPECT_TRUE(Config_GetSingleSignon(name, 0, nullptr, 0) && Config_GetSingleSignon(nullptr, 9, password, 0));
-    EXPECT_EQ(std::string(name, 6), cut ? std::string("eri\0##", 6) : std::string("erin\0#", 6));
-    EXPECT_EQ(std::string(password, 11), cut ? std::string("topsecre\0##", 11) : std::string("topsecret\0#", 11));
-  }
-  // What is kept in memory is the whole password, not what the first caller's buffer held.
-  EXPECT_EQ(Get(), (SignOn{true, "erin", "topsecret"}));
-
-  // An empty password with a name: the name is stored, the password and the copy in memory stay.
-  const std::string stored = Stored("LoginPassword");
-  EXPECT_FALSE(Config_SetSingleSignon("frank", "", false));
-  EXPECT_EQ(Stored("LoginPassword"), stored);
-  EXPECT_EQ(Get(), (SignOn{true, "frank", "topsecret"}));
-
-  // Clearing empties both settings and forgets the password in memory.
-  EXPECT_FALSE(Config_SetSingleSignon("ignored", "ignored too", true));
-  EXPECT_EQ(Stored("LoginName") + Stored("LoginPassword"), "");
-  EXPECT_EQ(Get(), (SignOn{true, "", ""}));
-  Reload();
-  EXPECT_EQ(Get(), (SignOn{true, "", ""}));
-}
 
 TEST_F(Account, ServiceSettingsWithTheirDefaultsAndStoredValues) {
   auto ports = [](std::vector<long> before) {

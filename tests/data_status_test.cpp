@@ -38,25 +38,20 @@ TEST(DataStatus, VersionFilesGridsTheStatusTheyGiveAndTheFirstRunFlag) {
       {"Data Format: 8.0.0.0.1\n", DATA_FOUND_SWVERSION_MISMATCH},  // longer than Version\Major
       {"", DATA_FOUND_SWVERSION_MISMATCH},         {"Data Format: 8\nLanguage:\ten \n", DATA_FOUND_NORMAL},
   };
-  for (const auto& [text, expected] : cases) {
-    WriteFile(version, text);
-    EXPECT_EQ(Config_GetDataStatus(), expected) << text;
-  }
+  auto status = [&](const char* text) { return WriteFile(version, text), Config_GetDataStatus(); };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(status(text), expected) << text;
   Config_GetCurRunningAppDataVerInfo(running);
   EXPECT_EQ(running.language.str(), "en");
   // A file without a format line after one with it: nothing of the older file is kept.
-  WriteFile(version, "Product Name: Other\n");
-  EXPECT_EQ(Config_GetDataStatus(), DATA_FOUND_SWVERSION_MISMATCH);
+  EXPECT_EQ(status("Product Name: Other\n"), DATA_FOUND_SWVERSION_MISMATCH);
   Config_GetCurRunningAppDataVerInfo(running);
   EXPECT_EQ(running.productName.str() + running.dataFormat.str() + running.language.str(), "Other");
   EXPECT_EQ(running.fileName.GetFullPath(true).str(), Native(version));
 
   // The major version of the software decides.
   Config_SetStrVal("Version", "Major", "9.1");
-  WriteFile(version, "Data Format: 9\n");
-  EXPECT_EQ(Config_GetDataStatus(), DATA_FOUND_NORMAL);
-  WriteFile(version, "Data Format: 9.1.2\n");
-  EXPECT_EQ(Config_GetDataStatus(), DATA_FOUND_SWVERSION_MISMATCH);
+  EXPECT_EQ(status("Data Format: 9\n"), DATA_FOUND_NORMAL);
+  EXPECT_EQ(status("Data Format: 9.1.2\n"), DATA_FOUND_SWVERSION_MISMATCH);
   // A version file that is a folder is no version file.
   std::filesystem::remove(version);
   EXPECT_TRUE(std::filesystem::create_directory(version));

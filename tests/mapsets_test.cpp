@@ -183,9 +183,7 @@ TEST(MapSets, OneSetItsCHXFilesCopiesAndEquality) {
   // is another set.
   const OroDataSet plain = SetOf(na);
   EXPECT_TRUE(plain == copy);
-  MakeFolder(inst / "maps/oc/DATA", {"a.cgd"});
-  MakeFolder(inst / "maps/OC/data2", {"a.cgd"});
-  MakeFolder(inst / "other/OC/data", {"a.cgd"});
+  for (const char* d : {"maps/oc/DATA", "maps/OC/data2", "other/OC/data"}) MakeFolder(inst / d, {"a.cgd"});
   EXPECT_TRUE(SetOf(inst / "maps/oc/DATA") == plain);
   EXPECT_FALSE(SetOf(inst / "maps/OC/data2") == plain || SetOf(inst / "other/OC/data") == plain);
   EXPECT_FALSE(plain == SetOf(inst / "maps/EU/data"));

@@ -45,16 +45,8 @@ long SetDword(HKEY key, const char16_t* name, uint32_t value) {
   return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const uint8_t*>(&value), 4);
 }
 
-long SetText(HKEY key, const char16_t* name, const char16_t* text) {
-  const auto size = static_cast<uint32_t>((std::char_traits<char16_t>::length(text) + 1) * 2);
-  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const uint8_t*>(text), size);
-}
-
 // A value's type and bytes, read with a buffer of the size asked first; type 0xBAD when a call failed.
-struct Data {
-  uint32_t type = 0xBAD;
-  std::string bytes;
-};
+struct Data { uint32_t type = 0xBAD; std::string bytes; };
 Data Get(HKEY root, const char16_t* path, const char16_t* name) {
   HKEY key = nullptr;
   Data d;
@@ -183,7 +175,7 @@ TEST(RegistryStore, OpenCreateDeleteAndCloseGiveTheWindowsCodes) {
 TEST(RegistryStore, QueriesReportTypeAndSizeAndFillShortBuffersAsFarAsTheyGo) {
   Home home;
   HKEY key = Create(home.user, u"Software\\Acme");
-  ASSERT_EQ(SetText(key, u"Greeting", u"Hello"), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExW(key, u"Greeting", 0, REG_SZ, reinterpret_cast<const uint8_t*>(u"Hello"), 12), 0);
   ASSERT_EQ(SetDword(key, u"Count", 0x11223344), ERROR_SUCCESS);
   // Type and size (five units and the terminator); with neither data nor size, existence and type only.
   uint32_t type = 99, size = 0;
@@ -220,7 +212,7 @@ TEST(RegistryStore, QueriesReportTypeAndSizeAndFillShortBuffersAsFarAsTheyGo) {
   EXPECT_EQ(RegSetValueExW(key, u"Null", 0, REG_SZ, nullptr, 4), ERROR_INVALID_PARAMETER);
 
   // The default value; a value of another type replaces the old one under the same name.
-  EXPECT_EQ(SetText(key, nullptr, u"d"), ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const uint8_t*>(u"d"), 4), ERROR_SUCCESS);
   EXPECT_EQ(Get(home.user, u"Software\\Acme", u"").bytes, std::string("d\0\0\0", 4));
   EXPECT_EQ(SetDword(key, u"greeting", 1), ERROR_SUCCESS);
   EXPECT_EQ(GetDword(home.user, u"Software\\Acme", u"Greeting"), 1u);
@@ -230,11 +222,7 @@ TEST(RegistryStore, QueriesReportTypeAndSizeAndFillShortBuffersAsFarAsTheyGo) {
 namespace {
 
 // A value as stored: name, type and bytes.
-struct Stored {
-  std::u16string name;
-  uint32_t type;
-  std::string bytes;
-};
+struct Stored { std::u16string name; uint32_t type; std::string bytes; };
 
 // Values that the file must carry: texts with escapes, line breaks, NUL, lone surrogates and the first and
 // last characters of each length of UTF-8; raw bytes of other types, the largest type number too.
@@ -305,9 +293,9 @@ TEST(RegistryStore, EveryValueSurvivesTheFileAndProcessesSeeEachOthersChanges) {
   RegCloseKey(key);
 }
 
-// The store's folder follows the environment. The folders and files of the store are the user's alone, and nothing else is left in them. A store file
-// that is not the user's own regular file is neither read nor replaced (and said so once), and nothing waits
-// on a FIFO; one that others may read is made the user's alone.
+// The store's folder follows the environment. The folders and files of the store are the user's alone, and
+// nothing else is left in them. A store file that is not the user's own regular file is neither read nor
+// replaced (and said so once), and nothing waits on a FIFO; one that others may read is made the user's alone.
 TEST(RegistryStore, OnlyTheUsersOwnStoreFileIsUsedAndItIsMadePrivate) {
   if (kWindows) GTEST_SKIP() << kStoreOnly;
   testsupport::TempDir dir;
