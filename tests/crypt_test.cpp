@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>

@@ -2,10 +2,6 @@
 // below it) and the stitched layout (numbered revisions with base/data). The data status for each kind of
 // version file and grid, its log lines and the first-run flag; reading the version.dat files of data sets and
 // the cache of those already read. Each test builds one tree.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
 
 #include "directory_support.h"
 

@@ -7,6 +7,7 @@
 #include <config/config_globals.h>
 #include <config/data_dirs.h>
 #include <config/directorymgr.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>

@@ -2,12 +2,9 @@
 // directories are read and written, and the operations that fill the data, region and support directories;
 // the data directory exports (updatable data composed from root, region, revision and kind, the update and
 // skin directories, a caller's buffer). Each test is one installation on disk.
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <string>
 
 #include "directory_support.h"
 

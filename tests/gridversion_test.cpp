@@ -21,13 +21,8 @@ Fields FieldsOf(const GridVersionString& v) {
 
 const Fields kNone(13);
 
-struct ParseCase {
-  const char* first;  // the product text, or the data text when there are two texts
-  const char* software;
-  const char* revisions;
-  bool threeTexts;
-  Fields expected;
-};
+// The first text is the product text, or the data text when there are two texts.
+struct ParseCase { const char* first; const char* software; const char* revisions; bool threeTexts; Fields expected; };
 
 const ParseCase kParseCases[] = {
     {"", "", "", true, kNone},
@@ -117,14 +112,12 @@ GridVersionString Parsed(const char* region) {
 }  // namespace
 
 TEST(GridVersion, DatasetComparisonsCopiesAndAssignment) {
-  struct Case {
+  // IsSameDataset(other, false), IsSameDataset(other, true) and IsSameBaseDataset(other) after the change.
+  const struct {
     const char* name;
     std::function<void(GridVersionString&)> change;
-    bool same;              // IsSameDataset(other, false)
-    bool sameWithBackbone;  // IsSameDataset(other, true)
-    bool sameBase;          // IsSameBaseDataset(other)
-  };
-  const Case cases[] = {
+    bool same, sameWithBackbone, sameBase;
+  } cases[] = {
       {"unchanged", [](GridVersionString&) {}, true, true, true},
       {"other sub-region", [](GridVersionString& v) { v = Parsed("EU-FR-3"); }, true, true, true},
       {"region without sub-region", [](GridVersionString& v) { v = Parsed("EU"); }, true, true, true},
@@ -142,7 +135,7 @@ TEST(GridVersion, DatasetComparisonsCopiesAndAssignment) {
       {"provider in lower case", [](GridVersionString& v) { v.Provider("grd_navteq"); }, false, false, false},
   };
   const GridVersionString base = Parsed("EU-DE-12");
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     GridVersionString changed = base;
     c.change(changed);

@@ -2,16 +2,10 @@
 // comparing sets. Each test builds one folder tree in a scratch installation whose working folder is the
 // process's current directory, so that the last candidate of the search (data/ below it) is under control.
 #include <config/oro_dataset.h>
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "directory_support.h"
 
 using dirtest::Installation;
-using testsupport::MakeDirs;
 using testsupport::Native;
 using testsupport::NativeAll;
 using testsupport::WriteFile;
@@ -20,7 +14,7 @@ namespace {
 
 // A folder holding the given files, and a version.dat with the product name of that region unless it is null.
 void MakeFolder(const std::string& dir, const std::vector<std::string>& files, const char* region = nullptr) {
-  MakeDirs(dir);
+  testsupport::MakeDirs(dir);
   for (const std::string& f : files) WriteFile(dir + "/" + f, "x");
   if (region) WriteFile(dir + "/version.dat", std::string("Product Name: GRD_NAVTEQ.") + region + ".2011.3\n");
 }

@@ -1,18 +1,14 @@
 // The registry functions against the library's registry store (on Windows the system's registry, under
 // throw-away keys), and TRegUtil over the configuration's key trees read from real layer files.
 #include <config/registry.h>
-#include <gtest/gtest.h>
-#include <platform/registry.h>
 
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "registry_support.h"
 #include "store_env.h"
 
 using regtest::Sub;
-using testsupport::ReadFile;
 using namespace std::string_literals;
 
 namespace reg = platform::reg;
@@ -71,7 +67,8 @@ TEST_F(RegistryApi, RootSelectorsPickTheirTreesAndEveryOtherValueIsTheCurrentUse
   EXPECT_EQ(GetInt(0, "Software\\Nav", "Count"), 0xFFFFFFF0u);
   EXPECT_EQ(GetInt(1, "Software\\Nav", "Count"), 0xFFFFFFF1u);
   EXPECT_EQ(GetInt(2, "Software\\Nav", "Count"), 41u);
-  EXPECT_TRUE(testsupport::kWindows || ReadFile(home.Registry() + "HKCR.reg").find("fffffff0") != std::string::npos);
+  EXPECT_TRUE(testsupport::kWindows ||
+              testsupport::ReadFile(home.Registry() + "HKCR.reg").find("fffffff0") != std::string::npos);
 
   // The empty or null value name is the key's default value; the empty sub-key is the root itself (on
   // Windows, where the test keeps to its throw-away key, that key).
@@ -94,23 +91,15 @@ TEST_F(RegistryApi, RootSelectorsPickTheirTreesAndEveryOtherValueIsTheCurrentUse
 
   // The functions can be called from C.
   EXPECT_EQ(CCallerRegistryRoundTrip(-1, Sub("Software\\FromC").c_str(), 1234), 1234);
-}
 
-TEST_F(RegistryApi, AnIntegerReadTakesFourBytesOfWhateverIsStored) {
   // Values of at most four bytes fill as many bytes as they have, the rest of the caller's area as it was. A
   // longer one (a text, a REG_QWORD of type 11) reports more data and leaves all four bytes as they were, on
   // every platform.
   const uint64_t qword = 0x0102030405060708u;
-  const struct {
-    const char* name;
-    uint32_t type;
-    const void* data;
-    size_t size;
-    long code;
-    uint32_t value;
-  } cases[] = {{"Short", reg::REG_SZ, u"A", 4, 0, 0x41u},      {"Long", reg::REG_SZ, u"BC", 6, 234, kUntouched},
-               {"Quad", 11, &qword, 8, 234, kUntouched},        {"Empty", reg::REG_SZ, u"", 2, 0, 0xA5A50000u},
-               {"Three", reg::REG_BINARY, "\1\2\3", 3, 0, 0xA5030201u}};
+  const struct { const char* name; uint32_t type; const void* data; size_t size; long code; uint32_t value; } cases[]{
+      {"Short", reg::REG_SZ, u"A", 4, 0, 0x41u}, {"Long", reg::REG_SZ, u"BC", 6, 234, kUntouched},
+      {"Quad", 11, &qword, 8, 234, kUntouched},   {"Empty", reg::REG_SZ, u"", 2, 0, 0xA5A50000u},
+      {"Three", reg::REG_BINARY, "\1\2\3", 3, 0, 0xA5030201u}};
   for (const auto& c : cases) {
     ASSERT_EQ(SetRaw("Texts", c.name, c.type, c.data, c.size), 0);
     long rc = -1;
@@ -211,7 +200,7 @@ class RegUtil : public storetest::StoreTest {
 
 }  // namespace
 
-TEST_F(RegUtil, ReadsAndEnumerationsFindTheSectionsOfTheLayerAlone) {
+TEST_F(RegUtil, ReadsEnumerationsAndWritesFindTheSectionsOfTheLayerAlone) {
   TRegUtil util("user", false, true);
   EXPECT_EQ(util.GetIntValue("NAV", "count"), 3);
   EXPECT_EQ(util.GetIntValue("Nav", "Mask"), 0xff00);
@@ -248,9 +237,8 @@ TEST_F(RegUtil, ReadsAndEnumerationsFindTheSectionsOfTheLayerAlone) {
   EXPECT_EQ(Enumerate(util, ""), (std::vector{"Lea"s, "Nav"s, "\0##"s}));
   // A section without sub-sections, and a missing one: nothing to enumerate.
   for (const char* subKey : {"Leaf", "Missing"}) EXPECT_TRUE(Enumerate(util, subKey).empty()) << subKey;
-}
 
-TEST_F(RegUtil, AReadOnlyObjectRefusesToWriteAndAWritableOneSavesAtOnce) {
+  // A read-only object refuses to write, and a writable one saves at once.
   const unsigned long long before = storetest::FileId(Cfg("user.cfg"));
   TRegUtil readOnly("user", false, true);
   EXPECT_FALSE(readOnly.SetIntValue("Nav", "Count", 9));

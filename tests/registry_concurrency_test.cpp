@@ -2,12 +2,9 @@
 // ThreadSanitizer too).
 #include <config/registry.h>
 #include <doroutil/crypt.h>
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <memory>
-#include <string>
-#include <thread>
 #include <vector>
 
 #include "registry_support.h"

@@ -3,21 +3,16 @@
 // calls are the system's registry, and the tests of the rules run there too (under a throw-away key), so
 // that the store is held to what Windows does. The rules in which the store differs from the system by
 // design (platform/registry.h) are chosen per platform; the tests of the store's files are for POSIX only.
-#include <gtest/gtest.h>
-#include <platform/os.h>
-#include <platform/registry.h>
 
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <initializer_list>
-#include <string>
 #include <string_view>
 #include <vector>
 
 #include "registry_support.h"
 #include "support/special_files.h"
-#include "support/test_support.h"
 
 using namespace platform::reg;
 using regtest::Create;
@@ -78,7 +73,7 @@ std::u16string Cat(std::initializer_list<std::u16string_view> parts) {
 
 }  // namespace
 
-TEST(RegistryStore, KeysAndValueNamesCompareWithoutAsciiCaseAndKeepTheirSpelling) {
+TEST(RegistryStore, NamesCompareWithoutAsciiCaseAndCallsGiveTheWindowsCodes) {
   Home home;
   const HKEY user = home.user;
   uint32_t disposition = 0;
@@ -113,14 +108,11 @@ TEST(RegistryStore, KeysAndValueNamesCompareWithoutAsciiCaseAndKeepTheirSpelling
     EXPECT_NE(text.find("\n[Software\\Acme\\Navigation]\n\"KeepPercent\"=dword:0000002b\n"), std::string::npos);
   }
   for (HKEY h : {nav, same}) EXPECT_EQ(RegCloseKey(h), ERROR_SUCCESS);
-}
 
-TEST(RegistryStore, OpenCreateDeleteAndCloseGiveTheWindowsCodes) {
-  Home home;
-  const HKEY user = home.user;
-  HKEY key = reinterpret_cast<HKEY>(&home);  // must stay untouched by failures
-  EXPECT_EQ(Open(user, u"Software\\Missing", &key), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(key, reinterpret_cast<HKEY>(&home));
+  // Opening, creating, deleting and closing give the Windows codes.
+  HKEY untouched = reinterpret_cast<HKEY>(&home);  // must stay untouched by failures
+  EXPECT_EQ(Open(user, u"Software\\Missing", &untouched), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(untouched, reinterpret_cast<HKEY>(&home));
   EXPECT_EQ(RegOpenKeyExW(user, u"x", 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegCreateKeyExW(user, u"x", 0, nullptr, 0, KEY_WRITE, nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
 
@@ -162,7 +154,7 @@ TEST(RegistryStore, OpenCreateDeleteAndCloseGiveTheWindowsCodes) {
   // A handle whose key is gone reports it, whoever deleted the key.
   EXPECT_EQ(RegDeleteKeyW(user, u"A\\B"), ERROR_SUCCESS);
   EXPECT_EQ(SetDword(b, u"Late", 8), ERROR_KEY_DELETED);
-  EXPECT_EQ(Open(b, u"", &key), ERROR_KEY_DELETED);
+  EXPECT_EQ(Open(b, u"", &untouched), ERROR_KEY_DELETED);
 
   // Closing; the roots stay usable when "closed".
   for (HKEY h : {a, b, writable}) EXPECT_EQ(RegCloseKey(h), ERROR_SUCCESS);
@@ -171,6 +163,7 @@ TEST(RegistryStore, OpenCreateDeleteAndCloseGiveTheWindowsCodes) {
   for (int root = 0; root < 3; ++root) EXPECT_EQ(RegCloseKey(Home::Root(root)), ERROR_SUCCESS);
   EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"RootValue", 5), ERROR_SUCCESS);
 }
+
 
 TEST(RegistryStore, QueriesReportTypeAndSizeAndFillShortBuffersAsFarAsTheyGo) {
   Home home;
