@@ -84,9 +84,7 @@ inline std::string UserDir(const char* name) {
 }
 
 // The directory as the directory manager reads it.
-inline std::string Dir(const char* name, bool appendSlash = false) {
-  return Config_GetDirPathU(name, appendSlash).str();
-}
+inline std::string Dir(const char* name, bool slash = false) { return Config_GetDirPathU(name, slash).str(); }
 
 // A grid folder: both grid files, or only the first when complete is false, and a version file when a format
 // line is given.
