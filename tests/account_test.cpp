@@ -173,9 +173,8 @@ TEST_F(Account, ServiceSettingsWithTheirDefaultsAndStoredValues) {
   Config_SetStrVal("TCP", "Ports", ";none;");
   EXPECT_EQ(ports({}), std::make_pair(false, std::vector<long>{}));
 
-  Config_SetStrVal("Twitter", "Username", "navfan");
-  Config_SetStrVal("Twitter", "oauth_token", "tok");
-  Config_SetStrVal("Twitter", "oauth_token_secret", "sec");
+  const char* const twitter[][2] = {{"Username", "navfan"}, {"oauth_token", "tok"}, {"oauth_token_secret", "sec"}};
+  for (const auto& setting : twitter) Config_SetStrVal("Twitter", setting[0], setting[1]);
   Reload();
   EXPECT_TRUE(Config_GetTwitterAccount(user, token, secret));
   EXPECT_EQ(std::string(user.c_str()) + "," + token.c_str() + "," + secret.c_str(), "navfan,tok,sec");
