@@ -78,9 +78,8 @@ class Installation {
 };
 
 // What the user layer holds for a directory (not the default), or "<unset>".
-inline std::string UserDir(const char* name) {
-  const char* user = "user\\Directories";
-  return Config_DoesKeyExist(user, name) ? Config_GetOroUStrVal(user, name).str() : "<unset>";
+inline std::string UserDir(const char* n) {
+  return Config_DoesKeyExist("user\\Directories", n) ? Config_GetOroUStrVal("user\\Directories", n).str() : "<unset>";
 }
 
 // The directory as the directory manager reads it.

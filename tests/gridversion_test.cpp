@@ -48,6 +48,10 @@ GridVersionString Parse(const ParseCase& c) {
 
 GridVersionString Example() { return GridVersionString("GRD_NAVTEQ.EU-DE-12.2011.3", "9.1", "7"); }
 
+GridVersionString Parsed(const char* region) {
+  return GridVersionString((std::string("GRD_NAVTEQ.") + region + ".2011.3").c_str(), "9.1", "7.4.2.1");
+}
+
 }  // namespace
 
 TEST(GridVersion, ParsingFormattingAndNumbers) {
@@ -104,12 +108,6 @@ TEST(GridVersion, ParsingFormattingAndNumbers) {
   nul.Provider(OROustring(std::string("GRD_ORO\0X", 9)));
   EXPECT_EQ(nul.GetProvider(), GRD_PROVIDER_UNKNOWN);
 }
-
-namespace {
-GridVersionString Parsed(const char* region) {
-  return GridVersionString((std::string("GRD_NAVTEQ.") + region + ".2011.3").c_str(), "9.1", "7.4.2.1");
-}
-}  // namespace
 
 TEST(GridVersion, DatasetComparisonsCopiesAndAssignment) {
   // IsSameDataset(other, false), IsSameDataset(other, true) and IsSameBaseDataset(other) after the change.
