@@ -96,7 +96,7 @@ TEST_F(Account, TheSignOnComesBackElsewhereIntoAnyBufferAndTheFileNeverHoldsTheP
   EXPECT_EQ(Get(), (SignOn{true, "", ""}));
 }
 
-TEST_F(Account, WithoutTheKeyOrWithAChangedTextThePasswordIsNotRecoveredAndIsTriedAgain) {
+TEST_F(Account, APasswordNotRecoveredIsTriedAgainAndOneNotProtectedLeavesTheStoredOne) {
   ASSERT_TRUE(Config_SetSingleSignon("bob", "hunter2", false));
   // Another user's key (another home folder): nothing comes back, and nothing false is kept. (On Windows the
   // key is the Windows user's, which a test cannot change.)
@@ -120,9 +120,8 @@ TEST_F(Account, WithoutTheKeyOrWithAChangedTextThePasswordIsNotRecoveredAndIsTri
   }
   Config_SetStrVal("ClientInfo", "LoginPassword", fresh.c_str());
   EXPECT_EQ(Get(), (SignOn{true, "bob", "hunter2"}));
-}
 
-TEST_F(Account, APasswordThatCannotBeProtectedLeavesTheStoredOneAsItWas) {
+  // A password that cannot be protected leaves the stored one as it was.
   ASSERT_TRUE(Config_SetSingleSignon("carol", "first", false));
   const std::string stored = Stored("LoginPassword");
 
