@@ -7,6 +7,7 @@
 #include <config/config_globals.h>
 #include <config/data_dirs.h>
 #include <config/directorymgr.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
@@ -77,15 +78,12 @@ class Installation {
 };
 
 // What the user layer holds for a directory (not the default), or "<unset>".
-inline std::string UserDir(const char* name) {
-  const char* user = "user\\Directories";
-  return Config_DoesKeyExist(user, name) ? Config_GetOroUStrVal(user, name).str() : "<unset>";
+inline std::string UserDir(const char* n) {
+  return Config_DoesKeyExist("user\\Directories", n) ? Config_GetOroUStrVal("user\\Directories", n).str() : "<unset>";
 }
 
 // The directory as the directory manager reads it.
-inline std::string Dir(const char* name, bool appendSlash = false) {
-  return Config_GetDirPathU(name, appendSlash).str();
-}
+inline std::string Dir(const char* name, bool slash = false) { return Config_GetDirPathU(name, slash).str(); }
 
 // A grid folder: both grid files, or only the first when complete is false, and a version file when a format
 // line is given.

@@ -21,13 +21,8 @@ Fields FieldsOf(const GridVersionString& v) {
 
 const Fields kNone(13);
 
-struct ParseCase {
-  const char* first;  // the product text, or the data text when there are two texts
-  const char* software;
-  const char* revisions;
-  bool threeTexts;
-  Fields expected;
-};
+// The first text is the product text, or the data text when there are two texts.
+struct ParseCase { const char* first; const char* software; const char* revisions; bool threeTexts; Fields expected; };
 
 const ParseCase kParseCases[] = {
     {"", "", "", true, kNone},
@@ -53,9 +48,13 @@ GridVersionString Parse(const ParseCase& c) {
 
 GridVersionString Example() { return GridVersionString("GRD_NAVTEQ.EU-DE-12.2011.3", "9.1", "7"); }
 
+GridVersionString Parsed(const char* region) {
+  return GridVersionString((std::string("GRD_NAVTEQ.") + region + ".2011.3").c_str(), "9.1", "7.4.2.1");
+}
+
 }  // namespace
 
-TEST(GridVersion, ParsingSplitsTextsIntoTheirFields) {
+TEST(GridVersion, ParsingFormattingAndNumbers) {
   for (const ParseCase& c : kParseCases) EXPECT_EQ(FieldsOf(Parse(c)), c.expected) << (c.first ? c.first : "null");
   EXPECT_EQ(FieldsOf(GridVersionString()), kNone);
 
@@ -68,9 +67,7 @@ TEST(GridVersion, ParsingSplitsTextsIntoTheirFields) {
                                      GridVersionString(huge.c_str(), huge.c_str())})
     EXPECT_EQ(v.Region().str() + "|" + v.Year().str() + "|" + v.SoftwareVersion().str(),
               std::string(255 - 8, 'E') + "||GRD_ORO");
-}
 
-TEST(GridVersion, FormattedTextsAndNumbers) {
   GridVersionString v = Example(), more = Example();
   more.BackboneRevision("8");
   more.CitiesRevision("99");  // appears in no formatted text
@@ -112,21 +109,13 @@ TEST(GridVersion, FormattedTextsAndNumbers) {
   EXPECT_EQ(nul.GetProvider(), GRD_PROVIDER_UNKNOWN);
 }
 
-namespace {
-GridVersionString Parsed(const char* region) {
-  return GridVersionString((std::string("GRD_NAVTEQ.") + region + ".2011.3").c_str(), "9.1", "7.4.2.1");
-}
-}  // namespace
-
-TEST(GridVersion, DatasetComparisons) {
-  struct Case {
+TEST(GridVersion, DatasetComparisonsCopiesAndAssignment) {
+  // IsSameDataset(other, false), IsSameDataset(other, true) and IsSameBaseDataset(other) after the change.
+  const struct {
     const char* name;
     std::function<void(GridVersionString&)> change;
-    bool same;              // IsSameDataset(other, false)
-    bool sameWithBackbone;  // IsSameDataset(other, true)
-    bool sameBase;          // IsSameBaseDataset(other)
-  };
-  const Case cases[] = {
+    bool same, sameWithBackbone, sameBase;
+  } cases[] = {
       {"unchanged", [](GridVersionString&) {}, true, true, true},
       {"other sub-region", [](GridVersionString& v) { v = Parsed("EU-FR-3"); }, true, true, true},
       {"region without sub-region", [](GridVersionString& v) { v = Parsed("EU"); }, true, true, true},
@@ -144,7 +133,7 @@ TEST(GridVersion, DatasetComparisons) {
       {"provider in lower case", [](GridVersionString& v) { v.Provider("grd_navteq"); }, false, false, false},
   };
   const GridVersionString base = Parsed("EU-DE-12");
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     GridVersionString changed = base;
     c.change(changed);
@@ -161,19 +150,15 @@ TEST(GridVersion, DatasetComparisons) {
   moved.Region("EU-FR-3");
   EXPECT_EQ(moved.GetGridDataString().str(), "GRD_NAVTEQ.EU-FR-3.2011.3.7");
   EXPECT_EQ(moved.Region_SubRegion().str() + moved.Region_SubRegionId().str(), "DE12");
-}
 
-TEST(GridVersion, CopyAndAssignmentCarryAllFields) {
-  GridVersionString source("GRD_TA.EU-FR-3.2014.2", "8", "1.2.3.4");
+  // Copies and assignment carry all fields; assigning an empty version clears the region parts as well.
+  GridVersionString source("GRD_TA.EU-FR-3.2014.2", "8", "1.2.3.4"), target = Example();
   source.CitiesRevision("5");
-  const Fields expected = FieldsOf(source);
-  GridVersionString copy(source), target = Example();
-  EXPECT_EQ(FieldsOf(copy), expected);
+  GridVersionString copy(source);
   EXPECT_EQ(&(target = source), &target);
-  EXPECT_EQ(FieldsOf(target), expected);
-  target = GridVersionString();  // clears the region parts as well
-  EXPECT_EQ(FieldsOf(target), kNone);
+  EXPECT_EQ(FieldsOf(copy), FieldsOf(source));
+  EXPECT_EQ(FieldsOf(target), FieldsOf(source));
   GridVersionString& self = copy;
-  copy = self;
-  EXPECT_EQ(FieldsOf(copy), expected);
+  EXPECT_EQ(FieldsOf(copy = self), FieldsOf(source));
+  EXPECT_EQ(FieldsOf(target = GridVersionString()), kNone);
 }

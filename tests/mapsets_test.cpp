@@ -2,16 +2,10 @@
 // comparing sets. Each test builds one folder tree in a scratch installation whose working folder is the
 // process's current directory, so that the last candidate of the search (data/ below it) is under control.
 #include <config/oro_dataset.h>
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "directory_support.h"
 
 using dirtest::Installation;
-using testsupport::MakeDirs;
 using testsupport::Native;
 using testsupport::NativeAll;
 using testsupport::WriteFile;
@@ -20,7 +14,7 @@ namespace {
 
 // A folder holding the given files, and a version.dat with the product name of that region unless it is null.
 void MakeFolder(const std::string& dir, const std::vector<std::string>& files, const char* region = nullptr) {
-  MakeDirs(dir);
+  testsupport::MakeDirs(dir);
   for (const std::string& f : files) WriteFile(dir + "/" + f, "x");
   if (region) WriteFile(dir + "/version.dat", std::string("Product Name: GRD_NAVTEQ.") + region + ".2011.3\n");
 }
@@ -183,9 +177,7 @@ TEST(MapSets, OneSetItsCHXFilesCopiesAndEquality) {
   // is another set.
   const OroDataSet plain = SetOf(na);
   EXPECT_TRUE(plain == copy);
-  MakeFolder(inst / "maps/oc/DATA", {"a.cgd"});
-  MakeFolder(inst / "maps/OC/data2", {"a.cgd"});
-  MakeFolder(inst / "other/OC/data", {"a.cgd"});
+  for (const char* d : {"maps/oc/DATA", "maps/OC/data2", "other/OC/data"}) MakeFolder(inst / d, {"a.cgd"});
   EXPECT_TRUE(SetOf(inst / "maps/oc/DATA") == plain);
   EXPECT_FALSE(SetOf(inst / "maps/OC/data2") == plain || SetOf(inst / "other/OC/data") == plain);
   EXPECT_FALSE(plain == SetOf(inst / "maps/EU/data"));

@@ -9,7 +9,9 @@
 #include <platform/os.h>
 #include <platform/registry.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "support/test_support.h"
 
@@ -36,6 +38,20 @@ inline std::string Sub(const std::string& path) {
   return path.empty() ? ScratchPath() : ScratchPath() + "\\" + path;
 }
 inline std::u16string Sub16(const std::string& path) { return Utf16(Sub(path)); }
+
+// Creates (or opens) a key with the given access: the handle to close.
+inline HKEY Create(HKEY root, const char16_t* path, uint32_t* disposition = nullptr,
+                   uint32_t access = platform::reg::KEY_ALL_ACCESS) {
+  HKEY key = nullptr;
+  EXPECT_EQ(platform::reg::RegCreateKeyExW(root, path, 0, nullptr, 0, access, nullptr, &key, disposition), 0);
+  return key;
+}
+
+// Waits up to 20 s for the file that a parent writes to let its children go at once.
+inline void WaitForFile(const std::string& path) {
+  for (int i = 0; i < 20000 && !testsupport::Exists(path); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
 
 // The key that stands for HKEY_CURRENT_USER in a test: the root itself on POSIX, on Windows a handle of the
 // throw-away key (to close); null when it cannot be opened.

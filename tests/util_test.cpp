@@ -22,7 +22,7 @@
 
 using testsupport::Native;
 
-TEST(OROustring, EditsSearchesComparisonsAndNumbers) {
+TEST(OROustring, EditsSearchesComparisonsNumbersAndConversions) {
   OROustring dir("maps");
   const std::pair<std::string, std::string> edits[] = {
       {dir.appendSlash().appendSlash().str(), Native("maps/")},
@@ -64,9 +64,7 @@ TEST(OROustring, EditsSearchesComparisonsAndNumbers) {
       {OROustring::itoa(LONG_MAX), std::to_string(LONG_MAX)}, {OROustring::itoa(LONG_MIN), std::to_string(LONG_MIN)},
   };
   for (const auto& [got, want] : texts) EXPECT_EQ(got.str(), want);
-}
 
-TEST(OROwstring, ConversionsKeepEveryCharacterAndReplaceWhatIsInvalid) {
   // The first and last characters of each UTF-8 length, and those around the surrogates; also before another.
   const std::pair<const char*, std::u16string> valid[] = {
       {"\x7F", u"\x7F"},           {"\xC2\x80", u"\x80"},         {"\xDF\xBF", u"\x7FF"},
@@ -92,11 +90,11 @@ TEST(OROwstring, ConversionsKeepEveryCharacterAndReplaceWhatIsInvalid) {
   EXPECT_EQ(OROConvertUTF16toUTF8(u"x\xD800y").str(), "x" + bad + "y");
   EXPECT_EQ(OROConvertUTF16toUTF8(u"\xDFFF\xDC00\xD800\xDC00\xD800").str(), bad + bad + "\xF0\x90\x80\x80" + bad);
   EXPECT_EQ(OROConvertUTF16toUTF8(nullptr).str(), "");
-  OROwstring dir("cfg\xE2\x82\xAC");
-  EXPECT_STREQ(dir.appendSlash().c_str(false), Native("cfg\xE2\x82\xAC/").c_str());
+  OROwstring wide("cfg\xE2\x82\xAC");
+  EXPECT_STREQ(wide.appendSlash().c_str(false), Native("cfg\xE2\x82\xAC/").c_str());
 }
 
-TEST(StringHelpers, CaseInsensitiveComparisonsTokensAndCopies) {
+TEST(StringHelpers, CaseInsensitiveComparisonsAgreeWithTheByteByByteOneTokensAndCopies) {
   const long one = 1, two = 2;
   const std::pair<long, long> results[] = {
       {SpecialChar_stricmp("KeepPercent", "keeppercent"), 0}, {SpecialChar_stricmp("A_B", "AB"), -1},  // '_' < letters
@@ -112,9 +110,7 @@ TEST(StringHelpers, CaseInsensitiveComparisonsTokensAndCopies) {
   EXPECT_TRUE(TokenizeStringToLongs("80; -9 ;;8080;-;x", ";", ports));
   EXPECT_FALSE(TokenizeStringToLongs("abc;", ";", ports));
   EXPECT_FALSE(TokenizeStringToLongs("", ";", ports));
-  ASSERT_EQ(ports.Count(), 3u);
-  EXPECT_EQ(ports[1], -9);
-  EXPECT_EQ(ports[2], 8080);
+  EXPECT_EQ(std::vector<long>(ports.begin(), ports.end()), (std::vector<long>{80, -9, 8080}));
 
   char buf[6] = {'x', 'x', 'x', 'x', 'x', 'x'};
   CopyTruncated(buf, 0, "hello");
@@ -122,9 +118,8 @@ TEST(StringHelpers, CaseInsensitiveComparisonsTokensAndCopies) {
   EXPECT_EQ(std::string(buf, 6), std::string("hel\0xx", 6));
   CopyTruncated(buf, 6, "hello");  // exactly fits with its terminator
   EXPECT_STREQ(buf, "hello");
-}
 
-TEST(StringHelpers, WordAtATimeComparisonsAgreeWithTheByteByByteOne) {
+  // The word-at-a-time comparisons agree with the byte-by-byte one.
   auto sign = [](int v) { return (v > 0) - (v < 0); };
   std::mt19937 rng(11);
   const char alphabet[] = "aAbBzZ_@[`{\x7f\x80\xc1\xe1 09";
@@ -143,7 +138,17 @@ TEST(StringHelpers, WordAtATimeComparisonsAgreeWithTheByteByByteOne) {
   }
 }
 
-TEST(Memory, ThePoolReusesFreedElementsAndGrowsInDoublingBlocks) {
+namespace {
+struct CountingHolder : StaticDataHolder {
+  int setups = 0, teardowns = 0;
+  const char* GetName() const override { return "Counting"; }
+  void AddDependencies() override { AddDependency(GetOROUtilGlobals()); }
+  void DoSetup() override { ++setups, Setup(); }  // a call from inside the set-up returns at once
+  void DoTeardown() override { ++teardowns; }
+};
+}  // namespace
+
+TEST(Memory, ThePoolReusesFreedElementsGrowsInDoublingBlocksAndLocksSerialiseThreads) {
   Allocator pool(32, 0, 4096);  // 128 elements in the first block, 256 in the second
   std::set<void*> seen;
   const uint64_t before = Mem_AllocationCount();
@@ -158,30 +163,16 @@ TEST(Memory, ThePoolReusesFreedElementsAndGrowsInDoublingBlocks) {
 
   // Elements smaller than a pointer and no block size: one element per block, still reused last in first out.
   Allocator tiny(1, 0, 0);
-  void* a = tiny.Alloc();
-  void* b = tiny.Alloc();
-  tiny.Free(a);
-  tiny.Free(b);
-  EXPECT_EQ(tiny.Alloc(), b);
-  EXPECT_EQ(tiny.Alloc(), a);
+  void *a = tiny.Alloc(), *b = tiny.Alloc();
+  tiny.Free(a), tiny.Free(b);
+  EXPECT_TRUE(tiny.Alloc() == b && tiny.Alloc() == a);
 
   testsupport::ScopedEnv level("NAVCONFIG_MEMORY_LEVEL", "7");
   EXPECT_EQ(GetCacheMgr()->GetMemoryLevel(false), 7);
   testsupport::ScopedEnv notANumber("NAVCONFIG_MEMORY_LEVEL", "2x");
   EXPECT_LE(static_cast<unsigned>(GetCacheMgr()->GetMemoryLevel(false)), 5u);
-}
 
-namespace {
-struct CountingHolder : StaticDataHolder {
-  int setups = 0, teardowns = 0;
-  const char* GetName() const override { return "Counting"; }
-  void AddDependencies() override { AddDependency(GetOROUtilGlobals()); }
-  void DoSetup() override { ++setups, Setup(); }  // a call from inside the set-up returns at once
-  void DoTeardown() override { ++teardowns; }
-};
-}  // namespace
-
-TEST(Sync, ALockSerialisesThreadsAndAHolderSetsUpOnce) {
+  // A lock serialises threads and a holder sets up once.
   critSec lock;
   CountingHolder holder;
   long counter = 0;
