@@ -175,6 +175,38 @@ std::optional<int> WaitFor(Process pid, bool, bool block) {
 }
 #endif
 
+// A started program. Its standard output goes to the file io/out (read as it grows, the same on every system,
+// and the program never waits for a reader); given an input, its standard input reads that text and its
+// standard error goes to io/err.
+struct Running {
+  TempDir io;
+  Process process{};
+  Pid id = 0;  // for Ctrl-Break on Windows
+  bool killed = false;
+  bool ended = false;
+  int exitCode = -1;
+
+  void Start(const std::string& path, const std::vector<std::string>& args, const std::string& cwd, bool ownGroup,
+             const std::string* input) {
+    if (input) WriteFile(io / "in", *input);
+    const Stream streams[3] = {input ? Open(io / "in", false) : kInherited, Open(io / "out", true),
+                               input ? Open(io / "err", true) : kInherited};
+    const bool opened = streams[1] != kInherited && (!input || (streams[0] != kInherited && streams[2] != kInherited));
+    if (opened && !path.empty()) process = Spawn(path, args, streams, cwd, ownGroup, &id);
+    for (const Stream s : streams) Close(s);
+  }
+  // Whether the program ended (waiting for its end when block), noting its exit code when it did.
+  bool Ended(bool block = false) {
+    if (process == Process{} || ended) return true;
+    const std::optional<int> code = WaitFor(process, killed, block);
+    if (code) exitCode = *code;
+    return ended = code.has_value();
+  }
+#ifdef _WIN32
+  ~Running() { Close(process); }
+#endif
+};
+
 }  // namespace
 
 std::string Native(std::string path) {
@@ -325,20 +357,13 @@ std::string ReadSymlink(const std::string& path) {
 }
 
 std::string FaultText(platform::FsFault fault) {
-  switch (fault) {
-#ifdef _WIN32
-    // The system's texts differ between versions and languages; the error's number does not.
-    case platform::FsFault::NoSpace: return "(error 112)";
-    case platform::FsFault::IoError: return "(error 1117)";
-    case platform::FsFault::AccessDenied: return "(error 5)";
-#else
-    case platform::FsFault::NoSpace: return std::strerror(ENOSPC);
-    case platform::FsFault::IoError: return std::strerror(EIO);
-    case platform::FsFault::AccessDenied: return std::strerror(EACCES);
-#endif
-    case platform::FsFault::None: break;
-  }
-  return "";
+  using F = platform::FsFault;
+  const std::pair<int, int> codes = fault == F::NoSpace   ? std::pair(ENOSPC, 112)
+                                    : fault == F::IoError ? std::pair(EIO, 1117)
+                                                          : std::pair(EACCES, 5);
+  if (fault == F::None) return "";
+  // The system's texts differ between Windows versions and languages; the error's number does not.
+  return kWindows ? "(error " + std::to_string(codes.second) + ")" : std::strerror(codes.first);
 }
 
 std::string ProgramPath() {
@@ -424,48 +449,25 @@ int RunChildIfAsked(int argc, char** argv) {
   return it->second(args);
 }
 
-// The child's standard output goes to a file, which ReadLine reads as it grows: the same on every system, and
-// the child never waits for a reader.
-struct ChildProcess::State {
-  TempDir io;
+struct ChildProcess::State : Running {
   std::string buffered;
-  size_t taken = 0;  // the bytes of the file read so far
-  bool killed = false;
-  bool ended = false;
-  int exitCode = -1;
-  Process process{};
-  Pid processId = 0;  // for Ctrl-Break on Windows
-  // Whether the child ended (waiting for its end when block), noting its exit code when it did.
-  bool Ended(bool block = false) {
-    if (process == Process{} || ended) return true;
-    const std::optional<int> code = WaitFor(process, killed, block);
-    if (code) exitCode = *code;
-    return ended = code.has_value();
-  }
+  size_t taken = 0;  // the bytes of io/out read so far
 };
 
 ChildProcess::ChildProcess(const std::string& name, const std::vector<std::string>& args, const std::string& program)
     : m_state(new State) {
   std::vector<std::string> all = {kChildFlag, name};
   all.insert(all.end(), args.begin(), args.end());
-  Start(program.empty() ? ProgramPath() : program, all, false);
+  m_state->Start(program.empty() ? ProgramPath() : program, all, {}, false, nullptr);
 }
 
-ChildProcess::ChildProcess(const Program& program) : m_state(new State) { Start(program.path, program.args, true); }
-
-void ChildProcess::Start(const std::string& path, const std::vector<std::string>& args, bool ownGroup) {
-  const Stream out = path.empty() ? kInherited : Open(m_state->io / "out", true);
-  if (out == kInherited) return;
-  m_state->process = Spawn(path, args, {kInherited, out, kInherited}, {}, ownGroup, &m_state->processId);
-  Close(out);
+ChildProcess::ChildProcess(const Program& program) : m_state(new State) {
+  m_state->Start(program.path, program.args, {}, true, nullptr);
 }
 
 ChildProcess::~ChildProcess() {
   Kill();
   Wait();
-#ifdef _WIN32
-  Close(m_state->process);
-#endif
   delete m_state;
 }
 
@@ -497,7 +499,7 @@ bool ChildProcess::ReadLine(std::string& line, int timeoutMs) {
 bool ChildProcess::Interrupt() {
   if (m_state->Ended()) return false;
 #ifdef _WIN32
-  return ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, m_state->processId) != 0;
+  return ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, m_state->id) != 0;
 #else
   return ::kill(m_state->process, SIGINT) == 0;
 #endif
@@ -523,25 +525,15 @@ int RunChild(const std::string& name, const std::vector<std::string>& args) { re
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
                          const std::vector<std::string>& unset,
                          const std::vector<std::pair<std::string, std::string>>& set, const std::string& input) {
-  TempDir io;
-  WriteFile(io / "in", input);
   // The program inherits this process's environment, changed for the while it starts.
   std::vector<std::unique_ptr<ScopedEnv>> environment;
   for (const std::string& name : unset) environment.push_back(std::make_unique<ScopedEnv>(name.c_str(), nullptr));
   for (const auto& [name, value] : set) environment.push_back(std::make_unique<ScopedEnv>(name.c_str(), value.c_str()));
-  const Stream streams[3] = {Open(io / "in", false), Open(io / "out", true), Open(io / "err", true)};
-  const bool opened = std::none_of(streams, streams + 3, [](Stream s) { return s == kInherited; });
-  Process process = opened ? Spawn(program, args, streams, cwd, false) : Process{};
+  Running run;
+  run.Start(program, args, cwd, false, &input);
   while (!environment.empty()) environment.pop_back();  // the last change first
-  for (const Stream s : streams) Close(s);
-  ProgramResult r;
-  if (process != Process{}) r.code = *WaitFor(process, false, true);
-#ifdef _WIN32
-  Close(process);
-#endif
-  r.out = ReadFile(io / "out");
-  r.err = ReadFile(io / "err");
-  return r;
+  run.Ended(true);
+  return {run.exitCode, ReadFile(run.io / "out"), ReadFile(run.io / "err")};
 }
 
 }  // namespace testsupport

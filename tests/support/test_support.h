@@ -158,7 +158,6 @@ class ChildProcess {
   int Wait();
 
  private:
-  void Start(const std::string& path, const std::vector<std::string>& args, bool ownGroup);
   struct State;
   State* m_state;
 };
