@@ -27,8 +27,6 @@ using Result = testsupport::ProgramResult;
 using Args = std::vector<std::string>;
 using Env = std::vector<std::pair<std::string, std::string>>;
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
@@ -202,13 +200,9 @@ TEST(Tool, UsageErrorsAndTheCatalogueCommandsTouchNoFile) {
   EXPECT_TRUE(r.out.starts_with("DistanceCache           1\nImage                   2\n") &&
               r.out.ends_with(std::to_string(lines) + " sections, " + std::to_string(sum) + " settings\n"))
       << r.out;
-  EXPECT_TRUE(Flat(inst.Run({"sections", "--json"}).out)
-                  .starts_with(R"({"sections": [{"name": "DistanceCache", "settings": 1}, {"name": "Image", )"));
   r = inst.Run({"defaults"});
   EXPECT_EQ(static_cast<size_t>(std::count(r.out.begin(), r.out.end(), '\n')), sum);
-  EXPECT_TRUE(Contains(r.out, "  (integer, follows the memory level)\n"));
-  EXPECT_TRUE(Contains(Flat(inst.Run({"--json", "defaults", "DensityLevels"}).out),
-                       R"("value": 3, "memoryDependent": false, "priority": true, "shadowedValue": 4})"));
+  EXPECT_NE(r.out.find("  (integer, follows the memory level)\n"), std::string::npos);
 
   // None of these set the library up: nothing was written anywhere (on Windows neither beside config.dll).
   EXPECT_TRUE(fs::is_empty(inst.Work()) && fs::is_empty(inst.Config()));
@@ -232,28 +226,21 @@ TEST(Tool, ErrorsLeaveEveryFileAsItWas) {
   EXPECT_EQ(Snapshot(inst / ""), before);
 }
 
-// Whatever stands in place of user.cfg: get gives the default, set fails and says why, nothing waits on a FIFO,
-// what stood there stays, and nothing is made outside the configuration folder ({T}: the link's target).
+// Whatever stands in place of user.cfg (the library's reasons, links included, are tested on the library): get
+// gives the default, set fails and says why, nothing waits on a FIFO and what stood there stays.
 TEST(Tool, WhatStandsInPlaceOfUserCfgIsNeitherWaitedOnNorReplaced) {
-  const std::pair<std::string, const char*> cases[] = {
-      {"folder", "user.cfg is a directory, not a regular file"},  // on Windows the only case: kNoSpecialFiles
-      {"fifo", "user.cfg is a FIFO, not a regular file"},
-      {"../outside/missing.cfg", "user.cfg is a symbolic link to a missing file ({T})"},
-      {"../outside", "user.cfg is a symbolic link to a directory ({T}), not to a regular file"},
-  };
-  for (const auto& [what, reason] : cases) {
+  for (const std::string what : {"directory", "FIFO"}) {
     SCOPED_TRACE(what);
-    if (testsupport::kWindows && what != "folder") continue;
+    if (testsupport::kWindows && what == "FIFO") continue;  // kNoSpecialFiles
     Installation inst;
     const std::string user = inst.Config() + "user.cfg";
-    testsupport::MakeDirs(inst / "outside");
-    if (what == "folder") testsupport::MakeDirs(user);
-    else ASSERT_TRUE(what == "fifo" ? testsupport::MakeFifo(user) : testsupport::MakeSymlink(what, user));
+    if (what == "FIFO") ASSERT_TRUE(testsupport::MakeFifo(user));
+    else testsupport::MakeDirs(user);
     testsupport::FifoGuard guard(user);
     EXPECT_EQ(Outcome(inst.Run({"get", "Image", "KeepPercent"})), "0 50\n");
     const auto before = Snapshot(inst / "");
-    const std::string error = "1 navconfig: error: could not save " + user + ": " + reason + "\n";
-    EXPECT_EQ(Outcome(inst.Run({"set", "Image", "KeepPercent", "70"})), Replaced(error, "{T}", inst.Config() + what));
+    EXPECT_EQ(Outcome(inst.Run({"set", "Image", "KeepPercent", "70"})),
+              "1 navconfig: error: could not save " + user + ": user.cfg is a " + what + ", not a regular file\n");
     EXPECT_FALSE(guard.Fired());
     EXPECT_EQ(Snapshot(inst / ""), before);
   }
@@ -263,7 +250,7 @@ TEST(Tool, StatusDirsAndMapsetsShowTheDataWithAbsolutePaths) {
   Installation inst("mapdata");
   inst.RunTranscript("data.txt");
   // Showing the status does not use up the first-run flag.
-  EXPECT_FALSE(Contains(ReadFile(inst.Config() + "user.cfg"), "DrivoraOutOfBoxFirstRun"));
+  EXPECT_EQ(ReadFile(inst.Config() + "user.cfg").find("DrivoraOutOfBoxFirstRun"), std::string::npos);
 }
 
 TEST(Tool, CheckReportsEveryLineTheReaderIgnoresOrCuts) {

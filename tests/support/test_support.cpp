@@ -10,18 +10,20 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
 #include <shellapi.h>
 #else
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -46,6 +48,164 @@ std::string Utf8(const fs::path& path) {
 #ifdef _WIN32
 std::wstring Wide(const std::string& utf8) { return FsPath(utf8).wstring(); }
 #endif
+
+// Sets a variable, or with a null value removes it.
+void PutEnv(const char* name, const char* value) {
+#ifdef _WIN32
+  // The process's environment block, which the library reads and child processes inherit.
+  ::SetEnvironmentVariableW(Wide(name).c_str(), value ? Wide(value).c_str() : nullptr);
+#else
+  value ? ::setenv(name, value, 1) : ::unsetenv(name);
+#endif
+}
+
+// Child processes.
+
+std::map<std::string, ChildMain>& Children() {
+  static std::map<std::string, ChildMain> children;
+  return children;
+}
+
+constexpr const char* kChildFlag = "--navconfig-child";
+
+#ifdef _WIN32
+using Process = HANDLE;
+using Pid = DWORD;
+using Stream = HANDLE;
+constexpr Stream kInherited = nullptr;
+void Close(Stream s) {
+  if (s) ::CloseHandle(s);
+}
+
+// A file for a child's standard stream (kInherited when it cannot be opened).
+Stream Open(const std::string& path, bool write) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const HANDLE h = ::CreateFileW(Wide(path).c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ, &inherit,
+                                 write ? CREATE_ALWAYS : OPEN_EXISTING, 0, nullptr);
+  return h == INVALID_HANDLE_VALUE ? kInherited : h;
+}
+
+// One argument of a command line, quoted as the C run-time's parser expects.
+std::wstring Quote(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
+  std::wstring out = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    out += c;
+  }
+  out.append(backslashes * 2, L'\\');
+  return out + L"\"";
+}
+
+// Starts a program with its standard streams (kInherited: this process's) in the folder cwd (empty: this
+// process's); ownGroup gives it a process group of its own, which Ctrl-Break can be sent to alone. Null when
+// it could not start.
+Process Spawn(const std::string& path, const std::vector<std::string>& args, const Stream (&streams)[3],
+              const std::string& cwd, bool ownGroup, Pid* id = nullptr) {
+  std::wstring commandLine = Quote(Wide(path));
+  for (const std::string& a : args) commandLine += L" " + Quote(Wide(a));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  const DWORD standard[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  HANDLE* targets[3] = {&startup.hStdInput, &startup.hStdOutput, &startup.hStdError};
+  for (int i = 0; i < 3; ++i) *targets[i] = streams[i] ? streams[i] : ::GetStdHandle(standard[i]);
+  PROCESS_INFORMATION info{};
+  const std::wstring dir = Wide(cwd);
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, ownGroup ? CREATE_NEW_PROCESS_GROUP : 0,
+                        nullptr, cwd.empty() ? nullptr : dir.c_str(), &startup, &info))
+    return nullptr;
+  ::CloseHandle(info.hThread);
+  if (id) *id = info.dwProcessId;
+  return info.hProcess;
+}
+
+// The exit code of a process once it ended (waiting for its end when block), killed (-1) when TerminateProcess
+// gave it 137; nothing when it still runs.
+std::optional<int> WaitFor(Process process, bool killed, bool block) {
+  if (::WaitForSingleObject(process, block ? INFINITE : 0) == WAIT_TIMEOUT) return std::nullopt;
+  DWORD code = 0;
+  ::GetExitCodeProcess(process, &code);
+  return killed && code == 137 ? -1 : static_cast<int>(code);
+}
+#else
+using Process = pid_t;
+using Pid = pid_t;
+using Stream = int;
+constexpr Stream kInherited = -1;
+void Close(Stream s) {
+  if (s >= 0) ::close(s);
+}
+
+Stream Open(const std::string& path, bool write) {
+  return ::open(path.c_str(), write ? O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC : O_RDONLY | O_CLOEXEC, 0644);
+}
+
+Process Spawn(const std::string& path, const std::vector<std::string>& args, const Stream (&streams)[3],
+              const std::string& cwd, bool, Pid* = nullptr) {
+  std::vector<std::string> all = {path};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid != 0) return pid > 0 ? pid : 0;
+  for (int i = 0; i < 3; ++i)
+    if (streams[i] != kInherited && ::dup2(streams[i], i) < 0) ::_exit(126);
+  if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
+  ::execv(path.c_str(), argv.data());
+  ::_exit(127);
+}
+
+// The exit code of a process once it ended (waiting for its end when block), -1 when a signal ended it;
+// nothing when it still runs.
+std::optional<int> WaitFor(Process pid, bool, bool block) {
+  int status = 0, got = 0;
+  while ((got = ::waitpid(pid, &status, block ? 0 : WNOHANG)) < 0 && errno == EINTR) {
+  }
+  if (got == 0) return std::nullopt;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
+
+// A started program. Its standard output goes to the file io/out (read as it grows, the same on every system,
+// and the program never waits for a reader); given an input, its standard input reads that text and its
+// standard error goes to io/err.
+struct Running {
+  TempDir io;
+  Process process{};
+  Pid id = 0;  // for Ctrl-Break on Windows
+  bool killed = false;
+  bool ended = false;
+  int exitCode = -1;
+
+  void Start(const std::string& path, const std::vector<std::string>& args, const std::string& cwd, bool ownGroup,
+             const std::string* input) {
+    if (input) WriteFile(io / "in", *input);
+    const Stream streams[3] = {input ? Open(io / "in", false) : kInherited, Open(io / "out", true),
+                               input ? Open(io / "err", true) : kInherited};
+    const bool opened = streams[1] != kInherited && (!input || (streams[0] != kInherited && streams[2] != kInherited));
+    if (opened && !path.empty()) process = Spawn(path, args, streams, cwd, ownGroup, &id);
+    for (const Stream s : streams) Close(s);
+  }
+  // Whether the program ended (waiting for its end when block), noting its exit code when it did.
+  bool Ended(bool block = false) {
+    if (process == Process{} || ended) return true;
+    const std::optional<int> code = WaitFor(process, killed, block);
+    if (code) exitCode = *code;
+    return ended = code.has_value();
+  }
+#ifdef _WIN32
+  ~Running() { Close(process); }
+#endif
+};
 
 }  // namespace
 
@@ -81,33 +241,15 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() { RemoveAll(m_path); }
 
-void SetEnv(const char* name, const char* value) {
-#ifdef _WIN32
-  // The process's environment block, which the library reads and child processes inherit.
-  ::SetEnvironmentVariableW(Wide(name).c_str(), Wide(value).c_str());
-#else
-  ::setenv(name, value, 1);
-#endif
-}
-
-void UnsetEnv(const char* name) {
-#ifdef _WIN32
-  ::SetEnvironmentVariableW(Wide(name).c_str(), nullptr);
-#else
-  ::unsetenv(name);
-#endif
-}
+void SetEnv(const char* name, const char* value) { PutEnv(name, value); }
+void UnsetEnv(const char* name) { PutEnv(name, nullptr); }
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : m_name(name) {
   m_had = platform::GetEnv(name, m_old);
-  if (value) SetEnv(name, value);
-  else UnsetEnv(name);
+  PutEnv(name, value);
 }
 
-ScopedEnv::~ScopedEnv() {
-  if (m_had) SetEnv(m_name.c_str(), m_old.c_str());
-  else UnsetEnv(m_name.c_str());
-}
+ScopedEnv::~ScopedEnv() { PutEnv(m_name.c_str(), m_had ? m_old.c_str() : nullptr); }
 
 LogCapture::LogCapture(const char* switches)
     : m_log("NAVCONFIG_LOG", (m_dir / "log.txt").c_str()), m_switches("NAVCONFIG_LOG_SWITCHES", switches) {
@@ -215,20 +357,13 @@ std::string ReadSymlink(const std::string& path) {
 }
 
 std::string FaultText(platform::FsFault fault) {
-  switch (fault) {
-#ifdef _WIN32
-    // The system's texts differ between versions and languages; the error's number does not.
-    case platform::FsFault::NoSpace: return "(error 112)";
-    case platform::FsFault::IoError: return "(error 1117)";
-    case platform::FsFault::AccessDenied: return "(error 5)";
-#else
-    case platform::FsFault::NoSpace: return std::strerror(ENOSPC);
-    case platform::FsFault::IoError: return std::strerror(EIO);
-    case platform::FsFault::AccessDenied: return std::strerror(EACCES);
-#endif
-    case platform::FsFault::None: break;
-  }
-  return "";
+  using F = platform::FsFault;
+  const std::pair<int, int> codes = fault == F::NoSpace   ? std::pair(ENOSPC, 112)
+                                    : fault == F::IoError ? std::pair(EIO, 1117)
+                                                          : std::pair(EACCES, 5);
+  if (fault == F::None) return "";
+  // The system's texts differ between Windows versions and languages; the error's number does not.
+  return kWindows ? "(error " + std::to_string(codes.second) + ")" : std::strerror(codes.first);
 }
 
 std::string ProgramPath() {
@@ -260,14 +395,12 @@ void ClearProgramDirectory() {
   }
 }
 
-bool DeleteRegistryTree(int root, const std::u16string& path) {
+bool DeleteRegistryTree([[maybe_unused]] int root, [[maybe_unused]] const std::u16string& path) {
 #ifdef _WIN32
   const HKEY roots[3] = {HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
   if (root < 0 || root > 2 || path.empty()) return false;
   return ::RegDeleteTreeW(roots[root], reinterpret_cast<const wchar_t*>(path.c_str())) == ERROR_SUCCESS;
 #else
-  (void)root;
-  (void)path;
   return false;
 #endif
 }
@@ -290,107 +423,6 @@ uint64_t ProcessId() {
 }
 
 // ---- Child processes ----
-
-namespace {
-
-std::map<std::string, ChildMain>& Children() {
-  static std::map<std::string, ChildMain> children;
-  return children;
-}
-
-constexpr const char* kChildFlag = "--navconfig-child";
-
-#ifdef _WIN32
-using Process = HANDLE;
-using Stream = HANDLE;
-constexpr Stream kInherited = nullptr;
-void Close(Stream s) {
-  if (s) ::CloseHandle(s);
-}
-
-// One argument of a command line, quoted as the C run-time's parser expects.
-std::wstring Quote(const std::wstring& arg) {
-  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
-  std::wstring out = L"\"";
-  size_t backslashes = 0;
-  for (wchar_t c : arg) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    out += c;
-  }
-  out.append(backslashes * 2, L'\\');
-  return out + L"\"";
-}
-
-// Starts a program with its standard streams (kInherited: this process's) in the folder cwd (empty: this
-// process's); ownGroup gives it a process group of its own, which Ctrl-Break can be sent to alone. Null when
-// it could not start.
-Process Spawn(const std::string& path, const std::vector<std::string>& args, const Stream (&streams)[3],
-              const std::string& cwd = {}, bool ownGroup = false, DWORD* id = nullptr) {
-  std::wstring commandLine = Quote(Wide(path));
-  for (const std::string& a : args) commandLine += L" " + Quote(Wide(a));
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  const DWORD standard[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
-  HANDLE* targets[3] = {&startup.hStdInput, &startup.hStdOutput, &startup.hStdError};
-  for (int i = 0; i < 3; ++i) *targets[i] = streams[i] ? streams[i] : ::GetStdHandle(standard[i]);
-  PROCESS_INFORMATION info{};
-  const std::wstring dir = Wide(cwd);
-  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, ownGroup ? CREATE_NEW_PROCESS_GROUP : 0,
-                        nullptr, cwd.empty() ? nullptr : dir.c_str(), &startup, &info))
-    return nullptr;
-  ::CloseHandle(info.hThread);
-  if (id) *id = info.dwProcessId;
-  return info.hProcess;
-}
-
-// The exit code of a process once it ended; killed (-1) when TerminateProcess gave it 137.
-int WaitFor(Process process, bool killed) {
-  ::WaitForSingleObject(process, INFINITE);
-  DWORD code = 0;
-  ::GetExitCodeProcess(process, &code);
-  return killed && code == 137 ? -1 : static_cast<int>(code);
-}
-#else
-using Process = pid_t;
-using Stream = int;
-constexpr Stream kInherited = -1;
-void Close(Stream s) {
-  if (s >= 0) ::close(s);
-}
-
-Process Spawn(const std::string& path, const std::vector<std::string>& args, const Stream (&streams)[3],
-              const std::string& cwd = {}) {
-  std::vector<std::string> all = {path};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid != 0) return pid > 0 ? pid : 0;
-  for (int i = 0; i < 3; ++i)
-    if (streams[i] != kInherited && ::dup2(streams[i], i) < 0) ::_exit(126);
-  if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
-  ::execv(path.c_str(), argv.data());
-  ::_exit(127);
-}
-
-// The exit code of a process once it ended, -1 when a signal ended it.
-int WaitFor(Process pid, bool) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-#endif
-
-}  // namespace
 
 bool RegisterChild(const char* name, ChildMain main) {
   Children()[name] = main;
@@ -417,64 +449,31 @@ int RunChildIfAsked(int argc, char** argv) {
   return it->second(args);
 }
 
-struct ChildProcess::State {
+struct ChildProcess::State : Running {
   std::string buffered;
-  bool eof = false;
-  bool killed = false;
-  int exitCode = -1;
-  bool ended = false;
-  Process process{};
-  Stream output = kInherited;
-#ifdef _WIN32
-  DWORD processId = 0;
-#endif
+  size_t taken = 0;  // the bytes of io/out read so far
 };
 
 ChildProcess::ChildProcess(const std::string& name, const std::vector<std::string>& args, const std::string& program)
     : m_state(new State) {
   std::vector<std::string> all = {kChildFlag, name};
   all.insert(all.end(), args.begin(), args.end());
-  Start(program.empty() ? ProgramPath() : program, all, false);
+  m_state->Start(program.empty() ? ProgramPath() : program, all, {}, false, nullptr);
 }
 
-ChildProcess::ChildProcess(const Program& program) : m_state(new State) { Start(program.path, program.args, true); }
-
-void ChildProcess::Start(const std::string& path, const std::vector<std::string>& args, bool ownGroup) {
-  if (path.empty()) return;
-#ifdef _WIN32
-  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return;
-  ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  m_state->process = Spawn(path, args, {kInherited, writeEnd, kInherited}, {}, ownGroup, &m_state->processId);
-  ::CloseHandle(writeEnd);
-#else
-  (void)ownGroup;
-  int ends[2];
-  if (::pipe2(ends, O_CLOEXEC) != 0) return;
-  const int readEnd = ends[0];
-  m_state->process = Spawn(path, args, {kInherited, ends[1], kInherited});
-  ::close(ends[1]);
-#endif
-  m_state->output = readEnd;
+ChildProcess::ChildProcess(const Program& program) : m_state(new State) {
+  m_state->Start(program.path, program.args, {}, true, nullptr);
 }
 
 ChildProcess::~ChildProcess() {
-  if (Started() && !m_state->ended) {
-    Kill();
-    Wait();
-  }
-  Close(m_state->output);
-#ifdef _WIN32
-  Close(m_state->process);
-#endif
+  Kill();
+  Wait();
   delete m_state;
 }
 
 bool ChildProcess::Started() const { return m_state->process != Process{}; }
 
 bool ChildProcess::ReadLine(std::string& line, int timeoutMs) {
-  if (!Started()) return false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     const size_t end = m_state->buffered.find('\n');
@@ -484,51 +483,30 @@ bool ChildProcess::ReadLine(std::string& line, int timeoutMs) {
       m_state->buffered.erase(0, end + 1);
       return true;
     }
-    if (m_state->eof) return false;
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    char chunk[4096];
-#ifdef _WIN32
-    DWORD available = 0, got = 0;
-    if (!::PeekNamedPipe(m_state->output, nullptr, 0, nullptr, &available, nullptr)) {
-      m_state->eof = true;  // the child closed its end
-      continue;
-    }
-    if (available == 0) {
-      ::Sleep(2);
-      continue;
-    }
-    if (!::ReadFile(m_state->output, chunk, available < sizeof chunk ? available : sizeof chunk, &got, nullptr) ||
-        got == 0) {
-      m_state->eof = true;
-      continue;
-    }
-    m_state->buffered.append(chunk, got);
-#else
-    pollfd p{m_state->output, POLLIN, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return false;
-    const ssize_t got = ::read(m_state->output, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) m_state->eof = true;
-    else m_state->buffered.append(chunk, static_cast<size_t>(got));
-#endif
+    // Asked before reading: once the child ended, what it wrote is all in the file.
+    const bool ended = m_state->Ended();
+    std::ifstream in(FsPath(m_state->io / "out"), std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(m_state->taken));
+    const std::string more{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    m_state->taken += more.size();
+    m_state->buffered += more;
+    if (!more.empty()) continue;
+    if (ended || std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }
 
 bool ChildProcess::Interrupt() {
-  if (!Started() || m_state->ended) return false;
+  if (m_state->Ended()) return false;
 #ifdef _WIN32
-  return ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, m_state->processId) != 0;
+  return ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, m_state->id) != 0;
 #else
   return ::kill(m_state->process, SIGINT) == 0;
 #endif
 }
 
 void ChildProcess::Kill() {
-  if (!Started() || m_state->ended) return;
+  if (m_state->Ended()) return;
   m_state->killed = true;
 #ifdef _WIN32
   ::TerminateProcess(m_state->process, 137);
@@ -538,53 +516,24 @@ void ChildProcess::Kill() {
 }
 
 int ChildProcess::Wait() {
-  if (!Started()) return -1;
-  if (!m_state->ended) m_state->exitCode = WaitFor(m_state->process, m_state->killed);
-  m_state->ended = true;
+  m_state->Ended(true);
   return m_state->exitCode;
 }
 
-int RunChild(const std::string& name, const std::vector<std::string>& args) {
-  ChildProcess child(name, args);
-  return child.Wait();
-}
+int RunChild(const std::string& name, const std::vector<std::string>& args) { return ChildProcess(name, args).Wait(); }
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
                          const std::vector<std::string>& unset,
                          const std::vector<std::pair<std::string, std::string>>& set, const std::string& input) {
-  TempDir io;
-  WriteFile(io / "in", input);
   // The program inherits this process's environment, changed for the while it starts.
   std::vector<std::unique_ptr<ScopedEnv>> environment;
   for (const std::string& name : unset) environment.push_back(std::make_unique<ScopedEnv>(name.c_str(), nullptr));
   for (const auto& [name, value] : set) environment.push_back(std::make_unique<ScopedEnv>(name.c_str(), value.c_str()));
-  ProgramResult r;
-#ifdef _WIN32
-  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  auto open = [&](const char* name, bool write) {
-    const HANDLE h = ::CreateFileW(Wide(io / name).c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ,
-                                   &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, 0, nullptr);
-    return h == INVALID_HANDLE_VALUE ? nullptr : h;
-  };
-  const Stream streams[3] = {open("in", false), open("out", true), open("err", true)};
-#else
-  const Stream streams[3] = {::open((io / "in").c_str(), O_RDONLY | O_CLOEXEC),
-                             ::open((io / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644),
-                             ::open((io / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)};
-#endif
-  const bool opened = std::none_of(streams, streams + 3, [](Stream s) { return s == kInherited; });
-  const Process process = opened ? Spawn(program, args, streams, cwd) : Process{};
+  Running run;
+  run.Start(program, args, cwd, false, &input);
   while (!environment.empty()) environment.pop_back();  // the last change first
-  if (process != Process{}) {
-    r.code = WaitFor(process, false);
-#ifdef _WIN32
-    Close(process);
-#endif
-  }
-  for (const Stream s : streams) Close(s);
-  r.out = ReadFile(io / "out");
-  r.err = ReadFile(io / "err");
-  return r;
+  run.Ended(true);
+  return {run.exitCode, ReadFile(run.io / "out"), ReadFile(run.io / "err")};
 }
 
 }  // namespace testsupport

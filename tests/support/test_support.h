@@ -92,8 +92,6 @@ std::vector<std::string> Listing(const std::string& dir);
 unsigned FileMode(const std::string& path);
 bool SetFileMode(const std::string& path, unsigned mode);
 unsigned SetUmask(unsigned mask);  // the previous mask
-inline constexpr const char* kNoPermissionBits =
-    "no permission bits on Windows: a file takes the access rules of its folder";
 // Symbolic links; a relative target is taken from the link's folder. MakeSymlink is false on Windows when
 // no working link can be made (kNoSymlinks says why).
 bool MakeSymlink(const std::string& target, const std::string& link);
@@ -160,7 +158,6 @@ class ChildProcess {
   int Wait();
 
  private:
-  void Start(const std::string& path, const std::vector<std::string>& args, bool ownGroup);
   struct State;
   State* m_state;
 };
