@@ -1,6 +1,7 @@
 // The utility and platform functions with the arguments callers get wrong: null and empty paths, empty
 // buffers, names at the edges, and every step of a save failing.
 #include <doroutil/files.h>
+#include <doroutil/memory.h>
 #include <doroutil/orofilename.h>
 #include <gtest/gtest.h>
 #include <platform/file_lock.h>
@@ -140,4 +141,17 @@ TEST(EdgeArguments, RegistryCallsOnHandlesNeverOpened) {
   EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, nullptr, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &out, nullptr),
             ERROR_INVALID_PARAMETER);
   EXPECT_EQ(out, nullptr);
+}
+
+TEST(EdgeArguments, EmptyBlocksAndForcedMemoryLevels) {
+  void* block = Mem_Realloc(nullptr, 0);
+  EXPECT_NE(block, nullptr);
+  Mem_Free(Mem_Realloc(block, 64));
+  const int measured = GetCacheMgr()->GetMemoryLevel(true);
+  EXPECT_TRUE(measured >= 0 && measured <= 5) << measured;
+  for (auto [forced, level] : {std::pair{"3", 3}, {"-1", -1}, {"3x", measured}, {"", measured}}) {
+    testsupport::ScopedEnv env("NAVCONFIG_MEMORY_LEVEL", forced);
+    EXPECT_EQ(GetCacheMgr()->GetMemoryLevel(true), level) << forced;
+  }
+  GetCacheMgr()->LogPerfInterval(1, nullptr, nullptr);  // no log: nothing to do
 }
