@@ -35,6 +35,8 @@ TEST(EdgeArguments, FileFunctionsRefuseNullAndEmptyPaths) {
   EXPECT_EQ(FileList(list, tmp.path().c_str(), "*", "txt", &excluded, 1), 0);
   EXPECT_EQ(FileList(list, tmp.path().c_str(), "*", nullptr, &excluded, 2), 1);  // sub
   EXPECT_EQ(FileList(list, (tmp / "none").c_str(), "txt"), 0);
+  EXPECT_FALSE(platform::MakeDirectories("") || platform::MakeDirectories(tmp / "a.txt/sub"));
+  EXPECT_FALSE(platform::RenameFile(tmp / "none", tmp / "other").ok);
 
   char line[6];
   FileHandle* f = FileOpen((tmp / "a.txt").c_str(), "rb");
