@@ -9,8 +9,9 @@
 
 TEST(Scanner, TakesEveryLineApartAsTheLineParserDoes) {
   using navconfig::cfg::ParsedLine;
-  static const char kLines[] = "note\nk=1\n[A]\r\nx = 0x1fF\n\ny=017\n z=\"s\" \n[[B\\C]]\r-5\n\0q=-0x\nh=0XaB\n"
-                          "e=\nlong=\"0123456789012345678901234567890123456789012345678901234567890123456789\"\n[]\nt=-\n";
+  static const char kLines[] = "note\n\"k\"=1\n[A]\r\n\"x\" = 0x1fF\n\n\"y\"==017\n \"z\"=\"s\" \n[[B\\C]]\r\"-\"=-5\n\0\"q\"=-0x\n"
+                               "\"h\"=0XaB\n\"e\"=\n\"long\"=\"0123456789012345678901234567890123456789012345678901234\"\n[]\n\"t\"=-\n"
+                               "\"o\"=-0778\n'a'=1\n\"u\"=\"unclosed\n\"g\"=12ab\n";
   const std::string lines(kLines, sizeof kLines - 1);
   for (size_t shift = 0; shift <= 64; ++shift) {
     const std::string text = std::string(shift, 'p') + "\n" + lines + (shift % 2 ? "w=9" : "");
