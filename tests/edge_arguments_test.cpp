@@ -108,6 +108,12 @@ TEST(EdgeArguments, EveryStepOfAWriteCanFail) {
     }
   }
   if (testsupport::kWindows) return;
+  // Links: one to the file by its full path is followed, a loop is refused.
+  ASSERT_TRUE(testsupport::MakeSymlink(path, tmp / "abs") && testsupport::MakeSymlink("b", tmp / "a") &&
+              testsupport::MakeSymlink("a", tmp / "b"));
+  EXPECT_TRUE(platform::WriteFileAtomically(tmp / "abs", "via", 3).ok);
+  EXPECT_EQ(platform::WriteFileAtomically(tmp / "a", "x", 1).reason.find("is a symbolic link to a symbolic link"), 2u);
+  for (const char* name : {"a", "b", "abs"}) testsupport::RemoveAll(tmp / name);
   // What a killed writer left under the fixed temporary name is replaced.
   testsupport::WriteFile(tmp / ".f.txt.tmp", "stale");
   EXPECT_TRUE(platform::ReplaceLockedFile(path, "new", 3).ok);
@@ -120,10 +126,16 @@ TEST(EdgeArguments, UnsafeFileComponentsAndAHomeFromTheAccount) {
   EXPECT_FALSE(platform::IsSafeFileComponent(std::string_view("a\0b", 3)));
   EXPECT_TRUE(platform::IsSafeFileComponent("..a"));
   if (testsupport::kWindows) GTEST_SKIP() << "the home folder of a Windows account does not come from variables";
-  testsupport::ScopedEnv own("NAVCONFIG_HOME", nullptr), xdg("XDG_CONFIG_HOME", "relative"), home("HOME", "");
-  const std::string dir = platform::UserHomeDirectory();
-  EXPECT_EQ(dir.compare(0, 1, "/"), 0) << dir;
-  EXPECT_NE(dir.find("/.config/navconfig/"), std::string::npos) << dir;
+  struct Row {
+    const char *own, *xdg, *home, *expected;
+  } rows[] = {{"", "/x", "/h", "/x/navconfig/"}, {nullptr, "/x/", "/h", "/x/navconfig/"},
+              {nullptr, "x", "/h", "/h/.config/navconfig/"}, {nullptr, nullptr, "", nullptr}};
+  for (const Row& r : rows) {
+    testsupport::ScopedEnv own("NAVCONFIG_HOME", r.own), xdg("XDG_CONFIG_HOME", r.xdg), home("HOME", r.home);
+    const std::string dir = platform::UserHomeDirectory();
+    // Without a usable variable, the home folder of the account.
+    EXPECT_TRUE(r.expected ? dir == r.expected : dir[0] == '/' && dir.ends_with("/.config/navconfig/")) << dir;
+  }
 }
 
 TEST(EdgeArguments, RegistryCallsOnHandlesNeverOpened) {
@@ -143,6 +155,16 @@ TEST(EdgeArguments, RegistryCallsOnHandlesNeverOpened) {
   EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, nullptr, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &out, nullptr),
             ERROR_INVALID_PARAMETER);
   EXPECT_EQ(out, nullptr);
+  // A damaged store is set aside under a name not yet taken.
+  TempDir home;
+  testsupport::ScopedEnv env("NAVCONFIG_HOME", home.path().c_str());
+  const std::string file = home / "registry/HKCU.reg";
+  testsupport::WriteFile((testsupport::MakeDirs(home / "registry"), file), "not a registry\n");
+  for (int64_t t = platform::UnixTime(), last = t + 1; t <= last; ++t)
+    testsupport::MakeDirs(file + ".damaged-" + std::to_string(t));
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"K", 0, KEY_READ, &out), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(testsupport::Exists(file));
+  EXPECT_EQ(testsupport::Listing(home / "registry").size(), 4u);  // two names taken, the damaged file, the lock
 }
 
 TEST(EdgeArguments, EmptyBlocksAndForcedMemoryLevels) {
