@@ -34,6 +34,8 @@ TEST_F(ApiArguments, NullAndOutOfRangeArgumentsAnswerNothing) {
   Config_SetHexVal("user\\S", "Hex", 1);
   Config_SetHexVal("S", "Hex", 2);
   EXPECT_EQ(Config_GetIntVal("S", "Hex"), 2);
+  EXPECT_EQ(Config_GetValueOrigin("S", "Hex", 0, nullptr, 0), CONFIG_ORIGIN_LAYER);
+  EXPECT_FALSE(Config_GetLastSaveBackup("user", nullptr, 0));
   EXPECT_FALSE(Config_GetStrVal(nullptr, "Hex", buffer, 8, nullptr) || Config_GetStrVal("S", nullptr, buffer, 8, nullptr) ||
                Config_GetStrVal("S", "Hex", nullptr, 0, nullptr) || Config_DoesKeyExist(nullptr, "Hex") ||
                Config_DoesKeyExist("S", nullptr) || Config_DeleteKeyVal("user", "Hex"));
