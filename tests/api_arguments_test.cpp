@@ -36,6 +36,9 @@ TEST_F(ApiArguments, NullAndOutOfRangeArgumentsAnswerNothing) {
   EXPECT_EQ(Config_GetIntVal("S", "Hex"), 2);
   EXPECT_EQ(Config_GetValueOrigin("S", "Hex", 0, nullptr, 0), CONFIG_ORIGIN_LAYER);
   EXPECT_FALSE(Config_GetLastSaveBackup("user", nullptr, 0));
+  const std::string longSection(300, 's');  // read and written as the path cut to its longest
+  Config_SetIntVal(longSection.c_str(), "Key", 4);
+  EXPECT_EQ(Config_GetIntVal(longSection.c_str(), "Key"), 4);
   EXPECT_FALSE(Config_GetStrVal(nullptr, "Hex", buffer, 8, nullptr) || Config_GetStrVal("S", nullptr, buffer, 8, nullptr) ||
                Config_GetStrVal("S", "Hex", nullptr, 0, nullptr) || Config_DoesKeyExist(nullptr, "Hex") ||
                Config_DoesKeyExist("S", nullptr) || Config_DeleteKeyVal("user", "Hex"));

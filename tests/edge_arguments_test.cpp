@@ -1,6 +1,7 @@
 // The utility and platform functions with the arguments callers get wrong: null and empty paths, empty
 // buffers, names at the edges, and every step of a save failing.
 #include <doroutil/files.h>
+#include <doroutil/memory.h>
 #include <doroutil/orofilename.h>
 #include <gtest/gtest.h>
 #include <platform/file_lock.h>
@@ -160,4 +161,15 @@ TEST(EdgeArguments, RegistryCallsOnHandlesNeverOpened) {
   EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"K", 0, KEY_READ, &out), ERROR_FILE_NOT_FOUND);
   EXPECT_FALSE(testsupport::Exists(file));
   EXPECT_EQ(testsupport::Listing(home / "registry").size(), 4u);  // two names taken, the damaged file, the lock
+  const uint8_t one[4] = {1};
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(RegSetValueExW(HKEY_CURRENT_USER, u"V", 0, REG_DWORD, one, 4), ERROR_SUCCESS);
+}
+
+TEST(EdgeArguments, EmptyBlocksAndForcedMemoryLevels) {
+  Mem_Free(Mem_Realloc(Mem_Realloc(nullptr, 0), 64));
+  const int measured = GetCacheMgr()->GetMemoryLevel(true);
+  for (auto [forced, level] : {std::pair{"3", 3}, {"-1", -1}, {"3x", measured}, {"", measured}}) {
+    testsupport::ScopedEnv env("NAVCONFIG_MEMORY_LEVEL", forced);
+    EXPECT_EQ(GetCacheMgr()->GetMemoryLevel(true), level) << forced;
+  }
 }
