@@ -106,6 +106,43 @@ TEST_F(LayeredReads, TypeMismatchesAgainstTheDefaultsAreLoggedAndTheSettersStore
   EXPECT_EQ(log.Matching("config_defaults:").size(), 4u);
 }
 
+// Every spelling of a full path reads alike whether its layer is still to be read or already in memory (a
+// read of a layer in memory takes another way).
+TEST_F(LayeredReads, FullPathsReadAlikeBeforeAndAfterTheirLayerIsInMemory) {
+  WriteCfg("maplayer.cfg", "[Map\\Night]\n\"Zoom\"=7\n\"Name\"=\"dark\"\n[Map]\n\"Zoom\"=3\n");
+  Reload();
+  const std::string longLayer(300, 'm');
+  struct Case {
+    std::string path;
+    long zoom;  // -1: not found
+  };
+  const Case cases[] = {
+      {"maplayer\\Map\\Night", 7},   {"MAPLAYER\\map\\NIGHT", 7}, {"\\maplayer\\Map\\\\Night\\", 7},
+      {"maplayer\\\\Map\\Night", 7}, {"maplayer\\Map\\Night\\", 7}, {"maplayer\\Map", 3},
+      {"maplayer\\Map\\Day", -1},    {"maplayer\\Map\\Night\\Deeper", -1},
+      // A blank before the layer names the layer, but no section of it.
+      {" maplayer\\Map\\Night", -1}, {longLayer + "\\Map", -1}, {"nolayer\\Map\\Night", -1},
+  };
+  for (const Case& c : cases) {
+    for (const bool inMemory : {false, true}) {
+      SCOPED_TRACE(c.path + (inMemory ? " (layer in memory)" : " (layer read first)"));
+      SD_Config();
+      if (inMemory) {
+        ASSERT_EQ(Config_GetIntVal("maplayer\\Map", "Zoom"), 3);
+      }
+      EXPECT_EQ(Config_GetIntValDefault(c.path.c_str(), "zoom", -1), c.zoom);
+      EXPECT_EQ(Config_DoesKeyExist(c.path.c_str(), "ZOOM"), c.zoom != -1);
+      EXPECT_EQ(Config_GetIntValDefault(c.path.c_str(), "Missing", -1), -1);
+      const bool night = c.zoom == 7;
+      int found = -7;
+      char buffer[8];
+      EXPECT_EQ(Config_GetStrVal(c.path.c_str(), "Name", buffer, sizeof buffer, &found), night);
+      EXPECT_EQ(found, night ? 1 : 0);
+      EXPECT_STREQ(buffer, night ? "dark" : "");
+    }
+  }
+}
+
 class Writes : public StoreTest {};
 
 // Reads would give what user_ro or product holds (of either type), so the default written to the user layer

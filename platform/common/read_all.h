@@ -12,7 +12,9 @@ namespace platform {
 // (size excludes the NUL). False on a failure, with nothing allocated.
 template <typename Read>
 bool ReadAll(size_t sizeHint, Read read, char** data, size_t* size) {
-  size_t cap = sizeHint + 1;
+  // Room for the NUL and for one byte more, so that the read that finds the end of a file of the size
+  // expected has room to ask for and the buffer is not grown (and copied) for it.
+  size_t cap = sizeHint + 2;
   char* buf = static_cast<char*>(std::malloc(cap));
   size_t len = 0;
   while (buf) {

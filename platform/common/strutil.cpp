@@ -49,10 +49,6 @@ int SpecialChar_stricmp(const char* a, const char* b) {
   return CompareFolded(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b), n);
 }
 
-bool EqualsIgnoringCase(const char* a, const char* b, size_t n) {
-  return CompareFolded(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b), n) == 0;
-}
-
 int SpecialChar_stricmpn(const char* a, size_t aLength, const char* b) {
   return SpecialChar_stricmpLengths(a, aLength, b, std::strlen(b));
 }

@@ -225,6 +225,25 @@ bool ReadWholeFile(const std::string& path, char** data, size_t* size) {
   return ok;
 }
 
+FileReader::FileReader(const std::string& path) {
+  const posix::ReadableFile file = posix::OpenRegularFile(path);
+  if (file.fd < 0) return;
+  m_handle = file.fd;
+  m_size = static_cast<uint64_t>(file.st.st_size);
+}
+
+FileReader::~FileReader() {
+  if (IsOpen()) ::close(static_cast<int>(m_handle));
+}
+
+long FileReader::Read(char* buffer, size_t room) {
+  if (!IsOpen()) return -1;
+  for (;;) {
+    const ssize_t n = ::read(static_cast<int>(m_handle), buffer, room);
+    if (n >= 0 || errno != EINTR) return static_cast<long>(n);
+  }
+}
+
 Status ResolveWriteTarget(const std::string& path, std::string& target, LinkPolicy links) {
   target = path;
   struct stat st{};

@@ -269,6 +269,33 @@ bool ReadWholeFile(const std::string& path, char** data, size_t* size) {
   return ok;
 }
 
+FileReader::FileReader(const std::string& path) {
+  // Shared for deleting too, so that a save that replaces the file meanwhile is not refused.
+  HANDLE h = ::CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  LARGE_INTEGER length{};
+  if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileSizeEx(h, &length) || length.QuadPart < 0) {
+    ::CloseHandle(h);
+    return;
+  }
+  m_handle = reinterpret_cast<intptr_t>(h);
+  m_size = static_cast<uint64_t>(length.QuadPart);
+}
+
+FileReader::~FileReader() {
+  if (IsOpen()) ::CloseHandle(reinterpret_cast<HANDLE>(m_handle));
+}
+
+long FileReader::Read(char* buffer, size_t room) {
+  if (!IsOpen()) return -1;
+  DWORD got = 0;
+  if (!::ReadFile(reinterpret_cast<HANDLE>(m_handle), buffer, room > (1u << 30) ? (1u << 30) : static_cast<DWORD>(room),
+                  &got, nullptr))
+    return -1;
+  return static_cast<long>(got);
+}
+
 Status ResolveWriteTarget(const std::string& path, std::string& target, LinkPolicy links) {
   target = path;
   const std::wstring wide = Widen(path);

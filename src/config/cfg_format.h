@@ -69,6 +69,7 @@ struct ParsedLine {
   size_t textLength = 0;
   long number = 0;             // integer value, as signed 32 bits
   bool hex = false;            // written in hexadecimal
+  bool roomy = false;          // 64 bytes from name on, and from text on, lie in the text read
 };
 
 // The position of the first byte of [p, p + n) that is a, b or c; n when there is none.
@@ -77,8 +78,8 @@ size_t FindAny3(const char* p, size_t n, unsigned char a, unsigned char b, unsig
 // Takes one line apart as the reader does.
 ParsedLine ParseLine(const char* line, size_t length);
 
-// Takes a whole text apart and appends its headers and value lines, in order: one pass that finds the bytes
-// the reader looks for 64 at a time. ScanLinesOneByOne gives the same lines through ParseLine.
+// Takes a whole text apart and appends its headers and value lines, in order (through LineScanner, cfg_scan.h).
+// ScanLinesOneByOne gives the same lines through ParseLine alone.
 // unkept (when given) receives the number of lines that a file written from what was read would not hold
 // again: every line but headers, value lines after the first header and blank lines (damage, notes written
 // by hand, text of another format).
@@ -88,6 +89,8 @@ void ScanLinesOneByOne(const char* text, size_t length, std::vector<ParsedLine>&
 // Reads a number as "%li" would (optional '-', then 0x for hexadecimal, a leading 0 for octal, else decimal),
 // keeping the low 32 bits. False when no digit follows the sign.
 bool ReadNumber(const char* text, size_t length, long* value);
+// The same, giving the number of bytes read (0 when no digit follows the sign).
+size_t ReadNumberPrefix(const char* text, size_t length, long* value);
 
 }  // namespace navconfig::cfg
 

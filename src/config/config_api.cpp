@@ -44,16 +44,29 @@ KeyRoot* FirstChild(const char* path) {
 
 bool ManagerExists() { return GetConfigGlobals()->m_pConfigMgr != nullptr; }
 
-// Runs a read holding the lock for reading only when the read will change nothing (its layers are in
-// memory), so that reads on several threads go on together; otherwise holding the lock alone.
+// Runs a layered read holding the lock for reading only when the read will change nothing (its layers are
+// in memory), so that reads on several threads go on together; otherwise holding the lock alone.
 template <typename Read>
-auto ReadLocked(CConfigMgr* mgr, const char* section, Read read) {
+auto ReadLayered(CConfigMgr* mgr, Read read) {
   {
     SharedConfigLock shared(mgr);
-    if (IsFullPath(section) ? mgr->LayerInMemory(section) : mgr->CanReadShared()) return read();
+    if (mgr->CanReadShared()) return read();
   }
   ConfigLock lock(mgr);
   return read();
+}
+
+// Hands the value at a full path to use (null when absent): found holding the lock for reading when the
+// path's layer is in memory, otherwise holding the lock alone, the layer's file read first.
+template <typename Use>
+auto ReadFullPath(CConfigMgr* mgr, const char* path, const char* key, Use use) {
+  {
+    SharedConfigLock shared(mgr);
+    const KeyValue* value = nullptr;
+    if (mgr->FindValueInMemory(path, key, &value)) return use(value);
+  }
+  ConfigLock lock(mgr);
+  return use(mgr->FindValue(path, key));
 }
 
 }  // namespace
@@ -89,9 +102,8 @@ bool Config_ResetConfigMgr(void) {
 long Config_GetIntValDefault(const char* section, const char* key, long defaultValue) {
   CConfigMgr* mgr = Manager();
   if (!mgr) return 0;
-  return ReadLocked(mgr, section, [&]() -> long {
-    if (!IsFullPath(section)) return mgr->GetLayeredInt(section, key);
-    const KeyValue* v = mgr->FindValue(section, key);
+  if (!IsFullPath(section)) return ReadLayered(mgr, [&] { return mgr->GetLayeredInt(section, key); });
+  return ReadFullPath(mgr, section, key, [&](const KeyValue* v) -> long {
     return (v && (v->type & 15) == KEYVALUE_TYPE_INTEGER) ? v->intValue : defaultValue;
   });
 }
@@ -117,10 +129,9 @@ bool Config_GetStrVal(const char* section, const char* key, char* buffer, int si
     if (buffer && size > 0) buffer[0] = '\0';
     return false;
   }
-  return ReadLocked(mgr, section, [&]() -> bool {
-    if (!IsFullPath(section)) return mgr->GetLayeredStr(section, key, buffer, size);
+  if (!IsFullPath(section)) return ReadLayered(mgr, [&] { return mgr->GetLayeredStr(section, key, buffer, size); });
+  return ReadFullPath(mgr, section, key, [&](const KeyValue* v) -> bool {
     if (buffer && size > 0) buffer[0] = '\0';
-    const KeyValue* v = mgr->FindValue(section, key);
     const bool isString = v && (v->type & 15) == KEYVALUE_TYPE_STRING && v->strValue;
     if (isString && buffer) CopyTruncated(buffer, size, v->strValue);
     if (found) *found = isString ? 1 : 0;
@@ -150,9 +161,8 @@ void Config_SetOroUStrVal(const char* section, const char* key, const OROustring
 bool Config_DoesKeyExist(const char* section, const char* key) {
   CConfigMgr* mgr = Manager();
   if (!mgr) return false;
-  return ReadLocked(mgr, section, [&]() -> bool {
-    if (!IsFullPath(section)) return mgr->LayeredKeyExists(section, key);
-    const KeyValue* v = mgr->FindValue(section, key);
+  if (!IsFullPath(section)) return ReadLayered(mgr, [&] { return mgr->LayeredKeyExists(section, key); });
+  return ReadFullPath(mgr, section, key, [&](const KeyValue* v) -> bool {
     return v && ((v->type & 15) == KEYVALUE_TYPE_STRING || (v->type & 15) == KEYVALUE_TYPE_INTEGER);
   });
 }

@@ -14,22 +14,6 @@ using namespace navconfig;
 
 namespace {
 
-// The standard layers' names folded, and their hashes, for the layered reads.
-struct StandardLayer {
-  const char* folded;
-  size_t length;
-  uint64_t hash;
-};
-
-const StandardLayer* StandardLayers() {
-  static const StandardLayer layers[CConfigMgr::kLayerCount] = {
-      {"user", 4, TreeIndex::FoldedPartHash("user", 4)},
-      {"user_ro", 7, TreeIndex::FoldedPartHash("user_ro", 7)},
-      {"product", 7, TreeIndex::FoldedPartHash("product", 7)},
-  };
-  return layers;
-}
-
 // Composes "<section>\<key>", the key of the defaults table, in a buffer of the caller's.
 class DefaultsKey {
  public:
@@ -70,11 +54,19 @@ std::string Shown(const char* name) {
 
 namespace navconfig {
 
-TreeHead::~TreeHead() { Mem_Free(data); }
+TreeHead::~TreeHead() {
+  Mem_Free(data);
+  for (char* piece : more) Mem_Free(piece);
+}
 
 }  // namespace navconfig
 
-CConfigMgr::CConfigMgr() = default;
+CConfigMgr::CConfigMgr() {
+  for (int i = 0; i < kLayerCount; ++i) {
+    m_layerLength[i] = std::strlen(m_layers[i].name);
+    m_layerHash[i] = TreeIndex::FoldedPartHash(m_layers[i].name, m_layerLength[i]);
+  }
+}
 
 CConfigMgr::~CConfigMgr() {
   ApplyRestoreSettings();
@@ -90,24 +82,45 @@ void CConfigMgr::ApplyRestoreSettings() {
 
 // ---- Blocks ----
 
-void CConfigMgr::AddTreeHead(size_t size) {
+void CConfigMgr::AddTreeHead(size_t size, size_t growBy) {
+  EndTreeHead();
   auto* head = new TreeHead();
   // Every byte carved from the block is written when it is handed out, so it is not cleared first.
   head->data = static_cast<char*>(Mem_Malloc(size));
   if (!head->data) {
     delete head;
-    m_iCurrentHead = -1;
     return;
   }
   head->capacity = static_cast<uint32_t>(size);
   m_treeHeads.Add(head);
   m_iCurrentHead = static_cast<int32_t>(m_treeHeads.Count() - 1);
+  m_growBy = growBy;
+  m_regionNext = head->data;
+  m_regionEnd = head->data + size;
+}
+
+void CConfigMgr::EndTreeHead() {
+  if (m_iCurrentHead >= 0) {
+    TreeHead* head = m_treeHeads.GetAt(static_cast<size_t>(m_iCurrentHead));
+    // What the first piece handed out, while pieces still came from it.
+    if (head && head->more.empty() && m_regionNext) head->used = static_cast<uint32_t>(m_regionNext - head->data);
+  }
+  m_iCurrentHead = -1;
+  m_growBy = 0;
+  m_regionNext = m_regionEnd = nullptr;
+}
+
+void CConfigMgr::DropEmptyTreeHead() {
+  const size_t count = m_treeHeads.Count();
+  const TreeHead* last = count ? m_treeHeads[count - 1] : nullptr;
+  if (last && last->used == 0 && last->more.empty() && m_iCurrentHead != static_cast<int32_t>(count - 1))
+    m_treeHeads.RemoveAt(count - 1);
 }
 
 void CConfigMgr::ReleaseTreeHead(const void* record) {
   for (size_t i = m_treeHeads.Count(); i-- > 0;) {
     if (m_treeHeads[i] && m_treeHeads[i]->data == record) {
-      if (m_iCurrentHead == static_cast<int32_t>(i)) m_iCurrentHead = -1;
+      if (m_iCurrentHead == static_cast<int32_t>(i)) EndTreeHead();
       else if (m_iCurrentHead > static_cast<int32_t>(i)) --m_iCurrentHead;
       m_treeHeads.RemoveAt(i);
     }
@@ -115,12 +128,20 @@ void CConfigMgr::ReleaseTreeHead(const void* record) {
 }
 
 void* CConfigMgr::Carve(size_t bytes) {
-  if (m_iCurrentHead < 0) return nullptr;
+  // Called when the region of the current block has no room left (CarveQuick).
+  if (m_iCurrentHead < 0 || !m_regionNext) return nullptr;
   TreeHead* head = m_treeHeads.GetAt(static_cast<size_t>(m_iCurrentHead));
-  if (!head || head->used + bytes > head->capacity) return nullptr;
-  void* piece = head->data + head->used;
-  head->used += static_cast<uint32_t>(bytes);
-  if (head->used >= head->capacity) m_iCurrentHead = -1;
+  if (!head || m_growBy == 0) {
+    EndTreeHead();
+    return nullptr;
+  }
+  if (head->more.empty()) head->used = static_cast<uint32_t>(m_regionNext - head->data);
+  const size_t size = bytes > m_growBy ? bytes : m_growBy;
+  char* piece = static_cast<char*>(Mem_Malloc(size));
+  if (!piece) return nullptr;  // from the heap then
+  head->more.push_back(piece);
+  m_regionNext = piece + bytes;
+  m_regionEnd = piece + size;
   return piece;
 }
 
@@ -129,12 +150,13 @@ void CConfigMgr::ReleaseBlockAt(const void* record) { ReleaseTreeHead(record); }
 void CConfigMgr::ReleaseTrees() {
   // Every layer is read afresh; changes that could not be saved go with the trees.
   m_layerFiles.clear();
-  // The index goes first and whole, rather than record by record.
+  // The index goes whole rather than record by record, after it told which sections hold pieces from the heap;
+  // a forest that holds none goes with its blocks, unwalked.
+  if (m_index.HeapRecords()) keytree::ReleaseForest(&m_index, m_pRoot);
   m_index.Clear();
-  keytree::FreeTree(nullptr, m_pRoot);
   m_pRoot = nullptr;
+  EndTreeHead();
   while (m_treeHeads.Count()) m_treeHeads.RemoveAt(m_treeHeads.Count() - 1);
-  m_iCurrentHead = -1;
 }
 
 // ---- Layers ----
@@ -182,24 +204,18 @@ CConfigMgr::LayeredQuery::LayeredQuery(const char* s, const char* k) : section(s
   sectionLength = std::strlen(s);
   // The longest standard layer name is seven bytes.
   fits = 7 + 1 + sectionLength <= keytree::kMaxPath;
-  const size_t n = fits ? sectionLength : 0;
-  for (size_t i = 0; i < n; ++i) folded[i] = FoldAscii(s[i]);
-  sectionHash = TreeIndex::FoldedPartHash(folded, n);
+  // Hashed as given: the hash folds letters itself, and the index folds the section where it compares it.
+  sectionHash = TreeIndex::FoldedPartHash(s, fits ? sectionLength : 0);
   keyLength = std::strlen(k);
   keyHash = FoldedHash(k, keyLength);
 }
 
-bool CConfigMgr::LayerInMemory(int layer) {
-  if (m_layerGeneration != m_index.TopLevelGeneration()) {
-    static const uint64_t emptyRest = TreeIndex::FoldedPartHash("", 0);
-    for (int i = 0; i < kLayerCount; ++i) {
-      const StandardLayer& standard = StandardLayers()[i];
-      m_layerInMemory[i] = m_index.FindSection(TreeIndex::PathHash(standard.hash, emptyRest), standard.folded,
-                                               standard.length, "", 0) != nullptr;
-    }
-    m_layerGeneration = m_index.TopLevelGeneration();
-  }
-  return m_layerInMemory[layer];
+void CConfigMgr::NoteLayersInMemory() {
+  static const uint64_t emptyRest = TreeIndex::FoldedPartHash("", 0);
+  for (int i = 0; i < kLayerCount; ++i)
+    m_layerInMemory[i] = m_index.FindSection(TreeIndex::PathHash(m_layerHash[i], emptyRest), m_layers[i].name,
+                                             m_layerLength[i], "", 0) != nullptr;
+  m_layerGeneration = m_index.TopLevelGeneration();
 }
 
 bool CConfigMgr::CanReadShared() const {
@@ -210,10 +226,40 @@ bool CConfigMgr::CanReadShared() const {
   return true;
 }
 
-bool CConfigMgr::LayerInMemory(const char* path) const {
-  const std::string layer = LayerName(path);
-  TreeIndex::PathKey key;
-  return !layer.empty() && TreeIndex::MakePathKey(layer.c_str(), key) && m_index.FindSection(key) != nullptr;
+bool CConfigMgr::FindValueInMemory(const char* path, const char* key, const KeyValue** value) const {
+  *value = nullptr;
+  if (!path || !key) return false;
+  // The path is looked up as it is written, "<layer>\<section>\<subsection>", its components being the texts
+  // between its backslashes, without a folded copy. That finds a section only where the path is written so
+  // (the index holds no other form); a path that finds none is told absent only when written so too (within
+  // 255 bytes, no backslash first, last or doubled, no blank first, which EnsureLayer would skip). Every other
+  // path goes to FindValue.
+  const size_t length = std::strlen(path);
+  if (length == 0 || length > keytree::kMaxPath || path[0] == ' ' || path[0] == '\\') return false;
+  const char* slash = static_cast<const char*>(std::memchr(path, '\\', length));
+  const size_t layerLength = slash ? static_cast<size_t>(slash - path) : length;
+  if (layerLength > kMaxLayerName) return false;
+  const char* rest = slash ? slash + 1 : "";
+  const size_t restLength = slash ? length - layerLength - 1 : 0;
+  const uint64_t layerHash = LayerHash(path, layerLength);
+  if (const SectionInfo* info = m_index.FindSection(
+          TreeIndex::PathHash(layerHash, TreeIndex::FoldedPartHash(rest, restLength)), path, layerLength, rest, restLength)) {
+    const size_t keyLength = std::strlen(key);
+    *value = m_index.FindValue(info, key, keyLength, FoldedHash(key, keyLength));
+    return true;
+  }
+  if (path[length - 1] == '\\') return false;
+  for (const char* p = slash; p; p = static_cast<const char*>(std::memchr(p + 1, '\\', length - (p + 1 - path))))
+    if (p[1] == '\\') return false;
+  // No such section: known to be absent when its layer is in memory.
+  static const uint64_t emptyRest = TreeIndex::FoldedPartHash("", 0);
+  return m_index.FindSection(TreeIndex::PathHash(layerHash, emptyRest), path, layerLength, "", 0) != nullptr;
+}
+
+uint64_t CConfigMgr::LayerHash(const char* name, size_t length) const {
+  for (int i = 0; i < kLayerCount; ++i)
+    if (length == m_layerLength[i] && EqualsIgnoringCase(name, m_layers[i].name, length)) return m_layerHash[i];
+  return TreeIndex::FoldedPartHash(name, length);
 }
 
 const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bool* available) {
@@ -223,12 +269,12 @@ const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bo
     if (!*available || !LayerInMemory(layer)) return nullptr;
   }
   *available = true;
-  const StandardLayer& standard = StandardLayers()[layer];
   if (query.fits) {
-    // The usual case: a plain section is one component (or none) after the layer; one probe finds the value.
-    return m_index.FindValueAt(TreeIndex::PathHash(standard.hash, query.sectionHash), standard.folded,
-                               standard.length, query.folded, query.sectionLength, query.key, query.keyLength,
-                               query.keyHash);
+    // The usual case: a plain section is one component (or none) after the layer, hashed once for all layers.
+    const SectionInfo* info = m_index.FindSection(TreeIndex::PathHash(m_layerHash[layer], query.sectionHash),
+                                                  m_layers[layer].name, m_layerLength[layer], query.section,
+                                                  query.sectionLength);
+    return info ? m_index.FindValue(info, query.key, query.keyLength, query.keyHash) : nullptr;
   }
   TreeIndex::PathKey pathKey;
   TreeIndex::MakeLayeredKey(m_layers[layer].name, query.section, pathKey);

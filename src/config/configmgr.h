@@ -35,11 +35,13 @@
 
 namespace navconfig {
 
-// One memory block that the records and strings of a tree read from a file are carved from.
+// One memory block that the records and strings of a tree read from a file are carved from. While a file is
+// read, a full block takes further pieces of memory, which go with it.
 struct TreeHead {
   char* data = nullptr;
   uint32_t capacity = 0;
   uint32_t used = 0;
+  std::vector<char*> more;
   ~TreeHead();
 };
 
@@ -72,12 +74,15 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   ~CConfigMgr() override;
 
   // Reads that change nothing may run together: LockShared holds the lock for reading only. Under it, a read
-  // may go ahead when CanReadShared (layered reads) or LayerInMemory for its path (full-path reads) says that
-  // it will read no file and change no flag; otherwise the caller takes the lock alone (Lock) and reads then.
+  // may go ahead when CanReadShared (layered reads) or FindValueInMemory (full-path reads) says that it will
+  // read no file and change no flag; otherwise the caller takes the lock alone (Lock) and reads then.
   void LockShared() { m_sync.EnterShared(); }
   void UnlockShared() { m_sync.ExitShared(); }
   bool CanReadShared() const;
-  bool LayerInMemory(const char* path) const;
+  // The value that FindValue would give, when it can be told without reading a file: true, with *value set
+  // (null when absent); false when the layer of the path is not in memory (or the path is one that FindValue
+  // treats otherwise), and FindValue is to be used.
+  bool FindValueInMemory(const char* path, const char* key, const KeyValue** value) const;
   CConfigMgr(const CConfigMgr&) = delete;
   CConfigMgr& operator=(const CConfigMgr&) = delete;
 
@@ -112,17 +117,20 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // Enables all three layers again (after the configuration directory changed).
   void EnableAllLayers();
 
-  // The block pool.
-  void AddTreeHead(size_t size);
+  // The block pool. AddTreeHead makes a block of that size current; it stops being current once full, or,
+  // when growBy is not 0 (a file being read), takes further pieces of at least growBy bytes, until EndTreeHead.
+  void AddTreeHead(size_t size, size_t growBy = 0);
+  void EndTreeHead();
   void ReleaseTreeHead(const void* record);
 
   // The file of a layer: located and read into the forest (false when there is none), or written.
   bool ReadLayerFile(const char* layerName);
-  // Reads a layer's text into the forest (both passes); returns the number of lines that a rewrite would
-  // not keep (cfg::ScanLines).
+  // Reads a layer's text into the forest, carved from a block of its own; returns the number of lines that a
+  // rewrite would not keep (cfg::ScanLines).
   size_t ReadLayerText(const char* layerName, const char* text, size_t length);
-  // One pass of the reader over a file's text; in counting mode returns the bytes the tree will need.
-  size_t ParseConfigText(const char* text, size_t length, bool counting, const char* layerName);
+  // The reader's pass over a text: its sections and values go into the forest below the layer, carved from the
+  // current block when there is one. Returns the number of lines that a rewrite would not keep.
+  size_t ParseConfigText(const char* text, size_t length, const char* layerName);
 
   // Several processes writing the same layer files (layer_sync.cpp; see layer_sync.h).
   // Whether the layer's file is no longer the one this manager last read or wrote (it changed, or the
@@ -179,11 +187,10 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   bool m_bCreateUserFile = true;
 
  private:
-  // A layered read's section and key, folded and hashed once for all layers.
+  // A layered read's section and key, measured and hashed once for all layers.
   struct LayeredQuery {
     const char* section;
     size_t sectionLength;
-    char folded[256];
     uint64_t sectionHash;
     bool fits;  // "<layer>\<section>" stays within a path's 255 bytes for every standard layer
     const char* key;
@@ -193,7 +200,13 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   };
   // Whether a standard layer has its top-level section in memory (remembered until the index says that
   // top-level sections changed).
-  bool LayerInMemory(int layer);
+  bool LayerInMemory(int layer) {
+    if (m_layerGeneration != m_index.TopLevelGeneration()) NoteLayersInMemory();
+    return m_layerInMemory[layer];
+  }
+  void NoteLayersInMemory();
+  // TreeIndex::FoldedPartHash of a layer name, known beforehand for the standard layers.
+  uint64_t LayerHash(const char* name, size_t length) const;
   // The first value in the layers that the caller accepts; otherwise whether the last layer that was
   // available held the key with another type.
   struct LayeredResult {
@@ -209,6 +222,11 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // Whether user_ro or product (while reads search it) holds the key in the section of a user path.
   bool HeldBelowUser(const char* path, const char* key);
   navconfig::SectionInfo* FindLayerInfo(const char* layerName);
+  // Reads an open layer file into the forest piece by piece; the number of lines that a rewrite would not keep,
+  // or -1 when reading failed (what was read of the layer is then dropped).
+  long ReadLayerPieces(const char* layerName, platform::FileReader& reader);
+  // Removes the last block when nothing was carved from it (a text without sections).
+  void DropEmptyTreeHead();
   // Writes text as the file of a layer (atomically, recording the outcome), holding the file's lock; false
   // when the name could leave the configuration directory or the file could not be written.
   bool WriteLayerFile(const std::string& layer, const std::string& text);
@@ -249,11 +267,9 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   navconfig::TreeIndex m_index;
   uint64_t m_layerGeneration = ~uint64_t{0};
   bool m_layerInMemory[kLayerCount] = {};
-  // The lines of the text that the last counting pass took apart (kept for the building pass).
-  std::vector<navconfig::cfg::ParsedLine> m_parsedLines;
-  const char* m_parsedText = nullptr;
-  size_t m_parsedLength = 0;
-  size_t m_parsedUnkept = 0;  // of the text the last pass took apart
+  size_t m_layerLength[kLayerCount] = {};  // of the standard layers' names, which are in lower case
+  uint64_t m_layerHash[kLayerCount] = {};  // TreeIndex::FoldedPartHash of them
+  size_t m_growBy = 0;  // the current block grows by pieces of this size (0: it does not)
   std::map<std::string, navconfig::SaveStatus> m_saves;  // by lower-cased layer name
   std::map<std::string, navconfig::LayerFileState> m_layerFiles;  // by lower-cased layer name
 };
@@ -296,8 +312,10 @@ namespace navconfig {
 
 // The holder, set up.
 CConfigGlobals& Globals();
-// The layer named by a path's first component (leading blanks and backslashes skipped, at most 254 bytes),
-// and a layer name folded to lower case.
+// The longest layer name that a path's first component gives; a longer component is cut.
+constexpr size_t kMaxLayerName = 254;
+// The layer named by a path's first component (leading blanks and backslashes skipped, at most kMaxLayerName
+// bytes), and a layer name folded to lower case.
 std::string LayerName(const char* path);
 // The file of a map layer in the maps folder below the runtime directory (empty without a runtime directory),
 // where a layer is read from when the configuration directory has no file of it.

@@ -16,6 +16,13 @@ namespace navconfig {
 namespace {
 std::atomic<TreeOwner*> g_owner{nullptr};
 
+// Tells the owner's index that a record or string of the forest comes from the heap (see
+// TreeIndex::HeapRecords).
+inline void NoteHeap(TreeOwner* owner) {
+  if (owner)
+    if (TreeIndex* index = owner->Index()) index->NoteHeapRecord();
+}
+
 char* HeapCopy(const char* text, size_t length) {
   auto* copy = static_cast<char*>(Mem_Malloc(length + 1));
   if (copy) {
@@ -29,21 +36,22 @@ char* HeapCopy(const char* text, size_t length) {
 // otherwise from the heap. *carved tells which.
 char* StoreText(TreeOwner* owner, const char* text, size_t length, bool* heap) {
   if (owner) {
-    if (void* mem = owner->Carve(keytree::StringCost(length))) {
+    if (void* mem = owner->CarveQuick(keytree::StringCost(length))) {
       auto* copy = static_cast<char*>(mem);
-      if (length) std::memcpy(copy, text, length);
+      keytree::CopyText(copy, text, length);
       copy[length] = '\0';
       *heap = false;
       return copy;
     }
   }
   *heap = true;
+  NoteHeap(owner);
   return HeapCopy(text, length);
 }
 
 KeyRoot* NewSection(TreeOwner* owner, const char* name, size_t length) {
   if (owner) {
-    if (void* mem = owner->Carve(keytree::SectionCost(length))) {
+    if (void* mem = owner->CarveQuick(keytree::SectionCost(length))) {
       auto* section = new (mem) KeyRoot(nullptr);
       char* copy = static_cast<char*>(mem) + keytree::CarveSize(sizeof(KeyRoot));
       std::memcpy(copy, name, length);
@@ -55,6 +63,7 @@ KeyRoot* NewSection(TreeOwner* owner, const char* name, size_t length) {
   }
   void* mem = Mem_Malloc(sizeof(KeyRoot));
   if (!mem) return nullptr;
+  NoteHeap(owner);
   auto* section = new (mem) KeyRoot(nullptr);
   section->name = HeapCopy(name, length);
   return section;
@@ -62,10 +71,10 @@ KeyRoot* NewSection(TreeOwner* owner, const char* name, size_t length) {
 
 KeyValue* NewValue(TreeOwner* owner, const char* name, size_t length) {
   if (owner) {
-    if (void* mem = owner->Carve(keytree::ValueCost(length))) {
+    if (void* mem = owner->CarveQuick(keytree::ValueCost(length))) {
       auto* value = new (mem) KeyValue(nullptr);
       char* copy = static_cast<char*>(mem) + keytree::CarveSize(sizeof(KeyValue));
-      std::memcpy(copy, name, length);
+      keytree::CopyText(copy, name, length);
       copy[length] = '\0';
       value->allocated = false;
       value->strAllocated = false;
@@ -75,6 +84,7 @@ KeyValue* NewValue(TreeOwner* owner, const char* name, size_t length) {
   }
   void* mem = Mem_Malloc(sizeof(KeyValue));
   if (!mem) return nullptr;
+  NoteHeap(owner);
   auto* value = new (mem) KeyValue(nullptr);
   value->name = HeapCopy(name, length);
   if (!value->name) {
@@ -101,14 +111,9 @@ void ReleaseSectionRecord(KeyRoot* section) {
 }
 
 int CompareName(const char* name, size_t length, const char* other) {
-  // name is not terminated at length; compare as SpecialChar_stricmp would on the terminated text.
-  const char* o = other ? other : "";
-  for (size_t i = 0;; ++i) {
-    unsigned a = i < length ? static_cast<unsigned char>(FoldAscii(name[i])) : 0;
-    unsigned b = static_cast<unsigned char>(FoldAscii(o[i]));
-    if (a != b) return a < b ? -1 : 1;
-    if (a == 0) return 0;
-  }
+  // name (which holds no NUL byte) is not terminated at length; compare as SpecialChar_stricmp would on the
+  // terminated text.
+  return SpecialChar_stricmpn(name, length, other ? other : "");
 }
 
 }  // namespace
@@ -221,7 +226,26 @@ bool FindOrCreatePath(TreeOwner* owner, KeyRoot** root, const char* path, bool c
   KeyRoot* current = nullptr;
   KeyRoot* list = *root;
   bool any = false;
-  for (int i = 0; i < split.count; ++i) {
+  int first = 0;
+  if (TreeIndex* index = (!counting && owner) ? owner->Index() : nullptr) {
+    // The index gives the deepest part of the path that exists; what follows is created below it, each
+    // component found or placed from the insertion hint rather than by walking its siblings from the first.
+    TreeIndex::PathKey key;
+    TreeIndex::MakePathKey(path, key);
+    if (SectionInfo* deepest = index->FindDeepest(key, &first)) {
+      current = deepest->section;
+      any = true;
+    }
+    for (int i = first; i < split.count; ++i) {
+      KeyRoot* match = FindOrCreateChild(owner, root, current, split.parts[i], split.lengths[i]);
+      if (!match) break;  // no memory: hand back what there is
+      current = match;
+      any = true;
+    }
+    if (last) *last = current;
+    return any;
+  }
+  for (int i = first; i < split.count; ++i) {
     KeyRoot* match = list ? Search(list, split.parts[i], static_cast<KeyRoot**>(nullptr)) : nullptr;
     if (!match && counting) {
       if (size) *size += SectionCost(split.lengths[i]);
@@ -301,6 +325,7 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
     }
     value = NewValue(owner, name, nameLength);
     if (!value) return false;  // the lists stay as they were
+    if (info && value->allocated) info->heapPieces = true;
     value->type = 0;
     if (before) {
       value->next = before->next;
@@ -340,22 +365,47 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
       bool heap = true;
       value->strValue = StoreText(owner, text, length, &heap);
       value->strAllocated = heap && value->strValue;
+      if (info && value->strAllocated) info->heapPieces = true;
     }
   }
   if (changed && info) info->textValid = false;
   return changed;
 }
 
+KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, KeyValue* after, const char* name,
+                         size_t nameLength, long type, long intValue, const char* strValue, size_t strLength) {
+  KeyValue* value = NewValue(owner, name, nameLength);
+  if (!value) return nullptr;
+  value->type = static_cast<uint32_t>(type);
+  bool heap = value->allocated;
+  if ((type & 15) == KEYVALUE_TYPE_STRING) {
+    if (strLength > 0 && strValue[0] == '\n') strLength = 0;
+    bool textHeap = true;
+    value->strValue = StoreText(owner, strValue, strLength, &textHeap);
+    value->strAllocated = textHeap && value->strValue;
+    heap = heap || value->strAllocated;
+  } else {
+    value->intValue = static_cast<int32_t>(static_cast<uint32_t>(intValue));
+  }
+  if (info && heap) info->heapPieces = true;
+  KeyValue** link = after ? &after->next : &section->values;
+  value->next = *link;
+  *link = value;
+  return value;
+}
+
 namespace {
 
-void ReleaseValues(TreeIndex* index, KeyRoot* section) {
-  SectionInfo* info = index ? index->FindSection(section) : nullptr;
-  KeyValue* value = section->values;
-  while (value) {
-    KeyValue* next = value->next;
-    if (info) index->RemoveValue(info, value);
-    ReleaseValue(value);
-    value = next;
+// Releases the values of a section, unless the index tells that every piece of them was carved from a block
+// (which they are then left to): a file's values are not walked when the file's tree goes.
+void ReleaseValues(const TreeIndex* index, KeyRoot* section) {
+  const SectionInfo* info = index ? index->FindSection(section) : nullptr;
+  if (!info || info->heapPieces) {
+    for (KeyValue* value = section->values; value;) {
+      KeyValue* next = value->next;
+      ReleaseValue(value);
+      value = next;
+    }
   }
   section->values = nullptr;
 }
@@ -370,7 +420,20 @@ void FreeTree(TreeOwner* owner, KeyRoot* first) {
     ReleaseValues(index, section);
     FreeTree(owner, section->children);
     section->children = nullptr;
+    // The section's record goes from the index with the table of its values.
     if (index) index->RemoveSection(section);
+    ReleaseSectionRecord(section);
+    section = next;
+  }
+}
+
+void ReleaseForest(const TreeIndex* index, KeyRoot* first) {
+  KeyRoot* section = first;
+  while (section) {
+    KeyRoot* next = section->next;
+    ReleaseValues(index, section);
+    ReleaseForest(index, section->children);
+    section->children = nullptr;
     ReleaseSectionRecord(section);
     section = next;
   }

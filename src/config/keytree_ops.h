@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace navconfig {
 
@@ -29,6 +30,22 @@ class TreeOwner {
   virtual void ReleaseBlockAt(const void* record) = 0;
   // The index kept beside the lists, or null.
   virtual TreeIndex* Index() = 0;
+  // Carve, without a call while the region that the owner hands pieces out from has room.
+  void* CarveQuick(size_t bytes) {
+    if (static_cast<size_t>(m_regionEnd - m_regionNext) >= bytes) {
+      void* piece = m_regionNext;
+      m_regionNext += bytes;
+      return piece;
+    }
+    return Carve(bytes);
+  }
+  // The bytes that CarveQuick hands out without a call.
+  size_t RegionRoom() const { return static_cast<size_t>(m_regionEnd - m_regionNext); }
+
+ protected:
+  // The free part of the current block, which Carve may set; empty when pieces come only through Carve.
+  char* m_regionNext = nullptr;
+  char* m_regionEnd = nullptr;
 };
 
 // The owner that KeyRoot's own members use: the process's configuration manager, or null.
@@ -46,6 +63,22 @@ constexpr size_t CarveSize(size_t n) { return (n + kCarveAlign - 1) / kCarveAlig
 inline size_t SectionCost(size_t nameLength) { return CarveSize(sizeof(KeyRoot)) + CarveSize(nameLength + 1); }
 inline size_t ValueCost(size_t nameLength) { return CarveSize(sizeof(KeyValue)) + CarveSize(nameLength + 1); }
 inline size_t StringCost(size_t length) { return CarveSize(length + 1); }
+
+// memcpy for the names and strings of a file, most of 8 to 64 bytes: overlapping moves of fixed size.
+inline void CopyText(char* to, const char* from, size_t n) {
+  if (n >= 32 && n <= 64) {
+    std::memcpy(to, from, 32);
+    std::memcpy(to + n - 32, from + n - 32, 32);
+  } else if (n >= 16 && n < 32) {
+    std::memcpy(to, from, 16);
+    std::memcpy(to + n - 16, from + n - 16, 16);
+  } else if (n >= 8 && n < 16) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+  } else if (n) {
+    std::memcpy(to, from, n);
+  }
+}
 
 // A path cut at 255 bytes and split at backslashes; empty components are skipped.
 struct SplitPath {
@@ -77,10 +110,18 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
 // The same with the lengths of the name and the string given (neither holds a NUL byte).
 bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const char* name, size_t nameLength, long type,
                 long intValue, const char* strValue, size_t strLength, bool isDefault);
+// Makes a value of that name and content and links it right after `after` (first in the section when null),
+// without looking for the name and without indexing it: for a caller that knows the name to be absent and to
+// belong there. info (when not null) learns when a piece comes from the heap. Null when no record could be had.
+KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, KeyValue* after, const char* name,
+                         size_t nameLength, long type, long intValue, const char* strValue, size_t strLength);
 bool DeleteBranch(TreeOwner* owner, KeyRoot** root, const char* path);
 bool DeleteValue(TreeOwner* owner, KeyRoot* root, const char* path, const char* name);
 // Releases a sibling chain with all its subtrees; carved pieces are left for their block.
 void FreeTree(TreeOwner* owner, KeyRoot* first);
+// The same, for a forest whose index is about to be cleared whole: the index is read (so that the values of a
+// section that holds no piece from the heap are not walked) but not kept true.
+void ReleaseForest(const TreeIndex* index, KeyRoot* first);
 
 }  // namespace keytree
 }  // namespace navconfig

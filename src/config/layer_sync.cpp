@@ -219,11 +219,8 @@ KeyRoot* CConfigMgr::BuildDesiredLayer(const std::string& layer, const char* tex
   *unkept = 0;
   if (length > 0) {
     const size_t mark = cfg::ByteOrderMarkLength(text, length);
-    ParseConfigText(text + mark, length - mark, false, layer.c_str());
-    *unkept = m_parsedUnkept;
+    *unkept = ParseConfigText(text + mark, length - mark, layer.c_str());
   }
-  m_parsedLines.clear();
-  m_parsedText = nullptr;
   if (kept) {
     std::string path = layer;
     KeepValues(kept, path);

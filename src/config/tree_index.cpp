@@ -3,77 +3,57 @@
 
 #include <doroutil/strutil.h>
 
+#include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <thread>
+#include <utility>
 
 namespace navconfig {
 
 namespace {
 
-constexpr uint64_t kMul = 0x9E3779B97F4A7C15ULL;
-
-inline uint64_t Mix(uint64_t h) {
-  h ^= h >> 32;
-  h *= kMul;
-  h ^= h >> 29;
-  return h;
-}
-
-inline uint64_t NonZero(uint64_t h) { return h ? h : 1; }
-
-// Whether n bytes are equal, eight at a time with an overlapping last word.
-inline bool SameBytes(const char* a, const char* b, size_t n) {
-  if (n < 8) return std::memcmp(a, b, n) == 0;
-  uint64_t wa, wb;
-  for (size_t i = 0; i + 8 <= n; i += 8) {
-    std::memcpy(&wa, a + i, 8);
-    std::memcpy(&wb, b + i, 8);
-    if (wa != wb) return false;
-  }
-  std::memcpy(&wa, a + n - 8, 8);
-  std::memcpy(&wb, b + n - 8, 8);
-  return wa == wb;
-}
-
-// Whether a stored value name equals a name given by its length, without regard to case.
-inline bool SameName(const KeyValue* value, const char* name, size_t nameLength) {
-  const char* stored = value->name ? value->name : "";
-  return std::strlen(stored) == nameLength && EqualsIgnoringCase(stored, name, nameLength);
-}
-
-// Whether a folded section path equals "<layer>\<rest>" (or "<layer>" for an empty rest).
-inline bool SamePath(const std::string& path, const char* layer, size_t layerLength, const char* rest,
-                     size_t restLength) {
-  const size_t total = restLength ? layerLength + 1 + restLength : layerLength;
-  return path.size() == total && SameBytes(path.data(), layer, layerLength) &&
-         (restLength == 0 ||
-          (path[layerLength] == '\\' && SameBytes(path.data() + layerLength + 1, rest, restLength)));
-}
-
+constexpr uint64_t kMul = index_detail::kMul;
+using index_detail::Mix;
+using index_detail::NonZero;
 
 }  // namespace
 
 uint64_t FoldedHash(const char* text, size_t length, uint64_t seed) {
+  // Bit 5 of every byte set: that folds ASCII letters to lower case (and a few other bytes onto each other,
+  // which only makes such names share a hash), in one operation per word.
+  constexpr uint64_t kFold = 0x2020202020202020ULL;
+  // The last sixteen bytes (the first and last eight, overlapping, in a shorter name) and every sixteen bytes
+  // before them: a name of up to sixteen bytes is hashed without a loop.
   uint64_t h = seed ^ (length * kMul);
-  size_t i = 0;
-  for (; i + 8 <= length; i += 8) {
-    uint64_t w;
-    std::memcpy(&w, text + i, 8);
-    h = (h ^ FoldAsciiWord(w)) * kMul;
-    h = std::rotl(h, 29);
-  }
-  if (i < length) {
-    // The last bytes, from a load that ends at the text's end when the text is long enough.
-    uint64_t w = 0;
-    if (length >= 8) {
-      std::memcpy(&w, text + length - 8, 8);
-      w >>= 8 * (8 - (length - i));
-    } else {
-      for (size_t k = 0; k < length; ++k) w |= static_cast<uint64_t>(static_cast<unsigned char>(text[k])) << (8 * k);
+  uint64_t a = 0, b = 0;
+  if (length > 16) {
+    for (size_t i = 0; i + 16 < length; i += 16) {
+      uint64_t w0, w1;
+      std::memcpy(&w0, text + i, 8);
+      std::memcpy(&w1, text + i + 8, 8);
+      h = std::rotl((h ^ (w0 | kFold)) * kMul ^ (w1 | kFold), 29) * kMul;
     }
-    h = (h ^ FoldAsciiWord(w)) * kMul;
+    std::memcpy(&a, text + length - 16, 8);
+    std::memcpy(&b, text + length - 8, 8);
+  } else if (length >= 8) {
+    std::memcpy(&a, text, 8);
+    std::memcpy(&b, text + length - 8, 8);
+  } else if (length >= 4) {
+    uint32_t lo, hi;
+    std::memcpy(&lo, text, 4);
+    std::memcpy(&hi, text + length - 4, 4);
+    a = lo;
+    b = hi;
+  } else if (length > 0) {
+    a = static_cast<unsigned char>(text[0]) | static_cast<uint64_t>(static_cast<unsigned char>(text[length / 2])) << 8 |
+        static_cast<uint64_t>(static_cast<unsigned char>(text[length - 1])) << 16;
   }
-  return NonZero(Mix(h));
+  h = (h ^ (a | kFold)) * kMul;
+  h = std::rotl(h, 31) ^ (b | kFold);
+  return NonZero(Mix(h * kMul));
 }
 
 namespace {
@@ -91,9 +71,6 @@ void AppendComponents(const char* path, size_t limit, TreeIndex::PathKey& key) {
 
 }  // namespace
 
-uint64_t TreeIndex::PathHash(uint64_t layerHash, uint64_t restHash) {
-  return NonZero(Mix(layerHash * kMul ^ restHash));
-}
 
 namespace {
 
@@ -130,97 +107,248 @@ bool TreeIndex::MakeLayeredKey(const char* layer, const char* section, PathKey& 
   return key.components > 0;
 }
 
+// ---- ValueTable ----
+
+ValueTable::~ValueTable() { std::free(m_values); }
+
+KeyValue* ValueTable::Find(const char* name, size_t nameLength, uint64_t nameHash) const {
+  if (m_count == 0) return nullptr;
+  const uint16_t tag = Tag(nameHash, nameLength);
+  for (uint32_t i = static_cast<uint32_t>(nameHash) & m_mask;; i = (i + 1) & m_mask) {
+    const uint16_t t = m_tags[i];
+    if (t == 0) return nullptr;
+    if (t != tag) continue;
+    // Equal tags give equal lengths, but for names as long as the longest length a tag tells.
+    const KeyValue* v = m_values[i];
+    const char* stored = v->name ? v->name : "";
+    if ((nameLength < kLongName || std::strlen(stored) == nameLength) && EqualsIgnoringCase(stored, name, nameLength))
+      return m_values[i];
+  }
+}
+
+void ValueTable::Insert(KeyValue* value, uint64_t nameHash) {
+  // At most three quarters full, so that probes stay short.
+  if (!m_values || (m_count + 1) * 4 > (m_mask + 1) * 3) Reserve(m_count < 2 ? m_count + 1 : m_count * 2);
+  uint32_t i = static_cast<uint32_t>(nameHash) & m_mask;
+  while (m_tags[i] != 0) i = (i + 1) & m_mask;
+  m_tags[i] = Tag(nameHash, value->name ? std::strlen(value->name) : 0);
+  m_values[i] = value;
+  ++m_count;
+}
+
+bool ValueTable::Erase(const KeyValue* value, uint64_t nameHash) {
+  if (m_count == 0) return false;
+  uint32_t i = static_cast<uint32_t>(nameHash) & m_mask;
+  for (;; i = (i + 1) & m_mask) {
+    if (m_tags[i] == 0) return false;
+    if (m_values[i] == value) break;
+  }
+  // Backward shift: pull later entries of the same run into the gap so that no probe chain breaks. Their
+  // home slots come from their names, which the table does not keep hashed.
+  for (uint32_t j = (i + 1) & m_mask; m_tags[j] != 0; j = (j + 1) & m_mask) {
+    const KeyValue* next = m_values[j];
+    const uint32_t home = static_cast<uint32_t>(TreeIndex::NameHash(next->name ? next->name : "")) & m_mask;
+    if (((j - home) & m_mask) >= ((j - i) & m_mask)) {
+      m_values[i] = m_values[j];
+      m_tags[i] = m_tags[j];
+      i = j;
+    }
+  }
+  m_tags[i] = 0;
+  m_values[i] = nullptr;
+  --m_count;
+  return true;
+}
+
+void ValueTable::Reserve(size_t count) {
+  size_t slots = 4;
+  while (slots * 3 < count * 4) slots *= 2;
+  if (!m_values || slots > m_mask + 1) Rehash(slots);
+}
+
+void ValueTable::Rehash(size_t slots) {
+  auto* values = static_cast<KeyValue**>(std::malloc(slots * (sizeof(KeyValue*) + sizeof(uint16_t))));
+  if (!values) throw std::bad_alloc();
+  auto* tags = reinterpret_cast<uint16_t*>(values + slots);
+  std::memset(tags, 0, slots * sizeof(uint16_t));
+  const uint32_t mask = static_cast<uint32_t>(slots - 1);
+  if (m_values) {
+    for (uint32_t k = 0; k <= m_mask; ++k) {
+      if (m_tags[k] == 0) continue;
+      KeyValue* v = m_values[k];
+      const uint64_t hash = TreeIndex::NameHash(v->name ? v->name : "");
+      uint32_t i = static_cast<uint32_t>(hash) & mask;
+      while (tags[i] != 0) i = (i + 1) & mask;
+      tags[i] = m_tags[k];
+      values[i] = v;
+    }
+    std::free(m_values);
+  }
+  m_values = values;
+  m_tags = tags;
+  m_mask = mask;
+}
+
+// ---- TreeIndex ----
+
+TreeIndex::~TreeIndex() { Clear(); }
+
+TreeIndex::TreeIndex(TreeIndex&& other) noexcept { *this = std::move(other); }
+
+TreeIndex& TreeIndex::operator=(TreeIndex&& other) noexcept {
+  if (this != &other) {
+    std::swap(m_byPath, other.m_byPath);
+    std::swap(m_byRecord, other.m_byRecord);
+    std::swap(topLevelHint, other.topLevelHint);
+    std::swap(m_heapRecords, other.m_heapRecords);
+    // Both sides saw their top-level sections change.
+    const uint64_t generation = std::max(m_topLevelGeneration, other.m_topLevelGeneration) + 1;
+    m_topLevelGeneration = other.m_topLevelGeneration = generation;
+  }
+  return *this;
+}
+
+uint64_t TreeIndex::LayerPathHash(const char* folded, size_t length) {
+  static const uint64_t emptyRest = FoldedPartHash("", 0);
+  return PathHash(FoldedPartHash(folded, length), emptyRest);
+}
+
+uint64_t TreeIndex::RecordHash(const KeyRoot* section) {
+  return NonZero(Mix(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(section)) * kMul));
+}
+
 SectionInfo* TreeIndex::FindSection(const PathKey& key) const {
   const PathEntry* e = m_byPath.Find(key.hash, [&](const PathEntry& p) {
-    return p.info->path.size() == key.length && std::memcmp(p.info->path.data(), key.folded, key.length) == 0;
+    return p.info->pathLength == key.length && std::memcmp(p.info->Path(), key.folded, key.length) == 0;
   });
   return e ? e->info : nullptr;
 }
 
-SectionInfo* TreeIndex::FindSection(uint64_t hash, const char* layer, size_t layerLength, const char* rest,
-                                    size_t restLength) const {
-  const PathEntry* e = m_byPath.Find(
-      hash, [&](const PathEntry& p) { return SamePath(p.info->path, layer, layerLength, rest, restLength); });
+SectionInfo* TreeIndex::FindSection(const KeyRoot* section) const {
+  const RecordEntry* e =
+      m_byRecord.Find(RecordHash(section), [&](const RecordEntry& r) { return r.info->section == section; });
   return e ? e->info : nullptr;
 }
 
-SectionInfo* TreeIndex::FindSection(const KeyRoot* section) const {
-  auto it = m_byRecord.find(section);
-  return it == m_byRecord.end() ? nullptr : it->second.get();
+SectionInfo* TreeIndex::FindDeepest(const PathKey& key, int* components) const {
+  *components = 0;
+  if (key.components == 0) return nullptr;
+  if (SectionInfo* whole = FindSection(key)) {
+    *components = key.components;
+    return whole;
+  }
+  const uint64_t layerHash = FoldedPartHash(key.folded, key.layerLength);
+  const char* rest = key.folded + key.layerLength + 1;
+  // Shorter and shorter: a path is usually new only in its last component or two.
+  size_t end = key.length;
+  for (int count = key.components - 1; count > 0; --count) {
+    while (end > 0 && key.folded[end - 1] != '\\') --end;
+    --end;  // at the backslash before the component dropped
+    const size_t restLength = count > 1 ? static_cast<size_t>(key.folded + end - rest) : 0;
+    const uint64_t hash = PathHash(layerHash, FoldedPartHash(count > 1 ? rest : "", restLength));
+    if (SectionInfo* info = FindSection(hash, key.folded, key.layerLength, rest, restLength)) {
+      *components = count;
+      return info;
+    }
+  }
+  return nullptr;
 }
-
-uint64_t TreeIndex::ValueHash(uint64_t pathHash, uint64_t nameHash) {
-  return NonZero(Mix(nameHash ^ (pathHash * kMul)));
-}
-
 
 KeyValue* TreeIndex::FindValue(const SectionInfo* info, const char* name, uint64_t nameHash) const {
   return FindValue(info, name, std::strlen(name), nameHash);
 }
 
-KeyValue* TreeIndex::FindValue(const SectionInfo* info, const char* name, size_t nameLength, uint64_t nameHash) const {
-  const ValueEntry* e = m_values.Find(ValueHash(info->hash, nameHash), [&](const ValueEntry& v) {
-    return v.info == info && SameName(v.value, name, nameLength);
-  });
-  return e ? e->value : nullptr;
-}
-
-KeyValue* TreeIndex::FindValueAt(uint64_t pathHash, const char* layer, size_t layerLength, const char* rest,
-                                 size_t restLength, const char* name, size_t nameLength, uint64_t nameHash) const {
-  const ValueEntry* e = m_values.Find(ValueHash(pathHash, nameHash), [&](const ValueEntry& v) {
-    return v.info->hash == pathHash && SameName(v.value, name, nameLength) &&
-           SamePath(v.info->path, layer, layerLength, rest, restLength);
-  });
-  return e ? e->value : nullptr;
-}
-
 SectionInfo* TreeIndex::AddSection(const SectionInfo* parent, KeyRoot* section) {
-  auto info = std::make_unique<SectionInfo>();
+  const char* name = section->name ? section->name : "";
+  const size_t nameLength = std::strlen(name);
+  const size_t length = parent ? parent->pathLength + 1 + nameLength : nameLength;
+  const size_t room = SectionInfo::PathRoom(length);
+  char* memory = static_cast<char*>(std::malloc(room + sizeof(SectionInfo)));
+  if (!memory) throw std::bad_alloc();
+  auto* info = new (memory + room) SectionInfo();
   info->section = section;
+  info->pathLength = static_cast<uint32_t>(length);
+  char* path = memory;
+  size_t at = 0;
   if (parent) {
-    info->path = parent->path;
-    info->path += '\\';
+    std::memcpy(path, parent->Path(), parent->pathLength);
+    at = parent->pathLength;
+    path[at++] = '\\';
   }
-  for (const char* p = section->name ? section->name : ""; *p; ++p) info->path += FoldAscii(*p);
-  const size_t slash = info->path.find('\\');
-  const size_t layerLength = slash == std::string::npos ? info->path.size() : slash;
-  const size_t restStart = slash == std::string::npos ? info->path.size() : slash + 1;
-  info->hash = PathHash(FoldedPartHash(info->path.data(), layerLength),
-                        FoldedPartHash(info->path.data() + restStart, info->path.size() - restStart));
-  SectionInfo* raw = info.get();
-  m_byPath.Insert(PathEntry{raw->hash, raw});
+  for (size_t i = 0; i < nameLength; ++i) path[at + i] = FoldAscii(name[i]);
+  path[length] = '\0';
+  const char* slash = static_cast<const char*>(std::memchr(path, '\\', length));
+  const size_t layerLength = slash ? static_cast<size_t>(slash - path) : length;
+  const size_t restStart = slash ? layerLength + 1 : length;
+  info->hash = PathHash(FoldedPartHash(path, layerLength), FoldedPartHash(path + restStart, length - restStart));
+  m_byPath.Insert(PathEntry{info->hash, info});
+  m_byRecord.Insert(RecordEntry{RecordHash(section), info});
   if (!parent) ++m_topLevelGeneration;
-  m_byRecord[section] = std::move(info);
-  return raw;
+  return info;
+}
+
+void TreeIndex::DestroyInfo(SectionInfo* info) {
+  void* memory = const_cast<char*>(info->Path());
+  info->~SectionInfo();
+  std::free(memory);
 }
 
 void TreeIndex::RemoveSection(const KeyRoot* section) {
-  auto it = m_byRecord.find(section);
-  if (it == m_byRecord.end()) return;
-  SectionInfo* info = it->second.get();
+  SectionInfo* info = FindSection(section);
+  if (!info) return;
   m_byPath.Erase(info->hash, [&](const PathEntry& p) { return p.info == info; });
-  if (info->path.find('\\') == std::string::npos) ++m_topLevelGeneration;
+  m_byRecord.Erase(RecordHash(section), [&](const RecordEntry& r) { return r.info == info; });
+  if (!std::memchr(info->Path(), '\\', info->pathLength)) ++m_topLevelGeneration;
   if (topLevelHint == section) topLevelHint = nullptr;
-  m_byRecord.erase(it);
+  DestroyInfo(info);
+}
+
+void TreeIndex::MakeValueTable(const SectionInfo* info) {
+  auto& table = const_cast<ValueTable&>(info->values);
+  uint8_t expected = ValueTable::kNotMade;
+  if (!table.m_state.compare_exchange_strong(expected, ValueTable::kMaking, std::memory_order_acquire)) {
+    // Another reader makes it.
+    for (int spin = 0; table.m_state.load(std::memory_order_acquire) != ValueTable::kMade; ++spin)
+      if (spin > 64) std::this_thread::yield();
+    return;
+  }
+  try {
+    size_t count = 0;
+    for (const KeyValue* v = info->section->values; v; v = v->next) ++count;
+    table.Reserve(count);
+    for (KeyValue* v = info->section->values; v; v = v->next) table.Insert(v, NameHash(v->name ? v->name : ""));
+  } catch (...) {
+    // Without memory for the table, the next lookup tries again.
+    table.m_state.store(ValueTable::kNotMade, std::memory_order_release);
+    throw;
+  }
+  table.m_state.store(ValueTable::kMade, std::memory_order_release);
 }
 
 void TreeIndex::AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash) {
-  m_values.Insert(ValueEntry{ValueHash(info->hash, nameHash), info, value});
+  // A table not made yet takes the value from the list when it is made.
+  if (info->values.Made()) info->values.Insert(value, nameHash);
 }
 
 void TreeIndex::RemoveValue(SectionInfo* info, const KeyValue* value) {
-  m_values.Erase(ValueHash(info->hash, NameHash(value->name ? value->name : "")),
-                 [&](const ValueEntry& v) { return v.value == value; });
+  if (info->values.Made()) info->values.Erase(value, NameHash(value->name ? value->name : ""));
   if (info->valueHint == value) info->valueHint = nullptr;
   info->textValid = false;
 }
 
+size_t TreeIndex::ValueCount() const {
+  size_t count = 0;
+  m_byRecord.ForEach([&](const RecordEntry& r) { count += r.info->values.Count(); });
+  return count;
+}
+
 void TreeIndex::Clear() {
   ++m_topLevelGeneration;
+  m_byRecord.ForEach([](const RecordEntry& r) { DestroyInfo(r.info); });
+  m_byRecord.Clear();
   m_byPath.Clear();
-  m_values.Clear();
-  m_byRecord.clear();
   topLevelHint = nullptr;
+  m_heapRecords = false;
 }
 
 }  // namespace navconfig

@@ -2,21 +2,27 @@
 // its path and a value by its section and name without walking the lists.
 //
 // The lists stay the truth: the index only points into them. Sections are keyed by their whole path from
-// the layer, folded to lower case ("user\image"); values by their section record and folded name. Every
-// operation of the tree that adds or removes a record keeps the index true (keytree_ops.cpp). Each indexed
-// section also carries insertion hints (the value and the subsection inserted last), so that input in
-// sorted order, such as a file the writer produced, is inserted in constant time.
-// Not thread-safe: the configuration's lock guards it with the trees.
+// the layer, folded to lower case ("user\image"); each indexed section has a record (SectionInfo) that holds
+// a small table of its own values, keyed by their folded names. A read therefore touches one slot of the
+// path table, the section's record and its value table, and the value: the tables of one section lie
+// together, and a file's values are indexed section by section as they are read, so that loading a large
+// file does not scatter writes over one large table. Every operation of the tree that adds or removes a
+// record keeps the index true (keytree.cpp). Each indexed section also carries insertion hints (the value
+// and the subsection inserted last), so that input in sorted order, such as a file the writer produced, is
+// inserted in constant time.
+// Not thread-safe: the configuration's lock guards it with the trees; lookups change nothing, so that reads
+// holding the lock for reading may look up together.
 #ifndef NAVCONFIG_SRC_CONFIG_TREE_INDEX_H
 #define NAVCONFIG_SRC_CONFIG_TREE_INDEX_H
 
 #include <config/keytree.h>
+#include <doroutil/strutil.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <cstring>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace navconfig {
@@ -24,17 +30,118 @@ namespace navconfig {
 // Hash of a name with ASCII letters folded to lower case (so names equal without regard to case hash alike).
 uint64_t FoldedHash(const char* text, size_t length, uint64_t seed = 0);
 
+// The values of one section by folded name: open addressing with linear probing over a power-of-two number
+// of slots, each a value and a tag of seven bits of its name's hash and its name's length (0 marks a free
+// slot), so that a probe compares names only where both agree, and needs no length of a stored name.
+//
+// A table is made from its section's list when it is first needed, not when the values come: a file's values
+// are only linked into their lists while it is read, and a section that nobody reads costs no table. The
+// first lookup makes it, also a lookup of one of several readers that hold the configuration's lock for
+// reading: one of them makes it while the others wait for it.
+class ValueTable {
+ public:
+  ValueTable() = default;
+  ~ValueTable();
+  ValueTable(const ValueTable&) = delete;
+  ValueTable& operator=(const ValueTable&) = delete;
+
+  // Whether the table holds the values of its section's list (it is kept so from then on).
+  bool Made() const { return m_state.load(std::memory_order_acquire) == kMade; }
+  KeyValue* Find(const char* name, size_t nameLength, uint64_t nameHash) const;
+  void Insert(KeyValue* value, uint64_t nameHash);
+  // Removes the entry of this record; false when it has none.
+  bool Erase(const KeyValue* value, uint64_t nameHash);
+  size_t Count() const { return m_count; }
+
+ private:
+  friend class TreeIndex;
+  enum : uint8_t { kNotMade, kMaking, kMade };
+  // Names of this length or longer share the tag's length.
+  static constexpr size_t kLongName = 255;
+  static uint16_t Tag(uint64_t hash, size_t nameLength) {
+    return static_cast<uint16_t>(((hash >> 57) + 1) | (nameLength < kLongName ? nameLength : kLongName) << 8);
+  }
+  // Makes room for this many entries in all without growing again.
+  void Reserve(size_t count);
+  void Rehash(size_t slots);
+  // One allocation: the values, then the tags.
+  KeyValue** m_values = nullptr;
+  uint16_t* m_tags = nullptr;
+  uint32_t m_mask = 0;
+  uint32_t m_count = 0;
+  std::atomic<uint8_t> m_state{kNotMade};
+};
+
+// The index's record of one section. It is allocated with its folded path before it, so that a lookup, which
+// compares the path and goes on to the table of values, finds both in the same few bytes.
 struct SectionInfo {
+  uint32_t pathLength = 0;
+  // Some value or string of the section comes from the heap (otherwise all were carved from a block).
+  bool heapPieces = false;
+  bool textValid = false;  // of text
+  ValueTable values;
+  uint64_t hash = 0;  // of the path, as TreeIndex::PathHash gives it
   KeyRoot* section = nullptr;
-  std::string path;  // whole folded path from the layer
-  uint64_t hash = 0;
   KeyValue* valueHint = nullptr;  // the value inserted last, or null
   size_t valueHintLength = 0;     // the length of its name
+  KeyRoot* childHint = nullptr;   // the subsection inserted last, or null
   // The section's own text in its layer's file as the last save wrote it; valid until a value changes.
   std::string text;
-  bool textValid = false;
-  KeyRoot* childHint = nullptr;   // the subsection inserted last, or null
+
+  // The bytes before the record that hold a path of that length and its terminator.
+  static size_t PathRoom(size_t length) { return (length + 1 + alignof(SectionInfo) - 1) / alignof(SectionInfo) * alignof(SectionInfo); }
+  const char* Path() const { return reinterpret_cast<const char*>(this) - PathRoom(pathLength); }
 };
+
+namespace index_detail {
+
+constexpr uint64_t kMul = 0x9E3779B97F4A7C15ULL;
+
+inline uint64_t Mix(uint64_t h) {
+  h ^= h >> 32;
+  h *= kMul;
+  h ^= h >> 29;
+  return h;
+}
+
+inline uint64_t NonZero(uint64_t h) { return h ? h : 1; }
+
+// Whether n bytes of a folded text equal n bytes of a text as given, folded here (ASCII letters to lower case).
+inline bool SameFolded(const char* folded, const char* text, size_t n) {
+  if (n >= 8) {
+    uint64_t wf, wt;
+    for (size_t i = 0; i + 8 < n; i += 8) {
+      std::memcpy(&wf, folded + i, 8);
+      std::memcpy(&wt, text + i, 8);
+      if (wf != FoldAsciiWord(wt)) return false;
+    }
+    std::memcpy(&wf, folded + n - 8, 8);
+    std::memcpy(&wt, text + n - 8, 8);
+    return wf == FoldAsciiWord(wt);
+  }
+  if (n >= 4) {
+    uint32_t f0, f1, t0, t1;
+    std::memcpy(&f0, folded, 4);
+    std::memcpy(&f1, folded + n - 4, 4);
+    std::memcpy(&t0, text, 4);
+    std::memcpy(&t1, text + n - 4, 4);
+    return (uint64_t{f0} << 32 | f1) == FoldAsciiWord(uint64_t{t0} << 32 | t1);
+  }
+  for (size_t i = 0; i < n; ++i)
+    if (folded[i] != FoldAscii(text[i])) return false;
+  return true;
+}
+
+// Whether a section's folded path equals "<layer>\<rest>" (or "<layer>" for an empty rest), both as given.
+inline bool SamePath(const SectionInfo* info, const char* layer, size_t layerLength, const char* rest,
+                     size_t restLength) {
+  const size_t total = restLength ? layerLength + 1 + restLength : layerLength;
+  const char* path = info->Path();
+  return info->pathLength == total && SameFolded(path, layer, layerLength) &&
+         (restLength == 0 || (path[layerLength] == '\\' && SameFolded(path + layerLength + 1, rest, restLength)));
+}
+
+}  // namespace index_detail
 
 // Open addressing with linear probing; an entry's hash is never 0 (0 marks a free slot).
 template <typename Entry>
@@ -76,16 +183,16 @@ class FlatTable {
     return true;
   }
   void Clear() {
-    m_slots.assign(m_slots.size(), Entry{});
+    std::vector<Entry>().swap(m_slots);
+    m_mask = 0;
     m_count = 0;
   }
-  // Makes room for this many entries in all without growing again.
-  void Reserve(size_t count) {
-    size_t want = 64;
-    while (want < count * 2) want *= 2;
-    if (want > m_slots.size()) Rehash(want);
-  }
   size_t Count() const { return m_count; }
+  template <typename Visit>
+  void ForEach(Visit visit) const {
+    for (const Entry& e : m_slots)
+      if (e.hash != 0) visit(e);
+  }
 
  private:
   void Grow() { Rehash(m_slots.empty() ? 64 : m_slots.size() * 2); }
@@ -104,6 +211,14 @@ class FlatTable {
 
 class TreeIndex {
  public:
+  TreeIndex() = default;
+  ~TreeIndex();
+  TreeIndex(const TreeIndex&) = delete;
+  TreeIndex& operator=(const TreeIndex&) = delete;
+  // Moving hands the records over, so that an index can be swapped for another.
+  TreeIndex(TreeIndex&& other) noexcept;
+  TreeIndex& operator=(TreeIndex&& other) noexcept;
+
   // A section path folded and hashed as sections are keyed: cut at 255 bytes, split at backslashes with
   // empty components skipped, joined again with single backslashes.
   struct PathKey {
@@ -120,54 +235,74 @@ class TreeIndex {
   static uint64_t NameHash(const char* name) { return FoldedHash(name, std::char_traits<char>::length(name)); }
 
   // The hash of a section path from the hashes of its folded first component and of the folded rest.
-  static uint64_t PathHash(uint64_t layerHash, uint64_t restHash);
+  static uint64_t PathHash(uint64_t layerHash, uint64_t restHash) {
+    return index_detail::NonZero(index_detail::Mix(layerHash * index_detail::kMul ^ restHash));
+  }
   static uint64_t FoldedPartHash(const char* folded, size_t length) { return FoldedHash(folded, length, 0x51ED); }
+  // The hash of the path of a layer's own section (the rest empty).
+  static uint64_t LayerPathHash(const char* folded, size_t length);
 
   SectionInfo* FindSection(const PathKey& key) const;
-  // By the folded first component and the folded rest (empty for the layer itself) and their PathHash.
+  // By the first component and the rest (empty for the layer itself), in any case, and their PathHash (which
+  // FoldedPartHash gives alike for a text in any case).
   SectionInfo* FindSection(uint64_t hash, const char* layer, size_t layerLength, const char* rest,
-                           size_t restLength) const;
+                           size_t restLength) const {
+    const PathEntry* e = m_byPath.Find(hash, [&](const PathEntry& p) {
+      return index_detail::SamePath(p.info, layer, layerLength, rest, restLength);
+    });
+    return e ? e->info : nullptr;
+  }
   SectionInfo* FindSection(const KeyRoot* section) const;
-  // The value of that name in the section.
+  // The deepest section that the path names as far as the index holds it (the whole path, or else the longest
+  // run of its first components), or null; *components gets the number of components it covers.
+  SectionInfo* FindDeepest(const PathKey& key, int* components) const;
+  // The value of that name in the section (its table made first when it is not yet).
   KeyValue* FindValue(const SectionInfo* info, const char* name, uint64_t nameHash) const;
-  KeyValue* FindValue(const SectionInfo* info, const char* name, size_t nameLength, uint64_t nameHash) const;
-  // The value of that name in the section of a path given as for FindSection (by its PathHash, folded
-  // first component and folded rest), in one probe, without looking the section up first.
-  KeyValue* FindValueAt(uint64_t pathHash, const char* layer, size_t layerLength, const char* rest, size_t restLength,
-                        const char* name, size_t nameLength, uint64_t nameHash) const;
+  KeyValue* FindValue(const SectionInfo* info, const char* name, size_t nameLength, uint64_t nameHash) const {
+    if (!info->values.Made()) MakeValueTable(info);
+    return info->values.Find(name, nameLength, nameHash);
+  }
   // Changes whenever a top-level section comes or goes, so that a caller may remember which layers exist.
   uint64_t TopLevelGeneration() const { return m_topLevelGeneration; }
 
   // Records a new section below parent (null for a top-level section).
   SectionInfo* AddSection(const SectionInfo* parent, KeyRoot* section);
   void RemoveSection(const KeyRoot* section);
+  // A value just linked into its section's list (or about to be unlinked): its table, once made, keeps it.
   void AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash);
   void RemoveValue(SectionInfo* info, const KeyValue* value);
   void Clear();
-  // Makes room for this many more values.
-  void ReserveValues(size_t more) { m_values.Reserve(m_values.Count() + more); }
+
+  // Whether some section, value or string of the forest may come from the heap (otherwise every one of them
+  // was carved from a block, and releasing the forest is releasing its blocks). Set by the tree operations
+  // whenever they take a piece from the heap, until Clear.
+  void NoteHeapRecord() { m_heapRecords = true; }
+  bool HeapRecords() const { return m_heapRecords; }
 
   KeyRoot* topLevelHint = nullptr;
   size_t SectionCount() const { return m_byPath.Count(); }
-  size_t ValueCount() const { return m_values.Count(); }
+  // The values in the tables made so far.
+  size_t ValueCount() const;
 
  private:
   struct PathEntry {
     uint64_t hash = 0;
     SectionInfo* info = nullptr;
   };
-  // A value is keyed by its section's path hash and its folded name.
-  struct ValueEntry {
+  // A section's record by the address of its KeyRoot; the entries own the records.
+  struct RecordEntry {
     uint64_t hash = 0;
-    const SectionInfo* info = nullptr;
-    KeyValue* value = nullptr;
+    SectionInfo* info = nullptr;
   };
-  static uint64_t ValueHash(uint64_t pathHash, uint64_t nameHash);
+  static uint64_t RecordHash(const KeyRoot* section);
+  static void DestroyInfo(SectionInfo* info);
+  // Makes a section's table from its list, once, also when several readers ask for it at the same time.
+  static void MakeValueTable(const SectionInfo* info);
 
   FlatTable<PathEntry> m_byPath;
-  FlatTable<ValueEntry> m_values;
-  std::unordered_map<const KeyRoot*, std::unique_ptr<SectionInfo>> m_byRecord;
+  FlatTable<RecordEntry> m_byRecord;
   uint64_t m_topLevelGeneration = 0;
+  bool m_heapRecords = false;
 };
 
 }  // namespace navconfig

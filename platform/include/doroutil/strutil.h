@@ -7,13 +7,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 // ASCII letters fold to lower case; other bytes compare as unsigned values. <0, 0 or >0.
 int SpecialChar_stricmp(const char* a, const char* b);
 int SpecialChar_strnicmp(const char* a, const char* b, size_t n);
-// Whether the first n bytes of two texts are equal without regard to ASCII case (both hold at least n bytes).
-bool EqualsIgnoringCase(const char* a, const char* b, size_t n);
 // SpecialChar_stricmp of a text given by its length (holding no NUL byte) and a terminated text.
 int SpecialChar_stricmpn(const char* a, size_t aLength, const char* b);
 // The same with both lengths given.
@@ -31,6 +30,35 @@ inline uint64_t FoldAsciiWord(uint64_t w) {
   const uint64_t aboveZ = low7 + (0x80 - 'Z' - 1) * ones;
   const uint64_t upper = atLeastA & ~aboveZ & ~w & highs;
   return w | (upper >> 2);
+}
+// Whether the first n bytes of two texts are equal without regard to ASCII case (both hold at least n bytes).
+// Inline, a word at a time: lookups compare names with it, and names usually agree byte for byte, so that a
+// word is folded only where the two differ.
+inline bool EqualsIgnoringCase(const char* a, const char* b, size_t n) {
+  const auto same = [](uint64_t wa, uint64_t wb) { return wa == wb || FoldAsciiWord(wa) == FoldAsciiWord(wb); };
+  if (n >= 8) {
+    uint64_t wa, wb;
+    for (size_t i = 0; i + 8 < n; i += 8) {
+      std::memcpy(&wa, a + i, 8);
+      std::memcpy(&wb, b + i, 8);
+      if (!same(wa, wb)) return false;
+    }
+    // The last eight bytes, overlapping the word before when n is no multiple of eight.
+    std::memcpy(&wa, a + n - 8, 8);
+    std::memcpy(&wb, b + n - 8, 8);
+    return same(wa, wb);
+  }
+  if (n >= 4) {
+    uint32_t a0, a1, b0, b1;
+    std::memcpy(&a0, a, 4);
+    std::memcpy(&a1, a + n - 4, 4);
+    std::memcpy(&b0, b, 4);
+    std::memcpy(&b1, b + n - 4, 4);
+    return same(uint64_t{a0} << 32 | a1, uint64_t{b0} << 32 | b1);
+  }
+  for (size_t i = 0; i < n; ++i)
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  return true;
 }
 // Splits text at any of the separator bytes and appends every token that is a number; true when at least
 // one number was appended. Tokens that are not numbers are skipped.

@@ -72,6 +72,25 @@ Status RenameFile(const std::string& from, const std::string& to);
 // never blocks: a FIFO, a device or a socket put in the file's place is refused unread, a device unopened.
 // The caller frees the buffer with free().
 bool ReadWholeFile(const std::string& path, char** data, size_t* size);
+// A file read from its start to its end in pieces, so that a large file need not be held whole; it opens
+// what ReadWholeFile opens and refuses what it refuses.
+class FileReader {
+ public:
+  explicit FileReader(const std::string& path);
+  ~FileReader();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+  bool IsOpen() const { return m_handle != kClosed; }
+  // The file's size when it was opened.
+  uint64_t Size() const { return m_size; }
+  // Reads at most room bytes into buffer: the number read, 0 at the end, -1 on a failure.
+  long Read(char* buffer, size_t room);
+
+ private:
+  static constexpr intptr_t kClosed = -1;
+  intptr_t m_handle = kClosed;  // the platform's handle of the open file
+  uint64_t m_size = 0;
+};
 
 // --- Files in folders that others may write to ------------------------------------------------------------
 // Whoever can write into a folder can put anything under a name the library uses there: a FIFO or a device
