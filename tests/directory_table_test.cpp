@@ -205,7 +205,8 @@ TEST(DataDirsApi, DataUpdateAndSkinDirectoriesAndCallersBuffers) {
       // Explicit revisions, regions and base directories; only 0xFFFFFFFF (or -1) means the current revision.
       {Config_GetUpdateDir("LRGridDir", "network", false, 0, "", ""), maps + "NA/0/base/data/"},
       {Config_GetUpdateDir("LRGridDir", "tmc", false, 0xFFFFFFFFul, "EU", ""), maps + "EU/3/base/tmc/"},
-      {Config_GetUpdateDir("LRGridDir", "tmc", false, static_cast<unsigned long>(-1), "", "/b"), "/b/NA/3/base/tmc/"},
+      {Config_GetUpdateDir("LRGridDir", "tmc", false, static_cast<unsigned long>(-1), "", Native("/b").c_str()),
+       "/b/NA/3/base/tmc/"},
       {Config_GetUpdateDir("LRGridDir", "other", false, 12, "", ""), maps + "NA/12/"},
       {Config_GetUpdateDir("LRGridDir", "Network", false, 12, "", ""), maps + "NA/12/"},  // exact kinds only
   };
