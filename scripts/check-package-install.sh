@@ -35,17 +35,17 @@ arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 
 echo "== the installed packages at work"
 # (On a merged /usr, the cache names /lib/<multiarch>.)
-ldconfig -p | grep -q "libnavconfig.so.1 .*/lib/$arch/libnavconfig.so.1" ||
+ldconfig -p | grep "libnavconfig.so.1 .*/lib/$arch/libnavconfig.so.1" >/dev/null ||
   fail "the linker's cache lacks libnavconfig.so.1"
 [ "$(command -v navconfig)" = /usr/bin/navconfig ] || fail "navconfig is not on PATH"
-navconfig --version | grep -qx "navconfig $version" || fail "navconfig --version is not $version"
+navconfig --version | grep -x "navconfig $version" >/dev/null || fail "navconfig --version is not $version"
 mkdir -p "$work/cfg"
 export NAVCONFIG_HOME=$work/home
 navconfig --config-dir "$work/cfg" --runtime-dir "$work/cfg" set Image KeepPercent 70 >/dev/null
 [ "$(navconfig --config-dir "$work/cfg" --runtime-dir "$work/cfg" get Image KeepPercent)" = 70 ] ||
   fail "the installed tool did not keep a setting"
 [ "$(man -w navconfig)" = /usr/share/man/man1/navconfig.1.gz ] || fail "man does not find navconfig(1)"
-MANWIDTH=80 man navconfig 2>/dev/null | grep -q '^NAME' || fail "man navconfig shows no page"
+MANWIDTH=80 man navconfig 2>/dev/null | grep '^NAME' >/dev/null || fail "man navconfig shows no page"
 # bash-completion loads the completion by the command's name at the first Tab (its loader returns 124, "try
 # again", when it found one).
 bash -c 'source /usr/share/bash-completion/bash_completion && { _completion_loader navconfig; complete -p navconfig; }' |
@@ -65,7 +65,7 @@ dpkg -r "${names[@]}"
 for name in "${names[@]}"; do ! installed "$name" || fail "$name is still installed"; done
 left=$(while read -r f; do if [ -e "$f" ] || [ -L "$f" ]; then echo "$f"; fi; done <<<"$files")
 [ -z "$left" ] || fail "files left after dpkg -r: $left"
-! ldconfig -p | grep -q libnavconfig || fail "the linker's cache still has libnavconfig"
+! ldconfig -p | grep libnavconfig >/dev/null || fail "the linker's cache still has libnavconfig"
 # Nothing of the library's own at the library's folder either (the tool was always given a folder).
 [ ! -e "/usr/lib/$arch/user.cfg" ] || fail "/usr/lib/$arch/user.cfg was written"
 dpkg --purge "${names[@]}" >/dev/null 2>&1

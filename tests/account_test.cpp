@@ -3,45 +3,25 @@
 // their built-in defaults.
 #include <config/account.h>
 #include <config/config_api.h>
-#include <doroutil/crypt.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "store_env.h"
 
-using storetest::StoreTest;
 using testsupport::ScopedEnv;
 
 namespace {
 
-struct SignOn {
-  bool ok;
-  std::string name;
-  std::string password;
-};
+using SignOn = std::tuple<bool, std::string, std::string>;  // the answer, the name and the password
 
-SignOn Get(uint32_t passwordSize = 1024) {
-  std::vector<char> name(256, '#');
-  std::vector<char> password(passwordSize + 1, '#');
-  bool ok = Config_GetSingleSignon(name.data(), 256, password.data(), passwordSize);
-  return {ok, name.data(), passwordSize ? std::string(password.data()) : std::string()};
-}
-
-// The value of a key in a file's text ("<absent>" when it is not there).
-std::string FileValue(const std::string& text, const std::string& key) {
-  const std::string wanted = "\"" + key + "\"=\"";
-  const size_t at = text.find(wanted);
-  if (at == std::string::npos) return "<absent>";
-  const size_t start = at + wanted.size();
-  return text.substr(start, text.find('"', start) - start);
-}
-
-std::string Recover(const std::string& text) {
-  char out[1024];
-  return DecryptString(text.c_str(), out, sizeof out, 0, 0) ? std::string(out) : "<failed>";
+SignOn Get() {
+  std::vector<char> name(256, '#'), password(1025, '#');
+  const bool ok = Config_GetSingleSignon(name.data(), 256, password.data(), 1024);
+  return {ok, name.data(), password.data()};
 }
 
 // The longest password of these tests: its protected text must fit in the 1023 bytes of the setting, and the
@@ -56,98 +36,98 @@ NAVCONFIG_TEST_CHILD(read_sign_on) {
   SU_Config(args[0].c_str());
   Config_ResetConfigMgr();
   const std::string password = args[2] == "<long>" ? std::string(kLongPassword, 'p') : args[2];
-  const SignOn s = Get();
-  return s.ok && s.name == args[1] && s.password == password ? 0 : 1;
+  return Get() == SignOn{true, args[1], password} ? 0 : 1;
 }
 
-class Account : public StoreTest {
+class Account : public storetest::StoreTest {
  protected:
-  std::string StoredPassword() const { return FileValue(ReadCfg("user.cfg"), "LoginPassword"); }
-  std::string StoredName() const { return FileValue(ReadCfg("user.cfg"), "LoginName"); }
-  // Replaces the protected text in user.cfg, as an editor would, and reads the files afresh.
-  void EditStoredPassword(const std::string& text) {
-    std::string file = ReadCfg("user.cfg");
-    const std::string old = "\"LoginPassword\"=\"" + StoredPassword() + "\"";
-    file.replace(file.find(old), old.size(), "\"LoginPassword\"=\"" + text + "\"");
-    WriteCfg("user.cfg", file);
-    Reload();
+  // The value of a setting of [ClientInfo] as user.cfg holds it ("<absent>" when it is not there).
+  std::string Stored(const std::string& key) const {
+    const std::string text = Block("user.cfg", "[ClientInfo]"), wanted = "\"" + key + "\"=\"";
+    const size_t at = text.find(wanted);
+    if (at == std::string::npos) return "<absent>";
+    return text.substr(at + wanted.size(), text.find('"', at + wanted.size()) - at - wanted.size());
   }
 };
 
-TEST_F(Account, TheSignOnComesBackInAnotherProcessAndTheFileNeverHoldsThePassword) {
+TEST_F(Account, TheSignOnComesBackElsewhereIntoAnyBufferAndTheFileNeverHoldsThePassword) {
+  EXPECT_EQ(Get(), (SignOn{true, "", ""}));  // nothing stored yet
   const std::string password = "s3cret pass\xC3\xA9";
   EXPECT_TRUE(Config_SetSingleSignon("alice", password, false));
-  EXPECT_EQ(StoredName(), "alice");
-  const std::string stored = StoredPassword();
-  ASSERT_NE(stored, "<absent>");
+  EXPECT_EQ(Stored("LoginName"), "alice");
   EXPECT_EQ(ReadCfg("user.cfg").find("s3cret"), std::string::npos);
-  EXPECT_EQ(Recover(stored), password);
-
-  // A new process, reading the files and the key from disk.
   EXPECT_EQ(testsupport::RunChild("read_sign_on", {configDir, "alice", password}), 0);
-  SignOn s = Get();
-  EXPECT_TRUE(s.ok);
-  EXPECT_EQ(s.name, "alice");
-  EXPECT_EQ(s.password, password);
+  EXPECT_EQ(Get(), (SignOn{true, "alice", password}));
 
   // A long password survives too: its protected text is longer than a plain settings read of 510 bytes.
-  const std::string longPassword(kLongPassword, 'p');
-  EXPECT_TRUE(Config_SetSingleSignon("", longPassword, false));
-  EXPECT_GT(StoredPassword().size(), 510u);
-  EXPECT_EQ(StoredName(), "alice");
+  EXPECT_TRUE(Config_SetSingleSignon("", std::string(kLongPassword, 'p'), false));
+  EXPECT_GT(Stored("LoginPassword").size(), 510u);
+  EXPECT_EQ(Stored("LoginName"), "alice");
   EXPECT_EQ(testsupport::RunChild("read_sign_on", {configDir, "alice", "<long>"}), 0);
+
+  // Empty passwords, clearing and callers' buffers.
+  ASSERT_TRUE(Config_SetSingleSignon("erin", "topsecret", false));
+  // Buffers as long as the texts and one byte shorter, first from the settings and then from memory: cut,
+  // terminated, the rest untouched. Size 0 writes nothing; a null name buffer is skipped.
+  for (int pass = 0; pass < 4; ++pass) {
+    const uint32_t cut = 1 - pass % 2;
+    char name[16], password[16];
+    std::memset(name, '#', sizeof name);
+    std::memset(password, '#', sizeof password);
+    EXPECT_TRUE(Config_GetSingleSignon(name, 5 - cut, password, 10 - cut));
+    EXPECT_TRUE(Config_GetSingleSignon(name, 0, nullptr, 0) && Config_GetSingleSignon(nullptr, 9, password, 0));
+    EXPECT_EQ(std::string(name, 6), cut ? std::string("eri\0##", 6) : std::string("erin\0#", 6));
+    EXPECT_EQ(std::string(password, 11), cut ? std::string("topsecre\0##", 11) : std::string("topsecret\0#", 11));
+  }
+  // What is kept in memory is the whole password, not what the first caller's buffer held.
+  EXPECT_EQ(Get(), (SignOn{true, "erin", "topsecret"}));
+
+  // An empty password with a name: the name is stored, the password and the copy in memory stay.
+  const std::string stored = Stored("LoginPassword");
+  EXPECT_FALSE(Config_SetSingleSignon("frank", "", false));
+  EXPECT_EQ(Stored("LoginPassword"), stored);
+  EXPECT_EQ(Get(), (SignOn{true, "frank", "topsecret"}));
+
+  // Clearing empties both settings and forgets the password in memory.
+  EXPECT_FALSE(Config_SetSingleSignon("ignored", "ignored too", true));
+  EXPECT_EQ(Stored("LoginName") + Stored("LoginPassword"), "");
+  EXPECT_EQ(Get(), (SignOn{true, "", ""}));
+  Reload();
+  EXPECT_EQ(Get(), (SignOn{true, "", ""}));
 }
 
-TEST_F(Account, WithoutTheKeyOrWithAChangedTextThePasswordIsNotRecoveredAndIsTriedAgain) {
+TEST_F(Account, APasswordNotRecoveredIsTriedAgainAndOneNotProtectedLeavesTheStoredOne) {
   ASSERT_TRUE(Config_SetSingleSignon("bob", "hunter2", false));
-  const std::string stored = StoredPassword();
-
   // Another user's key (another home folder): nothing comes back, and nothing false is kept. (On Windows the
   // key is the Windows user's, which a test cannot change.)
   if (!testsupport::kWindows) {
     testsupport::TempDir otherHome;
     ScopedEnv home("NAVCONFIG_HOME", otherHome.path().c_str());
-    EXPECT_EQ(Recover(stored), "<failed>");
-    for (int i = 0; i < 2; ++i) {
-      SignOn s = Get();
-      EXPECT_FALSE(s.ok);
-      EXPECT_EQ(s.name, "bob");
-      EXPECT_EQ(s.password, "");
-    }
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(Get(), (SignOn{false, "bob", ""}));
+    EXPECT_FALSE(testsupport::Exists(otherHome / "secret.key"));  // reading makes no key
   }
   // With the key back the next call tries again and succeeds.
-  SignOn s = Get();
-  EXPECT_TRUE(s.ok);
-  EXPECT_EQ(s.password, "hunter2");
+  EXPECT_EQ(Get(), (SignOn{true, "bob", "hunter2"}));
 
-  // Changed texts fail: one character flipped, cut short, another format, garbage.
+  // Changed texts fail the same way, each time.
   ASSERT_TRUE(Config_SetSingleSignon("", "hunter2", false));  // drops the password kept in memory
-  const std::string fresh = StoredPassword();
+  const std::string fresh = Stored("LoginPassword");
   std::string flipped = fresh;
   flipped[fresh.size() / 2] = flipped[fresh.size() / 2] == 'A' ? 'B' : 'A';
-  for (const std::string& bad : {flipped, fresh.substr(0, fresh.size() - 4), "v2" + fresh.substr(2),
-                                 std::string("hunter2"), std::string("x")}) {
-    EditStoredPassword(bad);
-    for (int i = 0; i < 2; ++i) {
-      SignOn t = Get();
-      EXPECT_FALSE(t.ok) << bad;
-      EXPECT_EQ(t.password, "") << bad;
-      EXPECT_EQ(t.name, "bob") << bad;
-    }
+  for (const std::string& bad : {flipped, std::string("hunter2")}) {
+    Config_SetStrVal("ClientInfo", "LoginPassword", bad.c_str());
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(Get(), (SignOn{false, "bob", ""})) << bad;
   }
-  EditStoredPassword(fresh);
-  s = Get();
-  EXPECT_TRUE(s.ok);
-  EXPECT_EQ(s.password, "hunter2");
-}
+  Config_SetStrVal("ClientInfo", "LoginPassword", fresh.c_str());
+  EXPECT_EQ(Get(), (SignOn{true, "bob", "hunter2"}));
 
-TEST_F(Account, APasswordThatCannotBeProtectedLeavesTheStoredOneAsItWas) {
+  // A password that cannot be protected leaves the stored one as it was.
   ASSERT_TRUE(Config_SetSingleSignon("carol", "first", false));
-  const std::string stored = StoredPassword();
+  const std::string stored = Stored("LoginPassword");
 
   // One byte longer than the longest password that account.h promises to protect.
   EXPECT_FALSE(Config_SetSingleSignon("", std::string(kLongPassword + 1, 'x'), false));
-  EXPECT_EQ(StoredPassword(), stored);
+  EXPECT_EQ(Stored("LoginPassword"), stored);
   // No key can be had: the home folder cannot be made (on Windows the system keeps the key: a password too
   // long to fit is the failure there). The name is stored all the same.
   if (testsupport::kWindows) {
@@ -156,84 +136,27 @@ TEST_F(Account, APasswordThatCannotBeProtectedLeavesTheStoredOneAsItWas) {
     ScopedEnv home("NAVCONFIG_HOME", (Cfg("user.cfg") + "/home").c_str());
     EXPECT_FALSE(Config_SetSingleSignon("dave", "second", false));
   }
-  EXPECT_EQ(StoredPassword(), stored);
-  EXPECT_EQ(StoredName(), "dave");
-  EXPECT_EQ(Recover(StoredPassword()), "first");
-
-  // The old password comes back from the settings, here and in a new process.
+  EXPECT_EQ(Stored("LoginPassword"), stored);
+  EXPECT_EQ(Stored("LoginName"), "dave");
+  // The old password comes back from the settings, here and in a new process; a failure does not drop the
+  // password kept in memory either.
   EXPECT_EQ(testsupport::RunChild("read_sign_on", {configDir, "dave", "first"}), 0);
-  SignOn s = Get();
-  EXPECT_TRUE(s.ok);
-  EXPECT_EQ(s.password, "first");
-  // A failure does not drop the password kept in memory either.
+  EXPECT_EQ(Get(), (SignOn{true, "dave", "first"}));
   EXPECT_FALSE(Config_SetSingleSignon("", std::string(800, 'x'), false));
-  s = Get();
-  EXPECT_TRUE(s.ok);
-  EXPECT_EQ(s.password, "first");
+  EXPECT_EQ(Get(), (SignOn{true, "dave", "first"}));
 }
 
-TEST_F(Account, EmptyPasswordsClearingAndCallersBuffers) {
-  // Nothing stored yet: an empty sign-on, recovered.
-  SignOn s = Get();
-  EXPECT_TRUE(s.ok);
-  EXPECT_EQ(s.name, "");
-  EXPECT_EQ(s.password, "");
-
-  ASSERT_TRUE(Config_SetSingleSignon("erin", "topsecret", false));
-  // Short buffers, first from the settings and then from memory: cut, terminated, the rest untouched.
-  for (int pass = 0; pass < 2; ++pass) {
-    char name[8];
-    char password[8];
-    std::memset(name, '#', sizeof name);
-    std::memset(password, '#', sizeof password);
-    EXPECT_TRUE(Config_GetSingleSignon(name, 3, password, 4));
-    EXPECT_STREQ(name, "er");
-    EXPECT_STREQ(password, "top");
-    EXPECT_EQ(name[3], '#');
-    EXPECT_EQ(password[4], '#');
-    // Size 0 writes nothing; a null name buffer is skipped.
-    std::memset(name, '#', sizeof name);
-    std::memset(password, '#', sizeof password);
-    EXPECT_TRUE(Config_GetSingleSignon(name, 0, password, 0));
-    EXPECT_EQ(name[0], '#');
-    EXPECT_EQ(password[0], '#');
-    EXPECT_TRUE(Config_GetSingleSignon(nullptr, 100, password, sizeof password));
-    EXPECT_STREQ(password, "topsecr");
-  }
-  // What is kept in memory is the whole password, not what the first caller's buffer held.
-  s = Get();
-  EXPECT_EQ(s.password, "topsecret");
-
-  // An empty password with a name: the name is stored, the password and the copy in memory stay.
-  const std::string stored = StoredPassword();
-  EXPECT_FALSE(Config_SetSingleSignon("frank", "", false));
-  EXPECT_EQ(StoredName(), "frank");
-  EXPECT_EQ(StoredPassword(), stored);
-  s = Get();
-  EXPECT_TRUE(s.ok);
-  EXPECT_EQ(s.name, "frank");
-  EXPECT_EQ(s.password, "topsecret");
-
-  // Clearing empties both settings and forgets the password in memory.
-  EXPECT_FALSE(Config_SetSingleSignon("ignored", "ignored too", true));
-  EXPECT_EQ(StoredName(), "");
-  EXPECT_EQ(StoredPassword(), "");
-  s = Get();
-  EXPECT_TRUE(s.ok);
-  EXPECT_EQ(s.name, "");
-  EXPECT_EQ(s.password, "");
-  Reload();
-  s = Get();
-  EXPECT_TRUE(s.ok);
-  EXPECT_EQ(s.password, "");
-}
 
 TEST_F(Account, ServiceSettingsWithTheirDefaultsAndStoredValues) {
+  auto ports = [](std::vector<long> before) {
+    TVector<long> v;
+    for (long p : before) v.Add(p);
+    const bool ok = Config_GetAvailablePorts(v);
+    return std::make_pair(ok, std::vector<long>(v.begin(), v.end()));
+  };
   // Built-in defaults: the update mode is off (UpdaterEnabled is 0), the ports are 80, 9880 and 8080.
   EXPECT_FALSE(Config_IsUpdateMode());
-  TVector<long> ports;
-  EXPECT_TRUE(Config_GetAvailablePorts(ports));
-  EXPECT_EQ(std::vector<long>(ports.begin(), ports.end()), (std::vector<long>{80, 9880, 8080}));
+  EXPECT_EQ(ports({}), std::make_pair(true, std::vector<long>{80, 9880, 8080}));
   OROustring user("old"), token("old"), secret("old");
   EXPECT_TRUE(Config_GetTwitterAccount(user, token, secret));
   EXPECT_TRUE(user.empty() && token.empty() && secret.empty());
@@ -242,28 +165,16 @@ TEST_F(Account, ServiceSettingsWithTheirDefaultsAndStoredValues) {
   EXPECT_TRUE(Config_IsUpdateMode());
   Config_SetIntVal("User Settings", "UseMapUpdate", 0);
   EXPECT_FALSE(Config_IsUpdateMode());
-  Config_SetIntVal("User Settings", "UseMapUpdate", 2);
-  EXPECT_TRUE(Config_IsUpdateMode());
 
   // Pieces that are not numbers are passed over; the numbers are appended to what the vector holds.
   Config_SetStrVal("TCP", "Ports", "443;web;8443");
-  TVector<long> more;
-  more.Add(1);
-  EXPECT_TRUE(Config_GetAvailablePorts(more));
-  EXPECT_EQ(std::vector<long>(more.begin(), more.end()), (std::vector<long>{1, 443, 8443}));
-  for (const char* text : {"", "none", ";;"}) {
-    Config_SetStrVal("TCP", "Ports", text);
-    TVector<long> none;
-    EXPECT_FALSE(Config_GetAvailablePorts(none)) << text;
-    EXPECT_TRUE(none.IsEmpty()) << text;
-  }
+  EXPECT_EQ(ports({1}), std::make_pair(true, std::vector<long>{1, 443, 8443}));
+  Config_SetStrVal("TCP", "Ports", ";none;");
+  EXPECT_EQ(ports({}), std::make_pair(false, std::vector<long>{}));
 
-  Config_SetStrVal("Twitter", "Username", "navfan");
-  Config_SetStrVal("Twitter", "oauth_token", "tok-123");
-  Config_SetStrVal("Twitter", "oauth_token_secret", "sec-456");
+  const char* const twitter[][2] = {{"Username", "navfan"}, {"oauth_token", "tok"}, {"oauth_token_secret", "sec"}};
+  for (const auto& setting : twitter) Config_SetStrVal("Twitter", setting[0], setting[1]);
   Reload();
   EXPECT_TRUE(Config_GetTwitterAccount(user, token, secret));
-  EXPECT_STREQ(user.c_str(), "navfan");
-  EXPECT_STREQ(token.c_str(), "tok-123");
-  EXPECT_STREQ(secret.c_str(), "sec-456");
+  EXPECT_EQ(std::string(user.c_str()) + "," + token.c_str() + "," + secret.c_str(), "navfan,tok,sec");
 }

@@ -1,10 +1,12 @@
 // The exported interface at its edges: enumeration of sections and values, callers' buffers of every size,
 // and layer names that must not lead to files outside the configuration and maps folders.
 #include <config/config_api.h>
+#include <config/config_info.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "store_env.h"
@@ -38,93 +40,53 @@ const char* const kEnumCfg =
 
 class Enumeration : public StoreTest {};
 
-TEST_F(Enumeration, SectionsAndValuesInSortedOrder) {
+TEST_F(Enumeration, SectionsAndValuesInSortedOrderCountsAndNamesByIndex) {
   WriteCfg("enum.cfg", kEnumCfg);
   Reload();
-
   // Config_SetBranch reads the layer when needed.
-  KeyRoot* cursor = Config_SetBranch("enum");
-  ASSERT_NE(cursor, nullptr);
-  std::vector<std::string> names;
+  EXPECT_EQ(storetest::Children("enum"), (storetest::Names{"A", "b", "C"}));
+  EXPECT_EQ(storetest::Children("ENUM\\a"), (storetest::Names{"child1", "Child2"}));
   char name[32];
-  while (Config_GetLeaf(&cursor, name, sizeof name)) names.push_back(name);
-  EXPECT_EQ(names, (std::vector<std::string>{"A", "b", "C"}));
-  EXPECT_EQ(cursor, nullptr);
-  EXPECT_EQ(Config_GetLeaf(&cursor, name, sizeof name), 0);
   EXPECT_EQ(Config_GetLeaf(nullptr, name, sizeof name), 0);
-
-  names.clear();
-  for (cursor = Config_SetBranch("ENUM\\a"); Config_GetLeaf(&cursor, name, sizeof name);) names.push_back(name);
-  EXPECT_EQ(names, (std::vector<std::string>{"child1", "Child2"}));
-  EXPECT_EQ(Config_SetBranch("enum\\C"), nullptr);
-  EXPECT_EQ(Config_SetBranch("enum\\Nothing"), nullptr);
-  EXPECT_EQ(Config_SetBranch("nolayer"), nullptr);
+  for (const char* none : {"enum\\C", "enum\\Nothing", "nolayer"}) EXPECT_EQ(Config_SetBranch(none), nullptr) << none;
   EXPECT_EQ(Config_SetBranch(nullptr), nullptr);
 
-  names.clear();
   KeyValue* value = Config_SetBeginEnumKeyValue("enum\\B");
   ASSERT_NE(value, nullptr);
   EXPECT_EQ(value->type & 15, KEYVALUE_TYPE_INTEGER);
   EXPECT_EQ(value->intValue, 3);
-  while (Config_GetNextKeyValue(&value, name, sizeof name)) names.push_back(name);
-  EXPECT_EQ(names, (std::vector<std::string>{"x", "Y", "z"}));
-  EXPECT_EQ(Config_GetNextKeyValue(&value, nullptr, 0), 0);
+  EXPECT_EQ(storetest::Keys("enum\\B"), (storetest::Names{"x", "Y", "z"}));
   value = Config_SetBeginEnumKeyValue("enum\\b");
   EXPECT_EQ(Config_GetNextKeyValue(&value, nullptr, 0), 1);  // a null buffer only moves the cursor
-  EXPECT_STREQ(value->name, "Y");
   EXPECT_STREQ(value->strValue, "y");
   EXPECT_EQ(Config_SetBeginEnumKeyValue("enum\\A"), nullptr);
-  EXPECT_EQ(Config_SetBeginEnumKeyValue("enum\\Nothing"), nullptr);
   EXPECT_EQ(Config_SetBeginEnumKeyValue(nullptr), nullptr);
-
   // The handles are the sections themselves.
   KeyRoot* a = Config_FindRoot("enum\\A");
   ASSERT_NE(a, nullptr);
-  EXPECT_STREQ(a->name, "A");
   EXPECT_EQ(a->children, Config_SetBranch("enum\\A"));
   EXPECT_EQ(a->children->FindRoot("child2"), a->children->next);
   EXPECT_EQ(a->FindRoot("b"), a->next);
   EXPECT_EQ(Config_FindRoot("enum\\A\\Child3"), nullptr);
-  EXPECT_EQ(Config_FindRoot(nullptr), nullptr);
-}
 
-TEST_F(Enumeration, SubKeyCountsAndNamesByIndex) {
-  WriteCfg("enum.cfg", kEnumCfg);
-  Reload();
-
-  int longest = -1;
-  EXPECT_EQ(Config_GetSubKeyCount("enum", &longest), 3);
-  EXPECT_EQ(longest, 1);
-  EXPECT_EQ(Config_GetSubKeyCount("enum\\A", &longest), 2);
-  EXPECT_EQ(longest, 6);
-  EXPECT_EQ(Config_GetSubKeyCount("enum\\C", &longest), 0);
-  EXPECT_EQ(longest, 0);
-  EXPECT_EQ(Config_GetSubKeyCount("enum\\Nothing", &longest), 0);
-  EXPECT_EQ(Config_GetSubKeyCount("enum", nullptr), 3);
-  EXPECT_EQ(Config_GetSubKeyCount(nullptr, &longest), 0);
-
-  char name[32];
-  const char* const expected[] = {"A", "b", "C"};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(Config_GetSubKey("enum", i, name, sizeof name), 1);
-    EXPECT_STREQ(name, expected[i]);
+  // Counts with the longest name, and names by index: the last index and none past it.
+  const std::tuple<const char*, int, int> counts[] = {{"enum", 3, 1}, {"enum\\A", 2, 6}, {"enum\\Nothing", 0, 0}};
+  for (const auto& [path, count, length] : counts) {
+    int longest = -1;
+    const int n = Config_GetSubKeyCount(path, &longest);
+    EXPECT_EQ(std::make_pair(n, longest), std::make_pair(count, length)) << path;
   }
-  EXPECT_EQ(Config_GetSubKey("enum\\a", 1, name, sizeof name), 6);
-  EXPECT_STREQ(name, "Child2");
+  int longest = -1;
+  EXPECT_EQ(Config_GetSubKeyCount("enum", nullptr) + Config_GetSubKeyCount(nullptr, &longest), 3);
+  EXPECT_EQ(Config_GetSubKey("enum", 2, name, sizeof name), 1);
+  EXPECT_STREQ(name, "C");
   EXPECT_EQ(Config_GetSubKey("enum\\a", 1, nullptr, 0), 6);
-
-  // Past the end: 0 and the buffer untouched; a negative index: 0 and an empty buffer.
-  Canary past;
-  EXPECT_EQ(Config_GetSubKey("enum", 3, past.bytes, 16), 0);
-  EXPECT_TRUE(past.IntactFrom(0));
-  EXPECT_EQ(Config_GetSubKey("enum", 100, past.bytes, 16), 0);
-  EXPECT_TRUE(past.IntactFrom(0));
-  EXPECT_EQ(Config_GetSubKey("enum\\Nothing", 0, past.bytes, 16), 0);
-  EXPECT_TRUE(past.IntactFrom(0));
-  Canary negative;
-  EXPECT_EQ(Config_GetSubKey("enum", -1, negative.bytes, 16), 0);
-  EXPECT_EQ(negative.bytes[0], '\0');
-  EXPECT_TRUE(negative.IntactFrom(1));
+  for (const int index : {3, -1}) {  // past the end: untouched; negative: an empty text
+    Canary c;
+    EXPECT_EQ(Config_GetSubKey("enum", index, c.bytes, 16), 0);
+    EXPECT_EQ(c.bytes[0], index < 0 ? '\0' : kCanary);
+    EXPECT_TRUE(c.IntactFrom(1));
+  }
 }
 
 class CallerBuffers : public StoreTest {};
@@ -133,110 +95,65 @@ TEST_F(CallerBuffers, NothingIsWrittenOutsideAndTextsAreAlwaysTerminated) {
   WriteCfg("enum.cfg", kEnumCfg);
   Config_SetStrVal("Shared", "Value", "abcdef");
   Reload();
-
-  struct Reader {
-    const char* what;
-    void (*read)(char* buffer, int size);
-    const char* whole;                    // what a large buffer receives
-  };
-  const Reader readers[] = {
-      {"GetStrVal plain",
-       [](char* b, int s) { Config_GetStrVal("Shared", "Value", b, s, nullptr); },
+  Config_SetIntVal("..\\S", "K", 1);  // a refused save, for its status texts
+  using Read = void (*)(char* buffer, int size);
+  const std::pair<Read, const char*> readers[] = {  // each with what a large buffer receives
+      {[](char* b, int s) { Config_GetStrVal("Shared", "Value", b, s, nullptr); }, "abcdef"},
+      {[](char* b, int s) { Config_GetStrVal("Shared", "Missing", b, s, nullptr); }, ""},
+      {[](char* b, int s) { int found = 0; Config_GetStrVal("enum\\C", "Value", b, s, &found); EXPECT_EQ(found, 1); },
        "abcdef"},
-      {"GetStrVal full path",
-       [](char* b, int s) {
-         int found = 0;
-         Config_GetStrVal("enum\\C", "Value", b, s, &found);
-         EXPECT_EQ(found, 1);
-       },
-       "abcdef"},
-      {"GetLeaf",
-       [](char* b, int s) {
+      {[](char* b, int s) {
          KeyRoot* cursor = Config_SetBranch("enum\\A");
          EXPECT_EQ(Config_GetLeaf(&cursor, b, s), 1);
-         ASSERT_NE(cursor, nullptr);
-         EXPECT_STREQ(cursor->name, "Child2");  // the cursor moves whatever the size
+         EXPECT_STREQ(cursor ? cursor->name : "", "Child2");  // the cursor moves whatever the size
        },
        "child1"},
-      {"GetNextKeyValue",
-       [](char* b, int s) {
+      {[](char* b, int s) { KeyRoot* none = nullptr; EXPECT_EQ(Config_GetLeaf(&none, b, s), 0); }, ""},
+      {[](char* b, int s) {
          KeyValue* cursor = Config_SetBeginEnumKeyValue("enum\\C");
          EXPECT_EQ(Config_GetNextKeyValue(&cursor, b, s), 1);
-         EXPECT_EQ(cursor, nullptr);
+         EXPECT_EQ(Config_GetNextKeyValue(&cursor, b, s), 0);
        },
-       "Value"},
-      {"GetSubKey", [](char* b, int s) { EXPECT_EQ(Config_GetSubKey("enum\\A", 0, b, s), 6); }, "child1"},
+       ""},
+      {[](char* b, int s) { EXPECT_EQ(Config_GetSubKey("enum\\A", 0, b, s), 6); }, "child1"},
+      {[](char* b, int s) { Config_GetLastSaveStatus("..", nullptr, b, s, nullptr, 0); }, ".."},
+      {[](char* b, int s) { Config_GetLastSaveStatus("..", nullptr, nullptr, 0, b, s); }, "not a safe file name"},
   };
-  for (const auto& r : readers) {
-    SCOPED_TRACE(r.what);
-    const std::string whole = r.whole;
+  for (const auto& [read, text] : readers) {
+    const std::string whole = text;
+    SCOPED_TRACE(whole);
     for (int size : {0, -1, -100}) {
       Canary c;
-      r.read(c.bytes, size);
+      read(c.bytes, size);
       EXPECT_TRUE(c.IntactFrom(0)) << "size " << size;
     }
     for (int size = 1; size <= static_cast<int>(whole.size()) + 2; ++size) {
       Canary c;
-      r.read(c.bytes, size);
+      read(c.bytes, size);
       const size_t copied = std::min(whole.size(), static_cast<size_t>(size - 1));
       EXPECT_EQ(std::string(c.bytes), whole.substr(0, copied)) << "size " << size;
       EXPECT_TRUE(c.IntactFrom(static_cast<size_t>(size))) << "size " << size;
     }
   }
-
-  // At the end of an enumeration: GetLeaf clears the whole buffer, GetNextKeyValue terminates it.
-  KeyRoot* noSection = nullptr;
-  Canary leafEnd;
-  EXPECT_EQ(Config_GetLeaf(&noSection, leafEnd.bytes, 0), 0);
-  EXPECT_TRUE(leafEnd.IntactFrom(0));
-  EXPECT_EQ(Config_GetLeaf(&noSection, leafEnd.bytes, 5), 0);
-  EXPECT_EQ(std::string(leafEnd.bytes, 5), std::string(5, '\0'));
-  EXPECT_TRUE(leafEnd.IntactFrom(5));
-  KeyValue* noValue = nullptr;
-  Canary valueEnd;
-  EXPECT_EQ(Config_GetNextKeyValue(&noValue, valueEnd.bytes, 0), 0);
-  EXPECT_TRUE(valueEnd.IntactFrom(0));
-  EXPECT_EQ(Config_GetNextKeyValue(&noValue, valueEnd.bytes, 5), 0);
-  EXPECT_EQ(valueEnd.bytes[0], '\0');
-  EXPECT_TRUE(valueEnd.IntactFrom(5));
-
-  // Reads that find nothing leave an empty text.
-  Canary missing;
-  EXPECT_FALSE(Config_GetStrVal("Shared", "Missing", missing.bytes, 8, nullptr));
-  EXPECT_EQ(missing.bytes[0], '\0');
-  EXPECT_TRUE(missing.IntactFrom(8));
-  Canary missingPath;
   int found = -1;
-  EXPECT_FALSE(Config_GetStrVal("enum\\C", "Missing", missingPath.bytes, 8, &found));
-  EXPECT_EQ(found, 0);
-  EXPECT_EQ(missingPath.bytes[0], '\0');
-  EXPECT_TRUE(missingPath.IntactFrom(1));
   EXPECT_FALSE(Config_GetStrVal("enum\\C", "Value", nullptr, 8, &found));
   EXPECT_EQ(found, 1);
 }
 
 class LayerNames : public StoreTest {};
 
-TEST_F(LayerNames, NamesThatCouldLeaveTheirFolderNeverReachAFile) {
-  // Files where a careless store would look for these layers or write them.
+TEST_F(LayerNames, NamesThatCouldLeaveTheirFolderNeverReachAFileAndTheirSavesAreRefused) {
+  // Files where a careless store would look for these layers or write them: "..", ".", "", "a/b" and
+  // "../evil" in the configuration and the maps folders.
   const std::string decoy = "[Image]\n\"K\"=9\n";
-  const std::vector<std::string> decoys = {
-      Cfg("...cfg"),                      // ".." in the configuration folder
-      Cfg("..cfg"),                       // "."
-      Cfg(".cfg"),                        // ""
-      Cfg("a/b.cfg"),                     // "a/b"
-      tmp / "evil.cfg",                   // "../evil" in the configuration folder
-      runtimeDir + "maps/...cfg",         // ".." in the maps folder
-      runtimeDir + "maps/..cfg",
-      runtimeDir + "maps/a/b.cfg",
-      runtimeDir + "evil.cfg",            // "../evil" in the maps folder
-  };
-  testsupport::MakeDirs(Cfg("a"));
-  testsupport::MakeDirs(runtimeDir + "maps/a");
+  std::vector<std::string> decoys = {tmp / "evil.cfg", runtimeDir + "evil.cfg"};
+  for (const std::string& dir : {configDir, runtimeDir + "maps/"}) {
+    testsupport::MakeDirs(dir + "a");
+    for (const char* name : {"...cfg", "..cfg", ".cfg", "a/b.cfg"}) decoys.push_back(dir + name);
+  }
   for (const auto& f : decoys) testsupport::WriteFile(f, decoy);
   Reload();
   const auto before = storetest::AllFiles(tmp.path());
-
   std::vector<std::string> layers = {".", "..", "a/b", "../evil", "a/../..", "./"};
   // Windows gives meaning to more: a drive or stream (':'), and the device names that every folder holds
   // ("con.cfg" is the console, whose reading would wait for input).
@@ -244,26 +161,30 @@ TEST_F(LayerNames, NamesThatCouldLeaveTheirFolderNeverReachAFile) {
   for (const std::string& name : layers) {
     const char* layer = name.c_str();
     SCOPED_TRACE(layer);
-    const std::string section = std::string(layer) + "\\Image";
-    EXPECT_EQ(Config_GetIntVal(section.c_str(), "K"), 0);
-    EXPECT_FALSE(Config_DoesKeyExist(section.c_str(), "K"));
-    EXPECT_EQ(Config_FindRoot(layer), nullptr);
-    EXPECT_EQ(Config_SetBranch(layer), nullptr);
-    EXPECT_EQ(Config_DeleteKeyVal(section.c_str(), "K"), 0);
+    const std::string section = name + "\\Image";
+    EXPECT_EQ(std::make_tuple(Config_GetIntVal(section.c_str(), "K"), Config_DoesKeyExist(section.c_str(), "K"),
+                              Config_FindRoot(layer), Config_SetBranch(layer), Config_DeleteKeyVal(section.c_str(), "K"),
+                              Config_GetLastSaveStatus(layer, nullptr, nullptr, 0, nullptr, 0)),
+              std::make_tuple(0L, false, nullptr, nullptr, 0, false));
     Config_SetIntVal(section.c_str(), "K", 5);
     Config_SetStrVal(section.c_str(), "S", "text");
     Config_DeleteKeyVal(section.c_str(), "S");
     Config_DeleteKey(section.c_str());
     Config_FlushBranch(layer);
+    char file[16], reason[32];
+    bool ok = true;
+    ASSERT_TRUE(Config_GetLastSaveStatus(layer, &ok, file, sizeof file, reason, sizeof reason));
+    // The layer's name, for want of a file.
+    EXPECT_EQ(std::make_tuple(ok, std::string(file), std::string(reason)), std::make_tuple(false, name, "not a safe file name"));
   }
   // No path component at all: nothing is stored anywhere.
   Config_SetIntVal("\\", "K", 5);
   Config_SetIntVal("\\\\\\", "K", 5);
   EXPECT_EQ(Config_GetIntVal("\\", "K"), 0);
-
+  EXPECT_FALSE(Config_GetLastSaveStatus("", nullptr, nullptr, 0, nullptr, 0));
+  EXPECT_FALSE(Config_GetLastSaveStatus(nullptr, nullptr, nullptr, 0, nullptr, 0));
   EXPECT_EQ(storetest::AllFiles(tmp.path()), before);
   for (const auto& f : decoys) EXPECT_EQ(testsupport::ReadFile(f), decoy) << f;
-
   // Ordinary layers beside them still work.
   Config_SetIntVal("mylayer\\Image", "K", 5);
   EXPECT_EQ(ReadCfg("mylayer.cfg"), "[Image]\n\"K\"=5\n\n");

@@ -1,5 +1,5 @@
 // Helpers for the directory manager's tests: a scratch installation with its own runtime, configuration,
-// home and working folders, map data trees, and access to the manager's private parts.
+// home and working folders, map data trees, and access to the manager's inner parts.
 #ifndef NAVCONFIG_TESTS_DIRECTORY_SUPPORT_H
 #define NAVCONFIG_TESTS_DIRECTORY_SUPPORT_H
 
@@ -7,6 +7,7 @@
 #include <config/config_globals.h>
 #include <config/data_dirs.h>
 #include <config/directorymgr.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
@@ -14,47 +15,12 @@
 
 #include "support/test_support.h"
 
-// Reaches the members that the tests check or set directly.
 class DirectoryMgrTestAccess {
  public:
-  static void SetStitchedDataEnabled(DirectoryMgr& dirs, bool enabled) { dirs.m_stitchedDataEnabled = enabled; }
-  static const char* StatusText(const DirectoryMgr& dirs, int status) {
-    return dirs.GetDataStatusStr(static_cast<eDataStatus>(status));
-  }
-  static bool ReadVersionFile(const DirectoryMgr& dirs, const std::string& path, TVersionStruct& version) {
-    return dirs.ReadVersionDotDatFile(OroFileName(OROustring(path)), version);
-  }
-  static std::vector<std::string> CachedVersionFiles(const DirectoryMgr& dirs) {
-    std::vector<std::string> out;
-    for (const TVersionStruct* v : dirs.m_versionCache) out.push_back(v->fileName.GetFullPath(true).str());
-    return out;
-  }
-  static std::vector<std::string> FilesToValidate(const DirectoryMgr& dirs, const char* name) {
-    ListMgr<OROustring> files(true);
-    dirs.GetFilesToValidate(name, files);
-    std::vector<std::string> out;
-    for (const OROustring* f : files) out.push_back(f->str());
-    return out;
-  }
-  static bool ValidateDirectoryContents(const DirectoryMgr& dirs, const char* name) {
-    return dirs.ValidateDirectoryContents(name);
-  }
-  static bool FilesInDir(const DirectoryMgr& dirs, const std::string& dir, const char* const* names) {
-    return dirs.FilesInDir(OROustring(dir), names);
-  }
-  static void InitDataDirs(DirectoryMgr& dirs, const std::string& root, const std::string& sub) {
-    dirs.InitDataDirs(OROustring(root), OROustring(sub));
-  }
-  static void InitRegionDataDirs(DirectoryMgr& dirs, const std::string& region) {
-    dirs.InitRegionDataDirs(OROustring(region));
-  }
-  static long SetTempSaveDir(DirectoryMgr& dirs, const std::string& root) {
-    return dirs.SetTempSaveDir(OROustring(root));
-  }
-  static void InitDataSupportDirs(DirectoryMgr& dirs) { dirs.InitDataSupportDirs(); }
-  static bool DiscoverDataInRegionRoot(DirectoryMgr& dirs, bool stitched, const std::string& region) {
-    return dirs.DiscoverDataInRegionRoot(stitched, OROustring(region));
-  }
+  static void SetStitchedDataEnabled(DirectoryMgr& d, bool enabled) { d.m_stitchedDataEnabled = enabled; }
+  static void InitDataDirs(DirectoryMgr& d, const OROustring& root, const OROustring& s) { d.InitDataDirs(root, s); }
+  static void InitRegionDataDirs(DirectoryMgr& d, const OROustring& region) { d.InitRegionDataDirs(region); }
+  static long SetTempSaveDir(DirectoryMgr& d, const OROustring& root) { return d.SetTempSaveDir(root); }
 };
 
 namespace dirtest {
@@ -91,18 +57,16 @@ class Installation {
   // The scratch folder (ending in a separator) joined with a relative name written with '/'.
   std::string operator/(const std::string& name) const { return m_dir / name; }
   std::string Runtime() const { return testsupport::kWindows ? testsupport::ProgramDirectory() : m_dir / "runtime/"; }
-  std::string Work() const { return m_dir / "work/"; }
   std::string UserCfg() const {
     return testsupport::kWindows ? testsupport::ProgramDirectory() + "user.cfg" : m_dir / "config/user.cfg";
   }
 
-  // user.cfg before the first start: the directories given as name/value pairs.
+  // user.cfg before the first start: the directories given as name/value pairs, then more text.
   void WriteDirectories(const std::vector<std::pair<std::string, std::string>>& dirs,
                         const std::string& more = "") const {
     std::string text = "[Directories]\n";
     for (auto& [name, value] : dirs) text += "\"" + name + "\"=\"" + value + "\"\n";
-    text += "\n" + more;
-    testsupport::WriteFile(UserCfg(), text);
+    testsupport::WriteFile(UserCfg(), text + "\n" + more);
   }
 
  private:
@@ -114,20 +78,15 @@ class Installation {
 };
 
 // What the user layer holds for a directory (not the default), or "<unset>".
-inline std::string UserDir(const char* name) {
-  int found = 0;
-  char buffer[1024];
-  Config_GetStrVal("user\\Directories", name, buffer, sizeof buffer, &found);
-  return found ? std::string(buffer) : std::string("<unset>");
+inline std::string UserDir(const char* n) {
+  return Config_DoesKeyExist("user\\Directories", n) ? Config_GetOroUStrVal("user\\Directories", n).str() : "<unset>";
 }
 
 // The directory as the directory manager reads it.
-inline std::string Dir(const char* name, bool appendSlash = false) {
-  return Config_GetDirPathU(name, appendSlash).str();
-}
+inline std::string Dir(const char* name, bool slash = false) { return Config_GetDirPathU(name, slash).str(); }
 
 // A grid folder: both grid files, or only the first when complete is false, and a version file when a format
-// line is given ("" for a version file without one, nullptr for none).
+// line is given.
 inline void MakeGrid(const std::string& dir, bool complete = true, const char* formatLine = nullptr) {
   testsupport::MakeDirs(dir);
   testsupport::WriteFile(dir + "/00000000.qd", "qd");
@@ -136,6 +95,9 @@ inline void MakeGrid(const std::string& dir, bool complete = true, const char* f
     testsupport::WriteFile(dir + "/version.dat",
                            std::string("Product Name: Test Maps\nData Version: 2024.1\n") + formatLine + "\n");
 }
+
+// The number of completed data status checks in a captured log.
+inline size_t StatusChecks(const testsupport::LogCapture& log) { return log.Matching("GetDataStatus() ret[").size(); }
 
 }  // namespace dirtest
 

@@ -1,11 +1,10 @@
 // The directories that the platform fixes and the table of named directories: what a start writes, how
-// directories are read and written, and the operations that fill the data, region and support directories.
-// Each test is one installation on disk.
-#include <gtest/gtest.h>
+// directories are read and written, and the operations that fill the data, region and support directories;
+// the data directory exports (updatable data composed from root, region, revision and kind, the update and
+// skin directories, a caller's buffer). Each test is one installation on disk.
 
 #include <cstdio>
-#include <filesystem>
-#include <string>
+#include <cstring>
 
 #include "directory_support.h"
 
@@ -33,16 +32,13 @@ TEST(DirectoryTable, ThePlatformFixesTheRuntimeConfigurationAndRegistryDirectori
   EXPECT_EQ(runtime, inst.Runtime());
   if (testsupport::kWindows) {
     // The folder of the module (this program), the configuration beside it, and the fixed registry root.
-    EXPECT_EQ(runtime, testsupport::ProgramDirectory());
     EXPECT_EQ(dirs->GetConfigDir().uString().str(), runtime);
     EXPECT_EQ(dirs->GetRegistryDir().uString().str(), "\\windows");
   } else {
     EXPECT_EQ(dirs->GetConfigDir().uString().str(), inst / "config/");
     EXPECT_EQ(dirs->GetRegistryDir().uString().str(), inst / "home/registry/");
   }
-  EXPECT_EQ(runtime.back(), testsupport::kSeparator);
-  EXPECT_EQ(dirs->GetInternalStorageDir().str(), "");
-  EXPECT_EQ(dirs->GetExternalStorageDirs().Count(), 0u);
+  EXPECT_TRUE(dirs->GetInternalStorageDir().empty() && dirs->GetExternalStorageDirs().IsEmpty());
   EXPECT_EQ(dirs->GetUISupportDir().str(), dirs->GetConfigDir().uString().str());
 
   // A copy of this program in a folder of its own: a start there takes that folder (without a variable naming
@@ -55,21 +51,16 @@ TEST(DirectoryTable, ThePlatformFixesTheRuntimeConfigurationAndRegistryDirectori
   testsupport::ScopedEnv noRuntime("NAVCONFIG_RUNTIME_DIR", nullptr);
   testsupport::ScopedEnv noConfig("NAVCONFIG_CONFIG_DIR", nullptr);
   testsupport::ChildProcess child("print_platform_directories", {}, program);
-  std::string childRuntime, childConfig, childRegistry;
-  ASSERT_TRUE(child.ReadLine(childRuntime, 60000));
-  ASSERT_TRUE(child.ReadLine(childConfig, 60000));
-  ASSERT_TRUE(child.ReadLine(childRegistry, 60000));
+  std::string runtimeOfCopy, configOfCopy;
+  EXPECT_TRUE(child.ReadLine(runtimeOfCopy, 60000) && child.ReadLine(configOfCopy, 60000));
   EXPECT_EQ(child.Wait(), 0);
-  EXPECT_EQ(childRuntime, folder + testsupport::kSeparator);
-  EXPECT_EQ(childConfig, folder + testsupport::kSeparator);
+  EXPECT_EQ(runtimeOfCopy + "|" + configOfCopy, Native(folder + "/|" + folder + "/"));
   EXPECT_TRUE(Exists(testsupport::JoinPath(folder, "user.cfg")));
 }
 
-TEST(DirectoryTable, FirstStartWithoutRootDirClearsMissingDirectoriesAndFillsTheSupportDirectories) {
+TEST(DirectoryTable, AStartWithoutRootClearsMissingDirectoriesAndOneWithARootKeepsThem) {
   Installation inst;
-  MakeDirs(inst / "audio");
-  MakeDirs(inst / "mysave");
-  MakeDirs(inst / "memo");
+  for (const char* d : {"audio", "mysave", "memo"}) MakeDirs(inst / d);
   inst.WriteDirectories({{"AudioDir", inst / "audio"},
                          {"LRGridDir", inst / "gone/data"},
                          {"RegionDir", "NA"},
@@ -78,140 +69,91 @@ TEST(DirectoryTable, FirstStartWithoutRootDirClearsMissingDirectoriesAndFillsThe
                          {"MemoDir", inst / "memo"},
                          {"BatchDir", inst / "nobatch"}});
   testsupport::LogCapture log("android");
-
+  // A reset as the very first call starts the library once.
+  EXPECT_TRUE(Config_Reset());
+  EXPECT_EQ(dirtest::StatusChecks(log), 1u);
   DirectoryMgr* dirs = GetDirectoryMgr();
-  ASSERT_NE(dirs, nullptr);
 
   // The root becomes the current directory and is kept for the next start.
-  EXPECT_EQ(UserDir("RootDir"), Native("./"));
-  EXPECT_EQ(Config_GetWriteableRootDir().str(), Native("./"));
-  EXPECT_EQ(Config_GetRootDir().str(), Native("./"));
+  EXPECT_EQ(UserDir("RootDir") + Config_GetWriteableRootDir().str(), Native("././"));
   EXPECT_NE(testsupport::ReadFile(inst.UserCfg()).find("\"RootDir\"=\"" + Native("./") + "\""), std::string::npos);
 
-  // Missing directories of the table are emptied, existing ones stay, others are not the table's business.
-  EXPECT_EQ(UserDir("LRGridDir"), "");
-  EXPECT_EQ(Dir("LRGridDir"), "");
-  EXPECT_EQ(UserDir("RegionDir"), "");  // a region code is tested like a path
-  EXPECT_EQ(Dir("AudioDir"), inst / "audio");
-  EXPECT_EQ(Dir("MemoDir"), inst / "memo");
-  EXPECT_EQ(Dir("BatchDir"), inst / "nobatch");
+  // Missing directories of the table are emptied (a region code is tested like a path), existing ones stay,
+  // others are not the table's business.
+  EXPECT_EQ(UserDir("LRGridDir") + UserDir("RegionDir"), "");
+  EXPECT_EQ(Dir("AudioDir") + Dir("MemoDir") + Dir("BatchDir"), inst / "audio" + inst / "memo" + inst / "nobatch");
 
   // Support directories: an existing one stays, a missing one (even the user's own) is replaced by a
   // folder below the root, without a trailing separator and without creating it.
   EXPECT_EQ(Dir("LRGlobalSaveDir"), inst / "mysave");
-  EXPECT_EQ(Dir("GlobalAddonDir"), Native("./addon"));
-  EXPECT_EQ(Dir("SpeechDir"), Native("./speech"));
-  EXPECT_EQ(Dir("LRInfoDir"), Native("./info"));
-  EXPECT_EQ(Dir("LRGPSSaveDir"), Native("./gpstracks"));
-  EXPECT_EQ(Dir("UpdateDir"), Native("./save/update"));
-  EXPECT_EQ(Dir("GPSDemoDir"), Native("./gpstracks/demo"));
+  const std::pair<const char*, const char*> support[] = {
+      {"GlobalAddonDir", "./addon"},  {"SpeechDir", "./speech"},       {"LRInfoDir", "./info"},
+      {"LRGPSSaveDir", "./gpstracks"}, {"UpdateDir", "./save/update"}, {"GPSDemoDir", "./gpstracks/demo"}};
+  for (const auto& [name, folder] : support) EXPECT_EQ(Dir(name), Native(folder)) << name;
   EXPECT_FALSE(Exists(inst / "work/addon"));
-  EXPECT_FALSE(Exists(inst / "work/save"));
-
-  // No data anywhere, and stitched data is not allowed to stand in.
   EXPECT_EQ(Config_GetDataStatus(), DATA_NOT_FOUND_STICTHING_OFF);
 
-  // Every directory written is logged with its name, value and section.
-  EXPECT_EQ(log.Matching("C16 directorymgr:602").size(), log.Matching("user\\Directories").size());
-  EXPECT_EQ(log.Matching(Native("RootDir ./ ") + "user\\Directories").size(), 1u);
-  EXPECT_EQ(log.Matching(Native("UpdateDir ./save/update ") + "user\\Directories").size(), 1u);
-
-  // A region folder relative to the current directory keeps RegionDir; missing directories go.
-  MakeDirs(inst / "work/NA");
+  // The next start finds its root: it clears nothing, keeps the directories it reads and searches no data.
+  dirtest::MakeGrid(inst / "work/NA/data");
   Config_SetDirPath("RegionDir", OROustring("NA"));
-  Config_SetDirPath("ThemesDir", OROustring(inst / "nothemes"));
+  Config_SetDirPath("LRGridDir", OROustring(inst / "gone/data"));
+  Config_SetDirPath("SpeechDir", OROustring(inst / "nospeech"));
+  Config_Reset();
+  dirs = GetDirectoryMgr();
+  EXPECT_EQ(Dir("LRGridDir") + Dir("RegionDir") + UserDir("LRSaveDir"), inst / "gone/data" + "NA<unset>");
+  EXPECT_EQ(Dir("SpeechDir"), Native("./speech"));
+  EXPECT_EQ(Config_GetDataStatus(), DATA_NOT_FOUND_STICTHING_OFF);
+
+  // A table check finds the region folder relative to the current directory, and empties what is missing.
   dirs->ResetDirectories();
-  EXPECT_EQ(Dir("RegionDir"), "NA");
-  EXPECT_EQ(UserDir("ThemesDir"), "");
+  EXPECT_EQ(Dir("RegionDir") + UserDir("LRGridDir"), "NA");
 
   // UseExistingRootDir: an existing root clears nothing; a missing one clears the missing directories.
   OROustring root;
-  EXPECT_TRUE(dirs->UseExistingRootDir(root));
-  EXPECT_EQ(root.str(), Native("./"));
+  EXPECT_TRUE(dirs->UseExistingRootDir(root) && root == Native("./").c_str());
   Config_SetDirPath("RootDir", OROustring(inst / "moved"));
   Config_SetDirPath("CitiesDir", OROustring(inst / "moved/cities"));
   EXPECT_FALSE(dirs->UseExistingRootDir(root));
   EXPECT_EQ(root.str(), inst / "moved/");
-  EXPECT_EQ(UserDir("CitiesDir"), "");
-  EXPECT_EQ(UserDir("RootDir"), "");
-  EXPECT_EQ(Dir("AudioDir"), inst / "audio");
+  EXPECT_EQ(UserDir("CitiesDir") + UserDir("RootDir") + Dir("AudioDir"), inst / "audio");
 }
 
-TEST(DirectoryTable, StartWithAnExistingRootClearsNothingAndDoesNotSearch) {
-  Installation inst;
-  MakeDirs(inst / "root/speech-custom");
-  dirtest::MakeGrid(inst / "root/NA/data");  // would be found by a search
-  inst.WriteDirectories({{"RootDir", inst / "root"},
-                         {"LRGridDir", inst / "root/gone/data"},
-                         {"CitiesDir", inst / "root/gone/cities"},
-                         {"RegionDir", "XX"}});
-
-  DirectoryMgr* dirs = GetDirectoryMgr();
-  EXPECT_EQ(Config_GetWriteableRootDir().str(), inst / "root/");
-  EXPECT_EQ(Dir("LRGridDir"), inst / "root/gone/data");
-  EXPECT_EQ(Dir("CitiesDir"), inst / "root/gone/cities");
-  EXPECT_EQ(Dir("RegionDir"), "XX");
-  EXPECT_EQ(UserDir("LRSaveDir"), "<unset>");
-  EXPECT_EQ(Dir("LRGlobalSaveDir"), inst / "root/save");
-  EXPECT_EQ(Dir("UpdateDir"), inst / "root/save/update");
-  EXPECT_EQ(Config_GetDataStatus(), DATA_NOT_FOUND_STICTHING_OFF);
-
-  // InitDataSupportDirs keeps a configured folder that exists and replaces one that does not.
-  Config_SetDirPath("SpeechDir", OROustring(inst / "root/speech-custom"));
-  Config_SetDirPath("LRInfoDir", OROustring(inst / "elsewhere/info"));
-  DirectoryMgrTestAccess::InitDataSupportDirs(*dirs);
-  EXPECT_EQ(Dir("SpeechDir"), inst / "root/speech-custom");
-  EXPECT_EQ(Dir("LRInfoDir"), inst / "root/info");
-
-  // The next start (a new directory manager) reads what this one wrote.
-  Config_Reset();
-  EXPECT_EQ(Dir("SpeechDir"), inst / "root/speech-custom");
-  EXPECT_EQ(Dir("LRInfoDir"), inst / "root/info");
-  EXPECT_EQ(Dir("LRGridDir"), inst / "root/gone/data");
-}
-
-TEST(DirectoryTable, NamedDirectoriesAreReadAndWrittenThroughTheUserLayer) {
+TEST(DirectoryTable, DirectoriesAreReadAndWrittenThroughTheUserLayer) {
   Installation inst;
   DirectoryMgr* dirs = GetDirectoryMgr();
   OROwstring path;
 
   // RuntimeDir is the runtime folder in any case of its name, never a setting.
-  EXPECT_EQ(dirs->GetDirPath("RuNtImEdIr", path, true), 1);
-  EXPECT_EQ(path.uString().str(), inst.Runtime());
-  EXPECT_EQ(dirs->GetDirPath("runtimedir", path, false), 1);
-  EXPECT_EQ(path.uString().str(), inst.Runtime());
-  EXPECT_EQ(UserDir("RuntimeDir"), "<unset>");
+  EXPECT_EQ(dirs->GetDirPath("RuNtImEdIr", path, false), 1);
+  EXPECT_EQ(path.uString().str() + UserDir("RuntimeDir"), inst.Runtime() + "<unset>");
 
-  // An empty value and a value that no layer holds read alike.
+  // An empty value, a value that no layer holds and no name read alike.
   Config_SetDirPath("SkinDir", OROustring(""));
-  EXPECT_EQ(dirs->GetDirPath("SkinDir", path, true), 0);
-  EXPECT_TRUE(path.empty());
-  EXPECT_EQ(dirs->GetDirPath("KMXDBDir", path, true), 0);
-  EXPECT_TRUE(path.empty());
-  EXPECT_EQ(dirs->GetDirPath(nullptr, path, true), 0);
+  for (const char* name : {"SkinDir", "KMXDBDir", static_cast<const char*>(nullptr)}) {
+    path = OROwstring("stale");
+    EXPECT_EQ(dirs->GetDirPath(name, path, true), 0);
+    EXPECT_TRUE(path.empty());
+  }
 
   // Separators become the platform's; the separator is added only when asked for and missing.
   EXPECT_EQ(dirs->SetDirPath("MemoDir", OROwstring("maps\\NA\\memo")), 1);
-  EXPECT_EQ(dirs->GetDirPath("MemoDir", path, false), 1);
-  EXPECT_EQ(path.uString().str(), Native("maps/NA/memo"));
-  dirs->GetDirPath("MemoDir", path, true);
-  EXPECT_EQ(path.uString().str(), Native("maps/NA/memo/"));
+  EXPECT_EQ(Dir("MemoDir"), Native("maps/NA/memo"));
+  EXPECT_EQ(Dir("MemoDir", true), Native("maps/NA/memo/"));
   Config_SetDirPath("MemoDir", OROustring("memo/"));
   EXPECT_EQ(Dir("MemoDir", true), Native("memo/"));
 
   // At most 510 bytes of a value are used.
-  const std::string longValue(600, 'x');
-  Config_SetDirPath("ThemesDir", OROustring(longValue));
+  Config_SetDirPath("ThemesDir", OROustring(std::string(600, 'x')));
   EXPECT_EQ(Dir("ThemesDir"), std::string(510, 'x'));
 
   // Writes go to user.cfg at once, through both string forms.
   Config_SetDirPath("PolyLandmarksDir", OROwstring("/data/landmarks"));
   Config_SetDirPath("PhotoNavLibrary", OROustring("/data/photos"));
   const std::string cfg = testsupport::ReadFile(inst.UserCfg());
-  EXPECT_NE(cfg.find("\"PolyLandmarksDir\"=\"/data/landmarks\""), std::string::npos);
-  EXPECT_NE(cfg.find("\"PhotoNavLibrary\"=\"/data/photos\""), std::string::npos);
+  EXPECT_TRUE(cfg.find("\"PolyLandmarksDir\"=\"/data/landmarks\"\n") != std::string::npos &&
+              cfg.find("\"PhotoNavLibrary\"=\"/data/photos\"\n") != std::string::npos) << cfg;
 
-  // Without the android switch nothing is logged for a write.
+  // A write is logged with the android switch only, whatever the length of its message.
   {
     testsupport::LogCapture quiet;
     Config_SetDirPath("MapUpdatesDir", OROustring("/u"));
@@ -219,71 +161,116 @@ TEST(DirectoryTable, NamedDirectoriesAreReadAndWrittenThroughTheUserLayer) {
   }
   {
     testsupport::LogCapture loud("android");
-    Config_SetDirPath("MapUpdatesDir", OROustring("/v"));
-    EXPECT_EQ(loud.Matching("L5 C16 directorymgr:602").size(), 1u);
-    EXPECT_EQ(loud.Matching("MapUpdatesDir /v user\\Directories").size(), 1u);
+    for (size_t length : {480u, 481u, 700u}) {  // messages of 511, 512 and 731 bytes
+      const std::string value(length, 'v');
+      Config_SetDirPath("MapUpdatesDir", OROustring(value));
+      EXPECT_EQ(loud.Matching("L5 C16 directorymgr:602 T").size(), loud.Lines().size());
+      EXPECT_EQ(loud.Matching(" MapUpdatesDir " + value + " user\\Directories").size(), 1u) << length;
+    }
   }
 
-  // Folder names of the kinds of data.
-  EXPECT_STREQ(dirs->GetDirName(INSTALL_DATA_NETWORK), "data");
-  EXPECT_STREQ(GetDirName(INSTALL_DATA_OROSPEEDS), "orospeeds");
-  EXPECT_STREQ(GetDirName(INSTALL_DATA_ISPEEDS), "ispeeds");
-  EXPECT_STREQ(GetDirName(INSTALL_DATA_TMC), "tmc");
-  EXPECT_STREQ(GetDirName(INSTALL_DATA_POLYGONS), "polygons");
-  EXPECT_STREQ(GetDirName(INSTALL_DATA_NONE), "");
-  EXPECT_STREQ(GetDirName(static_cast<eInstallDataType>(6)), "");
-  EXPECT_STREQ(GetDirName(static_cast<eInstallDataType>(-1)), "");
-}
-
-TEST(DirectoryTable, DataRegionAndTemporarySaveDirectories) {
-  Installation inst;
-  DirectoryMgr* dirs = GetDirectoryMgr();
-  Config_SetIntVal("Data", "VersionedGrid", 5);
-
-  // An empty root writes nothing at all.
-  DirectoryMgrTestAccess::InitDataDirs(*dirs, "", "v2");
+  // The data folders below a root and a sub-folder (the start fills them without one), with a trailing
+  // separator; a region's folders below the writeable root; a temporary save folder replaces LRSaveDir.
+  DirectoryMgrTestAccess::InitDataDirs(*dirs, "", "v2");  // no root: nothing is written
   EXPECT_EQ(UserDir("CitiesDir"), "<unset>");
-  EXPECT_EQ(Config_GetIntVal("Data", "VersionedGrid"), 5);
-
-  // Every data folder is written beside each other, with a trailing separator, existing or not.
-  DirectoryMgrTestAccess::InitDataDirs(*dirs, inst / "maps", "");
-  EXPECT_EQ(Dir("CitiesDir"), inst / "maps/cities/");
-  EXPECT_EQ(Dir("LRGeoDir"), inst / "maps/places/");
-  EXPECT_EQ(Dir("PolyDir"), inst / "maps/polygons/");
-  EXPECT_EQ(Dir("OROSpeedsDir"), inst / "maps/orospeeds/");
-  EXPECT_EQ(Dir("TMCDir"), inst / "maps/tmc/");
-  EXPECT_EQ(Config_GetIntVal("Data", "VersionedGrid"), -1);
   DirectoryMgrTestAccess::InitDataDirs(*dirs, inst / "maps/", "v2");
-  EXPECT_EQ(Dir("CitiesDir"), inst / "maps/v2/cities/");
-  EXPECT_EQ(Dir("TMCDir"), inst / "maps/v2/tmc/");
-
-  // Region folders lie below the writeable root ("./" on a first start).
-  DirectoryMgrTestAccess::InitRegionDataDirs(*dirs, "EU");
-  EXPECT_EQ(Dir("LRSaveDir"), Native("./EU/save/"));
-  EXPECT_EQ(Dir("AddonDir"), Native("./EU/addon/"));
   DirectoryMgrTestAccess::InitRegionDataDirs(*dirs, "");
-  EXPECT_EQ(Dir("LRSaveDir"), Native("./save/"));
-  EXPECT_EQ(Dir("AddonDir"), Native("./addon/"));
-
-  // A temporary save folder replaces LRSaveDir; an empty root changes nothing.
   EXPECT_EQ(DirectoryMgrTestAccess::SetTempSaveDir(*dirs, ""), 1);
-  EXPECT_EQ(Dir("LRSaveDir"), Native("./save/"));
+  EXPECT_EQ(Dir("TMCDir") + Dir("LRSaveDir") + Dir("AddonDir"), inst / "maps/v2/tmc/" + Native("./save/./addon/"));
   EXPECT_EQ(DirectoryMgrTestAccess::SetTempSaveDir(*dirs, inst / "card"), 1);
   EXPECT_EQ(Dir("LRSaveDir"), inst / "card/tempsave/");
+
+  // Folder names of the kinds of data.
+  const char* const names[] = {"", "data", "orospeeds", "ispeeds", "tmc", "polygons", ""};
+  for (int type = -1; type <= 6; ++type)
+    EXPECT_STREQ(GetDirName(static_cast<eInstallDataType>(type)), names[type < 0 ? 0 : type]) << type;
 }
 
-TEST(DirectoryTable, AResetBeforeTheFirstUseStartsTheLibraryOnce) {
+TEST(DataDirsApi, DataUpdateAndSkinDirectoriesAndCallersBuffers) {
   Installation inst;
-  testsupport::LogCapture log;
-  EXPECT_TRUE(Config_Reset());
-  EXPECT_EQ(UserDir("RootDir"), Native("./"));
-  EXPECT_EQ(log.Matching("GetDataStatus() ret[").size(), 1u);
-}
+  const std::string maps = inst / "maps/", na3 = maps + "NA/3/", update = inst / "U/";
+  for (const std::string& d : {maps, update, inst / "T"}) testsupport::MakeDirs(d);
+  inst.WriteDirectories({{"RootDir", maps}, {"RegionDir", "NA"}, {"UpdateDir", update}, {"ThemesDir", inst / "T"}},
+                        "[Data]\n\"CurrentRevision\"=3\n");
 
-TEST(DirectoryTable, ReplacingTheDirectoryManagerBeforeTheFirstUseStartsTheLibraryOnce) {
-  Installation inst;
-  testsupport::LogCapture log;
-  ResetDataDirMgr();
-  EXPECT_EQ(Config_GetWriteableRootDir().str(), Native("./"));
-  EXPECT_EQ(log.Matching("GetDataStatus() ret[").size(), 1u);
+  const std::pair<OROustring, std::string> dirs[] = {
+      {Config_GetNetworkDir(false), na3 + "base/data/"},         {Config_GetNetworkDir(true), na3 + "streamed/data/"},
+      {Config_GetTMCDir(true), na3 + "streamed/tmc/"},           {Config_GetTMCDir(false), na3 + "base/tmc/"},
+      {Config_GetOroSpeedsDir(false), na3 + "base/orospeeds/"},
+      {Config_GetInrixSpeedsDir(true), na3 + "streamed/ispeeds/"},
+      {Config_GetPolygonsDir(true), na3 + "streamed/polygons/"}, {Config_GetPolygonsDir(false), na3 + "base/polygons/"},
+      {Config_GetCitiesDir(), na3},                              {Config_GetPlacesDir(), na3},
+      {Config_GetRootUpdateDir(false), inst.Runtime() + "NA/3/"},
+      {Config_GetRootUpdateDir(true), inst.Runtime() + "NA/3/streamed/"},
+      // Explicit revisions, regions and base directories; only 0xFFFFFFFF (or -1) means the current revision.
+      {Config_GetUpdateDir("LRGridDir", "network", false, 0, "", ""), maps + "NA/0/base/data/"},
+      {Config_GetUpdateDir("LRGridDir", "tmc", false, 0xFFFFFFFFul, "EU", ""), maps + "EU/3/base/tmc/"},
+      {Config_GetUpdateDir("LRGridDir", "tmc", false, static_cast<unsigned long>(-1), "", Native("/b").c_str()),
+       "/b/NA/3/base/tmc/"},
+      {Config_GetUpdateDir("LRGridDir", "other", false, 12, "", ""), maps + "NA/12/"},
+      {Config_GetUpdateDir("LRGridDir", "Network", false, 12, "", ""), maps + "NA/12/"},  // exact kinds only
+  };
+  for (const auto& [got, want] : dirs) EXPECT_EQ(got.str(), Native(want));
+
+  // An empty RegionDir drops the region level.
+  Config_SetDirPath("RegionDir", OROustring(""));
+  EXPECT_EQ(Config_GetPolygonsDir(false).str(), Native(maps + "3/base/polygons/"));
+  // A kind's own directory wins, whatever streamed says, with a trailing separator.
+  Config_SetDirPath("LRGridDir", OROustring(inst / "grid"));
+  EXPECT_EQ(Config_GetNetworkDir(false).str() + Config_GetNetworkDir(true).str(), inst / "grid/" + inst / "grid/");
+  EXPECT_EQ(Config_GetRootUpdateDir(true).str(), inst / "grid/");
+  Config_SetDirPath("CitiesDir", OROustring(inst / "cities"));
+  EXPECT_EQ(Config_GetCitiesDir().str(), inst / "cities/");
+  // Neither the directory nor a root: nothing.
+  Config_SetDirPath("RootDir", OROustring(""));
+  EXPECT_EQ(Config_GetOroSpeedsDir(false).str() + Config_GetRootDir().str(), "");
+
+  // Update names: the caller's sub-folder is taken as it is written, without a leading "./"; the revision's
+  // folder is made only when no sub-folder is given.
+  EXPECT_EQ(Dir("UpdateDir", true), update);
+  EXPECT_EQ(Config_GetUpdateDirName(5, ".\\extra", "a.bin").str(), Native(update + "5/extra/a.bin"));
+  EXPECT_EQ(Config_GetUpdateDirName(5, "./extra", "a.bin").str(), Native(update + "5/extra/a.bin"));
+  EXPECT_EQ(Config_GetUpdateDirName(5, "extra/x", "").str(), Native(update + "5/") + "extra/x" + Native("/"));
+  EXPECT_FALSE(Exists(update + "5"));
+  EXPECT_EQ(Config_GetUpdateDirName(5, "", "").str(), Native(update + "5/"));
+  EXPECT_TRUE(Exists(update + "5"));
+  EXPECT_EQ(Config_GetUpdateDirName(0xFFFFFFFFul, "", "f").str(), Native(update + "3/f"));  // the current revision
+
+  // The skin folder of the current theme.
+  EXPECT_EQ(Config_GetThemeSkinDir().str(), inst / "T/16bit/skin/");
+  Config_SetStrVal("Styles", "Theme", "night");
+  Config_SetDirPath("ThemesDir", OROustring(""));
+  EXPECT_EQ(Config_GetThemeSkinDir().str(), Native("night/skin/"));
+  Config_SetStrVal("Styles", "Theme", "");
+  EXPECT_EQ(Config_GetThemeSkinDir().str(), "");
+  EXPECT_EQ(Config_GetInternalStorageName(true).str() + Config_GetInternalStorageName(false).str(), "");
+
+  // The string forms of a directory.
+  OROwstring wide;
+  EXPECT_EQ(Config_GetDirPathW("RuntimeDir", wide, false), 1);
+  EXPECT_EQ(wide.uString().str(), inst.Runtime());
+  OROustring narrow = "stale";
+  EXPECT_EQ(Config_GetDirPathU("MemoDir", narrow, true), 0);
+  EXPECT_EQ(narrow.str(), "");
+  EXPECT_EQ(Config_SetDirPath("MemoDir", OROwstring("/abc")), 1);
+  EXPECT_EQ(Config_GetDirPath("MemoDir", false).uString().str(), Native("/abc"));
+  EXPECT_EQ(Config_GetDirPathU(OROustring("MemoDir"), true).str(), Native("/abc/"));
+
+  // A caller's buffer: the text and zeros up to its size; a text as long as the buffer or longer is cut with
+  // the terminator in the last byte. Nothing past the size is written.
+  const std::string text = Native("/abc/");
+  for (int size : {10, 6, 5, 4, 1}) {
+    char buffer[12];
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(Config_GetDirPath("MemoDir", buffer, size, true), 1);
+    const std::string kept = text.substr(0, static_cast<size_t>(size) - 1);
+    EXPECT_EQ(std::string(buffer, static_cast<size_t>(size) + 1), kept + std::string(size - kept.size(), '\0') + "x");
+  }
+  // Nothing is written for a size of 0 or less, or for no buffer; the answer is still given.
+  char buffer[16] = "untouched";
+  EXPECT_EQ(Config_GetDirPath("MemoDir", buffer, 0, true) + Config_GetDirPath("MemoDir", buffer, -5, true), 2);
+  EXPECT_STREQ(buffer, "untouched");
+  EXPECT_EQ(Config_GetDirPath("MemoDir", nullptr, 16, true), 1);
+  EXPECT_EQ(Config_GetDirPath("KMXDBDir", buffer, sizeof buffer, true), 0);
+  EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '\0'));
 }

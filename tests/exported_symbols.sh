@@ -37,7 +37,7 @@ bad=$(printf '%s\n' "$symbols" | grep -v -E "$allowed" || true)
 [ -z "$bad" ] || fail "symbols outside the exported interface:"$'\n'"$bad"
 # C linkage: undecorated names.
 for name in Config_GetIntVal SU_Config SD_Config GetDirName; do
-  printf '%s\n' "$symbols" | grep -qx "$name" || fail "$name is not exported under its plain name"
+  printf '%s\n' "$symbols" | grep -x "$name" >/dev/null || fail "$name is not exported under its plain name"
 done
 case "$lib" in
   *.dll) echo "$count exported symbols, all part of the interface" ;;

@@ -1,228 +1,122 @@
-// The key tree: search, insertion, ordering, deletion and the index kept beside the lists.
+// The key tree behind the configuration: paths, the order of sections and values, deletion, names that
+// compare without case, the exported members on a caller's own tree, and the memory of trees read from files.
+#include <config/config_api.h>
 #include <config/keytree.h>
 #include <doroutil/memory.h>
 #include <gtest/gtest.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "keytree_ops.h"
-#include "tree_index.h"
+#include "store_env.h"
 
-using namespace navconfig;
+using storetest::StoreTest;
 
-namespace {
+using storetest::Children;
+using storetest::Keys;
+using storetest::Names;
 
-// An owner with an index and no blocks: every record comes from the heap.
-class HeapOwner : public TreeOwner {
- public:
-  void* Carve(size_t) override { return nullptr; }
-  void ReleaseBlockAt(const void*) override {}
-  TreeIndex* Index() override { return &index; }
-  TreeIndex index;
-};
+class KeyTree : public StoreTest {};
 
-// An owner that carves from one block, as a file read does.
-class BlockOwner : public TreeOwner {
- public:
-  explicit BlockOwner(size_t size) : block(static_cast<char*>(Mem_Malloc(size))), capacity(size) {}
-  ~BlockOwner() override { Mem_Free(block); }
-  void* Carve(size_t n) override {
-    if (!block || used + n > capacity) return nullptr;
-    void* p = block + used;
-    used += n;
-    return p;
-  }
-  void ReleaseBlockAt(const void* record) override {
-    if (record == block) released = true;
-  }
-  TreeIndex* Index() override { return &index; }
-  char* block;
-  size_t capacity;
-  size_t used = 0;
-  bool released = false;
-  TreeIndex index;
-};
-
-std::vector<std::string> ValueNames(const KeyRoot* s) {
-  std::vector<std::string> out;
-  for (const KeyValue* v = s->values; v; v = v->next) out.push_back(v->name);
-  return out;
-}
-
-std::vector<std::string> SiblingNames(const KeyRoot* s) {
-  std::vector<std::string> out;
-  for (; s; s = s->next) out.push_back(s->name);
-  return out;
-}
-
-KeyRoot* Create(TreeOwner* owner, KeyRoot** root, const char* path) {
-  KeyRoot* last = nullptr;
-  EXPECT_TRUE(keytree::FindOrCreatePath(owner, root, path, false, nullptr, &last));
-  return last;
-}
-
-}  // namespace
-
-TEST(KeyTree, PathsIgnoreEmptyComponentsAndCase) {
-  HeapOwner owner;
-  KeyRoot* root = nullptr;
-  KeyRoot* image = Create(&owner, &root, "user\\Image");
-  ASSERT_NE(root, nullptr);
-  EXPECT_EQ(root->FindRoot("\\user\\\\Image\\"), image);
-  EXPECT_EQ(root->FindRoot("USER\\image"), image);
-  EXPECT_EQ(root->FindRoot(""), nullptr);
-  EXPECT_EQ(root->FindRoot("\\\\\\"), nullptr);
-  EXPECT_EQ(root->FindRoot("user\\Image\\Deeper"), nullptr);
-  EXPECT_EQ(root->FindRoot(nullptr), nullptr);
-  // The first letter case stays.
-  EXPECT_EQ(Create(&owner, &root, "USER\\IMAGE"), image);
-  EXPECT_STREQ(image->name, "Image");
-
+TEST_F(KeyTree, PathsOrderAndDeletionThroughTheInterface) {
+  // Names compare without case and the first spelling stays.
+  for (const char* name : {"b", "D", "a", "c", "A_B", "B"}) Config_SetIntVal("MyLayer\\Image", name, 2);
+  EXPECT_EQ(Keys("mylayer\\image"), (Names{"a", "A_B", "b", "c", "D"}));
   // A path is cut at 255 bytes before it is split.
-  std::string longName(300, 'a');
-  KeyRoot* cut = Create(&owner, &root, ("user\\" + longName).c_str());
-  EXPECT_EQ(std::string(cut->name).size(), 250u);
-  keytree::FreeTree(&owner, root);
+  const std::string longPath = "mylayer\\" + std::string(300, 'x');
+  Config_SetIntVal(longPath.c_str(), "K", 3);
+  EXPECT_EQ(Children("mylayer"), (Names{"Image", std::string(247, 'x')}));
+  EXPECT_EQ(Config_GetIntVal(longPath.substr(0, 255).c_str(), "K"), 3);
+  // Names of every length up to past two words compare without case, in sections and keys alike.
+  const std::string lower = "abcdefghijklmnopq", upper = "ABCDEFGHIJKLMNOPQ";
+  for (size_t n = 1; n <= lower.size(); ++n) {
+    Config_SetIntVal(("hash\\" + lower.substr(0, n)).c_str(), lower.substr(0, n).c_str(), static_cast<long>(n));
+    EXPECT_EQ(Config_GetIntVal(("HASH\\" + upper.substr(0, n)).c_str(), upper.substr(0, n).c_str()),
+              static_cast<long>(n));
+  }
+
+  // Deleting the first section of a layer, the subsection or layer inserted last, or the value inserted last,
+  // leaves the siblings, and later insertions find their place.
+  for (const char* path : {"del\\A\\X", "del\\A\\Y", "del\\B", "aaa\\S"}) Config_SetIntVal(path, "K", 1);
+  EXPECT_EQ(Config_DeleteKey("del\\A\\Y"), 1);
+  Config_SetIntVal("del\\A\\Z", "K", 1);
+  EXPECT_EQ(Children("del\\A"), (Names{"X", "Z"}));
+  EXPECT_EQ(Config_DeleteKey("del\\A"), 1);
+  EXPECT_EQ(Children("del"), Names{"B"});
+  EXPECT_EQ(Config_DeleteKey("aaa"), 1);
+  Config_SetIntVal("zzz\\S", "K", 1);
+  for (const char* layer : {"del", "mylayer", "user", "zzz"}) EXPECT_NE(Config_FindRoot(layer), nullptr) << layer;
+  EXPECT_EQ(Config_DeleteKeyVal("mylayer\\Image", "a_b"), 1);
+  EXPECT_EQ(Config_DeleteKeyVal("mylayer\\Image", "a"), 1);
+  Config_SetIntVal("mylayer\\Image", "Z", 1);
+  EXPECT_EQ(Keys("mylayer\\Image"), (Names{"b", "c", "D", "Z"}));
+  // What is gone comes back when written again.
+  Config_SetIntVal("del\\A\\X", "K", 5);
+  EXPECT_EQ(Config_GetIntVal("DEL\\a\\x", "k"), 5);
 }
 
-TEST(KeyTree, ValuesStaySortedAndChangesAreReported) {
-  HeapOwner owner;
-  KeyRoot* root = nullptr;
-  KeyRoot* s = Create(&owner, &root, "user\\Image");
-  for (const char* n : {"b", "D", "a", "c", "A_B"})
-    EXPECT_TRUE(keytree::AddValue(&owner, s, n, KEYVALUE_TYPE_INTEGER, 1, "", false));
-  EXPECT_EQ(ValueNames(s), (std::vector<std::string>{"a", "A_B", "b", "c", "D"}));
-
-  EXPECT_FALSE(keytree::AddValue(&owner, s, "B", KEYVALUE_TYPE_INTEGER, 1, "", false));  // same type, same number
-  EXPECT_TRUE(keytree::AddValue(&owner, s, "B", KEYVALUE_TYPE_INTEGER | KEYVALUE_FLAG_HEX, 1, "", false));
-  EXPECT_TRUE(keytree::AddValue(&owner, s, "b", KEYVALUE_TYPE_INTEGER, 1, "", false));  // hex flag dropped
-  EXPECT_STREQ(s->GetValue("B")->name, "b");
-
-  // A value equal to its default is not added, but a present one is updated all the same.
-  EXPECT_FALSE(keytree::AddValue(&owner, s, "KeepPercent", KEYVALUE_TYPE_INTEGER, 50, "", true));
-  EXPECT_EQ(s->GetValue("keeppercent"), nullptr);
-  EXPECT_TRUE(keytree::AddValue(&owner, s, "c", KEYVALUE_TYPE_INTEGER, 50, "", true));
-  EXPECT_EQ(s->GetValue("C")->intValue, 50);
-
-  // Strings compare byte for byte; a leading line feed makes the string empty; null means empty.
-  EXPECT_TRUE(keytree::AddValue(&owner, s, "Str", KEYVALUE_TYPE_STRING, 0, "Coast", false));
-  EXPECT_FALSE(keytree::AddValue(&owner, s, "str", KEYVALUE_TYPE_STRING, 0, "Coast", false));
-  EXPECT_TRUE(keytree::AddValue(&owner, s, "str", KEYVALUE_TYPE_STRING, 0, "coast", false));
-  EXPECT_TRUE(keytree::AddValue(&owner, s, "Lf", KEYVALUE_TYPE_STRING, 0, "\nabc", false));
-  EXPECT_STREQ(s->GetValue("lf")->strValue, "");
-  EXPECT_TRUE(keytree::AddValue(&owner, s, "Null", KEYVALUE_TYPE_STRING, 0, nullptr, false));
-  EXPECT_STREQ(s->GetValue("Null")->strValue, "");
-  // The integer keeps its string field as it was when the type changes.
-  EXPECT_TRUE(keytree::AddValue(&owner, s, "Str", KEYVALUE_TYPE_INTEGER, 7, "", false));
-  EXPECT_STREQ(s->GetValue("Str")->strValue, "coast");
-  EXPECT_EQ(s->GetValue("Str")->type, KEYVALUE_TYPE_INTEGER);
-
-  // Signed 32 bits: the low 32 bits of the argument are stored.
-  EXPECT_TRUE(keytree::AddValue(&owner, s, "Msg0", KEYVALUE_TYPE_INTEGER, static_cast<long>(0xF1000900UL), "", false));
-  EXPECT_EQ(s->GetValue("Msg0")->intValue, -251655936);
-  EXPECT_FALSE(keytree::AddValue(&owner, s, "Msg0", KEYVALUE_TYPE_INTEGER, -251655936L, "", false));
-  keytree::FreeTree(&owner, root);
-}
-
-TEST(KeyTree, DeletionKeepsSiblingsAndTheIndexTrue) {
-  HeapOwner owner;
-  KeyRoot* root = nullptr;
-  Create(&owner, &root, "product\\Image");
-  Create(&owner, &root, "user\\Image\\Sub");
-  KeyRoot* ro = Create(&owner, &root, "user_ro\\Image");
-  EXPECT_EQ(SiblingNames(root), (std::vector<std::string>{"product", "user", "user_ro"}));
-  keytree::AddValue(&owner, ro, "KeepPercent", KEYVALUE_TYPE_INTEGER, 5, "", false);
-
-  // Deleting the first top-level section leaves the next one first.
-  EXPECT_TRUE(keytree::DeleteBranch(&owner, &root, "product"));
-  EXPECT_EQ(SiblingNames(root), (std::vector<std::string>{"user", "user_ro"}));
-  EXPECT_FALSE(keytree::DeleteBranch(&owner, &root, "product"));
-  // A deeper section: its former siblings stay.
-  Create(&owner, &root, "user\\Image\\Other");
-  EXPECT_TRUE(keytree::DeleteBranch(&owner, &root, "user\\Image\\Sub"));
-  EXPECT_EQ(SiblingNames(root->FindRoot("user\\Image")->children), (std::vector<std::string>{"Other"}));
-
-  TreeIndex::PathKey key;
-  ASSERT_TRUE(TreeIndex::MakePathKey("user_ro\\image", key));
-  ASSERT_NE(owner.index.FindSection(key), nullptr);
-  SectionInfo* roInfo = owner.index.FindSection(ro);
-  ASSERT_NE(roInfo, nullptr);
-  EXPECT_NE(owner.index.FindValue(roInfo, "keeppercent", TreeIndex::NameHash("keeppercent")), nullptr);
-  EXPECT_TRUE(keytree::DeleteValue(&owner, root, "user_ro\\Image", "KEEPPERCENT"));
-  EXPECT_FALSE(keytree::DeleteValue(&owner, root, "user_ro\\Image", "KEEPPERCENT"));
-  EXPECT_EQ(owner.index.FindValue(roInfo, "keeppercent", TreeIndex::NameHash("keeppercent")), nullptr);
-  ASSERT_TRUE(TreeIndex::MakePathKey("product\\Image", key));
-  EXPECT_EQ(owner.index.FindSection(key), nullptr);
-
-  keytree::FreeTree(&owner, root);
-  EXPECT_EQ(owner.index.SectionCount(), 0u);
-  EXPECT_EQ(owner.index.ValueCount(), 0u);
-}
-
-TEST(KeyTree, RecordsCarvedFromABlockAreReleasedWithIt) {
-  size_t size = 0;
-  KeyRoot* none = nullptr;
-  // Counting creates nothing and costs every component of a new path.
-  EXPECT_TRUE(keytree::FindOrCreatePath(nullptr, &none, "user\\Image", true, &size, nullptr));
-  EXPECT_EQ(none, nullptr);
-  EXPECT_EQ(size, keytree::SectionCost(4) + keytree::SectionCost(5));
-  size += keytree::ValueCost(11) + keytree::StringCost(5);
-
-  BlockOwner owner(size);
-  KeyRoot* root = nullptr;
-  KeyRoot* image = Create(&owner, &root, "user\\Image");
-  EXPECT_EQ(static_cast<void*>(root), static_cast<void*>(owner.block));
-  EXPECT_FALSE(root->allocated);
-  EXPECT_TRUE(keytree::AddValue(&owner, image, "KeepPercent", KEYVALUE_TYPE_STRING, 0, "fifty", false));
-  EXPECT_EQ(owner.used, size);
-  const KeyValue* v = image->GetValue("keeppercent");
-  EXPECT_FALSE(v->allocated);
-  EXPECT_FALSE(v->strAllocated);
-  // The block is full: what comes next is from the heap and flagged so.
-  EXPECT_TRUE(keytree::AddValue(&owner, image, "Other", KEYVALUE_TYPE_STRING, 0, "x", false));
-  EXPECT_TRUE(image->GetValue("Other")->allocated);
-  EXPECT_TRUE(keytree::AddValue(&owner, image, "KeepPercent", KEYVALUE_TYPE_STRING, 0, "sixty", false));
-  EXPECT_TRUE(image->GetValue("KeepPercent")->strAllocated);
-
-  EXPECT_TRUE(keytree::DeleteBranch(&owner, &root, "user"));
-  EXPECT_TRUE(owner.released);
-  EXPECT_EQ(root, nullptr);
-}
-
-TEST(KeyTree, ExportedMembersWorkOnACallersOwnTree) {
+TEST(KeyRootMembers, WorkOnACallersOwnTree) {
   KeyRoot section("Mine");
   EXPECT_TRUE(section.allocated);
-  EXPECT_TRUE(section.AddValue("x", KEYVALUE_TYPE_INTEGER, 3, nullptr, false));
-  EXPECT_EQ(section.GetValue("X")->intValue, 3);
-  EXPECT_EQ(section.FindRoot("Mine"), &section);
+  EXPECT_EQ(section.FindRoot("MINE"), &section);
+  // Each call and whether it changed a value. A default is not added, but a value that is there is updated all
+  // the same; strings compare byte for byte; a leading line feed makes a string empty, and so does null.
+  constexpr long I = KEYVALUE_TYPE_INTEGER, S = KEYVALUE_TYPE_STRING;
+  const std::tuple<const char*, long, long, const char*, bool, bool> calls[] = {
+      {nullptr, I, 3, nullptr, false, false},          {"x", I, 3, nullptr, false, true},
+      {"X", I, 3, nullptr, false, false},              {"X", I | KEYVALUE_FLAG_HEX, 3, nullptr, false, true},
+      {"Absent", I, 50, nullptr, true, false},         {"x", I, 50, nullptr, true, true},
+      {"s", S, 0, "Coast", false, true},               {"S", S, 0, "Coast", false, false},
+      {"S", S, 0, "coast", false, true},               {"S", S, 0, "coast2", false, true},
+      {"\n", S, 0, "\n", false, true},                 {"\nabc", S, 0, "\nabc", false, true},
+      {"null", S, 0, nullptr, false, true}};
+  for (const auto& [name, type, number, text, isDefault, changed] : calls)
+    EXPECT_EQ(section.AddValue(name, type, number, text, isDefault), changed) << (name ? name : "null");
+  EXPECT_EQ(std::make_pair(section.GetValue("x")->type, section.GetValue("x")->intValue),
+            std::make_pair(static_cast<unsigned>(I), 50));  // the hexadecimal form dropped by the last write
+  EXPECT_EQ(section.GetValue("absent"), nullptr);
+  EXPECT_STREQ(section.GetValue("s")->strValue, "coast2");
+  for (const char* empty : {"\n", "\nabc", "NULL"}) EXPECT_STREQ(section.GetValue(empty)->strValue, "") << empty;
+  EXPECT_EQ(section.GetValue(nullptr), nullptr);
+  while (KeyValue* v = section.values) {
+    section.values = v->next;
+    if (v->strAllocated) Mem_Free(v->strValue);
+    Mem_Free(v->name);
+    Mem_Free(v);
+  }
   KeyRoot copy(nullptr);
   copy = section;
-  EXPECT_EQ(copy.values, section.values);
+  EXPECT_EQ(copy.name, section.name);
   copy.Initialize();
   EXPECT_EQ(copy.name, nullptr);
   EXPECT_FALSE(copy.allocated);
-  keytree::FreeTree(nullptr, section.children);
-  KeyValue* v = section.values;
-  Mem_Free(v->name);
-  Mem_Free(v);
-  section.values = nullptr;
 }
 
-TEST(KeyTree, SortedInputUsesTheInsertionHint) {
-  HeapOwner owner;
-  KeyRoot* root = nullptr;
-  KeyRoot* s = Create(&owner, &root, "user\\Big");
-  char name[32];
-  for (int i = 0; i < 2000; ++i) {
-    std::snprintf(name, sizeof name, "Key%05d", i);
-    keytree::AddValue(&owner, s, name, KEYVALUE_TYPE_INTEGER, i, "", false);
+// A layer read from its file is carved from one block, which goes back to the heap when the layer goes.
+TEST_F(KeyTree, TheBlockOfALayerReadFromItsFileIsReleasedWithTheLayer) {
+#if !defined(__GLIBC__)
+  GTEST_SKIP() << "heap statistics come from glibc";
+#else
+  std::string text;
+  for (int s = 0; s < 100; ++s) {
+    text += "[Section" + std::to_string(s) + "]\n";
+    for (int k = 0; k < 100; ++k) text += "\"Key" + std::to_string(k) + "\"=\"" + std::string(40, 'v') + "\"\n";
   }
-  // An insertion before the hint still lands in its place.
-  keytree::AddValue(&owner, s, "Key00000a", KEYVALUE_TYPE_INTEGER, 1, "", false);
-  auto names = ValueNames(s);
-  ASSERT_EQ(names.size(), 2001u);
-  EXPECT_EQ(names[1], "Key00000a");
-  EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
-  keytree::FreeTree(&owner, root);
+  WriteCfg("big.cfg", text);
+  auto cycle = [] {
+    EXPECT_EQ(Config_GetIntVal("big\\Section99", "Key99"), 0);
+    EXPECT_EQ(storetest::Str("big\\Section7", "Key7"), std::string(40, 'v'));
+    Config_FlushBranch("big");
+  };
+  cycle();
+  const size_t before = mallinfo2().uordblks;
+  for (int i = 0; i < 10; ++i) cycle();
+  // Ten blocks of about a megabyte each if they stayed.
+  EXPECT_LT(mallinfo2().uordblks, before + text.size());
+#endif
 }

@@ -30,20 +30,11 @@ namespace storetest {
 // The block of one section in a layer file: its header line, its value lines and the empty line after them
 // (up to the next header or the end). "<absent>" when the file has no such header line.
 inline std::string SectionBlock(const std::string& text, const std::string& header) {
-  const std::string wanted = header + "\n";
-  size_t start = 0;
-  while (true) {
-    if (text.compare(start, wanted.size(), wanted) == 0) break;
-    size_t next = text.find('\n', start);
-    if (next == std::string::npos) return "<absent>";
-    start = next + 1;
-  }
-  size_t end = start + wanted.size();
-  while (end < text.size() && text[end] != '[') {
-    size_t next = text.find('\n', end);
-    end = next == std::string::npos ? text.size() : next + 1;
-  }
-  return text.substr(start, end - start);
+  size_t start = text.find("\n" + header + "\n");
+  if (text.compare(0, header.size() + 1, header + "\n") == 0) start = 0;
+  else if (start++ == std::string::npos) return "<absent>";
+  const size_t end = text.find("\n[", start);
+  return text.substr(start, end == std::string::npos ? end : end + 1 - start);
 }
 
 using testsupport::FileId;
@@ -59,24 +50,30 @@ inline std::vector<std::string> AllFiles(const std::string& dir) {
   return names;
 }
 
+using Names = std::vector<std::string>;
+
+// The names of the subsections of a section, and of its values, in list order.
+inline Names Children(const char* path) {
+  Names names;
+  KeyRoot* cursor = Config_SetBranch(path);
+  char name[512];
+  while (Config_GetLeaf(&cursor, name, sizeof name)) names.push_back(name);
+  return names;
+}
+
+inline Names Keys(const char* path) {
+  Names names;
+  KeyValue* cursor = Config_SetBeginEnumKeyValue(path);
+  std::string name(4096, '\0');
+  while (Config_GetNextKeyValue(&cursor, name.data(), static_cast<int>(name.size()))) names.push_back(name.c_str());
+  return names;
+}
+
 // Reads a string setting through the exported interface, with room for long values.
 inline std::string Str(const char* section, const char* key) {
   std::string buffer(1 << 16, '\0');
   Config_GetStrVal(section, key, buffer.data(), static_cast<int>(buffer.size()), nullptr);
   return std::string(buffer.c_str());
-}
-
-// Points the library, started on the runtime directory, at a configuration folder (ending in a separator),
-// and takes the user.cfg that the start wrote there along (Windows; on POSIX the start happened in the
-// configuration folder already).
-inline void AdoptStart(const std::string& configDir) {
-  if (!testsupport::kWindows) return;
-  const std::string started = testsupport::ProgramDirectory() + "user.cfg";
-  if (testsupport::Exists(started)) {
-    testsupport::WriteFile(configDir + "user.cfg", testsupport::ReadFile(started));
-    testsupport::RemoveAll(started);
-  }
-  SU_Config(configDir.c_str());
 }
 
 class StoreTest : public ::testing::Test {
@@ -114,7 +111,14 @@ class StoreTest : public ::testing::Test {
     if (testsupport::kWindows && testsupport::Exists(Cfg("user.cfg")) && !Config_GetRestoreSettings())
       testsupport::WriteFile(testsupport::ProgramDirectory() + "user.cfg", ReadCfg("user.cfg"));
     Config_Reset();
-    AdoptStart(configDir);
+    // Windows: the start read and wrote user.cfg in the runtime directory; it moves to the scratch folder.
+    if (!testsupport::kWindows) return;
+    const std::string started = testsupport::ProgramDirectory() + "user.cfg";
+    if (testsupport::Exists(started)) {
+      testsupport::WriteFile(Cfg("user.cfg"), testsupport::ReadFile(started));
+      testsupport::RemoveAll(started);
+    }
+    SU_Config(configDir.c_str());
   }
 
   testsupport::TempDir tmp;

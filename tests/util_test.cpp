@@ -1,4 +1,5 @@
-// The utility layer: strings, conversions, locks, the pool and the globals holder.
+// The utility layer: strings and their conversions, case-folding comparisons, the pool, locks, the set-up of
+// process-wide contents and the log.
 #include <doroutil/listmgr.h>
 #include <doroutil/logmgr.h>
 #include <doroutil/memory.h>
@@ -14,209 +15,180 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "support/test_support.h"
 
-TEST(OROustring, NullAndEmptyAreTheSameAndOperationsBehaveAsTheConfigurationUsesThem) {
-  OROustring null(static_cast<const char*>(nullptr));
-  EXPECT_TRUE(null.is_null());
-  EXPECT_TRUE(null == "");
-  EXPECT_TRUE(null == OROustring(""));
+using testsupport::Native;
 
+TEST(OROustring, EditsSearchesComparisonsNumbersAndConversions) {
   OROustring dir("maps");
-  dir.appendSlash().appendSlash();
-  EXPECT_EQ(dir.str(), testsupport::Native("maps/"));
-  OROustring win("a\\b/c");
-  EXPECT_EQ(win.makeFileSlashOSCompatible().str(), testsupport::Native("a/b/c"));
+  const std::pair<std::string, std::string> edits[] = {
+      {dir.appendSlash().appendSlash().str(), Native("maps/")},
+      {OROustring("a\\b/c").makeFileSlashOSCompatible().str(), Native("a/b/c")},
+      {OROustring("  8.0 \t\r\n").strip().str(), "8.0"}, {OROustring(" \t ").strip().str(), ""},
+      {OROustring("@AZ[_1").to_lower().str(), "@az[_1"}, {OROustring(static_cast<const char*>(nullptr)).str(), ""},
+      {OROwstring("A\xC3\x9C").to_lower().uString().str(), "a\xC3\x9C"},  // ASCII letters only
+      {OROustring("abcdef").substr(0, 2).str(), "ab"}, {OROustring("abcdef").substr(2, 3).str(), "cde"},
+      {OROustring("abcdef").substr(1, 0).str(), ""},   {OROustring("abcdef").substr(5).str(), "f"},
+      {OROustring("abcdef").substr(6).str(), ""},      {OROustring("abcdef").substr(-1).str(), ""},
+  };
+  for (const auto& [got, want] : edits) EXPECT_EQ(got, want);
 
-  EXPECT_EQ(OROustring("  8.0 \t\r\n").strip().str(), "8.0");
-  EXPECT_EQ(OROustring(" \t ").strip().str(), "");
-  EXPECT_EQ(OROustring("MiXed_1").to_lower().str(), "mixed_1");
-  EXPECT_EQ(OROustring("abcdef").substr(2, 3).str(), "cde");
-  EXPECT_EQ(OROustring("abcdef").substr(9).str(), "");
-  EXPECT_EQ(OROustring("c:/wrldgrid/x").find("wrldgrid"), 3);
-  EXPECT_EQ(OROustring("c:/WRLDGRID/x").find("wrldgrid"), -1);
-  EXPECT_EQ(OROustring("c:/WRLDGRID/x").find("wrldgrid", 0, true), 3);
+  const OROustring upper("c:/WRLDGRID/x"), text("abcdef"), major("8.0.0.0");
+  const std::pair<long, long> found[] = {
+      {OROustring("c:/wrldgrid/x").find("wrldgrid"), 3}, {upper.find("wrldgrid"), -1},
+      {upper.find("wrldgrid", 3, true), 3}, {upper.find("wrldgrid", 4, true), -1},
+      {text.find("", 6), 6}, {text.find("", 7), -1}, {text.find("a", -1), -1}, {text.find(nullptr), -1},
+      // compare looks at the first n characters (all when n is negative), with or without case
+      {OROustring("8").compare(major, true, 1), 0}, {OROustring("8.0").compare(major, true, 3), 0},
+      {OROustring("8.0").compare(major, true, 4), -1}, {OROustring("8.0.0.0.1").compare(major, true, 9), 1},
+      {OROustring("1").compare(OROustring("2"), true, 0), 0}, {OROustring("AZ").compare(OROustring("az"), true), 0},
+      {OROustring("AZ").compare(OROustring("az"), false), -1}, {OROustring("@").compare(OROustring("`"), true), -1},
+      {OROustring("abd").compare(OROustring("abc"), false), 1},
+      {OROwstring("X\xC3\x9C").compare(OROwstring("x\xC3\x9C"), true), 0},
+  };
+  for (size_t i = 0; i < std::size(found); ++i) EXPECT_EQ(found[i].first, found[i].second) << i;
+
+  // The text, to_long(10) (only a whole number counts) and IsNumeric.
+  const std::tuple<const char*, long, bool> numbers[] = {
+      {"2011", 2011, true}, {"0012", 12, true}, {"-12", -12, false}, {"+5", 5, false}, {"12abc", 0, false},
+      {"abc", 0, false},    {"", 0, false},     {" 5", 0, false},    {"-x", 0, false}, {"9999999999999999999", 0, true},
+  };
+  for (const auto& [text, value, numeric] : numbers)
+    EXPECT_EQ(std::pair(OROustring(text).to_long(10), OROustring(text).IsNumeric()), std::pair(value, numeric)) << text;
+  const std::pair<OROustring, std::string> texts[] = {
+      {OROustring::itoa(0), "0"},     {OROustring::itoa(255, 16), "ff"}, {OROustring::itoa(71, 36), "1z"},
+      {OROustring::itoa(5, 2), "101"}, {OROustring::itoa(5, 1), "5"},    {OROustring::itoa(36, 37), "36"},
+      {OROustring::itoa(LONG_MAX), std::to_string(LONG_MAX)}, {OROustring::itoa(LONG_MIN), std::to_string(LONG_MIN)},
+  };
+  for (const auto& [got, want] : texts) EXPECT_EQ(got.str(), want);
+
+  // The first and last characters of each UTF-8 length, and those around the surrogates; also before another.
+  const std::pair<const char*, std::u16string> valid[] = {
+      {"\x7F", u"\x7F"},           {"\xC2\x80", u"\x80"},         {"\xDF\xBF", u"\x7FF"},
+      {"\xE0\xA0\x80", u"\x800"},  {"\xED\x9F\xBF", u"\xD7FF"},   {"\xEE\x80\x80", u"\xE000"},
+      {"\xEF\xBF\xBF", u"\xFFFF"}, {"\xF0\x90\x80\x80", u"\xD800\xDC00"}, {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"},
+  };
+  for (const auto& [utf8, utf16] : valid) {
+    EXPECT_EQ(OROwstring(utf8).str(), utf16) << utf8;
+    EXPECT_EQ(OROConvertUTF16toUTF8(utf16.c_str()).str(), utf8);
+    EXPECT_EQ(OROConvertUTF8toUTF16((std::string(utf8) + "b").c_str()).str(), std::u16string(utf16).append(u"b"));
+  }
+  // Each byte that starts no valid sequence becomes U+FFFD: a stray continuation byte, overlong forms, encoded
+  // surrogates, code points past U+10FFFF, sequences cut short by the end or by another character.
+  const std::u16string r = u"\xFFFD";
+  const std::pair<const char*, std::u16string> invalid[] = {
+      {"\x80", r},            {"\xC0\xAF", r + r},     {"\xE0\x9F\xBF", r + r + r}, {"\xF0\x8F\xBF\xBF", r + r + r + r},
+      {"\xED\xA0\x80", r + r + r}, {"\xED\xBF\xBF", r + r + r}, {"\xF4\x90\x80\x80", r + r + r + r},
+      {"\xE2\x82", r + r},     {"\xC3(", r + u"("},
+  };
+  for (const auto& [utf8, utf16] : invalid) EXPECT_EQ(OROwstring(utf8).str(), utf16) << utf8;
+  // Unpaired surrogates become U+FFFD in UTF-8.
+  const std::string bad = "\xEF\xBF\xBD";
+  EXPECT_EQ(OROConvertUTF16toUTF8(u"x\xD800y").str(), "x" + bad + "y");
+  EXPECT_EQ(OROConvertUTF16toUTF8(u"\xDFFF\xDC00\xD800\xDC00\xD800").str(), bad + bad + "\xF0\x90\x80\x80" + bad);
+  EXPECT_EQ(OROConvertUTF16toUTF8(nullptr).str(), "");
+  OROwstring wide("cfg\xE2\x82\xAC");
+  EXPECT_STREQ(wide.appendSlash().c_str(false), Native("cfg\xE2\x82\xAC/").c_str());
 }
 
-TEST(OROustring, NumbersAreReadOnlyFromWholeNumericTexts) {
-  EXPECT_EQ(OROustring("2011").to_long(10), 2011);
-  EXPECT_EQ(OROustring("-12").to_long(10), -12);
-  EXPECT_EQ(OROustring("12abc").to_long(10), 0);
-  EXPECT_EQ(OROustring("abc").to_long(10), 0);
-  EXPECT_EQ(OROustring("").to_long(10), 0);
-  EXPECT_EQ(OROustring(" 5").to_long(10), 0);
-  EXPECT_EQ(OROustring("99999999999999999999999").to_long(10), 0);
-
-  EXPECT_TRUE(OROustring("0012").IsNumeric());
-  EXPECT_FALSE(OROustring("").IsNumeric());
-  EXPECT_FALSE(OROustring("-1").IsNumeric());
-  EXPECT_FALSE(OROustring("1a").IsNumeric());
-
-  EXPECT_EQ(OROustring::itoa(0).str(), "0");
-  EXPECT_EQ(OROustring::itoa(LONG_MAX).str(), std::to_string(LONG_MAX));  // 32 bits on Windows, 64 elsewhere
-  EXPECT_EQ(OROustring::itoa(-251655936L).str(), "-251655936");
-  EXPECT_EQ(OROustring::itoa(255, 16).str(), "ff");
-}
-
-TEST(OROustring, CompareLooksAtTheFirstNCharactersWithOrWithoutCase) {
-  OROustring major("8.0.0.0");
-  EXPECT_EQ(OROustring("8").compare(major, true, 1), 0);
-  EXPECT_EQ(OROustring("8.0").compare(major, true, 3), 0);
-  EXPECT_NE(OROustring("9").compare(major, true, 1), 0);
-  // A text longer than the other differs where the shorter one ends.
-  EXPECT_NE(OROustring("8.0.0.0.1").compare(major, true, 9), 0);
-  EXPECT_EQ(OROustring("ABC").compare(OROustring("abc"), true), 0);
-  EXPECT_NE(OROustring("ABC").compare(OROustring("abc"), false), 0);
-  EXPECT_LT(OROustring("abc").compare(OROustring("abd"), false), 0);
-}
-
-TEST(OROwstring, ConversionsRoundTripAndNeverFailOnInvalidInput) {
-  const char* text = "Z\xC3\xBCrich \xE2\x82\xAC \xF0\x9F\x97\xBA";  // Zürich € 🗺
-  OROwstring wide(text);
-  EXPECT_EQ(wide.length(), 11);  // the map symbol takes a surrogate pair
-  EXPECT_STREQ(wide.c_str(false), text);
-  EXPECT_EQ(wide.uString().str(), text);
-
-  // Invalid UTF-8: a stray continuation byte, a truncated sequence, an overlong form, an encoded surrogate.
-  OROwstring bad("a\x80" "b\xE2\x82" "c\xC0\xAF" "d\xED\xA0\x80");
-  for (char16_t c : bad.str()) EXPECT_NE(c, 0);
-  EXPECT_EQ(bad.str()[0], u'a');
-  EXPECT_EQ(bad.str()[1], 0xFFFD);
-  EXPECT_EQ(bad.str()[2], u'b');
-
-  // An unpaired surrogate becomes U+FFFD in UTF-8.
-  const char16_t lone[] = {u'x', 0xD800, u'y', 0};
-  EXPECT_EQ(OROConvertUTF16toUTF8(lone).str(), "x\xEF\xBF\xBDy");
-  EXPECT_EQ(OROConvertUTF8toUTF16("abc").str(), u"abc");
-
-  OROwstring dir("cfg");
-  dir.appendSlash();
-  EXPECT_EQ(dir.uString().str(), testsupport::Native("cfg/"));
-}
-
-TEST(StringHelpers, CaseInsensitiveComparisonsAndTokens) {
-  EXPECT_EQ(SpecialChar_stricmp("KeepPercent", "keeppercent"), 0);
-  EXPECT_LT(SpecialChar_stricmp("a", "B"), 0);
-  // Letters fold to lower case, so '_' (0x5F) sorts before letters.
-  EXPECT_LT(SpecialChar_stricmp("A_B", "AB"), 0);
-  EXPECT_GT(SpecialChar_stricmp("\xC3\xA9", "z"), 0);
-  EXPECT_EQ(SpecialChar_strnicmp("Product Name: x", "product name:", 13), 0);
+TEST(StringHelpers, CaseInsensitiveComparisonsAgreeWithTheByteByByteOneTokensAndCopies) {
+  const long one = 1, two = 2;
+  const std::pair<long, long> results[] = {
+      {SpecialChar_stricmp("KeepPercent", "keeppercent"), 0}, {SpecialChar_stricmp("A_B", "AB"), -1},  // '_' < letters
+      {SpecialChar_stricmp("\xC3\xA9", "z"), 1}, {SpecialChar_strnicmp("Product Name: x", "product name:", 13), 0},
+      {SpecialChar_stricmpn("abX", 2, "AB"), 0}, {EqualsIgnoringCase("abX", "ABY", 2), 1},
+      {CompareByLong(&one, &two), -1}, {CompareByLong(&two, &one), 1}, {CompareByLong(&two, &two), 0},
+  };
+  for (size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i].first, results[i].second) << i;
   EXPECT_STREQ(custom_stristr("xx Data Format: 8", "data format:"), "Data Format: 8");
   EXPECT_EQ(custom_stristr("abc", "x"), nullptr);
 
   TVector<long> ports;
-  EXPECT_TRUE(TokenizeStringToLongs("80;9880;;8080;", ";", ports));
-  ASSERT_EQ(ports.Count(), 3u);
-  EXPECT_EQ(ports[0], 80);
-  EXPECT_EQ(ports[2], 8080);
-  TVector<long> none;
-  EXPECT_FALSE(TokenizeStringToLongs("abc;", ";", none));
-  EXPECT_FALSE(TokenizeStringToLongs("", ";", none));
-  EXPECT_EQ(none.Count(), 0u);
+  EXPECT_TRUE(TokenizeStringToLongs("80; -9 ;;8080;-;x", ";", ports));
+  EXPECT_FALSE(TokenizeStringToLongs("abc;", ";", ports));
+  EXPECT_FALSE(TokenizeStringToLongs("", ";", ports));
+  EXPECT_EQ(std::vector<long>(ports.begin(), ports.end()), (std::vector<long>{80, -9, 8080}));
 
-  char buf[4] = {'x', 'x', 'x', 'x'};
+  char buf[6] = {'x', 'x', 'x', 'x', 'x', 'x'};
   CopyTruncated(buf, 0, "hello");
-  EXPECT_EQ(buf[0], 'x');
   CopyTruncated(buf, 4, "hello");
-  EXPECT_STREQ(buf, "hel");
-}
+  EXPECT_EQ(std::string(buf, 6), std::string("hel\0xx", 6));
+  CopyTruncated(buf, 6, "hello");  // exactly fits with its terminator
+  EXPECT_STREQ(buf, "hello");
 
-TEST(StringHelpers, WordAtATimeComparisonsAgreeWithAByteByByteReference) {
-  auto reference = [](const std::string& a, const std::string& b) {
-    for (size_t i = 0;; ++i) {
-      unsigned ca = static_cast<unsigned char>(FoldAscii(i < a.size() ? a[i] : '\0'));
-      unsigned cb = static_cast<unsigned char>(FoldAscii(i < b.size() ? b[i] : '\0'));
-      if (ca != cb) return ca < cb ? -1 : 1;
-      if (ca == 0) return 0;
-    }
-  };
-  auto sign = [](int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); };
+  // The word-at-a-time comparisons agree with the byte-by-byte one.
+  auto sign = [](int v) { return (v > 0) - (v < 0); };
   std::mt19937 rng(11);
-  const char alphabet[] = "aAbBzZ_@[`{\x7f\x80\xc3\xe9 09";
-  for (int round = 0; round < 20000; ++round) {
-    std::string a, b;
-    const size_t length = rng() % 40;
-    for (size_t i = 0; i < length; ++i) a += alphabet[rng() % (sizeof alphabet - 1)];
-    b = a;
-    // Change the copy a little: case, one byte, or its length.
-    if (!b.empty() && rng() % 2) b[rng() % b.size()] = alphabet[rng() % (sizeof alphabet - 1)];
+  const char alphabet[] = "aAbBzZ_@[`{\x7f\x80\xc1\xe1 09";
+  auto any = [&] { return alphabet[rng() % (sizeof alphabet - 1)]; };
+  for (int round = 0; round < 10000; ++round) {
+    std::string a;
+    for (size_t i = 0, n = rng() % 40; i < n; ++i) a += any();
+    std::string b = a;  // the copy differs a little: case, one byte, or its length
+    if (!b.empty() && rng() % 2) b[rng() % b.size()] = any();
     if (rng() % 4 == 0) b.resize(rng() % (b.size() + 3), 'q');
-    for (auto& c : b) {
-      if (rng() % 3 == 0) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    SCOPED_TRACE(a + " | " + b);
-    ASSERT_EQ(sign(SpecialChar_stricmp(a.c_str(), b.c_str())), reference(a, b));
-    ASSERT_EQ(sign(SpecialChar_stricmpn(a.data(), a.size(), b.c_str())), reference(a, b));
-    if (a.size() == b.size()) {
-      ASSERT_EQ(EqualsIgnoringCase(a.data(), b.data(), a.size()), reference(a, b) == 0);
-    }
+    for (auto& c : b) c = rng() % 3 ? c : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const int reference = sign(SpecialChar_strnicmp(a.c_str(), b.c_str(), SIZE_MAX));
+    ASSERT_EQ(sign(SpecialChar_stricmp(a.c_str(), b.c_str())), reference) << a << " | " << b;
+    ASSERT_EQ(sign(SpecialChar_stricmpn(a.data(), a.size(), b.c_str())), reference) << a << " | " << b;
+    ASSERT_TRUE(a.size() != b.size() || EqualsIgnoringCase(a.data(), b.data(), a.size()) == (reference == 0));
   }
-}
-
-TEST(Allocator, ReusesFreedElementsAndSpreadsOverBlocks) {
-  Allocator pool(24, 0, 4096);
-  std::set<void*> seen;
-  std::vector<void*> all;
-  for (int i = 0; i < 1000; ++i) {
-    void* p = pool.Alloc();
-    ASSERT_NE(p, nullptr);
-    EXPECT_TRUE(seen.insert(p).second);
-    all.push_back(p);
-  }
-  pool.Free(all[10]);
-  EXPECT_EQ(pool.Alloc(), all[10]);
-}
-
-TEST(MemoryLevel, ComesFromTheEnvironmentWhenSet) {
-  testsupport::ScopedEnv level("NAVCONFIG_MEMORY_LEVEL", "2");
-  EXPECT_EQ(GetCacheMgr()->GetMemoryLevel(false), 2);
-  testsupport::ScopedEnv other("NAVCONFIG_MEMORY_LEVEL", "7");
-  EXPECT_EQ(GetCacheMgr()->GetMemoryLevel(false), 7);
-}
-
-TEST(CritSec, SerialisesThreads) {
-  critSec lock;
-  long counter = 0;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t)
-    threads.emplace_back([&] {
-      for (int i = 0; i < 20000; ++i) {
-        lock.Enter();
-        ++counter;
-        lock.Exit();
-      }
-    });
-  for (auto& t : threads) t.join();
-  EXPECT_EQ(counter, 80000);
-  EXPECT_TRUE(lock.TryLock());
-  EXPECT_FALSE(lock.TryLock());
-  lock.Exit();
 }
 
 namespace {
 struct CountingHolder : StaticDataHolder {
-  int setups = 0;
-  int teardowns = 0;
+  int setups = 0, teardowns = 0;
   const char* GetName() const override { return "Counting"; }
   void AddDependencies() override { AddDependency(GetOROUtilGlobals()); }
-  void DoSetup() override {
-    ++setups;
-    Setup();  // a call from inside the set-up returns at once
-  }
+  void DoSetup() override { ++setups, Setup(); }  // a call from inside the set-up returns at once
   void DoTeardown() override { ++teardowns; }
 };
 }  // namespace
 
-TEST(StaticDataHolder, SetsUpOnceEvenFromManyThreadsAndFromInsideItsOwnSetup) {
+TEST(Memory, ThePoolReusesFreedElementsGrowsInDoublingBlocksAndLocksSerialiseThreads) {
+  Allocator pool(32, 0, 4096);  // 128 elements in the first block, 256 in the second
+  std::set<void*> seen;
+  const uint64_t before = Mem_AllocationCount();
+  for (int i = 0; i < 384; ++i) EXPECT_TRUE(seen.insert(pool.Alloc()).second);
+  EXPECT_EQ(Mem_AllocationCount() - before, 2u);
+  void* some = *std::next(seen.begin(), 100);
+  pool.Free(nullptr);
+  pool.Free(some);
+  EXPECT_EQ(pool.Alloc(), some);
+  EXPECT_EQ(seen.count(pool.Alloc()), 0u);
+  EXPECT_EQ(Mem_AllocationCount() - before, 3u);
+
+  // Elements smaller than a pointer and no block size: one element per block, still reused last in first out.
+  Allocator tiny(1, 0, 0);
+  void *a = tiny.Alloc(), *b = tiny.Alloc();
+  tiny.Free(a), tiny.Free(b);
+  EXPECT_TRUE(tiny.Alloc() == b && tiny.Alloc() == a);
+
+  testsupport::ScopedEnv level("NAVCONFIG_MEMORY_LEVEL", "7");
+  EXPECT_EQ(GetCacheMgr()->GetMemoryLevel(false), 7);
+  testsupport::ScopedEnv notANumber("NAVCONFIG_MEMORY_LEVEL", "2x");
+  EXPECT_LE(static_cast<unsigned>(GetCacheMgr()->GetMemoryLevel(false)), 5u);
+
+  // A lock serialises threads and a holder sets up once.
+  critSec lock;
   CountingHolder holder;
+  long counter = 0;
   std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) threads.emplace_back([&] { holder.Setup(); });
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&] {
+      holder.Setup();
+      for (int i = 0; i < 20000; ++i) lock.Enter(), ++counter, lock.Exit();
+    });
   for (auto& t : threads) t.join();
+  EXPECT_EQ(counter, 80000);
+  EXPECT_TRUE(lock.TryLock() && !lock.TryLock());
+  lock.Exit();
+
   EXPECT_EQ(holder.setups, 1);
-  EXPECT_TRUE(holder.IsSetUp());
-  EXPECT_TRUE(GetOROUtilGlobals()->IsSetUp());
+  EXPECT_TRUE(holder.IsSetUp() && GetOROUtilGlobals()->IsSetUp());
   holder.TryTeardown();
   holder.TryTeardown();
   EXPECT_EQ(holder.teardowns, 1);
@@ -224,25 +196,32 @@ TEST(StaticDataHolder, SetsUpOnceEvenFromManyThreadsAndFromInsideItsOwnSetup) {
   EXPECT_EQ(holder.setups, 2);
 }
 
-TEST(LogMgr, WritesOneLineWithLevelCategorySourceThreadAndMessage) {
+// The log settings are read at the first call, and again only when asked to.
+NAVCONFIG_TEST_CHILD(log_switches_read_once) {
+  const bool first = IsAndroidLoggingEnabled() && GetLogMgr() == nullptr;
+  testsupport::SetEnv("NAVCONFIG_LOG_SWITCHES", "perf");
+  return first && IsAndroidLoggingEnabled() && !IsPerfIntervalLoggingEnabled() ? 0 : 1;
+}
+
+TEST(LogMgr, SettingsAreReadOnceAndEachMessageIsOneLine) {
   {
     testsupport::ScopedEnv off("NAVCONFIG_LOG", nullptr);
-    ReloadLogSettings();
-    EXPECT_EQ(GetLogMgr(), nullptr);
-    EXPECT_FALSE(IsAndroidLoggingEnabled());
+    testsupport::ScopedEnv android("NAVCONFIG_LOG_SWITCHES", "android");
+    EXPECT_EQ(testsupport::RunChild("log_switches_read_once"), 0);
   }
-  testsupport::LogCapture log("perf,android");
-  ASSERT_NE(GetLogMgr(), nullptr);
-  EXPECT_TRUE(IsAndroidLoggingEnabled());
-  EXPECT_TRUE(IsPerfIntervalLoggingEnabled());
-  EXPECT_FALSE(IsHashTableStatsLoggingEnabled());
+  testsupport::LogCapture log("perf,,android");
   CLogMgr* mgr = GetLogMgr();
+  ASSERT_NE(mgr, nullptr);
+  EXPECT_TRUE(IsAndroidLoggingEnabled() && IsPerfIntervalLoggingEnabled() && !IsHashTableStatsLoggingEnabled());
   mgr->LockTempBuffer();
-  const char* msg = mgr->MakeString("Config int value is really a string %s", "Directories\\RootDir");
-  mgr->Publish(0, 2, "config_defaults", 2840, msg, GetThreadID(), true);
+  mgr->Publish(0, 2, "config_defaults", 2840, mgr->MakeString("Config int value is really a string %s", "x\\y"),
+               GetThreadID(), true);
   mgr->UnlockTempBuffer();
+  GetCacheMgr()->LogPerfInterval(0, "SetupConfigDefaults", nullptr);
+  GetCacheMgr()->LogPerfInterval(1, "SetupConfigDefaults", nullptr);
+  const std::string thread = " T" + std::to_string(GetThreadID()) + " ";
   auto lines = log.Lines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], "L2 C0 config_defaults:2840 T" + std::to_string(GetThreadID()) +
-                          " Config int value is really a string Directories\\RootDir");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "L2 C0 config_defaults:2840" + thread + "Config int value is really a string x\\y");
+  EXPECT_EQ(lines[1].rfind("L5 C0 cachemgr:0" + thread + "perf interval SetupConfigDefaults: ", 0), 0u) << lines[1];
 }

@@ -192,7 +192,13 @@ void CConfigMgr::CreateUserFileOnce() {
   const std::string dir = ConfigDirectory();
   if (dir.empty()) return;
   // Whatever stands there already (a file, a link, a FIFO) is left as it is.
-  platform::CreateNewFile(dir + "user.cfg");
+  const std::string file = dir + "user.cfg";
+  if (!platform::CreateNewFile(file)) return;
+  // The empty file says what its absence said: a layer known to match the absent file (its file erased by
+  // Config_RestoreDefaults) matches the new one, so that the next save does not take it for another writer's.
+  auto it = m_layerFiles.find("user");
+  if (it != m_layerFiles.end() && it->second.Holds(file, platform::FileIdentity{}))
+    it->second.Remember(file, platform::IdentifyFile(file));
 }
 
 // ---- Layered reads ----

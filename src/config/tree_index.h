@@ -112,28 +112,7 @@ inline uint64_t NonZero(uint64_t h) { return h ? h : 1; }
 
 // Whether n bytes of a folded text equal n bytes of a text as given, folded here (ASCII letters to lower case).
 inline bool SameFolded(const char* folded, const char* text, size_t n) {
-  if (n >= 8) {
-    uint64_t wf, wt;
-    for (size_t i = 0; i + 8 < n; i += 8) {
-      std::memcpy(&wf, folded + i, 8);
-      std::memcpy(&wt, text + i, 8);
-      if (wf != FoldAsciiWord(wt)) return false;
-    }
-    std::memcpy(&wf, folded + n - 8, 8);
-    std::memcpy(&wt, text + n - 8, 8);
-    return wf == FoldAsciiWord(wt);
-  }
-  if (n >= 4) {
-    uint32_t f0, f1, t0, t1;
-    std::memcpy(&f0, folded, 4);
-    std::memcpy(&f1, folded + n - 4, 4);
-    std::memcpy(&t0, text, 4);
-    std::memcpy(&t1, text + n - 4, 4);
-    return (uint64_t{f0} << 32 | f1) == FoldAsciiWord(uint64_t{t0} << 32 | t1);
-  }
-  for (size_t i = 0; i < n; ++i)
-    if (folded[i] != FoldAscii(text[i])) return false;
-  return true;
+  return EqualWords(folded, text, n, [](uint64_t wf, uint64_t wt) { return wf == FoldAsciiWord(wt); });
 }
 
 

@@ -25,17 +25,17 @@ lintian --allow-root --fail-on error "${debs[@]}" || fail "lintian reports error
 # Depends: the library's from dpkg-shlibdeps, the others on the library of the same version.
 depends() { dpkg-deb -f "$1" Depends; }
 for needed in libc6 libstdc++6 libsodium23; do
-  depends "$lib" | grep -q "\b$needed\b" || fail "libnavconfig1 does not depend on $needed: $(depends "$lib")"
+  depends "$lib" | grep "\b$needed\b" >/dev/null || fail "libnavconfig1 does not depend on $needed: $(depends "$lib")"
 done
 for p in "$dev" "$tool"; do
-  depends "$p" | grep -qF "libnavconfig1 (= $version)" ||
+  depends "$p" | grep -F "libnavconfig1 (= $version)" >/dev/null ||
     fail "$(basename "$p") does not depend on libnavconfig1 (= $version)"
 done
-dpkg-deb -I "$lib" triggers | grep -qx 'activate-noawait ldconfig' || fail "libnavconfig1 does not trigger ldconfig"
+dpkg-deb -I "$lib" triggers | grep -x 'activate-noawait ldconfig' >/dev/null || fail "libnavconfig1 does not trigger ldconfig"
 
 # What goes where, and nothing twice.
 files() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||'; }
-has() { files "$1" | grep -qx "$2" || fail "$(basename "$1") does not hold $2"; }
+has() { files "$1" | grep -x "$2" >/dev/null || fail "$(basename "$1") does not hold $2"; }
 has "$lib" "$libdir/libnavconfig.so.1"
 has "$lib" "$libdir/libnavconfig.so.1.0.0"
 has "$dev" "$libdir/libnavconfig.so"
@@ -55,7 +55,7 @@ for p in "${debs[@]}"; do dpkg-deb -x "$p" "$root"; done
 export LD_LIBRARY_PATH=$root/$libdir
 
 echo "== programs built against the unpacked packages"
-readelf -V -W "$root/usr/bin/navconfig" | grep -q 'Name: NAVCONFIG_1.0' ||
+readelf -V -W "$root/usr/bin/navconfig" | grep 'Name: NAVCONFIG_1.0' >/dev/null ||
   fail "the tool does not ask for the symbol version NAVCONFIG_1.0"
 export PKG_CONFIG_PATH=$root/$libdir/pkgconfig
 [ "$(pkg-config --modversion navconfig)" = "${version%-*}" ] || fail "pkg-config gives another version"
@@ -76,13 +76,13 @@ navconfig() {
   NAVCONFIG_HOME=$work/home "$root/usr/bin/navconfig" --config-dir "$work/tool-cfg" --runtime-dir "$work/tool-cfg" "$@"
 }
 mkdir -p "$work/tool-cfg"
-navconfig --version | grep -qx "navconfig ${version%-*}" || fail "the tool is not version ${version%-*}"
+navconfig --version | grep -x "navconfig ${version%-*}" >/dev/null || fail "the tool is not version ${version%-*}"
 navconfig set Image KeepPercent 70 >/dev/null
 [ "$(navconfig get Image KeepPercent --origin)" = "70  (user)" ] || fail "the tool did not keep a setting"
 page=$root/usr/share/man/man1/navconfig.1.gz
 warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "man reports: $warnings"
-MANWIDTH=80 man -l "$page" 2>/dev/null | grep -q "navconfig ${version%-*}" || fail "the manual page lacks the version"
+MANWIDTH=80 man -l "$page" 2>/dev/null | grep "navconfig ${version%-*}" >/dev/null || fail "the manual page lacks the version"
 "$src/tests/completion.sh" "$root/usr/bin/navconfig" "$root/usr/share/bash-completion/completions/navconfig"
 
 for p in "${debs[@]}"; do echo "$(basename "$p"): $(stat -c %s "$p") bytes"; done

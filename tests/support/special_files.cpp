@@ -48,10 +48,10 @@ std::string KindAt(const std::string& path) {
 
 FifoGuard::FifoGuard(std::string fifo, int timeoutMs) : m_fifo(std::move(fifo)) {
   m_thread = std::thread([this, timeoutMs] {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (m_wake.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_done; })) return;
-    m_fired = true;
-    while (!m_wake.wait_for(lock, std::chrono::milliseconds(20), [this] { return m_done; })) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (; !m_done; std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
+      if (std::chrono::steady_clock::now() < deadline) continue;
+      m_fired = true;
 #ifndef _WIN32
       // Both ends at once: whoever waits for the other end goes on, and finds the end of the data after.
       const int fd = ::open(m_fifo.c_str(), O_RDWR | O_NONBLOCK);
@@ -62,11 +62,7 @@ FifoGuard::FifoGuard(std::string fifo, int timeoutMs) : m_fifo(std::move(fifo)) 
 }
 
 FifoGuard::~FifoGuard() {
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_done = true;
-  }
-  m_wake.notify_all();
+  m_done = true;
   m_thread.join();
 }
 

@@ -5,8 +5,6 @@
 #define NAVCONFIG_TESTS_SUPPORT_SPECIAL_FILES_H
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -37,9 +35,7 @@ class FifoGuard {
 
  private:
   std::string m_fifo;
-  std::mutex m_mutex;
-  std::condition_variable m_wake;
-  bool m_done = false;
+  std::atomic<bool> m_done{false};
   std::atomic<bool> m_fired{false};
   std::thread m_thread;
 };

@@ -15,11 +15,10 @@ namespace testsupport {
 
 #ifdef _WIN32
 inline constexpr bool kWindows = true;
-inline constexpr char kSeparator = '\\';
 #else
 inline constexpr bool kWindows = false;
-inline constexpr char kSeparator = '/';
 #endif
+inline constexpr char kSeparator = kWindows ? '\\' : '/';
 
 // The path with every '/' turned into the platform's separator: tests write paths with '/', and the library
 // hands them back with the platform's separator.
@@ -57,9 +56,8 @@ class ScopedEnv {
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
-  std::string m_name;
+  std::string m_name, m_old;
   bool m_had;
-  std::string m_old;
 };
 
 // Sends the library's log to a file for the lifetime of the object and reads its lines back.
@@ -94,8 +92,6 @@ std::vector<std::string> Listing(const std::string& dir);
 unsigned FileMode(const std::string& path);
 bool SetFileMode(const std::string& path, unsigned mode);
 unsigned SetUmask(unsigned mask);  // the previous mask
-inline constexpr const char* kNoPermissionBits =
-    "no permission bits on Windows: a file takes the access rules of its folder";
 // Symbolic links; a relative target is taken from the link's folder. MakeSymlink is false on Windows when
 // no working link can be made (kNoSymlinks says why).
 bool MakeSymlink(const std::string& target, const std::string& link);
@@ -162,7 +158,6 @@ class ChildProcess {
   int Wait();
 
  private:
-  void Start(const std::string& path, const std::vector<std::string>& args, bool ownGroup);
   struct State;
   State* m_state;
 };

@@ -1,0 +1,175 @@
+// The utility and platform functions with the arguments callers get wrong: null and empty paths, empty
+// buffers, names at the edges, and every step of a save failing.
+#include <doroutil/files.h>
+#include <doroutil/memory.h>
+#include <doroutil/orofilename.h>
+#include <gtest/gtest.h>
+#include <platform/file_lock.h>
+#include <platform/os.h>
+#include <platform/registry.h>
+
+#include "support/test_support.h"
+
+using testsupport::TempDir;
+
+TEST(EdgeArguments, FileFunctionsRefuseNullAndEmptyPaths) {
+  TempDir tmp;
+  testsupport::WriteFile(tmp / "a.txt", "abc\r\nlonger line\n");
+  testsupport::MakeDirs(tmp / "sub");
+  ListMgr<OROustring> names, excluded, list;
+  for (const char* p : {static_cast<const char*>(nullptr), ""}) {
+    char byte = 'x', *buffer = &byte;
+    EXPECT_FALSE(FileExists(p) || FileDoesDirExist(p) || FileCreateDir(p) || AreFilesInDir(p, names));
+    EXPECT_EQ(FileErase(p), 1);
+    EXPECT_EQ(FileList(list, p, nullptr) + FileList(list, p, "*", nullptr, nullptr, 2), 0);
+    EXPECT_TRUE(LoadFile(p, &buffer) == 0 && buffer == nullptr && FileOpen(p, "rb") == nullptr);
+  }
+  EXPECT_TRUE(LoadFile(tmp.path().c_str(), nullptr) == 0 && FileOpen((tmp / "a.txt").c_str(), nullptr) == nullptr);
+  EXPECT_TRUE(FileCreateDir((tmp / "sub").c_str()) && !FileCreateDir((tmp / "a.txt").c_str()));
+  names.Add(nullptr);
+  EXPECT_FALSE(AreFilesInDir(tmp.path().c_str(), names));
+  excluded.Add(nullptr);
+  excluded.Add(new OROustring("a.txt"));
+  EXPECT_EQ(FileList(list, tmp.path().c_str(), "*", "txt", &excluded, 1), 0);
+  EXPECT_EQ(FileList(list, tmp.path().c_str(), "*", nullptr, &excluded, 2), 1);  // sub
+  EXPECT_EQ(FileList(list, (tmp / "none").c_str(), "txt"), 0);
+  EXPECT_FALSE(platform::MakeDirectories("") || platform::MakeDirectories(tmp / "a.txt/sub"));
+  EXPECT_FALSE(platform::RenameFile(tmp / "none", tmp / "other").ok);
+
+  char line[6];
+  FileHandle* f = FileOpen((tmp / "a.txt").c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  EXPECT_FALSE(FileReadNextLine(nullptr, line, 6) || FileReadNextLine(f, nullptr, 6) || FileReadNextLine(f, line, 0));
+  EXPECT_STREQ(FileReadNextLine(f, line, 4), "abc");    // exactly the room for the line, \r dropped
+  EXPECT_STREQ(FileReadNextLine(f, line, 6), "longe");  // the rest of a long line is skipped
+  EXPECT_EQ(FileReadNextLine(f, line, 6), nullptr);
+  EXPECT_EQ(FileWrite(f, "x", 1), 0);  // read-only
+  FileClose(nullptr);
+  FileClose(f);
+  f = FileOpen((tmp / "b.bin").c_str(), "wb");
+  EXPECT_EQ(FileWrite(nullptr, "x", 1) + FileWrite(f, nullptr, 1) + FileWrite(f, "x", 0), 0);
+  EXPECT_EQ(FileWrite(f, "xyz", 3), 3);
+  FileClose(f);
+  EXPECT_EQ(testsupport::ReadFile(tmp / "b.bin"), "xyz");
+}
+
+TEST(EdgeArguments, FileNamesAtTheEdges) {
+  TempDir tmp;
+  testsupport::WriteFile(tmp / "f.cfg", "");
+  testsupport::MakeDirs(tmp / "sub");
+  const std::string root = testsupport::Native("/");
+  struct Row {
+    OroFileName name;
+    const char *full, *dir, *bare, *parent;
+    bool exists;
+  } rows[] = {
+      {OroFileName(OROustring("plain")), "plain", "", "plain", "", false},
+      {OroFileName(OROustring(root + "a.b.c")), "/a.b.c", "/", "a.b", "", false},
+      {OroFileName(OROustring(root), OROustring("")), "/", "/", "", "", true},
+      {OroFileName(OROustring(""), OROustring("")), "", "", "", "", false},
+      {OroFileName(OROustring(tmp.path()), OROustring("f.cfg")), nullptr, nullptr, "f", nullptr, true},
+      {OroFileName(OROustring(tmp.path() + "f.cfg"), OROustring("")), nullptr, nullptr, "", nullptr, false},
+      {OroFileName(OROustring(tmp.path()), OROustring("none")), nullptr, nullptr, "none", nullptr, false},
+      {OroFileName(OROustring(tmp.path()), OROustring("sub")), nullptr, nullptr, "sub", nullptr, true},
+      {OroFileName(OROustring(tmp.path()), OROustring("sub/")), nullptr, nullptr, "sub/", nullptr, true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name.GetFullPath(true).str());
+    EXPECT_EQ(r.name.GetFullPath(true).str(), r.full ? testsupport::Native(r.full) : r.name.GetFullPath(true).str());
+    EXPECT_EQ(r.name.GetFullPath(false).str(), r.dir ? testsupport::Native(r.dir) : r.name.GetFullPath(false).str());
+    EXPECT_EQ(r.name.GetFileName(false).str(), r.bare);
+    EXPECT_EQ(r.name.GetParentDirectory(true).str(), r.parent ? r.parent : r.name.GetParentDirectory(true).str());
+    EXPECT_EQ(r.name.Exists(), r.exists);
+  }
+}
+
+TEST(EdgeArguments, EveryStepOfAWriteCanFail) {
+  TempDir tmp;
+  const std::string path = tmp / "f.txt";
+  testsupport::WriteFile(path, "old");
+  using platform::FsFault;
+  using platform::FsStep;
+  for (FsStep step : {FsStep::CreateTemp, FsStep::Write, FsStep::Sync, FsStep::Rename}) {
+    for (FsFault fault : {FsFault::NoSpace, FsFault::IoError, FsFault::AccessDenied}) {
+      for (bool locked : {false, true}) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(step)) + " " + std::to_string(static_cast<int>(fault)));
+        platform::InjectFault(step, fault);
+        const platform::Status s =
+            locked ? platform::ReplaceLockedFile(path, "new", 3) : platform::WriteFileAtomically(path, "new", 3);
+        EXPECT_FALSE(s.ok);
+        EXPECT_NE(s.reason.find(testsupport::FaultText(fault)), std::string::npos) << s.reason;
+        EXPECT_EQ(testsupport::Listing(tmp.path()), std::vector<std::string>{"f.txt"});
+        EXPECT_EQ(testsupport::ReadFile(path), "old");
+      }
+    }
+  }
+  if (testsupport::kWindows) return;
+  // Links: one to the file by its full path is followed, a loop is refused.
+  ASSERT_TRUE(testsupport::MakeSymlink(path, tmp / "abs") && testsupport::MakeSymlink("b", tmp / "a") &&
+              testsupport::MakeSymlink("a", tmp / "b"));
+  EXPECT_TRUE(platform::WriteFileAtomically(tmp / "abs", "via", 3).ok);
+  EXPECT_EQ(platform::WriteFileAtomically(tmp / "a", "x", 1).reason.find("is a symbolic link to a symbolic link"), 2u);
+  for (const char* name : {"a", "b", "abs"}) testsupport::RemoveAll(tmp / name);
+  // What a killed writer left under the fixed temporary name is replaced.
+  testsupport::WriteFile(tmp / ".f.txt.tmp", "stale");
+  EXPECT_TRUE(platform::ReplaceLockedFile(path, "new", 3).ok);
+  EXPECT_EQ(testsupport::Listing(tmp.path()), std::vector<std::string>{"f.txt"});
+  EXPECT_EQ(testsupport::ReadFile(path), "new");
+}
+
+TEST(EdgeArguments, UnsafeFileComponentsAndAHomeFromTheAccount) {
+  for (const char* name : {"", ".", "..", "a/b"}) EXPECT_FALSE(platform::IsSafeFileComponent(name)) << name;
+  EXPECT_FALSE(platform::IsSafeFileComponent(std::string_view("a\0b", 3)));
+  EXPECT_TRUE(platform::IsSafeFileComponent("..a"));
+  if (testsupport::kWindows) GTEST_SKIP() << "the home folder of a Windows account does not come from variables";
+  struct Row {
+    const char *own, *xdg, *home, *expected;
+  } rows[] = {{"", "/x", "/h", "/x/navconfig/"}, {nullptr, "/x/", "/h", "/x/navconfig/"},
+              {nullptr, "x", "/h", "/h/.config/navconfig/"}, {nullptr, nullptr, "", nullptr}};
+  for (const Row& r : rows) {
+    testsupport::ScopedEnv own("NAVCONFIG_HOME", r.own), xdg("XDG_CONFIG_HOME", r.xdg), home("HOME", r.home);
+    const std::string dir = platform::UserHomeDirectory();
+    // Without a usable variable, the home folder of the account.
+    EXPECT_TRUE(r.expected ? dir == r.expected : dir[0] == '/' && dir.ends_with("/.config/navconfig/")) << dir;
+  }
+}
+
+TEST(EdgeArguments, RegistryCallsOnHandlesNeverOpened) {
+  if (testsupport::kWindows) GTEST_SKIP() << "the system registry answers for its own handles";
+  using namespace platform::reg;
+  int never = 0;
+  HKEY out = nullptr;
+  const uint8_t data[4] = {};
+  uint32_t size = 4;
+  for (HKEY key : {HKEY(nullptr), reinterpret_cast<HKEY>(&never)}) {
+    EXPECT_EQ(RegOpenKeyExW(key, u"A", 0, KEY_READ, &out), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegQueryValueExW(key, u"V", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegSetValueExW(key, u"V", 0, REG_DWORD, data, 4), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCreateKeyExW(key, u"A", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &out, nullptr), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegDeleteKeyW(key, u"A"), ERROR_INVALID_HANDLE);
+  }
+  EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, nullptr, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &out, nullptr),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(out, nullptr);
+  // A damaged store is set aside under a name not yet taken.
+  TempDir home;
+  testsupport::ScopedEnv env("NAVCONFIG_HOME", home.path().c_str());
+  const std::string file = home / "registry/HKCU.reg";
+  testsupport::WriteFile((testsupport::MakeDirs(home / "registry"), file), "not a registry\n");
+  for (int64_t t = platform::UnixTime(), last = t + 1; t <= last; ++t)
+    testsupport::MakeDirs(file + ".damaged-" + std::to_string(t));
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"K", 0, KEY_READ, &out), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(testsupport::Exists(file));
+  EXPECT_EQ(testsupport::Listing(home / "registry").size(), 4u);  // two names taken, the damaged file, the lock
+  const uint8_t one[4] = {1};
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(RegSetValueExW(HKEY_CURRENT_USER, u"V", 0, REG_DWORD, one, 4), ERROR_SUCCESS);
+}
+
+TEST(EdgeArguments, EmptyBlocksAndForcedMemoryLevels) {
+  Mem_Free(Mem_Realloc(Mem_Realloc(nullptr, 0), 64));
+  const int measured = GetCacheMgr()->GetMemoryLevel(true);
+  for (auto [forced, level] : {std::pair{"3", 3}, {"-1", -1}, {"3x", measured}, {"", measured}}) {
+    testsupport::ScopedEnv env("NAVCONFIG_MEMORY_LEVEL", forced);
+    EXPECT_EQ(GetCacheMgr()->GetMemoryLevel(true), level) << forced;
+  }
+}

@@ -1,0 +1,32 @@
+// The one-pass scanner of layer texts against the line parser, with every kind of line at every position of
+// the scanner's 64-byte blocks.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cfg_format.h"
+
+TEST(Scanner, TakesEveryLineApartAsTheLineParserDoes) {
+  using navconfig::cfg::ParsedLine;
+  static const char kLines[] = "note\n\"k\"=1\n[A]\r\n\"x\" = 0x1fF\n\n\"y\"==017\n \"z\"=\"s\" \n[[B\\C]]\r\"-\"=-5\n\0\"q\"=-0x\n"
+                               "\"h\"=0XaB\n\"e\"=\n\"long\"=\"0123456789012345678901234567890123456789012345678901234\"\n[]\n\"t\"=-\n"
+                               "\"o\"=-0778\n'a'=1\n\"u\"=\"unclosed\n\"g\"=12ab\n";
+  const std::string lines(kLines, sizeof kLines - 1);
+  for (size_t shift = 0; shift <= 64; ++shift) {
+    const std::string text = std::string(shift, 'p') + "\n" + lines + (shift % 2 ? "w=9" : "");
+    std::vector<ParsedLine> fast, reference;
+    size_t fastUnkept = 0, referenceUnkept = 0;
+    navconfig::cfg::ScanLines(text.data(), text.size(), fast, &fastUnkept);
+    navconfig::cfg::ScanLinesOneByOne(text.data(), text.size(), reference, &referenceUnkept);
+    ASSERT_EQ(fast.size(), reference.size()) << shift;
+    EXPECT_GE(fast.size(), 10u);
+    EXPECT_EQ(fastUnkept, referenceUnkept) << shift;
+    for (size_t i = 0; i < fast.size(); ++i) {
+      const ParsedLine &a = fast[i], &b = reference[i];
+      EXPECT_TRUE(a.kind == b.kind && a.name == b.name && a.nameLength == b.nameLength && a.isString == b.isString &&
+                  a.text == b.text && a.textLength == b.textLength && a.number == b.number && a.hex == b.hex)
+          << shift << " line " << i;
+    }
+  }
+}
