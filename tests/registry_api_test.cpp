@@ -257,4 +257,9 @@ TEST_F(RegUtil, ReadsEnumerationsAndWritesFindTheSectionsOfTheLayerAlone) {
   Reload();
   EXPECT_EQ(readOnly.GetIntValue("Nav", "Count"), 9);
   EXPECT_EQ(Text(readOnly, "Nav\\New", "Text", 16), "hello\0######"s);
+
+  // A key name is cut to 255 bytes, as the registry's are.
+  const std::string longest(255 - 5, 'k');  // after "user\"
+  EXPECT_TRUE(writable.SetIntValue((longest + "x").c_str(), "v", 5));
+  EXPECT_EQ(Config_GetIntVal(("user\\" + longest).c_str(), "v"), 5);
 }
