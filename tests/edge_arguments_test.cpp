@@ -172,4 +172,7 @@ TEST(EdgeArguments, EmptyBlocksAndForcedMemoryLevels) {
     testsupport::ScopedEnv env("NAVCONFIG_MEMORY_LEVEL", forced);
     EXPECT_EQ(GetCacheMgr()->GetMemoryLevel(true), level) << forced;
   }
+  const std::pair<uint64_t, int> levels[] = {{0, 5},    {1, 0},    {127, 0},  {128, 1},  {255, 1},  {256, 2},
+                                             {511, 2},  {512, 3},  {1023, 3}, {1024, 4}, {2047, 4}, {2048, 5}};
+  for (auto [mib, level] : levels) EXPECT_EQ(MemoryLevelOf(mib), level) << mib;
 }

@@ -14,11 +14,15 @@ TEST(Scanner, TakesEveryLineApartAsTheLineParserDoes) {
                                "\"o\"=-0778\n'a'=1\n\"u\"=\"unclosed\n\"g\"=12ab\n";
   const std::string lines(kLines, sizeof kLines - 1);
   for (size_t shift = 0; shift <= 64; ++shift) {
-    const std::string text = std::string(shift, 'p') + "\n" + lines + (shift % 2 ? "w=9" : "");
+    // The text ends in a line without its end; in every third one that line stops after its '=' while the
+    // bytes beyond the text would make a string of it.
+    const char* const ends[] = {"", "w=9", "\"e\"=\"tail\"\n"};
+    const std::string text = std::string(shift, 'p') + "\n" + lines + ends[shift % 3];
+    const size_t length = text.size() - (shift % 3 == 2 ? 7 : 0);
     std::vector<ParsedLine> fast, reference;
     size_t fastUnkept = 0, referenceUnkept = 0;
-    navconfig::cfg::ScanLines(text.data(), text.size(), fast, &fastUnkept);
-    navconfig::cfg::ScanLinesOneByOne(text.data(), text.size(), reference, &referenceUnkept);
+    navconfig::cfg::ScanLines(text.data(), length, fast, &fastUnkept);
+    navconfig::cfg::ScanLinesOneByOne(text.data(), length, reference, &referenceUnkept);
     ASSERT_EQ(fast.size(), reference.size()) << shift;
     EXPECT_GE(fast.size(), 10u);
     EXPECT_EQ(fastUnkept, referenceUnkept) << shift;

@@ -89,7 +89,10 @@ int COroCacheMgr::GetMemoryLevel(bool) {
     long v = std::strtol(forced.c_str(), &end, 10);
     if (end && *end == '\0') return static_cast<int>(v);
   }
-  const uint64_t mib = platform::PhysicalMemoryBytes() >> 20;
+  return MemoryLevelOf(platform::PhysicalMemoryBytes() >> 20);
+}
+
+int MemoryLevelOf(uint64_t mib) {
   if (mib == 0) return 5;
   if (mib < 128) return 0;
   if (mib < 256) return 1;

@@ -45,5 +45,7 @@ class COroCacheMgr {
   void LogPerfInterval(int phase, const char* name, void* context);
 };
 COroCacheMgr* GetCacheMgr();
+// The memory level of a machine with that much physical memory in MiB (0 when it cannot be read).
+int MemoryLevelOf(uint64_t mib);
 
 #endif
