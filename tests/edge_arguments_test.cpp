@@ -56,6 +56,7 @@ TEST(EdgeArguments, FileFunctionsRefuseNullAndEmptyPaths) {
 TEST(EdgeArguments, FileNamesAtTheEdges) {
   TempDir tmp;
   testsupport::WriteFile(tmp / "f.cfg", "");
+  testsupport::WriteFile(tmp / "g", "");
   testsupport::MakeDirs(tmp / "sub");
   const std::string root = testsupport::Native("/");
   struct Row {
@@ -70,6 +71,7 @@ TEST(EdgeArguments, FileNamesAtTheEdges) {
       {OroFileName(OROustring(tmp.path()), OROustring("f.cfg")), nullptr, nullptr, "f", nullptr, true},
       {OroFileName(OROustring(tmp.path() + "f.cfg"), OROustring("")), nullptr, nullptr, "", nullptr, false},
       {OroFileName(OROustring(tmp.path()), OROustring("none")), nullptr, nullptr, "none", nullptr, false},
+      {OroFileName(OROustring(tmp.path()), OROustring("g")), nullptr, nullptr, "g", nullptr, true},
       {OroFileName(OROustring(tmp.path()), OROustring("sub")), nullptr, nullptr, "sub", nullptr, true},
       {OroFileName(OROustring(tmp.path()), OROustring("sub/")), nullptr, nullptr, "sub/", nullptr, true},
   };

@@ -137,6 +137,12 @@ TEST_F(FailedSaves, LeaveThePreviousFileWholeAndNoTemporaryFile) {
     EXPECT_EQ(Block("user.cfg", "[Saves]"),
               "[Saves]\n\"Other\"=" + std::to_string(n) + "\n\"Value\"=" + std::to_string(n) + "\n\n");
   }
+  // A deletion whose save failed is saved with the next change, also when the layer was read again between.
+  platform::InjectFault(FsStep::Write, FsFault::NoSpace);
+  Config_DeleteKey("user");
+  Config_GetIntVal("Saves", "Value");  // reads the file again
+  Config_SetIntVal("Saves", "Other", 9);
+  EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Other\"=9\n\n");
   // A folder that does not exist: the save fails, nothing is created.
   const std::string missing = tmp / "missing/";
   SU_Config(missing.c_str());
