@@ -203,7 +203,7 @@ TEST_F(CfgReader, NamesAndValuesOfAnyLengthSurviveAndTheTailOfALongLineNeverBeco
   EXPECT_EQ(Config_GetIntVal("mylayer\\Long", intKey.c_str()), 0x7654321);
 
   // Older readers cut lines after 255 bytes, lost two and went on with the rest as a new line.
-  for (size_t filler : {250u, 253u, 254u, 255u, 256u, 257u, 258u, 511u, 1000u, 5000u}) {
+  for (size_t filler : {250u, 253u, 254u, 255u, 256u, 257u, 258u, 511u, 1000u, 5000u, 70000u}) {
     SCOPED_TRACE(filler);
     std::string comment(filler, '-'), layer = "tails" + std::to_string(filler);
     comment[0] = ';';

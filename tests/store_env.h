@@ -71,7 +71,7 @@ inline Names Keys(const char* path) {
 
 // Reads a string setting through the exported interface, with room for long values.
 inline std::string Str(const char* section, const char* key) {
-  std::string buffer(1 << 16, '\0');
+  std::string buffer(1 << 17, '\0');
   Config_GetStrVal(section, key, buffer.data(), static_cast<int>(buffer.size()), nullptr);
   return std::string(buffer.c_str());
 }
