@@ -120,3 +120,23 @@ TEST_F(KeyTree, TheBlockOfALayerReadFromItsFileIsReleasedWithTheLayer) {
   EXPECT_LT(mallinfo2().uordblks, before + text.size());
 #endif
 }
+
+// Values deleted one by one from a section whose lookup table is made leave every other value found; a header
+// longer than a path is cut to the longest path, and one of nothing but separators makes no section.
+TEST_F(KeyTree, DeletionsFromALargeSectionAndHeadersAtTheEdges) {
+  const auto key = [](int i) { return std::string(1, 'K').append(std::to_string(i)); };
+  std::string text = "[Big]\n";
+  for (int i = 0; i < 64; ++i) text.append("\"").append(key(i)).append("\"=").append(std::to_string(i)).append("\n");
+  WriteCfg("big.cfg", text + std::string("[") + std::string(300, 'h') + "]\n\"Cut\"=1\n[\\\\]\n\"None\"=2\n");
+  Reload();
+  for (int n = 0; n < 64; n += 2) {
+    const int gone = n * 7 % 64;  // the even keys in a scattered order
+    EXPECT_EQ(Config_GetIntVal("big\\Big", key(gone).c_str()), gone);
+    EXPECT_EQ(Config_DeleteKeyVal("big\\Big", key(gone).c_str()), 1);
+    for (int i = 1; i < 64; i += 2) ASSERT_EQ(Config_GetIntVal("big\\Big", key(i).c_str()), i);
+  }
+  EXPECT_EQ(Keys("big\\Big").size(), 32u);
+  const std::string cut = std::string("big\\") + std::string(255 - 4, 'h');
+  EXPECT_EQ(Children("big"), (Names{"Big", cut.substr(4)}));
+  EXPECT_EQ(Keys(cut.c_str()), Names{"Cut"});
+}
