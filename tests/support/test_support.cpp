@@ -73,9 +73,7 @@ using Process = HANDLE;
 using Pid = DWORD;
 using Stream = HANDLE;
 constexpr Stream kInherited = nullptr;
-void Close(Stream s) {
-  if (s) ::CloseHandle(s);
-}
+void Close(Stream s) { if (s) ::CloseHandle(s); }
 
 // A file for a child's standard stream (kInherited when it cannot be opened).
 Stream Open(const std::string& path, bool write) {
@@ -139,9 +137,7 @@ using Process = pid_t;
 using Pid = pid_t;
 using Stream = int;
 constexpr Stream kInherited = -1;
-void Close(Stream s) {
-  if (s >= 0) ::close(s);
-}
+void Close(Stream s) { if (s >= 0) ::close(s); }
 
 Stream Open(const std::string& path, bool write) {
   return ::open(path.c_str(), write ? O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC : O_RDONLY | O_CLOEXEC, 0644);
@@ -278,20 +274,18 @@ void WriteFile(const std::string& path, const std::string& content) {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(FsPath(path), std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 bool Exists(const std::string& path) {
-  std::error_code ec;
+  std::error_code ec;  // false for what cannot be looked at
   return fs::exists(FsPath(path), ec);
 }
 
 void MakeDirs(const std::string& path) { fs::create_directories(FsPath(path)); }
 
 void RemoveAll(const std::string& path) {
-  std::error_code ec;
+  std::error_code ec;  // what is not there is no error
   fs::remove_all(FsPath(path), ec);
 }
 
