@@ -115,7 +115,7 @@ void BM_FindRootThreeLevels(benchmark::State& state) {
     for (int s = 0; s < 50; ++s)
       for (int t = 0; t < 4; ++t) {
         std::string path = std::string(layer) + "\\Section" + std::to_string(s) + "\\Sub" + std::to_string(t);
-        keytree::FindOrCreatePath(&owner, &root, path.c_str(), false, nullptr, &last);
+        keytree::FindOrCreatePath(&owner, &root, path.c_str(), &last);
       }
   for (auto _ : state) benchmark::DoNotOptimize(root->FindRoot("user\\Section37\\Sub2"));
   keytree::FreeTree(&owner, root);
@@ -135,7 +135,7 @@ void BM_BuildSortedSection(benchmark::State& state) {
     HeapOwner owner;
     KeyRoot* root = nullptr;
     KeyRoot* section = nullptr;
-    keytree::FindOrCreatePath(&owner, &root, "user\\Big", false, nullptr, &section);
+    keytree::FindOrCreatePath(&owner, &root, "user\\Big", &section);
     for (auto& name : names) keytree::AddValue(&owner, section, name.c_str(), KEYVALUE_TYPE_INTEGER, 1, "", false);
     keytree::FreeTree(&owner, root);
   }

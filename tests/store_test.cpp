@@ -73,8 +73,8 @@ TEST_F(LayeredReads, UserThenUserRoThenProductThenDefaultsAndMapLayersByFullPath
     EXPECT_EQ(Config_GetIntVal(section, key), number) << section << " " << key;
     EXPECT_EQ(Str(section, key), text) << section << " " << key;
   }
-  EXPECT_TRUE(Config_DoesKeyExist("product\\Shared", "C"));
-  EXPECT_FALSE(Config_DoesKeyExist("user\\Shared", "C"));
+  EXPECT_TRUE(Config_DoesKeyExist("product\\Shared", "C") && !Config_DoesKeyExist("user\\Shared", "C"));
+  EXPECT_TRUE(Config_DoesKeyExist("Shared", "B") && Config_DoesKeyExist("shared", "c") && !Config_DoesKeyExist("Shared", "D"));
   // Files were read once: a change on disk is not seen until the trees are released.
   WriteCfg("user.cfg", "[Image]\n\"KeepPercent\"=11\n");
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 10);

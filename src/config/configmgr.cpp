@@ -429,7 +429,7 @@ void CConfigMgr::StoreValue(const char* path, const char* key, long type, long i
   const bool isDefault = isString ? IsDefaultStr(path, key, strValue) : IsDefaultInt(path, key, intValue);
   EnsureLayer(path);
   KeyRoot* section = nullptr;
-  if (!keytree::FindOrCreatePath(this, &m_pRoot, path, false, nullptr, &section) || !section) return;
+  if (!keytree::FindOrCreatePath(this, &m_pRoot, path, &section) || !section) return;
   // The layer is in memory now. When a read had found no file for it, layered reads would go on skipping it
   // and never return what was written here.
   for (auto& layer : m_layers) {

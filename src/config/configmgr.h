@@ -133,9 +133,6 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   size_t ParseConfigText(const char* text, size_t length, const char* layerName);
 
   // Several processes writing the same layer files (layer_sync.cpp; see layer_sync.h).
-  // Whether the layer's file is no longer the one this manager last read or wrote (it changed, or the
-  // configuration folder did), or it does not know.
-  bool LayerFileChanged(const std::string& layer);
   // Reads the layer's file and brings the layer in memory to the file's state with this process's unsaved
   // changes replayed on top, in place (sections stay as records; values are added, changed and removed),
   // then remembers the file's identity. Appends every value that changed to *changes when it is not null.

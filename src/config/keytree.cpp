@@ -218,16 +218,14 @@ KeyRoot* FindOrCreateChild(TreeOwner* owner, KeyRoot** root, KeyRoot* parent, co
   return section;
 }
 
-bool FindOrCreatePath(TreeOwner* owner, KeyRoot** root, const char* path, bool counting, size_t* size,
-                      KeyRoot** last) {
+bool FindOrCreatePath(TreeOwner* owner, KeyRoot** root, const char* path, KeyRoot** last) {
   if (last) *last = nullptr;
   SplitPath split(path);
   if (split.count == 0) return false;
   KeyRoot* current = nullptr;
-  KeyRoot* list = *root;
   bool any = false;
   int first = 0;
-  if (TreeIndex* index = (!counting && owner) ? owner->Index() : nullptr) {
+  if (TreeIndex* index = owner ? owner->Index() : nullptr) {
     // The index gives the deepest part of the path that exists; what follows is created below it, each
     // component found or placed from the insertion hint rather than by walking its siblings from the first.
     TreeIndex::PathKey key;
@@ -236,27 +234,11 @@ bool FindOrCreatePath(TreeOwner* owner, KeyRoot** root, const char* path, bool c
       current = deepest->section;
       any = true;
     }
-    for (int i = first; i < split.count; ++i) {
-      KeyRoot* match = FindOrCreateChild(owner, root, current, split.parts[i], split.lengths[i]);
-      if (!match) break;  // no memory: hand back what there is
-      current = match;
-      any = true;
-    }
-    if (last) *last = current;
-    return any;
   }
   for (int i = first; i < split.count; ++i) {
-    KeyRoot* match = list ? Search(list, split.parts[i], static_cast<KeyRoot**>(nullptr)) : nullptr;
-    if (!match && counting) {
-      if (size) *size += SectionCost(split.lengths[i]);
-      list = nullptr;
-      any = true;
-      continue;
-    }
-    if (!match) match = FindOrCreateChild(owner, root, current, split.parts[i], split.lengths[i]);
+    KeyRoot* match = FindOrCreateChild(owner, root, current, split.parts[i], split.lengths[i]);
     if (!match) break;  // no memory: hand back what there is
     current = match;
-    list = match->children;
     any = true;
   }
   if (last) *last = current;

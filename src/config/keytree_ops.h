@@ -96,10 +96,9 @@ Node* Search(Node* first, const char* name, Node** predecessor);
 KeyRoot* FindRoot(const KeyRoot* first, const char* path);
 KeyValue* GetValue(const KeyRoot* section, const char* name);
 
-// Finds the section path and creates what is missing (in counting mode, only adds what creating it would
-// cost to *size). True when at least one component was found or created; *last gets the last section.
-bool FindOrCreatePath(TreeOwner* owner, KeyRoot** root, const char* path, bool counting, size_t* size,
-                      KeyRoot** last);
+// Finds the section path and creates what is missing. True when at least one component was found or created;
+// *last gets the last section.
+bool FindOrCreatePath(TreeOwner* owner, KeyRoot** root, const char* path, KeyRoot** last);
 // Creates (or finds) one subsection below parent (parent null: a top-level section of the forest).
 KeyRoot* FindOrCreateChild(TreeOwner* owner, KeyRoot** root, KeyRoot* parent, const char* name, size_t length);
 bool AddValue(TreeOwner* owner, KeyRoot* section, const char* name, long type, long intValue, const char* strValue,

@@ -63,12 +63,6 @@ void CConfigMgr::NoteLayerRead(const char* layerName, const std::string& file, c
   state.identityKnown = read && state.journal.empty();
 }
 
-bool CConfigMgr::LayerFileChanged(const std::string& layer) {
-  const std::string file = LayerFilePath(layer);
-  if (file.empty()) return false;
-  return !m_layerFiles[FoldedLayer(layer)].Holds(file, platform::IdentifyFile(file));
-}
-
 bool CConfigMgr::NoteEdit(LayerEdit edit, bool changedMemory) {
   const std::string layer = LayerName(edit.path.c_str());
   if (layer.empty()) return false;
@@ -234,7 +228,7 @@ KeyRoot* CConfigMgr::BuildDesiredLayer(const std::string& layer, const char* tex
 void CConfigMgr::KeepValues(const KeyRoot* section, std::string& path) {
   if (section->values) {
     KeyRoot* target = nullptr;
-    if (keytree::FindOrCreatePath(this, &m_pRoot, path.c_str(), false, nullptr, &target) && target) {
+    if (keytree::FindOrCreatePath(this, &m_pRoot, path.c_str(), &target) && target) {
       for (const KeyValue* v = section->values; v; v = v->next)
         keytree::AddValue(this, target, v->name, v->type, v->intValue, v->strValue, false);
     }
@@ -252,7 +246,7 @@ void CConfigMgr::ReplayEdit(const LayerEdit& edit) {
   switch (edit.kind) {
     case LayerEdit::Kind::Set: {
       KeyRoot* section = nullptr;
-      if (keytree::FindOrCreatePath(this, &m_pRoot, edit.path.c_str(), false, nullptr, &section) && section)
+      if (keytree::FindOrCreatePath(this, &m_pRoot, edit.path.c_str(), &section) && section)
         keytree::AddValue(this, section, edit.key.c_str(), edit.type, edit.intValue, edit.strValue.c_str(),
                           edit.isDefault);
       break;
