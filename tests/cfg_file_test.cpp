@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 #include <tuple>
-#include <vector>
 
 #include "store_env.h"
 

@@ -48,8 +48,8 @@ TEST_F(Enumeration, SectionsAndValuesInSortedOrderCountsAndNamesByIndex) {
   EXPECT_EQ(storetest::Children("ENUM\\a"), (storetest::Names{"child1", "Child2"}));
   char name[32];
   EXPECT_EQ(Config_GetLeaf(nullptr, name, sizeof name), 0);
-  for (const char* none : {"enum\\C", "enum\\Nothing", "nolayer"}) EXPECT_EQ(Config_SetBranch(none), nullptr) << none;
-  EXPECT_EQ(Config_SetBranch(nullptr), nullptr);
+  for (const char* none : {"enum\\C", "enum\\Nothing", "nolayer", static_cast<const char*>(nullptr)})
+    EXPECT_EQ(Config_SetBranch(none), nullptr) << (none ? none : "null");
 
   KeyValue* value = Config_SetBeginEnumKeyValue("enum\\B");
   ASSERT_NE(value, nullptr);
@@ -59,8 +59,7 @@ TEST_F(Enumeration, SectionsAndValuesInSortedOrderCountsAndNamesByIndex) {
   value = Config_SetBeginEnumKeyValue("enum\\b");
   EXPECT_EQ(Config_GetNextKeyValue(&value, nullptr, 0), 1);  // a null buffer only moves the cursor
   EXPECT_STREQ(value->strValue, "y");
-  EXPECT_EQ(Config_SetBeginEnumKeyValue("enum\\A"), nullptr);
-  EXPECT_EQ(Config_SetBeginEnumKeyValue(nullptr), nullptr);
+  for (const char* none : {"enum\\A", static_cast<const char*>(nullptr)}) EXPECT_EQ(Config_SetBeginEnumKeyValue(none), nullptr);
   // The handles are the sections themselves.
   KeyRoot* a = Config_FindRoot("enum\\A");
   ASSERT_NE(a, nullptr);

@@ -259,7 +259,6 @@ TEST_F(RegUtil, ReadsEnumerationsAndWritesFindTheSectionsOfTheLayerAlone) {
   EXPECT_EQ(Text(readOnly, "Nav\\New", "Text", 16), "hello\0######"s);
 
   // A key name is cut to 255 bytes, as the registry's are.
-  const std::string longest(255 - 5, 'k');  // after "user\"
-  EXPECT_TRUE(writable.SetIntValue((longest + "x").c_str(), "v", 5));
-  EXPECT_EQ(Config_GetIntVal(("user\\" + longest).c_str(), "v"), 5);
+  EXPECT_TRUE(writable.SetIntValue(std::string(250, 'k').append("x").c_str(), "v", 5));
+  EXPECT_EQ(Config_GetIntVal(std::string("user\\").append(250, 'k').c_str(), "v"), 5);
 }
