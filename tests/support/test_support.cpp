@@ -238,7 +238,6 @@ TempDir::TempDir() {
 TempDir::~TempDir() { RemoveAll(m_path); }
 
 void SetEnv(const char* name, const char* value) { PutEnv(name, value); }
-void UnsetEnv(const char* name) { PutEnv(name, nullptr); }
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : m_name(name) {
   m_had = platform::GetEnv(name, m_old);
@@ -254,7 +253,7 @@ LogCapture::LogCapture(const char* switches)
 
 LogCapture::~LogCapture() {
   // Drop the settings so that nothing more is written to the folder that goes now.
-  UnsetEnv("NAVCONFIG_LOG");
+  SetEnv("NAVCONFIG_LOG", nullptr);
   ReloadLogSettings();
 }
 

@@ -45,7 +45,6 @@ class TempDir {
 
 // Environment variables of this process (the ones that the library and child processes see).
 void SetEnv(const char* name, const char* value);
-void UnsetEnv(const char* name);
 
 // Sets (or with a null value, unsets) an environment variable for the lifetime of the object.
 class ScopedEnv {
