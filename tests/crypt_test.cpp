@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/special_files.h"
+#include "support/file_kinds.h"
 #include "support/test_support.h"
 
 using testsupport::ReadFile;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "registry_support.h"
-#include "support/special_files.h"
+#include "support/file_kinds.h"
 
 using namespace platform::reg;
 using regtest::Create;

@@ -16,7 +16,7 @@
 
 #include "configmgr.h"
 #include "store_env.h"
-#include "support/special_files.h"
+#include "support/file_kinds.h"
 
 using storetest::StoreTest;
 
@@ -207,7 +207,7 @@ TEST_F(SaveTargets, AFileWithLinesThatAreNotKeptIsCopiedOnceBeforeItIsReplaced) 
 // product.cfg may be); nothing else is read. Files keep their permission bits.
 TEST_F(SaveTargets, OnlyTheUsersOwnRegularFileIsReadAndReplacedAlsoThroughALinkWithItsPermissionBits) {
   using namespace testsupport;
-  if (kWindows) GTEST_SKIP() << kNoSpecialFiles;
+  if (kWindows) GTEST_SKIP() << kNoPosixFileKinds;
   const std::string outside = tmp / "outside/";
   const std::string user = Cfg("user.cfg");
   const std::string kText = "[Image]\n\"KeepPercent\"=60\n";

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/special_files.h"
+#include "support/file_kinds.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -231,7 +231,7 @@ TEST(Tool, ErrorsLeaveEveryFileAsItWas) {
 TEST(Tool, WhatStandsInPlaceOfUserCfgIsNeitherWaitedOnNorReplaced) {
   for (const std::string what : {"directory", "FIFO"}) {
     SCOPED_TRACE(what);
-    if (testsupport::kWindows && what == "FIFO") continue;  // kNoSpecialFiles
+    if (testsupport::kWindows && what == "FIFO") continue;  // kNoPosixFileKinds
     Installation inst;
     const std::string user = inst.Config() + "user.cfg";
     if (what == "FIFO") ASSERT_TRUE(testsupport::MakeFifo(user));

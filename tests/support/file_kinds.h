@@ -1,8 +1,8 @@
 // What a hostile or careless hand can put in a folder in place of a file: FIFOs, device nodes and files of
 // another user, and a guard that keeps a test from hanging on a FIFO. These are POSIX matters: on Windows
-// every maker is false (the tests skip with kNoSpecialFiles) and the guard does nothing.
-#ifndef NAVCONFIG_TESTS_SUPPORT_SPECIAL_FILES_H
-#define NAVCONFIG_TESTS_SUPPORT_SPECIAL_FILES_H
+// every maker is false (the tests skip with kNoPosixFileKinds) and the guard does nothing.
+#ifndef NAVCONFIG_TESTS_SUPPORT_FILE_KINDS_H
+#define NAVCONFIG_TESTS_SUPPORT_FILE_KINDS_H
 
 #include <atomic>
 #include <string>
@@ -10,7 +10,7 @@
 
 namespace testsupport {
 
-inline constexpr const char* kNoSpecialFiles = "FIFOs, device nodes and file owners are POSIX matters";
+inline constexpr const char* kNoPosixFileKinds = "FIFOs, device nodes and file owners are POSIX matters";
 inline constexpr const char* kNotRoot = "only root can make a device node or give a file to another user";
 
 bool RunsAsRoot();
