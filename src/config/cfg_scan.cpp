@@ -284,11 +284,7 @@ bool LineScanner::TakeUsualValueLine(ParsedLine& line) {
   if (t[rest] == '"') {
     end = rest + 1 + FindLineEnd(t + rest + 1, n - rest - 1);
     if (end < rest + 2 || t[end - 1] != '"') return false;
-    line.isString = true;
-    line.text = t + rest + 1;
-    line.textLength = end - 1 - (rest + 1);
-    line.number = 0;
-    line.hex = false;
+    scan_detail::SetString(line, t + rest + 1, end - 1 - (rest + 1));
   } else {
     // The number read ends before the first byte that is no digit of it: that must end the line, so that no
     // '=' follows in the line (which would end what is read as a number).
@@ -296,11 +292,7 @@ bool LineScanner::TakeUsualValueLine(ParsedLine& line) {
     const size_t used = ReadNumberPrefix(t + rest, n - rest, &number);
     end = rest + used;
     if (used == 0 || (end < n && !IsLineEnd(t[end]))) return false;
-    line.isString = false;
-    line.text = nullptr;
-    line.textLength = 0;
-    line.number = number;
-    line.hex = used > 1 && (t[rest + 1] == 'x' || t[rest + 1] == 'X');
+    scan_detail::SetNumber(line, number, used > 1 && (t[rest + 1] == 'x' || t[rest + 1] == 'X'));
   }
   line.kind = LineKind::Value;
   line.name = t + start + 1;

@@ -64,6 +64,22 @@ class LineScanner {
 
 namespace scan_detail {
 
+// A value line's value: a string, or a number.
+inline void SetString(ParsedLine& line, const char* text, size_t length) {
+  line.isString = true;
+  line.text = text;
+  line.textLength = length;
+  line.number = 0;
+  line.hex = false;
+}
+inline void SetNumber(ParsedLine& line, long number, bool hex) {
+  line.isString = false;
+  line.text = nullptr;
+  line.textLength = 0;
+  line.number = number;
+  line.hex = hex;
+}
+
 constexpr uint64_t kOnes = 0x0101010101010101ULL;
 constexpr uint64_t kHighs = 0x8080808080808080ULL;
 
@@ -177,20 +193,12 @@ constexpr uint64_t kHighs = 0x8080808080808080ULL;
     if (p[rest] == '"') {
       // A string runs to a '"' that ends the line.
       if (end < rest + 2 || p[end - 1] != '"') return TakeUsualValueLine(line);
-      line.isString = true;
-      line.text = p + rest + 1;
-      line.textLength = end - 1 - (rest + 1);
-      line.number = 0;
-      line.hex = false;
+      scan_detail::SetString(line, p + rest + 1, end - 1 - (rest + 1));
     } else {
       long number;
       bool hex;
       if (!scan_detail::WrittenNumber(p + rest, end - rest, &number, &hex)) return TakeUsualValueLine(line);
-      line.isString = false;
-      line.text = nullptr;
-      line.textLength = 0;
-      line.number = number;
-      line.hex = hex;
+      scan_detail::SetNumber(line, number, hex);
     }
     line.kind = LineKind::Value;
     line.name = p;
