@@ -16,13 +16,12 @@ namespace {
 
 CConfigMgr* Manager() { return Globals().m_pConfigMgr; }
 
-bool IsFullPath(const char* section) { return section && std::strchr(section, '\\'); }
 // The first backslash of a section argument, which makes it a full path; null for a plain section.
 const char* FirstSeparator(const char* section) { return section ? std::strchr(section, '\\') : nullptr; }
 
 // The path a setter writes to: a plain section goes to the user layer.
 std::string WritePath(const char* section) {
-  if (IsFullPath(section)) return section;
+  if (FirstSeparator(section)) return section;
   std::string path = "user\\";
   if (section) path += section;
   return path;
