@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "config_catalogue.h"
-#include "config_defaults.h"
-#include "keytree_ops.h"
-#include "tree_index.h"
+#include "defaults/catalogue.h"
+#include "defaults/defaults_table.h"
+#include "store/keytree_ops.h"
+#include "store/tree_index.h"
 
 using namespace navconfig;
 

@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <string>
 
-#include "configmgr.h"
+#include "store/configmgr.h"
 
 namespace fs = std::filesystem;
 

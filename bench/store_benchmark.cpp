@@ -24,7 +24,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "configmgr.h"
+#include "store/configmgr.h"
 
 namespace fs = std::filesystem;
 

@@ -62,7 +62,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Depends from dpkg-shlibdeps (libc, libstdc++, libsodium); the tool's use of libnavconfig.so.1 is resolved in
 # the build folder, and the exact version of libnavconfig1 is required by the component dependencies below.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/src/config)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/src/api)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "configmgr.h"
-#include "tree_index.h"
+#include "store/configmgr.h"
+#include "store/tree_index.h"
 
 namespace {
 

@@ -28,5 +28,5 @@ start=$(date +%s)
 "$wineserver" -p
 "$wine" wineboot --init >/dev/null 2>&1
 ctest --preset windows "$@"
-size=$(stat -c %s build/windows/src/config/config.dll)
+size=$(stat -c %s build/windows/src/api/config.dll)
 echo "test-windows: passed in $(( $(date +%s) - start )) s (config.dll: $size bytes)"

@@ -14,7 +14,7 @@
 #include <tuple>
 #include <vector>
 
-#include "configmgr.h"
+#include "store/configmgr.h"
 #include "support/test_support.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "configmgr.h"
+#include "store/configmgr.h"
 #include "store_env.h"
 #include "support/file_kinds.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cfg_format.h"
+#include "cfg/format.h"
 
 TEST(Scanner, TakesEveryLineApartAsTheLineParserDoes) {
   using navconfig::cfg::ParsedLine;

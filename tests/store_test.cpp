@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "configmgr.h"
+#include "store/configmgr.h"
 #include "store_env.h"
 
 using storetest::FileId;

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "configmgr.h"
+#include "store/configmgr.h"
 #include "store_env.h"
 
 using storetest::StoreTest;

@@ -1,0 +1,123 @@
+// CConfigGlobals: the process-wide holder of the defaults, the configuration manager and the directory
+// manager, set up on first use and torn down when the library is unloaded.
+#include <config/config_globals.h>
+#include <doroutil/logmgr.h>
+#include <doroutil/memory.h>
+
+#include "store/configmgr.h"
+
+using namespace navconfig;
+
+namespace {
+
+CConfigGlobals& Instance() {
+  // Made on first use, so that a call from another module's static initialisation finds it built.
+  static CConfigGlobals globals;
+  return globals;
+}
+
+CConfigMgr* NewConfigMgr() {
+  auto* mgr = new CConfigMgr();
+  SetCurrentTreeOwner(mgr);
+  return mgr;
+}
+
+void DeleteConfigMgr(CConfigMgr*& mgr) {
+  if (!mgr) return;
+  SetCurrentTreeOwner(nullptr);
+  delete mgr;
+  mgr = nullptr;
+}
+
+}  // namespace
+
+CConfigGlobals::~CConfigGlobals() { TryTeardown(); }
+
+void CConfigGlobals::AddDependencies() { AddDependency(GetOROUtilGlobals()); }
+
+void CConfigGlobals::DoSetup() {
+  SetupConfigDefaults(m_pConfigDefaultsTable, m_pPriorityDefaultsTable);
+  if (IsHashTableStatsLoggingEnabled()) LogDefaultsStatistics(m_pConfigDefaultsTable);
+  if (!m_pConfigMgr) m_pConfigMgr = NewConfigMgr();
+  if (!m_pDirectoryMgr) m_pDirectoryMgr = new DirectoryMgr_Platform();
+  m_pDirectoryMgr->Initialize();
+}
+
+void CConfigGlobals::DoTeardown() {
+  if (m_pConfigMgr) m_pConfigMgr->ApplyRestoreSettings();  // while the configuration directory is known
+  delete m_pDirectoryMgr;
+  m_pDirectoryMgr = nullptr;
+  DeleteConfigMgr(m_pConfigMgr);
+  TeardownConfigDefaults(m_pConfigDefaultsTable, m_pPriorityDefaultsTable);
+  ReleaseCachedPassword();
+  // The modules that registered them may be gone too.
+  ForgetChangeListeners();
+}
+
+void CConfigGlobals::ReleaseCachedPassword() {
+  if (!m_pCachedPassword) return;
+  // The volatile writes are not optimised away.
+  for (volatile char* p = m_pCachedPassword; *p; ++p) *p = '\0';
+  Mem_Free(m_pCachedPassword);
+  m_pCachedPassword = nullptr;
+}
+
+DirectoryMgr_Platform* CConfigGlobals::GetDirectoryMgr() {
+  Setup();
+  return m_pDirectoryMgr;
+}
+
+void CConfigGlobals::DestroyDirectoryMgr() {
+  delete m_pDirectoryMgr;
+  m_pDirectoryMgr = nullptr;
+}
+
+void CConfigGlobals::CreateDirectoryMgr() {
+  m_pDirectoryMgr = new DirectoryMgr_Platform();
+  // Initialize reads settings under the configuration's lock, and a settings read sets the holder up when it
+  // is not yet (for the defaults), which would initialise this manager again while the lock is held. A reset
+  // before the first use therefore is the first set-up, which initialises the new manager once.
+  if (!IsSetUp()) {
+    Setup();
+    if (IsSetUp()) return;
+  }
+  m_pDirectoryMgr->Initialize();
+}
+
+void CConfigGlobals::ResetDataDirMgr() {
+  DestroyDirectoryMgr();
+  CreateDirectoryMgr();
+}
+
+void CConfigGlobals::ReplaceConfigMgr() {
+  DeleteConfigMgr(m_pConfigMgr);
+  m_pConfigMgr = NewConfigMgr();
+}
+
+namespace navconfig {
+
+CConfigGlobals& Globals() {
+  CConfigGlobals& g = Instance();
+  g.Setup();
+  return g;
+}
+
+std::string ConfigDirectory() {
+  DirectoryMgr* dirs = Instance().m_pDirectoryMgr;
+  return dirs ? dirs->GetConfigDir().uString().str() : std::string();
+}
+
+std::string RuntimeDirectory() {
+  DirectoryMgr* dirs = Instance().m_pDirectoryMgr;
+  return dirs ? dirs->GetRuntimeDir().uString().str() : std::string();
+}
+
+}  // namespace navconfig
+
+CConfigGlobals* GetConfigGlobals() { return &Instance(); }
+
+CConfigMgr* GetConfigMgr() { return Globals().m_pConfigMgr; }
+
+DirectoryMgr_Platform* GetDirectoryMgr() { return Instance().GetDirectoryMgr(); }
+
+void ResetDataDirMgr() { Instance().ResetDataDirMgr(); }

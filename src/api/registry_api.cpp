@@ -1,0 +1,187 @@
+// The registry functions, over the platform's registry calls, and TRegUtil over the configuration's key
+// trees.
+#include <config/config_api.h>
+#include <config/registry.h>
+#include <doroutil/strutil.h>
+#include <platform/registry.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "store/configmgr.h"
+
+namespace reg = platform::reg;
+using namespace navconfig;
+
+namespace {
+
+reg::HKEY RootKey(long root) {
+  switch (root) {
+    case 0: return reg::HKEY_CLASSES_ROOT;
+    case 1: return reg::HKEY_LOCAL_MACHINE;
+    default: return reg::HKEY_CURRENT_USER;
+  }
+}
+
+// Opens subKey below the root with the given access; the handle in *key on success.
+long OpenKey(long root, const char* subKey, uint32_t access, reg::HKEY* key) {
+  const OROwstring path(subKey);
+  return reg::RegOpenKeyExW(RootKey(root), path.wc_str(), 0, access, key);
+}
+
+// The first failure of a call sequence, or success.
+long FirstFailure(long first, long then) { return first != reg::ERROR_SUCCESS ? first : then; }
+
+}  // namespace
+
+long Config_RegistryGetIntValue(long root, const char* subKey, const char* valueName, uint32_t* data) {
+  reg::HKEY key = nullptr;
+  long rc = OpenKey(root, subKey, reg::KEY_QUERY_VALUE, &key);
+  if (rc != reg::ERROR_SUCCESS) return rc;
+  // Four bytes whatever the type, which is neither asked for nor checked. They go through a buffer of our own:
+  // after ERROR_MORE_DATA the system leaves the buffer undefined, and the caller's bytes stay as they were.
+  const OROwstring name(valueName);
+  uint8_t bytes[sizeof(uint32_t)] = {};
+  uint32_t size = sizeof bytes;
+  rc = reg::RegQueryValueExW(key, name.wc_str(), nullptr, nullptr, data ? bytes : nullptr, &size);
+  if (rc == reg::ERROR_SUCCESS && data) std::memcpy(data, bytes, std::min<size_t>(size, sizeof bytes));
+  return FirstFailure(rc, reg::RegCloseKey(key));
+}
+
+long Config_RegistrySetIntValue(long root, const char* subKey, const char* valueName, uint32_t value) {
+  reg::HKEY key = nullptr;
+  // Opened, not created: a value is only ever written into a key that exists.
+  long rc = OpenKey(root, subKey, reg::KEY_SET_VALUE, &key);
+  if (rc != reg::ERROR_SUCCESS) return rc;
+  const OROwstring name(valueName);
+  rc = reg::RegSetValueExW(key, name.wc_str(), 0, reg::REG_DWORD, reinterpret_cast<const uint8_t*>(&value),
+                           sizeof value);
+  return FirstFailure(rc, reg::RegCloseKey(key));
+}
+
+long Config_RegistryCreateKey(long root, const char* subKey) {
+  const OROwstring path(subKey);
+  reg::HKEY key = nullptr;
+  long rc = reg::RegCreateKeyExW(RootKey(root), path.wc_str(), 0, nullptr, reg::REG_OPTION_NON_VOLATILE,
+                                 reg::KEY_WRITE, nullptr, &key, nullptr);
+  if (rc != reg::ERROR_SUCCESS) return rc;
+  return reg::RegCloseKey(key);
+}
+
+long Config_RegistryDeleteKey(long root, const char* subKey) {
+  const OROwstring path(subKey);
+  return reg::RegDeleteKeyW(RootKey(root), path.wc_str());
+}
+
+long Config_RegistryGetStrValue(long root, const char* subKey, const char* valueName, OROwstring& result) {
+  reg::HKEY key = nullptr;
+  long rc = OpenKey(root, subKey, reg::KEY_QUERY_VALUE, &key);
+  if (rc != reg::ERROR_SUCCESS) return rc;
+  // One unit more than the query may fill, so that the text always ends inside the buffer.
+  char16_t buffer[256] = {};
+  uint32_t size = 255 * sizeof(char16_t);
+  const OROwstring name(valueName);
+  rc = reg::RegQueryValueExW(key, name.wc_str(), nullptr, nullptr, reinterpret_cast<uint8_t*>(buffer), &size);
+  result = OROwstring(buffer);
+  reg::RegCloseKey(key);
+  return rc;
+}
+
+// ---- TRegUtil ----
+
+namespace {
+
+// The section at a key path of the configuration trees, or null; the caller holds the lock. The search walks
+// the sorted sibling lists component by component, reading the layer's file first when it is not in memory.
+KeyRoot* FindNode(CConfigMgr* mgr, const char* path) {
+  mgr->EnsureLayer(path);
+  return mgr->m_pRoot ? keytree::FindRoot(mgr->m_pRoot, path) : nullptr;
+}
+
+CConfigMgr* Manager() { return Globals().m_pConfigMgr; }
+
+}  // namespace
+
+TRegUtil::TRegUtil(const char* name, bool flag, bool readOnly)
+    : m_bReadOnly(readOnly), m_bFlag(flag), m_pCursor(nullptr) {
+  CopyTruncated(m_name, sizeof m_name, name ? name : "");
+}
+
+void TRegUtil::BuildKeyName(const char* subKey, char* out, size_t size) const {
+  if (!out || size == 0) return;
+  size_t used = 0;
+  auto append = [&](const char* text, size_t length) {
+    const size_t n = std::min(length, size - 1 - used);
+    std::memcpy(out + used, text, n);
+    used += n;
+  };
+  append(m_name, std::strlen(m_name));
+  append("\\", 1);
+  if (subKey) append(subKey, std::strlen(subKey));
+  out[used] = '\0';
+}
+
+int TRegUtil::GetIntValue(const char* subKey, const char* valueName) const {
+  CConfigMgr* mgr = Manager();
+  if (!mgr || !valueName) return 0;
+  char path[256];
+  BuildKeyName(subKey, path, sizeof path);
+  ConfigLock lock(mgr);
+  const KeyValue* v = keytree::GetValue(FindNode(mgr, path), valueName);
+  return (v && (v->type & 15) == KEYVALUE_TYPE_INTEGER) ? v->intValue : 0;
+}
+
+char* TRegUtil::GetStrValue(const char* subKey, const char* valueName, char* buffer, int size) const {
+  if (!buffer || size <= 0) return nullptr;
+  buffer[0] = '\0';
+  CConfigMgr* mgr = Manager();
+  if (!mgr || !valueName) return nullptr;
+  char path[256];
+  BuildKeyName(subKey, path, sizeof path);
+  ConfigLock lock(mgr);
+  const KeyValue* v = keytree::GetValue(FindNode(mgr, path), valueName);
+  if (v && (v->type & 15) == KEYVALUE_TYPE_STRING && v->strValue) CopyTruncated(buffer, size, v->strValue);
+  return buffer[0] != '\0' ? buffer : nullptr;
+}
+
+bool TRegUtil::SetIntValue(const char* subKey, const char* valueName, long value) {
+  if (m_bReadOnly) return false;
+  CConfigMgr* mgr = Manager();
+  if (!mgr || !valueName) return true;
+  char path[256];
+  BuildKeyName(subKey, path, sizeof path);
+  ConfigLock lock(mgr);
+  mgr->StoreValue(path, valueName, KEYVALUE_TYPE_INTEGER, value, "");
+  return true;
+}
+
+bool TRegUtil::SetStrValue(const char* subKey, const char* valueName, const char* text) {
+  if (m_bReadOnly) return false;
+  char path[256];
+  BuildKeyName(subKey, path, sizeof path);
+  Config_SetStrVal(path, valueName, text);
+  return true;
+}
+
+bool TRegUtil::EnumStart(const char* subKey) {
+  m_pCursor = nullptr;
+  CConfigMgr* mgr = Manager();
+  if (!mgr) return false;
+  char path[256];
+  BuildKeyName(subKey, path, sizeof path);
+  ConfigLock lock(mgr);
+  const KeyRoot* node = FindNode(mgr, path);
+  m_pCursor = node ? node->children : nullptr;
+  return m_pCursor != nullptr;
+}
+
+bool TRegUtil::EnumNext(char* buffer, int size) {
+  if (!Manager()) return false;
+  if (!m_pCursor) {
+    if (buffer && size > 0) buffer[0] = '\0';
+    return false;
+  }
+  if (buffer && size > 0) CopyTruncated(buffer, size, m_pCursor->name ? m_pCursor->name : "");
+  m_pCursor = m_pCursor->next;
+  return true;
+}

@@ -1,0 +1,510 @@
+// The key tree: sorted lists of sections and values, search, insertion, deletion and release.
+#include <config/keytree.h>
+
+#include <doroutil/memory.h>
+#include <doroutil/strutil.h>
+
+#include <atomic>
+#include <cstring>
+#include <new>
+
+#include "store/keytree_ops.h"
+#include "store/tree_index.h"
+
+namespace navconfig {
+
+namespace {
+std::atomic<TreeOwner*> g_owner{nullptr};
+
+// Tells the owner's index that a record or string of the forest comes from the heap (see
+// TreeIndex::HeapRecords).
+inline void NoteHeap(TreeOwner* owner) {
+  if (owner)
+    if (TreeIndex* index = owner->Index()) index->NoteHeapRecord();
+}
+
+char* HeapCopy(const char* text, size_t length) {
+  auto* copy = static_cast<char*>(Mem_Malloc(length + 1));
+  if (copy) {
+    if (length) std::memcpy(copy, text, length);
+    copy[length] = '\0';
+  }
+  return copy;
+}
+
+// A copy of the text by the storage rule: carved from the owner's current block when it has room,
+// otherwise from the heap. *carved tells which.
+char* StoreText(TreeOwner* owner, const char* text, size_t length, bool* heap) {
+  if (owner) {
+    if (void* mem = owner->CarveQuick(keytree::StringCost(length))) {
+      auto* copy = static_cast<char*>(mem);
+      keytree::CopyText(copy, text, length);
+      copy[length] = '\0';
+      *heap = false;
+      return copy;
+    }
+  }
+  *heap = true;
+  NoteHeap(owner);
+  return HeapCopy(text, length);
+}
+
+KeyRoot* NewSection(TreeOwner* owner, const char* name, size_t length) {
+  if (owner) {
+    if (void* mem = owner->CarveQuick(keytree::SectionCost(length))) {
+      auto* section = new (mem) KeyRoot(nullptr);
+      char* copy = static_cast<char*>(mem) + keytree::CarveSize(sizeof(KeyRoot));
+      std::memcpy(copy, name, length);
+      copy[length] = '\0';
+      section->allocated = false;
+      section->name = copy;
+      return section;
+    }
+  }
+  void* mem = Mem_Malloc(sizeof(KeyRoot));
+  if (!mem) return nullptr;
+  NoteHeap(owner);
+  auto* section = new (mem) KeyRoot(nullptr);
+  section->name = HeapCopy(name, length);
+  return section;
+}
+
+KeyValue* NewValue(TreeOwner* owner, const char* name, size_t length) {
+  if (owner) {
+    if (void* mem = owner->CarveQuick(keytree::ValueCost(length))) {
+      auto* value = new (mem) KeyValue(nullptr);
+      char* copy = static_cast<char*>(mem) + keytree::CarveSize(sizeof(KeyValue));
+      keytree::CopyText(copy, name, length);
+      copy[length] = '\0';
+      value->allocated = false;
+      value->strAllocated = false;
+      value->name = copy;
+      return value;
+    }
+  }
+  void* mem = Mem_Malloc(sizeof(KeyValue));
+  if (!mem) return nullptr;
+  NoteHeap(owner);
+  auto* value = new (mem) KeyValue(nullptr);
+  value->name = HeapCopy(name, length);
+  if (!value->name) {
+    Mem_Free(mem);
+    return nullptr;
+  }
+  value->strAllocated = false;
+  return value;
+}
+
+void ReleaseValue(KeyValue* value) {
+  if (value->strAllocated) Mem_Free(value->strValue);
+  if (value->allocated) {
+    Mem_Free(value->name);
+    Mem_Free(value);
+  }
+}
+
+void ReleaseSectionRecord(KeyRoot* section) {
+  if (section->allocated) {
+    section->~KeyRoot();
+    Mem_Free(section);
+  }
+}
+
+int CompareName(const char* name, size_t length, const char* other) {
+  // name (which holds no NUL byte) is not terminated at length; compare as SpecialChar_stricmp would on the
+  // terminated text.
+  return SpecialChar_stricmpn(name, length, other ? other : "");
+}
+
+}  // namespace
+
+TreeOwner* CurrentTreeOwner() { return g_owner.load(std::memory_order_acquire); }
+void SetCurrentTreeOwner(TreeOwner* owner) { g_owner.store(owner, std::memory_order_release); }
+
+namespace keytree {
+
+SplitPath::SplitPath(const char* path) {
+  size_t n = 0;
+  if (path) {
+    while (n < kMaxPath && path[n]) ++n;
+    std::memcpy(buffer, path, n);
+  }
+  buffer[n] = '\0';
+  size_t i = 0;
+  while (i < n) {
+    if (buffer[i] == '\\') {
+      buffer[i++] = '\0';
+      continue;
+    }
+    parts[count] = buffer + i;
+    size_t start = i;
+    while (i < n && buffer[i] != '\\') ++i;
+    lengths[count++] = i - start;
+  }
+}
+
+template <typename Node>
+Node* Search(Node* first, const char* name, Node** predecessor) {
+  Node* before = nullptr;
+  Node* node = first;
+  while (node) {
+    int c = SpecialChar_stricmp(name, node->name ? node->name : "");
+    if (c <= 0) {
+      if (predecessor) *predecessor = before;
+      return c == 0 ? node : nullptr;
+    }
+    before = node;
+    node = node->next;
+  }
+  if (predecessor) *predecessor = before;
+  return nullptr;
+}
+template KeyRoot* Search<KeyRoot>(KeyRoot*, const char*, KeyRoot**);
+template KeyValue* Search<KeyValue>(KeyValue*, const char*, KeyValue**);
+
+KeyRoot* FindRoot(const KeyRoot* first, const char* path) {
+  SplitPath split(path);
+  if (split.count == 0) return nullptr;
+  KeyRoot* list = const_cast<KeyRoot*>(first);
+  KeyRoot* match = nullptr;
+  for (int i = 0; i < split.count; ++i) {
+    match = Search(list, split.parts[i], static_cast<KeyRoot**>(nullptr));
+    if (!match) return nullptr;
+    list = match->children;
+  }
+  return match;
+}
+
+KeyValue* GetValue(const KeyRoot* section, const char* name) {
+  if (!section || !name) return nullptr;
+  return Search(section->values, name, static_cast<KeyValue**>(nullptr));
+}
+
+KeyRoot* FindOrCreateChild(TreeOwner* owner, KeyRoot** root, KeyRoot* parent, const char* name, size_t length) {
+  TreeIndex* index = owner ? owner->Index() : nullptr;
+  SectionInfo* parentInfo = (index && parent) ? index->FindSection(parent) : nullptr;
+  KeyRoot** head = parent ? &parent->children : root;
+
+  // The place where the name belongs: after the last insertion when the name sorts after it.
+  KeyRoot* before = nullptr;
+  KeyRoot* node = *head;
+  KeyRoot* hint = index ? (parent ? (parentInfo ? parentInfo->childHint : nullptr) : index->topLevelHint) : nullptr;
+  if (hint && CompareName(name, length, hint->name) > 0) {
+    before = hint;
+    node = hint->next;
+  }
+  while (node) {
+    int c = CompareName(name, length, node->name);
+    if (c == 0) return node;
+    if (c < 0) break;
+    before = node;
+    node = node->next;
+  }
+
+  KeyRoot* section = NewSection(owner, name, length);
+  if (!section) return nullptr;
+  if (before) {
+    section->next = before->next;
+    before->next = section;
+  } else {
+    section->next = *head;
+    *head = section;
+  }
+  if (index && (parentInfo || !parent)) {
+    index->AddSection(parentInfo, section);
+    if (parentInfo) parentInfo->childHint = section;
+    else index->topLevelHint = section;
+  }
+  return section;
+}
+
+bool FindOrCreatePath(TreeOwner* owner, KeyRoot** root, const char* path, KeyRoot** last) {
+  if (last) *last = nullptr;
+  SplitPath split(path);
+  if (split.count == 0) return false;
+  KeyRoot* current = nullptr;
+  bool any = false;
+  int first = 0;
+  if (TreeIndex* index = owner ? owner->Index() : nullptr) {
+    // The index gives the deepest part of the path that exists; what follows is created below it, each
+    // component found or placed from the insertion hint rather than by walking its siblings from the first.
+    TreeIndex::PathKey key;
+    TreeIndex::MakePathKey(path, key);
+    if (SectionInfo* deepest = index->FindDeepest(key, &first)) {
+      current = deepest->section;
+      any = true;
+    }
+  }
+  for (int i = first; i < split.count; ++i) {
+    KeyRoot* match = FindOrCreateChild(owner, root, current, split.parts[i], split.lengths[i]);
+    if (!match) break;  // no memory: hand back what there is
+    current = match;
+    any = true;
+  }
+  if (last) *last = current;
+  return any;
+}
+
+bool AddValue(TreeOwner* owner, KeyRoot* section, const char* name, long type, long intValue, const char* strValue,
+              bool isDefault) {
+  if (!section || !name) return false;
+  TreeIndex* index = owner ? owner->Index() : nullptr;
+  return AddValueIn(owner, section, index ? index->FindSection(section) : nullptr, name, type, intValue, strValue,
+                    isDefault);
+}
+
+bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const char* name, long type, long intValue,
+                const char* strValue, bool isDefault) {
+  if (!section || !name) return false;
+  return AddValueIn(owner, section, info, name, std::strlen(name), type, intValue, strValue,
+                    strValue ? std::strlen(strValue) : 0, isDefault);
+}
+
+bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const char* name, size_t nameLength, long type,
+                long intValue, const char* strValue, size_t strLength, bool isDefault) {
+  TreeIndex* index = info ? owner->Index() : nullptr;
+
+  KeyValue* value = nullptr;
+  KeyValue* before = nullptr;
+  bool placed = false;  // 'before' is known to be where an absent name belongs
+  uint64_t nameHash = 0;
+  if (index) {
+    // Input in sorted order goes right after the value inserted last: one comparison tells that the name
+    // is absent and where it belongs.
+    KeyValue* hint = info->valueHint;
+    if (hint && SpecialChar_stricmpLengths(name, nameLength, hint->name, info->valueHintLength) > 0 &&
+        (!hint->next || SpecialChar_stricmpn(name, nameLength, hint->next->name) < 0)) {
+      before = hint;
+      placed = true;
+    } else {
+      nameHash = FoldedHash(name, nameLength);
+      value = index->FindValue(info, name, nameLength, nameHash);
+    }
+  } else {
+    KeyValue* node = section->values;
+    while (node && SpecialChar_stricmpn(name, nameLength, node->name) > 0) {
+      before = node;
+      node = node->next;
+    }
+    if (node && SpecialChar_stricmpn(name, nameLength, node->name) == 0) value = node;
+    placed = true;
+  }
+
+  bool changed = false;
+  if (!value) {
+    if (isDefault) return false;
+    if (!placed) {
+      KeyValue* node = section->values;
+      KeyValue* hint = info->valueHint;
+      if (hint && SpecialChar_stricmpn(name, nameLength, hint->name) > 0) {
+        before = hint;
+        node = hint->next;
+      }
+      while (node && SpecialChar_stricmpn(name, nameLength, node->name) > 0) {
+        before = node;
+        node = node->next;
+      }
+    }
+    value = NewValue(owner, name, nameLength);
+    if (!value) return false;  // the lists stay as they were
+    if (info && value->allocated) info->heapPieces = true;
+    value->type = 0;
+    if (before) {
+      value->next = before->next;
+      before->next = value;
+    } else {
+      value->next = section->values;
+      section->values = value;
+    }
+    if (index) {
+      index->AddValue(info, value, nameHash ? nameHash : FoldedHash(name, nameLength));
+      info->valueHint = value;
+      info->valueHintLength = nameLength;
+    }
+    changed = true;
+  }
+
+  const auto newType = static_cast<uint32_t>(type);
+  if (value->type != newType) {
+    value->type = newType;
+    changed = true;
+  }
+  if ((newType & 15) == KEYVALUE_TYPE_INTEGER) {
+    const auto v = static_cast<int32_t>(static_cast<uint32_t>(intValue));
+    if (value->intValue != v) {
+      value->intValue = v;
+      changed = true;
+    }
+  } else if ((newType & 15) == KEYVALUE_TYPE_STRING) {
+    const bool same = value->strValue && strValue && std::strlen(value->strValue) == strLength &&
+                      std::memcmp(value->strValue, strValue, strLength) == 0;
+    if (!same) {
+      changed = true;
+      if (value->strAllocated) Mem_Free(value->strValue);
+      const char* text = strValue ? strValue : "";
+      size_t length = strValue ? strLength : 0;
+      if (length > 0 && text[0] == '\n') length = 0;
+      bool heap = true;
+      value->strValue = StoreText(owner, text, length, &heap);
+      value->strAllocated = heap && value->strValue;
+      if (info && value->strAllocated) info->heapPieces = true;
+    }
+  }
+  if (changed && info) info->textValid = false;
+  return changed;
+}
+
+KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, KeyValue* after, const char* name,
+                         size_t nameLength, long type, long intValue, const char* strValue, size_t strLength) {
+  KeyValue* value = NewValue(owner, name, nameLength);
+  if (!value) return nullptr;
+  value->type = static_cast<uint32_t>(type);
+  bool heap = value->allocated;
+  if ((type & 15) == KEYVALUE_TYPE_STRING) {
+    if (strLength > 0 && strValue[0] == '\n') strLength = 0;
+    bool textHeap = true;
+    value->strValue = StoreText(owner, strValue, strLength, &textHeap);
+    value->strAllocated = textHeap && value->strValue;
+    heap = heap || value->strAllocated;
+  } else {
+    value->intValue = static_cast<int32_t>(static_cast<uint32_t>(intValue));
+  }
+  if (info && heap) info->heapPieces = true;
+  KeyValue** link = after ? &after->next : &section->values;
+  value->next = *link;
+  *link = value;
+  return value;
+}
+
+namespace {
+
+// Releases the values of a section, unless the index tells that every piece of them was carved from a block
+// (which they are then left to): a file's values are not walked when the file's tree goes.
+void ReleaseValues(const TreeIndex* index, KeyRoot* section) {
+  const SectionInfo* info = index ? index->FindSection(section) : nullptr;
+  if (!info || info->heapPieces) {
+    for (KeyValue* value = section->values; value;) {
+      KeyValue* next = value->next;
+      ReleaseValue(value);
+      value = next;
+    }
+  }
+  section->values = nullptr;
+}
+
+}  // namespace
+
+void FreeTree(TreeOwner* owner, KeyRoot* first) {
+  TreeIndex* index = owner ? owner->Index() : nullptr;
+  KeyRoot* section = first;
+  while (section) {
+    KeyRoot* next = section->next;
+    ReleaseValues(index, section);
+    FreeTree(owner, section->children);
+    section->children = nullptr;
+    // The section's record goes from the index with the table of its values.
+    if (index) index->RemoveSection(section);
+    ReleaseSectionRecord(section);
+    section = next;
+  }
+}
+
+void ReleaseForest(const TreeIndex* index, KeyRoot* first) {
+  KeyRoot* section = first;
+  while (section) {
+    KeyRoot* next = section->next;
+    ReleaseValues(index, section);
+    ReleaseForest(index, section->children);
+    section->children = nullptr;
+    ReleaseSectionRecord(section);
+    section = next;
+  }
+}
+
+bool DeleteBranch(TreeOwner* owner, KeyRoot** root, const char* path) {
+  SplitPath split(path);
+  if (split.count == 0) return false;
+  KeyRoot* parent = nullptr;
+  KeyRoot* before = nullptr;
+  KeyRoot* match = nullptr;
+  KeyRoot* list = *root;
+  for (int i = 0; i < split.count; ++i) {
+    if (i > 0) parent = match;
+    match = Search(list, split.parts[i], &before);
+    if (!match) return false;
+    list = match->children;
+  }
+  if (before) before->next = match->next;
+  else if (parent) parent->children = match->next;
+  else *root = match->next;
+
+  TreeIndex* index = owner ? owner->Index() : nullptr;
+  if (index && parent) {
+    if (SectionInfo* info = index->FindSection(parent); info && info->childHint == match) info->childHint = nullptr;
+  }
+  match->next = nullptr;
+  const void* record = match;
+  FreeTree(owner, match);
+  if (owner) owner->ReleaseBlockAt(record);
+  return true;
+}
+
+bool DeleteValue(TreeOwner* owner, KeyRoot* root, const char* path, const char* name) {
+  KeyRoot* section = FindRoot(root, path);
+  if (!section || !name) return false;
+  KeyValue* before = nullptr;
+  KeyValue* value = Search(section->values, name, &before);
+  if (!value) return false;
+  if (before) before->next = value->next;
+  else section->values = value->next;
+  if (TreeIndex* index = owner ? owner->Index() : nullptr) {
+    if (SectionInfo* info = index->FindSection(section)) index->RemoveValue(info, value);
+  }
+  ReleaseValue(value);
+  return true;
+}
+
+}  // namespace keytree
+}  // namespace navconfig
+
+// ---- Exported members ----
+
+using navconfig::CurrentTreeOwner;
+
+KeyValue::KeyValue(const char* n)
+    : next(nullptr), type(0), intValue(0), strValue(nullptr), name(nullptr), allocated(true), strAllocated(true) {
+  if (n) name = navconfig::HeapCopy(n, std::strlen(n));
+}
+
+KeyRoot::KeyRoot(const char* n) : allocated(true), name(nullptr), values(nullptr), next(nullptr), children(nullptr) {
+  if (n) name = navconfig::HeapCopy(n, std::strlen(n));
+}
+
+KeyRoot::~KeyRoot() {
+  if (allocated) Mem_Free(name);
+}
+
+KeyRoot& KeyRoot::operator=(const KeyRoot& other) {
+  allocated = other.allocated;
+  name = other.name;
+  values = other.values;
+  next = other.next;
+  children = other.children;
+  return *this;
+}
+
+void KeyRoot::Initialize() {
+  allocated = false;
+  name = nullptr;
+  values = nullptr;
+  next = nullptr;
+  children = nullptr;
+}
+
+KeyRoot* KeyRoot::FindRoot(const char* path) const { return navconfig::keytree::FindRoot(this, path); }
+
+const KeyValue* KeyRoot::GetValue(const char* n) const { return navconfig::keytree::GetValue(this, n); }
+
+bool KeyRoot::AddValue(const char* n, long type, long intValue, const char* strValue, bool isDefault) {
+  return navconfig::keytree::AddValue(CurrentTreeOwner(), this, n, type, intValue, strValue, isDefault);
+}
