@@ -16,8 +16,8 @@
 
 #include "cfg/format.h"
 #include "defaults/catalogue.h"
-#include "store/configmgr.h"
 #include "directories/directory_paths.h"
+#include "store/configmgr.h"
 
 using namespace navconfig;
 

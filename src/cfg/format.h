@@ -6,8 +6,8 @@
 // line that starts with a quote byte is a value "name"=number or "name"="text"; every other line is ignored.
 // There is no escaping: a string runs to the last '"' of its line, so it may hold '"' and '=', and the writer
 // never puts a line break inside a line.
-#ifndef NAVCONFIG_SRC_CONFIG_CFG_FORMAT_H
-#define NAVCONFIG_SRC_CONFIG_CFG_FORMAT_H
+#ifndef NAVCONFIG_SRC_CFG_FORMAT_H
+#define NAVCONFIG_SRC_CFG_FORMAT_H
 
 #include <cstddef>
 #include <vector>
@@ -78,7 +78,7 @@ size_t FindAny3(const char* p, size_t n, unsigned char a, unsigned char b, unsig
 // Takes one line apart as the reader does.
 ParsedLine ParseLine(const char* line, size_t length);
 
-// Takes a whole text apart and appends its headers and value lines, in order (through LineScanner, cfg_scan.h).
+// Takes a whole text apart and appends its headers and value lines, in order (through LineScanner, scanner.h).
 // ScanLinesOneByOne gives the same lines through ParseLine alone.
 // unkept (when given) receives the number of lines that a file written from what was read would not hold
 // again: every line but headers, value lines after the first header and blank lines (damage, notes written

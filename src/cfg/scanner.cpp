@@ -1,4 +1,4 @@
-// The reader's scanner of a .cfg text (cfg_format.h describes the format).
+// The reader's scanner of a .cfg text (format.h describes the format).
 #include <doroutil/strutil.h>
 
 #include <bit>

@@ -1,8 +1,8 @@
 // LineScanner: goes through a .cfg text line by line as the reader does and hands out its header and value
 // lines one by one, so that a file of any size is read without keeping its lines. Value lines of the form
 // the writer gives them are taken apart on a short path, inline; every other line as ParseLine does.
-#ifndef NAVCONFIG_SRC_CONFIG_CFG_SCAN_H
-#define NAVCONFIG_SRC_CONFIG_CFG_SCAN_H
+#ifndef NAVCONFIG_SRC_CFG_SCANNER_H
+#define NAVCONFIG_SRC_CFG_SCANNER_H
 
 #include <bit>
 #include <cstddef>

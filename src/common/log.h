@@ -1,6 +1,6 @@
 // Publishing a message through the utility library's log manager in one call.
-#ifndef NAVCONFIG_SRC_CONFIG_CONFIG_LOG_H
-#define NAVCONFIG_SRC_CONFIG_CONFIG_LOG_H
+#ifndef NAVCONFIG_SRC_COMMON_LOG_H
+#define NAVCONFIG_SRC_COMMON_LOG_H
 
 namespace navconfig {
 

@@ -1,12 +1,12 @@
 // The catalogue of built-in defaults: every setting the library knows, in registration order.
 //
-// The rows live in config_catalogue.cpp, one static table per section, one row per setting:
+// The rows live in catalogue.cpp, one static table per section, one row per setting:
 //   Int("Image\\KeepPercent", 50)       an integer default (Int("...") alone is 0)
 //   Str("Version\\Major", "8.0.0.0")    a string default (Str("...", "") is the empty text)
 //   Mem("File Policies\\cities.dat")    an integer that depends on the machine: 1 below memory level 4, else 0
 // Key and string texts are static and are never copied.
-#ifndef NAVCONFIG_SRC_CONFIG_CONFIG_CATALOGUE_H
-#define NAVCONFIG_SRC_CONFIG_CONFIG_CATALOGUE_H
+#ifndef NAVCONFIG_SRC_DEFAULTS_CATALOGUE_H
+#define NAVCONFIG_SRC_DEFAULTS_CATALOGUE_H
 
 #include <cstddef>
 #include <cstdint>

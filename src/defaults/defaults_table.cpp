@@ -8,8 +8,8 @@
 #include <cstring>
 #include <new>
 
-#include "defaults/catalogue.h"
 #include "common/log.h"
+#include "defaults/catalogue.h"
 #include "store/tree_index.h"
 
 namespace navconfig {

@@ -4,8 +4,8 @@
 // Keys are "<section>\<key>" without a layer. Key and string texts are the catalogue's static texts; the
 // tables never copy them. A default whose strValue is null is an integer default, any other a string default.
 // Lookups ignore ASCII case, and so does the hash (which folds letters before it takes its bytes).
-#ifndef NAVCONFIG_SRC_CONFIG_CONFIG_DEFAULTS_H
-#define NAVCONFIG_SRC_CONFIG_CONFIG_DEFAULTS_H
+#ifndef NAVCONFIG_SRC_DEFAULTS_DEFAULTS_TABLE_H
+#define NAVCONFIG_SRC_DEFAULTS_DEFAULTS_TABLE_H
 
 #include <cstddef>
 #include <cstdint>

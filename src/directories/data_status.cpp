@@ -8,8 +8,8 @@
 #include <doroutil/logmgr.h>
 
 #include "common/log.h"
-#include "store/configmgr.h"
 #include "directories/directory_paths.h"
+#include "store/configmgr.h"
 
 using namespace navconfig;
 

@@ -1,6 +1,6 @@
 // Small path and settings helpers shared by the directory manager's source files.
-#ifndef NAVCONFIG_SRC_CONFIG_DIRECTORY_PATHS_H
-#define NAVCONFIG_SRC_CONFIG_DIRECTORY_PATHS_H
+#ifndef NAVCONFIG_SRC_DIRECTORIES_DIRECTORY_PATHS_H
+#define NAVCONFIG_SRC_DIRECTORIES_DIRECTORY_PATHS_H
 
 #include <config/directorymgr.h>
 #include <doroutil/orostring.h>

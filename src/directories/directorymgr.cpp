@@ -10,8 +10,8 @@
 #include <string>
 
 #include "common/log.h"
-#include "store/configmgr.h"
 #include "directories/directory_paths.h"
+#include "store/configmgr.h"
 
 using namespace navconfig;
 

@@ -8,8 +8,8 @@
 // queue of that thread, which the outermost delivery works through, so listeners are never called
 // recursively. Removal marks a listener removed under the registry's mutex, after which no call of it starts,
 // and then waits until no other thread is inside a call of it (unless the remover is itself delivering).
-#ifndef NAVCONFIG_SRC_CONFIG_CHANGE_LISTENERS_H
-#define NAVCONFIG_SRC_CONFIG_CHANGE_LISTENERS_H
+#ifndef NAVCONFIG_SRC_STORE_CHANGE_LISTENERS_H
+#define NAVCONFIG_SRC_STORE_CHANGE_LISTENERS_H
 
 #include <vector>
 

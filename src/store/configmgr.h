@@ -8,8 +8,8 @@
 //
 // Beside the exported lists the manager keeps an index (TreeIndex) that every operation maintains, so that a
 // read finds its section and value in constant time.
-#ifndef NAVCONFIG_SRC_CONFIG_CONFIGMGR_H
-#define NAVCONFIG_SRC_CONFIG_CONFIGMGR_H
+#ifndef NAVCONFIG_SRC_STORE_CONFIGMGR_H
+#define NAVCONFIG_SRC_STORE_CONFIGMGR_H
 
 #include <config/directorymgr.h>
 #include <config/keytree.h>
@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "cfg/format.h"
-#include "store/change_listeners.h"
 #include "defaults/defaults_table.h"
+#include "store/change_listeners.h"
 #include "store/keytree_ops.h"
 #include "store/layer_sync.h"
 #include "store/tree_index.h"

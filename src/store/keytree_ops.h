@@ -5,8 +5,8 @@
 // nothing is indexed). The owner supplies memory carved from the block of a file being read, and an index
 // that it keeps beside the lists; the operations keep that index true for every record they add or remove.
 // None of this locks: the caller holds the configuration's lock.
-#ifndef NAVCONFIG_SRC_CONFIG_KEYTREE_OPS_H
-#define NAVCONFIG_SRC_CONFIG_KEYTREE_OPS_H
+#ifndef NAVCONFIG_SRC_STORE_KEYTREE_OPS_H
+#define NAVCONFIG_SRC_STORE_KEYTREE_OPS_H
 
 #include <config/keytree.h>
 

@@ -15,8 +15,8 @@
 //
 // The operations are members of CConfigMgr (configmgr.h, layer_sync.cpp); the types are here. Everything
 // runs under the manager's lock, held alone.
-#ifndef NAVCONFIG_SRC_CONFIG_LAYER_SYNC_H
-#define NAVCONFIG_SRC_CONFIG_LAYER_SYNC_H
+#ifndef NAVCONFIG_SRC_STORE_LAYER_SYNC_H
+#define NAVCONFIG_SRC_STORE_LAYER_SYNC_H
 
 #include <platform/file_lock.h>
 

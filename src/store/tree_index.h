@@ -12,8 +12,8 @@
 // inserted in constant time.
 // Not thread-safe: the configuration's lock guards it with the trees; lookups change nothing, so that reads
 // holding the lock for reading may look up together.
-#ifndef NAVCONFIG_SRC_CONFIG_TREE_INDEX_H
-#define NAVCONFIG_SRC_CONFIG_TREE_INDEX_H
+#ifndef NAVCONFIG_SRC_STORE_TREE_INDEX_H
+#define NAVCONFIG_SRC_STORE_TREE_INDEX_H
 
 #include <config/keytree.h>
 #include <doroutil/strutil.h>
