@@ -8,9 +8,9 @@
 #include <cstring>
 #include <new>
 
+#include "common/folded_hash.h"
 #include "common/log.h"
 #include "defaults/catalogue.h"
-#include "store/tree_index.h"
 
 namespace navconfig {
 

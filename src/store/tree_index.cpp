@@ -15,9 +15,9 @@ namespace navconfig {
 
 namespace {
 
-constexpr uint64_t kMul = index_detail::kMul;
-using index_detail::Mix;
-using index_detail::NonZero;
+constexpr uint64_t kMul = hash_detail::kMul;
+using hash_detail::Mix;
+using hash_detail::NonZero;
 
 }  // namespace
 

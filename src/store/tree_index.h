@@ -26,11 +26,9 @@
 #include <string>
 #include <vector>
 
-namespace navconfig {
+#include "common/folded_hash.h"
 
-// Hash of a name with ASCII letters folded to lower case (so names equal without regard to case hash alike).
-// Inline: every lookup hashes its names.
-inline uint64_t FoldedHash(const char* text, size_t length, uint64_t seed = 0);
+namespace navconfig {
 
 // The values of one section by folded name: open addressing with linear probing over a power-of-two number
 // of slots, each a value and a tag of seven bits of its name's hash and its name's length (0 marks a free
@@ -99,59 +97,12 @@ struct SectionInfo {
 
 namespace index_detail {
 
-constexpr uint64_t kMul = 0x9E3779B97F4A7C15ULL;
-
-inline uint64_t Mix(uint64_t h) {
-  h ^= h >> 32;
-  h *= kMul;
-  h ^= h >> 29;
-  return h;
-}
-
-inline uint64_t NonZero(uint64_t h) { return h ? h : 1; }
-
 // Whether n bytes of a folded text equal n bytes of a text as given, folded here (ASCII letters to lower case).
 inline bool SameFolded(const char* folded, const char* text, size_t n) {
   return EqualWords(folded, text, n, [](uint64_t wf, uint64_t wt) { return wf == FoldAsciiWord(wt); });
 }
 
-
 }  // namespace index_detail
-
-inline uint64_t FoldedHash(const char* text, size_t length, uint64_t seed) {
-  // Bit 5 of every byte set: that folds ASCII letters to lower case (and a few other bytes onto each other,
-  // which only makes such names share a hash), in one operation per word.
-  constexpr uint64_t kFold = 0x2020202020202020ULL;
-  // The last sixteen bytes (the first and last eight, overlapping, in a shorter name) and every sixteen bytes
-  // before them: a name of up to sixteen bytes is hashed without a loop.
-  uint64_t h = seed ^ (length * index_detail::kMul);
-  uint64_t a = 0, b = 0;
-  if (length > 16) {
-    for (size_t i = 0; i + 16 < length; i += 16) {
-      uint64_t w0, w1;
-      std::memcpy(&w0, text + i, 8);
-      std::memcpy(&w1, text + i + 8, 8);
-      h = std::rotl((h ^ (w0 | kFold)) * index_detail::kMul ^ (w1 | kFold), 29) * index_detail::kMul;
-    }
-    std::memcpy(&a, text + length - 16, 8);
-    std::memcpy(&b, text + length - 8, 8);
-  } else if (length >= 8) {
-    std::memcpy(&a, text, 8);
-    std::memcpy(&b, text + length - 8, 8);
-  } else if (length >= 4) {
-    uint32_t lo, hi;
-    std::memcpy(&lo, text, 4);
-    std::memcpy(&hi, text + length - 4, 4);
-    a = lo;
-    b = hi;
-  } else if (length > 0) {
-    a = static_cast<unsigned char>(text[0]) | static_cast<uint64_t>(static_cast<unsigned char>(text[length / 2])) << 8 |
-        static_cast<uint64_t>(static_cast<unsigned char>(text[length - 1])) << 16;
-  }
-  h = (h ^ (a | kFold)) * index_detail::kMul;
-  h = std::rotl(h, 31) ^ (b | kFold);
-  return index_detail::NonZero(index_detail::Mix(h * index_detail::kMul));
-}
 
 // Open addressing with linear probing; an entry's hash is never 0 (0 marks a free slot).
 template <typename Entry>
