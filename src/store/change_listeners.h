@@ -13,7 +13,7 @@
 
 #include <vector>
 
-#include "store/layer_sync.h"
+#include "store/value_change.h"
 
 namespace navconfig {
 

@@ -64,15 +64,6 @@ inline LayerEdit DeleteBranchEdit(const char* path) {
   return e;
 }
 
-// A value that changed in memory when a layer was brought to the state of its file.
-struct ValueChange {
-  enum class Kind { Added, Changed, Removed };
-  Kind kind = Kind::Changed;
-  std::string layer;    // the layer's name as its top-level section spells it
-  std::string section;  // the path inside the layer, names joined by backslashes ("" for the layer itself)
-  std::string key;
-};
-
 // What the manager remembers of one layer's file.
 struct LayerFileState {
   std::string file;                 // the file last read or written (the configuration folder may change)
