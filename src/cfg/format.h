@@ -10,6 +10,8 @@
 #define NAVCONFIG_SRC_CFG_FORMAT_H
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 namespace navconfig::cfg {
@@ -47,6 +49,27 @@ const char* SectionNamesFault(const char* sections, size_t length);
 constexpr const char* kHexFormat = "\"%s\"=0x%08lx\n";
 constexpr const char* kDecimalFormat = "\"%s\"=%ld\n";
 constexpr const char* kStringFormat = "\"%s\"=\"%s\"\n";
+
+// The writer (writer.cpp). A file is written section by section, each as its header line, its value lines and
+// an empty line. It takes what it writes as plain texts and numbers; names and strings are written up to their
+// first line break, so that nothing stored can start a line of its own.
+
+// A header's text, '[' and the section path, is cut after this many bytes, as the reader cuts a path.
+constexpr size_t kMaxHeaderText = 255;
+// The text that starts every header: the header of the layer itself, below which its sections are named.
+constexpr char kLayerHeader[] = {kHeaderOpen, '\0'};
+// The header text of a subsection named name below the section whose header text is parent (kLayerHeader for
+// a section right below the layer); false when a header cannot carry the name (empty, or holding a bracket),
+// and the section is then left out with everything below it rather than adding its values to another one.
+bool SubsectionHeader(const std::string& parent, const char* name, std::string& header);
+// The line "<header>]" that opens a section.
+void AppendHeaderLine(std::string& out, const std::string& header);
+// "name"=number, in decimal or as 0x and eight hexadecimal digits.
+void AppendIntegerLine(std::string& out, const char* name, int32_t value, bool hex);
+// "name"="text".
+void AppendStringLine(std::string& out, const char* name, const char* text);
+// The empty line that ends a section.
+inline void AppendSectionEnd(std::string& out) { out += '\n'; }
 
 // What the reader makes of one line.
 enum class LineKind {

@@ -6,16 +6,15 @@
 #include <platform/os.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <string_view>
 
 #include "cfg/format.h"
 #include "common/log.h"
 #include "store/configmgr.h"
+#include "store/layer_text.h"
 
 namespace navconfig {
 
@@ -39,84 +38,6 @@ std::string LayerNameOf(const char* path) {
   return std::string(path, n);
 }
 
-// Appends a name up to its first line break, so that no stored text can start a line of its own.
-void AppendLineSafe(std::string& out, const char* text) {
-  if (!text) return;
-  const size_t length = std::strlen(text);
-  out.append(text, cfg::FindAny3(text, length, '\r', '\n', '\n'));
-}
-
-// Whether a section name, written up to its first line break, reads back as itself from a header. An empty
-// name would give a header that names the section above (or none, so that its values would join the section
-// written before it), and the reader ends a header's name at a bracket.
-bool IsWritableSectionName(const char* name) {
-  if (!name) return false;
-  const size_t n = std::strcspn(name, "\r\n");
-  return n > 0 && std::string_view(name, n).find_first_of("[]") == std::string_view::npos;
-}
-
-// The header line and value lines of one section (nothing for a section without values).
-void AppendSectionText(std::string& out, const KeyRoot* s, const std::string& header) {
-  if (!s->values) return;
-  out += header;
-  out += cfg::kHeaderClose;
-  out += '\n';
-  char number[32];
-  for (const KeyValue* v = s->values; v; v = v->next) {
-    if (v->type & KEYVALUE_TYPE_INTEGER) {
-      out += '"';
-      AppendLineSafe(out, v->name);
-      // The formats "%s"=0x%08lx and "%s"=%ld, written without printf.
-      char* p = number;
-      *p++ = '"';
-      *p++ = '=';
-      if ((v->type & 0xF0) == KEYVALUE_FLAG_HEX) {
-        const auto bits = static_cast<uint32_t>(v->intValue);
-        *p++ = '0';
-        *p++ = 'x';
-        for (int shift = 28; shift >= 0; shift -= 4) *p++ = "0123456789abcdef"[(bits >> shift) & 15];
-      } else {
-        p = std::to_chars(p, number + sizeof number, static_cast<long>(v->intValue)).ptr;
-      }
-      *p++ = '\n';
-      out.append(number, static_cast<size_t>(p - number));
-    } else if ((v->type & KEYVALUE_TYPE_STRING) && v->strValue) {
-      out += '"';
-      AppendLineSafe(out, v->name);
-      out += "\"=\"";
-      AppendLineSafe(out, v->strValue);
-      out += "\"\n";
-    }
-  }
-  out += '\n';
-}
-
-// The text of every subsection of section. With an index, the text of a section that did not change since
-// the last save is taken as it was then.
-void WriteLayerText(std::string& out, const KeyRoot* section, const std::string& prefix, TreeIndex* index) {
-  for (const KeyRoot* s = section->children; s; s = s->next) {
-    // Such a section cannot be carried by the format: it is left out with everything below it rather than
-    // adding its values to another section.
-    if (!IsWritableSectionName(s->name)) continue;
-    std::string header = prefix;
-    if (prefix.size() > 1) header += cfg::kPathSeparator;
-    AppendLineSafe(header, s->name);
-    if (header.size() > keytree::kMaxPath) header.resize(keytree::kMaxPath);
-    SectionInfo* info = index ? index->FindSection(s) : nullptr;
-    if (!info) {
-      AppendSectionText(out, s, header);
-    } else {
-      if (!info->textValid) {
-        info->text.clear();
-        AppendSectionText(info->text, s, header);
-        info->textValid = true;
-      }
-      out += info->text;
-    }
-    WriteLayerText(out, s, header, index);
-  }
-}
-
 }  // namespace
 
 std::string LayerName(const char* path) { return LayerNameOf(path); }
@@ -127,13 +48,6 @@ std::string MapsLayerFile(const std::string& layer) {
   OROustring maps(runtime + cfg::kMapsFolder);
   maps.appendSlash();
   return maps.str() + layer + cfg::kExtension;
-}
-
-std::string LayerText(const KeyRoot* layer, size_t expectedSize, TreeIndex* index) {
-  std::string text;
-  text.reserve(expectedSize + expectedSize / 8 + 1024);
-  if (layer) WriteLayerText(text, layer, std::string(1, cfg::kHeaderOpen), index);
-  return text;
 }
 
 std::string FoldedLayer(const std::string& layer) {

@@ -31,6 +31,7 @@
 #include "store/change_listeners.h"
 #include "store/keytree_ops.h"
 #include "store/layer_sync.h"
+#include "store/layer_text.h"
 #include "store/tree_index.h"
 
 namespace navconfig {
@@ -317,10 +318,6 @@ std::string LayerName(const char* path);
 // where a layer is read from when the configuration directory has no file of it.
 std::string MapsLayerFile(const std::string& layer);
 std::string FoldedLayer(const std::string& layer);
-// The text of a layer's file, as the writer makes it from the layer's top-level section.
-// expectedSize: room to set aside for the text at once. With an index, each section's text is kept beside it
-// and made again only when the section changed.
-std::string LayerText(const KeyRoot* layer, size_t expectedSize = 0, TreeIndex* index = nullptr);
 // The configuration directory and the runtime directory as UTF-8 (empty when there is no directory manager).
 std::string ConfigDirectory();
 std::string RuntimeDirectory();

@@ -1,0 +1,21 @@
+// The text of a layer's file, as the writer (cfg/format.h) makes it from the layer's tree.
+#ifndef NAVCONFIG_SRC_STORE_LAYER_TEXT_H
+#define NAVCONFIG_SRC_STORE_LAYER_TEXT_H
+
+#include <config/keytree.h>
+
+#include <cstddef>
+#include <string>
+
+namespace navconfig {
+
+class TreeIndex;
+
+// The text of a layer's file from the layer's top-level section (null: an empty text). expectedSize: room to
+// set aside for the text at once. With an index, each section's text is kept beside it (SectionInfo::text)
+// and made again only when the section changed.
+std::string LayerText(const KeyRoot* layer, size_t expectedSize = 0, TreeIndex* index = nullptr);
+
+}  // namespace navconfig
+
+#endif
