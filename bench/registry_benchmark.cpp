@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <string>
 
-#include "store/configmgr.h"
+#include "api/globals.h"
 
 namespace fs = std::filesystem;
 

@@ -22,6 +22,8 @@ namespace {
 // Larger inputs only cost time; the reader has no size limit of its own.
 constexpr size_t kMaxInput = 64 * 1024;
 constexpr const char* kLayer = "fuzz";
+// The managers' environment: no folders (nothing is read or saved) and no built-in defaults.
+navconfig::StoreEnvironment g_alone;
 
 [[noreturn]] void Fail(const char* what, const std::string& first, const std::string& second) {
   std::fprintf(stderr, "%s\n--- first (%zu bytes)\n%s\n--- second (%zu bytes)\n%s\n", what, first.size(), first.c_str(),
@@ -99,7 +101,7 @@ void CheckWrittenTextReadsBack(CConfigMgr& mgr) {
 // and leaves a failed save with a reason; what they accept must read back from the file.
 void CheckSetterWrites(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
-  CConfigMgr mgr;
+  CConfigMgr mgr(g_alone);
   mgr.m_bSaveOnChange = false;
   while (in.remaining_bytes() > 0) {
     const std::string sections = in.ConsumeRandomLengthString(48);
@@ -151,7 +153,7 @@ void CheckScanner(const char* text, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > kMaxInput) return 0;
   CheckScanner(reinterpret_cast<const char*>(data), size);
-  CConfigMgr mgr;
+  CConfigMgr mgr(g_alone);
   mgr.ReadLayerText(kLayer, reinterpret_cast<const char*>(data), size);
   CheckTree(mgr, mgr.m_pRoot);
   CheckWrittenTextReadsBack(mgr);

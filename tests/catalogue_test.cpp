@@ -14,7 +14,7 @@
 #include <tuple>
 #include <vector>
 
-#include "store/configmgr.h"
+#include "api/globals.h"
 #include "support/test_support.h"
 
 namespace {

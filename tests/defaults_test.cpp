@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "api/globals.h"
 #include "defaults/defaults_table.h"
-#include "store/configmgr.h"
 #include "store_env.h"
 
 using namespace navconfig;

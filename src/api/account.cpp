@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstring>
 
+#include "api/globals.h"
 #include "store/configmgr.h"
 
 using namespace navconfig;

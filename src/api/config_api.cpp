@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "api/globals.h"
 #include "store/configmgr.h"
 
 using namespace navconfig;

@@ -1,9 +1,14 @@
 // CConfigGlobals: the process-wide holder of the defaults, the configuration manager and the directory
 // manager, set up on first use and torn down when the library is unloaded.
+#include "api/globals.h"
+
 #include <config/config_globals.h>
 #include <doroutil/logmgr.h>
 #include <doroutil/memory.h>
 
+#include <string>
+
+#include "store/change_listeners.h"
 #include "store/configmgr.h"
 
 using namespace navconfig;
@@ -16,8 +21,26 @@ CConfigGlobals& Instance() {
   return globals;
 }
 
+// What the configuration manager is handed: the folders of the directory manager and the defaults of the moment.
+class LibraryEnvironment final : public StoreEnvironment {
+ public:
+  std::string ConfigDirectory() const override {
+    DirectoryMgr* dirs = Instance().m_pDirectoryMgr;
+    return dirs ? dirs->GetConfigDir().uString().str() : std::string();
+  }
+  std::string RuntimeDirectory() const override {
+    DirectoryMgr* dirs = Instance().m_pDirectoryMgr;
+    return dirs ? dirs->GetRuntimeDir().uString().str() : std::string();
+  }
+  const ConfigDefault* FindDefault(const char* key) const override { return Globals().FindDefault(key); }
+  // During the set-up the holder's lock is held, and nobody can have registered yet.
+  bool ListenersMayRun() const override { return Instance().IsSetUp(); }
+};
+
 CConfigMgr* NewConfigMgr() {
-  auto* mgr = new CConfigMgr();
+  // Never destroyed: the holder's teardown at the end of the process still hands it to a manager.
+  static LibraryEnvironment* const environment = new LibraryEnvironment();
+  auto* mgr = new CConfigMgr(*environment);
   SetCurrentTreeOwner(mgr);
   return mgr;
 }
@@ -100,16 +123,6 @@ CConfigGlobals& Globals() {
   CConfigGlobals& g = Instance();
   g.Setup();
   return g;
-}
-
-std::string ConfigDirectory() {
-  DirectoryMgr* dirs = Instance().m_pDirectoryMgr;
-  return dirs ? dirs->GetConfigDir().uString().str() : std::string();
-}
-
-std::string RuntimeDirectory() {
-  DirectoryMgr* dirs = Instance().m_pDirectoryMgr;
-  return dirs ? dirs->GetRuntimeDir().uString().str() : std::string();
 }
 
 }  // namespace navconfig

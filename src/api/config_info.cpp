@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "api/globals.h"
 #include "cfg/format.h"
 #include "defaults/catalogue.h"
 #include "directories/directory_paths.h"

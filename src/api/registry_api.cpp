@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "api/globals.h"
 #include "store/configmgr.h"
 
 namespace reg = platform::reg;

@@ -7,6 +7,7 @@
 #include <doroutil/files.h>
 #include <doroutil/logmgr.h>
 
+#include "api/globals.h"
 #include "common/log.h"
 #include "directories/directory_paths.h"
 #include "store/configmgr.h"

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "api/globals.h"
 #include "common/log.h"
 #include "directories/directory_paths.h"
 #include "store/configmgr.h"

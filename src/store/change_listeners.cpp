@@ -1,7 +1,6 @@
-// The registry of change listeners, the delivery of changes to them and their exported functions.
+// The registry of change listeners and the delivery of changes to them.
 #include "store/change_listeners.h"
 
-#include <config/config_globals.h>
 #include <config/config_listen.h>
 #include <doroutil/strutil.h>
 
@@ -14,8 +13,6 @@
 #include <string>
 #include <string_view>
 #include <utility>
-
-#include "store/configmgr.h"
 
 namespace navconfig {
 namespace {
@@ -156,15 +153,14 @@ Registry& Listeners() {
 
 bool ChangeListenersExist() { return Listeners().Any(); }
 
-void DeliverChanges(std::vector<ValueChange>&& changes) {
+void DeliverChanges(std::vector<ValueChange>&& changes, const StoreEnvironment& environment) {
   if (changes.empty()) return;
   if (t_pending) {
     // A listener of this thread made these changes: the delivery under way takes them in turn.
     t_pending->insert(t_pending->end(), std::make_move_iterator(changes.begin()), std::make_move_iterator(changes.end()));
     return;
   }
-  // During the set-up the holder's lock is held, and nobody can have registered yet.
-  if (!GetConfigGlobals()->IsSetUp()) return;
+  if (!environment.ListenersMayRun()) return;
   std::vector<ValueChange> pending = std::move(changes);
   t_pending = &pending;
   struct Done {
@@ -179,15 +175,10 @@ void DeliverChanges(std::vector<ValueChange>&& changes) {
 
 void ForgetChangeListeners() { Listeners().Clear(); }
 
+int AddChangeListener(const char* section, const char* key, Config_ChangeCallback callback, void* context) {
+  return Listeners().Add(section, key, callback, context);
+}
+
+void RemoveChangeListener(int id) { Listeners().Remove(id); }
+
 }  // namespace navconfig
-
-int Config_AddChangeListener(const char* section, const char* key, Config_ChangeCallback callback, void* context) {
-  GetConfigGlobals()->Setup();
-  if (!callback) return 0;
-  return navconfig::Listeners().Add(section, key, callback, context);
-}
-
-void Config_RemoveChangeListener(int id) {
-  GetConfigGlobals()->Setup();
-  if (id > 0) navconfig::Listeners().Remove(id);
-}

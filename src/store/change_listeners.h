@@ -11,17 +11,25 @@
 #ifndef NAVCONFIG_SRC_STORE_CHANGE_LISTENERS_H
 #define NAVCONFIG_SRC_STORE_CHANGE_LISTENERS_H
 
+#include <config/config_listen.h>
+
 #include <vector>
 
+#include "store/store_environment.h"
 #include "store/value_change.h"
 
 namespace navconfig {
 
+// Registers a listener (section, key: filters, null for any) and returns its id, counting up from 1; removes one
+// (see above). The exported functions of config/config_listen.h check their arguments and call these.
+int AddChangeListener(const char* section, const char* key, Config_ChangeCallback callback, void* context);
+void RemoveChangeListener(int id);
 // Whether a listener is registered; the manager records changes only then.
 bool ChangeListenersExist();
 // Calls the listeners for each change, in order, on this thread. The caller holds no lock of the library.
-// Nothing is called while the library is being set up (no listener can be registered yet).
-void DeliverChanges(std::vector<ValueChange>&& changes);
+// Nothing is called while the environment says that listeners may not run (the library is being set up, and
+// no listener can be registered yet).
+void DeliverChanges(std::vector<ValueChange>&& changes, const StoreEnvironment& environment);
 // Forgets every listener: the library's teardown, when no other thread uses it.
 void ForgetChangeListeners();
 

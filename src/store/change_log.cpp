@@ -1,6 +1,5 @@
 // What changed, for the change listeners: the values that a write, a deletion or a reload changed, named as
 // the forest spells them; and reloading the layers whose files changed on disk.
-#include <config/config_listen.h>
 #include <platform/file_lock.h>
 #include <platform/os.h>
 
@@ -70,9 +69,9 @@ void CConfigMgr::RecordBranch(const char* path) {
   if (const KeyRoot* section = SpellPath(m_index, path, where)) AddValues(section, where, m_changes);
 }
 
-void CConfigMgr::ReloadChangedLayers(std::vector<ValueChange>& changes) {
-  const std::string dir = ConfigDirectory();
-  if (dir.empty()) return;
+int CConfigMgr::ReloadChangedLayers() {
+  const std::string dir = m_env.ConfigDirectory();
+  if (dir.empty()) return 0;
   // Every layer read from the configuration folder has a record of its file, and so has one whose file was
   // found missing or holding no section. With nothing changed, each costs one status call.
   std::vector<std::string> changed;
@@ -84,22 +83,14 @@ void CConfigMgr::ReloadChangedLayers(std::vector<ValueChange>& changes) {
     file += cfg::kExtension;
     if (!state.Holds(file, platform::IdentifyFile(file))) changed.push_back(folded);
   }
+  std::vector<ValueChange> changes;
   for (std::string& layer : changed) {
     // A layer in memory by its name as the forest spells it.
     if (SectionInfo* info = FindLayerInfo(layer.c_str()); info && info->section->name) layer = info->section->name;
     SyncLayerWithFile(layer, &changes);
   }
-}
-
-int Config_ReloadChangedLayers(void) {
-  CConfigMgr* mgr = Globals().m_pConfigMgr;
-  if (!mgr) return 0;
-  ConfigLock lock(mgr);
-  std::vector<ValueChange> changes;
-  mgr->ReloadChangedLayers(changes);
   const int count = static_cast<int>(changes.size());
-  if (mgr->RecordingChanges())
-    mgr->m_changes.insert(mgr->m_changes.end(), std::make_move_iterator(changes.begin()),
-                          std::make_move_iterator(changes.end()));
+  if (RecordingChanges())
+    m_changes.insert(m_changes.end(), std::make_move_iterator(changes.begin()), std::make_move_iterator(changes.end()));
   return count;
 }

@@ -42,8 +42,7 @@ std::string LayerNameOf(const char* path) {
 
 std::string LayerName(const char* path) { return LayerNameOf(path); }
 
-std::string MapsLayerFile(const std::string& layer) {
-  const std::string runtime = RuntimeDirectory();
+std::string MapsLayerFile(const std::string& runtime, const std::string& layer) {
   if (runtime.empty()) return std::string();
   OROustring maps(runtime + cfg::kMapsFolder);
   maps.appendSlash();
@@ -78,7 +77,7 @@ bool CConfigMgr::SaveLayer(const char* path) {
 }
 
 void CConfigMgr::RecordRefusedWrite(const std::string& layer, const std::string& reason) {
-  const std::string configDir = ConfigDirectory();
+  const std::string configDir = m_env.ConfigDirectory();
   const bool named = !configDir.empty() && platform::IsSafeFileComponent(layer);
   RecordRefusedSave(layer, reason);
   if (named) m_saves[FoldedLayer(layer)].file = ConfigDirFile(configDir, layer.c_str());
@@ -89,7 +88,7 @@ bool CConfigMgr::WriteLayerFile(const std::string& layer, const std::string& tex
     RecordRefusedSave(layer, kUnsafeFileName);
     return false;
   }
-  const std::string configDir = ConfigDirectory();
+  const std::string configDir = m_env.ConfigDirectory();
   if (configDir.empty()) return false;
   const std::string file = ConfigDirFile(configDir, layer.c_str());
   SaveStatus& record = m_saves[FoldedLayer(layer)];

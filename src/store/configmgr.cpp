@@ -61,7 +61,7 @@ TreeHead::~TreeHead() {
 
 }  // namespace navconfig
 
-CConfigMgr::CConfigMgr() {
+CConfigMgr::CConfigMgr(StoreEnvironment& environment) : m_env(environment) {
   const char* names[kLayerCount];
   for (int i = 0; i < kLayerCount; ++i) {
     names[i] = m_layers[i].name;
@@ -79,7 +79,7 @@ CConfigMgr::~CConfigMgr() {
 void CConfigMgr::ApplyRestoreSettings() {
   if (!m_bRestoreSettings) return;
   m_bRestoreSettings = false;
-  const std::string dir = ConfigDirectory();
+  const std::string dir = m_env.ConfigDirectory();
   if (!dir.empty()) FileErase((dir + "user.cfg").c_str());
 }
 
@@ -189,7 +189,7 @@ const SaveStatus* CConfigMgr::LastSave(const char* layer) const {
 void CConfigMgr::CreateUserFileOnce() {
   if (!m_bCreateUserFile) return;
   m_bCreateUserFile = false;
-  const std::string dir = ConfigDirectory();
+  const std::string dir = m_env.ConfigDirectory();
   if (dir.empty()) return;
   // Whatever stands there already (a file, a link, a FIFO) is left as it is.
   const std::string file = dir + "user.cfg";
@@ -308,7 +308,7 @@ long CConfigMgr::GetLayeredInt(const char* section, const char* key) {
   // A value of the other type in the last layer that was available hides the default.
   if (found.otherType) return 0;
   DefaultsKey dkey(section, query.sectionLength, key);
-  const ConfigDefault* d = Globals().FindDefault(dkey.c_str());
+  const ConfigDefault* d = m_env.FindDefault(dkey.c_str());
   if (!d) return 0;
   if (d->strValue) {
     LogIntIsString(dkey.c_str());
@@ -327,7 +327,7 @@ bool CConfigMgr::GetLayeredStr(const char* section, const char* key, char* buffe
   const char* text = found.value ? found.value->strValue : nullptr;
   if (!text && !found.otherType) {
     DefaultsKey dkey(section, query.sectionLength, key);
-    const ConfigDefault* d = Globals().FindDefault(dkey.c_str());
+    const ConfigDefault* d = m_env.FindDefault(dkey.c_str());
     if (d && !d->strValue) LogStringIsInt(dkey.c_str());
     text = d ? d->strValue : nullptr;
   }
@@ -345,7 +345,7 @@ bool CConfigMgr::LayeredKeyExists(const char* section, const char* key) {
   });
   if (found.value) return true;
   DefaultsKey dkey(section, query.sectionLength, key);
-  return Globals().HasDefault(dkey.c_str());
+  return m_env.FindDefault(dkey.c_str()) != nullptr;
 }
 
 // ---- Default tests ----
@@ -383,7 +383,7 @@ bool CConfigMgr::HeldBelowUser(const char* path, const char* key) {
 bool CConfigMgr::IsDefaultInt(const char* path, const char* key, long value) {
   std::string dkey;
   if (!UserDefaultsKey(path, key, dkey)) return false;
-  const ConfigDefault* d = Globals().FindDefault(dkey.c_str());
+  const ConfigDefault* d = m_env.FindDefault(dkey.c_str());
   if (!d) return false;
   long number = 0;
   if (d->strValue) LogIntIsString(dkey.c_str());
@@ -394,7 +394,7 @@ bool CConfigMgr::IsDefaultInt(const char* path, const char* key, long value) {
 bool CConfigMgr::IsDefaultStr(const char* path, const char* key, const char* value) {
   std::string dkey;
   if (!UserDefaultsKey(path, key, dkey)) return false;
-  const ConfigDefault* d = Globals().FindDefault(dkey.c_str());
+  const ConfigDefault* d = m_env.FindDefault(dkey.c_str());
   if (!d) return false;
   if (!d->strValue) {
     LogStringIsInt(dkey.c_str());

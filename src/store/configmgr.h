@@ -1,4 +1,4 @@
-// CConfigMgr: the single keeper of the process's settings, and CConfigGlobals, the holder that creates it.
+// CConfigMgr: the single keeper of the process's settings.
 //
 // The manager owns the forest of key trees (one top-level section per layer), reads a layer's file the
 // first time the layer is touched, answers typed reads from the layers user, user_ro and product in this
@@ -11,11 +11,9 @@
 #ifndef NAVCONFIG_SRC_STORE_CONFIGMGR_H
 #define NAVCONFIG_SRC_STORE_CONFIGMGR_H
 
-#include <config/directorymgr.h>
 #include <config/keytree.h>
 #include <doroutil/listmgr.h>
 #include <doroutil/orostring.h>
-#include <doroutil/staticdata.h>
 #include <doroutil/sync.h>
 #include <platform/os.h>
 
@@ -32,6 +30,7 @@
 #include "store/keytree_ops.h"
 #include "store/layer_sync.h"
 #include "store/layer_text.h"
+#include "store/store_environment.h"
 #include "store/tree_index.h"
 
 namespace navconfig {
@@ -71,8 +70,10 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
     bool enabled;
   };
 
-  CConfigMgr();
+  // The environment is the caller's and outlives the manager.
+  explicit CConfigMgr(navconfig::StoreEnvironment& environment);
   ~CConfigMgr() override;
+  navconfig::StoreEnvironment& Environment() const { return m_env; }
 
   // Reads that change nothing may run together: LockShared holds the lock for reading only. Under it, a read
   // may go ahead when CanReadShared (layered reads) or FindValueInMemory (full-path reads) says that it will
@@ -158,8 +159,9 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // Every value of the branch at path, as it is about to be deleted.
   void RecordBranch(const char* path);
   // Brings every layer whose file changed since this manager last read or wrote it to the file's state, and
-  // reads a layer's file that appeared since it was found missing; appends every value that changed.
-  void ReloadChangedLayers(std::vector<navconfig::ValueChange>& changes);
+  // reads a layer's file that appeared since it was found missing; the number of values that changed (which
+  // the listeners are told of when the lock is released).
+  int ReloadChangedLayers();
   // How long a save waits for the lock of a layer's file.
   std::chrono::milliseconds m_saveLockTimeout = navconfig::kSaveLockTimeout;
 
@@ -261,6 +263,7 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   void SyncSection(KeyRoot* memory, const KeyRoot* desired, const std::string& path, size_t layerLength,
                    std::vector<navconfig::ValueChange>* changes);
 
+  navconfig::StoreEnvironment& m_env;
   navconfig::TreeIndex m_index;
   uint64_t m_layerGeneration = ~uint64_t{0};
   bool m_layerInMemory[kLayerCount] = {};
@@ -271,56 +274,17 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   std::map<std::string, navconfig::LayerFileState> m_layerFiles;  // by lower-cased layer name
 };
 
-class CConfigGlobals : public StaticDataHolder {
- public:
-  CConfigGlobals() = default;
-  ~CConfigGlobals() override;
-
-  const char* GetName() const override { return "Config"; }
-  void AddDependencies() override;
-  void DoSetup() override;
-  void DoTeardown() override;
-
-  DirectoryMgr_Platform* GetDirectoryMgr();
-  void ResetDataDirMgr();
-
-  // The defaults, priority table first.
-  const navconfig::ConfigDefault* FindDefault(const char* key) const {
-    return navconfig::FindDefault(m_pConfigDefaultsTable, m_pPriorityDefaultsTable, key);
-  }
-  bool HasDefault(const char* key) const { return FindDefault(key) != nullptr; }
-
-  // Destroys and remakes the managers (the resets of the exported interface).
-  void ReplaceConfigMgr();
-  void DestroyDirectoryMgr();
-  void CreateDirectoryMgr();
-
-  navconfig::ConfigDefaultsTable* m_pConfigDefaultsTable = nullptr;
-  navconfig::ConfigDefaultsTable* m_pPriorityDefaultsTable = nullptr;
-  CConfigMgr* m_pConfigMgr = nullptr;
-  DirectoryMgr_Platform* m_pDirectoryMgr = nullptr;
-  bool m_bRightToLeft = false;
-  // The sign-on password as last decrypted (Mem_Malloc), or null; wiped when it is released.
-  char* m_pCachedPassword = nullptr;
-  void ReleaseCachedPassword();
-};
-
 namespace navconfig {
 
-// The holder, set up.
-CConfigGlobals& Globals();
 // The longest layer name that a path's first component gives; a longer component is cut.
 constexpr size_t kMaxLayerName = 254;
 // The layer named by a path's first component (leading blanks and backslashes skipped, at most kMaxLayerName
 // bytes), and a layer name folded to lower case.
 std::string LayerName(const char* path);
+std::string FoldedLayer(const std::string& layer);
 // The file of a map layer in the maps folder below the runtime directory (empty without a runtime directory),
 // where a layer is read from when the configuration directory has no file of it.
-std::string MapsLayerFile(const std::string& layer);
-std::string FoldedLayer(const std::string& layer);
-// The configuration directory and the runtime directory as UTF-8 (empty when there is no directory manager).
-std::string ConfigDirectory();
-std::string RuntimeDirectory();
+std::string MapsLayerFile(const std::string& runtimeDirectory, const std::string& layer);
 
 // Holds the manager's lock for reading for a scope.
 class SharedConfigLock {
@@ -349,8 +313,9 @@ class ConfigLock {
     }
     std::vector<ValueChange> changes;
     changes.swap(m_mgr->m_changes);
+    StoreEnvironment& environment = m_mgr->Environment();
     m_mgr->Unlock();
-    DeliverChanges(std::move(changes));
+    DeliverChanges(std::move(changes), environment);
   }
   ConfigLock(const ConfigLock&) = delete;
   ConfigLock& operator=(const ConfigLock&) = delete;

@@ -339,7 +339,7 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
     if (identity.kind == platform::FileIdentity::Kind::Regular) file = candidate;
   }
   if (file.empty()) {
-    std::string maps = MapsLayerFile(layerName);
+    std::string maps = MapsLayerFile(m_env.RuntimeDirectory(), layerName);
     if (maps.empty() || !FileExists(maps.c_str())) return false;
     file = maps;
   }

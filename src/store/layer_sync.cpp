@@ -51,7 +51,7 @@ KeyRoot* FindTopLevel(KeyRoot* first, const std::string& name) {
 
 std::string CConfigMgr::LayerFilePath(const std::string& layer) const {
   if (layer.empty() || !platform::IsSafeFileComponent(layer)) return std::string();
-  const std::string dir = ConfigDirectory();
+  const std::string dir = m_env.ConfigDirectory();
   return dir.empty() ? std::string() : dir + FoldedLayer(layer) + cfg::kExtension;
 }
 
@@ -152,7 +152,7 @@ platform::Status CConfigMgr::SyncLayerFromFile(const std::string& layer, const s
   // Without a file in the configuration directory, the layer is what a read would take: its map layer file.
   std::string source = file;
   if (identity.kind == platform::FileIdentity::Kind::Absent) {
-    source = MapsLayerFile(layer);
+    source = MapsLayerFile(m_env.RuntimeDirectory(), layer);
     if (!source.empty() && !platform::IsRegularFile(source)) source.clear();
   }
   char* text = nullptr;
