@@ -20,14 +20,6 @@ CConfigMgr* Manager() { return Globals().m_pConfigMgr; }
 // The first backslash of a section argument, which makes it a full path; null for a plain section.
 const char* FirstSeparator(const char* section) { return section ? std::strchr(section, '\\') : nullptr; }
 
-// The path a setter writes to: a plain section goes to the user layer.
-std::string WritePath(const char* section) {
-  if (FirstSeparator(section)) return section;
-  std::string path = "user\\";
-  if (section) path += section;
-  return path;
-}
-
 int CopyName(const char* name, size_t limit, char* buffer, int size) {
   std::string work(name ? name : "");
   if (work.size() > limit) work.resize(limit);
@@ -45,18 +37,6 @@ KeyRoot* FirstChild(const char* path) {
 }
 
 bool ManagerExists() { return GetConfigGlobals()->m_pConfigMgr != nullptr; }
-
-// Runs a layered read holding the lock for reading only when the read will change nothing (its layers are
-// in memory), so that reads on several threads go on together; otherwise holding the lock alone.
-template <typename Read>
-auto ReadLayered(CConfigMgr* mgr, Read read) {
-  {
-    SharedConfigLock shared(mgr);
-    if (mgr->CanReadShared()) return read();
-  }
-  ConfigLock lock(mgr);
-  return read();
-}
 
 // Hands the value at a full path to use (null when absent): found holding the lock for reading when the
 // path's layer is in memory, otherwise holding the lock alone, the layer's file read first.

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "directories/directories.h"
 #include "store/change_listeners.h"
 #include "store/configmgr.h"
 
@@ -52,7 +53,12 @@ void DeleteConfigMgr(CConfigMgr*& mgr) {
   mgr = nullptr;
 }
 
+// The store that the directory code reads and writes settings through: the manager of the moment.
+CConfigMgr* CurrentConfigMgr() { return Instance().m_pConfigMgr; }
+
 }  // namespace
+
+CConfigGlobals::CConfigGlobals() { UseStore(&CurrentConfigMgr); }
 
 CConfigGlobals::~CConfigGlobals() { TryTeardown(); }
 

@@ -17,7 +17,7 @@
 #include "api/globals.h"
 #include "cfg/format.h"
 #include "defaults/catalogue.h"
-#include "directories/directory_paths.h"
+#include "directories/directory_table.h"
 #include "store/configmgr.h"
 
 using namespace navconfig;
@@ -196,7 +196,7 @@ void Config_SetHexVal(const char* section, const char* key, long value) {
   CConfigMgr* mgr = Globals().m_pConfigMgr;
   if (!mgr || !section) return;
   ConfigLock lock(mgr);
-  const std::string path = IsFullPath(section) ? std::string(section) : "user\\" + std::string(section);
+  const std::string path = WritePath(section);
   mgr->StoreValue(path.c_str(), key, KEYVALUE_TYPE_INTEGER | KEYVALUE_FLAG_HEX, value, "");
 }
 

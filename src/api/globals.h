@@ -14,7 +14,7 @@
 
 class CConfigGlobals : public StaticDataHolder {
  public:
-  CConfigGlobals() = default;
+  CConfigGlobals();
   ~CConfigGlobals() override;
 
   const char* GetName() const override { return "Config"; }

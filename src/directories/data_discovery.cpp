@@ -4,7 +4,6 @@
 // sub-folders, with the other data folders beside it. Stitched data keeps numbered revisions in the region
 // folder, each with its grid files in <revision>/base/data. What is found is written to the user layer; the
 // search itself keeps no state.
-#include <config/config_api.h>
 #include <config/data_dirs.h>
 #include <config/directorymgr.h>
 #include <doroutil/files.h>
@@ -14,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "directories/directories.h"
 #include "directories/directory_paths.h"
+#include "directories/settings.h"
 
 using namespace navconfig;
 
@@ -47,7 +48,7 @@ void DirectoryMgr::SearchDataAndStatus() {
   if (!GetDirPath("LRGridDir", grid, true) && !DiscoverDataInRoot(false)) {
     if (ValidateNetworkDir()) {
       // Stitched data found at an earlier start: its revision and region are known already.
-      InitRegionDataDirs(DirPathU(*this, "RegionDir", false));
+      InitRegionDataDirs(DirPathU(this, "RegionDir", false));
     } else {
       DiscoverDataInRoot(true);
     }
@@ -108,9 +109,9 @@ bool DirectoryMgr::DiscoverStitchedDataInRegionRoot(const OROustring& regionRoot
   GetFilesToValidate("LRGridDir", gridFiles);
   for (long revision : revisions) {
     const OROustring candidate =
-        Config_GetUpdateDir("LRGridDir", "network", false, static_cast<unsigned long>(revision), region, "");
+        UpdateDir(this, "LRGridDir", "network", false, static_cast<unsigned long>(revision), region, "");
     if (!AreFilesInDir(candidate.c_str(), gridFiles)) continue;
-    Config_SetIntVal("Data", "CurrentRevision", revision);
+    WriteIntSetting("Data", "CurrentRevision", revision);
     SetDirPath("RegionDir", region.wString());
     InitRegionDataDirs(region);
     return true;

@@ -1,16 +1,14 @@
-// The data directory exports: thin shims over the directory manager, and the composition of the directories
-// of updatable data from the root, the region, the revision and the kind of data.
-#include <config/config_api.h>
-#include <config/config_globals.h>
-#include <config/data_dirs.h>
+// The directories of updatable data, composed from the directory table, the root, the region, the revision and
+// the kind of data.
 #include <doroutil/files.h>
 
 #include <cstdint>
-#include <cstring>
 
+#include "directories/directories.h"
 #include "directories/directory_paths.h"
+#include "directories/settings.h"
 
-using namespace navconfig;
+namespace navconfig {
 
 namespace {
 
@@ -21,7 +19,7 @@ constexpr uint32_t kCurrentRevision = 0xFFFFFFFF;
 uint32_t ResolveRevision(unsigned long revision) {
   const auto value = static_cast<uint32_t>(revision);
   if (value != kCurrentRevision) return value;
-  return static_cast<uint32_t>(Config_GetIntVal("Data", "CurrentRevision"));
+  return static_cast<uint32_t>(ReadIntSetting("Data", "CurrentRevision"));
 }
 
 OROustring RevisionText(uint32_t revision) { return OROustring::itoa(static_cast<long>(revision), 10); }
@@ -31,91 +29,12 @@ bool HasBaseLevel(const OROustring& kind) {
   return kind == "network" || kind == "polygons" || kind == "orospeeds" || kind == "ispeeds" || kind == "tmc";
 }
 
-OROustring DataDir(const char* name, const char* kind, bool streamed) {
-  return Config_GetUpdateDir(name, kind, streamed, kCurrentRevision, OROustring(), OROustring());
-}
-
 }  // namespace
 
-long Config_GetDirPath(const char* name, char* buffer, int bufferSize, bool appendSlash) {
-  OROwstring path;
-  const long result = Config_GetDirPathW(name, path, appendSlash);
-  if (!buffer || bufferSize <= 0) return result;
-  const char* text = path.c_str(false);
-  const size_t size = static_cast<size_t>(bufferSize);
-  const size_t length = std::strlen(text);
-  if (length < size) {
-    std::memcpy(buffer, text, length);
-    std::memset(buffer + length, 0, size - length);
-  } else {
-    // Cut to fit, terminated in the last byte.
-    std::memcpy(buffer, text, size - 1);
-    buffer[size - 1] = '\0';
-  }
-  return result;
-}
-
-long Config_GetDirPathW(const char* name, OROwstring& path, bool appendSlash) {
-  DirectoryMgr* dirs = GetDirectoryMgr();
-  if (!dirs) {
-    path.clear();
-    return 0;
-  }
-  return dirs->GetDirPath(name, path, appendSlash);
-}
-
-long Config_GetDirPathU(const char* name, OROustring& path, bool appendSlash) {
-  OROwstring wide;
-  const long result = Config_GetDirPathW(name, wide, appendSlash);
-  path = wide.uString();
-  return result;
-}
-
-long Config_SetDirPath(const char* name, const OROwstring& path) {
-  DirectoryMgr* dirs = GetDirectoryMgr();
-  return dirs ? dirs->SetDirPath(name, path) : 1;
-}
-
-const char* GetDirName(eInstallDataType type) {
-  DirectoryMgr* dirs = GetDirectoryMgr();
-  return dirs ? dirs->GetDirName(type) : "";
-}
-
-bool Config_GetCurRunningAppDataVerInfo(TVersionStruct& info) {
-  if (DirectoryMgr* dirs = GetDirectoryMgr()) return dirs->GetCurRunningDataVerInfo(info);
-  info = TVersionStruct();
-  return true;
-}
-
-OROwstring Config_GetDirPath(const char* name, bool appendSlash) {
-  OROwstring path;
-  Config_GetDirPathW(name, path, appendSlash);
-  return path;
-}
-
-OROustring Config_GetDirPathU(const char* name, bool appendSlash) {
-  OROustring path;
-  Config_GetDirPathU(name, path, appendSlash);
-  return path;
-}
-
-OROustring Config_GetDirPathU(const OROustring& name, bool appendSlash) {
-  return Config_GetDirPathU(name.c_str(), appendSlash);
-}
-
-long Config_SetDirPath(const char* name, const OROustring& path) { return Config_SetDirPath(name, path.wString()); }
-
-OROustring Config_GetRootDir() { return Config_GetDirPathU("RootDir", true); }
-
-OROustring Config_GetWriteableRootDir() {
-  DirectoryMgr* dirs = GetDirectoryMgr();
-  return dirs ? dirs->GetWriteableRootDir() : OROustring();
-}
-
-OROustring Config_GetThemeSkinDir() {
-  const OROustring theme = Config_GetOroUStrVal("Styles", "Theme");
+OROustring ThemeSkinDir(const DirectoryMgr* dirs) {
+  const OROustring theme = ReadStringSetting("Styles", "Theme", 511);
   if (theme.is_null()) return theme;
-  OROustring result = Config_GetDirPathU("ThemesDir", true);
+  OROustring result = DirPathU(dirs, "ThemesDir", true);
   result += theme;
   result.appendSlash();
   result += "skin";
@@ -123,16 +42,16 @@ OROustring Config_GetThemeSkinDir() {
   return result;
 }
 
-OROustring Config_GetUpdateDir(const OROustring& name, const OROustring& dataKind, bool streamed,
-                               unsigned long revision, OROustring region, const OROustring& baseDir) {
+OROustring UpdateDir(const DirectoryMgr* dirs, const OROustring& name, const OROustring& dataKind, bool streamed,
+                     unsigned long revision, OROustring region, const OROustring& baseDir) {
   // A configured directory wins over the layout.
-  OROustring result = Config_GetDirPathU(name, true);
+  OROustring result = DirPathU(dirs, name.c_str(), true);
   if (!result.empty()) return result;
-  result = baseDir.empty() ? Config_GetDirPathU("RootDir", true) : baseDir;
+  result = baseDir.empty() ? DirPathU(dirs, "RootDir", true) : baseDir;
   if (result.empty()) return result;
   result.appendSlash();
   const uint32_t resolved = ResolveRevision(revision);
-  if (region.is_null()) region = Config_GetDirPathU("RegionDir", true);
+  if (region.is_null()) region = DirPathU(dirs, "RegionDir", true);
   result += region;
   result.appendSlash();
   result += RevisionText(resolved);
@@ -150,8 +69,9 @@ OROustring Config_GetUpdateDir(const OROustring& name, const OROustring& dataKin
   return result;
 }
 
-OROustring Config_GetUpdateDirName(unsigned long revision, const OROustring& subDir, const OROustring& fileName) {
-  const OROustring update = Config_GetDirPathU("UpdateDir", true);
+OROustring UpdateDirName(const DirectoryMgr* dirs, unsigned long revision, const OROustring& subDir,
+                         const OROustring& fileName) {
+  const OROustring update = DirPathU(dirs, "UpdateDir", true);
   OROustring sub = subDir;
   if (sub.compare(".\\", false, 2) == 0 || sub.compare("./", false, 2) == 0) sub = sub.substr(2);
   OROustring result = update + RevisionText(ResolveRevision(revision));
@@ -167,24 +87,12 @@ OROustring Config_GetUpdateDirName(unsigned long revision, const OROustring& sub
   return result;
 }
 
-OROustring Config_GetRootUpdateDir(bool streamed) {
-  return Config_GetUpdateDir("LRGridDir", "", streamed, kCurrentRevision, OROustring(),
-                             Config_GetDirPathU("RuntimeDir", true));
+OROustring RootUpdateDir(const DirectoryMgr* dirs, bool streamed) {
+  return UpdateDir(dirs, "LRGridDir", "", streamed, kCurrentRevision, OROustring(), DirPathU(dirs, "RuntimeDir", true));
 }
 
-OROustring Config_GetNetworkDir(bool streamed) { return DataDir("LRGridDir", "network", streamed); }
-OROustring Config_GetOroSpeedsDir(bool streamed) { return DataDir("OROSpeedsDir", "orospeeds", streamed); }
-OROustring Config_GetInrixSpeedsDir(bool streamed) { return DataDir("InrixSpeedsDir", "ispeeds", streamed); }
-OROustring Config_GetTMCDir(bool streamed) { return DataDir("TMCDir", "tmc", streamed); }
-OROustring Config_GetPolygonsDir(bool streamed) { return DataDir("PolyDir", "polygons", streamed); }
-OROustring Config_GetCitiesDir() { return DataDir("CitiesDir", "cities", false); }
-OROustring Config_GetPlacesDir() { return DataDir("LRGeoDir", "places", false); }
-
-OROustring Config_GetDataVersionInfo(const OROustring& dir, const OROustring& fileName, const char* label,
-                                     bool reload) {
-  OROustring value;
-  if (DirectoryMgr* dirs = GetDirectoryMgr()) dirs->GetDataVersionInfo(dir, fileName, label, value, reload);
-  return value;
+OROustring CurrentDataDir(const DirectoryMgr* dirs, const char* name, const char* kind, bool streamed) {
+  return UpdateDir(dirs, name, kind, streamed, kCurrentRevision, OROustring(), OROustring());
 }
 
-OROustring Config_GetInternalStorageName(bool) { return OROustring(); }
+}  // namespace navconfig

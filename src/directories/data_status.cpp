@@ -1,16 +1,13 @@
-// DirectoryMgr: the required files of the data folders, the data status and the first-run flag, with the
-// exports that pass straight to them.
-#include <config/config_api.h>
-#include <config/config_globals.h>
+// DirectoryMgr: the required files of the data folders, the data status and the first-run flag.
 #include <config/data_dirs.h>
 #include <config/directorymgr.h>
 #include <doroutil/files.h>
 #include <doroutil/logmgr.h>
 
-#include "api/globals.h"
 #include "common/log.h"
+#include "directories/directories.h"
 #include "directories/directory_paths.h"
-#include "store/configmgr.h"
+#include "directories/settings.h"
 
 using namespace navconfig;
 
@@ -35,13 +32,13 @@ bool DirectoryMgr::ValidateDirectoryContents(const OROustring& dirName) const {
   ListMgr<OROustring> files(true);
   GetFilesToValidate(dirName, files);
   if (files.IsEmpty()) return true;
-  return AreFilesInDir(DirPathU(*this, dirName.c_str(), true).c_str(), files);
+  return AreFilesInDir(DirPathU(this, dirName.c_str(), true).c_str(), files);
 }
 
 bool DirectoryMgr::ValidateNetworkDir() const {
   ListMgr<OROustring> files(true);
   GetFilesToValidate("LRGridDir", files);
-  return AreFilesInDir(Config_GetNetworkDir(false).c_str(), files);
+  return AreFilesInDir(CurrentDataDir(this, "LRGridDir", "network", false).c_str(), files);
 }
 
 bool DirectoryMgr::FilesInDir(const OROustring& dir, const char* const* names) const {
@@ -67,7 +64,7 @@ eDataStatus DirectoryMgr::GetDataStatus() {
     // The record describes the data found now and nothing else: a field that this file lacks stays empty
     // rather than keeping what an earlier file said.
     TVersionStruct version;
-    const bool read = ReadVersionDotDatFile(OroFileName(Config_GetNetworkDir(false), "version.dat"), version);
+    const bool read = ReadVersionDotDatFile(OroFileName(CurrentDataDir(this, "LRGridDir", "network", false), "version.dat"), version);
     m_curDataVersion = version;
     if (read && !DoesDataVerMatchSoftwareVer()) status = DATA_FOUND_SWVERSION_MISMATCH;
   }
@@ -78,33 +75,24 @@ eDataStatus DirectoryMgr::GetDataStatus() {
 }
 
 bool DirectoryMgr::DoesDataVerMatchSoftwareVer() const {
-  char major[64];
-  major[0] = '\0';
-  if (CConfigMgr* mgr = GetConfigGlobals()->m_pConfigMgr) {
-    ConfigLock lock(mgr);
-    // 63 bytes offered: at most 62 of the value.
-    mgr->GetLayeredStr("Version", "Major", major, 63);
-  }
+  // 63 bytes offered: at most 62 of the value.
+  const OROustring major = ReadStringSetting("Version", "Major", 63);
   const OROustring& format = m_curDataVersion.dataFormat;
   const long n = format.length();
   if (n < 1) return false;
-  return format.compare(OROustring(major), true, n) == 0;
+  return format.compare(major, true, n) == 0;
 }
 
 bool DirectoryMgr::IsOutOfBoxFirstRun() {
   if (m_outOfBoxFirstRunKnown) return m_outOfBoxFirstRun;
   m_outOfBoxFirstRunKnown = true;
-  CConfigMgr* mgr = GetConfigGlobals()->m_pConfigMgr;
-  if (!mgr) {
+  if (!Store()) {
     m_outOfBoxFirstRun = false;
     return false;
   }
-  {
-    ConfigLock lock(mgr);
-    m_outOfBoxFirstRun = mgr->GetLayeredInt("User Settings", "DrivoraOutOfBoxFirstRun") != 0;
-  }
+  m_outOfBoxFirstRun = ReadIntSetting("User Settings", "DrivoraOutOfBoxFirstRun") != 0;
   // The next start no longer counts as the first.
-  Config_SetIntVal("User Settings", "DrivoraOutOfBoxFirstRun", 0);
+  WriteIntSetting("User Settings", "DrivoraOutOfBoxFirstRun", 0);
   return m_outOfBoxFirstRun;
 }
 
@@ -118,14 +106,4 @@ const char* DirectoryMgr::GetDataStatusStr(eDataStatus status) const {
     case DATA_NOT_FOUND: return "DATA_NOT_FOUND";
   }
   return "really unknown status";
-}
-
-eDataStatus Config_GetDataStatus(void) {
-  DirectoryMgr* dirs = GetDirectoryMgr();
-  return dirs ? dirs->GetDataStatus() : DATA_UNKNOWN;
-}
-
-bool Config_IsOutOfBoxFirstRun(void) {
-  DirectoryMgr* dirs = GetDirectoryMgr();
-  return dirs && dirs->IsOutOfBoxFirstRun();
 }

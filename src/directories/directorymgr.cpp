@@ -1,6 +1,4 @@
 // DirectoryMgr: construction, the start-up sequence and the table of named directories.
-#include <config/config_api.h>
-#include <config/config_globals.h>
 #include <config/directorymgr.h>
 #include <doroutil/files.h>
 #include <doroutil/logmgr.h>
@@ -9,10 +7,9 @@
 
 #include <string>
 
-#include "api/globals.h"
 #include "common/log.h"
 #include "directories/directory_paths.h"
-#include "store/configmgr.h"
+#include "directories/settings.h"
 
 using namespace navconfig;
 
@@ -57,9 +54,9 @@ OROustring JoinPath(const OROustring& base, const char* name) {
   return out;
 }
 
-OROustring DirPathU(const DirectoryMgr& dirs, const char* name, bool appendSlash) {
+OROustring DirPathU(const DirectoryMgr* dirs, const char* name, bool appendSlash) {
   OROwstring path;
-  if (!dirs.GetDirPath(name, path, appendSlash)) return OROustring();
+  if (!dirs || !dirs->GetDirPath(name, path, appendSlash)) return OROustring();
   return path.uString();
 }
 
@@ -130,15 +127,10 @@ long DirectoryMgr::GetDirPath(const char* name, OROwstring& path, bool appendSla
     path.makeFileSlashOSCompatible();
     return 1;
   }
-  char value[512];
-  value[0] = '\0';
-  if (CConfigMgr* mgr = GetConfigGlobals()->m_pConfigMgr; mgr && name) {
-    ConfigLock lock(mgr);
-    // 511 bytes offered: at most 510 of the value.
-    mgr->GetLayeredStr(kDirectoriesSection, name, value, 511);
-  }
-  path = OROwstring(value);
-  if (value[0] == '\0') return 0;
+  // 511 bytes offered: at most 510 of the value.
+  const OROustring value = name ? ReadStringSetting(kDirectoriesSection, name, 511) : OROustring();
+  path = OROwstring(value.c_str());
+  if (value.empty()) return 0;
   if (appendSlash) path.appendSlash();
   path.makeFileSlashOSCompatible();
   return 1;
@@ -149,7 +141,7 @@ long DirectoryMgr::SetDirPath(const char* name, const OROwstring& path) {
   if (IsAndroidLoggingEnabled() && GetLogMgr())
     LogMessage(kLogCategoryDirectories, kLogLevelInfo, kDirectoryLogSource, 602, "%s %s %s", name ? name : "",
                value.c_str(), kUserDirectoriesSection);
-  Config_SetStrVal(kUserDirectoriesSection, name, value.c_str());
+  WriteStringSetting(kUserDirectoriesSection, name, value.c_str());
   return 1;
 }
 
@@ -162,7 +154,7 @@ void DirectoryMgr::ResetDirectories() {
 }
 
 bool DirectoryMgr::UseExistingRootDir(OROustring& rootDir) {
-  rootDir = DirPathU(*this, "RootDir", true);
+  rootDir = DirPathU(this, "RootDir", true);
   if (FileDoesDirExist(rootDir.c_str())) return true;
   ResetDirectories();
   return false;
@@ -192,7 +184,7 @@ void DirectoryMgr::InitDataDirs(const OROustring& root, const OROustring& subDir
     path.appendSlash();
     SetDirPath(dir.name, path.wString());
   }
-  Config_SetIntVal("Data", "VersionedGrid", -1);
+  WriteIntSetting("Data", "VersionedGrid", -1);
 }
 
 void DirectoryMgr::InitRegionDataDirs(const OROustring& region) {

@@ -405,6 +405,13 @@ bool CConfigMgr::IsDefaultStr(const char* path, const char* key, const char* val
 
 // ---- Writes and deletion ----
 
+std::string navconfig::WritePath(const char* section) {
+  if (section && std::strchr(section, '\\')) return section;
+  std::string path = "user\\";
+  if (section) path += section;
+  return path;
+}
+
 bool CConfigMgr::AcceptNames(const char* path, const char* key) {
   // The sections are what follows the layer: leading blanks and backslashes, then the layer's name.
   const char* sections = path + std::strspn(path, " \\");

@@ -324,6 +324,22 @@ class ConfigLock {
   CConfigMgr* m_mgr;
 };
 
+// Runs a layered read holding the manager's lock for reading only when the read will change nothing (its layers
+// are in memory), so that reads on several threads go on together; otherwise holding the lock alone.
+template <typename Read>
+auto ReadLayered(CConfigMgr* mgr, Read read) {
+  {
+    SharedConfigLock shared(mgr);
+    if (mgr->CanReadShared()) return read();
+  }
+  ConfigLock lock(mgr);
+  return read();
+}
+
+// The path that a write of a section argument goes to: a full path (one holding a backslash) as it is, a plain
+// section in the user layer.
+std::string WritePath(const char* section);
+
 }  // namespace navconfig
 
 #endif

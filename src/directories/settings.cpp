@@ -1,0 +1,58 @@
+// The directory code's access to the settings, through the store that the library's globals hand in.
+#include "directories/settings.h"
+
+#include <config/keytree.h>
+
+#include <atomic>
+#include <string>
+
+#include "directories/directories.h"
+#include "store/configmgr.h"
+
+namespace navconfig {
+
+namespace {
+
+std::atomic<StoreAccessor> g_store{nullptr};
+
+void Write(const char* section, const char* key, long type, long intValue, const char* strValue) {
+  CConfigMgr* mgr = Store();
+  if (!mgr) return;
+  ConfigLock lock(mgr);
+  mgr->StoreValue(WritePath(section).c_str(), key, type, intValue, strValue);
+}
+
+}  // namespace
+
+void UseStore(StoreAccessor store) { g_store.store(store, std::memory_order_release); }
+
+CConfigMgr* Store() {
+  const StoreAccessor store = g_store.load(std::memory_order_acquire);
+  return store ? store() : nullptr;
+}
+
+OROustring ReadStringSetting(const char* section, const char* key, long size) {
+  char value[512];
+  value[0] = '\0';
+  CConfigMgr* mgr = Store();
+  if (!mgr) return OROustring();
+  if (size > static_cast<long>(sizeof value)) size = sizeof value;
+  if (!ReadLayered(mgr, [&] { return mgr->GetLayeredStr(section, key, value, size); })) return OROustring();
+  return OROustring(value);
+}
+
+long ReadIntSetting(const char* section, const char* key) {
+  CConfigMgr* mgr = Store();
+  if (!mgr) return 0;
+  return ReadLayered(mgr, [&] { return mgr->GetLayeredInt(section, key); });
+}
+
+void WriteStringSetting(const char* section, const char* key, const char* value) {
+  Write(section, key, KEYVALUE_TYPE_STRING, 0, value);
+}
+
+void WriteIntSetting(const char* section, const char* key, long value) {
+  Write(section, key, KEYVALUE_TYPE_INTEGER, value, "");
+}
+
+}  // namespace navconfig
