@@ -28,7 +28,7 @@
 #include "defaults/defaults_table.h"
 #include "store/change_listeners.h"
 #include "store/keytree_ops.h"
-#include "store/layer_sync.h"
+#include "store/layer_file.h"
 #include "store/layer_text.h"
 #include "store/store_environment.h"
 #include "store/tree_index.h"
