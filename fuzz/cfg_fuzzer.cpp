@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "cfg/format.h"
 #include "store/configmgr.h"
-#include "store/tree_index.h"
+#include "store/layer_text.h"
 
 namespace {
 
@@ -33,14 +34,14 @@ navconfig::StoreEnvironment g_alone;
 
 // The layer's top-level section: the only one a single layer's text can create.
 const KeyRoot* Layer(const CConfigMgr& mgr) {
-  const KeyRoot* layer = mgr.m_pRoot;
+  const KeyRoot* layer = mgr.Root();
   if (layer && (layer->next || std::strcmp(layer->name, kLayer) != 0)) Fail("a second top-level section", "", "");
   return layer;
 }
 
 // Sorted lists without equal names, and an index that finds every record.
-void CheckTree(CConfigMgr& mgr, const KeyRoot* first) {
-  navconfig::TreeIndex& index = mgr.IndexRef();
+void CheckTree(const CConfigMgr& mgr, const KeyRoot* first) {
+  const navconfig::TreeIndex& index = mgr.Index();
   for (const KeyRoot* s = first; s; s = s->next) {
     if (s->next && SpecialChar_stricmp(s->name, s->next->name) >= 0) Fail("sections out of order", s->name, "");
     const navconfig::SectionInfo* info = index.FindSection(s);
@@ -82,14 +83,14 @@ void CheckWrittenTextReadsBack(CConfigMgr& mgr) {
   const std::string first = navconfig::LayerText(Layer(mgr));
   // The texts kept beside the sections give the same file, when made and when taken again.
   for (int round = 0; round < 2; ++round) {
-    if (navconfig::LayerText(Layer(mgr), 0, &mgr.IndexRef()) != first)
+    if (mgr.LayerText(kLayer) != first)
       Fail("the kept section texts differ from the written text", first, "");
   }
 
   mgr.ReleaseTrees();
   if (mgr.ReadLayerText(kLayer, first.data(), first.size()) != 0)
     Fail("the written text holds lines that a rewrite would not keep", first, "");
-  CheckTree(mgr, mgr.m_pRoot);
+  CheckTree(mgr, mgr.Root());
   const std::string treeAgain = TreeOf(Layer(mgr));
   if (tree != treeAgain) Fail("the written text does not read back to the same tree", tree, treeAgain);
   const std::string second = navconfig::LayerText(Layer(mgr));
@@ -102,7 +103,7 @@ void CheckWrittenTextReadsBack(CConfigMgr& mgr) {
 void CheckSetterWrites(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   CConfigMgr mgr(g_alone);
-  mgr.m_bSaveOnChange = false;
+  mgr.SetSaveOnChange(false);
   while (in.remaining_bytes() > 0) {
     const std::string sections = in.ConsumeRandomLengthString(48);
     const std::string key = in.ConsumeRandomLengthString(48);
@@ -118,16 +119,17 @@ void CheckSetterWrites(const uint8_t* data, size_t size) {
     const std::string path = std::string(kLayer) + "\\" + sections;
     const std::string before = TreeOf(Layer(mgr));
     const long type = kind == 0 ? KEYVALUE_TYPE_STRING : KEYVALUE_TYPE_INTEGER | (kind == 2 ? KEYVALUE_FLAG_HEX : 0);
-    mgr.StoreValue(path.c_str(), key.c_str(), type, number, value.c_str());
+    const platform::Status stored = mgr.StoreValue(path.c_str(), key.c_str(), type, number, value.c_str());
     const navconfig::SaveStatus* status = mgr.LastSave(kLayer);
     if (refused) {
       if (TreeOf(Layer(mgr)) != before) Fail("a refused write stored something", path, key);
-      if (!status || status->ok || status->reason.empty()) Fail("a refused write is not reported", path, key);
+      if (stored.ok || stored.reason.empty() || !status || status->ok || status->reason != stored.reason)
+        Fail("a refused write is not reported", path, key);
       continue;
     }
-    if (!mgr.FindValue(path.c_str(), key.c_str())) Fail("an accepted write stored nothing", path, key);
+    if (!stored.ok || !mgr.FindValue(path.c_str(), key.c_str())) Fail("an accepted write stored nothing", path, key);
   }
-  CheckTree(mgr, mgr.m_pRoot);
+  CheckTree(mgr, mgr.Root());
   CheckWrittenTextReadsBack(mgr);
 }
 
@@ -155,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckScanner(reinterpret_cast<const char*>(data), size);
   CConfigMgr mgr(g_alone);
   mgr.ReadLayerText(kLayer, reinterpret_cast<const char*>(data), size);
-  CheckTree(mgr, mgr.m_pRoot);
+  CheckTree(mgr, mgr.Root());
   CheckWrittenTextReadsBack(mgr);
   CheckSetterWrites(data, size);
   return 0;

@@ -102,7 +102,7 @@ TEST_F(CrashSafeSaves, AWriterKilledAtAnyMomentLeavesACompleteEarlierFile) {
   // no temporary file behind, not even those that writers of older versions left under names of their own.
   Reload();
   testsupport::WriteFile(Cfg(".user.cfg.tmp.Xy12Zw"), "left by an older writer");
-  GetConfigMgr()->m_saveLockTimeout = std::chrono::milliseconds(1000);
+  GetConfigMgr()->SetSaveLockTimeout(std::chrono::milliseconds(1000));
   Config_SetIntVal("Crash", "Counter", counter + 1);
   EXPECT_TRUE(LastSave("user")->ok) << LastSave("user")->reason;
   EXPECT_EQ(Config_GetIntVal("user\\Crash", "Counter"), counter + 1);

@@ -151,7 +151,7 @@ TEST_F(SeveralWriters, ALockHeldElsewhereFailsTheSaveInTimeAndItsHoldersDeathFre
   std::string line;
   ASSERT_TRUE(holder.ReadLine(line, 60000) && line == "locked") << line;
 
-  GetConfigMgr()->m_saveLockTimeout = std::chrono::milliseconds(300);
+  GetConfigMgr()->SetSaveLockTimeout(std::chrono::milliseconds(300));
   const auto start = std::chrono::steady_clock::now();
   Config_SetIntVal("Held", "K", 2);
   const auto waited = std::chrono::steady_clock::now() - start;
@@ -165,7 +165,7 @@ TEST_F(SeveralWriters, ALockHeldElsewhereFailsTheSaveInTimeAndItsHoldersDeathFre
   // The system releases the lock of a process that ends however it ends; the next save writes both changes.
   holder.Kill();
   EXPECT_EQ(holder.Wait(), -1);
-  GetConfigMgr()->m_saveLockTimeout = navconfig::kSaveLockTimeout;
+  GetConfigMgr()->SetSaveLockTimeout(navconfig::kSaveLockTimeout);
   Config_SetIntVal("Held", "Other", 1);
   EXPECT_EQ(Block("user.cfg", "[Held]"), "[Held]\n\"K\"=2\n\"Other\"=1\n\n");
 }

@@ -97,7 +97,7 @@ void Config_SetIntVal(const char* section, const char* key, long value) {
   CConfigMgr* mgr = Manager();
   if (!mgr) return;
   ConfigLock lock(mgr);
-  mgr->StoreValue(WritePath(section).c_str(), key, KEYVALUE_TYPE_INTEGER, value, "");
+  ReportedInLastSave(mgr->StoreValue(WritePath(section).c_str(), key, KEYVALUE_TYPE_INTEGER, value, ""));
 }
 
 bool Config_GetBoolVal(const char* section, const char* key) { return Config_GetIntVal(section, key) != 0; }
@@ -127,7 +127,7 @@ void Config_SetStrVal(const char* section, const char* key, const char* value) {
   CConfigMgr* mgr = Manager();
   if (!mgr) return;
   ConfigLock lock(mgr);
-  mgr->StoreValue(WritePath(section).c_str(), key, KEYVALUE_TYPE_STRING, 0, value);
+  ReportedInLastSave(mgr->StoreValue(WritePath(section).c_str(), key, KEYVALUE_TYPE_STRING, 0, value));
 }
 
 OROustring Config_GetOroUStrVal(const char* section, const char* key) {
@@ -156,14 +156,18 @@ int Config_DeleteKeyVal(const char* path, const char* key) {
   CConfigMgr* mgr = Manager();
   if (!mgr || !path) return 0;
   ConfigLock lock(mgr);
-  return mgr->DeleteValue(path, key) ? 1 : 0;
+  bool removed = false;
+  ReportedInLastSave(mgr->DeleteValue(path, key, &removed));
+  return removed ? 1 : 0;
 }
 
 int Config_DeleteKey(const char* path) {
   CConfigMgr* mgr = Manager();
   if (!mgr || !path) return 0;
   ConfigLock lock(mgr);
-  return mgr->DeleteBranch(path) ? 1 : 0;
+  bool removed = false;
+  ReportedInLastSave(mgr->DeleteBranch(path, &removed));
+  return removed ? 1 : 0;
 }
 
 void Config_FlushBranch(const char* path) {
@@ -248,12 +252,12 @@ bool Config_RestoreDefaults(void) {
 }
 
 void Config_SetRestoreSettings(bool flag) {
-  if (CConfigMgr* mgr = Manager()) mgr->m_bRestoreSettings = flag;
+  if (CConfigMgr* mgr = Manager()) mgr->SetRestoreSettings(flag);
 }
 
 bool Config_GetRestoreSettings(void) {
   CConfigMgr* mgr = Manager();
-  return mgr && mgr->m_bRestoreSettings;
+  return mgr && mgr->RestoreSettings();
 }
 
 void Config_SetIsRightToLeft(bool flag) { GetConfigGlobals()->m_bRightToLeft = flag; }

@@ -42,7 +42,7 @@ CConfigMgr* NewConfigMgr() {
   // Never destroyed: the holder's teardown at the end of the process still hands it to a manager.
   static LibraryEnvironment* const environment = new LibraryEnvironment();
   auto* mgr = new CConfigMgr(*environment);
-  SetCurrentTreeOwner(mgr);
+  SetCurrentTreeOwner(mgr->TreeOwnerOfMembers());
   return mgr;
 }
 

@@ -1,9 +1,6 @@
 // The inspection functions: the catalogue as registered, where a read finds its value, the outcome of saves,
 // the hexadecimal setter, the directory table and the reader's verdict on one line.
 //
-// The origin of a value is worked out beside the layered reads, not inside them: it probes each layer with the
-// full-path lookups that the reads themselves are made of, under the same rules, so that the reads stay as
-// they are.
 #include <config/config_globals.h>
 #include <config/config_info.h>
 #include <doroutil/memory.h>
@@ -101,17 +98,6 @@ void Describe(const RegisteredDefault& r, ConfigDefaultInfo* info) {
 
 // ---- Origins ----
 
-bool IsFullPath(const char* section) { return std::strchr(section, '\\') != nullptr; }
-
-// Whether a value answers a read of the type (0: the existence test).
-bool Answers(const KeyValue* v, unsigned type) {
-  if (!v) return false;
-  const unsigned t = v->type & 15;
-  if (type == KEYVALUE_TYPE_INTEGER) return t == KEYVALUE_TYPE_INTEGER;
-  if (type == KEYVALUE_TYPE_STRING) return t == KEYVALUE_TYPE_STRING && v->strValue;
-  return t == KEYVALUE_TYPE_INTEGER || t == KEYVALUE_TYPE_STRING;
-}
-
 ConfigOrigin Named(ConfigOrigin origin, const std::string& layer, char* buffer, int size) {
   if (buffer && size > 0) CopyTruncated(buffer, size, layer.c_str());
   return origin;
@@ -142,29 +128,14 @@ ConfigOrigin Config_GetValueOrigin(const char* section, const char* key, unsigne
   CConfigMgr* mgr = Globals().m_pConfigMgr;
   if (!mgr || !section || !key) return CONFIG_ORIGIN_NONE;
   ConfigLock lock(mgr);
-
-  if (IsFullPath(section)) {
-    if (!Answers(mgr->FindValue(section, key), type)) return CONFIG_ORIGIN_NONE;
-    return Named(CONFIG_ORIGIN_LAYER, LayerName(section), layer, layerSize);
+  const CConfigMgr::Origin origin = mgr->FindOrigin(section, key, type);
+  switch (origin.kind) {
+    case CConfigMgr::Origin::Kind::Layer: return Named(CONFIG_ORIGIN_LAYER, origin.layer, layer, layerSize);
+    case CConfigMgr::Origin::Kind::OtherType: return Named(CONFIG_ORIGIN_OTHER_TYPE, origin.layer, layer, layerSize);
+    case CConfigMgr::Origin::Kind::Default: return CONFIG_ORIGIN_DEFAULT;
+    case CConfigMgr::Origin::Kind::None: break;
   }
-
-  // The layers in order, skipping those without a file, as a layered read does; a layer found without a
-  // file is skipped by later reads too, which is what the read would have recorded.
-  int otherType = -1;  // the layer whose value of the other type the read remembers
-  for (int i = 0; i < CConfigMgr::kLayerCount; ++i) {
-    CConfigMgr::Layer& candidate = mgr->m_layers[i];
-    if (!candidate.enabled) continue;
-    const bool available = mgr->EnsureLayer(candidate.name);
-    candidate.enabled = available;
-    if (!available) continue;
-    const std::string path = std::string(candidate.name) + '\\' + section;
-    const KeyValue* v = mgr->FindValue(path.c_str(), key);
-    if (Answers(v, type)) return Named(CONFIG_ORIGIN_LAYER, candidate.name, layer, layerSize);
-    if (type != 0) otherType = v ? i : -1;
-  }
-  if (otherType >= 0) return Named(CONFIG_ORIGIN_OTHER_TYPE, mgr->m_layers[otherType].name, layer, layerSize);
-  const std::string defaultsKey = std::string(section) + '\\' + key;
-  return Globals().HasDefault(defaultsKey.c_str()) ? CONFIG_ORIGIN_DEFAULT : CONFIG_ORIGIN_NONE;
+  return CONFIG_ORIGIN_NONE;
 }
 
 bool Config_GetLastSaveStatus(const char* layer, bool* ok, char* file, int fileSize, char* reason, int reasonSize) {
@@ -197,7 +168,7 @@ void Config_SetHexVal(const char* section, const char* key, long value) {
   if (!mgr || !section) return;
   ConfigLock lock(mgr);
   const std::string path = WritePath(section);
-  mgr->StoreValue(path.c_str(), key, KEYVALUE_TYPE_INTEGER | KEYVALUE_FLAG_HEX, value, "");
+  ReportedInLastSave(mgr->StoreValue(path.c_str(), key, KEYVALUE_TYPE_INTEGER | KEYVALUE_FLAG_HEX, value, ""));
 }
 
 int Config_GetDirectoryTableCount(void) { return static_cast<int>(std::size(kTableDirectories)); }

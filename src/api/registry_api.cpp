@@ -92,13 +92,6 @@ long Config_RegistryGetStrValue(long root, const char* subKey, const char* value
 
 namespace {
 
-// The section at a key path of the configuration trees, or null; the caller holds the lock. The search walks
-// the sorted sibling lists component by component, reading the layer's file first when it is not in memory.
-KeyRoot* FindNode(CConfigMgr* mgr, const char* path) {
-  mgr->EnsureLayer(path);
-  return mgr->m_pRoot ? keytree::FindRoot(mgr->m_pRoot, path) : nullptr;
-}
-
 CConfigMgr* Manager() { return Globals().m_pConfigMgr; }
 
 }  // namespace
@@ -128,7 +121,8 @@ int TRegUtil::GetIntValue(const char* subKey, const char* valueName) const {
   char path[256];
   BuildKeyName(subKey, path, sizeof path);
   ConfigLock lock(mgr);
-  const KeyValue* v = keytree::GetValue(FindNode(mgr, path), valueName);
+  const KeyRoot* section = mgr->FindSectionInLists(path);
+  const KeyValue* v = section ? section->GetValue(valueName) : nullptr;
   return (v && (v->type & 15) == KEYVALUE_TYPE_INTEGER) ? v->intValue : 0;
 }
 
@@ -140,7 +134,8 @@ char* TRegUtil::GetStrValue(const char* subKey, const char* valueName, char* buf
   char path[256];
   BuildKeyName(subKey, path, sizeof path);
   ConfigLock lock(mgr);
-  const KeyValue* v = keytree::GetValue(FindNode(mgr, path), valueName);
+  const KeyRoot* section = mgr->FindSectionInLists(path);
+  const KeyValue* v = section ? section->GetValue(valueName) : nullptr;
   if (v && (v->type & 15) == KEYVALUE_TYPE_STRING && v->strValue) CopyTruncated(buffer, size, v->strValue);
   return buffer[0] != '\0' ? buffer : nullptr;
 }
@@ -152,7 +147,7 @@ bool TRegUtil::SetIntValue(const char* subKey, const char* valueName, long value
   char path[256];
   BuildKeyName(subKey, path, sizeof path);
   ConfigLock lock(mgr);
-  mgr->StoreValue(path, valueName, KEYVALUE_TYPE_INTEGER, value, "");
+  ReportedInLastSave(mgr->StoreValue(path, valueName, KEYVALUE_TYPE_INTEGER, value, ""));
   return true;
 }
 
@@ -171,7 +166,7 @@ bool TRegUtil::EnumStart(const char* subKey) {
   char path[256];
   BuildKeyName(subKey, path, sizeof path);
   ConfigLock lock(mgr);
-  const KeyRoot* node = FindNode(mgr, path);
+  const KeyRoot* node = mgr->FindSectionInLists(path);
   m_pCursor = node ? node->children : nullptr;
   return m_pCursor != nullptr;
 }

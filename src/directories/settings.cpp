@@ -19,7 +19,7 @@ void Write(const char* section, const char* key, long type, long intValue, const
   CConfigMgr* mgr = Store();
   if (!mgr) return;
   ConfigLock lock(mgr);
-  mgr->StoreValue(WritePath(section).c_str(), key, type, intValue, strValue);
+  ReportedInLastSave(mgr->StoreValue(WritePath(section).c_str(), key, type, intValue, strValue));
 }
 
 }  // namespace

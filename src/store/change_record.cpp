@@ -1,14 +1,14 @@
-// What changed, for the change listeners: the values that a write, a deletion or a reload changed, named as
-// the forest spells them; and reloading the layers whose files changed on disk.
-#include <platform/file_lock.h>
-#include <platform/os.h>
+// What changed, for the change listeners: the values of a write or a deletion as the forest spells them.
+#include "store/change_record.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "store/configmgr.h"
+#include "store/keytree_ops.h"
+#include "store/tree_index.h"
 
-using namespace navconfig;
+namespace navconfig {
 
 namespace {
 
@@ -52,45 +52,23 @@ void AddValues(const KeyRoot* section, const ValueChange& where, std::vector<Val
 
 }  // namespace
 
-void CConfigMgr::RecordChange(const char* path, const char* key, ValueChange::Kind kind) {
+void RecordValue(const Forest& forest, const char* path, const char* key, ValueChange::Kind kind,
+                 std::vector<ValueChange>& changes) {
+  const TreeIndex& index = forest.IndexRef();
   ValueChange change;
   change.kind = kind;
-  KeyRoot* section = SpellPath(m_index, path, change);
-  SectionInfo* info = section ? m_index.FindSection(section) : nullptr;
-  const KeyValue* value = info && key ? m_index.FindValue(info, key, TreeIndex::NameHash(key)) : nullptr;
+  KeyRoot* section = SpellPath(index, path, change);
+  SectionInfo* info = section ? index.FindSection(section) : nullptr;
+  const KeyValue* value = info && key ? index.FindValue(info, key, TreeIndex::NameHash(key)) : nullptr;
   if (!value) return;
   change.key = value->name ? value->name : key;
-  m_changes.push_back(std::move(change));
+  changes.push_back(std::move(change));
 }
 
-void CConfigMgr::RecordBranch(const char* path) {
+void RecordBranch(const Forest& forest, const char* path, std::vector<ValueChange>& changes) {
   ValueChange where;
   where.kind = ValueChange::Kind::Removed;
-  if (const KeyRoot* section = SpellPath(m_index, path, where)) AddValues(section, where, m_changes);
+  if (const KeyRoot* section = SpellPath(forest.IndexRef(), path, where)) AddValues(section, where, changes);
 }
 
-int CConfigMgr::ReloadChangedLayers() {
-  const std::string dir = m_env.ConfigDirectory();
-  if (dir.empty()) return 0;
-  // Every layer read from the configuration folder has a record of its file, and so has one whose file was
-  // found missing or holding no section. With nothing changed, each costs one status call.
-  std::vector<std::string> changed;
-  std::string file = dir;
-  for (const auto& [folded, state] : m_layerFiles) {
-    if (!platform::IsSafeFileComponent(folded)) continue;
-    file.resize(dir.size());
-    file += folded;
-    file += cfg::kExtension;
-    if (!state.Holds(file, platform::IdentifyFile(file))) changed.push_back(folded);
-  }
-  std::vector<ValueChange> changes;
-  for (std::string& layer : changed) {
-    // A layer in memory by its name as the forest spells it.
-    if (SectionInfo* info = FindLayerInfo(layer.c_str()); info && info->section->name) layer = info->section->name;
-    SyncLayerWithFile(layer, &changes);
-  }
-  const int count = static_cast<int>(changes.size());
-  if (RecordingChanges())
-    m_changes.insert(m_changes.end(), std::make_move_iterator(changes.begin()), std::make_move_iterator(changes.end()));
-  return count;
-}
+}  // namespace navconfig

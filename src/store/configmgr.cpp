@@ -1,14 +1,25 @@
-// CConfigMgr: layered reads, default tests, the write procedure, deletion and the block pool.
+// CConfigMgr: layered reads, default tests, the write procedure, deletion, saves and the reading of layer files.
 #include "store/configmgr.h"
 
 #include <doroutil/files.h>
-#include <doroutil/memory.h>
 #include <doroutil/strutil.h>
 #include <platform/file_lock.h>
+#include <platform/os.h>
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "cfg/format.h"
+#include "common/log.h"
+#include "store/change_record.h"
+#include "store/keytree_ops.h"
+#include "store/layer_loader.h"
+#include "store/layer_text.h"
+#include "store/tree_index.h"
 
 using namespace navconfig;
 
@@ -52,15 +63,6 @@ std::string Shown(const char* name) {
 
 }  // namespace
 
-namespace navconfig {
-
-TreeHead::~TreeHead() {
-  Mem_Free(data);
-  for (char* piece : more) Mem_Free(piece);
-}
-
-}  // namespace navconfig
-
 CConfigMgr::CConfigMgr(StoreEnvironment& environment) : m_env(environment) {
   const char* names[kLayerCount];
   for (int i = 0; i < kLayerCount; ++i) {
@@ -68,7 +70,7 @@ CConfigMgr::CConfigMgr(StoreEnvironment& environment) : m_env(environment) {
     m_layerLength[i] = std::strlen(m_layers[i].name);
   }
   static_assert(kLayerCount <= TreeIndex::kLayeredLayers);
-  m_index.SetLayeredLayers(names, kLayerCount);
+  m_forest.IndexRef().SetLayeredLayers(names, kLayerCount);
 }
 
 CConfigMgr::~CConfigMgr() {
@@ -83,107 +85,23 @@ void CConfigMgr::ApplyRestoreSettings() {
   if (!dir.empty()) FileErase((dir + "user.cfg").c_str());
 }
 
-// ---- Blocks ----
-
-void CConfigMgr::AddTreeHead(size_t size, size_t growBy) {
-  EndTreeHead();
-  auto* head = new TreeHead();
-  // Every byte carved from the block is written when it is handed out, so it is not cleared first.
-  head->data = static_cast<char*>(Mem_Malloc(size));
-  if (!head->data) {
-    delete head;
-    return;
-  }
-  head->capacity = static_cast<uint32_t>(size);
-  m_treeHeads.Add(head);
-  m_iCurrentHead = static_cast<int32_t>(m_treeHeads.Count() - 1);
-  m_growBy = growBy;
-  m_regionNext = head->data;
-  m_regionEnd = head->data + size;
-}
-
-void CConfigMgr::EndTreeHead() {
-  if (m_iCurrentHead >= 0) {
-    TreeHead* head = m_treeHeads.GetAt(static_cast<size_t>(m_iCurrentHead));
-    // What the first piece handed out, while pieces still came from it.
-    if (head && head->more.empty() && m_regionNext) head->used = static_cast<uint32_t>(m_regionNext - head->data);
-  }
-  m_iCurrentHead = -1;
-  m_growBy = 0;
-  m_regionNext = m_regionEnd = nullptr;
-}
-
-void CConfigMgr::DropEmptyTreeHead() {
-  const size_t count = m_treeHeads.Count();
-  const TreeHead* last = count ? m_treeHeads[count - 1] : nullptr;
-  if (last && last->used == 0 && last->more.empty() && m_iCurrentHead != static_cast<int32_t>(count - 1))
-    m_treeHeads.RemoveAt(count - 1);
-}
-
-void CConfigMgr::ReleaseTreeHead(const void* record) {
-  for (size_t i = m_treeHeads.Count(); i-- > 0;) {
-    if (m_treeHeads[i] && m_treeHeads[i]->data == record) {
-      if (m_iCurrentHead == static_cast<int32_t>(i)) EndTreeHead();
-      else if (m_iCurrentHead > static_cast<int32_t>(i)) --m_iCurrentHead;
-      m_treeHeads.RemoveAt(i);
-    }
-  }
-}
-
-void* CConfigMgr::Carve(size_t bytes) {
-  // Called when the region of the current block has no room left (CarveQuick).
-  if (m_iCurrentHead < 0 || !m_regionNext) return nullptr;
-  TreeHead* head = m_treeHeads.GetAt(static_cast<size_t>(m_iCurrentHead));
-  if (!head || m_growBy == 0) {
-    EndTreeHead();
-    return nullptr;
-  }
-  if (head->more.empty()) head->used = static_cast<uint32_t>(m_regionNext - head->data);
-  const size_t size = bytes > m_growBy ? bytes : m_growBy;
-  char* piece = static_cast<char*>(Mem_Malloc(size));
-  if (!piece) return nullptr;  // from the heap then
-  head->more.push_back(piece);
-  m_regionNext = piece + bytes;
-  m_regionEnd = piece + size;
-  return piece;
-}
-
-void CConfigMgr::ReleaseBlockAt(const void* record) { ReleaseTreeHead(record); }
-
 void CConfigMgr::ReleaseTrees() {
   // Every layer is read afresh; changes that could not be saved go with the trees.
   m_layerFiles.clear();
-  // The index goes whole rather than record by record, after it told which sections hold pieces from the heap;
-  // a forest that holds none goes with its blocks, unwalked.
-  if (m_index.HeapRecords()) keytree::ReleaseForest(&m_index, m_pRoot);
-  m_index.Clear();
-  m_pRoot = nullptr;
-  EndTreeHead();
-  while (m_treeHeads.Count()) m_treeHeads.RemoveAt(m_treeHeads.Count() - 1);
+  m_forest.Release();
 }
 
 // ---- Layers ----
 
-SectionInfo* CConfigMgr::FindLayerInfo(const char* layerName) {
-  TreeIndex::PathKey key;
-  if (!TreeIndex::MakePathKey(layerName, key)) return nullptr;
-  return m_index.FindSection(key);
-}
-
 bool CConfigMgr::EnsureLayer(const char* path) {
   const std::string layer = LayerName(path);
   if (layer.empty()) return false;
-  if (FindLayerInfo(layer.c_str())) return true;
+  if (m_forest.FindLayer(layer.c_str())) return true;
   return ReadLayerFile(layer.c_str());
 }
 
 void CConfigMgr::EnableAllLayers() {
   for (auto& layer : m_layers) layer.enabled = true;
-}
-
-const SaveStatus* CConfigMgr::LastSave(const char* layer) const {
-  auto it = m_saves.find(FoldedLayer(layer ? layer : ""));
-  return it == m_saves.end() ? nullptr : &it->second;
 }
 
 void CConfigMgr::CreateUserFileOnce() {
@@ -215,13 +133,13 @@ CConfigMgr::LayeredQuery::LayeredQuery(const char* s, const char* k) : section(s
 
 void CConfigMgr::NoteLayersInMemory() {
   for (int i = 0; i < kLayerCount; ++i)
-    m_layerInMemory[i] = m_index.FindSection(TreeIndex::PathHash(m_layers[i].name, m_layerLength[i]),
+    m_layerInMemory[i] = m_forest.IndexRef().FindSection(TreeIndex::PathHash(m_layers[i].name, m_layerLength[i]),
                                              m_layers[i].name, m_layerLength[i]) != nullptr;
-  m_layerGeneration = m_index.TopLevelGeneration();
+  m_layerGeneration = m_forest.IndexRef().TopLevelGeneration();
 }
 
 bool CConfigMgr::CanReadShared() const {
-  if (m_bCreateUserFile || m_layerGeneration != m_index.TopLevelGeneration()) return false;
+  if (m_bCreateUserFile || m_layerGeneration != m_forest.IndexRef().TopLevelGeneration()) return false;
   // An enabled layer that is not in memory would be read from its file.
   for (int i = 0; i < kLayerCount; ++i)
     if (m_layers[i].enabled && !m_layerInMemory[i]) return false;
@@ -242,16 +160,16 @@ bool CConfigMgr::FindValueInMemory(const char* path, const char* separator, cons
   const char* slash = separator;
   const size_t layerLength = slash ? static_cast<size_t>(slash - path) : length;
   if (layerLength > kMaxLayerName) return false;
-  if (const SectionInfo* info = m_index.FindSection(TreeIndex::PathHash(path, length), path, length)) {
+  if (const SectionInfo* info = m_forest.IndexRef().FindSection(TreeIndex::PathHash(path, length), path, length)) {
     const size_t keyLength = std::strlen(key);
-    *value = m_index.FindValue(info, key, keyLength, FoldedHash(key, keyLength));
+    *value = m_forest.IndexRef().FindValue(info, key, keyLength, FoldedHash(key, keyLength));
     return true;
   }
   if (path[length - 1] == '\\') return false;
   for (const char* p = slash; p; p = static_cast<const char*>(std::memchr(p + 1, '\\', length - (p + 1 - path))))
     if (p[1] == '\\') return false;
   // No such section: known to be absent when its layer is in memory.
-  return m_index.FindSection(TreeIndex::PathHash(path, layerLength), path, layerLength) != nullptr;
+  return m_forest.IndexRef().FindSection(TreeIndex::PathHash(path, layerLength), path, layerLength) != nullptr;
 }
 
 const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bool* available) {
@@ -263,8 +181,8 @@ const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bo
   *available = true;
   TreeIndex::PathKey pathKey;
   TreeIndex::MakeLayeredKey(m_layers[layer].name, query.section, pathKey);
-  const SectionInfo* info = m_index.FindSection(pathKey);
-  return info ? m_index.FindValue(info, query.key, query.keyLength, query.keyHash) : nullptr;
+  const SectionInfo* info = m_forest.IndexRef().FindSection(pathKey);
+  return info ? m_forest.IndexRef().FindValue(info, query.key, query.keyLength, query.keyHash) : nullptr;
 }
 
 template <typename Accept>
@@ -280,11 +198,11 @@ CConfigMgr::LayeredResult CConfigMgr::SearchLayers(const LayeredQuery& query, Ac
     const KeyValue* v = nullptr;
     if (query.fits && query.sectionLength > 0 && LayerInMemory(i)) {
       if (!looked) {
-        sections = m_index.FindLayered(query.sectionHash, query.section, query.sectionLength);
+        sections = m_forest.IndexRef().FindLayered(query.sectionHash, query.section, query.sectionLength);
         looked = true;
       }
       if (const SectionInfo* info = sections ? sections->in[i] : nullptr)
-        v = m_index.FindValue(info, query.key, query.keyLength, query.keyHash);
+        v = m_forest.IndexRef().FindValue(info, query.key, query.keyLength, query.keyHash);
     } else {
       v = FindInLayer(i, query, &available);
       looked = false;  // a layer read from its file brings sections
@@ -346,6 +264,45 @@ bool CConfigMgr::LayeredKeyExists(const char* section, const char* key) {
   if (found.value) return true;
   DefaultsKey dkey(section, query.sectionLength, key);
   return m_env.FindDefault(dkey.c_str()) != nullptr;
+}
+
+namespace {
+
+// Whether a value answers a read of the type (0: the existence test).
+bool Answers(const KeyValue* v, unsigned type) {
+  if (!v) return false;
+  const unsigned t = v->type & 15;
+  if (type == KEYVALUE_TYPE_INTEGER) return t == KEYVALUE_TYPE_INTEGER;
+  if (type == KEYVALUE_TYPE_STRING) return t == KEYVALUE_TYPE_STRING && v->strValue;
+  return t == KEYVALUE_TYPE_INTEGER || t == KEYVALUE_TYPE_STRING;
+}
+
+}  // namespace
+
+CConfigMgr::Origin CConfigMgr::FindOrigin(const char* section, const char* key, unsigned type) {
+  Origin origin;
+  if (std::strchr(section, '\\')) {
+    if (Answers(FindValue(section, key), type)) origin = {Origin::Kind::Layer, LayerName(section)};
+    return origin;
+  }
+  // The layers in order, skipping those without a file, as a layered read does; a layer found without a file is
+  // skipped by later reads too, which is what the read would have recorded.
+  int otherType = -1;  // the layer whose value of the other type the read remembers
+  for (int i = 0; i < kLayerCount; ++i) {
+    Layer& candidate = m_layers[i];
+    if (!candidate.enabled) continue;
+    const bool available = EnsureLayer(candidate.name);
+    candidate.enabled = available;
+    if (!available) continue;
+    const std::string path = std::string(candidate.name) + '\\' + section;
+    const KeyValue* v = FindValue(path.c_str(), key);
+    if (Answers(v, type)) return {Origin::Kind::Layer, candidate.name};
+    if (type != 0) otherType = v ? i : -1;
+  }
+  if (otherType >= 0) return {Origin::Kind::OtherType, m_layers[otherType].name};
+  const std::string defaultsKey = std::string(section) + '\\' + key;
+  if (m_env.FindDefault(defaultsKey.c_str())) origin.kind = Origin::Kind::Default;
+  return origin;
 }
 
 // ---- Default tests ----
@@ -412,7 +369,7 @@ std::string navconfig::WritePath(const char* section) {
   return path;
 }
 
-bool CConfigMgr::AcceptNames(const char* path, const char* key) {
+platform::Status CConfigMgr::AcceptNames(const char* path, const char* key) {
   // The sections are what follows the layer: leading blanks and backslashes, then the layer's name.
   const char* sections = path + std::strspn(path, " \\");
   sections += std::strcspn(sections, "\\");
@@ -423,67 +380,268 @@ bool CConfigMgr::AcceptNames(const char* path, const char* key) {
   } else if ((fault = cfg::KeyNameFault(key, std::strlen(key)))) {
     what = "the key name '" + Shown(key) + "' ";
   } else {
-    return true;
+    return platform::Status::Ok();
   }
+  const platform::Status refused =
+      platform::Status::Error(what + fault + ", which a .cfg file cannot carry; nothing was stored");
   const std::string layer = LayerName(path);
-  if (!layer.empty()) RecordRefusedWrite(layer, what + fault + ", which a .cfg file cannot carry; nothing was stored");
-  return false;
+  if (layer.empty()) return refused;
+  // The layer's file is named, where it can be, as the file that was not written.
+  const std::string file = LayerFilePath(layer);
+  RecordRefusedSave(layer, refused.reason);
+  if (!file.empty()) m_saves[FoldedLayer(layer)].file = file;
+  return refused;
 }
 
-void CConfigMgr::StoreValue(const char* path, const char* key, long type, long intValue, const char* strValue) {
-  if (!path || !key || !AcceptNames(path, key)) return;
+platform::Status CConfigMgr::StoreValue(const char* path, const char* key, long type, long intValue,
+                                        const char* strValue) {
+  if (!path || !key) return platform::Status::Error("no section path or key name");
+  if (platform::Status accepted = AcceptNames(path, key); !accepted.ok) return accepted;
   const bool isString = (type & 15) == KEYVALUE_TYPE_STRING;
   const bool isDefault = isString ? IsDefaultStr(path, key, strValue) : IsDefaultInt(path, key, intValue);
   EnsureLayer(path);
   KeyRoot* section = nullptr;
-  if (!keytree::FindOrCreatePath(this, &m_pRoot, path, &section) || !section) return;
+  if (!keytree::FindOrCreatePath(&m_forest, m_forest.RootSlot(), path, &section) || !section)
+    return platform::Status::Error("out of memory");
   // The layer is in memory now. When a read had found no file for it, layered reads would go on skipping it
   // and never return what was written here.
-  for (auto& layer : m_layers) {
-    if (!layer.enabled && FoldedLayer(LayerName(path)) == layer.name) layer.enabled = true;
-  }
-  const bool changed = keytree::AddValue(this, section, key, type, isString ? 0 : intValue,
+  EnableLayer(LayerName(path));
+  const bool changed = keytree::AddValue(&m_forest, section, key, type, isString ? 0 : intValue,
                                          isString ? strValue : "", isDefault);
-  if (changed && RecordingChanges()) RecordChange(path, key, ValueChange::Kind::Changed);
+  if (changed && RecordingChanges()) RecordValue(m_forest, path, key, ValueChange::Kind::Changed, m_changes);
   const LayerEdit edit = SetEdit(path, key, static_cast<uint32_t>(type), isString ? 0 : intValue,
                                  isString ? strValue : "", isDefault);
-  if (NoteEdit(edit, changed) && m_bSaveOnChange) SaveLayer(path);
+  if (NoteEdit(edit, changed) && m_bSaveOnChange) return SaveLayer(path);
+  return platform::Status::Ok();
+}
+
+void CConfigMgr::EnableLayer(const std::string& layer) {
+  const std::string folded = FoldedLayer(layer);
+  for (auto& standard : m_layers)
+    if (!standard.enabled && folded == standard.name) standard.enabled = true;
 }
 
 KeyRoot* CConfigMgr::FindSection(const char* path) {
   EnsureLayer(path);
   TreeIndex::PathKey key;
   if (!TreeIndex::MakePathKey(path, key)) return nullptr;
-  SectionInfo* info = m_index.FindSection(key);
+  SectionInfo* info = m_forest.IndexRef().FindSection(key);
   return info ? info->section : nullptr;
 }
 
 const KeyValue* CConfigMgr::FindValue(const char* path, const char* key) {
   KeyRoot* section = FindSection(path);
-  SectionInfo* info = section ? m_index.FindSection(section) : nullptr;
+  SectionInfo* info = section ? m_forest.IndexRef().FindSection(section) : nullptr;
   if (!info || !key) return nullptr;
-  return m_index.FindValue(info, key, TreeIndex::NameHash(key));
+  return m_forest.IndexRef().FindValue(info, key, TreeIndex::NameHash(key));
 }
 
-bool CConfigMgr::DeleteValue(const char* path, const char* key) {
-  if (!path || !key) return false;
+KeyRoot* CConfigMgr::FindSectionInLists(const char* path) {
   EnsureLayer(path);
-  const size_t recorded = m_changes.size();
-  if (RecordingChanges()) RecordChange(path, key, ValueChange::Kind::Removed);
-  const bool removed = keytree::DeleteValue(this, m_pRoot, path, key);
-  if (!removed) m_changes.resize(recorded);
-  if (NoteEdit(DeleteValueEdit(path, key), removed) && m_bSaveOnChange) SaveLayer(path);
-  return removed;
+  return m_forest.Root() ? keytree::FindRoot(m_forest.Root(), path) : nullptr;
 }
 
-bool CConfigMgr::DeleteBranch(const char* path) {
-  if (!path) return false;
+platform::Status CConfigMgr::DeleteValue(const char* path, const char* key, bool* removed) {
+  *removed = false;
+  if (!path || !key) return platform::Status::Ok();
   EnsureLayer(path);
   const size_t recorded = m_changes.size();
-  if (RecordingChanges()) RecordBranch(path);
-  const bool removed = keytree::DeleteBranch(this, &m_pRoot, path);
-  if (!removed) m_changes.resize(recorded);
+  if (RecordingChanges()) RecordValue(m_forest, path, key, ValueChange::Kind::Removed, m_changes);
+  *removed = keytree::DeleteValue(&m_forest, m_forest.Root(), path, key);
+  if (!*removed) m_changes.resize(recorded);
+  if (NoteEdit(DeleteValueEdit(path, key), *removed) && m_bSaveOnChange) return SaveLayer(path);
+  return platform::Status::Ok();
+}
+
+platform::Status CConfigMgr::DeleteBranch(const char* path, bool* removed) {
+  *removed = false;
+  if (!path) return platform::Status::Ok();
+  EnsureLayer(path);
+  const size_t recorded = m_changes.size();
+  if (RecordingChanges()) RecordBranch(m_forest, path, m_changes);
+  *removed = keytree::DeleteBranch(&m_forest, m_forest.RootSlot(), path);
+  if (!*removed) m_changes.resize(recorded);
   // A whole layer deleted leaves its file empty: otherwise the next access would read it back at once.
-  if (NoteEdit(DeleteBranchEdit(path), removed) && m_bSaveOnChange) SaveLayer(path);
-  return removed;
+  if (NoteEdit(DeleteBranchEdit(path), *removed) && m_bSaveOnChange) return SaveLayer(path);
+  return platform::Status::Ok();
+}
+
+void CConfigMgr::FlushBranch(const char* path) {
+  EnsureLayer(path);
+  if (!keytree::DeleteBranch(&m_forest, m_forest.RootSlot(), path)) return;
+  const std::string layer = LayerName(path);
+  auto it = m_layerFiles.find(FoldedLayer(layer));
+  if (it == m_layerFiles.end()) return;
+  if (!m_forest.FindLayer(layer.c_str())) m_layerFiles.erase(it);
+  else it->second.ForgetIdentity();
+}
+
+bool CConfigMgr::NoteEdit(LayerEdit edit, bool changedMemory) {
+  const std::string layer = LayerName(edit.path.c_str());
+  if (layer.empty()) return false;
+  LayerFile& state = m_layerFiles[FoldedLayer(layer)];
+  // A write that changes nothing in memory is the newest word on the key only when the file it was read from has
+  // changed since; otherwise the file keeps what it holds.
+  if (!changedMemory && !state.ChangedSince(LayerFilePath(layer))) return false;
+  state.Journal().Add(std::move(edit));
+  return true;
+}
+
+// ---- Saves ----
+
+platform::Status CConfigMgr::SaveLayer(const char* path) {
+  const std::string layer = LayerName(path);
+  if (layer.empty()) return platform::Status::Ok();
+  LayerFile& state = m_layerFiles[FoldedLayer(layer)];
+  // A layer that is not in memory is written only when this process deleted it (an empty file).
+  SectionInfo* info = m_forest.FindLayer(layer.c_str());
+  if (!info && state.Journal().Empty()) return platform::Status::Ok();
+  const std::string file = LayerFilePath(layer);
+  if (file.empty()) {
+    if (platform::IsSafeFileComponent(layer)) return platform::Status::Ok();  // no configuration directory
+    RecordRefusedSave(layer, kUnsafeFileName);
+    return platform::Status::Error(kUnsafeFileName);
+  }
+  // Under the lock of the file, with what other processes saved since this one last read or wrote the file
+  // merged in first.
+  platform::FileLock lock;
+  platform::Status status = state.Lock(file, lock, m_saveLockTimeout);
+  if (status.ok) {
+    const platform::FileIdentity identity = platform::IdentifyFile(file);
+    if (!state.Holds(file, identity))
+      status = MergeLayerFile(layer, file, identity, RecordingChanges() ? &m_changes : nullptr);
+  }
+  if (!status.ok) return RecordSave(layer, file, status, 0);
+  // A layer that holds no value any more (or was deleted) is written empty, so that deleting its last value
+  // lasts. The text is usually about as long as it was at the last save.
+  info = m_forest.FindLayer(layer.c_str());
+  const SaveStatus* last = LastSave(layer.c_str());
+  const std::string text = navconfig::LayerText(info ? info->section : nullptr, last ? last->bytes : 0,
+                                                &m_forest.IndexRef());
+  status = RecordSave(layer, file, state.Replace(file, text, m_saves[FoldedLayer(layer)]), text.size());
+  // After a failed write the journal stays for the next save.
+  if (status.ok) state.Saved(file);
+  return status;
+}
+
+platform::Status CConfigMgr::MergeLayerFile(const std::string& layer, const std::string& file,
+                                            const platform::FileIdentity& identity, std::vector<ValueChange>* changes) {
+  LayerFile& state = m_layerFiles[FoldedLayer(layer)];
+  bool inMemory = false;
+  const platform::Status status = state.Merge(m_forest, layer, file, identity,
+                                              MapsLayerFile(m_env.RuntimeDirectory(), layer), changes, &inMemory);
+  // Layered reads that found no file for the layer before would go on passing it by.
+  if (inMemory) EnableLayer(layer);
+  return status;
+}
+
+platform::Status CConfigMgr::RecordSave(const std::string& layer, const std::string& file,
+                                        const platform::Status& status, size_t bytes) {
+  SaveStatus& record = m_saves[FoldedLayer(layer)];
+  record.attempted = true;
+  record.ok = status.ok;
+  record.file = file;
+  record.reason = status.reason;
+  record.bytes = bytes;
+  return status;
+}
+
+void CConfigMgr::RecordRefusedSave(const std::string& layer, const std::string& reason) {
+  SaveStatus& record = m_saves[FoldedLayer(layer)];
+  record.attempted = true;
+  record.ok = false;
+  record.file = layer;
+  record.reason = reason;
+}
+
+const SaveStatus* CConfigMgr::LastSave(const char* layer) const {
+  auto it = m_saves.find(FoldedLayer(layer ? layer : ""));
+  return it == m_saves.end() ? nullptr : &it->second;
+}
+
+bool CConfigMgr::EraseLayerFile(const std::string& layer) {
+  const std::string file = LayerFilePath(layer);
+  if (file.empty()) return false;
+  platform::FileLock lock;
+  // Erased without the lock too, as a user may ask; the log says so.
+  if (const platform::Status locked = lock.Acquire(platform::LockFileOf(file), m_saveLockTimeout); !locked.ok)
+    LogMessage(kLogCategoryGeneral, kLogLevelError, "configmain", __LINE__, "%s is erased without its lock: %s",
+               file.c_str(), locked.reason.c_str());
+  const bool erased = FileErase(file.c_str()) == 0;
+  m_layerFiles[FoldedLayer(layer)].Remember(file, platform::IdentifyFile(file));
+  return erased;
+}
+
+std::string CConfigMgr::LayerText(const char* layer) {
+  const SectionInfo* info = m_forest.FindLayer(layer);
+  return navconfig::LayerText(info ? info->section : nullptr, 0, &m_forest.IndexRef());
+}
+
+// ---- Layer files ----
+
+std::string CConfigMgr::LayerFilePath(const std::string& layer) const {
+  return navconfig::LayerFilePath(m_env.ConfigDirectory(), layer);
+}
+
+bool CConfigMgr::ReadLayerFile(const char* layerName) {
+  if (!layerName || !platform::IsSafeFileComponent(layerName)) return false;
+  std::string file;
+  const std::string candidate = LayerFilePath(layerName);
+  if (!candidate.empty()) {
+    // Identified before it is read, so that a change in between is found at the next save.
+    const platform::FileIdentity identity = platform::IdentifyFile(candidate);
+    m_layerFiles[FoldedLayer(layerName)].NoteRead(candidate, identity, true);
+    if (identity.kind == platform::FileIdentity::Kind::Regular) file = candidate;
+  }
+  if (file.empty()) {
+    std::string maps = MapsLayerFile(m_env.RuntimeDirectory(), layerName);
+    if (maps.empty() || !FileExists(maps.c_str())) return false;
+    file = maps;
+  }
+
+  platform::FileReader reader(file);
+  size_t unkept = 0;
+  const platform::Status read = reader.IsOpen() ? LayerLoader(m_forest).LoadFile(layerName, reader, &unkept)
+                                                : platform::Status::Error("the file cannot be opened");
+  LayerFile& state = m_layerFiles[FoldedLayer(layerName)];
+  // What could not be read is read again before the next save, rather than written over.
+  if (!read.ok) state.NoteRead(std::string(), platform::FileIdentity{}, false);
+  state.NoteUnkeptLines(read.ok && unkept != 0);
+  return true;
+}
+
+size_t CConfigMgr::ReadLayerText(const char* layerName, const char* text, size_t length) {
+  return LayerLoader(m_forest).LoadText(layerName, text, length);
+}
+
+int CConfigMgr::ReloadChangedLayers() {
+  const std::string dir = m_env.ConfigDirectory();
+  if (dir.empty()) return 0;
+  // Every layer read from the configuration folder has a record of its file, and so has one whose file was
+  // found missing or holding no section. With nothing changed, each costs one status call.
+  std::vector<std::string> changed;
+  std::string file = dir;
+  for (const auto& [folded, state] : m_layerFiles) {
+    if (!platform::IsSafeFileComponent(folded)) continue;
+    file.resize(dir.size());
+    file += folded;
+    file += cfg::kExtension;
+    if (!state.Holds(file, platform::IdentifyFile(file))) changed.push_back(folded);
+  }
+  std::vector<ValueChange> changes;
+  for (std::string& layer : changed) {
+    // A layer in memory by its name as the forest spells it.
+    if (SectionInfo* info = m_forest.FindLayer(layer.c_str()); info && info->section->name) layer = info->section->name;
+    const std::string layerFile = LayerFilePath(layer);
+    const platform::Status merged =
+        layerFile.empty() ? platform::Status::Error("no configuration directory for the layer " + layer)
+                          : MergeLayerFile(layer, layerFile, platform::IdentifyFile(layerFile), &changes);
+    if (!merged.ok)
+      LogMessage(kLogCategoryGeneral, kLogLevelError, "configmain", __LINE__, "the layer %s was not reloaded: %s",
+                 layer.c_str(), merged.reason.c_str());
+  }
+  const int count = static_cast<int>(changes.size());
+  if (RecordingChanges())
+    m_changes.insert(m_changes.end(), std::make_move_iterator(changes.begin()), std::make_move_iterator(changes.end()));
+  return count;
 }

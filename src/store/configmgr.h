@@ -1,82 +1,50 @@
 // CConfigMgr: the single keeper of the process's settings.
 //
-// The manager owns the forest of key trees (one top-level section per layer), reads a layer's file the
-// first time the layer is touched, answers typed reads from the layers user, user_ro and product in this
-// order and then from the built-in defaults, stores writes (leaving out an absent value equal to its
-// default) and rewrites the layer's file after every change. Every operation below runs under the
-// manager's lock, which its caller takes (Lock/Unlock, or ConfigLock).
+// The manager holds the forest of key trees (one top-level section per layer, forest.h), reads a layer's file
+// the first time the layer is touched (layer_loader.h), answers typed reads from the layers user, user_ro and
+// product in this order and then from the built-in defaults, stores writes (leaving out an absent value equal to
+// its default) and saves the layer's file after every change, merged with what other processes saved
+// (layer_file.h). It is handed what it needs from the library around it, the folders and the defaults, through
+// its environment (store_environment.h). Every operation below runs under the manager's lock, which its caller
+// takes (ConfigLock, or SharedConfigLock where a function says so).
 //
-// Beside the exported lists the manager keeps an index (TreeIndex) that every operation maintains, so that a
+// Beside the exported lists the forest keeps an index (TreeIndex) that every operation maintains, so that a
 // read finds its section and value in constant time.
 #ifndef NAVCONFIG_SRC_STORE_CONFIGMGR_H
 #define NAVCONFIG_SRC_STORE_CONFIGMGR_H
 
 #include <config/keytree.h>
-#include <doroutil/listmgr.h>
-#include <doroutil/orostring.h>
 #include <doroutil/sync.h>
+#include <platform/file_lock.h>
 #include <platform/os.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "cfg/format.h"
-#include "defaults/defaults_table.h"
 #include "store/change_listeners.h"
-#include "store/keytree_ops.h"
+#include "store/forest.h"
 #include "store/layer_file.h"
-#include "store/layer_text.h"
 #include "store/store_environment.h"
-#include "store/tree_index.h"
+#include "store/value_change.h"
 
-namespace navconfig {
-
-// One memory block that the records and strings of a tree read from a file are carved from. While a file is
-// read, a full block takes further pieces of memory, which go with it.
-struct TreeHead {
-  char* data = nullptr;
-  uint32_t capacity = 0;
-  uint32_t used = 0;
-  std::vector<char*> more;
-  ~TreeHead();
-};
-
-// The outcome of the last save of a layer file.
-struct SaveStatus {
-  bool attempted = false;
-  bool ok = true;
-  std::string file;    // the file that was written
-  std::string reason;  // why it failed; empty when it worked
-  size_t bytes = 0;    // the length of the text
-  std::string backup;  // the copy of the previous file that a save kept (see CConfigMgr::KeepUnkeptLines)
-};
-
-// The reason recorded for a layer whose name cannot stand as a file name in the configuration directory.
-constexpr const char* kUnsafeFileName = "not a safe file name";
-// Appended to a layer file's name for the copy kept before a rewrite that would lose lines.
-constexpr const char* kBackupExtension = ".bak";
-
-}  // namespace navconfig
-
-class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwner {
+class CConfigMgr : public TCompactSync<sharedCritSec> {
  public:
   static constexpr int kLayerCount = 3;
-  struct Layer {
-    const char* name;
-    bool enabled;
-  };
 
   // The environment is the caller's and outlives the manager.
   explicit CConfigMgr(navconfig::StoreEnvironment& environment);
   ~CConfigMgr() override;
+  CConfigMgr(const CConfigMgr&) = delete;
+  CConfigMgr& operator=(const CConfigMgr&) = delete;
   navconfig::StoreEnvironment& Environment() const { return m_env; }
 
-  // Reads that change nothing may run together: LockShared holds the lock for reading only. Under it, a read
-  // may go ahead when CanReadShared (layered reads) or FindValueInMemory (full-path reads) says that it will
+  // ---- Reads that change nothing may run together: LockShared holds the lock for reading only. Under it, a
+  // read may go ahead when CanReadShared (layered reads) or FindValueInMemory (full-path reads) says that it will
   // read no file and change no flag; otherwise the caller takes the lock alone (Lock) and reads then.
   void LockShared() { m_sync.EnterShared(); }
   void UnlockShared() { m_sync.ExitShared(); }
@@ -85,108 +53,90 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
   // (null when absent); false when the layer of the path is not in memory (or the path is one that FindValue
   // treats otherwise), and FindValue is to be used. separator: the path's first backslash, or null.
   bool FindValueInMemory(const char* path, const char* separator, const char* key, const KeyValue** value) const;
-  CConfigMgr(const CConfigMgr&) = delete;
-  CConfigMgr& operator=(const CConfigMgr&) = delete;
 
-  // Makes sure that the layer named by the path's first component is in memory, reading its file when
-  // needed; true when it is in memory or its file was found.
-  bool EnsureLayer(const char* path);
+  // ---- Layered reads of a plain section: the layers in order, then the built-in default. A layer without a
+  // file is passed by from then on.
   long GetLayeredInt(const char* section, const char* key);
   bool GetLayeredStr(const char* section, const char* key, char* buffer, long size);
   bool LayeredKeyExists(const char* section, const char* key);
-  // Whether a value written to a user path counts as its default, which is then not stored when the key is
-  // absent: it equals the built-in default, and neither user_ro nor product holds the key (whose value reads
-  // would give otherwise).
-  bool IsDefaultInt(const char* path, const char* key, long value);
-  bool IsDefaultStr(const char* path, const char* key, const char* value);
-  // The write procedure: names checked (a key or section name that a file cannot carry is refused and nothing
-  // is stored), default test, layer read, sections created, value stored, layer saved on change.
-  void StoreValue(const char* path, const char* key, long type, long intValue, const char* strValue);
-  // Writes the whole layer named by the path's first component to its file; false when the layer is not in
-  // memory or the file could not be written.
-  bool SaveLayer(const char* path);
-  // Drops the whole forest and every block. Layer flags stay; files are read again when needed.
-  void ReleaseTrees();
-  // When the restore flag is set: erases user.cfg in the configuration directory and clears the flag. The
-  // destructor does it; the globals do it before they destroy the directory manager, which knows the folder.
-  void ApplyRestoreSettings();
+  // Where a read of a value of the type (KEYVALUE_TYPE_INTEGER or KEYVALUE_TYPE_STRING; 0: the existence test)
+  // finds it: in a layer (layer names it), in a layer with the other type that hides the default, in the
+  // built-in defaults, or nowhere. Worked out beside the reads with the full-path lookups that they are made of,
+  // under the same rules; a full path names its own layer.
+  struct Origin {
+    enum class Kind { None, Layer, OtherType, Default };
+    Kind kind = Kind::None;
+    std::string layer;
+  };
+  Origin FindOrigin(const char* section, const char* key, unsigned type);
 
-  // Full-path access (the layer read first when needed).
+  // ---- Full paths (the layer read first when needed).
+  // Makes sure that the layer named by the path's first component is in memory, reading its file when needed;
+  // true when it is in memory or its file was found.
+  bool EnsureLayer(const char* path);
   KeyRoot* FindSection(const char* path);
   const KeyValue* FindValue(const char* path, const char* key);
-  bool DeleteValue(const char* path, const char* key);
-  bool DeleteBranch(const char* path);
-  // Enables all three layers again (after the configuration directory changed).
-  void EnableAllLayers();
+  // The section at path found along the sorted lists rather than through the index, or null.
+  KeyRoot* FindSectionInLists(const char* path);
 
-  // The block pool. AddTreeHead makes a block of that size current; it stops being current once full, or,
-  // when growBy is not 0 (a file being read), takes further pieces of at least growBy bytes, until EndTreeHead.
-  void AddTreeHead(size_t size, size_t growBy = 0);
-  void EndTreeHead();
-  void ReleaseTreeHead(const void* record);
-
-  // The file of a layer: located and read into the forest (false when there is none), or written.
-  bool ReadLayerFile(const char* layerName);
-  // Reads a layer's text into the forest, carved from a block of its own; returns the number of lines that a
-  // rewrite would not keep (cfg::ScanLines).
-  size_t ReadLayerText(const char* layerName, const char* text, size_t length);
-  // The reader's pass over a text: its sections and values go into the forest below the layer, carved from the
-  // current block when there is one. Returns the number of lines that a rewrite would not keep.
-  size_t ParseConfigText(const char* text, size_t length, const char* layerName);
-
-  // Several processes writing the same layer files (layer_sync.cpp; see layer_sync.h).
-  // Reads the layer's file and brings the layer in memory to the file's state with this process's unsaved
-  // changes replayed on top, in place (sections stay as records; values are added, changed and removed),
-  // then remembers the file's identity. Appends every value that changed to *changes when it is not null.
-  // On failure (the file cannot be read) memory is left as it was.
-  platform::Status SyncLayerWithFile(const std::string& layer, std::vector<navconfig::ValueChange>* changes);
-  // The file of a layer in the configuration directory; empty when there is no configuration directory or
-  // the name could leave it.
-  std::string LayerFilePath(const std::string& layer) const;
-  // Erases the layer's file under its lock; the layer in memory stays, and the next save writes it whole.
-  // True when a file was erased.
-  bool EraseLayerFile(const std::string& layer);
+  // ---- Writes. Each saves the layer when it changed something (or the file changed since it was read), and
+  // returns the save's outcome, which is also the layer's last save (LastSave).
+  // The write procedure: names checked (a key or section name that a file cannot carry is refused and nothing
+  // is stored), default test, layer read, sections created, value stored, layer saved.
+  platform::Status StoreValue(const char* path, const char* key, long type, long intValue, const char* strValue);
+  // *removed tells whether the value or the branch was there.
+  platform::Status DeleteValue(const char* path, const char* key, bool* removed);
+  platform::Status DeleteBranch(const char* path, bool* removed);
   // Drops a branch from memory only. A layer dropped whole is read afresh at its next access, with this
   // process's unsaved changes to it forgotten; a branch inside a layer comes back from the file at the next save.
   void FlushBranch(const char* path);
-  // Changes for the listeners (change_log.cpp; see change_listeners.h). While a listener is registered,
-  // writes, deletions and merges record here the values they changed, as the forest spells their names;
-  // ConfigLock delivers them once it has released the lock.
-  std::vector<navconfig::ValueChange> m_changes;
-  bool RecordingChanges() const { return navconfig::ChangeListenersExist(); }
-  // The value at path and key, when it is in memory (taken before a deletion, after a write).
-  void RecordChange(const char* path, const char* key, navconfig::ValueChange::Kind kind);
-  // Every value of the branch at path, as it is about to be deleted.
-  void RecordBranch(const char* path);
+  // Erases the layer's file under its lock; the layer in memory stays, and the next save writes it whole.
+  // True when a file was erased.
+  bool EraseLayerFile(const std::string& layer);
+  // With false, writes change memory and the journal only, and nothing is saved.
+  void SetSaveOnChange(bool save) { m_bSaveOnChange = save; }
+  // How long a save waits for the lock of a layer's file.
+  void SetSaveLockTimeout(std::chrono::milliseconds timeout) { m_saveLockTimeout = timeout; }
+  // The outcome of the last save of a layer (by name, any case); null when it was never saved.
+  const navconfig::SaveStatus* LastSave(const char* layer) const;
+
+  // ---- Files and memory.
   // Brings every layer whose file changed since this manager last read or wrote it to the file's state, and
   // reads a layer's file that appeared since it was found missing; the number of values that changed (which
   // the listeners are told of when the lock is released).
   int ReloadChangedLayers();
-  // How long a save waits for the lock of a layer's file.
-  std::chrono::milliseconds m_saveLockTimeout = navconfig::kSaveLockTimeout;
+  // Reads a layer's text into the forest, carved from a block of its own; the number of lines that a rewrite
+  // would not keep.
+  size_t ReadLayerText(const char* layerName, const char* text, size_t length);
+  // Drops the whole forest and every block, and every layer's unsaved changes. Layer flags stay; files are read
+  // again when needed.
+  void ReleaseTrees();
+  // Enables all three layers again (after the configuration directory changed).
+  void EnableAllLayers();
+  // The restore flag: when it is set, ApplyRestoreSettings erases user.cfg in the configuration directory and
+  // clears the flag. The destructor does it; the globals do it before they destroy the directory manager,
+  // which knows the folder.
+  void SetRestoreSettings(bool restore) { m_bRestoreSettings = restore; }
+  bool RestoreSettings() const { return m_bRestoreSettings; }
+  void ApplyRestoreSettings();
 
-  // The outcome of the last save of a layer (by name, any case); null when it was never saved.
-  const navconfig::SaveStatus* LastSave(const char* layer) const;
-  // Records a save of the layer that was refused before any file was touched, such as one of a name that is
-  // no safe file name: the layer's last save then failed, with the layer's name in place of the file and the
-  // reason, so that Config_GetLastSaveStatus tells the caller why nothing was written.
-  void RecordRefusedSave(const std::string& layer, const std::string& reason);
-  navconfig::TreeIndex& IndexRef() { return m_index; }
+  // ---- The trees as they are: the first top-level section and the index; the owner that KeyRoot's exported
+  // members work through (SetCurrentTreeOwner); the text that a save of the layer writes.
+  const KeyRoot* Root() const { return m_forest.Root(); }
+  const navconfig::TreeIndex& Index() const { return m_forest.IndexRef(); }
+  navconfig::TreeOwner* TreeOwnerOfMembers() { return &m_forest; }
+  std::string LayerText(const char* layer);
 
-  // TreeOwner
-  void* Carve(size_t bytes) override;
-  void ReleaseBlockAt(const void* record) override;
-  navconfig::TreeIndex* Index() override { return &m_index; }
-
-  bool m_bSaveOnChange = true;
-  bool m_bRestoreSettings = false;
-  int32_t m_iCurrentHead = -1;
-  ListMgr<navconfig::TreeHead> m_treeHeads{true, 4, "unnamed"};
-  KeyRoot* m_pRoot = nullptr;
-  Layer m_layers[kLayerCount] = {{"user", true}, {"user_ro", true}, {"product", true}};
-  bool m_bCreateUserFile = true;
+  // ---- The changes that writes, deletions and merges recorded for the listeners while one is registered;
+  // ConfigLock hands them over once it has released the lock.
+  bool HasChanges() const { return !m_changes.empty(); }
+  std::vector<navconfig::ValueChange> TakeChanges() { return std::exchange(m_changes, {}); }
 
  private:
+  struct Layer {
+    const char* name;
+    bool enabled;
+  };
   // A layered read's section and key, measured and hashed once for all layers.
   struct LayeredQuery {
     const char* section;
@@ -198,93 +148,81 @@ class CConfigMgr : public TCompactSync<sharedCritSec>, public navconfig::TreeOwn
     uint64_t keyHash;
     LayeredQuery(const char* section, const char* key);
   };
-  // Whether a standard layer has its top-level section in memory (remembered until the index says that
-  // top-level sections changed).
-  bool LayerInMemory(int layer) {
-    if (m_layerGeneration != m_index.TopLevelGeneration()) NoteLayersInMemory();
-    return m_layerInMemory[layer];
-  }
-  void NoteLayersInMemory();
-
   // The first value in the layers that the caller accepts; otherwise whether the last layer that was
   // available held the key with another type.
   struct LayeredResult {
     const KeyValue* value;
     bool otherType;
   };
+
+  // Whether a standard layer has its top-level section in memory (remembered until the index says that
+  // top-level sections changed).
+  bool LayerInMemory(int layer) {
+    if (m_layerGeneration != m_forest.IndexRef().TopLevelGeneration()) NoteLayersInMemory();
+    return m_layerInMemory[layer];
+  }
+  void NoteLayersInMemory();
   template <typename Accept>
   LayeredResult SearchLayers(const LayeredQuery& query, Accept accept);
   // The value of a layered read in one layer, or null; *available tells whether the layer is in memory (or
   // its file was found).
   const KeyValue* FindInLayer(int layer, const LayeredQuery& query, bool* available);
   void CreateUserFileOnce();
+  // Whether a value written to a user path counts as its default, which is then not stored when the key is
+  // absent: it equals the built-in default, and neither user_ro nor product holds the key (whose value reads
+  // would give otherwise).
+  bool IsDefaultInt(const char* path, const char* key, long value);
+  bool IsDefaultStr(const char* path, const char* key, const char* value);
   // Whether user_ro or product (while reads search it) holds the key in the section of a user path.
   bool HeldBelowUser(const char* path, const char* key);
-  navconfig::SectionInfo* FindLayerInfo(const char* layerName);
-  // Reads an open layer file into the forest piece by piece; the number of lines that a rewrite would not keep,
-  // or -1 when reading failed (what was read of the layer is then dropped).
-  long ReadLayerPieces(const char* layerName, platform::FileReader& reader);
-  // Removes the last block when nothing was carved from it (a text without sections).
-  void DropEmptyTreeHead();
-  // Writes text as the file of a layer (atomically, recording the outcome), holding the file's lock; false
-  // when the name could leave the configuration directory or the file could not be written.
-  bool WriteLayerFile(const std::string& layer, const std::string& text);
-  // Before the first save over a file whose last reading met lines that the writer does not write again,
-  // keeps that file once as <file>.bak (replacing an older copy) and logs it, so that nothing is lost unseen.
-  // A failure to keep it fails the save.
-  platform::Status KeepUnkeptLines(const std::string& layer, const std::string& file, navconfig::SaveStatus& record);
+  // A standard layer that reads passed by is searched again once it is in memory.
+  void EnableLayer(const std::string& layer);
+
   // Whether a file can carry the key name and the section names of a write; when it cannot, the refusal is
-  // recorded as the layer's last save (RecordRefusedSave, with the layer's file named), with the reason.
-  bool AcceptNames(const char* path, const char* key);
-  void RecordRefusedWrite(const std::string& layer, const std::string& reason);
-  bool RecordSave(const std::string& layer, const std::string& file, const platform::Status& status, size_t bytes);
+  // recorded as the layer's last save, with the reason.
+  platform::Status AcceptNames(const char* path, const char* key);
   // Records an edit in its layer's journal when it matters: when it changed memory, or when the file changed
   // since this manager last read or wrote it (the edit is then newer than what the file holds). True when the
   // layer is to be saved.
   bool NoteEdit(navconfig::LayerEdit edit, bool changedMemory);
-  // Remembers the identity of a layer's file that is about to be read (read: false when reading it failed).
-  void NoteLayerRead(const char* layerName, const std::string& file, const platform::FileIdentity& identity,
-                     bool read = true);
-  // A save: takes the file's lock and merges what other processes saved; false (the failure recorded) when
-  // the layer cannot be saved now. EndSave remembers the written file and clears the journal.
-  bool BeginSave(const std::string& layer, platform::FileLock& lock);
-  void EndSave(const std::string& layer, bool written);
-  platform::Status SyncLayerFromFile(const std::string& layer, const std::string& file,
-                                     const platform::FileIdentity& identity,
-                                     std::vector<navconfig::ValueChange>* changes);
-  // The file's tree, with the values of kept (when not null) and then the journal put on top, built beside
-  // the forest from the heap; *unkept counts the file's lines that a rewrite would not keep.
-  KeyRoot* BuildDesiredLayer(const std::string& layer, const char* text, size_t length, const KeyRoot* kept,
-                             const std::vector<navconfig::LayerEdit>& journal, size_t* unkept);
-  // Stores every value of a section and its subsections, at the same path, into the forest.
-  void KeepValues(const KeyRoot* section, std::string& path);
-  void ReplayEdit(const navconfig::LayerEdit& edit);
-  // Brings a section in memory to the desired one (null: none, so its values go) and its subsections alike.
-  void SyncSection(KeyRoot* memory, const KeyRoot* desired, const std::string& path, size_t layerLength,
-                   std::vector<navconfig::ValueChange>* changes);
+  // The save of the layer named by the path's first component: under the lock of its file, with what other
+  // processes saved since this one last read or wrote the file merged in first. Ok when the file was written, or
+  // there was nothing to write (the layer is neither in memory nor changed by this process, or there is no
+  // configuration directory).
+  platform::Status SaveLayer(const char* path);
+  // Brings the layer to the state of its file (or of the map layer file, when it has none), with this process's
+  // unsaved changes replayed on top; appends every value that changed to changes when it is not null.
+  platform::Status MergeLayerFile(const std::string& layer, const std::string& file,
+                                  const platform::FileIdentity& identity, std::vector<navconfig::ValueChange>* changes);
+  // Records the outcome of a save, or a save of the layer that was refused before any file was touched (such as
+  // one of a name that is no safe file name: the layer's name then stands in place of the file).
+  platform::Status RecordSave(const std::string& layer, const std::string& file, const platform::Status& status,
+                              size_t bytes);
+  void RecordRefusedSave(const std::string& layer, const std::string& reason);
+
+  // The file of a layer in the configuration directory (see navconfig::LayerFilePath).
+  std::string LayerFilePath(const std::string& layer) const;
+  // Locates a layer's file (in the configuration directory, else the map layers) and reads it into the forest;
+  // false when there is none.
+  bool ReadLayerFile(const char* layerName);
+  bool RecordingChanges() const { return navconfig::ChangeListenersExist(); }
 
   navconfig::StoreEnvironment& m_env;
-  navconfig::TreeIndex m_index;
+  navconfig::Forest m_forest;
+  Layer m_layers[kLayerCount] = {{"user", true}, {"user_ro", true}, {"product", true}};
+  size_t m_layerLength[kLayerCount] = {};  // of the standard layers' names, which are in lower case
   uint64_t m_layerGeneration = ~uint64_t{0};
   bool m_layerInMemory[kLayerCount] = {};
-  size_t m_layerLength[kLayerCount] = {};  // of the standard layers' names, which are in lower case
-
-  size_t m_growBy = 0;  // the current block grows by pieces of this size (0: it does not)
-  std::map<std::string, navconfig::SaveStatus> m_saves;  // by lower-cased layer name
-  std::map<std::string, navconfig::LayerFileState> m_layerFiles;  // by lower-cased layer name
+  bool m_bSaveOnChange = true;
+  bool m_bRestoreSettings = false;
+  bool m_bCreateUserFile = true;
+  std::chrono::milliseconds m_saveLockTimeout = navconfig::kSaveLockTimeout;
+  std::vector<navconfig::ValueChange> m_changes;
+  std::map<std::string, navconfig::SaveStatus> m_saves;       // by lower-cased layer name
+  std::map<std::string, navconfig::LayerFile> m_layerFiles;  // by lower-cased layer name
 };
 
 namespace navconfig {
-
-// The longest layer name that a path's first component gives; a longer component is cut.
-constexpr size_t kMaxLayerName = 254;
-// The layer named by a path's first component (leading blanks and backslashes skipped, at most kMaxLayerName
-// bytes), and a layer name folded to lower case.
-std::string LayerName(const char* path);
-std::string FoldedLayer(const std::string& layer);
-// The file of a map layer in the maps folder below the runtime directory (empty without a runtime directory),
-// where a layer is read from when the configuration directory has no file of it.
-std::string MapsLayerFile(const std::string& runtimeDirectory, const std::string& layer);
 
 // Holds the manager's lock for reading for a scope.
 class SharedConfigLock {
@@ -307,13 +245,12 @@ class ConfigLock {
   }
   ~ConfigLock() {
     if (!m_mgr) return;
-    if (m_mgr->m_changes.empty()) {
+    if (!m_mgr->HasChanges()) {
       m_mgr->Unlock();
       return;
     }
-    std::vector<ValueChange> changes;
-    changes.swap(m_mgr->m_changes);
-    StoreEnvironment& environment = m_mgr->Environment();
+    std::vector<ValueChange> changes = m_mgr->TakeChanges();
+    const StoreEnvironment& environment = m_mgr->Environment();
     m_mgr->Unlock();
     DeliverChanges(std::move(changes), environment);
   }
@@ -339,6 +276,10 @@ auto ReadLayered(CConfigMgr* mgr, Read read) {
 // The path that a write of a section argument goes to: a full path (one holding a backslash) as it is, a plain
 // section in the user layer.
 std::string WritePath(const char* section);
+
+// For the exported setters, which return nothing: the outcome of a write's save is the layer's last save
+// (CConfigMgr::LastSave), which Config_GetLastSaveStatus reports.
+inline void ReportedInLastSave(const platform::Status&) {}
 
 }  // namespace navconfig
 

@@ -157,24 +157,6 @@ void ValueTable::Rehash(size_t slots) {
 
 TreeIndex::~TreeIndex() { Clear(); }
 
-TreeIndex::TreeIndex(TreeIndex&& other) noexcept { *this = std::move(other); }
-
-TreeIndex& TreeIndex::operator=(TreeIndex&& other) noexcept {
-  if (this != &other) {
-    std::swap(m_byPath, other.m_byPath);
-    std::swap(m_byRecord, other.m_byRecord);
-    std::swap(topLevelHint, other.topLevelHint);
-    std::swap(m_heapRecords, other.m_heapRecords);
-    std::swap(m_layeredNames, other.m_layeredNames);
-    std::swap(m_byLayeredName, other.m_byLayeredName);
-    // Both sides saw their top-level sections change.
-    const uint64_t generation = std::max(m_topLevelGeneration, other.m_topLevelGeneration) + 1;
-    m_topLevelGeneration = other.m_topLevelGeneration = generation;
-  }
-  return *this;
-}
-
-
 uint64_t TreeIndex::RecordHash(const KeyRoot* section) {
   return NonZero(Mix(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(section)) * kMul));
 }

@@ -176,9 +176,6 @@ class TreeIndex {
   ~TreeIndex();
   TreeIndex(const TreeIndex&) = delete;
   TreeIndex& operator=(const TreeIndex&) = delete;
-  // Moving hands the records over, so that an index can be swapped for another.
-  TreeIndex(TreeIndex&& other) noexcept;
-  TreeIndex& operator=(TreeIndex&& other) noexcept;
 
   // A section path folded and hashed as sections are keyed: cut at 255 bytes, split at backslashes with
   // empty components skipped, joined again with single backslashes.

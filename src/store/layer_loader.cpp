@@ -1,6 +1,7 @@
-// Reading layers into the key trees: one pass over a layer's text, from memory or from its file read in
-// pieces, whose sections and values are carved from a block of the layer's own.
-#include <doroutil/files.h>
+// LayerLoader: one pass over a layer's text, from memory or from its file read in pieces, whose sections and
+// values are carved from a block of the layer's own.
+#include "store/layer_loader.h"
+
 #include <doroutil/strutil.h>
 #include <platform/os.h>
 
@@ -13,9 +14,11 @@
 
 #include "cfg/format.h"
 #include "cfg/scanner.h"
-#include "store/configmgr.h"
+#include "store/forest.h"
+#include "store/keytree_ops.h"
+#include "store/tree_index.h"
 
-using namespace navconfig;
+namespace navconfig {
 
 namespace {
 
@@ -91,7 +94,7 @@ void HeaderComponents(std::string& path, const char* layerName, const cfg::Parse
 // and without indexing (TreeIndex makes a section's table when it is first needed).
 class LayerBuilder {
  public:
-  LayerBuilder(CConfigMgr& mgr, const char* layerName) : m_mgr(mgr), m_index(mgr.IndexRef()), m_layer(layerName) {}
+  LayerBuilder(Forest& forest, const char* layerName) : m_forest(forest), m_index(forest.IndexRef()), m_layer(layerName) {}
 
   void Feed(const char* text, size_t length) {
     m_scanner.Continue(text, length);
@@ -125,7 +128,7 @@ class LayerBuilder {
     KeyRoot* parent = same ? m_sections.back() : nullptr;
     for (size_t i = same; i < m_parts.size(); ++i) {
       KeyRoot* section =
-          keytree::FindOrCreateChild(&m_mgr, &m_mgr.m_pRoot, parent, m_path.data() + m_parts[i].offset, m_parts[i].length);
+          keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), parent, m_path.data() + m_parts[i].offset, m_parts[i].length);
       if (!section) break;  // no memory: what there is
       m_sections.push_back(section);
       parent = section;
@@ -163,7 +166,7 @@ class LayerBuilder {
     // Out of order, or a name the section holds already: stored as any write is.
     const char* text = line.isString ? line.text : "";
     const size_t textLength = line.isString ? line.textLength : 0;
-    keytree::AddValueIn(&m_mgr, m_section, m_info, line.name, line.nameLength, type, line.number, text, textLength,
+    keytree::AddValueIn(&m_forest, m_section, m_info, line.name, line.nameLength, type, line.number, text, textLength,
                         false);
     FindTail(false);
   }
@@ -174,11 +177,11 @@ class LayerBuilder {
     const size_t nameCost = keytree::CarveSize(line.nameLength + 1);
     const size_t cost = keytree::CarveSize(sizeof(KeyValue)) + nameCost +
                         (line.isString ? keytree::StringCost(line.textLength) : 0);
-    if (line.roomy && m_mgr.RegionRoom() >= cost + kCopyRoom) return AppendRoomy(line, type, nameCost, cost);
-    char* piece = static_cast<char*>(m_mgr.CarveQuick(cost));
+    if (line.roomy && m_forest.RegionRoom() >= cost + kCopyRoom) return AppendRoomy(line, type, nameCost, cost);
+    char* piece = static_cast<char*>(m_forest.CarveQuick(cost));
     if (!piece) {
       const char* text = line.isString ? line.text : "";
-      return keytree::AppendNewValue(&m_mgr, m_section, m_info, m_tail, line.name, line.nameLength, type,
+      return keytree::AppendNewValue(&m_forest, m_section, m_info, m_tail, line.name, line.nameLength, type,
                                      line.number, text, line.isString ? line.textLength : 0);
     }
     auto* value = new (piece) KeyValue(m_blank);
@@ -205,7 +208,7 @@ class LayerBuilder {
   // region with room for 64 bytes past the piece: the copies and the choice of type take no branch, and the
   // bytes copied past a name or string are written over by the pieces carved next.
   KeyValue* AppendRoomy(const cfg::ParsedLine& line, long type, size_t nameCost, size_t cost) {
-    char* piece = static_cast<char*>(m_mgr.CarveQuick(cost));
+    char* piece = static_cast<char*>(m_forest.CarveQuick(cost));
     auto* value = new (piece) KeyValue(m_blank);
     char* name = piece + keytree::CarveSize(sizeof(KeyValue));
     std::memcpy(name, line.name, kCopyRoom);
@@ -236,7 +239,7 @@ class LayerBuilder {
     }
   }
 
-  CConfigMgr& m_mgr;
+  Forest& m_forest;
   TreeIndex& m_index;
   const char* m_layer;
   cfg::LineScanner m_scanner{nullptr, 0};
@@ -263,28 +266,28 @@ size_t WholeLines(const char* text, size_t length) {
 
 }  // namespace
 
-size_t CConfigMgr::ParseConfigText(const char* text, size_t length, const char* layerName) {
-  LayerBuilder builder(*this, layerName);
+size_t LayerLoader::Parse(const char* layerName, const char* text, size_t length) {
+  LayerBuilder builder(m_forest, layerName);
   builder.Feed(text, length);
   return builder.Finish();
 }
 
-size_t CConfigMgr::ReadLayerText(const char* layerName, const char* text, size_t length) {
+size_t LayerLoader::LoadText(const char* layerName, const char* text, size_t length) {
   // A byte order mark would hide the first header (its first byte is a quote byte).
   const size_t mark = cfg::ByteOrderMarkLength(text, length);
   text += mark;
   length -= mark;
-  AddTreeHead(FirstBlockSize(length), BlockGrowth(length));
-  const size_t unkept = ParseConfigText(text, length, layerName);
-  EndTreeHead();
-  DropEmptyTreeHead();
+  m_forest.AddTreeHead(FirstBlockSize(length), BlockGrowth(length));
+  const size_t unkept = Parse(layerName, text, length);
+  m_forest.EndTreeHead();
+  m_forest.DropEmptyTreeHead();
   return unkept;
 }
 
-long CConfigMgr::ReadLayerPieces(const char* layerName, platform::FileReader& reader) {
-  const bool inMemory = FindLayerInfo(layerName) != nullptr;
-  AddTreeHead(FirstBlockSize(reader.Size()), BlockGrowth(reader.Size()));
-  LayerBuilder builder(*this, layerName);
+platform::Status LayerLoader::LoadFile(const char* layerName, platform::FileReader& reader, size_t* unkept) {
+  const bool inMemory = m_forest.FindLayer(layerName) != nullptr;
+  m_forest.AddTreeHead(FirstBlockSize(reader.Size()), BlockGrowth(reader.Size()));
+  LayerBuilder builder(m_forest, layerName);
   // Not cleared: every byte taken apart was read into it first.
   size_t capacity = kPieceSize;
   std::unique_ptr<char[]> buffer(new char[capacity]);
@@ -320,38 +323,13 @@ long CConfigMgr::ReadLayerPieces(const char* layerName, platform::FileReader& re
       capacity *= 2;
     }
   }
-  const size_t unkept = builder.Finish();
-  EndTreeHead();
+  *unkept = builder.Finish();
+  m_forest.EndTreeHead();
   // A file that could not be read to its end is not taken in part: a save would otherwise write the part.
-  if (failed && !inMemory) keytree::DeleteBranch(this, &m_pRoot, layerName);
-  DropEmptyTreeHead();
-  return failed ? -1 : static_cast<long>(unkept);
+  if (failed && !inMemory) keytree::DeleteBranch(&m_forest, m_forest.RootSlot(), layerName);
+  m_forest.DropEmptyTreeHead();
+  if (failed) return platform::Status::Error("the file could not be read to its end");
+  return platform::Status::Ok();
 }
 
-bool CConfigMgr::ReadLayerFile(const char* layerName) {
-  if (!layerName || !platform::IsSafeFileComponent(layerName)) return false;
-  std::string file;
-  const std::string candidate = LayerFilePath(layerName);
-  if (!candidate.empty()) {
-    // Identified before it is read, so that a change in between is found at the next save.
-    const platform::FileIdentity identity = platform::IdentifyFile(candidate);
-    NoteLayerRead(layerName, candidate, identity);
-    if (identity.kind == platform::FileIdentity::Kind::Regular) file = candidate;
-  }
-  if (file.empty()) {
-    std::string maps = MapsLayerFile(m_env.RuntimeDirectory(), layerName);
-    if (maps.empty() || !FileExists(maps.c_str())) return false;
-    file = maps;
-  }
-
-  platform::FileReader reader(file);
-  long unkept = reader.IsOpen() ? ReadLayerPieces(layerName, reader) : -1;
-  if (unkept < 0) {
-    // What could not be read is read again before the next save, rather than written over.
-    NoteLayerRead(layerName, std::string(), platform::FileIdentity{}, false);
-    unkept = 0;
-  }
-  m_layerFiles[FoldedLayer(layerName)].unkeptLines = unkept != 0;
-  EndTreeHead();
-  return true;
-}
+}  // namespace navconfig
