@@ -48,7 +48,7 @@ std::string UserHomeDirectory();
 std::string RegistryDirectory();
 
 // --- Files -----------------------------------------------------------------------------------------------
-struct Status {
+struct [[nodiscard]] Status {
   bool ok = true;
   std::string reason;  // empty when ok
   static Status Ok() { return {}; }
