@@ -18,7 +18,10 @@
 #include <tuple>
 #include <vector>
 
+#include "common/folded_names.h"
 #include "support/test_support.h"
+
+using navconfig::EqualsIgnoringCase;
 
 using testsupport::Native;
 

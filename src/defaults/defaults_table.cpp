@@ -8,7 +8,7 @@
 #include <cstring>
 #include <new>
 
-#include "common/folded_hash.h"
+#include "common/folded_names.h"
 #include "common/log.h"
 #include "defaults/catalogue.h"
 

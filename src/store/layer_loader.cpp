@@ -14,6 +14,7 @@
 
 #include "cfg/format.h"
 #include "cfg/scanner.h"
+#include "common/folded_names.h"
 #include "store/forest.h"
 #include "store/keytree_ops.h"
 #include "store/tree_index.h"

@@ -11,6 +11,8 @@
 #include <thread>
 #include <utility>
 
+#include "common/folded_names.h"
+
 namespace navconfig {
 
 namespace {

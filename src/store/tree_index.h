@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "common/folded_hash.h"
+#include "common/folded_names.h"
 
 namespace navconfig {
 
