@@ -23,6 +23,9 @@
 
 using namespace navconfig;
 
+// The work that runs rarely (reading and saving files, reloads, the origin of a value) is marked cold, so that the
+// compiler spends its inlining on the reads, which run all the time.
+
 namespace {
 
 // Composes "<section>\<key>", the key of the defaults table, in a buffer of the caller's.
@@ -279,7 +282,7 @@ bool Answers(const KeyValue* v, unsigned type) {
 
 }  // namespace
 
-CConfigMgr::Origin CConfigMgr::FindOrigin(const char* section, const char* key, unsigned type) {
+[[gnu::cold]] CConfigMgr::Origin CConfigMgr::FindOrigin(const char* section, const char* key, unsigned type) {
   Origin origin;
   if (std::strchr(section, '\\')) {
     if (Answers(FindValue(section, key), type)) origin = {Origin::Kind::Layer, LayerName(section)};
@@ -466,7 +469,7 @@ platform::Status CConfigMgr::DeleteBranch(const char* path, bool* removed) {
   return platform::Status::Ok();
 }
 
-void CConfigMgr::FlushBranch(const char* path) {
+[[gnu::cold]] void CConfigMgr::FlushBranch(const char* path) {
   EnsureLayer(path);
   if (!keytree::DeleteBranch(&m_forest, m_forest.RootSlot(), path)) return;
   const std::string layer = LayerName(path);
@@ -489,7 +492,7 @@ bool CConfigMgr::NoteEdit(LayerEdit edit, bool changedMemory) {
 
 // ---- Saves ----
 
-platform::Status CConfigMgr::SaveLayer(const char* path) {
+[[gnu::cold]] platform::Status CConfigMgr::SaveLayer(const char* path) {
   const std::string layer = LayerName(path);
   if (layer.empty()) return platform::Status::Ok();
   LayerFile& state = m_layerFiles[FoldedLayer(layer)];
@@ -524,7 +527,7 @@ platform::Status CConfigMgr::SaveLayer(const char* path) {
   return status;
 }
 
-platform::Status CConfigMgr::MergeLayerFile(const std::string& layer, const std::string& file,
+[[gnu::cold]] platform::Status CConfigMgr::MergeLayerFile(const std::string& layer, const std::string& file,
                                             const platform::FileIdentity& identity, std::vector<ValueChange>* changes) {
   LayerFile& state = m_layerFiles[FoldedLayer(layer)];
   bool inMemory = false;
@@ -559,7 +562,7 @@ const SaveStatus* CConfigMgr::LastSave(const char* layer) const {
   return it == m_saves.end() ? nullptr : &it->second;
 }
 
-bool CConfigMgr::EraseLayerFile(const std::string& layer) {
+[[gnu::cold]] bool CConfigMgr::EraseLayerFile(const std::string& layer) {
   const std::string file = LayerFilePath(layer);
   if (file.empty()) return false;
   platform::FileLock lock;
@@ -572,7 +575,7 @@ bool CConfigMgr::EraseLayerFile(const std::string& layer) {
   return erased;
 }
 
-std::string CConfigMgr::LayerText(const char* layer) {
+[[gnu::cold]] std::string CConfigMgr::LayerText(const char* layer) {
   const SectionInfo* info = m_forest.FindLayer(layer);
   return navconfig::LayerText(info ? info->section : nullptr, 0, &m_forest.IndexRef());
 }
@@ -583,7 +586,7 @@ std::string CConfigMgr::LayerFilePath(const std::string& layer) const {
   return navconfig::LayerFilePath(m_env.ConfigDirectory(), layer);
 }
 
-bool CConfigMgr::ReadLayerFile(const char* layerName) {
+[[gnu::cold]] bool CConfigMgr::ReadLayerFile(const char* layerName) {
   if (!layerName || !platform::IsSafeFileComponent(layerName)) return false;
   std::string file;
   const std::string candidate = LayerFilePath(layerName);
@@ -610,11 +613,11 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
   return true;
 }
 
-size_t CConfigMgr::ReadLayerText(const char* layerName, const char* text, size_t length) {
+[[gnu::cold]] size_t CConfigMgr::ReadLayerText(const char* layerName, const char* text, size_t length) {
   return LayerLoader(m_forest).LoadText(layerName, text, length);
 }
 
-int CConfigMgr::ReloadChangedLayers() {
+[[gnu::cold]] int CConfigMgr::ReloadChangedLayers() {
   const std::string dir = m_env.ConfigDirectory();
   if (dir.empty()) return 0;
   // Every layer read from the configuration folder has a record of its file, and so has one whose file was
