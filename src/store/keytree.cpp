@@ -260,70 +260,79 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
                     strValue ? std::strlen(strValue) : 0, isDefault);
 }
 
-bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const char* name, size_t nameLength, long type,
-                long intValue, const char* strValue, size_t strLength, bool isDefault) {
-  TreeIndex* index = info ? owner->Index() : nullptr;
+namespace {
 
+// Where a name is in a section's list: its value when present, else the value after which it belongs (null:
+// first) once `placed`.
+struct ValuePlace {
   KeyValue* value = nullptr;
   KeyValue* before = nullptr;
-  bool placed = false;  // 'before' is known to be where an absent name belongs
-  uint64_t nameHash = 0;
+  bool placed = false;
+  uint64_t nameHash = 0;  // FoldedHash of the name, when it was needed
+};
+
+ValuePlace FindValuePlace(KeyRoot* section, SectionInfo* info, TreeIndex* index, const char* name, size_t nameLength) {
+  ValuePlace place;
   if (index) {
     // Input in sorted order goes right after the value inserted last: one comparison tells that the name
     // is absent and where it belongs.
     KeyValue* hint = info->valueHint;
     if (hint && SpecialChar_stricmpLengths(name, nameLength, hint->name, info->valueHintLength) > 0 &&
         (!hint->next || SpecialChar_stricmpn(name, nameLength, hint->next->name) < 0)) {
-      before = hint;
-      placed = true;
+      place.before = hint;
+      place.placed = true;
     } else {
-      nameHash = FoldedHash(name, nameLength);
-      value = index->FindValue(info, name, nameLength, nameHash);
+      place.nameHash = FoldedHash(name, nameLength);
+      place.value = index->FindValue(info, name, nameLength, place.nameHash);
     }
-  } else {
+    return place;
+  }
+  KeyValue* node = section->values;
+  while (node && SpecialChar_stricmpn(name, nameLength, node->name) > 0) {
+    place.before = node;
+    node = node->next;
+  }
+  if (node && SpecialChar_stricmpn(name, nameLength, node->name) == 0) place.value = node;
+  place.placed = true;
+  return place;
+}
+
+// A new value of that name, without content, linked in where it belongs and indexed; null when no record could be
+// had (the lists stay as they were).
+KeyValue* InsertValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, TreeIndex* index, ValuePlace place,
+                      const char* name, size_t nameLength) {
+  if (!place.placed) {
+    // Found absent through the index: walked to from the hint when the name sorts after it.
     KeyValue* node = section->values;
+    KeyValue* hint = info->valueHint;
+    if (hint && SpecialChar_stricmpn(name, nameLength, hint->name) > 0) {
+      place.before = hint;
+      node = hint->next;
+    }
     while (node && SpecialChar_stricmpn(name, nameLength, node->name) > 0) {
-      before = node;
+      place.before = node;
       node = node->next;
     }
-    if (node && SpecialChar_stricmpn(name, nameLength, node->name) == 0) value = node;
-    placed = true;
   }
+  KeyValue* value = NewValue(owner, name, nameLength);
+  if (!value) return nullptr;
+  if (info && value->allocated) info->heapPieces = true;
+  value->type = 0;
+  KeyValue** link = place.before ? &place.before->next : &section->values;
+  value->next = *link;
+  *link = value;
+  if (index) {
+    index->AddValue(info, value, place.nameHash ? place.nameHash : FoldedHash(name, nameLength));
+    info->valueHint = value;
+    info->valueHintLength = nameLength;
+  }
+  return value;
+}
 
+// Gives a value its type and content; whether either changed.
+bool SetContent(TreeOwner* owner, SectionInfo* info, KeyValue* value, long type, long intValue, const char* strValue,
+                size_t strLength) {
   bool changed = false;
-  if (!value) {
-    if (isDefault) return false;
-    if (!placed) {
-      KeyValue* node = section->values;
-      KeyValue* hint = info->valueHint;
-      if (hint && SpecialChar_stricmpn(name, nameLength, hint->name) > 0) {
-        before = hint;
-        node = hint->next;
-      }
-      while (node && SpecialChar_stricmpn(name, nameLength, node->name) > 0) {
-        before = node;
-        node = node->next;
-      }
-    }
-    value = NewValue(owner, name, nameLength);
-    if (!value) return false;  // the lists stay as they were
-    if (info && value->allocated) info->heapPieces = true;
-    value->type = 0;
-    if (before) {
-      value->next = before->next;
-      before->next = value;
-    } else {
-      value->next = section->values;
-      section->values = value;
-    }
-    if (index) {
-      index->AddValue(info, value, nameHash ? nameHash : FoldedHash(name, nameLength));
-      info->valueHint = value;
-      info->valueHintLength = nameLength;
-    }
-    changed = true;
-  }
-
   const auto newType = static_cast<uint32_t>(type);
   if (value->type != newType) {
     value->type = newType;
@@ -350,6 +359,24 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
       if (info && value->strAllocated) info->heapPieces = true;
     }
   }
+  return changed;
+}
+
+}  // namespace
+
+bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const char* name, size_t nameLength, long type,
+                long intValue, const char* strValue, size_t strLength, bool isDefault) {
+  TreeIndex* index = info ? owner->Index() : nullptr;
+  const ValuePlace place = FindValuePlace(section, info, index, name, nameLength);
+  KeyValue* value = place.value;
+  bool changed = false;
+  if (!value) {
+    if (isDefault) return false;
+    value = InsertValue(owner, section, info, index, place, name, nameLength);
+    if (!value) return false;
+    changed = true;
+  }
+  changed = SetContent(owner, info, value, type, intValue, strValue, strLength) || changed;
   if (changed && info) info->textValid = false;
   return changed;
 }
