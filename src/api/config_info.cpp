@@ -1,6 +1,5 @@
 // The inspection functions: the catalogue as registered, where a read finds its value, the outcome of saves,
 // the hexadecimal setter, the directory table and the reader's verdict on one line.
-//
 #include <config/config_globals.h>
 #include <config/config_info.h>
 #include <doroutil/memory.h>
@@ -8,8 +7,6 @@
 
 #include <cstring>
 #include <string>
-#include <unordered_map>
-#include <vector>
 
 #include "api/globals.h"
 #include "cfg/format.h"
@@ -22,67 +19,6 @@ using namespace navconfig;
 namespace {
 
 // ---- The catalogue ----
-
-struct RegisteredDefault {
-  const CatalogueEntry* entry;
-  bool priority;
-  bool shadowed;
-};
-
-std::string Folded(const char* text) {
-  std::string out(text ? text : "");
-  for (auto& c : out) c = FoldAscii(c);
-  return out;
-}
-
-// An index into the registered entries. (A type of this file's own keeps the maps' code out of the
-// library's exported symbols.)
-struct Position {
-  size_t index;
-};
-
-// Every entry in registration order, and the entry that a lookup of each key finds.
-struct Registration {
-  std::vector<RegisteredDefault> entries;
-  std::unordered_map<std::string, Position> effective;  // folded key -> the entry found
-
-  Registration() {
-    for (size_t s = 0; s < kCatalogueSectionCount; ++s) {
-      const CatalogueSection& section = kCatalogueSections[s];
-      for (size_t i = 0; i < section.count; ++i) entries.push_back({&section.entries[i], false, false});
-    }
-    const size_t mainCount = entries.size();
-    for (size_t i = 0; i < kPriorityCatalogueCount; ++i) entries.push_back({&kPriorityCatalogue[i], true, false});
-
-    // Within a table a later entry hides an earlier one (it goes in front of its chain); the priority table
-    // hides the main table.
-    std::unordered_map<std::string, Position> mainWinner, priorityWinner;
-    for (size_t i = 0; i < entries.size(); ++i) {
-      auto& winners = i < mainCount ? mainWinner : priorityWinner;
-      const std::string key = Folded(entries[i].entry->key);
-      auto [it, inserted] = winners.try_emplace(key, Position{i});
-      if (!inserted) {
-        entries[it->second.index].shadowed = true;
-        it->second.index = i;
-      }
-    }
-    effective = mainWinner;
-    for (const auto& [key, position] : priorityWinner) {
-      auto it = effective.find(key);
-      if (it != effective.end()) {
-        entries[it->second.index].shadowed = true;
-        it->second = position;
-      } else {
-        effective.emplace(key, position);
-      }
-    }
-  }
-};
-
-const Registration& Catalogue() {
-  static const Registration registration;
-  return registration;
-}
 
 void Describe(const RegisteredDefault& r, ConfigDefaultInfo* info) {
   const CatalogueEntry& e = *r.entry;
@@ -105,10 +41,10 @@ ConfigOrigin Named(ConfigOrigin origin, const std::string& layer, char* buffer, 
 
 }  // namespace
 
-int Config_GetDefaultCount(void) { return static_cast<int>(Catalogue().entries.size()); }
+int Config_GetDefaultCount(void) { return static_cast<int>(RegisteredDefaults().size()); }
 
 bool Config_GetDefaultAt(int index, ConfigDefaultInfo* info) {
-  const auto& entries = Catalogue().entries;
+  const auto& entries = RegisteredDefaults();
   if (index < 0 || static_cast<size_t>(index) >= entries.size() || !info) return false;
   Describe(entries[static_cast<size_t>(index)], info);
   return true;
@@ -116,10 +52,9 @@ bool Config_GetDefaultAt(int index, ConfigDefaultInfo* info) {
 
 bool Config_FindDefaultInfo(const char* key, ConfigDefaultInfo* info) {
   if (!key) return false;
-  const Registration& catalogue = Catalogue();
-  auto it = catalogue.effective.find(Folded(key));
-  if (it == catalogue.effective.end()) return false;
-  if (info) Describe(catalogue.entries[it->second.index], info);
+  const RegisteredDefault* found = FindRegisteredDefault(key);
+  if (!found) return false;
+  if (info) Describe(*found, info);
   return true;
 }
 
@@ -215,27 +150,6 @@ ConfigLineKind Config_ClassifyLine(const char* line, size_t length, ConfigLineIn
   info->textLength = parsed.textLength;
   info->number = parsed.number;
   info->hex = parsed.hex;
-  const char* end = line + length;
-  if (parsed.isString) {
-    // Through the closing quote when there is one; a text running to the line's end has none.
-    const char* stop = parsed.text + parsed.textLength;
-    if (stop < end && cfg::IsQuote(*stop)) ++stop;
-    info->used = static_cast<size_t>(stop - line);
-    return kind;
-  }
-  // The number starts after the key's closing quote and the '=' bytes; "%li" takes a sign and then the digits
-  // of its base.
-  const char* p = parsed.name + parsed.nameLength + 1;
-  while (p < end && *p == cfg::kAssign) ++p;
-  if (p < end && *p == '-') ++p;
-  auto isHex = [](char c) { return custom_isdigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); };
-  if (p + 2 < end && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && isHex(p[2])) {
-    for (p += 2; p < end && isHex(*p);) ++p;
-  } else if (p < end && *p == '0') {
-    while (p < end && *p >= '0' && *p <= '7') ++p;
-  } else {
-    while (p < end && custom_isdigit(*p)) ++p;
-  }
-  info->used = static_cast<size_t>(p - line);
+  info->used = cfg::ValueLineExtent(line, length, parsed);
   return kind;
 }

@@ -100,6 +100,9 @@ size_t FindAny3(const char* p, size_t n, unsigned char a, unsigned char b, unsig
 
 // Takes one line apart as the reader does.
 ParsedLine ParseLine(const char* line, size_t length);
+// The bytes of a value line (of that length, taken apart as parsed) that the reader takes: through a string's
+// closing quote (to the line's end for a string without one), or through the last digit of a number.
+size_t ValueLineExtent(const char* line, size_t length, const ParsedLine& parsed);
 
 // Takes a whole text apart and appends its headers and value lines, in order (through LineScanner, scanner.h).
 // ScanLinesOneByOne gives the same lines through ParseLine alone.

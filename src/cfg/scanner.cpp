@@ -253,6 +253,29 @@ ParsedLine ParseLine(const char* line, size_t length) {
       });
 }
 
+size_t ValueLineExtent(const char* line, size_t length, const ParsedLine& parsed) {
+  const char* end = line + length;
+  if (parsed.isString) {
+    // Through the closing quote when there is one; a text running to the line's end has none.
+    const char* stop = parsed.text + parsed.textLength;
+    if (stop < end && IsQuote(*stop)) ++stop;
+    return static_cast<size_t>(stop - line);
+  }
+  // The number starts after the key's closing quote and the '=' bytes; "%li" takes a sign and then the digits
+  // of its base.
+  const char* p = parsed.name + parsed.nameLength + 1;
+  while (p < end && *p == kAssign) ++p;
+  if (p < end && *p == '-') ++p;
+  if (p + 2 < end && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && IsHexDigit(p[2])) {
+    for (p += 2; p < end && IsHexDigit(*p);) ++p;
+  } else if (p < end && *p == '0') {
+    while (p < end && *p >= '0' && *p <= '7') ++p;
+  } else {
+    while (p < end && custom_isdigit(*p)) ++p;
+  }
+  return static_cast<size_t>(p - line);
+}
+
 namespace {
 
 // A line that holds nothing but blanks.

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace navconfig {
 
@@ -39,6 +40,18 @@ extern const size_t kPriorityCatalogueCount;
 
 // The integer of a memory-dependent entry at a memory level.
 constexpr int32_t MemoryDependentValue(int memoryLevel) { return memoryLevel < 4 ? 1 : 0; }
+
+// An entry as the defaults tables register it (registration.cpp): from the priority table or the main one, and
+// whether a lookup of its key finds another entry (a later one of the same table, or one of the priority table).
+struct RegisteredDefault {
+  const CatalogueEntry* entry;
+  bool priority;
+  bool shadowed;
+};
+// Every entry in registration order: the main table's sections, then the priority entries.
+const std::vector<RegisteredDefault>& RegisteredDefaults();
+// The entry that a lookup of the key (any case) finds, or null.
+const RegisteredDefault* FindRegisteredDefault(const char* key);
 
 }  // namespace navconfig
 
