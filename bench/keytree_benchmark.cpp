@@ -11,7 +11,7 @@
 
 #include "defaults/catalogue.h"
 #include "defaults/defaults_table.h"
-#include "store/keytree_ops.h"
+#include "store/keytree.h"
 #include "store/tree_index.h"
 
 using namespace navconfig;

@@ -16,7 +16,7 @@
 #include "cfg/format.h"
 #include "common/log.h"
 #include "store/change_record.h"
-#include "store/keytree_ops.h"
+#include "store/keytree.h"
 #include "store/layer_loader.h"
 #include "store/layer_text.h"
 #include "store/tree_index.h"

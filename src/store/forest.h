@@ -1,6 +1,6 @@
 // Forest: the key trees that a configuration manager holds, with what lies beside them: the sibling list of
 // top-level sections (one per layer), the index that finds sections and values (TreeIndex), and the memory
-// blocks that the trees read from files are carved from. The tree operations (keytree_ops.h) take it as their
+// blocks that the trees read from files are carved from. The tree operations (keytree.h) take it as their
 // owner, and keep its index true.
 //
 // The manager keeps one; a save that merges what another process wrote builds the layer it wants in a scratch
@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "store/keytree_ops.h"
+#include "store/keytree.h"
 #include "store/tree_index.h"
 
 namespace navconfig {

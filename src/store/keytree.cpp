@@ -1,6 +1,7 @@
 // The key tree: sorted lists of sections and values, search, insertion, deletion and release.
-#include <config/keytree.h>
+#include "store/keytree.h"
 
+#include <config/keytree.h>
 #include <doroutil/memory.h>
 #include <doroutil/strutil.h>
 
@@ -8,7 +9,6 @@
 #include <cstring>
 #include <new>
 
-#include "store/keytree_ops.h"
 #include "store/tree_index.h"
 
 namespace navconfig {

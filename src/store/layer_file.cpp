@@ -12,7 +12,7 @@
 
 #include "cfg/format.h"
 #include "common/log.h"
-#include "store/keytree_ops.h"
+#include "store/keytree.h"
 #include "store/layer_merge.h"
 
 namespace navconfig {

@@ -2,7 +2,7 @@
 #include "store/layer_journal.h"
 
 #include "store/forest.h"
-#include "store/keytree_ops.h"
+#include "store/keytree.h"
 
 namespace navconfig {
 

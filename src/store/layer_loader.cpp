@@ -16,7 +16,7 @@
 #include "cfg/scanner.h"
 #include "common/folded_names.h"
 #include "store/forest.h"
-#include "store/keytree_ops.h"
+#include "store/keytree.h"
 #include "store/tree_index.h"
 
 namespace navconfig {

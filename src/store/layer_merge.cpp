@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cfg/format.h"
-#include "store/keytree_ops.h"
+#include "store/keytree.h"
 #include "store/layer_loader.h"
 #include "store/tree_index.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cfg/format.h"
-#include "store/keytree_ops.h"
+#include "store/keytree.h"
 #include "store/tree_index.h"
 
 namespace navconfig {

@@ -5,8 +5,8 @@
 // nothing is indexed). The owner supplies memory carved from the block of a file being read, and an index
 // that it keeps beside the lists; the operations keep that index true for every record they add or remove.
 // None of this locks: the caller holds the configuration's lock.
-#ifndef NAVCONFIG_SRC_STORE_KEYTREE_OPS_H
-#define NAVCONFIG_SRC_STORE_KEYTREE_OPS_H
+#ifndef NAVCONFIG_SRC_STORE_KEYTREE_H
+#define NAVCONFIG_SRC_STORE_KEYTREE_H
 
 #include <config/keytree.h>
 
@@ -48,7 +48,7 @@ class TreeOwner {
   char* m_regionEnd = nullptr;
 };
 
-// The owner that KeyRoot's own members use: the process's configuration manager, or null.
+// The owner that KeyRoot's own members use: the forest of the process's configuration manager, or null.
 TreeOwner* CurrentTreeOwner();
 void SetCurrentTreeOwner(TreeOwner* owner);
 
