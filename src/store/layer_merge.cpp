@@ -37,60 +37,77 @@ void KeepValues(Forest& forest, const KeyRoot* section, std::string& path) {
   }
 }
 
-// Brings a section in memory to the wanted one (null: none, so its values go) and its subsections alike; path
-// is the section's path as the forest spells it, its first layerLength bytes the layer's name.
-void SyncSection(Forest& forest, KeyRoot* memory, const KeyRoot* desired, const std::string& path,
-                 size_t layerLength, std::vector<ValueChange>* changes) {
-  auto report = [&](ValueChange::Kind kind, const char* key) {
-    if (!changes) return;
+// Brings sections of a layer in memory to the wanted ones, and tells the values that changed.
+class SectionSync {
+ public:
+  // layerLength: the length of the layer's name, which every path below starts with.
+  SectionSync(Forest& forest, size_t layerLength, std::vector<ValueChange>* changes)
+      : m_forest(forest), m_layerLength(layerLength), m_changes(changes) {}
+
+  // Brings a section in memory to the wanted one (null: none, so its values go) and its subsections alike; path
+  // is the section's path as the forest spells it.
+  void Section(KeyRoot* memory, const KeyRoot* wanted, const std::string& path) {
+    Values(memory, wanted, path);
+    Subsections(memory, wanted, path);
+  }
+
+ private:
+  void Report(ValueChange::Kind kind, const std::string& path, const char* key) {
+    if (!m_changes) return;
     ValueChange change;
     change.kind = kind;
-    change.layer = path.substr(0, layerLength);
-    change.section = path.size() > layerLength ? path.substr(layerLength + 1) : std::string();
+    change.layer = path.substr(0, m_layerLength);
+    change.section = path.size() > m_layerLength ? path.substr(m_layerLength + 1) : std::string();
     change.key = key ? key : "";
-    changes->push_back(std::move(change));
-  };
-
-  // Values: those that are not desired go, then every desired one is stored (both lists are sorted alike).
-  std::vector<std::string> gone;
-  const KeyValue* want = desired ? desired->values : nullptr;
-  for (const KeyValue* have = memory->values; have; have = have->next) {
-    while (want && CompareNames(want->name, have->name) < 0) want = want->next;
-    if (!want || CompareNames(want->name, have->name) != 0) gone.emplace_back(have->name ? have->name : "");
-  }
-  for (const std::string& key : gone) {
-    keytree::DeleteValue(&forest, forest.Root(), path.c_str(), key.c_str());
-    report(ValueChange::Kind::Removed, key.c_str());
-  }
-  TreeIndex& index = forest.IndexRef();
-  SectionInfo* info = index.FindSection(memory);
-  for (want = desired ? desired->values : nullptr; want; want = want->next) {
-    const bool existed = changes && info && index.FindValue(info, want->name ? want->name : "",
-                                                            TreeIndex::NameHash(want->name ? want->name : ""));
-    const bool isString = (want->type & 15) == KEYVALUE_TYPE_STRING;
-    if (keytree::AddValueIn(&forest, memory, info, want->name, want->type, isString ? 0 : want->intValue,
-                            isString ? want->strValue : "", false))
-      report(existed ? ValueChange::Kind::Changed : ValueChange::Kind::Added, want->name);
+    m_changes->push_back(std::move(change));
   }
 
-  // Subsections: one that is not desired keeps its record and loses its values; a desired one that is missing
-  // is created.
-  KeyRoot* have = memory->children;
-  const KeyRoot* wantChild = desired ? desired->children : nullptr;
-  while (have || wantChild) {
-    const int order = !have ? 1 : !wantChild ? -1 : CompareNames(have->name, wantChild->name);
-    KeyRoot* target = have;
-    if (order > 0) {
-      const char* name = wantChild->name ? wantChild->name : "";
-      target = keytree::FindOrCreateChild(&forest, forest.RootSlot(), memory, name, std::strlen(name));
+  // The values that are not wanted go, then every wanted one is stored (both lists are sorted alike).
+  void Values(KeyRoot* memory, const KeyRoot* wanted, const std::string& path) {
+    std::vector<std::string> gone;
+    const KeyValue* want = wanted ? wanted->values : nullptr;
+    for (const KeyValue* have = memory->values; have; have = have->next) {
+      while (want && CompareNames(want->name, have->name) < 0) want = want->next;
+      if (!want || CompareNames(want->name, have->name) != 0) gone.emplace_back(have->name ? have->name : "");
     }
-    if (target)
-      SyncSection(forest, target, order < 0 ? nullptr : wantChild, path + '\\' + (target->name ? target->name : ""),
-                  layerLength, changes);
-    if (order <= 0) have = have->next;
-    if (order >= 0) wantChild = wantChild->next;
+    for (const std::string& key : gone) {
+      keytree::DeleteValue(&m_forest, m_forest.Root(), path.c_str(), key.c_str());
+      Report(ValueChange::Kind::Removed, path, key.c_str());
+    }
+    TreeIndex& index = m_forest.IndexRef();
+    SectionInfo* info = index.FindSection(memory);
+    for (want = wanted ? wanted->values : nullptr; want; want = want->next) {
+      const char* name = want->name ? want->name : "";
+      const bool existed = m_changes && info && index.FindValue(info, name, TreeIndex::NameHash(name));
+      const bool isString = (want->type & 15) == KEYVALUE_TYPE_STRING;
+      if (keytree::AddValueIn(&m_forest, memory, info, want->name, want->type, isString ? 0 : want->intValue,
+                              isString ? want->strValue : "", false))
+        Report(existed ? ValueChange::Kind::Changed : ValueChange::Kind::Added, path, want->name);
+    }
   }
-}
+
+  // A subsection that is not wanted keeps its record and loses its values; a wanted one that is missing is
+  // created.
+  void Subsections(KeyRoot* memory, const KeyRoot* wanted, const std::string& path) {
+    KeyRoot* have = memory->children;
+    const KeyRoot* want = wanted ? wanted->children : nullptr;
+    while (have || want) {
+      const int order = !have ? 1 : !want ? -1 : CompareNames(have->name, want->name);
+      KeyRoot* target = have;
+      if (order > 0) {
+        const char* name = want->name ? want->name : "";
+        target = keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), memory, name, std::strlen(name));
+      }
+      if (target) Section(target, order < 0 ? nullptr : want, path + '\\' + (target->name ? target->name : ""));
+      if (order <= 0) have = have->next;
+      if (order >= 0) want = want->next;
+    }
+  }
+
+  Forest& m_forest;
+  const size_t m_layerLength;
+  std::vector<ValueChange>* m_changes;
+};
 
 }  // namespace
 
@@ -111,7 +128,7 @@ size_t BuildWantedLayer(Forest& scratch, const std::string& layer, const char* t
 
 void BringLayerTo(Forest& memory, KeyRoot* layer, const KeyRoot* wanted, std::vector<ValueChange>* changes) {
   const std::string name = layer->name ? layer->name : "";
-  SyncSection(memory, layer, wanted, name, name.size(), changes);
+  SectionSync(memory, name.size(), changes).Section(layer, wanted, name);
 }
 
 }  // namespace navconfig
