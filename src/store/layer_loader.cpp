@@ -265,6 +265,42 @@ size_t WholeLines(const char* text, size_t length) {
   return 0;
 }
 
+// Reads a file from its start to its end and hands the builder whole lines, a piece at a time (a byte order mark
+// before the first line passed by); false when reading failed.
+bool FeedPieces(platform::FileReader& reader, LayerBuilder& builder) {
+  // Not cleared: every byte taken apart was read into it first.
+  size_t capacity = kPieceSize;
+  std::unique_ptr<char[]> buffer(new char[capacity]);
+  size_t have = 0;
+  bool first = true;
+  for (;;) {
+    const long n = reader.Read(buffer.get() + have, capacity - have);
+    if (n < 0) return false;
+    have += static_cast<size_t>(n);
+    const bool end = n == 0;
+    // A byte order mark before the first line is passed by (it would hide the first header).
+    size_t begin = 0;
+    if (first) {
+      if (have < 3 && !end) continue;
+      begin = cfg::ByteOrderMarkLength(buffer.get(), have);
+      first = false;
+    }
+    // Whole lines only, until the end of the file; the rest of a line waits for the next read.
+    const size_t whole = end ? have : begin + WholeLines(buffer.get() + begin, have - begin);
+    builder.Feed(buffer.get() + begin, whole - begin);
+    if (end) return true;
+    std::memmove(buffer.get(), buffer.get() + whole, have - whole);
+    have -= whole;
+    if (have == capacity) {
+      // A line longer than the buffer.
+      std::unique_ptr<char[]> larger(new char[capacity * 2]);
+      std::memcpy(larger.get(), buffer.get(), have);
+      buffer = std::move(larger);
+      capacity *= 2;
+    }
+  }
+}
+
 }  // namespace
 
 size_t LayerLoader::Parse(const char* layerName, const char* text, size_t length) {
@@ -289,47 +325,13 @@ platform::Status LayerLoader::LoadFile(const char* layerName, platform::FileRead
   const bool inMemory = m_forest.FindLayer(layerName) != nullptr;
   m_forest.AddTreeHead(FirstBlockSize(reader.Size()), BlockGrowth(reader.Size()));
   LayerBuilder builder(m_forest, layerName);
-  // Not cleared: every byte taken apart was read into it first.
-  size_t capacity = kPieceSize;
-  std::unique_ptr<char[]> buffer(new char[capacity]);
-  size_t have = 0;
-  bool first = true;
-  bool failed = false;
-  for (;;) {
-    const long n = reader.Read(buffer.get() + have, capacity - have);
-    if (n < 0) {
-      failed = true;
-      break;
-    }
-    have += static_cast<size_t>(n);
-    const bool end = n == 0;
-    // A byte order mark before the first line is passed by (it would hide the first header).
-    size_t begin = 0;
-    if (first) {
-      if (have < 3 && !end) continue;
-      begin = cfg::ByteOrderMarkLength(buffer.get(), have);
-      first = false;
-    }
-    // Whole lines only, until the end of the file; the rest of a line waits for the next read.
-    const size_t whole = end ? have : begin + WholeLines(buffer.get() + begin, have - begin);
-    builder.Feed(buffer.get() + begin, whole - begin);
-    if (end) break;
-    std::memmove(buffer.get(), buffer.get() + whole, have - whole);
-    have -= whole;
-    if (have == capacity) {
-      // A line longer than the buffer.
-      std::unique_ptr<char[]> larger(new char[capacity * 2]);
-      std::memcpy(larger.get(), buffer.get(), have);
-      buffer = std::move(larger);
-      capacity *= 2;
-    }
-  }
+  const bool read = FeedPieces(reader, builder);
   *unkept = builder.Finish();
   m_forest.EndTreeHead();
   // A file that could not be read to its end is not taken in part: a save would otherwise write the part.
-  if (failed && !inMemory) keytree::DeleteBranch(&m_forest, m_forest.RootSlot(), layerName);
+  if (!read && !inMemory) keytree::DeleteBranch(&m_forest, m_forest.RootSlot(), layerName);
   m_forest.DropEmptyTreeHead();
-  if (failed) return platform::Status::Error("the file could not be read to its end");
+  if (!read) return platform::Status::Error("the file could not be read to its end");
   return platform::Status::Ok();
 }
 
