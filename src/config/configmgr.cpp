@@ -411,7 +411,11 @@ bool CConfigMgr::AcceptNames(const char* path, const char* key) {
   sections += std::strcspn(sections, "\\");
   const char* fault = nullptr;
   std::string what;
-  if ((fault = cfg::SectionNamesFault(sections, std::strlen(sections)))) {
+  // A value of the layer itself would stay in memory only: the writer writes sections.
+  if (sections[std::strspn(sections, "\\")] == '\0') {
+    what = "the section path '" + Shown(path) + "' ";
+    fault = "names a layer but no section in it";
+  } else if ((fault = cfg::SectionNamesFault(sections, std::strlen(sections)))) {
     what = "the section path '" + Shown(path) + "' ";
   } else if ((fault = cfg::KeyNameFault(key, std::strlen(key)))) {
     what = "the key name '" + Shown(key) + "' ";
