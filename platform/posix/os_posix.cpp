@@ -425,6 +425,14 @@ Privacy KeepPrivate(int fd, const struct stat& st) {
   return ::fchmod(fd, 0600) == 0 ? Privacy::Repaired : Privacy::Exposed;
 }
 
+Status SetAside(const std::string& path, std::string& aside) {
+  const std::string stamp = path + ".damaged-" + std::to_string(UnixTime());
+  aside = stamp;
+  struct stat st{};
+  for (int n = 2; ::lstat(aside.c_str(), &st) == 0; ++n) aside = stamp + "-" + std::to_string(n);
+  return RenameFile(path, aside);
+}
+
 int OpenLockFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
   if (fd < 0) return -1;

@@ -283,10 +283,8 @@ class Store {
 
   bool SetAside(size_t badLine) {
     Forget();
-    std::string aside = m_path + ".damaged-" + std::to_string(UnixTime());
-    for (int n = 2; IsRegularFile(aside) || IsDirectory(aside); ++n)
-      aside = m_path + ".damaged-" + std::to_string(UnixTime()) + "-" + std::to_string(n);
-    Status s = RenameFile(m_path, aside);
+    std::string aside;
+    Status s = posix::SetAside(m_path, aside);
     std::string name = kRootFiles[m_root];
     if (!s.ok) {
       LogError(__LINE__, "registry file " + name + " is damaged (line " + std::to_string(badLine) +
