@@ -13,6 +13,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -31,6 +32,30 @@ bool IsPathSeparator(char c) { return c == '/'; }
 bool IsSafeFileComponent(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
   return name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::string joined = path;
+  if (path.empty() || path[0] != '/') {
+    char cwd[PATH_MAX];
+    if (!::getcwd(cwd, sizeof cwd)) return path;
+    joined = std::string(cwd) + '/' + path;
+  }
+  std::vector<std::string_view> parts;
+  for (size_t at = 0; at < joined.size();) {
+    const size_t end = std::min(joined.find('/', at), joined.size());
+    const std::string_view part(joined.data() + at, end - at);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    at = end + 1;
+  }
+  std::string out;
+  for (std::string_view part : parts) (out += '/') += part;
+  if (out.empty() || joined.back() == '/') out += '/';
+  return out;
 }
 
 bool GetEnv(const char* name, std::string& value) {

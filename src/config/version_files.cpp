@@ -24,11 +24,11 @@ constexpr VersionLabel kVersionLabels[] = {
     {"Language:", &TVersionStruct::language},
 };
 
-// Two spellings of a file's path that name it alike: every separator that the platform accepts matches every
-// other (on Windows "set/version.dat" and "set\version.dat" are one file and share one record).
-bool SamePath(const OROustring& a, const OROustring& b) {
-  const std::string& x = a.str();
-  const std::string& y = b.str();
+// Two spellings of a file's path that name it alike: relative and absolute ones of one file ("rel/", "./rel/",
+// "/cwd/rel/") and, on Windows, separators of either kind ("set/version.dat" and "set\version.dat").
+// y is the absolute form of the path looked for.
+bool SamePath(const OROustring& a, const std::string& y) {
+  const std::string x = platform::AbsolutePath(a.str());
   if (x.size() != y.size()) return false;
   for (size_t i = 0; i < x.size(); ++i)
     if (x[i] != y[i] && !(platform::IsPathSeparator(x[i]) && platform::IsPathSeparator(y[i]))) return false;
@@ -61,7 +61,7 @@ bool DirectoryMgr::ReadVersionDotDatFile(const OroFileName& file, TVersionStruct
 bool DirectoryMgr::GetDataVersionInfo(const OROustring& dir, const OROustring& fileName, const char* label,
                                       OROustring& value, bool reload) {
   const OroFileName file(dir, fileName);
-  const OROustring path = file.GetFullPath(true);
+  const std::string path = platform::AbsolutePath(file.GetFullPath(true).str());
   const TVersionStruct* record = nullptr;
   for (size_t i = 0; i < m_versionCache.Count(); ++i) {
     const TVersionStruct* cached = m_versionCache[i];
