@@ -97,24 +97,35 @@ uint64_t PhysicalMemoryBytes() {
 
 int64_t UnixTime() { return static_cast<int64_t>(::time(nullptr)); }
 
-std::string UserHomeDirectory() {
-  auto withSlash = [](std::string dir) {
-    if (dir.back() != '/') dir += '/';
-    return dir;
-  };
+namespace posix {
+
+std::string XdgFolder(const char* variable, const char* belowHome) {
   std::string dir;
-  if (GetEnv("NAVCONFIG_HOME", dir) && !dir.empty()) return withSlash(dir);
-  // A relative XDG_CONFIG_HOME is ignored, as the XDG base directory rules ask.
-  if (GetEnv("XDG_CONFIG_HOME", dir) && !dir.empty() && dir[0] == '/') return withSlash(dir) + "navconfig/";
-  std::string home;
-  if (!GetEnv("HOME", home) || home.empty()) {
+  // A relative folder in the variable is ignored, as the XDG base directory rules ask.
+  if (GetEnv(variable, dir) && !dir.empty() && dir[0] == '/') {
+    if (dir.back() != '/') dir += '/';
+    return dir + "navconfig/";
+  }
+  if (!GetEnv("HOME", dir) || dir.empty()) {
     struct passwd pw{};
     struct passwd* found = nullptr;
     std::vector<char> buf(16384);
+    dir.clear();
     if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir)
-      home = found->pw_dir;
+      dir = found->pw_dir;
   }
-  return (home.empty() ? std::string("./") : withSlash(home)) + ".config/navconfig/";
+  if (dir.empty()) return std::string("./") + belowHome + "/navconfig/";
+  if (dir.back() != '/') dir += '/';
+  return dir + belowHome + "/navconfig/";
+}
+
+}  // namespace posix
+
+std::string UserHomeDirectory() {
+  std::string dir;
+  if (!GetEnv("NAVCONFIG_HOME", dir) || dir.empty()) return posix::DefaultUserHome();
+  if (dir.back() != '/') dir += '/';
+  return dir;
 }
 
 std::string RegistryDirectory() { return UserHomeDirectory() + "registry/"; }

@@ -44,6 +44,12 @@ int OpenLockFile(const std::string& path);
 // under their lock: two callers must not set the same file aside at once.
 Status SetAside(const std::string& path, std::string& aside);
 
+// "<$variable>/navconfig/" for an XDG base directory variable (XDG_CONFIG_HOME, XDG_DATA_HOME) that names an
+// absolute folder, else "<home>/<belowHome>/navconfig/" with the home from HOME or else the user's account.
+std::string XdgFolder(const char* variable, const char* belowHome);
+// The user's own folder when NAVCONFIG_HOME does not name one, as the build chose it (folders_*.cpp).
+std::string DefaultUserHome();
+
 }  // namespace platform::posix
 
 #endif

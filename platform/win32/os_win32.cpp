@@ -117,6 +117,11 @@ uint64_t PhysicalMemoryBytes() {
 
 int64_t UnixTime() { return static_cast<int64_t>(std::time(nullptr)); }
 
+// The application carries the library in its own folder.
+std::string DefaultRuntimeDirectory() { return ModuleDirectory(); }
+std::string DefaultConfigDirectory() { return std::string(); }
+std::string SystemConfigDirectory() { return std::string(); }
+
 std::string UserHomeDirectory() {
   auto withSeparator = [](std::string dir) {
     if (!IsPathSeparator(dir.back())) dir += kPathSeparator;

@@ -121,12 +121,17 @@ void WriteLayerText(std::string& out, const KeyRoot* section, const std::string&
 
 std::string LayerName(const char* path) { return LayerNameOf(path); }
 
-std::string MapsLayerFile(const std::string& layer) {
+std::string FallbackLayerFile(const std::string& layer) {
+  const std::string name = FoldedLayer(layer);
+  const std::string system = SystemConfigDirectory();
+  if (!system.empty() && (name == "user_ro" || name == "product") && platform::IsRegularFile(system + name + cfg::kExtension))
+    return system + name + cfg::kExtension;
   const std::string runtime = RuntimeDirectory();
   if (runtime.empty()) return std::string();
   OROustring maps(runtime + cfg::kMapsFolder);
   maps.appendSlash();
-  return maps.str() + layer + cfg::kExtension;
+  const std::string file = maps.str() + layer + cfg::kExtension;
+  return platform::IsRegularFile(file) ? file : std::string();
 }
 
 std::string LayerText(const KeyRoot* layer, size_t expectedSize, TreeIndex* index) {

@@ -112,6 +112,11 @@ std::string RuntimeDirectory() {
   return dirs ? dirs->GetRuntimeDir().uString().str() : std::string();
 }
 
+std::string SystemConfigDirectory() {
+  DirectoryMgr* dirs = Instance().m_pDirectoryMgr;
+  return dirs ? dirs->GetSystemConfigDir().str() : std::string();
+}
+
 }  // namespace navconfig
 
 CConfigGlobals* GetConfigGlobals() { return &Instance(); }

@@ -191,6 +191,18 @@ bool Config_GetLastSaveBackup(const char* layer, char* file, int fileSize) {
   return true;
 }
 
+bool Config_GetLayerFile(const char* layer, char* file, int fileSize) {
+  if (file && fileSize > 0) file[0] = '\0';
+  CConfigMgr* mgr = Globals().m_pConfigMgr;
+  if (!mgr || !layer) return false;
+  ConfigLock lock(mgr);
+  const std::string own = mgr->LayerFilePath(layer);
+  if (own.empty()) return false;
+  const std::string used = platform::IsRegularFile(own) ? own : FallbackLayerFile(layer);
+  if (file && fileSize > 0) CopyTruncated(file, fileSize, (used.empty() ? own : used).c_str());
+  return !used.empty();
+}
+
 void Config_SetHexVal(const char* section, const char* key, long value) {
   CConfigMgr* mgr = Globals().m_pConfigMgr;
   if (!mgr || !section) return;

@@ -313,17 +313,21 @@ constexpr size_t kMaxLayerName = 254;
 // The layer named by a path's first component (leading blanks and backslashes skipped, at most kMaxLayerName
 // bytes), and a layer name folded to lower case.
 std::string LayerName(const char* path);
-// The file of a map layer in the maps folder below the runtime directory (empty without a runtime directory),
-// where a layer is read from when the configuration directory has no file of it.
-std::string MapsLayerFile(const std::string& layer);
+// Where a layer is read from when the configuration directory has no regular file of it: for user_ro and product
+// the system's configuration directory's file, else (and for every other layer) its map layer file in the maps
+// folder below the runtime directory; empty when neither is a regular file. A save never writes there: it
+// writes the configuration directory's file.
+std::string FallbackLayerFile(const std::string& layer);
 std::string FoldedLayer(const std::string& layer);
 // The text of a layer's file, as the writer makes it from the layer's top-level section.
 // expectedSize: room to set aside for the text at once. With an index, each section's text is kept beside it
 // and made again only when the section changed.
 std::string LayerText(const KeyRoot* layer, size_t expectedSize = 0, TreeIndex* index = nullptr);
-// The configuration directory and the runtime directory as UTF-8 (empty when there is no directory manager).
+// The configuration, runtime and system configuration directories as UTF-8 (empty when there is no directory
+// manager).
 std::string ConfigDirectory();
 std::string RuntimeDirectory();
+std::string SystemConfigDirectory();
 
 // Holds the manager's lock for reading for a scope.
 class SharedConfigLock {

@@ -338,11 +338,8 @@ bool CConfigMgr::ReadLayerFile(const char* layerName) {
     NoteLayerRead(layerName, candidate, identity);
     if (identity.kind == platform::FileIdentity::Kind::Regular) file = candidate;
   }
-  if (file.empty()) {
-    std::string maps = MapsLayerFile(layerName);
-    if (maps.empty() || !FileExists(maps.c_str())) return false;
-    file = maps;
-  }
+  if (file.empty()) file = FallbackLayerFile(layerName);
+  if (file.empty()) return false;
 
   platform::FileReader reader(file);
   long unkept = reader.IsOpen() ? ReadLayerPieces(layerName, reader) : -1;

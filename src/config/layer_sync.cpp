@@ -149,12 +149,9 @@ platform::Status CConfigMgr::SyncLayerFromFile(const std::string& layer, const s
                                                std::vector<ValueChange>* changes) {
   if (identity.kind == platform::FileIdentity::Kind::Other)
     return platform::Status::Error("read " + FileNameOf(file) + ": not a regular file");
-  // Without a file in the configuration directory, the layer is what a read would take: its map layer file.
-  std::string source = file;
-  if (identity.kind == platform::FileIdentity::Kind::Absent) {
-    source = MapsLayerFile(layer);
-    if (!source.empty() && !platform::IsRegularFile(source)) source.clear();
-  }
+  // Without a file in the configuration directory, the layer is what a read would take: the system's or its map
+  // layer file.
+  const std::string source = identity.kind == platform::FileIdentity::Kind::Absent ? FallbackLayerFile(layer) : file;
   char* text = nullptr;
   size_t length = 0;
   if (!source.empty() && !platform::ReadWholeFile(source, &text, &length))
