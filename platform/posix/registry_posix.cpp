@@ -9,8 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -434,6 +436,64 @@ long RegDeleteKeyW(HKEY root, const char16_t* subKey) {
   if (!target) return ERROR_FILE_NOT_FOUND;
   if (!target->children.empty()) return ERROR_ACCESS_DENIED;
   parent->children.erase(Fold(path.back()));
+  return store.Commit() ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
+}
+
+namespace {
+
+// The key that an enumeration walks, when the handle allows it; *rc says why not.
+const Node* EnumeratedKey(Store& store, HKEY key, uint32_t right, long* rc) {
+  *rc = !IsValid(key) ? ERROR_INVALID_HANDLE : !Allows(key, right) ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+  if (*rc != ERROR_SUCCESS) return nullptr;
+  const Node* node = Walk(store.Current(), PathOf(key));
+  if (!node) *rc = ERROR_KEY_DELETED;
+  return node;
+}
+
+long CopyName(const std::u16string& text, char16_t* name, uint32_t* nameSize) {
+  if (text.size() + 1 > *nameSize) return ERROR_MORE_DATA;
+  std::copy(text.begin(), text.end(), name);
+  name[text.size()] = u'\0';
+  *nameSize = static_cast<uint32_t>(text.size());
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+long RegEnumKeyExW(HKEY key, uint32_t index, char16_t* name, uint32_t* nameSize) {
+  if (!name || !nameSize) return ERROR_INVALID_PARAMETER;
+  std::lock_guard<std::mutex> guard(g_mutex);
+  Store store(IsValid(key) ? RootOf(key) : 0, RegistryDirectory());
+  long rc;
+  const Node* node = EnumeratedKey(store, key, KEY_ENUMERATE_SUB_KEYS, &rc);
+  if (!node) return rc;
+  if (index >= node->children.size()) return ERROR_NO_MORE_ITEMS;
+  return CopyName(std::next(node->children.begin(), index)->second->name, name, nameSize);
+}
+
+long RegEnumValueW(HKEY key, uint32_t index, char16_t* name, uint32_t* nameSize, uint32_t* type) {
+  if (!name || !nameSize) return ERROR_INVALID_PARAMETER;
+  std::lock_guard<std::mutex> guard(g_mutex);
+  Store store(IsValid(key) ? RootOf(key) : 0, RegistryDirectory());
+  long rc;
+  const Node* node = EnumeratedKey(store, key, KEY_QUERY_VALUE, &rc);
+  if (!node) return rc;
+  if (index >= node->values.size()) return ERROR_NO_MORE_ITEMS;
+  const Value& value = std::next(node->values.begin(), index)->second;
+  rc = CopyName(value.name, name, nameSize);
+  if (rc == ERROR_SUCCESS && type) *type = value.type;
+  return rc;
+}
+
+long RegDeleteValueW(HKEY key, const char16_t* valueName) {
+  std::lock_guard<std::mutex> guard(g_mutex);
+  if (!IsValid(key)) return ERROR_INVALID_HANDLE;
+  if (!Allows(key, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+  Store store(RootOf(key), RegistryDirectory());
+  if (!store.BeginChange()) return ERROR_REGISTRY_IO_FAILED;
+  Node* node = Walk(store.Tree(), PathOf(key));
+  if (!node) return ERROR_KEY_DELETED;
+  if (node->values.erase(Fold(valueName ? valueName : u"")) == 0) return ERROR_FILE_NOT_FOUND;
   return store.Commit() ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
 }
 
