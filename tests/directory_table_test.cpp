@@ -208,7 +208,7 @@ TEST(DataDirsApi, DataUpdateAndSkinDirectoriesAndCallersBuffers) {
       {Config_GetUpdateDir("LRGridDir", "tmc", false, static_cast<unsigned long>(-1), "", Native("/b").c_str()),
        "/b/NA/3/base/tmc/"},
       {Config_GetUpdateDir("LRGridDir", "other", false, 12, "", ""), maps + "NA/12/"},
-      {Config_GetUpdateDir("LRGridDir", "Network", false, 0xFFFFFFFEul, "", ""), maps + "NA/4294967294/"},  // exact kinds
+      {Config_GetUpdateDir("LRGridDir", "Network", false, 0xFFFFFFFEul, "", ""), maps + "NA/4294967294/"},  // exact
   };
   for (const auto& [got, want] : dirs) EXPECT_EQ(got.str(), Native(want));
 

@@ -240,8 +240,8 @@ TEST(Tool, WhatStandsInPlaceOfUserCfgIsNeitherWaitedOnNorReplaced) {
     if (what == "FIFO") ASSERT_TRUE(testsupport::MakeFifo(user));
     else testsupport::MakeDirs(user);
     testsupport::FifoGuard guard(user);
-    EXPECT_EQ(Outcome(inst.Run({"get", "Image", "KeepPercent"})),
-              "0 50\nnavconfig: warning: " + user + " is a " + what + ", not a regular file; reads take nothing from it\n");
+    const std::string warning = user + " is a " + what + ", not a regular file; reads take nothing from it\n";
+    EXPECT_EQ(Outcome(inst.Run({"get", "Image", "KeepPercent"})), "0 50\nnavconfig: warning: " + warning);
     const auto before = Snapshot(inst / "");
     EXPECT_EQ(Outcome(inst.Run({"set", "Image", "KeepPercent", "70"})),
               "1 navconfig: error: could not save " + user + ": user.cfg is a " + what + ", not a regular file\n");

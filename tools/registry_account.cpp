@@ -199,7 +199,8 @@ int RegistryList(const Options& options, const RegistryKey& key) {
   if (rc != kNoMoreItems) Check(rc, "list " + key.Shown());
   // In name order on every system (Windows gives values in the order they were made).
   std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return Folded(a) < Folded(b); });
-  std::sort(values.begin(), values.end(), [](const auto& a, const auto& b) { return Folded(a.first) < Folded(b.first); });
+  std::sort(values.begin(), values.end(),
+            [](const auto& a, const auto& b) { return Folded(a.first) < Folded(b.first); });
   if (options.json) {
     JsonWriter json(std::cout);
     json.BeginObject().Field("key", key.Shown()).Key("keys").BeginArray();
@@ -214,7 +215,8 @@ int RegistryList(const Options& options, const RegistryKey& key) {
     return kExitOk;
   }
   for (const std::string& k : keys) std::cout << k << "\\\n";
-  for (const auto& [n, v] : values) std::cout << ValueName(n) << " = " << v.Shown() << "  (" << TypeName(v.type) << ")\n";
+  for (const auto& [n, v] : values)
+    std::cout << ValueName(n) << " = " << v.Shown() << "  (" << TypeName(v.type) << ")\n";
   return kExitOk;
 }
 
@@ -251,10 +253,12 @@ int CmdRegistry(const Options& options, const std::string& action, const std::st
   const size_t allowed = action == "delete" ? 1 : needed;
   if (rest.size() < needed) Fail(kExitUsage, std::string(needed == 1 ? "NAME is" : "NAME and VALUE are") +
                                                  " required for registry " + action);
-  if (rest.size() > allowed) Fail(kExitUsage, "registry " + action + " takes " +
-                                                  (allowed == 0 ? "no NAME" : allowed == 1 ? "one NAME" : "NAME VALUE") +
-                                                  "; '" + rest[allowed] + "' is one too many");
-  if (forced != ForcedType::None && action != "set") Fail(kExitUsage, "--string, --int and --hex belong to registry set");
+  if (rest.size() > allowed) {
+    const char* takes = allowed == 0 ? "no NAME" : allowed == 1 ? "one NAME" : "NAME VALUE";
+    Fail(kExitUsage, "registry " + action + " takes " + takes + "; '" + rest[allowed] + "' is one too many");
+  }
+  if (forced != ForcedType::None && action != "set")
+    Fail(kExitUsage, "--string, --int and --hex belong to registry set");
   if (action == "get") return RegistryGet(options, key, rest[0]);
   if (action == "set") return RegistrySet(options, key, rest[0], rest[1], forced);
   if (action == "list") return RegistryList(options, key);
@@ -285,10 +289,10 @@ int CmdAccount(const Options& options, bool clear) {
     json.Field("passwordStored", password).Field("cleared", clear).EndObject();
     return kExitOk;
   }
+  const std::string stored = password ? "a protected password is stored" : "no password is stored";
   if (clear) std::cout << "signed off: the login name and the stored password are cleared\n";
-  else if (name.empty()) std::cout << "no one is signed on" << (password ? " (a protected password is stored)" : "") << '\n';
-  else std::cout << name << "  (signed on; " << (password ? "a protected password is stored" : "no password is stored")
-                 << ")\n";
+  else if (!name.empty()) std::cout << name << "  (signed on; " << stored << ")\n";
+  else std::cout << "no one is signed on" << (password ? " (" + stored + ")" : std::string()) << '\n';
   return kExitOk;
 }
 

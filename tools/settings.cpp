@@ -387,12 +387,12 @@ void RequireKnown(const std::string& section, const std::string& key) {
     const bool held = full ? ValueAt(section, key) != nullptr
                            : Config_GetValueOrigin(section.c_str(), key.c_str(), 0, nullptr, 0) != CONFIG_ORIGIN_NONE;
     if (held) return;
-    Fail(kExitUsage, SettingName(section, key) + (full ? " is not set" : " is set in no layer") + " and has no default" +
-                         Suggestion(section, key));
+    Fail(kExitUsage, SettingName(section, key) + (full ? " is not set" : " is set in no layer") +
+                         " and has no default" + Suggestion(section, key));
   }
   // A whole layer, a section of the catalogue, or one that a layer holds.
-  if (rest.empty() || CatalogueSection(rest) || (full ? Config_FindRoot(section.c_str()) != nullptr : InSomeLayer(rest)))
-    return;
+  const bool held = full ? Config_FindRoot(section.c_str()) != nullptr : InSomeLayer(rest);
+  if (rest.empty() || CatalogueSection(rest) || held) return;
   const std::string nearest = NearestSection(rest);
   Fail(kExitUsage, (full ? "no layer holds " + section + " and the catalogue has no section '" + rest + "'"
                          : "no layer and no default has the section '" + section + "'") +

@@ -123,9 +123,10 @@ std::string LayerName(const char* path) { return LayerNameOf(path); }
 
 std::string FallbackLayerFile(const std::string& layer) {
   const std::string name = FoldedLayer(layer);
-  const std::string system = SystemConfigDirectory();
-  if (!system.empty() && (name == "user_ro" || name == "product") && platform::IsRegularFile(system + name + cfg::kExtension))
-    return system + name + cfg::kExtension;
+  if (const std::string system = SystemConfigDirectory(); !system.empty() && (name == "user_ro" || name == "product")) {
+    const std::string file = system + name + cfg::kExtension;
+    if (platform::IsRegularFile(file)) return file;
+  }
   const std::string runtime = RuntimeDirectory();
   if (runtime.empty()) return std::string();
   OROustring maps(runtime + cfg::kMapsFolder);
