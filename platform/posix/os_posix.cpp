@@ -35,6 +35,16 @@ bool IsSafeFileComponent(std::string_view name) {
 }
 
 std::string AbsolutePath(const std::string& path) {
+  // Most paths are absolute already, without "." or ".." components or doubled separators.
+  auto plain = [](const std::string& p) {
+    for (size_t at = p.find('/'); at != std::string::npos; at = p.find('/', at + 1)) {
+      const std::string_view next = std::string_view(p).substr(at + 1, 3);
+      if (next.starts_with('/') || next == "." || next == ".." || next.starts_with("./") || next.starts_with("../"))
+        return false;
+    }
+    return true;
+  };
+  if (!path.empty() && path[0] == '/' && plain(path)) return path;
   std::string joined = path;
   if (path.empty() || path[0] != '/') {
     char cwd[PATH_MAX];
