@@ -11,6 +11,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$repo/build/package}
 user=navconfig-check
+admin_home=$(getent passwd 0 | cut -d: -f6)
 names=(navconfig libnavconfig-dev libnavconfig1)
 fail() { echo "package install: $*" >&2; exit 1; }
 
@@ -22,14 +23,16 @@ done
 debs=("$build"/packages/*.deb)
 [ ${#debs[@]} -eq 3 ] || fail "expected the three packages in $build/packages (make package builds them)"
 
-[ ! -e /etc/navconfig ] || fail "/etc/navconfig exists already; this check makes its own"
+for dir in /etc/navconfig "$admin_home/.config/navconfig" "$admin_home/.local/share/navconfig"; do
+  [ ! -e "$dir" ] || fail "$dir exists already; this check makes its own and removes it"
+done
 ! id "$user" >/dev/null 2>&1 || fail "the user $user exists already; remove it first (userdel -r $user)"
 work=$(mktemp -d)
 chmod 755 "$work"
 cleanup() {
   for name in "${names[@]}"; do installed "$name" && dpkg -P "$name" >/dev/null 2>&1; done
   id "$user" >/dev/null 2>&1 && userdel -r "$user" >/dev/null 2>&1
-  rm -rf "$work" /etc/navconfig /root/.config/navconfig /root/.local/share/navconfig
+  rm -rf "$work" /etc/navconfig "$admin_home/.config/navconfig" "$admin_home/.local/share/navconfig"
 }
 trap cleanup EXIT
 
@@ -73,7 +76,7 @@ printf '[Image]\n"AllowSquish"=4\n' >/etc/navconfig/product.cfg
 useradd --create-home "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
 as_user() { runuser -u "$user" -- env -i HOME="$home" PATH=/usr/bin:/bin navconfig "$@"; }
-as_root() { env -i HOME=/root PATH=/usr/bin:/bin navconfig "$@"; }
+as_root() { env -i HOME="$admin_home" PATH=/usr/bin:/bin navconfig "$@"; }
 touch "$work/before"
 sleep 1  # so that anything written after this has a later time than the mark
 as_user set Image KeepPercent 61 >/dev/null
@@ -88,7 +91,7 @@ as_root registry set 'HKCU\Software\Check' Count 2 >/dev/null
 [ "$(as_user registry get 'HKCU\Software\Check' Count)" = 1 ] || fail "the user's registry store is not the user's"
 [ "$(as_root registry get 'HKCU\Software\Check' Count)" = 2 ] || fail "root's registry store is not root's"
 as_user account >/dev/null || fail "navconfig account fails for the user"
-for dir in "$home" /root; do
+for dir in "$home" "$admin_home"; do
   grep -q '"KeepPercent"=6' "$dir/.config/navconfig/user.cfg" || fail "no user.cfg in $dir/.config/navconfig"
   [ -f "$dir/.local/share/navconfig/registry/HKCU.reg" ] || fail "no registry store in $dir/.local/share/navconfig"
   [ "$(stat -c %a "$dir/.config/navconfig")" = 700 ] || fail "$dir/.config/navconfig is not its owner's alone"
