@@ -441,48 +441,34 @@ long RegDeleteKeyW(HKEY root, const char16_t* subKey) {
 
 namespace {
 
-// The key that an enumeration walks, when the handle allows it; *rc says why not.
-const Node* EnumeratedKey(Store& store, HKEY key, uint32_t right, long* rc) {
-  *rc = !IsValid(key) ? ERROR_INVALID_HANDLE : !Allows(key, right) ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
-  if (*rc != ERROR_SUCCESS) return nullptr;
+// The name of the index-th sub-key of a key, or (values) of its index-th value with the value's type.
+long EnumName(HKEY key, uint32_t index, char16_t* name, uint32_t* nameSize, bool values, uint32_t* type) {
+  if (!name || !nameSize) return ERROR_INVALID_PARAMETER;
+  std::lock_guard<std::mutex> guard(g_mutex);
+  if (!IsValid(key)) return ERROR_INVALID_HANDLE;
+  if (!Allows(key, values ? KEY_QUERY_VALUE : KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
+  Store store(RootOf(key), RegistryDirectory());
   const Node* node = Walk(store.Current(), PathOf(key));
-  if (!node) *rc = ERROR_KEY_DELETED;
-  return node;
-}
-
-long CopyName(const std::u16string& text, char16_t* name, uint32_t* nameSize) {
+  if (!node) return ERROR_KEY_DELETED;
+  if (index >= (values ? node->values.size() : node->children.size())) return ERROR_NO_MORE_ITEMS;
+  const Value* value = values ? &std::next(node->values.begin(), index)->second : nullptr;
+  const std::u16string& text = value ? value->name : std::next(node->children.begin(), index)->second->name;
   if (text.size() + 1 > *nameSize) return ERROR_MORE_DATA;
   std::copy(text.begin(), text.end(), name);
   name[text.size()] = u'\0';
   *nameSize = static_cast<uint32_t>(text.size());
+  if (value && type) *type = value->type;
   return ERROR_SUCCESS;
 }
 
 }  // namespace
 
 long RegEnumKeyExW(HKEY key, uint32_t index, char16_t* name, uint32_t* nameSize) {
-  if (!name || !nameSize) return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> guard(g_mutex);
-  Store store(IsValid(key) ? RootOf(key) : 0, RegistryDirectory());
-  long rc;
-  const Node* node = EnumeratedKey(store, key, KEY_ENUMERATE_SUB_KEYS, &rc);
-  if (!node) return rc;
-  if (index >= node->children.size()) return ERROR_NO_MORE_ITEMS;
-  return CopyName(std::next(node->children.begin(), index)->second->name, name, nameSize);
+  return EnumName(key, index, name, nameSize, false, nullptr);
 }
 
 long RegEnumValueW(HKEY key, uint32_t index, char16_t* name, uint32_t* nameSize, uint32_t* type) {
-  if (!name || !nameSize) return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> guard(g_mutex);
-  Store store(IsValid(key) ? RootOf(key) : 0, RegistryDirectory());
-  long rc;
-  const Node* node = EnumeratedKey(store, key, KEY_QUERY_VALUE, &rc);
-  if (!node) return rc;
-  if (index >= node->values.size()) return ERROR_NO_MORE_ITEMS;
-  const Value& value = std::next(node->values.begin(), index)->second;
-  rc = CopyName(value.name, name, nameSize);
-  if (rc == ERROR_SUCCESS && type) *type = value.type;
-  return rc;
+  return EnumName(key, index, name, nameSize, true, type);
 }
 
 long RegDeleteValueW(HKEY key, const char16_t* valueName) {
