@@ -2,8 +2,11 @@
 # in the release build, checks the Debian packages made from it, runs the tests of the sanitizer (ASan+UBSan)
 # and ThreadSanitizer builds, then the fuzzers and the demo; `make test-windows` cross-builds config.dll with
 # mingw-w64 and runs the test suite under Wine; `make demo` runs the command-line tool on the example
-# installation. `make package` builds the Debian packages from the release build (build/release/packages);
-# `make test-package-install` installs them with dpkg and removes them again (root, throw-away machines).
+# installation. `make package` builds the Debian packages (build/package/packages) from the package preset, a
+# release build that keeps each user's settings in their own folders as an installed library must (the release
+# build keeps them in the library's own folder, as the application that carries it does, and its tests test
+# that); `make test-package-install` installs them with dpkg, uses them as an ordinary user and as root, and
+# removes them again (root, throw-away machines).
 # Seconds per fuzzer: four fuzzers of 15 s keep the run at about a minute.
 FUZZ_SECONDS ?= 15
 
@@ -30,16 +33,16 @@ test-release:
 # The packages hold only the library and the tool: no more is built for them than those.
 package:
 	@scripts/install-deps.sh build package
-	cmake --preset release >/dev/null
-	cmake --build --preset release --target navconfig_tool navconfig_man navconfig_deb_changelog
-	rm -rf build/release/packages
-	cpack --config build/release/CPackConfig.cmake
+	cmake --preset package >/dev/null
+	cmake --build --preset package
+	rm -rf build/package/packages
+	cpack --config build/package/CPackConfig.cmake
 
 test-package: package
-	tests/package/check_packages.sh build/release $(CURDIR)
+	tests/package/check_packages.sh build/package $(CURDIR)
 
 test-package-install: package
-	scripts/check-package-install.sh build/release
+	scripts/check-package-install.sh build/package
 
 test-dev:
 	cmake --preset dev >/dev/null

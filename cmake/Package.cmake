@@ -5,8 +5,10 @@
 #   navconfig         the tool, its manual page and bash completion (component tool)
 # The install rules name the components (cmake/Install.cmake, tools/CMakeLists.txt); each package also carries
 # the copyright file and the Debian changelog in its /usr/share/doc folder, as Debian's tools expect. The
-# packages install below /usr, so the build must be configured with that prefix (the release preset is),
-# which also gives the multiarch library folder (lib/x86_64-linux-gnu).
+# packages install below /usr, so the build must be configured with that prefix (the package preset is, as the
+# release preset), which also gives the multiarch library folder (lib/x86_64-linux-gnu). A library installed for
+# every user of the machine keeps each user's settings in their own folders (NAVCONFIG_USER_FOLDERS, which the
+# package preset sets); `make package` builds from that preset.
 if(NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr")
   message(STATUS "Debian packages: not offered, since the install prefix is ${CMAKE_INSTALL_PREFIX}, not /usr")
   return()
@@ -66,9 +68,15 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/src/api)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
-# The dynamic linker's cache is brought up to date by libc's ldconfig trigger. (CPack also writes a postinst and
-# postrm that call ldconfig themselves: redundant, and harmless.)
+# The dynamic linker's cache is brought up to date by libc's ldconfig trigger alone. CPack writes a postinst and a
+# postrm that call ldconfig into the library's package besides; they are taken out again once it is built
+# (PackageScripts.cmake): Debian asks for the trigger instead, and a package with a postrm stays half-removed
+# (dpkg's "rc" state) after dpkg -r until it is purged.
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${NAVCONFIG_DEB_DIR}/triggers)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/PackageScripts.cmake)
+# The control files get Debian's modes (0644, scripts 0755) whatever mode the checkout gave their sources (a tree
+# unpacked from git archive has 0664).
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # A pkg-config file that requires other packages (Requires, Requires.private) needs their .pc files even for
 # --cflags: libnavconfig-dev then depends on the Debian packages that hold them.

@@ -247,6 +247,7 @@ TEST_F(CfgRoundTrip, WhatTheSettersStoreReadsBackFromTheFileAndUnsafeNamesAreRef
       {"S", "\xEE\x80\x80x", "1", Case::RefusedInt, "starts with the byte 0xEE or 0xEF"},
       {"Good\r\n[Evil]\n\"E\"=1", "K", "1", Case::RefusedInt, "the section path 'mylayer\\Good\\x0D\\x0A[Evil]"},
       {"Audio[1]\\Sub", "K", "1", Case::RefusedInt, "holds '[' or ']'"},
+      {"", "K", "1", Case::RefusedInt, "names a layer but no section in it"},
   };
   auto refused = [](const Case& c) { return c.kind == Case::RefusedStr || c.kind == Case::RefusedInt; };
   for (const auto& c : cases) {

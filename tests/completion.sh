@@ -70,6 +70,12 @@ expect 'navconfig set Image KeepPercent 70 --s' '--string'
 expect 'navconfig list --' '--help|--all|--version|--config-dir|--runtime-dir|--json'
 expect 'navconfig mapsets . --type ' 'data|orospeeds|ispeeds|tmc|polygons'
 expect 'navconfig mapsets . --type=t' 'tmc'
+# registry: its actions, then the roots; account's option.
+expect 'navconfig registry ' 'get|set|list|delete'
+expect 'navconfig registry l' 'list'
+expect 'navconfig registry list hk' 'HKCU\\|HKLM\\|HKCR\\'
+expect 'navconfig registry get HKCU\\Software ' ''
+expect 'navconfig account --c' '--clear|--config-dir'
 # File and directory names are left to bash.
 expect 'navconfig --config-dir ' 'compopt -o dirnames'
 expect 'navconfig --runtime-dir=/t' 'compopt -o dirnames'

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -101,28 +102,33 @@ TEST(Crypt, APasswordComesBackFromItsPrintableTextNoChangedTextDecryptsAndSizesA
   EXPECT_EQ(Output(false, buf, 48), "<failed>");
 }
 
-// A key file that is not a key (shorter or longer) is set aside and replaced. One that is not the user's own
-// regular file is neither used nor replaced, and nothing waits on a FIFO; one that others may read or write
-// is made the user's alone, when a password is read or stored.
+// A key file that is not a key (shorter or longer) is set aside and replaced, under a name that no copy set
+// aside before (in the same second) has taken. One that is not the user's own regular file is neither used nor
+// replaced, and nothing waits on a FIFO; one that others may read or write is made the user's alone, when a
+// password is read or stored.
 TEST(Crypt, OnlyTheUsersOwnKeyFileIsUsedAndItIsMadePrivate) {
   if (testsupport::kWindows) GTEST_SKIP() << kNoKeyFile;
-  for (const std::string& wrong : {std::string("short"), std::string(33, 'k')}) {
-    TempDir dir;
-    ScopedEnv home("NAVCONFIG_HOME", dir.path().c_str());
-    testsupport::LogCapture log;
-    testsupport::WriteFile(dir / "secret.key", wrong);
-    EXPECT_EQ(Recover(Protect("x")), "x");
-    EXPECT_EQ(ReadFile(dir / "secret.key").size(), 32u);
-    const auto names = testsupport::Listing(dir.path());
-    ASSERT_EQ(names.size(), 3u);
-    EXPECT_EQ(names[2].rfind("secret.key.lock", 0), 0u);
-    EXPECT_EQ(ReadFile(dir / names[1]), wrong);
-    EXPECT_EQ(log.Matching("secret.key is not a key; moved to " + names[1]).size(), 1u);
-  }
-
   TempDir dir;
   ScopedEnv home("NAVCONFIG_HOME", dir.path().c_str());
   const std::string key = dir / "secret.key";
+  const long long now = static_cast<long long>(std::time(nullptr));
+  for (long long t = now; t < now + 3; ++t) testsupport::WriteFile(key + ".damaged-" + std::to_string(t), "earlier");
+  for (const std::string& wrong : {std::string("short"), std::string(33, 'k')}) {
+    testsupport::LogCapture log;
+    testsupport::WriteFile(key, wrong);
+    EXPECT_EQ(Recover(Protect("x")), "x");
+    EXPECT_EQ(ReadFile(key).size(), 32u);
+    EXPECT_EQ(log.Matching("secret.key is not a key; moved to secret.key.damaged-").size(), 1u);
+  }
+  std::vector<std::string> aside;
+  for (const std::string& name : testsupport::Listing(dir.path()))
+    if (name.find(".damaged-") != std::string::npos) {
+      aside.push_back(ReadFile(dir / name));
+      testsupport::RemoveAll(dir / name);
+    }
+  std::sort(aside.begin(), aside.end());
+  EXPECT_EQ(aside, (std::vector<std::string>{"earlier", "earlier", "earlier", std::string(33, 'k'), "short"}));
+
   const std::string text = Protect("x");
   const std::string keyBytes = ReadFile(key);
   for (const bool storing : {false, true}) {

@@ -100,15 +100,16 @@ TEST(DataStatus, VersionFilesGridsTheStatusTheyGiveAndTheFirstRunFlag) {
     EXPECT_EQ(value.str(), expected) << (label ? label : "null");
   }
 
-  // The file changes on disk: the cache still answers, also for another spelling of the folder, until a
-  // reload reads the file again (fields it lacks are then empty).
+  // The file changes on disk: the cache still answers, also for other spellings of the folder (relative ones
+  // from the current folder, work/), until a reload through any of them reads the file again (fields it lacks
+  // are then empty).
   WriteFile(file, "Data Version: V2\n");
   EXPECT_EQ(Config_GetDataVersionInfo(dir + "/", "version.dat", "Data Version:", false).str(), "2");
-  EXPECT_EQ(Config_GetDataVersionInfo(dir, "version.dat", "Data Version:", true).str(), "V2");
+  EXPECT_EQ(Config_GetDataVersionInfo("../set", "version.dat", "Data Version:", true).str(), "V2");
   EXPECT_EQ(Config_GetDataVersionInfo(dir, "version.dat", "Data Format:", false).str(), "");
   // A deleted file is answered from the cache until a reload drops its record.
   std::filesystem::remove(file);
-  EXPECT_EQ(Config_GetDataVersionInfo(dir, "version.dat", "Data Version:", false).str(), "V2");
+  EXPECT_EQ(Config_GetDataVersionInfo("./../set/", "version.dat", "Data Version:", false).str(), "V2");
   OROustring value = "untouched";
   EXPECT_FALSE(dirs->GetDataVersionInfo(dir, "version.dat", "Data Version:", value, true) ||
                dirs->GetDataVersionInfo(dir, "version.dat", "Data Version:", value, false));

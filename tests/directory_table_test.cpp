@@ -202,13 +202,13 @@ TEST(DataDirsApi, DataUpdateAndSkinDirectoriesAndCallersBuffers) {
       {Config_GetCitiesDir(), na3},                              {Config_GetPlacesDir(), na3},
       {Config_GetRootUpdateDir(false), inst.Runtime() + "NA/3/"},
       {Config_GetRootUpdateDir(true), inst.Runtime() + "NA/3/streamed/"},
-      // Explicit revisions, regions and base directories; only 0xFFFFFFFF (or -1) means the current revision.
+      // Explicit revisions (all 32 bits), regions and base directories; only 0xFFFFFFFF (or -1) is the current one.
       {Config_GetUpdateDir("LRGridDir", "network", false, 0, "", ""), maps + "NA/0/base/data/"},
       {Config_GetUpdateDir("LRGridDir", "tmc", false, 0xFFFFFFFFul, "EU", ""), maps + "EU/3/base/tmc/"},
       {Config_GetUpdateDir("LRGridDir", "tmc", false, static_cast<unsigned long>(-1), "", Native("/b").c_str()),
        "/b/NA/3/base/tmc/"},
       {Config_GetUpdateDir("LRGridDir", "other", false, 12, "", ""), maps + "NA/12/"},
-      {Config_GetUpdateDir("LRGridDir", "Network", false, 12, "", ""), maps + "NA/12/"},  // exact kinds only
+      {Config_GetUpdateDir("LRGridDir", "Network", false, 0xFFFFFFFEul, "", ""), maps + "NA/4294967294/"},  // exact
   };
   for (const auto& [got, want] : dirs) EXPECT_EQ(got.str(), Native(want));
 

@@ -2,11 +2,14 @@
 # The manual page follows the tool: it has an entry (a .SS line under COMMANDS) for each command that
 # "navconfig --help" lists and for no other; each entry names the options that "navconfig COMMAND --help"
 # lists; OPTIONS names the options of "navconfig --help"; and no option is named that the tool does not have.
-# The page also renders without a warning from man or groff (as lintian checks it).
-# Usage: man_page.sh TOOL PAGE
+# The exit codes that "navconfig --help" lists are those of EXIT STATUS, and the transcripts of the tool's tests
+# (TRANSCRIPTS/*.txt) expect each of them somewhere ("? CODE"; 0 is every case without one). The page also renders
+# without a warning from man or groff (as lintian checks it).
+# Usage: man_page.sh TOOL PAGE TRANSCRIPTS
 set -euo pipefail
 tool=$1
 page=$2
+transcripts=$3
 problems=()
 problem() { problems+=("$*"); }
 
@@ -67,6 +70,17 @@ for c in $commands; do
 done
 for o in $(section '!COMMANDS' | named_options); do
   listed "$all_options" "$o" || problem "$page: names $o, which no command of '$tool' has"
+done
+
+# Exit codes: "  N  text" lines after "Exit codes:" in the help; ".TP" then ".B N" in EXIT STATUS.
+help_codes=$(sed -n '/^Exit codes:/,$p' <<<"$help" | sed -nE 's/^  ([0-9]+)  .*/\1/p' | sort -u)
+page_codes=$(section "EXIT STATUS" | sed -nE 's/^\.B ([0-9]+)$/\1/p' | sort -u)
+[ -n "$help_codes" ] || problem "'$tool --help' lists no exit codes"
+[ "$help_codes" = "$page_codes" ] ||
+  problem "$page: EXIT STATUS lists the codes $(echo $page_codes), '$tool --help' $(echo $help_codes)"
+for code in $help_codes; do
+  [ "$code" = 0 ] || grep -qx "? $code" "$transcripts"/*.txt ||
+    problem "no transcript in $transcripts expects the exit code $code"
 done
 
 # Warnings of man and groff, as lintian asks for them.

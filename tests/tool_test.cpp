@@ -43,7 +43,8 @@ std::string DataFile(const std::string& name) {
 Result RunTool(const Args& args, const std::string& cwd, const Env& env = {}, const std::string& input = {}) {
   Result r = testsupport::RunProgram(NAVCONFIG_TOOL_PATH, args, cwd,
                                      {"NAVCONFIG_CONFIG_DIR", "NAVCONFIG_RUNTIME_DIR", "NAVCONFIG_HOME",
-                                      "NAVCONFIG_LOG", "NAVCONFIG_LOG_SWITCHES", "NAVCONFIG_MEMORY_LEVEL"},
+                                      "NAVCONFIG_SYSTEM_CONFIG_DIR", "NAVCONFIG_LOG", "NAVCONFIG_LOG_SWITCHES",
+                                      "NAVCONFIG_MEMORY_LEVEL"},
                                      env, input);
   if (testsupport::kWindows) {
     std::erase(r.out, '\r');
@@ -81,8 +82,9 @@ bool Matches(const std::string& text, const std::string& pattern) {
 // The exit code, standard output and standard error of a run, in one text.
 std::string Outcome(const Result& r) { return std::to_string(r.code) + " " + r.out + r.err; }
 
-// A scratch installation: config/, runtime/ (map layers in runtime/maps/), home/ and the working folder work/,
-// where the library looks for map data at its first start; a tree of the test data copied in.
+// A scratch installation: config/, runtime/ (map layers in runtime/maps/), home/, the system's read-only layers in
+// system/ and the working folder work/, where the library looks for map data at its first start; a tree of the
+// test data copied in.
 class Installation {
  public:
   explicit Installation(const std::string& tree = {}) {
@@ -104,7 +106,8 @@ class Installation {
     return args;
   }
   Result Run(const Args& args, const std::string& input = {}) const {
-    return RunTool(WithFolders(args), Work(), {{"NAVCONFIG_HOME", m_dir / "home"}}, input);
+    return RunTool(WithFolders(args), Work(),
+                   {{"NAVCONFIG_HOME", m_dir / "home"}, {"NAVCONFIG_SYSTEM_CONFIG_DIR", m_dir / "system/"}}, input);
   }
   // The marks of a transcript: {C}, {W} and {I} the configuration, working and installation folders, {/} the
   // platform's separator (as JSON writes them with json), {LF} and {CR} line breaks.
@@ -227,7 +230,7 @@ TEST(Tool, ErrorsLeaveEveryFileAsItWas) {
 }
 
 // Whatever stands in place of user.cfg (the library's reasons, links included, are tested on the library): get
-// gives the default, set fails and says why, nothing waits on a FIFO and what stood there stays.
+// gives the default and says why, set fails and says why, nothing waits on a FIFO and what stood there stays.
 TEST(Tool, WhatStandsInPlaceOfUserCfgIsNeitherWaitedOnNorReplaced) {
   for (const std::string what : {"directory", "FIFO"}) {
     SCOPED_TRACE(what);
@@ -237,7 +240,8 @@ TEST(Tool, WhatStandsInPlaceOfUserCfgIsNeitherWaitedOnNorReplaced) {
     if (what == "FIFO") ASSERT_TRUE(testsupport::MakeFifo(user));
     else testsupport::MakeDirs(user);
     testsupport::FifoGuard guard(user);
-    EXPECT_EQ(Outcome(inst.Run({"get", "Image", "KeepPercent"})), "0 50\n");
+    const std::string warning = user + " is a " + what + ", not a regular file; reads take nothing from it\n";
+    EXPECT_EQ(Outcome(inst.Run({"get", "Image", "KeepPercent"})), "0 50\nnavconfig: warning: " + warning);
     const auto before = Snapshot(inst / "");
     EXPECT_EQ(Outcome(inst.Run({"set", "Image", "KeepPercent", "70"})),
               "1 navconfig: error: could not save " + user + ": user.cfg is a " + what + ", not a regular file\n");
@@ -246,12 +250,23 @@ TEST(Tool, WhatStandsInPlaceOfUserCfgIsNeitherWaitedOnNorReplaced) {
   }
 }
 
+// The read-only layers of the system's configuration folder (POSIX only) are read where the configuration folder
+// has none, and never written.
+TEST(Tool, TheSystemsLayersAreReadWhereTheUsersFolderHasNone) {
+  if (testsupport::kWindows) GTEST_SKIP() << "Windows has no system configuration folder";
+  Installation inst("system");
+  inst.RunTranscript("system.txt");
+  EXPECT_EQ(ReadFile(inst / "system/product.cfg"), ReadFile(DataFile("system/system/product.cfg")));
+}
+
 TEST(Tool, StatusDirsAndMapsetsShowTheDataWithAbsolutePaths) {
   Installation inst("mapdata");
   inst.RunTranscript("data.txt");
   // Showing the status does not use up the first-run flag.
   EXPECT_EQ(ReadFile(inst.Config() + "user.cfg").find("DrivoraOutOfBoxFirstRun"), std::string::npos);
 }
+
+TEST(Tool, RegistryAndAccountShowAndChangeWhatTheExportsReach) { Installation().RunTranscript("registry.txt"); }
 
 TEST(Tool, CheckReportsEveryLineTheReaderIgnoresOrCuts) {
   Installation inst("check");

@@ -10,6 +10,7 @@
 namespace navtool {
 
 void Warn(const std::string& message) { std::cerr << "navconfig: warning: " << message << '\n'; }
+void Note(const std::string& message) { std::cerr << "navconfig: note: " << message << '\n'; }
 
 std::string LayerOf(std::string_view path) {
   size_t start = path.find_first_not_of(" \\");

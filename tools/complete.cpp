@@ -222,7 +222,8 @@ Answer PositionalValues(const CLI::App* command, const std::vector<std::string>&
   }
   if (name == "PATH") return {Kind::Dirs, {}};
   if (name == "FILE") return {Kind::Files, {}};
-  return {};
+  if (name == "KEYPATH") return Words({"HKCU\\", "HKLM\\", "HKCR\\"});
+  return OptionValues(option);  // a positional of a set of words (registry's ACTION), else nothing
 }
 
 Answer Candidates(const CLI::App& app, const Line& line) {

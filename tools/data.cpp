@@ -19,6 +19,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+constexpr bool kSystemRegistry = true;
+#else
+constexpr bool kSystemRegistry = false;  // the library keeps a store of its own
+#endif
+
 bool IsDirectory(const std::string& path) {
   std::error_code error;
   return !path.empty() && fs::is_directory(fs::path(path), error);
@@ -93,6 +99,41 @@ const char* StatusMeaning(int status) {
   }
 }
 
+// Where each standard layer is read from: its file in the configuration folder, the system's read-only one, or
+// none (then the file a save would write).
+struct LayerFile {
+  std::string layer, file, where;  // where: "configuration", "system" or "none"
+};
+
+std::vector<LayerFile> LayerFiles() {
+  DirectoryMgr* dirs = GetDirectoryMgr();
+  const std::string system = dirs ? dirs->GetSystemConfigDir().str() : std::string();
+  std::vector<LayerFile> out;
+  for (const char* layer : {"user", "user_ro", "product"}) {
+    char file[4096];
+    const bool found = Config_GetLayerFile(layer, file, sizeof file);
+    const bool fromSystem = found && !system.empty() && std::string(file).rfind(system, 0) == 0;
+    out.push_back({layer, file, !found ? "none" : fromSystem ? "system" : "configuration"});
+  }
+  return out;
+}
+
+void WriteLayerFiles(JsonWriter& json) {
+  json.Key("layerFiles").BeginArray();
+  for (const LayerFile& f : LayerFiles())
+    json.BeginObject().Field("layer", f.layer).Field("file", f.file).Field("from", f.where).EndObject();
+  json.EndArray();
+}
+
+void AddLayerFileRows(std::vector<std::vector<std::string>>& rows) {
+  for (const LayerFile& f : LayerFiles()) {
+    const std::string shown = f.where == "none"     ? "-  (no file; a save writes " + f.file + ")"
+                              : f.where == "system" ? f.file + "  (the system's, for every user; read only)"
+                                                    : f.file;
+    rows.push_back({"Layer " + f.layer + ":", shown});
+  }
+}
+
 }  // namespace
 
 int CmdDirs(const Options& options) {
@@ -100,6 +141,7 @@ int CmdDirs(const Options& options) {
   const std::string configDir = dirs ? dirs->GetConfigDir().uString().str() : std::string();
   const std::string runtimeDir = Config_GetDirPathU("RuntimeDir", true).str();
   const std::string root = Config_GetWriteableRootDir().str();
+  const std::string registryDir = dirs ? dirs->GetRegistryDir().uString().str() : std::string();
 
   struct Row {
     std::string name, value;
@@ -125,6 +167,9 @@ int CmdDirs(const Options& options) {
     json.BeginObject();
     json.Field("configDir", configDir);
     json.Field("runtimeDir", runtimeDir);
+    json.Field("systemConfigDir", dirs ? dirs->GetSystemConfigDir().str() : std::string());
+    json.Field("registryStore", kSystemRegistry ? std::string() : registryDir);
+    WriteLayerFiles(json);
     json.Field("writeableRoot", root);
     json.Field("writeableRootAbsolute", AbsolutePath(root));
     json.Field("base", BaseFolder());
@@ -150,11 +195,17 @@ int CmdDirs(const Options& options) {
     json.EndObject();
     return kExitOk;
   }
-  std::cout << "Configuration directory: " << WithAbsolute(configDir) << '\n'
-            << "Runtime directory:       " << WithAbsolute(runtimeDir) << '\n'
-            << "Writeable root:          " << WithAbsolute(root) << '\n'
-            << "Paths relative to:       " << BaseFolder() << "  (the current folder)\n"
-            << '\n';
+  std::vector<std::vector<std::string>> folders{
+      {"Configuration directory:", WithAbsolute(configDir)},
+      {"Runtime directory:", WithAbsolute(runtimeDir)},
+      {"System configuration:", dirs && !dirs->GetSystemConfigDir().empty() ? dirs->GetSystemConfigDir().str() : "-"},
+      {"Registry:", kSystemRegistry ? "the system's registry" : "the store in " + registryDir},
+  };
+  AddLayerFileRows(folders);
+  folders.push_back({"Writeable root:", WithAbsolute(root)});
+  folders.push_back({"Paths relative to:", BaseFolder() + "  (the current folder)"});
+  PrintTable(folders);
+  std::cout << '\n';
   std::vector<std::vector<std::string>> table{{"NAME", "VALUE", "STATE"}};
   for (const Row& row : rows) {
     std::string state;
@@ -198,6 +249,7 @@ int CmdStatus(const Options& options) {
     json.Field("revision", revision);
     json.Field("softwareVersion", major);
     json.Field("firstRun", firstRun);
+    WriteLayerFiles(json);
     json.Key("versionFile");
     if (versionFile.empty()) {
       json.Null();
@@ -225,8 +277,11 @@ int CmdStatus(const Options& options) {
                       : product.Region_MainRegion().str() + "  (named by the data; RegionDir is not set)"},
       {"Revision:", std::to_string(revision)},
       {"Software version:", major},
-      {"First run:", firstRun ? "yes" : "no"},
+      {"First start:", firstRun ? "not made yet  (the application's next start counts as its first with these "
+                                  "settings, and clears User Settings\\DrivoraOutOfBoxFirstRun)"
+                                : "made  (the application has started with these settings before)"},
   };
+  AddLayerFileRows(rows);
   if (versionFile.empty()) {
     rows.push_back({"Version file:", "-"});
   } else {

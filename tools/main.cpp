@@ -140,8 +140,12 @@ int main(int argc, char** argv) {
   app.footer(
       "Settings live in layers, the files user.cfg, user_ro.cfg and product.cfg of the configuration directory;\n"
       "a read searches them in this order, then the built-in defaults. Writes go to user.cfg.\n"
-      "Exit codes: 0 success; 1 a key that is set nowhere, findings of check, a save that failed; 2 a command\n"
-      "line or value that cannot be used.");
+      "Exit codes:\n"
+      "  0  success\n"
+      "  1  what was asked for is set nowhere or does not exist (a setting, a registry key or value), check\n"
+      "     reports findings, a version string is not valid, or a save or a registry write failed\n"
+      "  2  a command line, name or value that cannot be used: an unknown command, option, section or setting,\n"
+      "     a number that does not fit, a layer that needs --force; nothing was changed");
 
   Options options;
   std::string configDir, runtimeDir;
@@ -231,6 +235,23 @@ int main(int argc, char** argv) {
   watch->add_option("SECTION", section, "only this section (a full path: only this layer's)");
   watch->add_option("KEY", key, "only this key");
 
+  std::string action, keyPath, name;
+  CLI::App* registry = app.add_subcommand(
+      "registry", "see and change the registry (where the system has none, the library's own store)");
+  registry->add_option("ACTION", action, "get NAME, set NAME VALUE, list, or delete [NAME]: a value, or the key")
+      ->required()
+      ->check(CLI::IsMember({"get", "set", "list", "delete"}));
+  registry->add_option("KEYPATH", keyPath, "ROOT\\KEY: HKCU, HKLM or HKCR, then the key's path")->required();
+  CLI::Option* optName = registry->add_option("NAME", name, "the value's name ('' is the key's default value)");
+  CLI::Option* optValue = registry->add_option("VALUE", value, "the value to set: a number is a REG_DWORD");
+  registry->add_flag("--string", asString, "set VALUE as a REG_SZ text");
+  registry->add_flag("--int", asInt, "set VALUE as a REG_DWORD");
+  registry->add_flag("--hex", asHex, "set VALUE, read as hexadecimal, as a REG_DWORD");
+
+  bool clear = false;
+  CLI::App* account = app.add_subcommand("account", "the signed-on user's login name (never the password)");
+  account->add_flag("--clear", clear, "sign off: clear the login name and the stored password");
+
   // Hidden from the help: the candidates for bash's Tab key (navconfig.bash).
   std::string completeLine, completeBreaks;
   CLI::App* complete = app.add_subcommand("__complete", "")->group("");
@@ -295,6 +316,17 @@ int main(int argc, char** argv) {
     if (versionString->parsed()) return CmdVersionString(options, texts);
     if (check->parsed()) return CmdCheck(options, files);
     if (watch->parsed()) return CmdWatch(options, section, key);
+    if (registry->parsed()) {
+      std::vector<std::string> rest;
+      if (optName->count()) rest.push_back(name);
+      if (optValue->count()) rest.push_back(value);
+      const ForcedType forced = asString ? ForcedType::String
+                                : asInt  ? ForcedType::Int
+                                : asHex  ? ForcedType::Hex
+                                         : ForcedType::None;
+      return CmdRegistry(options, action, keyPath, rest, forced);
+    }
+    if (account->parsed()) return CmdAccount(options, clear);
   } catch (const ToolError& e) {
     return ReportError(options.json, e.code(), e.what());
   } catch (const std::exception& e) {

@@ -5,13 +5,16 @@
 #include <config/keytree.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
+#include <system_error>
 
 #include "json.h"
 #include "tool.h"
@@ -305,11 +308,103 @@ void RequireForce(const std::string& layer, bool force) {
                        "; add --force to write " + file);
 }
 
+// The section of a full path into user, user_ro or product that layered reads search ("product\Image" gives
+// "Image"); empty for another layer or a section below a section.
+std::string StandardSection(const std::string& path) {
+  const std::string layer = Folded(LayerOf(path));
+  const std::string rest = CatalogueSectionOf(path);
+  if (layer != "user" && layer != "user_ro" && layer != "product") return {};
+  return rest.find('\\') == std::string::npos ? rest : std::string();
+}
+
+// The standard layer before layer that holds the key of a full path's section in the type reads take, so that
+// reads never reach layer's value; empty when none does.
+std::string HiddenBy(const std::string& layer, const std::string& path, const std::string& key) {
+  const std::string section = StandardSection(path);
+  if (section.empty() || EqualFolded(layer, "user")) return {};
+  const Reading r = ReadLayered(section, key);
+  if (r.origin != CONFIG_ORIGIN_LAYER) return {};
+  for (const char* name : {"user", "user_ro", "product"}) {
+    if (EqualFolded(name, layer)) return {};
+    if (EqualFolded(name, r.layer)) return name;
+  }
+  return {};
+}
+
+// A plain section that a standard layer holds.
+bool InSomeLayer(const std::string& section) {
+  for (const char* layer : {"user", "user_ro", "product"})
+    if (Config_FindRoot((std::string(layer) + '\\' + section).c_str())) return true;
+  return false;
+}
+
+const char* KindOf(std::filesystem::file_type type) {
+  switch (type) {
+    case std::filesystem::file_type::directory: return "a directory";
+    case std::filesystem::file_type::fifo: return "a FIFO";
+    case std::filesystem::file_type::character: return "a character device";
+    case std::filesystem::file_type::block: return "a block device";
+    case std::filesystem::file_type::socket: return "a socket";
+    default: return "a special file";
+  }
+}
+
+// Says which of the layers' files reads cannot use, and why: something else than a regular file stands in its
+// place, or the file cannot be read. Nothing is opened but a regular file.
+void WarnUnusableLayerFiles(const std::vector<std::string>& layers) {
+  DirectoryMgr* dirs = GetDirectoryMgr();
+  if (!dirs) return;
+  for (const std::string& layer : layers) {
+    const std::string name = Folded(layer) + ".cfg";
+    std::string file = dirs->GetConfigDir().uString().str() + name;
+    std::error_code error;
+    auto status = std::filesystem::status(PathOf(file), error);
+    // The system's read-only layers stand in for those that the configuration folder lacks.
+    if (!std::filesystem::exists(status) && !dirs->GetSystemConfigDir().empty() &&
+        (name == "user_ro.cfg" || name == "product.cfg")) {
+      file = dirs->GetSystemConfigDir().str() + name;
+      status = std::filesystem::status(PathOf(file), error);
+    }
+    if (!std::filesystem::exists(status)) continue;
+    std::string why;
+    if (status.type() != std::filesystem::file_type::regular) {
+      why = std::string("is ") + KindOf(status.type()) + ", not a regular file";
+    } else if (!std::ifstream(PathOf(file))) {
+      why = "cannot be read (" + std::generic_category().message(errno) + ")";
+    }
+    if (!why.empty()) Warn(file + " " + why + "; reads take nothing from it");
+  }
+}
+
 }  // namespace
+
+void RequireKnown(const std::string& section, const std::string& key) {
+  if (section.empty()) return;
+  const bool full = IsFullPath(section);
+  const std::string rest = CatalogueSectionOf(section);
+  if (!key.empty()) {
+    if (FindDefault(SettingName(rest, key))) return;
+    const bool held = full ? ValueAt(section, key) != nullptr
+                           : Config_GetValueOrigin(section.c_str(), key.c_str(), 0, nullptr, 0) != CONFIG_ORIGIN_NONE;
+    if (held) return;
+    Fail(kExitUsage, SettingName(section, key) + (full ? " is not set" : " is set in no layer") +
+                         " and has no default" + Suggestion(section, key));
+  }
+  // A whole layer, a section of the catalogue, or one that a layer holds.
+  const bool held = full ? Config_FindRoot(section.c_str()) != nullptr : InSomeLayer(rest);
+  if (rest.empty() || CatalogueSection(rest) || held) return;
+  const std::string nearest = NearestSection(rest);
+  Fail(kExitUsage, (full ? "no layer holds " + section + " and the catalogue has no section '" + rest + "'"
+                         : "no layer and no default has the section '" + section + "'") +
+                       (nearest.empty() ? "" : "; did you mean '" + section.substr(0, section.size() - rest.size()) +
+                                                   nearest + "'?"));
+}
 
 int CmdGet(const Options& options, const std::string& section, const std::string& key, bool showOrigin) {
   CheckNames(section, key);
   const std::string setting = SettingName(section, key);
+  WarnUnusableLayerFiles(IsFullPath(section) ? std::vector<std::string>{LayerOf(section)}
+                                             : std::vector<std::string>{"user", "user_ro", "product"});
   const Reading r = Read(section, key);
   if (!r.exists) {
     const std::string missing = IsFullPath(section) ? " is not set" : " is set in no layer and has no default";
@@ -387,10 +482,7 @@ int CmdSet(const Options& options, std::string section, std::string key, const s
   }
   if (type == ValueType::String) CheckStoredText(setting, value);
 
-  if (!known && !full) {
-    const std::string nearest = NearestSetting(setting);
-    Warn(setting + " is not a known setting" + (nearest.empty() ? "" : "; did you mean " + nearest + "?"));
-  }
+  if (!known) Warn(setting + " is not a known setting" + Suggestion(section, key));
   // "key"="value": four quotes and '='.
   if (type == ValueType::String && key.size() + value.size() + 5 > 255)
     Warn("the line for " + setting + " will be longer than 255 bytes, which older readers cut");
@@ -423,6 +515,14 @@ int CmdSet(const Options& options, std::string section, std::string key, const s
                            (now.exists ? ValueText(now) + "  (" + OriginText(now) + ")" : "nothing"));
   }
 
+  // A value written into user_ro or product is read only while no layer before it holds the key.
+  const std::string hiddenBy = full ? HiddenBy(layer, section, key) : std::string();
+  if (!hiddenBy.empty()) {
+    const Reading effective = ReadLayered(CatalogueSectionOf(section), key);
+    Note(hiddenBy + " holds " + SettingName(CatalogueSectionOf(section), key) + " = " + ValueText(effective) +
+         ", which reads find first: the value written to " + layer + " is not in effect");
+  }
+
   if (options.json) {
     JsonWriter json(std::cout);
     json.BeginObject();
@@ -440,6 +540,9 @@ int CmdSet(const Options& options, std::string section, std::string key, const s
     json.Key("reason");
     if (why.empty()) json.Null();
     else json.String(why);
+    json.Key("hiddenBy");
+    if (hiddenBy.empty()) json.Null();
+    else json.String(hiddenBy);
     json.EndObject();
     return kExitOk;
   }
@@ -470,7 +573,10 @@ int CmdUnset(const Options& options, const std::string& section, const std::stri
   const bool removed = Config_DeleteKeyVal(target.c_str(), key.c_str()) == 1;
   std::string file;
   if (removed) file = CheckSaved(layer);
-  const Reading now = Read(section, key);
+  // What modules read now: through the layers for a section of the standard layers, else the path alone.
+  const std::string plain = StandardSection(target);
+  const Reading now = plain.empty() ? Read(section, key) : ReadLayered(plain, key);
+  const std::string nowSetting = plain.empty() || !full ? setting : SettingName(plain, key);
 
   if (options.json) {
     JsonWriter json(std::cout);
@@ -484,7 +590,7 @@ int CmdUnset(const Options& options, const std::string& section, const std::stri
     json.Key("now");
     if (now.exists) {
       json.BeginObject();
-      WriteReading(json, setting, now);
+      WriteReading(json, nowSetting, now);
       json.EndObject();
     } else {
       json.Null();
@@ -494,13 +600,15 @@ int CmdUnset(const Options& options, const std::string& section, const std::stri
   }
   if (removed) std::cout << "removed " << setting << " from " << layer;
   else std::cout << setting << " is not set in " << layer << "; nothing to remove";
-  if (now.exists) std::cout << "; it reads " << ValueText(now) << "  (" << OriginText(now) << ")\n";
-  else std::cout << "; it is set nowhere now\n";
+  const std::string it = nowSetting == setting ? std::string("it") : nowSetting;
+  if (now.exists) std::cout << "; " << it << " reads " << ValueText(now) << "  (" << OriginText(now) << ")\n";
+  else std::cout << "; " << it << " is set nowhere now\n";
   return kExitOk;
 }
 
 int CmdList(const Options& options, const std::string& section, bool all) {
   if (!section.empty() && IsFullPath(section)) Fail(kExitUsage, "list takes a plain section name, not a path");
+  RequireKnown(section, "");
   // Settings by folded section and key; the first spelling met is kept.
   struct Entry {
     std::string section, key;
@@ -588,7 +696,7 @@ void RequireKnownSection(const std::string& section) {
   for (const Default& d : AllDefaults())
     if (EqualFolded(d.section, section)) return;
   const std::string nearest = NearestSection(section);
-  Fail(kExitFailure,
+  Fail(kExitUsage,
        "the catalogue has no section '" + section + "'" + (nearest.empty() ? "" : "; did you mean '" + nearest + "'?"));
 }
 

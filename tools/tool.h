@@ -38,6 +38,8 @@ class ToolError : public std::runtime_error {
 [[noreturn]] inline void Fail(int code, const std::string& message) { throw ToolError(code, message); }
 // "navconfig: warning: <message>" on standard error.
 void Warn(const std::string& message);
+// "navconfig: note: <message>" on standard error: something the user may not expect, though nothing failed.
+void Note(const std::string& message);
 
 struct Options {
   bool json = false;
@@ -123,6 +125,15 @@ int CmdCheck(const Options& options, const std::vector<std::string>& files);
 // section: a section name, a full path (its layer, then the section) or empty for every section; key: empty
 // for every key.
 int CmdWatch(const Options& options, const std::string& section, const std::string& key);
+// action: get, set, list or delete; key: ROOT\KEY; rest: NAME and VALUE as the action takes them.
+int CmdRegistry(const Options& options, const std::string& action, const std::string& key,
+                const std::vector<std::string>& rest, ForcedType forced);
+// clear: sign off.
+int CmdAccount(const Options& options, bool clear);
+
+// Fails with exit 2 for a section (with key: a setting) that neither the catalogue nor any layer knows, with the
+// nearest known name; a full path asks its own layer. An empty section is every section.
+void RequireKnown(const std::string& section, const std::string& key);
 
 // A setting of a layer as list prints it, "Section\Key = value  (origin)" with the value now in effect, or
 // "Section\Key  (unset)" when nothing holds it (a subsection or a map layer named by its full path); with --json

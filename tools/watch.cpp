@@ -57,6 +57,8 @@ int CmdWatch(const Options& options, const std::string& section, const std::stri
     const size_t rest = section.find_first_not_of('\\', section.find_first_not_of(" \\") + heard.layer.size());
     inLayer = rest == std::string::npos ? std::string() : section.substr(rest);
   }
+  // What is known nowhere is most likely misspelt: said before any waiting.
+  RequireKnown(section, key);
   Listener listener(inLayer, key, &heard);
 
   // The start read the standard layers (or found them missing); a layer named by the path is read too, so that

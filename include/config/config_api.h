@@ -14,8 +14,9 @@
  *
  * What a setter stores reads back from the file as it was; only a string holding a line break is kept in the
  * file up to its first one. A setter refuses, and stores nothing for, a key that is empty, holds '"', '=' or a
- * line break, or starts with the byte 0xEE or 0xEF, and a section path holding '[', ']' or a line break:
- * the layer's save status (config/config_info.h) then tells why.
+ * line break, or starts with the byte 0xEE or 0xEF, a section path holding '[', ']' or a line break, and a
+ * full path that names a layer but no section in it ("user\", whose value no file could hold): the layer's
+ * save status (config/config_info.h) then tells why.
  *
  * Values are signed 32-bit integers or strings. A setter stores the low 32 bits of its argument, so
  * 0xF1000900 and -251655936 are the same value; getters return it sign-extended. Booleans are 1 and 0.

@@ -89,6 +89,14 @@ NAVCONFIG_API bool Config_GetLastSaveStatus(const char* layer, bool* ok, char* f
  * of another format). A copy that cannot be made fails the save. */
 NAVCONFIG_API bool Config_GetLastSaveBackup(const char* layer, char* file, int fileSize);
 
+/* Locked. The file that the layer ("user", "product", a map layer; any case) is read from: its file in the
+ * configuration folder when a regular file stands there, else for user_ro and product the file of the system's
+ * configuration folder (an installed system library's /etc/navconfig), else the map layer file below the
+ * runtime folder, when that is a regular file. True when one is found; false when none is (file then receives
+ * the configuration folder's file, which a save of the layer would write) or the layer's name cannot name a file
+ * in the configuration folder (file empty). Saves always write the configuration folder's file. */
+NAVCONFIG_API bool Config_GetLayerFile(const char* layer, char* file, int fileSize);
+
 /* Locked. As Config_SetIntVal, but the value is kept, and written to its file, in hexadecimal form
  * ("Size"=0x00002710). */
 NAVCONFIG_API void Config_SetHexVal(const char* section, const char* key, long value);

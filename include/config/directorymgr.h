@@ -1,10 +1,12 @@
 // DirectoryMgr: where the application's files and map data live.
 //
 // One instance per process, owned by the library's globals and made as the platform's class
-// (DirectoryMgr_Posix on POSIX systems, DirectoryMgr_Win32 on Windows). It knows three directories that
-// the platform fixes: the runtime directory (NAVCONFIG_RUNTIME_DIR when it is set, else the folder of the
-// library's own module file), the configuration directory (where the .cfg layer files lie: NAVCONFIG_CONFIG_DIR
-// when it is set, else the runtime directory, until SU_Config names another) and the registry directory.
+// (DirectoryMgr_Posix on POSIX systems, DirectoryMgr_Win32 on Windows). It knows the directories that the
+// platform fixes: the runtime directory (NAVCONFIG_RUNTIME_DIR when it is set, else the folder of the library's
+// own module file), the configuration directory (where the .cfg layer files lie: NAVCONFIG_CONFIG_DIR when it
+// is set, else the runtime directory, until SU_Config names another), the registry directory and the system's
+// configuration directory, whose user_ro.cfg and product.cfg are read when the configuration directory has none
+// (empty unless the library is built as an installed system library, POSIX only; see DirectoryMgr_Posix).
 // Every other directory is a named string setting "Directories\<Name>", read with GetDirPath and written into
 // the user layer with SetDirPath; Initialize() fills in the missing ones, finds installed map data and works
 // out the data status.
@@ -69,6 +71,8 @@ class NAVCONFIG_API DirectoryMgr {
   const OROwstring& GetConfigDir() const { return m_configDir; }
   const OROwstring& GetRuntimeDir() const { return m_runtimeDir; }
   const OROwstring& GetRegistryDir() const { return m_registryDir; }
+  // Ends in a separator; empty when there is none.
+  const OROustring& GetSystemConfigDir() const { return m_systemConfigDir; }
   const OROustring& GetInternalStorageDir() const { return m_internalStorageDir; }
   const ListMgr<OROustring>& GetExternalStorageDirs() const { return m_externalStorageDirs; }
 
@@ -155,6 +159,7 @@ class NAVCONFIG_API DirectoryMgr {
   ListMgr<TVersionStruct> m_versionCache;
   bool m_outOfBoxFirstRun = false;
   bool m_outOfBoxFirstRunKnown = false;
+  OROustring m_systemConfigDir;
 
  private:
   mutable OROustring m_configDirUtf8;  // what GetUISupportDir hands out
@@ -176,9 +181,12 @@ class NAVCONFIG_API DirectoryMgr_Win32 : public DirectoryMgr {
 
 using DirectoryMgr_Platform = DirectoryMgr_Win32;
 #else
-// The POSIX class: runtime directory from NAVCONFIG_RUNTIME_DIR or the library's module file, configuration
-// directory from NAVCONFIG_CONFIG_DIR or the runtime directory, registry directory NAVCONFIG_HOME/registry/
-// (NAVCONFIG_HOME defaults to $XDG_CONFIG_HOME/navconfig, else $HOME/.config/navconfig).
+// The POSIX class: runtime directory from NAVCONFIG_RUNTIME_DIR, configuration directory from NAVCONFIG_CONFIG_DIR,
+// system configuration directory from NAVCONFIG_SYSTEM_CONFIG_DIR, registry directory NAVCONFIG_HOME/registry/;
+// without the variables, the folders that the build chose (platform/os.h): the library's module folder, the same
+// folder and none, with NAVCONFIG_HOME $XDG_CONFIG_HOME/navconfig; or, built as an installed system library,
+// $XDG_DATA_HOME/navconfig, $XDG_CONFIG_HOME/navconfig and /etc/navconfig, with NAVCONFIG_HOME
+// $XDG_DATA_HOME/navconfig.
 class NAVCONFIG_API DirectoryMgr_Posix : public DirectoryMgr {
  public:
   ~DirectoryMgr_Posix() override;

@@ -38,6 +38,23 @@ NAVCONFIG_API long Config_RegistryCreateKey(long root, const char* subKey);
 /* Deletes a key without sub-keys, with its values; 5 when it has sub-keys, 2 when it is missing. */
 NAVCONFIG_API long Config_RegistryDeleteKey(long root, const char* subKey);
 
+/* A value as the registry keeps it: *type receives its type (4 REG_DWORD, 1 REG_SZ, others as they are) when
+ * type is not null, and data its bytes (REG_SZ: UTF-16 units ending in a terminator). *size gives the room at
+ * data in bytes and receives the value's size; 234 when it does not fit (data then holds what fitted). A null
+ * data only asks for the type and the size. */
+NAVCONFIG_API long Config_RegistryQueryValue(long root, const char* subKey, const char* valueName, uint32_t* type,
+                                             void* data, uint32_t* size);
+/* Writes text (UTF-8) as a REG_SZ value into an existing key; a missing key gives 2 and nothing is created. */
+NAVCONFIG_API long Config_RegistrySetStrValue(long root, const char* subKey, const char* valueName, const char* text);
+/* Deletes one value of a key; 2 when the key or the value is missing. */
+NAVCONFIG_API long Config_RegistryDeleteValue(long root, const char* subKey, const char* valueName);
+/* The name (UTF-8) of the key's index-th sub-key or value, from 0, into name (nameSize bytes; the name is cut to
+ * fit and terminated), and the value's type into *type when type is not null; 259 past the last. The order is the
+ * registry's (name order where the library keeps its own store) and stays while the key does not change. */
+NAVCONFIG_API long Config_RegistryEnumKey(long root, const char* subKey, uint32_t index, char* name, int nameSize);
+NAVCONFIG_API long Config_RegistryEnumValue(long root, const char* subKey, uint32_t index, char* name, int nameSize,
+                                            uint32_t* type);
+
 NAVCONFIG_END_C
 
 #ifdef __cplusplus

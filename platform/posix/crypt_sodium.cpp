@@ -126,8 +126,8 @@ bool GetKey(Key& key, bool create) {
   } else if (state != KeyFile::Unusable) {
     bool clear = true;
     if (state == KeyFile::Damaged) {
-      std::string aside = path + ".damaged-" + std::to_string(platform::UnixTime());
-      platform::Status s = platform::RenameFile(path, aside);
+      std::string aside;
+      platform::Status s = platform::posix::SetAside(path, aside);
       if (s.ok) {
         LogError(__LINE__, "secret.key is not a key; moved to " + aside.substr(home.size()) + ", a new key is made");
       } else {

@@ -13,6 +13,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -31,6 +32,40 @@ bool IsPathSeparator(char c) { return c == '/'; }
 bool IsSafeFileComponent(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
   return name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  // Most paths are absolute already, without "." or ".." components or doubled separators.
+  auto plain = [](const std::string& p) {
+    for (size_t at = p.find('/'); at != std::string::npos; at = p.find('/', at + 1)) {
+      const std::string_view next = std::string_view(p).substr(at + 1, 3);
+      if (next.starts_with('/') || next == "." || next == ".." || next.starts_with("./") || next.starts_with("../"))
+        return false;
+    }
+    return true;
+  };
+  if (!path.empty() && path[0] == '/' && plain(path)) return path;
+  std::string joined = path;
+  if (path.empty() || path[0] != '/') {
+    char cwd[PATH_MAX];
+    if (!::getcwd(cwd, sizeof cwd)) return path;
+    joined = std::string(cwd) + '/' + path;
+  }
+  std::vector<std::string_view> parts;
+  for (size_t at = 0; at < joined.size();) {
+    const size_t end = std::min(joined.find('/', at), joined.size());
+    const std::string_view part(joined.data() + at, end - at);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    at = end + 1;
+  }
+  std::string out;
+  for (std::string_view part : parts) (out += '/') += part;
+  if (out.empty() || joined.back() == '/') out += '/';
+  return out;
 }
 
 bool GetEnv(const char* name, std::string& value) {
@@ -72,24 +107,35 @@ uint64_t PhysicalMemoryBytes() {
 
 int64_t UnixTime() { return static_cast<int64_t>(::time(nullptr)); }
 
-std::string UserHomeDirectory() {
-  auto withSlash = [](std::string dir) {
-    if (dir.back() != '/') dir += '/';
-    return dir;
-  };
+namespace posix {
+
+std::string XdgFolder(const char* variable, const char* belowHome) {
   std::string dir;
-  if (GetEnv("NAVCONFIG_HOME", dir) && !dir.empty()) return withSlash(dir);
-  // A relative XDG_CONFIG_HOME is ignored, as the XDG base directory rules ask.
-  if (GetEnv("XDG_CONFIG_HOME", dir) && !dir.empty() && dir[0] == '/') return withSlash(dir) + "navconfig/";
-  std::string home;
-  if (!GetEnv("HOME", home) || home.empty()) {
+  // A relative folder in the variable is ignored, as the XDG base directory rules ask.
+  if (GetEnv(variable, dir) && !dir.empty() && dir[0] == '/') {
+    if (dir.back() != '/') dir += '/';
+    return dir + "navconfig/";
+  }
+  if (!GetEnv("HOME", dir) || dir.empty()) {
     struct passwd pw{};
     struct passwd* found = nullptr;
     std::vector<char> buf(16384);
+    dir.clear();
     if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir)
-      home = found->pw_dir;
+      dir = found->pw_dir;
   }
-  return (home.empty() ? std::string("./") : withSlash(home)) + ".config/navconfig/";
+  if (dir.empty()) return std::string("./") + belowHome + "/navconfig/";
+  if (dir.back() != '/') dir += '/';
+  return dir + belowHome + "/navconfig/";
+}
+
+}  // namespace posix
+
+std::string UserHomeDirectory() {
+  std::string dir;
+  if (!GetEnv("NAVCONFIG_HOME", dir) || dir.empty()) return posix::DefaultUserHome();
+  if (dir.back() != '/') dir += '/';
+  return dir;
 }
 
 std::string RegistryDirectory() { return UserHomeDirectory() + "registry/"; }
@@ -423,6 +469,14 @@ Privacy KeepPrivate(int fd, const struct stat& st) {
   if (st.st_uid != ::geteuid()) return Privacy::Refused;
   if ((st.st_mode & 077) == 0) return Privacy::Private;
   return ::fchmod(fd, 0600) == 0 ? Privacy::Repaired : Privacy::Exposed;
+}
+
+Status SetAside(const std::string& path, std::string& aside) {
+  const std::string stamp = path + ".damaged-" + std::to_string(UnixTime());
+  aside = stamp;
+  struct stat st{};
+  for (int n = 2; ::lstat(aside.c_str(), &st) == 0; ++n) aside = stamp + "-" + std::to_string(n);
+  return RenameFile(path, aside);
 }
 
 int OpenLockFile(const std::string& path) {

@@ -5,6 +5,7 @@
 #ifndef NAVCONFIG_PLATFORM_POSIX_POSIX_FILES_H
 #define NAVCONFIG_PLATFORM_POSIX_POSIX_FILES_H
 
+#include <platform/os.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -37,6 +38,17 @@ Privacy KeepPrivate(int fd, const struct stat& st);
 // Opens (creating, 0600) a lock file for flock: never through a symbolic link, never blocking, and only a
 // regular file. -1 on failure.
 int OpenLockFile(const std::string& path);
+
+// Moves a damaged file aside as <path>.damaged-<unix time>, or -<time>-2, -3, ... when that name is taken, so
+// that copies set aside within one second never replace one another; aside receives the name used. For files
+// under their lock: two callers must not set the same file aside at once.
+Status SetAside(const std::string& path, std::string& aside);
+
+// "<$variable>/navconfig/" for an XDG base directory variable (XDG_CONFIG_HOME, XDG_DATA_HOME) that names an
+// absolute folder, else "<home>/<belowHome>/navconfig/" with the home from HOME or else the user's account.
+std::string XdgFolder(const char* variable, const char* belowHome);
+// The user's own folder when NAVCONFIG_HOME does not name one, as the build chose it (folders_*.cpp).
+std::string DefaultUserHome();
 
 }  // namespace platform::posix
 

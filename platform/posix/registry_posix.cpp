@@ -9,8 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -283,10 +285,8 @@ class Store {
 
   bool SetAside(size_t badLine) {
     Forget();
-    std::string aside = m_path + ".damaged-" + std::to_string(UnixTime());
-    for (int n = 2; IsRegularFile(aside) || IsDirectory(aside); ++n)
-      aside = m_path + ".damaged-" + std::to_string(UnixTime()) + "-" + std::to_string(n);
-    Status s = RenameFile(m_path, aside);
+    std::string aside;
+    Status s = posix::SetAside(m_path, aside);
     std::string name = kRootFiles[m_root];
     if (!s.ok) {
       LogError(__LINE__, "registry file " + name + " is damaged (line " + std::to_string(badLine) +
@@ -436,6 +436,50 @@ long RegDeleteKeyW(HKEY root, const char16_t* subKey) {
   if (!target) return ERROR_FILE_NOT_FOUND;
   if (!target->children.empty()) return ERROR_ACCESS_DENIED;
   parent->children.erase(Fold(path.back()));
+  return store.Commit() ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
+}
+
+namespace {
+
+// The name of the index-th sub-key of a key, or (values) of its index-th value with the value's type.
+long EnumName(HKEY key, uint32_t index, char16_t* name, uint32_t* nameSize, bool values, uint32_t* type) {
+  if (!name || !nameSize) return ERROR_INVALID_PARAMETER;
+  std::lock_guard<std::mutex> guard(g_mutex);
+  if (!IsValid(key)) return ERROR_INVALID_HANDLE;
+  if (!Allows(key, values ? KEY_QUERY_VALUE : KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
+  Store store(RootOf(key), RegistryDirectory());
+  const Node* node = Walk(store.Current(), PathOf(key));
+  if (!node) return ERROR_KEY_DELETED;
+  if (index >= (values ? node->values.size() : node->children.size())) return ERROR_NO_MORE_ITEMS;
+  const Value* value = values ? &std::next(node->values.begin(), index)->second : nullptr;
+  const std::u16string& text = value ? value->name : std::next(node->children.begin(), index)->second->name;
+  if (text.size() + 1 > *nameSize) return ERROR_MORE_DATA;
+  std::copy(text.begin(), text.end(), name);
+  name[text.size()] = u'\0';
+  *nameSize = static_cast<uint32_t>(text.size());
+  if (value && type) *type = value->type;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+long RegEnumKeyExW(HKEY key, uint32_t index, char16_t* name, uint32_t* nameSize) {
+  return EnumName(key, index, name, nameSize, false, nullptr);
+}
+
+long RegEnumValueW(HKEY key, uint32_t index, char16_t* name, uint32_t* nameSize, uint32_t* type) {
+  return EnumName(key, index, name, nameSize, true, type);
+}
+
+long RegDeleteValueW(HKEY key, const char16_t* valueName) {
+  std::lock_guard<std::mutex> guard(g_mutex);
+  if (!IsValid(key)) return ERROR_INVALID_HANDLE;
+  if (!Allows(key, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+  Store store(RootOf(key), RegistryDirectory());
+  if (!store.BeginChange()) return ERROR_REGISTRY_IO_FAILED;
+  Node* node = Walk(store.Tree(), PathOf(key));
+  if (!node) return ERROR_KEY_DELETED;
+  if (node->values.erase(Fold(valueName ? valueName : u"")) == 0) return ERROR_FILE_NOT_FOUND;
   return store.Commit() ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
 }
 

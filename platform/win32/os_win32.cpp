@@ -54,6 +54,16 @@ bool IsSafeFileComponent(std::string_view name) {
   return !IsReservedDeviceName(name);
 }
 
+std::string AbsolutePath(const std::string& path) {
+  const std::wstring wide = Widen(path);
+  const DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (path.empty() || n == 0) return path;
+  std::wstring full(n, L'\0');
+  const DWORD written = ::GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  if (written == 0 || written >= n) return path;
+  return Narrow(std::wstring_view(full.data(), written));
+}
+
 // ---- Process ----
 
 bool GetEnv(const char* name, std::string& value) {
@@ -106,6 +116,11 @@ uint64_t PhysicalMemoryBytes() {
 }
 
 int64_t UnixTime() { return static_cast<int64_t>(std::time(nullptr)); }
+
+// The application carries the library in its own folder.
+std::string DefaultRuntimeDirectory() { return ModuleDirectory(); }
+std::string DefaultConfigDirectory() { return std::string(); }
+std::string SystemConfigDirectory() { return std::string(); }
 
 std::string UserHomeDirectory() {
   auto withSeparator = [](std::string dir) {

@@ -20,6 +20,7 @@ constexpr SystemValue kSystemValues[] = {
     {"ERROR_INVALID_HANDLE", ERROR_INVALID_HANDLE},
     {"ERROR_INVALID_PARAMETER", ERROR_INVALID_PARAMETER},
     {"ERROR_MORE_DATA", ERROR_MORE_DATA},
+    {"ERROR_NO_MORE_ITEMS", ERROR_NO_MORE_ITEMS},
     {"ERROR_REGISTRY_IO_FAILED", ERROR_REGISTRY_IO_FAILED},
     {"ERROR_KEY_DELETED", ERROR_KEY_DELETED},
     {"REG_NONE", REG_NONE},
@@ -29,6 +30,7 @@ constexpr SystemValue kSystemValues[] = {
     {"KEY_QUERY_VALUE", KEY_QUERY_VALUE},
     {"KEY_SET_VALUE", KEY_SET_VALUE},
     {"KEY_CREATE_SUB_KEY", KEY_CREATE_SUB_KEY},
+    {"KEY_ENUMERATE_SUB_KEYS", KEY_ENUMERATE_SUB_KEYS},
     {"KEY_READ", KEY_READ},
     {"KEY_WRITE", KEY_WRITE},
     {"KEY_ALL_ACCESS", KEY_ALL_ACCESS},
@@ -58,6 +60,7 @@ constexpr long long SystemValueOf(const char* name) {
 #undef ERROR_INVALID_HANDLE
 #undef ERROR_INVALID_PARAMETER
 #undef ERROR_MORE_DATA
+#undef ERROR_NO_MORE_ITEMS
 #undef ERROR_REGISTRY_IO_FAILED
 #undef ERROR_KEY_DELETED
 #undef REG_NONE
@@ -67,6 +70,7 @@ constexpr long long SystemValueOf(const char* name) {
 #undef KEY_QUERY_VALUE
 #undef KEY_SET_VALUE
 #undef KEY_CREATE_SUB_KEY
+#undef KEY_ENUMERATE_SUB_KEYS
 #undef KEY_READ
 #undef KEY_WRITE
 #undef KEY_ALL_ACCESS
@@ -86,6 +90,7 @@ NAVCONFIG_SAME_AS_SYSTEM(ERROR_ACCESS_DENIED);
 NAVCONFIG_SAME_AS_SYSTEM(ERROR_INVALID_HANDLE);
 NAVCONFIG_SAME_AS_SYSTEM(ERROR_INVALID_PARAMETER);
 NAVCONFIG_SAME_AS_SYSTEM(ERROR_MORE_DATA);
+NAVCONFIG_SAME_AS_SYSTEM(ERROR_NO_MORE_ITEMS);
 NAVCONFIG_SAME_AS_SYSTEM(ERROR_REGISTRY_IO_FAILED);
 NAVCONFIG_SAME_AS_SYSTEM(ERROR_KEY_DELETED);
 NAVCONFIG_SAME_AS_SYSTEM(REG_NONE);
@@ -95,6 +100,7 @@ NAVCONFIG_SAME_AS_SYSTEM(REG_DWORD);
 NAVCONFIG_SAME_AS_SYSTEM(KEY_QUERY_VALUE);
 NAVCONFIG_SAME_AS_SYSTEM(KEY_SET_VALUE);
 NAVCONFIG_SAME_AS_SYSTEM(KEY_CREATE_SUB_KEY);
+NAVCONFIG_SAME_AS_SYSTEM(KEY_ENUMERATE_SUB_KEYS);
 NAVCONFIG_SAME_AS_SYSTEM(KEY_READ);
 NAVCONFIG_SAME_AS_SYSTEM(KEY_WRITE);
 NAVCONFIG_SAME_AS_SYSTEM(KEY_ALL_ACCESS);
@@ -162,6 +168,29 @@ long RegDeleteKeyW(HKEY root, const char16_t* subKey) {
   if (!subKey) return ERROR_INVALID_PARAMETER;
   return ::RegDeleteKeyW(System(root), Wide(subKey));
 }
+
+long RegEnumKeyExW(HKEY key, uint32_t index, char16_t* name, uint32_t* nameSize) {
+  if (!name || !nameSize) return ERROR_INVALID_PARAMETER;
+  DWORD size = *nameSize;
+  LONG rc = ::RegEnumKeyExW(System(key), index, reinterpret_cast<wchar_t*>(name), &size, nullptr, nullptr, nullptr,
+                            nullptr);
+  if (rc == ERROR_SUCCESS) *nameSize = size;
+  return rc;
+}
+
+long RegEnumValueW(HKEY key, uint32_t index, char16_t* name, uint32_t* nameSize, uint32_t* type) {
+  if (!name || !nameSize) return ERROR_INVALID_PARAMETER;
+  DWORD size = *nameSize, systemType = 0;
+  LONG rc = ::RegEnumValueW(System(key), index, reinterpret_cast<wchar_t*>(name), &size, nullptr, &systemType,
+                            nullptr, nullptr);
+  if (rc == ERROR_SUCCESS) {
+    *nameSize = size;
+    if (type) *type = systemType;
+  }
+  return rc;
+}
+
+long RegDeleteValueW(HKEY key, const char16_t* valueName) { return ::RegDeleteValueW(System(key), Wide(valueName)); }
 
 long RegCloseKey(HKEY key) { return ::RegCloseKey(System(key)); }
 

@@ -33,6 +33,10 @@ class LibraryEnvironment final : public StoreEnvironment {
     DirectoryMgr* dirs = Instance().m_pDirectoryMgr;
     return dirs ? dirs->GetRuntimeDir().uString().str() : std::string();
   }
+  std::string SystemConfigDirectory() const override {
+    DirectoryMgr* dirs = Instance().m_pDirectoryMgr;
+    return dirs ? dirs->GetSystemConfigDir().str() : std::string();
+  }
   const ConfigDefault* FindDefault(const char* key) const override { return Globals().FindDefault(key); }
   // During the set-up the holder's lock is held, and nobody can have registered yet.
   bool ListenersMayRun() const override { return Instance().IsSetUp(); }

@@ -74,6 +74,67 @@ long Config_RegistryDeleteKey(long root, const char* subKey) {
   return reg::RegDeleteKeyW(RootKey(root), path.wc_str());
 }
 
+long Config_RegistryQueryValue(long root, const char* subKey, const char* valueName, uint32_t* type, void* data,
+                               uint32_t* size) {
+  reg::HKEY key = nullptr;
+  long rc = OpenKey(root, subKey, reg::KEY_QUERY_VALUE, &key);
+  if (rc != reg::ERROR_SUCCESS) return rc;
+  const OROwstring name(valueName);
+  uint32_t room = size ? *size : 0;
+  rc = reg::RegQueryValueExW(key, name.wc_str(), nullptr, type, size ? static_cast<uint8_t*>(data) : nullptr, &room);
+  if (size) *size = room;
+  return FirstFailure(rc, reg::RegCloseKey(key));
+}
+
+long Config_RegistrySetStrValue(long root, const char* subKey, const char* valueName, const char* text) {
+  reg::HKEY key = nullptr;
+  long rc = OpenKey(root, subKey, reg::KEY_SET_VALUE, &key);
+  if (rc != reg::ERROR_SUCCESS) return rc;
+  const OROwstring name(valueName), value(text ? text : "");
+  rc = reg::RegSetValueExW(key, name.wc_str(), 0, reg::REG_SZ, reinterpret_cast<const uint8_t*>(value.wc_str()),
+                           static_cast<uint32_t>((value.str().size() + 1) * sizeof(char16_t)));
+  return FirstFailure(rc, reg::RegCloseKey(key));
+}
+
+long Config_RegistryDeleteValue(long root, const char* subKey, const char* valueName) {
+  reg::HKEY key = nullptr;
+  long rc = OpenKey(root, subKey, reg::KEY_SET_VALUE, &key);
+  if (rc != reg::ERROR_SUCCESS) return rc;
+  const OROwstring name(valueName);
+  rc = reg::RegDeleteValueW(key, name.wc_str());
+  return FirstFailure(rc, reg::RegCloseKey(key));
+}
+
+namespace {
+
+// The index-th sub-key or (value) value of a key, its name as UTF-8.
+long EnumName(long root, const char* subKey, uint32_t index, char* name, int nameSize, bool value, uint32_t* type) {
+  if (name && nameSize > 0) name[0] = '\0';
+  reg::HKEY key = nullptr;
+  long rc = OpenKey(root, subKey, value ? reg::KEY_QUERY_VALUE : reg::KEY_ENUMERATE_SUB_KEYS, &key);
+  if (rc != reg::ERROR_SUCCESS) return rc;
+  // Room for the longest value name that the system allows (16383 units) and its terminator.
+  std::u16string buffer(16384, u'\0');
+  uint32_t length = static_cast<uint32_t>(buffer.size());
+  rc = value ? reg::RegEnumValueW(key, index, buffer.data(), &length, type)
+             : reg::RegEnumKeyExW(key, index, buffer.data(), &length);
+  if (rc == reg::ERROR_SUCCESS && name && nameSize > 0) {
+    buffer.resize(length);
+    CopyTruncated(name, nameSize, OROwstring(buffer).uString().c_str());
+  }
+  return FirstFailure(rc, reg::RegCloseKey(key));
+}
+
+}  // namespace
+
+long Config_RegistryEnumKey(long root, const char* subKey, uint32_t index, char* name, int nameSize) {
+  return EnumName(root, subKey, index, name, nameSize, false, nullptr);
+}
+
+long Config_RegistryEnumValue(long root, const char* subKey, uint32_t index, char* name, int nameSize, uint32_t* type) {
+  return EnumName(root, subKey, index, name, nameSize, true, type);
+}
+
 long Config_RegistryGetStrValue(long root, const char* subKey, const char* valueName, OROwstring& result) {
   reg::HKEY key = nullptr;
   long rc = OpenKey(root, subKey, reg::KEY_QUERY_VALUE, &key);

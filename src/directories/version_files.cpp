@@ -24,11 +24,8 @@ constexpr VersionLabel kVersionLabels[] = {
     {"Language:", &TVersionStruct::language},
 };
 
-// Two spellings of a file's path that name it alike: every separator that the platform accepts matches every
-// other (on Windows "set/version.dat" and "set\version.dat" are one file and share one record).
-bool SamePath(const OROustring& a, const OROustring& b) {
-  const std::string& x = a.str();
-  const std::string& y = b.str();
+// Two absolute paths that name one file: on Windows a separator of either kind matches the other.
+bool SamePath(const std::string& x, const std::string& y) {
   if (x.size() != y.size()) return false;
   for (size_t i = 0; i < x.size(); ++i)
     if (x[i] != y[i] && !(platform::IsPathSeparator(x[i]) && platform::IsPathSeparator(y[i]))) return false;
@@ -61,11 +58,13 @@ bool DirectoryMgr::ReadVersionDotDatFile(const OroFileName& file, TVersionStruct
 bool DirectoryMgr::GetDataVersionInfo(const OROustring& dir, const OROustring& fileName, const char* label,
                                       OROustring& value, bool reload) {
   const OroFileName file(dir, fileName);
-  const OROustring path = file.GetFullPath(true);
+  // Records are found by the absolute form of the file's path, so that relative spellings of one file ("rel/",
+  // "./rel/", "/cwd/rel/") share one record; a record keeps that form as its file name.
+  const std::string path = platform::AbsolutePath(file.GetFullPath(true).str());
   const TVersionStruct* record = nullptr;
   for (size_t i = 0; i < m_versionCache.Count(); ++i) {
     const TVersionStruct* cached = m_versionCache[i];
-    if (!cached || !SamePath(cached->fileName.GetFullPath(true), path)) continue;
+    if (!cached || !SamePath(cached->fileName.GetFullPath(true).str(), path)) continue;
     if (reload) {
       m_versionCache.RemoveAt(i);
     } else {
@@ -77,6 +76,7 @@ bool DirectoryMgr::GetDataVersionInfo(const OROustring& dir, const OROustring& f
     TVersionStruct version;
     if (!ReadVersionDotDatFile(file, version)) return false;
     auto* copy = new TVersionStruct(version);
+    copy->fileName = OroFileName(OROustring(path));
     m_versionCache.Add(copy);
     record = copy;
   }

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Debian packages that `make package` built, as a machine that installs them sees them: lintian finds no
-# error; each package depends on what it needs and no file is in two packages; unpacked with dpkg-deb -x into
-# a scratch root, programs build against that root (pkg-config for C++ and C, CMake's find_package) and run,
-# and so do the tool, its manual page and its bash completion.
+# error and no maintainer script calling ldconfig; no package has maintainer scripts, and the control files have
+# Debian's modes; each package depends on what it needs and no file is in two packages; unpacked with dpkg-deb -x
+# into a scratch root, programs build against that root (pkg-config for C++ and C, CMake's find_package) and
+# run, and so do the tool (which keeps a user's settings in the user's XDG folders, never beside the library),
+# its manual page and its bash completion.
 # Usage: check_packages.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
@@ -20,7 +22,17 @@ arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 libdir=usr/lib/$arch
 
 echo "== lintian"
-lintian --allow-root --fail-on error "${debs[@]}" || fail "lintian reports errors"
+report=$(lintian --allow-root "${debs[@]}") || fail "lintian failed: $report"
+echo "$report"
+! grep -E '^E: |maintscript-calls-ldconfig|control-file-has-bad-permissions' <<<"$report" >/dev/null ||
+  fail "lintian reports errors"
+# The ldconfig trigger alone, no maintainer script (a postrm would leave the package in the rc state after
+# dpkg -r), and control files 0644 whatever the checkout's modes.
+for p in "${debs[@]}"; do
+  control=$(dpkg-deb --ctrl-tarfile "$p" | tar -tvf - | awk '$6 != "./" {print $1, $6}')
+  ! grep -E 'preinst|postinst|prerm|postrm' <<<"$control" >/dev/null || fail "$(basename "$p") has maintainer scripts"
+  ! grep -v '^-rw-r--r-- ' <<<"$control" >/dev/null || fail "$(basename "$p") has control files not 0644: $control"
+done
 
 # Depends: the library's from dpkg-shlibdeps, the others on the library of the same version.
 depends() { dpkg-deb -f "$1" Depends; }
@@ -84,6 +96,27 @@ warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -
 [ -z "$warnings" ] || fail "man reports: $warnings"
 MANWIDTH=80 man -l "$page" 2>/dev/null | grep "navconfig ${version%-*}" >/dev/null || fail "the manual page lacks the version"
 "$src/tests/completion.sh" "$root/usr/bin/navconfig" "$root/usr/share/bash-completion/completions/navconfig"
+
+echo "== the unpacked tool keeps a user's settings in the user's folders"
+# As a user of an installed system: no variables, only HOME. Nothing is written beside the library.
+user=$work/user
+mkdir -p "$user"
+before=$(find "$root" -printf '%p %T@\n' | sort)
+asuser() { env -u NAVCONFIG_HOME -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$user" "$root/usr/bin/navconfig" "$@"; }
+asuser set Image KeepPercent 71 >/dev/null
+asuser registry set 'HKCU\Software\Check' Count 5 >/dev/null
+[ "$(asuser get Image KeepPercent --origin)" = "71  (user)" ] || fail "the tool did not keep a user's setting"
+grep -q '"KeepPercent"=71' "$user/.config/navconfig/user.cfg" || fail "no user.cfg in ~/.config/navconfig"
+[ -f "$user/.local/share/navconfig/registry/HKCU.reg" ] || fail "no registry store in ~/.local/share/navconfig"
+[ "$(stat -c %a "$user/.config/navconfig")" = 700 ] || fail "~/.config/navconfig is not the user's alone"
+asuser dirs | grep -x 'System configuration:     /etc/navconfig/' >/dev/null || fail "dirs names no /etc/navconfig"
+[ "$(find "$root" -printf '%p %T@\n' | sort)" = "$before" ] || fail "the tool wrote into the unpacked packages"
+# The XDG variables and NAVCONFIG_CONFIG_DIR win.
+XDG_CONFIG_HOME=$work/xdg HOME="$user" "$root/usr/bin/navconfig" set Image KeepPercent 72 >/dev/null
+grep -q '"KeepPercent"=72' "$work/xdg/navconfig/user.cfg" || fail "XDG_CONFIG_HOME is not followed"
+mkdir -p "$work/named"
+NAVCONFIG_CONFIG_DIR=$work/named HOME="$user" "$root/usr/bin/navconfig" set Image KeepPercent 73 >/dev/null
+grep -q '"KeepPercent"=73' "$work/named/user.cfg" || fail "NAVCONFIG_CONFIG_DIR does not win"
 
 for p in "${debs[@]}"; do echo "$(basename "$p"): $(stat -c %s "$p") bytes"; done
 echo "packages: lintian without errors; consumers, tool, manual page and completion work from the unpacked packages"

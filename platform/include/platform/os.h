@@ -22,6 +22,11 @@ namespace platform {
 extern const char kPathSeparator;
 // True for every byte the platform accepts as a separator.
 bool IsPathSeparator(char c);
+// The absolute form of a path: a relative one is taken from the process's current folder, and "." and empty
+// components are dropped and ".." taken back lexically, so that "rel/v.dat", "./rel/v.dat" and the absolute
+// spelling give one text. Links are not followed and the file system is not asked otherwise. On failure the
+// path as it is.
+std::string AbsolutePath(const std::string& path);
 // True when the name can stand as one file name in a directory without leaving it: not empty, not "." or
 // "..", and without separators or other bytes that the platform gives a meaning in paths.
 bool IsSafeFileComponent(std::string_view name);
@@ -39,10 +44,22 @@ uint64_t CurrentThreadId();
 uint64_t PhysicalMemoryBytes();
 // Seconds since 1970 (for file names such as HKCU.reg.damaged-<time>).
 int64_t UnixTime();
+// Where the library keeps its files when no variable names a folder, as the build chose: the runtime folder
+// (map layers lie in its maps/ folder), the configuration folder (the .cfg layer files) and the system's
+// configuration folder (the read-only layers user_ro.cfg and product.cfg for every user of the machine, read when
+// the configuration folder has none; empty when there is none). Built for an application that carries the
+// library in its own folder (the default, and always on Windows): the library's own folder, none (the runtime
+// folder is the configuration folder too) and none.
+// Built as an installed system library (NAVCONFIG_USER_FOLDERS, POSIX only): $XDG_DATA_HOME/navconfig (else
+// ~/.local/share/navconfig), $XDG_CONFIG_HOME/navconfig (else ~/.config/navconfig) and <sysconfdir>/navconfig
+// (/etc/navconfig). Each ends in a separator or is empty; none is created here.
+std::string DefaultRuntimeDirectory();
+std::string DefaultConfigDirectory();
+std::string SystemConfigDirectory();
 // The user's own folder of the library, for what belongs to the user and not to an installation (the
-// registry store, the key that protects stored passwords): NAVCONFIG_HOME when set, else
-// $XDG_CONFIG_HOME/navconfig, else $HOME/.config/navconfig (on Windows %APPDATA%\navconfig). Ends in a
-// separator; not created here.
+// registry store, the key that protects stored passwords): NAVCONFIG_HOME when set, else $XDG_CONFIG_HOME/navconfig
+// (else $HOME/.config/navconfig; an installed system library: $XDG_DATA_HOME/navconfig, else
+// $HOME/.local/share/navconfig; on Windows %APPDATA%\navconfig). Ends in a separator; not created here.
 std::string UserHomeDirectory();
 // The folder of the registry store: "registry" below UserHomeDirectory(), ending in a separator.
 std::string RegistryDirectory();

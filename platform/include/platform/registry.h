@@ -32,6 +32,12 @@
 //   roots allow everything.
 // - A handle names its key by its path: once the key is deleted (by this process or another one), every
 //   call on the handle gives ERROR_KEY_DELETED until a key of that path exists again.
+// - RegEnumKeyExW and RegEnumValueW give the name of the index-th sub-key or value (and the value's type), in
+//   the folded names' order (the system's order on Windows), which stays while the key does not change:
+//   *nameSize gives the room at name in units, terminator included, and receives the name's length without it;
+//   ERROR_MORE_DATA when it does not fit, ERROR_NO_MORE_ITEMS past the last. They need KEY_ENUMERATE_SUB_KEYS
+//   and KEY_QUERY_VALUE.
+// - RegDeleteValueW removes a value (KEY_SET_VALUE); ERROR_FILE_NOT_FOUND when it is missing.
 // - RegCloseKey frees a handle; closing a predefined root does nothing and succeeds; a handle that is not
 //   open gives ERROR_INVALID_HANDLE.
 // Volatile keys (REG_OPTION_VOLATILE), classes and security attributes are not supported: those arguments
@@ -81,6 +87,7 @@ inline constexpr long ERROR_ACCESS_DENIED = 5;
 inline constexpr long ERROR_INVALID_HANDLE = 6;
 inline constexpr long ERROR_INVALID_PARAMETER = 87;
 inline constexpr long ERROR_MORE_DATA = 234;
+inline constexpr long ERROR_NO_MORE_ITEMS = 259;
 inline constexpr long ERROR_REGISTRY_IO_FAILED = 1016;
 inline constexpr long ERROR_KEY_DELETED = 1018;
 
@@ -94,6 +101,7 @@ inline constexpr uint32_t REG_DWORD = 4;
 inline constexpr uint32_t KEY_QUERY_VALUE = 0x0001;
 inline constexpr uint32_t KEY_SET_VALUE = 0x0002;
 inline constexpr uint32_t KEY_CREATE_SUB_KEY = 0x0004;
+inline constexpr uint32_t KEY_ENUMERATE_SUB_KEYS = 0x0008;
 inline constexpr uint32_t KEY_READ = 0x20019;
 inline constexpr uint32_t KEY_WRITE = 0x20006;
 inline constexpr uint32_t KEY_ALL_ACCESS = 0xF003F;
@@ -111,6 +119,9 @@ long RegSetValueExW(HKEY key, const char16_t* valueName, uint32_t reserved, uint
 long RegCreateKeyExW(HKEY root, const char16_t* subKey, uint32_t reserved, char16_t* cls, uint32_t options,
                      uint32_t access, void* security, HKEY* result, uint32_t* disposition);
 long RegDeleteKeyW(HKEY root, const char16_t* subKey);
+long RegEnumKeyExW(HKEY key, uint32_t index, char16_t* name, uint32_t* nameSize);
+long RegEnumValueW(HKEY key, uint32_t index, char16_t* name, uint32_t* nameSize, uint32_t* type);
+long RegDeleteValueW(HKEY key, const char16_t* valueName);
 long RegCloseKey(HKEY key);
 
 }  // namespace platform::reg
