@@ -98,6 +98,18 @@ bool Config_GetLastSaveBackup(const char* layer, char* file, int fileSize) {
   return true;
 }
 
+bool Config_GetLayerFile(const char* layer, char* file, int fileSize) {
+  if (file && fileSize > 0) file[0] = '\0';
+  CConfigMgr* mgr = Globals().m_pConfigMgr;
+  if (!mgr || !layer) return false;
+  ConfigLock lock(mgr);
+  bool exists = false;
+  const std::string used = mgr->LayerSourceFile(layer, &exists);
+  if (used.empty()) return false;
+  if (file && fileSize > 0) CopyTruncated(file, fileSize, used.c_str());
+  return exists;
+}
+
 void Config_SetHexVal(const char* section, const char* key, long value) {
   CConfigMgr* mgr = Globals().m_pConfigMgr;
   if (!mgr || !section) return;

@@ -22,7 +22,8 @@ uint32_t ResolveRevision(unsigned long revision) {
   return static_cast<uint32_t>(ReadIntSetting("Data", "CurrentRevision"));
 }
 
-OROustring RevisionText(uint32_t revision) { return OROustring::itoa(static_cast<long>(revision), 10); }
+// In decimal, unsigned: a revision above 0x7FFFFFFF names a folder of its own digits where long has 32 bits too.
+OROustring RevisionText(uint32_t revision) { return OROustring(std::to_string(revision)); }
 
 // The kinds of data that keep a "base" level below the revision.
 bool HasBaseLevel(const OROustring& kind) {

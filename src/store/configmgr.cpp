@@ -378,7 +378,11 @@ platform::Status CConfigMgr::AcceptNames(const char* path, const char* key) {
   sections += std::strcspn(sections, "\\");
   const char* fault = nullptr;
   std::string what;
-  if ((fault = cfg::SectionNamesFault(sections, std::strlen(sections)))) {
+  // A value of the layer itself would stay in memory only: the writer writes sections.
+  if (sections[std::strspn(sections, "\\")] == '\0') {
+    what = "the section path '" + Shown(path) + "' ";
+    fault = "names a layer but no section in it";
+  } else if ((fault = cfg::SectionNamesFault(sections, std::strlen(sections)))) {
     what = "the section path '" + Shown(path) + "' ";
   } else if ((fault = cfg::KeyNameFault(key, std::strlen(key)))) {
     what = "the key name '" + Shown(key) + "' ";
@@ -532,7 +536,7 @@ bool CConfigMgr::NoteEdit(LayerEdit edit, bool changedMemory) {
   LayerFile& state = m_layerFiles[FoldedLayer(layer)];
   bool inMemory = false;
   const platform::Status status = state.Merge(m_forest, layer, file, identity,
-                                              MapsLayerFile(m_env.RuntimeDirectory(), layer), changes, &inMemory);
+                                              FallbackFile(layer), changes, &inMemory);
   // Layered reads that found no file for the layer before would go on passing it by.
   if (inMemory) EnableLayer(layer);
   return status;
@@ -586,6 +590,17 @@ std::string CConfigMgr::LayerFilePath(const std::string& layer) const {
   return navconfig::LayerFilePath(m_env.ConfigDirectory(), layer);
 }
 
+std::string CConfigMgr::FallbackFile(const std::string& layer) const {
+  return FallbackLayerFile(m_env.SystemConfigDirectory(), m_env.RuntimeDirectory(), layer);
+}
+
+std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) const {
+  const std::string own = LayerFilePath(layer);
+  const std::string used = own.empty() || platform::IsRegularFile(own) ? own : FallbackFile(layer);
+  *exists = !own.empty() && !used.empty();
+  return used.empty() ? own : used;
+}
+
 [[gnu::cold]] bool CConfigMgr::ReadLayerFile(const char* layerName) {
   if (!layerName || !platform::IsSafeFileComponent(layerName)) return false;
   std::string file;
@@ -596,11 +611,8 @@ std::string CConfigMgr::LayerFilePath(const std::string& layer) const {
     m_layerFiles[FoldedLayer(layerName)].NoteRead(candidate, identity, true);
     if (identity.kind == platform::FileIdentity::Kind::Regular) file = candidate;
   }
-  if (file.empty()) {
-    std::string maps = MapsLayerFile(m_env.RuntimeDirectory(), layerName);
-    if (maps.empty() || !FileExists(maps.c_str())) return false;
-    file = maps;
-  }
+  if (file.empty()) file = FallbackFile(layerName);
+  if (file.empty()) return false;
 
   platform::FileReader reader(file);
   size_t unkept = 0;

@@ -99,6 +99,10 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   void SetSaveLockTimeout(std::chrono::milliseconds timeout) { m_saveLockTimeout = timeout; }
   // The outcome of the last save of a layer (by name, any case); null when it was never saved.
   const navconfig::SaveStatus* LastSave(const char* layer) const;
+  // The file a layer is read from: its file in the configuration directory when that is a regular file, else
+  // the fallback (see navconfig::FallbackLayerFile); *exists tells whether either is there (when neither is, the
+  // configuration directory's file, which a save would make). Empty when the name cannot name a file there.
+  std::string LayerSourceFile(const std::string& layer, bool* exists) const;
 
   // ---- Files and memory.
   // Brings every layer whose file changed since this manager last read or wrote it to the file's state, and
@@ -202,6 +206,8 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
 
   // The file of a layer in the configuration directory (see navconfig::LayerFilePath).
   std::string LayerFilePath(const std::string& layer) const;
+  // Where the layer is read from when the configuration directory has none of it (navconfig::FallbackLayerFile).
+  std::string FallbackFile(const std::string& layer) const;
   // Locates a layer's file (in the configuration directory, else the map layers) and reads it into the forest;
   // false when there is none.
   bool ReadLayerFile(const char* layerName);

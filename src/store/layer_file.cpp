@@ -67,11 +67,18 @@ std::string LayerFilePath(const std::string& configDirectory, const std::string&
   return configDirectory + FoldedLayer(layer) + cfg::kExtension;
 }
 
-std::string MapsLayerFile(const std::string& runtime, const std::string& layer) {
+std::string FallbackLayerFile(const std::string& systemDirectory, const std::string& runtime,
+                              const std::string& layer) {
+  const std::string name = FoldedLayer(layer);
+  if (!systemDirectory.empty() && (name == "user_ro" || name == "product")) {
+    const std::string file = systemDirectory + name + cfg::kExtension;
+    if (platform::IsRegularFile(file)) return file;
+  }
   if (runtime.empty()) return std::string();
   OROustring maps(runtime + cfg::kMapsFolder);
   maps.appendSlash();
-  return maps.str() + layer + cfg::kExtension;
+  const std::string file = maps.str() + layer + cfg::kExtension;
+  return platform::IsRegularFile(file) ? file : std::string();
 }
 
 // ---- Identity ----
@@ -106,17 +113,14 @@ platform::Status LayerFile::Lock(const std::string& path, platform::FileLock& lo
 }
 
 platform::Status LayerFile::Merge(Forest& memory, const std::string& layer, const std::string& path,
-                                  const platform::FileIdentity& identity, const std::string& mapsFile,
+                                  const platform::FileIdentity& identity, const std::string& fallbackFile,
                                   std::vector<ValueChange>* changes, bool* inMemory) {
   *inMemory = false;
   if (identity.kind == platform::FileIdentity::Kind::Other)
     return platform::Status::Error("read " + FileNameOf(path) + ": not a regular file");
-  // Without a file in the configuration directory, the layer is what a read would take: its map layer file.
-  std::string source = path;
-  if (identity.kind == platform::FileIdentity::Kind::Absent) {
-    source = mapsFile;
-    if (!source.empty() && !platform::IsRegularFile(source)) source.clear();
-  }
+  // Without a file in the configuration directory, the layer is what a read would take: the system's or its map
+  // layer file.
+  const std::string source = identity.kind == platform::FileIdentity::Kind::Absent ? fallbackFile : path;
   char* text = nullptr;
   size_t length = 0;
   if (!source.empty() && !platform::ReadWholeFile(source, &text, &length))

@@ -58,9 +58,12 @@ std::string FoldedLayer(const std::string& layer);
 // the lower-cased name for reading and writing alike. Empty when there is no configuration directory or the
 // name could leave it.
 std::string LayerFilePath(const std::string& configDirectory, const std::string& layer);
-// The file of a map layer in the maps folder below the runtime directory (empty without a runtime directory),
-// where a layer is read from when the configuration directory has no file of it.
-std::string MapsLayerFile(const std::string& runtimeDirectory, const std::string& layer);
+// Where a layer is read from when the configuration directory has no regular file of it: for user_ro and product
+// the system configuration directory's file, else (and for every other layer) its map layer file in the maps
+// folder below the runtime directory; empty when neither is a regular file. A save never writes there: it
+// writes the configuration directory's file.
+std::string FallbackLayerFile(const std::string& systemDirectory, const std::string& runtimeDirectory,
+                              const std::string& layer);
 
 class LayerFile {
  public:
@@ -88,12 +91,12 @@ class LayerFile {
   // a link that leads elsewhere, fails it before a lock file is left behind). The first lock that this process
   // holds removes the temporary files that writers killed without the lock left behind.
   platform::Status Lock(const std::string& path, platform::FileLock& lock, std::chrono::milliseconds timeout);
-  // Reads the file (or, when it is absent, the map layer file mapsFile) and brings the layer in memory to the
+  // Reads the file (or, when it is absent, fallbackFile: see FallbackLayerFile) and brings the layer in memory to the
   // file's state with the journal replayed on top, in place; remembers the file's identity. Appends every value
   // that changed to changes when it is not null; *inMemory tells whether memory holds the layer afterwards. On
   // failure (the file cannot be read) memory is left as it was.
   platform::Status Merge(Forest& memory, const std::string& layer, const std::string& path,
-                         const platform::FileIdentity& identity, const std::string& mapsFile,
+                         const platform::FileIdentity& identity, const std::string& fallbackFile,
                          std::vector<ValueChange>* changes, bool* inMemory);
   // Writes text over the file. Before the first save over a file whose last reading met lines that the writer
   // does not write again, keeps that file once as <file>.bak (replacing an older copy; record.backup names it)

@@ -20,6 +20,9 @@ class StoreEnvironment {
   // UTF-8, each ending in a separator; empty when there is none. Either may change at any time (SU_Config).
   virtual std::string ConfigDirectory() const { return std::string(); }
   virtual std::string RuntimeDirectory() const { return std::string(); }
+  // The system's configuration directory, where the read-only layers user_ro and product are read from when the
+  // configuration directory has no file of them; empty when there is none. Only ever read.
+  virtual std::string SystemConfigDirectory() const { return std::string(); }
   // The built-in default of "<section>\<key>" (without a layer), or null.
   virtual const ConfigDefault* FindDefault(const char* /*key*/) const { return nullptr; }
   // Whether change listeners may be called now: not while the library is being set up.
