@@ -116,7 +116,11 @@ bool GetKey(Key& key, bool create) {
   if (!platform::MakeDirectories(home, /*privateToUser=*/true)) return false;
   int lockFd = platform::posix::OpenLockFile(path + ".lock");
   if (lockFd < 0) return false;
-  while (platform::posix::Flock(lockFd, LOCK_EX) != 0 && errno == EINTR) {
+  // Without the lock another process could make a key of its own meanwhile, and the passwords protected under
+  // one of the two would be lost; only a file system without any locks has the key made without one.
+  if (platform::posix::Flock(lockFd, LOCK_EX) != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != ENOSYS) {
+    ::close(lockFd);
+    return false;
   }
   bool ok = false;
   state = ReadKey(path, key);  // another process may have made it meanwhile

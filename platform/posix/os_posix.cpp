@@ -166,8 +166,9 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool MakeDirectory(const std::string& path, bool privateToUser) {
-  if (posix::MakeDir(path.c_str(), privateToUser ? 0700 : 0777) == 0) return true;
-  return errno == EEXIST && IsDirectory(path);
+  // A folder that exists counts whatever error the call gives for it (EEXIST, or EACCES or EROFS where the
+  // system checks the permission first).
+  return posix::MakeDir(path.c_str(), privateToUser ? 0700 : 0777) == 0 || IsDirectory(path);
 }
 
 bool MakeDirectories(const std::string& path, bool privateToUser) {
@@ -176,7 +177,8 @@ bool MakeDirectories(const std::string& path, bool privateToUser) {
   // Each level from the top; a level that exists is passed over as it is.
   for (size_t pos = path.find('/', 1); ; pos = path.find('/', pos + 1)) {
     std::string level = path.substr(0, pos);
-    if (!level.empty() && level.back() != '/' && !MakeDirectory(level, privateToUser)) return false;
+    if (!level.empty() && level.back() != '/' && !IsDirectory(level) && !MakeDirectory(level, privateToUser))
+      return false;
     if (pos == std::string::npos || pos + 1 >= path.size()) break;
   }
   return IsDirectory(path);

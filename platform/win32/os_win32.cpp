@@ -219,8 +219,10 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool MakeDirectory(const std::string& path, bool /*privateToUser*/) {
-  if (!win32::Faulted(faults::Call::MakeDir) && ::CreateDirectoryW(Widen(path).c_str(), nullptr)) return true;
-  return ::GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(path);
+  // A folder that exists counts whatever error the call gives for it (ERROR_ALREADY_EXISTS, or
+  // ERROR_ACCESS_DENIED for the root of a drive).
+  return (!win32::Faulted(faults::Call::MakeDir) && ::CreateDirectoryW(Widen(path).c_str(), nullptr)) ||
+         IsDirectory(path);
 }
 
 bool MakeDirectories(const std::string& path, bool privateToUser) {
@@ -231,7 +233,8 @@ bool MakeDirectories(const std::string& path, bool privateToUser) {
   for (size_t pos = root; pos <= path.size(); ++pos) {
     if (pos < path.size() && !IsPathSeparator(path[pos])) continue;
     if (pos == root || IsPathSeparator(path[pos - 1])) continue;
-    if (!MakeDirectory(path.substr(0, pos), privateToUser)) return false;
+    const std::string level = path.substr(0, pos);
+    if (!IsDirectory(level) && !MakeDirectory(level, privateToUser)) return false;
   }
   return IsDirectory(path);
 }
