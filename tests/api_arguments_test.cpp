@@ -42,8 +42,6 @@ TEST_F(ApiArguments, NullAndOutOfRangeArgumentsAnswerNothing) {
   EXPECT_FALSE(Config_GetStrVal(nullptr, "Hex", buffer, 8, nullptr) || Config_GetStrVal("S", nullptr, buffer, 8, nullptr) ||
                Config_GetStrVal("S", "Hex", nullptr, 0, nullptr) || Config_DoesKeyExist(nullptr, "Hex") ||
                Config_DoesKeyExist("S", nullptr) || Config_DeleteKeyVal("user", "Hex"));
-  KeyRoot* cursor = Config_SetBranch("user");
-  EXPECT_EQ(Config_GetLeaf(&cursor, nullptr, 0) + Config_GetSubKey("user", -1, nullptr, 0), 1);
 }
 
 TEST_F(ApiArguments, SavesThatCannotBeMadeAreReported) {
