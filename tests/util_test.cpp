@@ -203,7 +203,7 @@ NAVCONFIG_TEST_CHILD(log_switches_read_once) {
   return first && IsAndroidLoggingEnabled() && !IsPerfIntervalLoggingEnabled() ? 0 : 1;
 }
 
-TEST(LogMgr, SettingsAreReadOnceAndEachMessageIsOneLine) {
+TEST(LogMgr, SettingsAreReadOnceEachMessageIsOneLineAndStandardErrorStaysOpen) {
   {
     testsupport::ScopedEnv off("NAVCONFIG_LOG", nullptr);
     testsupport::ScopedEnv android("NAVCONFIG_LOG_SWITCHES", "android");
@@ -224,4 +224,7 @@ TEST(LogMgr, SettingsAreReadOnceAndEachMessageIsOneLine) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "L2 C0 config_defaults:2840" + thread + "Config int value is really a string x\\y");
   EXPECT_EQ(lines[1].rfind("L5 C0 cachemgr:0" + thread + "perf interval SetupConfigDefaults: ", 0), 0u) << lines[1];
+  // A log given a stream it did not open (NAVCONFIG_LOG=stderr) leaves it open when it goes.
+  { CLogMgr given(stderr, false); }
+  EXPECT_TRUE(testsupport::StandardErrorOpen());
 }

@@ -20,6 +20,7 @@
 #include <thread>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #include <shellapi.h>
 #else
@@ -414,6 +415,14 @@ uint64_t ProcessId() {
   return ::GetCurrentProcessId();
 #else
   return static_cast<uint64_t>(::getpid());
+#endif
+}
+
+bool StandardErrorOpen() {
+#ifdef _WIN32
+  return ::_get_osfhandle(2) != -1;
+#else
+  return ::fcntl(2, F_GETFD) != -1;
 #endif
 }
 

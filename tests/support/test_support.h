@@ -125,6 +125,8 @@ bool DeleteRegistryTree(int root, const std::u16string& path);
 bool UnderWine();
 // This process's id.
 uint64_t ProcessId();
+// Whether this process's standard error (descriptor 2) is open.
+bool StandardErrorOpen();
 
 // Child processes: the test program started again with the arguments "--navconfig-child <name> <args...>",
 // which runs the function registered under that name (NAVCONFIG_TEST_CHILD) instead of the tests and exits
