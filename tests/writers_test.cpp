@@ -160,6 +160,10 @@ TEST_F(SeveralWriters, ALockHeldElsewhereFailsTheSaveInTimeAndItsHoldersDeathFre
   EXPECT_EQ(ReadCfg("user.cfg"), before);
   EXPECT_EQ(GetConfigMgr()->LastSave("user")->reason, "lock .user.cfg.lock: another process has held it for 300 ms");
   EXPECT_EQ(Config_GetIntVal("Held", "K"), 2);  // memory keeps the change
+  // Erasing the file waits for the lock as long, and then erases it all the same.
+  const auto erase = std::chrono::steady_clock::now();
+  EXPECT_TRUE(Config_RestoreDefaults());
+  EXPECT_GE(std::chrono::steady_clock::now() - erase, std::chrono::milliseconds(300));
 
   // The system releases the lock of a process that ends however it ends; the next save writes both changes.
   holder.Kill();
