@@ -74,6 +74,15 @@ TEST(EdgeArguments, FileNamesAtTheEdges) {
       {OroFileName(OROustring(tmp.path()), OROustring("g")), nullptr, nullptr, "g", nullptr, true},
       {OroFileName(OROustring(tmp.path()), OROustring("sub")), nullptr, nullptr, "sub", nullptr, true},
       {OroFileName(OROustring(tmp.path()), OROustring("sub/")), nullptr, nullptr, "sub/", nullptr, true},
+      {OroFileName(OROustring(root + "maps/NA/data/version.dat")), "/maps/NA/data/version.dat", "/maps/NA/data/",
+       "version", "data", false},
+      {OroFileName(OROustring(root + "maps/NA/data"), OROustring("")), "/maps/NA/data/", "/maps/NA/data/", "", "NA",
+       false},
+      {OroFileName(OROustring(root + "maps/NA/"), OROustring("data"), OROustring("")), nullptr, "/maps/NA/data/", "",
+       "NA", false},
+      // An empty first component leaves the folder relative to the current directory.
+      {OroFileName(OROustring(""), OROustring("data"), OROustring("")), nullptr, "data/", "", "", false},
+      {OroFileName(OROustring(""), OROustring(""), OROustring("")), "", "", "", "", false},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name.GetFullPath(true).str());
@@ -83,6 +92,8 @@ TEST(EdgeArguments, FileNamesAtTheEdges) {
     EXPECT_EQ(r.name.GetParentDirectory(true).str(), r.parent ? r.parent : r.name.GetParentDirectory(true).str());
     EXPECT_EQ(r.name.Exists(), r.exists);
   }
+  EXPECT_EQ(rows[10].name.GetFileName(true).str(), "version.dat");
+  EXPECT_EQ(rows[11].name.GetParentDirectory(false).str(), testsupport::Native("/maps/NA/"));
 }
 
 // Every failure of every call of a write: faults_test.cpp.
