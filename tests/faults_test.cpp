@@ -4,12 +4,12 @@
 // works), and an interrupted call (EINTR) is made again.
 #include <config/config_api.h>
 #include <config/config_info.h>
+#include <config/registry.h>
 #include <doroutil/crypt.h>
 #include <doroutil/files.h>
 #include <doroutil/memory.h>
 #include <gtest/gtest.h>
 #include <platform/faults.h>
-#include <platform/registry.h>
 
 #include <cerrno>
 #include <functional>
@@ -19,7 +19,6 @@
 #include "store_env.h"
 
 using platform::faults::Call;
-using namespace platform::reg;
 
 namespace {
 
@@ -50,31 +49,12 @@ std::string SaveOutcome(const char* layer) {
   return ok ? "ok" : reason;
 }
 
-uint32_t Dword(const char16_t* name) {
-  HKEY key = nullptr;
-  uint32_t value = 0, size = 4;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return ~0u;
-  if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<uint8_t*>(&value), &size) != 0) value = ~0u;
-  RegCloseKey(key);
+std::string Code(long code) { return code == 0 ? "ok" : "code " + std::to_string(code); }
+
+uint32_t Dword(const char* name) {
+  uint32_t value = ~0u;
+  Config_RegistryGetIntValue(2, "Software", name, &value);
   return value;
-}
-
-std::string Outcome(long code) { return code == ERROR_SUCCESS ? "ok" : "code " + std::to_string(code); }
-
-std::string CreateKey() {
-  HKEY key = nullptr;
-  const long code = RegCreateKeyExW(HKEY_CURRENT_USER, u"Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                    nullptr);
-  RegCloseKey(key);
-  return Outcome(code);
-}
-
-std::string SetDword(const char16_t* name, uint32_t value) {
-  HKEY key = nullptr;
-  long code = RegCreateKeyExW(HKEY_CURRENT_USER, u"Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-  if (code == ERROR_SUCCESS) code = RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<uint8_t*>(&value), 4);
-  RegCloseKey(key);
-  return Outcome(code);
 }
 
 std::string Protect(const char* password) {
@@ -177,49 +157,42 @@ TEST_F(Faults, EveryFailingCallIsReportedLosesNothingAndAnInterruptedCallIsMadeA
   // The registry store (on Windows the system's registry, which has no faults here).
   const std::string store = homeDir + "registry/HKCU.reg";
   const char* const kFailed = "code 1016";  // ERROR_REGISTRY_IO_FAILED
-  const auto storeWith = [&](uint32_t count) {
+  std::string before;
+  const auto storeWith = [&](const char* more) {
     testsupport::RemoveAll(homeDir + "registry");
-    ASSERT_EQ(SetDword(u"Count", count), "ok");
+    ASSERT_EQ(Config_RegistryCreateKey(2, "Software") + Config_RegistrySetIntValue(2, "Software", "Count", 1), 0);
+    before = testsupport::ReadFile(store);
+    if (*more) testsupport::WriteFile(store, before + more);  // as another process would
   };
   const Subject firstWrite = {
       "the first write of the registry store", false,
       {{Call::MakeDir, 1, kFailed}, {Call::Open, 1, kFailed}, {Call::Lock, 1, kFailed}, {Call::Open, 2, kFailed},
        {Call::Write, 1, kFailed}, {Call::Sync, 1, kFailed}, {Call::Rename, 1, kFailed}},
       [&] { testsupport::RemoveAll(homeDir + "registry"); },
-      CreateKey,
+      [] { return Code(Config_RegistryCreateKey(2, "Software")); },
       [&](bool failed) {
-        HKEY key = nullptr;
-        EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software", 0, KEY_READ, &key), failed ? 2 : 0);
-        RegCloseKey(key);
-        EXPECT_EQ(SetDword(u"Count", 2), "ok");
-        EXPECT_EQ(Dword(u"Count"), 2u);
+        EXPECT_EQ(Code(Config_RegistrySetIntValue(2, "Software", "Count", 2)), failed ? "code 2" : "ok");
+        EXPECT_EQ(Config_RegistryCreateKey(2, "Software") + Config_RegistrySetIntValue(2, "Software", "Count", 2), 0);
       }};
-  std::string before;
   const Subject write = {
       "a write of the registry store", false,
       {{Call::Open, 1, kFailed}, {Call::Lock, 1, kFailed}, {Call::Open, 2, kFailed}, {Call::Read, 1, kFailed},
        {Call::Read, 2, kFailed}, {Call::Open, 3, kFailed}, {Call::Write, 1, kFailed}, {Call::Sync, 1, kFailed},
        {Call::Rename, 1, kFailed}},
-      [&] {
-        storeWith(1);
-        before = testsupport::ReadFile(store);
-      },
-      [] { return SetDword(u"Count", 2); },
+      [&] { storeWith(""); },
+      [] { return Code(Config_RegistrySetIntValue(2, "Software", "Count", 2)); },
       [&](bool failed) {
         EXPECT_TRUE(!failed || testsupport::ReadFile(store) == before);
-        EXPECT_EQ(Dword(u"Count"), failed ? 1u : 2u);
-        EXPECT_EQ(SetDword(u"Count", 3), "ok");
+        EXPECT_EQ(Dword("Count"), failed ? 1u : 2u);
+        EXPECT_EQ(Config_RegistrySetIntValue(2, "Software", "Count", 3), 0);
       }};
-  // What another process wrote is read on the next access; a store that cannot be read is read again after.
+  // What another process wrote is read at the next access; a store that cannot be read is read again after.
   const Subject read = {
       "a read of the registry store", false,
       {{Call::Open, 1, "failed"}, {Call::Read, 1, "failed"}, {Call::Read, 2, "failed"}},
-      [&] {
-        storeWith(1);
-        testsupport::WriteFile(store, testsupport::ReadFile(store) + "\"Fresh\"=dword:00000005\n");
-      },
-      [] { return Dword(u"Fresh") == 5 ? "ok" : "failed"; },
-      [&](bool) { EXPECT_EQ(Dword(u"Fresh"), 5u); }};
+      [&] { storeWith("\"Fresh\"=dword:00000005\n"); },
+      [] { return Dword("Fresh") == 5 ? "ok" : "failed"; },
+      [&](bool) { EXPECT_EQ(Dword("Fresh"), 5u); }};
   if (!testsupport::kWindows) {
     Walk(firstWrite);
     Walk(write);
@@ -230,48 +203,32 @@ TEST_F(Faults, EveryFailingCallIsReportedLosesNothingAndAnInterruptedCallIsMadeA
   // nor taken for a damaged one, and one that cannot be made is not half made.
   const std::string key = homeDir + "secret.key";
   std::string keyBytes, protectedText;
-  const auto keepKey = [&] {
-    protectedText = Protect("secret");
-    keyBytes = testsupport::ReadFile(key);
-  };
-  const Subject recover = {
-      "a password recovered", false,
-      {{Call::Open, 1, "failed"}, {Call::Read, 1, "failed"}, {Call::Read, 2, "failed"}},
+  const Failure unread[] = {{Call::Open, 1, "failed"}, {Call::Read, 1, "failed"}, {Call::Read, 2, "failed"}};
+  const Subject useKey = {
+      "a password protected and recovered", false,
+      {unread[0], unread[1], unread[2], {Call::Open, 2, "failed"}, {Call::Read, 3, "failed"}, {Call::Read, 4, "failed"}},
       [] {},
-      [&] { return Recover(protectedText) == "secret" ? "ok" : "failed"; },
+      [] { return Recover(Protect("secret")) == "secret" ? "ok" : "failed"; },
       [&](bool) {
         EXPECT_EQ(testsupport::ReadFile(key), keyBytes);
         EXPECT_EQ(Recover(protectedText), "secret");
-      }};
-  const Subject protect = {
-      "a password protected", false,
-      {{Call::Open, 1, "failed"}, {Call::Read, 1, "failed"}, {Call::Read, 2, "failed"}},
-      [] {},
-      [] { return Protect("secret") == "failed" ? "failed" : "ok"; },
-      [&](bool) {
-        EXPECT_EQ(testsupport::ReadFile(key), keyBytes);
-        EXPECT_EQ(Recover(Protect("other")), "other");
       }};
   const Subject makeKey = {
       "a key made", false,
       {{Call::MakeDir, 1, "failed"}, {Call::Open, 1, "failed"}, {Call::Lock, 1, "failed"}, {Call::Open, 2, "failed"},
        {Call::Write, 1, "failed"}, {Call::Sync, 1, "failed"}, {Call::Rename, 1, "failed"}},
       [&] { testsupport::RemoveAll(homeDir); },
-      [&] {
-        protectedText = Protect("secret");
-        return protectedText == "failed" ? "failed" : "ok";
-      },
+      [] { return Protect("secret") == "failed" ? "failed" : "ok"; },
       [&](bool failed) {
         std::vector<std::string> left = testsupport::Listing(homeDir);  // besides the lock file
         std::erase(left, "secret.key.lock");
         EXPECT_EQ(left, failed ? std::vector<std::string>{} : std::vector<std::string>{"secret.key"});
-        EXPECT_TRUE(failed || Recover(protectedText) == "secret");
         EXPECT_EQ(Recover(Protect("other")), "other");
       }};
   if (!testsupport::kWindows) {
-    keepKey();
-    Walk(recover);
-    Walk(protect);
+    protectedText = Protect("secret");
+    keyBytes = testsupport::ReadFile(key);
+    Walk(useKey);
     Walk(makeKey);
   }
 }

@@ -167,11 +167,6 @@ TEST(Memory, ThePoolReusesFreedElementsGrowsInDoublingBlocksAndLocksSerialiseThr
   tiny.Free(a), tiny.Free(b);
   EXPECT_TRUE(tiny.Alloc() == b && tiny.Alloc() == a);
 
-  testsupport::ScopedEnv level("NAVCONFIG_MEMORY_LEVEL", "7");
-  EXPECT_EQ(GetCacheMgr()->GetMemoryLevel(false), 7);
-  testsupport::ScopedEnv notANumber("NAVCONFIG_MEMORY_LEVEL", "2x");
-  EXPECT_LE(static_cast<unsigned>(GetCacheMgr()->GetMemoryLevel(false)), 5u);
-
   // A lock serialises threads and a holder sets up once.
   critSec lock;
   CountingHolder holder;
