@@ -142,6 +142,11 @@ TEST_F(SeveralWriters, TheNewestWriteOfAKeyWins) {
     EXPECT_EQ(Config_FindRoot(path.c_str()), section);  // the section's record outlives the merge
     EXPECT_TRUE(!c.other.empty() || storetest::FileId(Cfg("user.cfg")) == file) << "a save that changed nothing";
   }
+  // Nothing in the files merged was lost, not even in one that another program emptied: no copy is kept.
+  WriteCfg("user.cfg", "");
+  Config_SetIntVal("Case1", "K", 3);
+  EXPECT_EQ(ReadCfg("user.cfg"), "[Case1]\n\"K\"=3\n\n");
+  EXPECT_FALSE(testsupport::Exists(Cfg("user.cfg.bak")));
 }
 
 TEST_F(SeveralWriters, ALockHeldElsewhereFailsTheSaveInTimeAndItsHoldersDeathFreesIt) {
