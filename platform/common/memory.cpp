@@ -14,7 +14,8 @@ namespace {
 std::atomic<uint64_t> g_allocations{0};
 }
 
-void* Mem_Malloc(size_t size) {
+// Not inlined into the pool: its fault check would cost the pool's fast path registers.
+[[gnu::noinline]] void* Mem_Malloc(size_t size) {
   g_allocations.fetch_add(1, std::memory_order_relaxed);
   if (platform::faults::AllocationInjected()) return nullptr;
   return std::malloc(size ? size : 1);
