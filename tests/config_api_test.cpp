@@ -34,6 +34,9 @@ struct Canary {
   }
 };
 
+// The sign-on's sizes are unsigned: a size below 0 is given as 0.
+uint32_t Unsigned(int size) { return static_cast<uint32_t>(std::max(size, 0)); }
+
 const char* const kEnumCfg =
     "[b]\n\"z\"=1\n\"Y\"=\"y\"\n\"x\"=3\n"
     "[A\\Child2]\n\"k\"=1\n"
@@ -108,7 +111,7 @@ TEST_F(CallerBuffers, TextsAreCutAndTerminatedInsideTheBufferAndNothingIsWritten
   struct Row {
     const char* what;
     std::string text;  // what a buffer with room receives
-    std::function<long(char*, int)> call;  // (the sign-on's sizes are unsigned: none below 0)
+    std::function<long(char*, int)> call;
     long results[5];  // for the sizes 0 (and -1), 1, the length, the length + 1, and for no buffer
     bool clears = false;
   };
@@ -119,8 +122,8 @@ TEST_F(CallerBuffers, TextsAreCutAndTerminatedInsideTheBufferAndNothingIsWritten
     };
   };
   const Row rows[] = {
-      {"a layered string", "abcdef", [](char* b, int s) { return long{Config_GetStrVal("Buffers", "Text", b, s, nullptr)}; },
-       {0, 0, 1, 1, 0}},
+      {"a layered string", "abcdef",
+       [](char* b, int s) { return long{Config_GetStrVal("Buffers", "Text", b, s, nullptr)}; }, {0, 0, 1, 1, 0}},
       {"a string by its path", "abcdef",
        [](char* b, int s) { return long{Config_GetStrVal("user\\Buffers", "Text", b, s, nullptr)}; }, {0, 0, 1, 1, 0}},
       {"a section name", "Child", leaf("user\\Buffers"), {1, 1, 1, 1, 1}},
@@ -131,12 +134,13 @@ TEST_F(CallerBuffers, TextsAreCutAndTerminatedInsideTheBufferAndNothingIsWritten
          return Config_GetNextKeyValue(&cursor, b, s) + (cursor && std::string(cursor->name) == "Text" ? 0 : 10);
        },
        {1, 1, 1, 1, 1}},
-      {"a section name by index", "Child", [](char* b, int s) { return long{Config_GetSubKey("user\\Buffers", 0, b, s)}; },
-       {5, 5, 5, 5, 5}},
+      {"a section name by index", "Child",
+       [](char* b, int s) { return long{Config_GetSubKey("user\\Buffers", 0, b, s)}; }, {5, 5, 5, 5, 5}},
       {"the layer of a value", "user",
        [](char* b, int s) { return long{Config_GetValueOrigin("Buffers", "Text", 0, b, s)}; }, {1, 1, 1, 1, 1}},
       {"the file of a save", Cfg("user.cfg"),
-       [](char* b, int s) { return long{Config_GetLastSaveStatus("user", nullptr, b, s, nullptr, 0)}; }, {1, 1, 1, 1, 1}},
+       [](char* b, int s) { return long{Config_GetLastSaveStatus("user", nullptr, b, s, nullptr, 0)}; },
+       {1, 1, 1, 1, 1}},
       {"the reason of a save", "not a safe file name",
        [](char* b, int s) { return long{Config_GetLastSaveStatus("..", nullptr, nullptr, 0, b, s)}; }, {1, 1, 1, 1, 1}},
       {"the copy a save kept", Cfg("user.cfg.bak"),
@@ -146,11 +150,9 @@ TEST_F(CallerBuffers, TextsAreCutAndTerminatedInsideTheBufferAndNothingIsWritten
       {"a directory not set", "", [](char* b, int s) { return Config_GetDirPath("KMXDBDir", b, s, true); },
        {0, 0, 0, 0, 0}, true},
       {"the sign-on name", "login",
-       [](char* b, int s) { return long{Config_GetSingleSignon(b, static_cast<uint32_t>(std::max(s, 0)), nullptr, 0)}; },
-       {1, 1, 1, 1, 1}},
+       [](char* b, int s) { return long{Config_GetSingleSignon(b, Unsigned(s), nullptr, 0)}; }, {1, 1, 1, 1, 1}},
       {"the sign-on password", "secret",
-       [](char* b, int s) { return long{Config_GetSingleSignon(nullptr, 0, b, static_cast<uint32_t>(std::max(s, 0)))}; },
-       {1, 1, 1, 1, 1}},
+       [](char* b, int s) { return long{Config_GetSingleSignon(nullptr, 0, b, Unsigned(s))}; }, {1, 1, 1, 1, 1}},
       {"a string through TRegUtil", "abcdef",
        [](char* b, int s) {
          const char* text = TRegUtil("user\\Buffers", false, true).GetStrValue("", "Text", b, s);

@@ -58,7 +58,8 @@ TEST(EdgeArguments, FileNamesAtTheEdges) {
   testsupport::WriteFile(tmp / "f.cfg", "");
   testsupport::WriteFile(tmp / "g", "");
   testsupport::MakeDirs(tmp / "sub");
-  const std::string root = testsupport::Native("/");
+  using testsupport::Native;
+  const std::string root = Native("/");
   struct Row {
     OroFileName name;
     const char *full, *dir, *bare, *parent;
@@ -74,12 +75,12 @@ TEST(EdgeArguments, FileNamesAtTheEdges) {
       {OroFileName(OROustring(tmp.path()), OROustring("g")), nullptr, nullptr, "g", nullptr, true},
       {OroFileName(OROustring(tmp.path()), OROustring("sub")), nullptr, nullptr, "sub", nullptr, true},
       {OroFileName(OROustring(tmp.path()), OROustring("sub/")), nullptr, nullptr, "sub/", nullptr, true},
-      {OroFileName(OROustring(root + "maps/NA/data/version.dat")), "/maps/NA/data/version.dat", "/maps/NA/data/",
-       "version", "data", false},
-      {OroFileName(OROustring(root + "maps/NA/data"), OROustring("")), "/maps/NA/data/", "/maps/NA/data/", "", "NA",
-       false},
-      {OroFileName(OROustring(root + "maps/NA/"), OROustring("data"), OROustring("")), nullptr, "/maps/NA/data/", "",
+      {OroFileName(OROustring(Native("/maps/NA/data/version.dat"))), "/maps/NA/data/version.dat",
+       "/maps/NA/data/", "version", "data", false},
+      {OroFileName(OROustring(Native("/maps/NA/data")), OROustring("")), "/maps/NA/data/", "/maps/NA/data/", "",
        "NA", false},
+      {OroFileName(OROustring(Native("/maps/NA/")), OROustring("data"), OROustring("")), nullptr, "/maps/NA/data/",
+       "", "NA", false},
       // An empty first component leaves the folder relative to the current directory.
       {OroFileName(OROustring(""), OROustring("data"), OROustring("")), nullptr, "data/", "", "", false},
       {OroFileName(OROustring(""), OROustring(""), OROustring("")), "", "", "", "", false},
@@ -93,7 +94,7 @@ TEST(EdgeArguments, FileNamesAtTheEdges) {
     EXPECT_EQ(r.name.Exists(), r.exists);
   }
   EXPECT_EQ(rows[10].name.GetFileName(true).str(), "version.dat");
-  EXPECT_EQ(rows[11].name.GetParentDirectory(false).str(), testsupport::Native("/maps/NA/"));
+  EXPECT_EQ(rows[11].name.GetParentDirectory(false).str(), Native("/maps/NA/"));
 }
 
 // Every failure of every call of a write: faults_test.cpp.

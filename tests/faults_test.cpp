@@ -206,7 +206,8 @@ TEST_F(Faults, EveryFailingCallIsReportedLosesNothingAndAnInterruptedCallIsMadeA
   const Failure unread[] = {{Call::Open, 1, "failed"}, {Call::Read, 1, "failed"}, {Call::Read, 2, "failed"}};
   const Subject useKey = {
       "a password protected and recovered", false,
-      {unread[0], unread[1], unread[2], {Call::Open, 2, "failed"}, {Call::Read, 3, "failed"}, {Call::Read, 4, "failed"}},
+      {unread[0], unread[1], unread[2], {Call::Open, 2, "failed"}, {Call::Read, 3, "failed"},
+       {Call::Read, 4, "failed"}},
       [] {},
       [] { return Recover(Protect("secret")) == "secret" ? "ok" : "failed"; },
       [&](bool) {

@@ -43,8 +43,11 @@ std::string ErrorDescription(uint32_t code) {
 
 bool SetFaultError(int err) {
   if (err == EINTR) return false;
-  ::SetLastError(err == ENOSPC ? ERROR_DISK_FULL : err == EACCES ? ERROR_ACCESS_DENIED : err == EIO ? ERROR_IO_DEVICE
-                                                                                                    : ERROR_GEN_FAILURE);
+  const DWORD code = err == ENOSPC ? ERROR_DISK_FULL
+                     : err == EACCES ? ERROR_ACCESS_DENIED
+                     : err == EIO    ? ERROR_IO_DEVICE
+                                     : ERROR_GEN_FAILURE;
+  ::SetLastError(code);
   return true;
 }
 
