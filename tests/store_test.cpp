@@ -410,7 +410,9 @@ TEST_F(Folders, TheRestoreFlagErasesTheUserFileAtAResetOrUnloadAndRestoreDefault
   Config_ResetConfigMgr();
   EXPECT_FALSE(testsupport::Exists(Cfg("user.cfg")));
   EXPECT_TRUE(testsupport::Exists(Cfg("product.cfg")));
-  EXPECT_FALSE(Config_GetRestoreSettings());  // a new manager
+  EXPECT_FALSE(Config_GetRestoreSettings());  // a new manager, whose first layered read makes an empty user.cfg
+  EXPECT_TRUE(Config_DoesKeyExist("Image", "KeepPercent"));
+  EXPECT_TRUE(testsupport::Exists(Cfg("user.cfg")) && ReadCfg("user.cfg").empty());
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 30);
 
   Config_SetIntVal("Image", "KeepPercent", 71);
