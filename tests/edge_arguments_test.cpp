@@ -67,6 +67,7 @@ TEST(EdgeArguments, FileNamesAtTheEdges) {
   } rows[] = {
       {OroFileName(OROustring("plain")), "plain", "", "plain", "", false},
       {OroFileName(OROustring(root + "a.b.c")), "/a.b.c", "/", "a.b", "", false},
+      {OroFileName(OROustring(Native("/x/f"))), "/x/f", "/x/", "f", "x", false},
       {OroFileName(OROustring(root), OROustring("")), "/", "/", "", "", true},
       {OroFileName(OROustring(""), OROustring("")), "", "", "", "", false},
       {OroFileName(OROustring(tmp.path()), OROustring("f.cfg")), nullptr, nullptr, "f", nullptr, true},
@@ -93,8 +94,8 @@ TEST(EdgeArguments, FileNamesAtTheEdges) {
     EXPECT_EQ(r.name.GetParentDirectory(true).str(), r.parent ? r.parent : r.name.GetParentDirectory(true).str());
     EXPECT_EQ(r.name.Exists(), r.exists);
   }
-  EXPECT_EQ(rows[10].name.GetFileName(true).str(), "version.dat");
-  EXPECT_EQ(rows[11].name.GetParentDirectory(false).str(), Native("/maps/NA/"));
+  EXPECT_EQ(rows[11].name.GetFileName(true).str(), "version.dat");
+  EXPECT_EQ(rows[12].name.GetParentDirectory(false).str(), Native("/maps/NA/"));
 }
 
 // Every failure of every call of a write: faults_test.cpp.

@@ -390,6 +390,8 @@ TEST_F(Folders, AWriteIsReadBackWhereNoUserFileCanBeMadeAndSuConfigTakesThePathA
   EXPECT_EQ(storetest::SectionBlock(text, "[Mine]"), "[Mine]\n\"New\"=2\n\"Old\"=1\n\n");
   EXPECT_EQ(storetest::SectionBlock(text, "[Theirs]"), "[Theirs]\n\"K\"=5\n\n");
   EXPECT_EQ(storetest::SectionBlock(text, "[Image]"), "[Image]\n\"KeepPercent\"=70\n\n");
+  // What the first folder's file held (the start's directories) is kept too.
+  EXPECT_EQ(storetest::SectionBlock(text, "[Directories]"), storetest::SectionBlock(before, "[Directories]"));
   EXPECT_EQ(Config_GetIntVal("Theirs", "K"), 5);
   EXPECT_EQ(ReadCfg("user.cfg"), before);
 }
