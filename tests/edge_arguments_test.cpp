@@ -124,13 +124,14 @@ TEST(EdgeArguments, UnsafeFileComponentsAndAHomeFromTheAccount) {
   if (testsupport::kWindows) GTEST_SKIP() << "the home folder of a Windows account does not come from variables";
   struct Row {
     const char *own, *xdg, *home, *expected;
-  } rows[] = {{"", "/x", "/h", "/x/navconfig/"}, {nullptr, "/x/", "/h", "/x/navconfig/"},
+  } rows[] = {{"/n", "/x", "/h", "/n/"}, {"", "/x", "/h", "/x/navconfig/"}, {nullptr, "/x/", "/h", "/x/navconfig/"},
               {nullptr, "x", "/h", "/h/.config/navconfig/"}, {nullptr, nullptr, "", nullptr}};
   for (const Row& r : rows) {
     testsupport::ScopedEnv own("NAVCONFIG_HOME", r.own), xdg("XDG_CONFIG_HOME", r.xdg), home("HOME", r.home);
     const std::string dir = platform::UserHomeDirectory();
     // Without a usable variable, the home folder of the account.
     EXPECT_TRUE(r.expected ? dir == r.expected : dir[0] == '/' && dir.ends_with("/.config/navconfig/")) << dir;
+    EXPECT_EQ(platform::RegistryDirectory(), dir + "registry/");
   }
 }
 
