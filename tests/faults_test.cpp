@@ -107,7 +107,8 @@ class Faults : public storetest::StoreTest {
 };
 
 TEST_F(Faults, EveryFailingCallIsReportedLosesNothingAndAnInterruptedCallIsMadeAgain) {
-  // The temporary file's name, and on POSIX the folder synced after the rename (whose failure is not the save's).
+  // A save opens and locks the lock file, writes the temporary file and renames it; on POSIX it then syncs the
+  // folder, whose failure the save does not report (the file is in place).
   const std::vector<Failure> saveFailures = {{Call::Open, 1, "lock .user.cfg.lock: "},
                                              {Call::Lock, 1, "lock .user.cfg.lock: "},
                                              {Call::Open, 2, "create .user.cfg.tmp: "},
