@@ -39,6 +39,8 @@ TEST_F(ApiArguments, NullAndOutOfRangeArgumentsAnswerNothing) {
   const std::string longSection(300, 's');  // read and written as the path cut to its longest
   Config_SetIntVal(longSection.c_str(), "Key", 4);
   EXPECT_EQ(Config_GetIntVal(longSection.c_str(), "Key"), 4);
+  // A defaults key of 256 bytes.
+  EXPECT_EQ(Config_GetIntVal(longSection.substr(0, 200).c_str(), std::string(55, 'k').c_str()), 0);
   EXPECT_FALSE(Config_GetStrVal(nullptr, "Hex", buffer, 8, nullptr) || Config_GetStrVal("S", nullptr, buffer, 8, nullptr) ||
                Config_GetStrVal("S", "Hex", nullptr, 0, nullptr) || Config_DoesKeyExist(nullptr, "Hex") ||
                Config_DoesKeyExist("S", nullptr) || Config_DeleteKeyVal("user", "Hex"));

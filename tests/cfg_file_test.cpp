@@ -145,7 +145,7 @@ TEST_F(CfgReader, HeadersLineEndsValuesBeforeTheFirstHeaderAndFilesOfComments) {
   // Values before the first header have no section; CR LF, CR alone and NUL bytes all end lines; "[]" is
   // ignored, so the values after it go on into the section before; empty path components are skipped.
   const char raw[] =
-      "\"Top\"=1\n[S]\r\n\"A\"=1\r\n\"B\"=\"x\"\r\n\"Repeated1\"=1\r\n\"REPEATED1\"=2\r\n\r\n"
+      "\"Top\"=1\n[S]\r\n\"A\"=1\r\n\"B\"=\"x\"\r\n\"Repeated1\"=1\r\n\"REPEATED1\"=2\r\n\"Aaa\"=3\r\n\r\n"
       "[T]\r\"C\"=2\r[U]\0\"D\"=3\0[[Twice]]\n\"E\"=4\n\"e\"=5\n"
       "[V] trailing text\n\"F\"=5\n[]\n\"G\"=6\n\"a\"=0\n[W\\\\X\\]\n\"H\"=7\n[w]\n\"I\"=8";
   WriteCfg("ends.cfg", std::string(raw, sizeof raw - 1));  // with its NUL bytes
@@ -170,7 +170,7 @@ TEST_F(CfgReader, HeadersLineEndsValuesBeforeTheFirstHeaderAndFilesOfComments) {
 
   // Sorted, and a key that comes again (in any letter case) takes the later value.
   Config_SetIntVal("ends\\S", "A", 10);
-  EXPECT_EQ(ReadCfg("ends.cfg"), "[S]\n\"A\"=10\n\"B\"=\"x\"\n\"Repeated1\"=2\n\n[T]\n\"C\"=2\n\n[Twice]\n\"E\"=5\n\n"
+  EXPECT_EQ(ReadCfg("ends.cfg"), "[S]\n\"A\"=10\n\"Aaa\"=3\n\"B\"=\"x\"\n\"Repeated1\"=2\n\n[T]\n\"C\"=2\n\n[Twice]\n\"E\"=5\n\n"
                                  "[U]\n\"D\"=3\n\n"
                                  "[V]\n\"a\"=0\n\"F\"=5\n\"G\"=6\n\n[W]\n\"I\"=8\n\n[W\\X]\n\"H\"=7\n\n");
 

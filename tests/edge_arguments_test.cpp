@@ -169,7 +169,7 @@ TEST(EdgeArguments, RegistryCallsOnHandlesNeverOpened) {
 TEST(EdgeArguments, EmptyBlocksAndForcedMemoryLevels) {
   Mem_Free(Mem_Realloc(Mem_Realloc(nullptr, 0), 64));
   const int measured = GetCacheMgr()->GetMemoryLevel(true);
-  for (auto [forced, level] : {std::pair{"3", 3}, {"-1", -1}, {"3x", measured}, {"", measured}}) {
+  for (auto [forced, level] : {std::pair{"3", 3}, {"-1", -1}, {"3x", measured}, {"a", measured}, {"", measured}}) {
     testsupport::ScopedEnv env("NAVCONFIG_MEMORY_LEVEL", forced);
     EXPECT_EQ(GetCacheMgr()->GetMemoryLevel(true), level) << forced;
   }

@@ -142,7 +142,11 @@ namespace {
 struct CountingHolder : StaticDataHolder {
   int setups = 0, teardowns = 0;
   const char* GetName() const override { return "Counting"; }
-  void AddDependencies() override { AddDependency(GetOROUtilGlobals()); }
+  void AddDependencies() override {  // neither nothing nor the holder itself is a dependency
+    AddDependency(nullptr);
+    AddDependency(this);
+    AddDependency(GetOROUtilGlobals());
+  }
   void DoSetup() override { ++setups, Setup(); }  // a call from inside the set-up returns at once
   void DoTeardown() override { ++teardowns; }
 };
