@@ -163,7 +163,7 @@ TEST_F(SeveralWriters, ALockHeldElsewhereFailsTheSaveInTimeAndItsHoldersDeathFre
   EXPECT_GE(waited, std::chrono::milliseconds(300));
   EXPECT_LT(waited, std::chrono::seconds(5));
   EXPECT_EQ(ReadCfg("user.cfg"), before);
-  EXPECT_EQ(GetConfigMgr()->LastSave("user")->reason, "lock .user.cfg.lock: another process has held it for 300 ms");
+  EXPECT_EQ(GetConfigMgr()->LastSave("user")->reason.rfind("lock .user.cfg.lock: held by another process; waited 3", 0), 0u);
   EXPECT_EQ(Config_GetIntVal("Held", "K"), 2);  // memory keeps the change
   // Erasing the file waits for the lock as long, and then erases it all the same.
   const auto erase = std::chrono::steady_clock::now();

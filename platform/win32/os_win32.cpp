@@ -341,15 +341,29 @@ bool CreateNewFile(const std::string& path, bool /*privateToUser*/) {
 
 namespace {
 
-// A fixed temporary name, used only under the file's lock: what a killed writer left there is removed, and the
-// file is created anew (CREATE_NEW fails on anything at the name, a link included).
-HANDLE CreateFixedTemp(const std::wstring& temp) {
+// A fixed temporary name, used only under the file's lock: what a killed writer left there (a file, or an empty
+// folder) is removed, and the file is created anew (CREATE_NEW fails on anything at the name, a link included);
+// anything else is left alone, and *refusal says what it is.
+HANDLE CreateFixedTemp(const std::wstring& temp, std::string* refusal) {
   auto create = [&] {
     return CreateFileSeam(temp.c_str(), GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
   };
   HANDLE h = create();
-  if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_EXISTS && ::DeleteFileW(temp.c_str())) h = create();
-  return h;
+  if (h != INVALID_HANDLE_VALUE || (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ACCESS_DENIED))
+    return h;
+  const DWORD error = ::GetLastError();
+  const DWORD attributes = ::GetFileAttributesW(temp.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return create();  // gone meanwhile
+  const bool link = attributes & FILE_ATTRIBUTE_REPARSE_POINT, directory = attributes & FILE_ATTRIBUTE_DIRECTORY;
+  if (!link && (directory ? ::RemoveDirectoryW(temp.c_str()) : ::DeleteFileW(temp.c_str()))) return create();
+  if (!link && !directory) {
+    ::SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+  }
+  *refusal = FileNameOf(Narrow(temp)) + " is " +
+             (link ? "a symbolic link" : "a directory that is not empty") +
+             ", standing where a save writes its temporary file; it holds no settings: move it away or remove it";
+  return INVALID_HANDLE_VALUE;
 }
 
 // The last-write time of a file set to the precise current time: the file system's own stamp comes from a
@@ -372,9 +386,11 @@ Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool
   std::wstring temp;
   HANDLE h = INVALID_HANDLE_VALUE;
   DWORD err = ERROR_SUCCESS;
+  std::string refusal;
   if (fixedTemp) {
     temp = dir + L"." + base + L".tmp";
-    h = CreateFixedTemp(temp);
+    h = CreateFixedTemp(temp, &refusal);
+    if (!refusal.empty()) return Status::Error(refusal);
     if (h == INVALID_HANDLE_VALUE) err = ::GetLastError();
   }
   for (int attempt = 0; !err && !fixedTemp && attempt < 100; ++attempt) {

@@ -194,4 +194,6 @@ long RegDeleteValueW(HKEY key, const char16_t* valueName) { return ::RegDeleteVa
 
 long RegCloseKey(HKEY key) { return ::RegCloseKey(System(key)); }
 
+void SetStoreLockTimeout(std::chrono::milliseconds) {}
+
 }  // namespace platform::reg
