@@ -203,17 +203,21 @@ KeyRoot* FindOrCreateChild(TreeOwner* owner, KeyRoot** root, KeyRoot* parent, co
 
   KeyRoot* section = NewSection(owner, name, length);
   if (!section) return nullptr;
+  // Indexed before it is linked: a section is in the list and the index, or in neither.
+  if (index && (parentInfo || !parent)) {
+    if (!index->AddSection(parentInfo, section)) {
+      ReleaseSectionRecord(section);
+      return nullptr;
+    }
+    if (parentInfo) parentInfo->childHint = section;
+    else index->topLevelHint = section;
+  }
   if (before) {
     section->next = before->next;
     before->next = section;
   } else {
     section->next = *head;
     *head = section;
-  }
-  if (index && (parentInfo || !parent)) {
-    index->AddSection(parentInfo, section);
-    if (parentInfo) parentInfo->childHint = section;
-    else index->topLevelHint = section;
   }
   return section;
 }
