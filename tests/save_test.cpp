@@ -117,17 +117,18 @@ class FailedSaves : public StoreTest {};
 TEST_F(FailedSaves, AChangeWhoseSaveFailedIsSavedWithTheNextOne) {
   Config_SetIntVal("Saves", "Value", 4);
   Config_SetIntVal("Saves", "Other", 4);
-  // A deletion whose save failed is saved with the next change, also when the layer was read again between.
+  // A layer deleted whole stays deleted while its save fails (no read takes the file's values back), and the
+  // deletion is saved with the next change.
   platform::faults::Fail(platform::faults::Call::Rename, ENOSPC);
   Config_DeleteKey("user");
-  Config_SetIntVal("Saves", "Other", Config_GetIntVal("Saves", "Value") + 5);  // 4 from the file, read again
-  EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Other\"=9\n\n");
+  Config_SetIntVal("Saves", "Other", Config_GetIntVal("Saves", "Value") + 5);  // not 4 from the file
+  EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Other\"=5\n\n");
   // One whose section was flushed is saved with the next change too.
   platform::faults::Fail(platform::faults::Call::Rename, ENOSPC);
   Config_SetIntVal("Saves", "Kept", 1);
   Config_FlushBranch("user\\Saves");
   Config_SetIntVal("Saves", "More", 2);
-  EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Kept\"=1\n\"More\"=2\n\"Other\"=9\n\n");
+  EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Kept\"=1\n\"More\"=2\n\"Other\"=5\n\n");
   // A folder that does not exist: the save fails, nothing is created.
   const std::string missing = tmp / "missing/";
   SU_Config(missing.c_str());
