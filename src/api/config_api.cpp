@@ -104,6 +104,7 @@ void SD_Config(void) try {
 } catch (...) {
 }
 
+// The resets replace the managers: their callers run them while no other thread uses the configuration.
 bool Config_Reset(void) try {
   CConfigGlobals* g = GetConfigGlobals();
   // The directory manager goes first; user.cfg must be erased while it still knows the folder.
