@@ -103,7 +103,11 @@ ConfigWrite::~ConfigWrite() NO_THREAD_SAFETY_ANALYSIS {
     m_mgr->Unlock();
     return;
   }
-  ReportedInLastSave(Finish());
+  try {
+    ReportedInLastSave(Finish());
+  } catch (...) {
+    // The lock is released by then; the save's failure, when there was one, is the layer's last save.
+  }
 }
 
 platform::Status ConfigWrite::Finish() NO_THREAD_SAFETY_ANALYSIS {
@@ -583,21 +587,13 @@ platform::Status CConfigMgr::StoreValue(const char* path, const char* key, long 
   EnsureLayer(path);
   const std::string layer = LayerName(path);
   KeyRoot* section = nullptr;
-  const platform::Status noMemory = platform::Status::Error("out of memory");
   if (!keytree::FindOrCreatePath(&m_forest, m_forest.RootSlot(), path, &section) || !section)
-    return RecordSave(layer, LayerFilePath(layer), noMemory, 0);
+    return RecordSave(layer, LayerFilePath(layer), platform::Status::Error("the path names no section"), 0);
   // The layer is in memory now. When a read had found no file for it, layered reads would go on skipping it
   // and never return what was written here.
   EnableLayer(layer);
   const bool changed = keytree::AddValue(&m_forest, section, key, type, isString ? 0 : intValue,
                                          isString ? strValue : "", isDefault);
-  if (changed ? isString : !isDefault) {
-    // A value that should be there and is not (its record could not be had), or a string that could not be copied.
-    const TreeIndex& index = m_forest.IndexRef();
-    const SectionInfo* info = index.FindSection(section);
-    const KeyValue* v = info ? index.FindValue(info, key, TreeIndex::NameHash(key)) : keytree::GetValue(section, key);
-    if (!v || (isString && !v->strValue)) return RecordSave(layer, LayerFilePath(layer), noMemory, 0);
-  }
   if (changed && RecordingChanges()) RecordValue(m_forest, path, key, ValueChange::Kind::Changed, m_changes);
   NoteEdit(SetEdit(path, key, static_cast<uint32_t>(type), isString ? 0 : intValue, isString ? strValue : "", isDefault),
            changed, pending);
@@ -655,9 +651,9 @@ void CConfigMgr::DeleteBranch(const char* path, bool* removed, PendingSaves* pen
   const std::string name = layer && layer->section->name ? layer->section->name : std::string();
   *removed = keytree::DeleteBranch(&m_forest, m_forest.RootSlot(), path);
   if (!*removed) m_changes.resize(recorded);
+  NoteEdit(DeleteBranchEdit(path), *removed, pending);
   if (*removed && !name.empty())
     keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, name.c_str(), name.size());
-  NoteEdit(DeleteBranchEdit(path), *removed, pending);
 }
 
 [[gnu::cold]] void CConfigMgr::FlushBranch(const char* path) {
