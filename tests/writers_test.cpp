@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <platform/file_lock.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -33,10 +34,14 @@ int LastSaveResult() {
   return Config_GetLastSaveStatus("user", &ok, nullptr, 0, nullptr, 0) && ok ? 0 : 1;
 }
 
-// One change of a section as a process makes it: "K=1" sets K, "-K" deletes it, "-" deletes the section.
+// One change of a section as a process makes it: "K=1" sets K, "-K" deletes it, "-" deletes the section, "~"
+// flushes another section from memory.
 void Apply(const std::string& path, const std::string& change) {
   const size_t equals = change.find('=');
-  if (equals != std::string::npos)
+  if (change == "~") {
+    Config_SetIntVal("user\\Elsewhere", "E", 1);
+    Config_FlushBranch("user\\Elsewhere");
+  } else if (equals != std::string::npos)
     Config_SetIntVal(path.c_str(), change.substr(0, equals).c_str(), std::stol(change.substr(equals + 1)));
   else if (change == "-")
     Config_DeleteKey(path.c_str());
@@ -70,13 +75,11 @@ NAVCONFIG_TEST_CHILD(edit) {
   return LastSaveResult();
 }
 
-// Takes the lock args[0], says so, and keeps it until it is killed.
-NAVCONFIG_TEST_CHILD(hold_lock) {
-  platform::FileLock lock;
-  if (!lock.Acquire(args[0], std::chrono::milliseconds(10000)).ok) return 1;
-  std::printf("locked\n");
-  std::fflush(stdout);
-  for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+// Saves the key args[2] of [Busy] non-stop on the folder args[0] until the file args[1] appears.
+NAVCONFIG_TEST_CHILD(save_non_stop) {
+  StartIn(args[0]);
+  for (long i = 0; !testsupport::Exists(args[1]); ++i) Config_SetIntVal("Busy", args[2].c_str(), i);
+  return LastSaveResult();
 }
 
 class SeveralWriters : public StoreTest {};
@@ -116,6 +119,7 @@ TEST_F(SeveralWriters, TheNewestWriteOfAKeyWins) {
       {"a delete after another's write", {"K=1"}, {"K=5"}, "-K", nullptr},
       {"a delete of a key only the file holds", {"O=1"}, {"K=5"}, "-K", "\"O\"=1\n"},
       {"a write of the value memory holds", {"K=1"}, {"K=5"}, "K=1", "\"K\"=1\n"},
+      {"the same after a flush of another section", {"K=1", "~"}, {"K=5"}, "K=1", "\"K\"=1\n"},
       {"a write after another's branch delete", {"K=1", "O=1"}, {"-"}, "K2=3", "\"K2\"=3\n"},
       {"keys not touched take the file's values", {"K=1", "O=1"}, {"O=7", "-K", "N=8"}, "K=2",
        "\"K\"=2\n\"N\"=8\n\"O\"=7\n"},
@@ -149,33 +153,61 @@ TEST_F(SeveralWriters, TheNewestWriteOfAKeyWins) {
   EXPECT_FALSE(testsupport::Exists(Cfg("user.cfg.bak")));
 }
 
-TEST_F(SeveralWriters, ALockHeldElsewhereFailsTheSaveInTimeAndItsHoldersDeathFreesIt) {
+TEST_F(SeveralWriters, ALockHeldElsewhereStallsNoReadFailsTheSaveInTimeAndItsReleaseLetsTheQueuedSavesGo) {
+  using Clock = std::chrono::steady_clock;
+  using std::chrono::milliseconds;
   Config_SetIntVal("Held", "K", 1);
   const std::string before = ReadCfg("user.cfg");
-  testsupport::ChildProcess holder("hold_lock", {platform::LockFileOf(Cfg("user.cfg"))});
-  std::string line;
-  ASSERT_TRUE(holder.ReadLine(line, 60000) && line == "locked") << line;
+  testsupport::LockHolder holder(platform::LockFileOf(Cfg("user.cfg")));
+  ASSERT_TRUE(holder.Holds());
 
-  GetConfigMgr()->SetSaveLockTimeout(std::chrono::milliseconds(300));
-  const auto start = std::chrono::steady_clock::now();
-  Config_SetIntVal("Held", "K", 2);
-  const auto waited = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(waited, std::chrono::milliseconds(300));
-  EXPECT_LT(waited, std::chrono::seconds(5));
+  // The save waits on its thread; reads on this one answer from memory meanwhile.
+  GetConfigMgr()->SetSaveLockTimeout(milliseconds(600));
+  const auto start = Clock::now();
+  std::thread writer([] { Config_SetIntVal("Held", "K", 2); });
+  Clock::duration slowest{};
+  while (Clock::now() - start < milliseconds(400)) {
+    const auto read = Clock::now();
+    EXPECT_NE(Config_GetIntVal("Held", "K"), 0);
+    slowest = std::max(slowest, Clock::now() - read);
+  }
+  writer.join();
+  EXPECT_LT(slowest, milliseconds(200));
+  EXPECT_GE(Clock::now() - start, milliseconds(600));
   EXPECT_EQ(ReadCfg("user.cfg"), before);
-  EXPECT_EQ(GetConfigMgr()->LastSave("user")->reason.rfind("lock .user.cfg.lock: held by another process; waited 3", 0), 0u);
+  const std::string reason = GetConfigMgr()->LastSave("user")->reason;
+  EXPECT_EQ(reason.rfind("lock .user.cfg.lock: held by another process; waited ", 0), 0u) << reason;
   EXPECT_EQ(Config_GetIntVal("Held", "K"), 2);  // memory keeps the change
   // Erasing the file waits for the lock as long, and then erases it all the same.
-  const auto erase = std::chrono::steady_clock::now();
+  const auto erase = Clock::now();
   EXPECT_TRUE(Config_RestoreDefaults());
-  EXPECT_GE(std::chrono::steady_clock::now() - erase, std::chrono::milliseconds(300));
+  EXPECT_GE(Clock::now() - erase, milliseconds(600));
 
-  // The system releases the lock of a process that ends however it ends; the next save writes what changed
-  // since the file was erased.
-  holder.Kill();
-  EXPECT_EQ(holder.Wait(), -1);
+  // This process's saves queue behind the one that waits; once the holder ends (the system lets its lock go
+  // however it ends), they write what changed since the file was erased.
   GetConfigMgr()->SetSaveLockTimeout(navconfig::kSaveLockTimeout);
-  Config_SetIntVal("Held", "Other", 1);
-  EXPECT_EQ(Block("user.cfg", "[Held]"), "[Held]\n\"Other\"=1\n\n");
+  std::thread first([] { Config_SetIntVal("Held", "A", 1); });
+  std::thread second([] { Config_SetIntVal("Held", "B", 1); });
+  std::this_thread::sleep_for(milliseconds(200));
+  holder.Release();
+  first.join();
+  second.join();
+  EXPECT_TRUE(GetConfigMgr()->LastSave("user")->ok);
+  EXPECT_EQ(Block("user.cfg", "[Held]"), "[Held]\n\"A\"=1\n\"B\"=1\n\n");
 }
 
+TEST_F(SeveralWriters, ASaverGetsItsTurnWhileOtherProcessesSaveNonStop) {
+  const std::string stop = tmp / "stop";
+  testsupport::ChildProcess a("save_non_stop", {configDir, stop, "A"}), b("save_non_stop", {configDir, stop, "B"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  GetConfigMgr()->SetSaveLockTimeout(std::chrono::seconds(3));
+  for (int i = 1; i <= 5; ++i) {
+    Config_SetIntVal("Busy", "Parent", i);
+    EXPECT_TRUE(GetConfigMgr()->LastSave("user")->ok) << GetConfigMgr()->LastSave("user")->reason;
+  }
+  testsupport::WriteFile(stop, "");
+  EXPECT_EQ(a.Wait(), 0);
+  EXPECT_EQ(b.Wait(), 0);
+  Reload();
+  EXPECT_EQ(Config_GetIntVal("Busy", "Parent"), 5);
+}
