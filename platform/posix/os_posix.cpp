@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "../common/read_all.h"
@@ -384,7 +385,9 @@ Status ReplaceLockedFile(const std::string& path, const void* data, size_t size)
 }
 
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
-  DIR* d = ::opendir(dir.c_str());
+  // Closed however the listing ends (out of memory too).
+  const std::unique_ptr<DIR, int (*)(DIR*)> open(::opendir(dir.c_str()), ::closedir);
+  DIR* d = open.get();
   if (!d) return false;
   std::string base = dir;
   if (!base.empty() && base.back() != '/') base += '/';
@@ -399,7 +402,6 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
     }
     entries.push_back(std::move(entry));
   }
-  ::closedir(d);
   return true;
 }
 

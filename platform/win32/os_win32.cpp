@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <cwchar>
+#include <memory>
 #include <string>
 
 #include "../common/read_all.h"
@@ -449,6 +450,8 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
   HANDLE h = ::FindFirstFileExW(Widen(pattern).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
                                 FIND_FIRST_EX_LARGE_FETCH);
   if (h == INVALID_HANDLE_VALUE) return IsDirectory(dir);  // an empty drive root has no "." either
+  // Closed however the listing ends (out of memory too).
+  const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> search(h, ::FindClose);
   do {
     if (std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0) continue;
     DirEntry entry;
@@ -456,7 +459,6 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
     entry.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entries.push_back(std::move(entry));
   } while (::FindNextFileW(h, &found));
-  ::FindClose(h);
   return true;
 }
 
