@@ -30,14 +30,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A configuration folder of its own with a user.cfg of 2,000 keys in 100 sections, the library started in it.
+// A configuration folder of its own with 2,000 keys in 100 sections in the layer file named (user.cfg, or
+// product.cfg, which layered reads reach after user and user_ro), the library started in it.
 struct Folder {
   std::string dir;
-  explicit Folder(const std::string& name, bool emptyUserRo = false) {
+  explicit Folder(const std::string& name, const char* file = "user.cfg", bool emptyUserRo = false) {
     dir = (fs::temp_directory_path() / ("navconfig-edges-" + name + "-" + std::to_string(getpid()))).string() + "/";
     fs::remove_all(dir);
     fs::create_directories(dir);
-    std::ofstream user(dir + "user.cfg");
+    std::ofstream user(dir + file);
     for (int s = 0; s < 100; ++s) {
       user << "[Section" << s << "]\n";
       for (int k = 0; k < 20; ++k) user << "\"Key" << k << "\"=" << s * 100 + k << "\n";
@@ -103,9 +104,10 @@ void BM_ReadsWhileAWriteWaitsForALock(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadsWhileAWriteWaitsForALock)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
-// 2,000 layered reads, each of another key, with an empty user_ro.cfg (argument 1) and without one (0).
+// 2,000 layered reads, each of another key that product.cfg holds (so that each passes user_ro), with an empty
+// user_ro.cfg (argument 1) and without one (0).
 void BM_LayeredReads(benchmark::State& state) {
-  Folder folder(state.range(0) ? "empty-user-ro" : "no-user-ro", state.range(0) != 0);
+  Folder folder(state.range(0) ? "empty-user-ro" : "no-user-ro", "product.cfg", state.range(0) != 0);
   std::vector<std::pair<std::string, std::string>> keys;
   for (int s = 0; s < 100; ++s)
     for (int k = 0; k < 20; ++k) keys.emplace_back("Section" + std::to_string(s), "Key" + std::to_string(k));

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <platform/file_lock.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -151,49 +150,6 @@ TEST_F(SeveralWriters, TheNewestWriteOfAKeyWins) {
   Config_SetIntVal("Case1", "K", 3);
   EXPECT_EQ(ReadCfg("user.cfg"), "[Case1]\n\"K\"=3\n\n");
   EXPECT_FALSE(testsupport::Exists(Cfg("user.cfg.bak")));
-}
-
-TEST_F(SeveralWriters, ALockHeldElsewhereStallsNoReadFailsTheSaveInTimeAndItsReleaseLetsTheQueuedSavesGo) {
-  using Clock = std::chrono::steady_clock;
-  using std::chrono::milliseconds;
-  Config_SetIntVal("Held", "K", 1);
-  const std::string before = ReadCfg("user.cfg");
-  testsupport::LockHolder holder(platform::LockFileOf(Cfg("user.cfg")));
-  ASSERT_TRUE(holder.Holds());
-
-  // The save waits on its thread; reads on this one answer from memory meanwhile.
-  GetConfigMgr()->SetSaveLockTimeout(milliseconds(600));
-  const auto start = Clock::now();
-  std::thread writer([] { Config_SetIntVal("Held", "K", 2); });
-  Clock::duration slowest{};
-  while (Clock::now() - start < milliseconds(400)) {
-    const auto read = Clock::now();
-    EXPECT_NE(Config_GetIntVal("Held", "K"), 0);
-    slowest = std::max(slowest, Clock::now() - read);
-  }
-  writer.join();
-  EXPECT_LT(slowest, milliseconds(200));
-  EXPECT_GE(Clock::now() - start, milliseconds(600));
-  EXPECT_EQ(ReadCfg("user.cfg"), before);
-  const std::string reason = GetConfigMgr()->LastSave("user")->reason;
-  EXPECT_EQ(reason.rfind("lock .user.cfg.lock: held by another process; waited ", 0), 0u) << reason;
-  EXPECT_EQ(Config_GetIntVal("Held", "K"), 2);  // memory keeps the change
-  // Erasing the file waits for the lock as long, and then erases it all the same.
-  const auto erase = Clock::now();
-  EXPECT_TRUE(Config_RestoreDefaults());
-  EXPECT_GE(Clock::now() - erase, milliseconds(600));
-
-  // This process's saves queue behind the one that waits; once the holder ends (the system lets its lock go
-  // however it ends), they write what changed since the file was erased.
-  GetConfigMgr()->SetSaveLockTimeout(navconfig::kSaveLockTimeout);
-  std::thread first([] { Config_SetIntVal("Held", "A", 1); });
-  std::thread second([] { Config_SetIntVal("Held", "B", 1); });
-  std::this_thread::sleep_for(milliseconds(200));
-  holder.Release();
-  first.join();
-  second.join();
-  EXPECT_TRUE(GetConfigMgr()->LastSave("user")->ok);
-  EXPECT_EQ(Block("user.cfg", "[Held]"), "[Held]\n\"A\"=1\n\"B\"=1\n\n");
 }
 
 TEST_F(SeveralWriters, ASaverGetsItsTurnWhileOtherProcessesSaveNonStop) {
