@@ -155,7 +155,11 @@ TEST_F(SeveralWriters, TheNewestWriteOfAKeyWins) {
 TEST_F(SeveralWriters, ASaverGetsItsTurnWhileOtherProcessesSaveNonStop) {
   const std::string stop = tmp / "stop";
   testsupport::ChildProcess a("save_non_stop", {configDir, stop, "A"}), b("save_non_stop", {configDir, stop, "B"});
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // Both save non-stop once each has saved (a process may take a second to start under Wine).
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (std::string text; (text = ReadCfg("user.cfg")).find("\"A\"=") == std::string::npos ||
+                         text.find("\"B\"=") == std::string::npos;)
+    if (std::chrono::steady_clock::now() > deadline) FAIL() << "the children do not save";
   GetConfigMgr()->SetSaveLockTimeout(std::chrono::seconds(3));
   for (int i = 1; i <= 5; ++i) {
     Config_SetIntVal("Busy", "Parent", i);

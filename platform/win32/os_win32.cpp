@@ -354,7 +354,11 @@ HANDLE CreateFixedTemp(const std::wstring& temp, std::string* refusal) {
     return h;
   const DWORD error = ::GetLastError();
   const DWORD attributes = ::GetFileAttributesW(temp.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return create();  // gone meanwhile
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (error == ERROR_FILE_EXISTS) return create();  // gone meanwhile
+    ::SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+  }
   const bool link = attributes & FILE_ATTRIBUTE_REPARSE_POINT, directory = attributes & FILE_ATTRIBUTE_DIRECTORY;
   if (!link && (directory ? ::RemoveDirectoryW(temp.c_str()) : ::DeleteFileW(temp.c_str()))) return create();
   if (!link && !directory) {
@@ -407,12 +411,12 @@ Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool
     if (!err) err = ERROR_FILE_EXISTS;
     return Status::Error(ErrorText("create", Narrow(temp.empty() ? dir + L"." + base + L".tmp" : temp), err));
   }
-  const std::string tempName = Narrow(temp);
-
+  // From here on nothing allocates before the handle is closed and the temporary file removed: a failure to
+  // allocate must not leave the file behind for the next save to stumble on.
   auto fail = [&](const char* what, DWORD e) {
     ::CloseHandle(h);
     ::DeleteFileW(temp.c_str());
-    return Status::Error(ErrorText(what, tempName, e));
+    return Status::Error(ErrorText(what, Narrow(temp), e));
   };
   if (!WriteAll(h, data, size)) return fail("write", ::GetLastError());
   if (fixedTemp) StampPreciseTime(h);
@@ -421,12 +425,12 @@ Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool
   if (!::CloseHandle(h)) {
     DWORD e = ::GetLastError();
     ::DeleteFileW(temp.c_str());
-    return Status::Error(ErrorText("close", tempName, e));
+    return Status::Error(ErrorText("close", Narrow(temp), e));
   }
   if (!ReplaceByMove(temp, target)) {
     DWORD e = ::GetLastError();
     ::DeleteFileW(temp.c_str());
-    return Status::Error(ErrorText("rename", tempName, e));
+    return Status::Error(ErrorText("rename", Narrow(temp), e));
   }
   return Status::Ok();
 }
