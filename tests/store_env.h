@@ -119,6 +119,9 @@ class StoreTest : public ::testing::Test {
       testsupport::RemoveAll(started);
     }
     SU_Config(configDir.c_str());
+    // The layers are read again from the scratch folder, as a start there would have read them.
+    Config_ResetConfigMgr();
+    Config_DoesKeyExist("Directories", "RootDir");
   }
 
   testsupport::TempDir tmp;
