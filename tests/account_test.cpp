@@ -82,8 +82,6 @@ TEST_F(Account, TheSignOnComesBackElsewhereIntoAnyBufferAndTheFileNeverHoldsTheP
   EXPECT_FALSE(Config_SetSingleSignon("ignored", "ignored too", true));
   EXPECT_EQ(Stored("LoginName") + Stored("LoginPassword"), "");
   EXPECT_EQ(Get(), (SignOn{true, "", ""}));
-  Reload();
-  EXPECT_EQ(Get(), (SignOn{true, "", ""}));
 }
 
 TEST_F(Account, APasswordNotRecoveredIsTriedAgainAndOneNotProtectedLeavesTheStoredOne) {
@@ -99,25 +97,17 @@ TEST_F(Account, APasswordNotRecoveredIsTriedAgainAndOneNotProtectedLeavesTheStor
   // With the key back the next call tries again and succeeds.
   EXPECT_EQ(Get(), (SignOn{true, "bob", "hunter2"}));
 
-  // Changed texts fail the same way, each time.
+  // A changed text fails the same way, each time (which changes are found: crypt_test.cpp).
   ASSERT_TRUE(Config_SetSingleSignon("", "hunter2", false));  // drops the password kept in memory
   const std::string fresh = Stored("LoginPassword");
-  std::string flipped = fresh;
-  flipped[fresh.size() / 2] = flipped[fresh.size() / 2] == 'A' ? 'B' : 'A';
-  for (const std::string& bad : {flipped, std::string("hunter2")}) {
-    Config_SetStrVal("ClientInfo", "LoginPassword", bad.c_str());
-    for (int i = 0; i < 2; ++i) EXPECT_EQ(Get(), (SignOn{false, "bob", ""})) << bad;
-  }
+  Config_SetStrVal("ClientInfo", "LoginPassword", (fresh + "A").c_str());
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(Get(), (SignOn{false, "bob", ""}));
   Config_SetStrVal("ClientInfo", "LoginPassword", fresh.c_str());
   EXPECT_EQ(Get(), (SignOn{true, "bob", "hunter2"}));
 
-  // A password that cannot be protected leaves the stored one as it was.
+  // A password that cannot be protected leaves the stored one as it was (a password too long: crypt_test.cpp).
   ASSERT_TRUE(Config_SetSingleSignon("carol", "first", false));
   const std::string stored = Stored("LoginPassword");
-
-  // One byte longer than the longest password that account.h promises to protect.
-  EXPECT_FALSE(Config_SetSingleSignon("", std::string(kLongPassword + 1, 'x'), false));
-  EXPECT_EQ(Stored("LoginPassword"), stored);
   // No key can be had: the home folder cannot be made (on Windows the system keeps the key: a password too
   // long to fit is the failure there). The name is stored all the same.
   if (testsupport::kWindows) {

@@ -47,8 +47,7 @@ TEST(DefaultsTable, EveryCaseOfAKeyIsFoundThePriorityTableAndTheLaterInsertWin) 
     EXPECT_EQ(value("Dens\\Level", priority), 3);
     EXPECT_EQ(value("Dens\\Level", nullptr), 4);
     TeardownConfigDefaults(main, priority);
-    EXPECT_EQ(main, nullptr);
-    EXPECT_EQ(priority, nullptr);
+    EXPECT_TRUE(main == nullptr && priority == nullptr);
   }
   // A null key is logged (once per table looked at) and found nowhere; a table without buckets refuses inserts.
   ConfigDefaultsTable* main = CreateDefaultsTable(kMainDefaultsBuckets);

@@ -1,5 +1,5 @@
-// The utility and platform functions with the arguments callers get wrong: null and empty paths, empty
-// buffers and names at the edges.
+// The utility and platform functions with the arguments callers get wrong: names and paths at the edges,
+// handles never opened, empty blocks (null and empty paths of the file functions: files_test.cpp).
 #include <doroutil/files.h>
 #include <doroutil/memory.h>
 #include <doroutil/orofilename.h>
@@ -11,47 +11,6 @@
 #include "support/test_support.h"
 
 using testsupport::TempDir;
-
-TEST(EdgeArguments, FileFunctionsRefuseNullAndEmptyPaths) {
-  TempDir tmp;
-  testsupport::WriteFile(tmp / "a.txt", "abc\r\nlonger line\n");
-  testsupport::MakeDirs(tmp / "sub");
-  ListMgr<OROustring> names, excluded, list;
-  for (const char* p : {static_cast<const char*>(nullptr), ""}) {
-    char byte = 'x', *buffer = &byte;
-    EXPECT_FALSE(FileExists(p) || FileDoesDirExist(p) || FileCreateDir(p) || AreFilesInDir(p, names));
-    EXPECT_EQ(FileErase(p), 1);
-    EXPECT_EQ(FileList(list, p, nullptr) + FileList(list, p, "*", nullptr, nullptr, 2), 0);
-    EXPECT_TRUE(LoadFile(p, &buffer) == 0 && buffer == nullptr && FileOpen(p, "rb") == nullptr);
-  }
-  EXPECT_TRUE(LoadFile(tmp.path().c_str(), nullptr) == 0 && FileOpen((tmp / "a.txt").c_str(), nullptr) == nullptr);
-  EXPECT_TRUE(FileCreateDir((tmp / "sub").c_str()) && !FileCreateDir((tmp / "a.txt").c_str()));
-  names.Add(nullptr);
-  EXPECT_FALSE(AreFilesInDir(tmp.path().c_str(), names));
-  excluded.Add(nullptr);
-  excluded.Add(new OROustring("a.txt"));
-  EXPECT_EQ(FileList(list, tmp.path().c_str(), "*", "txt", &excluded, 1), 0);
-  EXPECT_EQ(FileList(list, tmp.path().c_str(), "*", nullptr, &excluded, 2), 1);  // sub
-  EXPECT_EQ(FileList(list, (tmp / "none").c_str(), "txt"), 0);
-  EXPECT_FALSE(platform::MakeDirectories("") || platform::MakeDirectories(tmp / "a.txt/sub"));
-  EXPECT_FALSE(platform::RenameFile(tmp / "none", tmp / "other").ok);
-
-  char line[6];
-  FileHandle* f = FileOpen((tmp / "a.txt").c_str(), "rb");
-  ASSERT_NE(f, nullptr);
-  EXPECT_FALSE(FileReadNextLine(nullptr, line, 6) || FileReadNextLine(f, nullptr, 6) || FileReadNextLine(f, line, 0));
-  EXPECT_STREQ(FileReadNextLine(f, line, 4), "abc");    // exactly the room for the line, \r dropped
-  EXPECT_STREQ(FileReadNextLine(f, line, 6), "longe");  // the rest of a long line is skipped
-  EXPECT_EQ(FileReadNextLine(f, line, 6), nullptr);
-  EXPECT_EQ(FileWrite(f, "x", 1), 0);  // read-only
-  FileClose(nullptr);
-  FileClose(f);
-  f = FileOpen((tmp / "b.bin").c_str(), "wb");
-  EXPECT_EQ(FileWrite(nullptr, "x", 1) + FileWrite(f, nullptr, 1) + FileWrite(f, "x", 0), 0);
-  EXPECT_EQ(FileWrite(f, "xyz", 3), 3);
-  FileClose(f);
-  EXPECT_EQ(testsupport::ReadFile(tmp / "b.bin"), "xyz");
-}
 
 TEST(EdgeArguments, FileNamesAtTheEdges) {
   TempDir tmp;

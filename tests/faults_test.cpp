@@ -109,17 +109,14 @@ class Faults : public storetest::StoreTest {
 TEST_F(Faults, EveryFailingCallIsReportedLosesNothingAndAnInterruptedCallIsMadeAgain) {
   // A save opens and locks the lock file, writes the temporary file and renames it; on POSIX it then syncs the
   // folder, whose failure the save does not report (the file is in place).
-  const std::vector<Failure> saveFailures = {{Call::Open, 1, "lock .user.cfg.lock: "},
-                                             {Call::Lock, 1, "lock .user.cfg.lock: "},
-                                             {Call::Open, 2, "create .user.cfg.tmp: "},
-                                             {Call::Write, 1, "write .user.cfg.tmp: "},
-                                             {Call::Sync, 1, "sync .user.cfg.tmp: "},
-                                             {Call::Rename, 1, "rename .user.cfg.tmp: "}};
+  const std::vector<Failure> saveFailures = {
+      {Call::Open, 1, "lock .user.cfg.lock: "},  {Call::Lock, 1, "lock .user.cfg.lock: "},
+      {Call::Open, 2, "create .user.cfg.tmp: "}, {Call::Write, 1, "write .user.cfg.tmp: "},
+      {Call::Sync, 1, "sync .user.cfg.tmp: "},   {Call::Rename, 1, "rename .user.cfg.tmp: "}};
   const auto startLayer = [&] {
     WriteCfg("user.cfg", kBefore);
     Reload();
   };
-  const std::vector<std::string> files = {".user.cfg.lock", "user.cfg"};
   const Subject save = {
       "a save", true, saveFailures,
       [&] {
@@ -132,7 +129,7 @@ TEST_F(Faults, EveryFailingCallIsReportedLosesNothingAndAnInterruptedCallIsMadeA
       },
       [&](bool failed) {
         EXPECT_EQ(ReadCfg("user.cfg"), failed ? kBefore : "[Saves]\n\"Value\"=2\n\n");
-        EXPECT_EQ(testsupport::Listing(configDir), files);
+        EXPECT_EQ(testsupport::Listing(configDir), (std::vector<std::string>{".user.cfg.lock", "user.cfg"}));
         EXPECT_EQ(Config_GetIntVal("user\\Saves", "Value"), 2);
         Config_SetIntVal("Saves", "Other", 3);
         EXPECT_EQ(SaveOutcome("user"), "ok");

@@ -3,6 +3,7 @@
 #include <doroutil/memory.h>
 #include <doroutil/orofilename.h>
 #include <gtest/gtest.h>
+#include <platform/os.h>
 
 #include "support/test_support.h"
 
@@ -28,8 +29,6 @@ TEST(Files, ListingIsSortedByteWiseAndMatchesExtensionsWithoutCaseAlsoThroughLin
   // Names that differ in more than case, so that they are different files on Windows too.
   for (const char* f : {"b.cgd", "A.CHX", "a.cgd", "C.CGD", "c.txt", "noext", "z.chx"}) WriteFile(dir / f, "x");
   for (const char* d : {"NA", "EU", ".svn"}) testsupport::MakeDirs(dir / d);
-  ListMgr<OROustring> cgd;
-  EXPECT_EQ(FileList(cgd, dir.path().c_str(), "cgd"), 3);
   EXPECT_EQ(List(dir.path(), "cgd"), (Names{"C.CGD", "a.cgd", "b.cgd"}));
   EXPECT_EQ(List(dir.path(), "chx"), (Names{"A.CHX", "z.chx"}));
   EXPECT_EQ(List(dir.path(), "", 2), (Names{".svn", "EU", "NA"}));
@@ -44,23 +43,39 @@ TEST(Files, ListingIsSortedByteWiseAndMatchesExtensionsWithoutCaseAlsoThroughLin
   EXPECT_EQ(List(dir.path(), "CGD", 0, "a.cgd"), (Names{"C.CGD", "b.cgd", "d.cgd"}));
 }
 
-TEST(Files, ExistenceCreationErasureAndRequiredFiles) {
+// Existence, creation, erasure and the files a grid needs; null and empty paths and names answer nothing.
+TEST(Files, ExistenceCreationErasureRequiredFilesAndNullOrEmptyPaths) {
   TempDir dir;
   WriteFile(dir / "00000000.qd", "");
-  EXPECT_TRUE(FileExists((dir / "00000000.qd").c_str()));
-  EXPECT_FALSE(FileExists(dir.path().c_str()) || FileDoesDirExist("") || FileDoesDirExist(nullptr));
-  ListMgr<OROustring> grid, none;
+  testsupport::MakeDirs(dir / "sub");
+  EXPECT_TRUE(FileExists((dir / "00000000.qd").c_str()) && !FileExists(dir.path().c_str()));
+  ListMgr<OROustring> grid, none, list;
+  for (const char* p : {static_cast<const char*>(nullptr), ""}) {
+    char byte = 'x', *buffer = &byte;
+    EXPECT_FALSE(FileExists(p) || FileDoesDirExist(p) || FileCreateDir(p) || AreFilesInDir(p, grid));
+    EXPECT_EQ(FileErase(p), 1);
+    EXPECT_EQ(FileList(list, p, nullptr) + FileList(list, p, "*", nullptr, nullptr, 2), 0);
+    EXPECT_TRUE(LoadFile(p, &buffer) == 0 && buffer == nullptr && FileOpen(p, "rb") == nullptr);
+  }
   grid.Add(new OROustring("00000000.qd"));
   grid.Add(new OROustring("00000000.hsh"));
   EXPECT_FALSE(AreFilesInDir(dir.path().c_str(), grid));
   WriteFile(dir / "00000000.hsh", "");
   EXPECT_TRUE(AreFilesInDir(dir.path().substr(0, dir.path().size() - 1).c_str(), grid));  // without separator
-  EXPECT_FALSE(AreFilesInDir("", grid));
   EXPECT_TRUE(AreFilesInDir(dir.path().c_str(), none));
+  none.Add(nullptr);  // a null name is never there, and excludes nothing
+  EXPECT_FALSE(AreFilesInDir(dir.path().c_str(), none));
+  none.Add(new OROustring("00000000.hsh"));
+  const char* const path = dir.path().c_str();
+  EXPECT_EQ(FileList(list, path, "*", "hsh", &none, 1) + FileList(list, path, "*", "qd", &none, 1), 1);
+  EXPECT_EQ(FileList(list, path, "*", nullptr, &none, 2), 1);  // sub
   EXPECT_TRUE(FileCreateDir((dir / "new").c_str()) && FileCreateDir((dir / "new").c_str()));
-  EXPECT_TRUE(FileDoesDirExist((dir / "new").c_str()));
+  EXPECT_TRUE(FileDoesDirExist((dir / "new").c_str()) && !FileCreateDir((dir / "00000000.qd").c_str()));
   EXPECT_EQ(FileErase((dir / "00000000.qd").c_str()), 0);
   EXPECT_EQ(FileErase((dir / "00000000.qd").c_str()), 1);  // nothing left to erase
+  EXPECT_TRUE(LoadFile(path, nullptr) == 0 && FileOpen((dir / "00000000.hsh").c_str(), nullptr) == nullptr);
+  EXPECT_FALSE(platform::MakeDirectories("") || platform::MakeDirectories(dir / "00000000.hsh/sub"));
+  EXPECT_FALSE(platform::RenameFile(dir / "none", dir / "other").ok);
 }
 
 TEST(Files, LoadFileAndLineReading) {
@@ -75,11 +90,11 @@ TEST(Files, LoadFileAndLineReading) {
   EXPECT_EQ(LoadFile((dir / "none").c_str(), &buffer), 0);
   EXPECT_EQ(buffer, nullptr);
   // Lines without their CR LF; of a line longer than the buffer, what fits with the terminator (the rest is
-  // skipped), nothing beyond.
+  // skipped), nothing beyond. Null handles and buffers and no room read nothing; a read-only handle writes nothing.
   FileHandle* f = FileOpen((dir / "v.dat").c_str(), "rb");
   ASSERT_NE(f, nullptr);
   char line[8];
-  EXPECT_EQ(FileReadNextLine(f, line, 0), nullptr);
+  EXPECT_FALSE(FileReadNextLine(nullptr, line, 6) || FileReadNextLine(f, nullptr, 6) || FileReadNextLine(f, line, 0));
   ASSERT_EQ(FileReadNextLine(f, line, 6), line);
   EXPECT_STREQ(line, "first");
   line[6] = '#';
@@ -88,5 +103,12 @@ TEST(Files, LoadFileAndLineReading) {
   ASSERT_NE(FileReadNextLine(f, line, 6), nullptr);
   EXPECT_STREQ(line, "third");
   EXPECT_EQ(FileReadNextLine(f, line, 6), nullptr);
+  EXPECT_EQ(FileWrite(f, "x", 1), 0);
+  FileClose(nullptr);
   FileClose(f);
+  f = FileOpen((dir / "b.bin").c_str(), "wb");
+  EXPECT_EQ(FileWrite(nullptr, "x", 1) + FileWrite(f, nullptr, 1) + FileWrite(f, "x", 0), 0);
+  EXPECT_EQ(FileWrite(f, "xyz", 3), 3);
+  FileClose(f);
+  EXPECT_EQ(testsupport::ReadFile(dir / "b.bin"), "xyz");
 }

@@ -101,8 +101,7 @@ TEST(RegistryStore, NamesCompareWithoutAsciiCaseAndCallsGiveTheWindowsCodesAndSi
   EXPECT_EQ(Exists(user, u"caf\u00E9"), kWindows);
 
   // The roots are separate trees (in separate files of the store).
-  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, u"Software\\Acme"));
-  EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, u"Software\\Acme"));
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT}) EXPECT_FALSE(Exists(root, u"Software\\Acme"));
   if (!kWindows) {
     EXPECT_FALSE(testsupport::Exists(home.Registry() + "HKLM.reg"));
     const std::string text = ReadFile(home.Registry() + "HKCU.reg");
