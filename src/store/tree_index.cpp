@@ -126,6 +126,15 @@ bool ValueTable::Erase(const KeyValue* value, uint64_t nameHash) {
   return true;
 }
 
+void ValueTable::Reset() {
+  std::free(m_values);
+  m_values = nullptr;
+  m_tags = nullptr;
+  m_mask = 0;
+  m_count = 0;
+  m_state.store(kNotMade, std::memory_order_release);
+}
+
 void ValueTable::Reserve(size_t count) {
   size_t slots = 4;
   while (slots * 3 < count * 4) slots *= 2;
@@ -304,6 +313,19 @@ void TreeIndex::MakeValueTable(const SectionInfo* info) {
   table.m_state.store(ValueTable::kMade, std::memory_order_release);
 }
 
+void TreeIndex::MakeValueTable(SectionInfo* info, KeyValue* const* values, size_t count) {
+  ValueTable& table = info->values;
+  try {
+    table.Reserve(count);
+    for (size_t i = 0; i < count; ++i)
+      if (values[i]) table.Insert(values[i], NameHash(values[i]->name ? values[i]->name : ""));
+  } catch (const std::bad_alloc&) {
+    table.Reset();
+    return;
+  }
+  table.m_state.store(ValueTable::kMade, std::memory_order_release);
+}
+
 void TreeIndex::AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash) {
   // A table not made yet takes the value from the list when it is made.
   if (info->values.Made()) info->values.Insert(value, nameHash);
@@ -312,6 +334,13 @@ void TreeIndex::AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash) 
 void TreeIndex::RemoveValue(SectionInfo* info, const KeyValue* value) {
   if (info->values.Made()) info->values.Erase(value, NameHash(value->name ? value->name : ""));
   if (info->valueHint == value) info->valueHint = nullptr;
+  info->textValid = false;
+}
+
+void TreeIndex::ForgetValues(SectionInfo* info) {
+  info->values.Reset();
+  info->valueHint = nullptr;
+  info->valueHintLength = 0;
   info->textValid = false;
 }
 
