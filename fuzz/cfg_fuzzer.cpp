@@ -110,7 +110,9 @@ void CheckSetterWrites(const uint8_t* data, size_t size) {
     const std::string value = in.ConsumeRandomLengthString(64);
     const int kind = in.ConsumeIntegralInRange(0, 2);
     const auto number = in.ConsumeIntegral<int32_t>();
-    const bool refused = navconfig::cfg::SectionNamesFault(sections.data(), sections.size()) ||
+    // A path naming the layer and no section in it is refused as well: the writer writes sections only.
+    const bool refused = sections.find_first_not_of('\\') == std::string::npos ||
+                         navconfig::cfg::SectionNamesFault(sections.data(), sections.size()) ||
                          navconfig::cfg::KeyNameFault(key.data(), key.size());
     if (sections.find('\0') != std::string::npos || key.find('\0') != std::string::npos) {
       if (!refused) Fail("a name holding a NUL byte is accepted", sections, key);
