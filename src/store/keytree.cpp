@@ -443,10 +443,11 @@ bool Before(const SortRoom& room, const Entry& a, const Entry& b, size_t offset)
   return a.index < b.index;
 }
 
-// Whether two entries (with the order keys of their first eight bytes) name the same.
+// Whether two entries (with the order keys of their first eight bytes) name the same. Folding keeps a name's
+// length, so only names of one length are looked at.
 template <typename Node>
 bool SameName(const SortRoom& room, const Entry& a, const Entry& b) {
-  if (a.order != b.order) return false;
+  if (a.order != b.order || a.length != b.length) return false;
   if (a.length <= 8 && b.length <= 8) return true;
   return SpecialChar_stricmpLengths(NameOf<Node>(room, a), a.length, NameOf<Node>(room, b), b.length) == 0;
 }
