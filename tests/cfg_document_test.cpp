@@ -4,6 +4,7 @@
 #include <config/keytree.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -134,7 +135,10 @@ TEST(CfgDocument, EditsOfAWrittenFileGiveTheWritersTextOfTheEditedTree) {
       // Now and then a save: the next edits start from the saved text.
       if (rng() % 6 == 0) document = Document(document.Text());
     }
-    ASSERT_EQ(document.Text(), navconfig::LayerText(keytree::FindRoot(root, "lay"))) << "round " << round;
+    const std::string edited = navconfig::LayerText(keytree::FindRoot(root, "lay"));
+    ASSERT_EQ(document.Text(), edited) << "round " << round;
+    // The same text from the first one and the edited tree alone, as a save makes it.
+    EXPECT_EQ(navconfig::EditedLayerText(written, keytree::FindRoot(root, "lay"), SIZE_MAX), edited) << round;
     keytree::FreeTree(nullptr, root);
   }
 }

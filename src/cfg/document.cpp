@@ -84,7 +84,7 @@ Document::Document(std::string_view text, size_t headerLimit) : m_text(text) {
     } else if (parsed.kind == LineKind::Value && open != kNone) {
       // (Values before the first header belong to no section.)
       Section& section = m_sections[open];
-      section.keys[Folded(std::string_view(parsed.name, parsed.nameLength))].push_back(index);
+      section.keys[Folded(std::string_view(parsed.name, parsed.nameLength))].lines.push_back(index);
       ++section.liveValues;
     }
     m_lines.push_back(line);
@@ -143,9 +143,14 @@ void Document::Set(std::string_view sectionPath, std::string_view key, std::stri
     return;
   }
   // The line the reader takes is the last one of the name.
-  const size_t index = found->second.back();
+  found->second.set = true;
+  const size_t index = found->second.lines.back();
   Line& old = m_lines[index];
-  if (SameValue(ParseLine(m_text.data() + old.begin, old.length), ParseLine(line.data(), line.size()))) {
+  // A line that holds the value keeps its bytes, unless the name is spelled anew (a reader keeps the spelling of
+  // the name's first line).
+  const Line& first = m_lines[found->second.lines.front()];
+  if (std::string_view(m_text).substr(first.nameBegin, first.nameLength) == key &&
+      SameValue(ParseLine(m_text.data() + old.begin, old.length), ParseLine(line.data(), line.size()))) {
     old.replaced = false;
     m_replacement.erase(index);
   } else {
@@ -161,10 +166,30 @@ void Document::DeleteValue(std::string_view sectionPath, std::string_view key) {
   section.added.erase(std::string(key));
   const auto found = section.keys.find(Folded(key));
   if (found == section.keys.end()) return;
-  for (const size_t index : found->second) m_lines[index].deleted = true;
-  section.liveValues -= found->second.size();
+  for (const size_t index : found->second.lines) m_lines[index].deleted = true;
+  section.liveValues -= found->second.lines.size();
   section.lostValues = true;
   section.keys.erase(found);
+}
+
+void Document::Sync() {
+  for (Section& section : m_sections)
+    for (auto& [name, key] : section.keys) key.set = false;
+}
+
+void Document::DropUnset() {
+  for (Section& section : m_sections) {
+    for (auto key = section.keys.begin(); key != section.keys.end();) {
+      if (key->second.set) {
+        ++key;
+        continue;
+      }
+      for (const size_t index : key->second.lines) m_lines[index].deleted = true;
+      section.liveValues -= key->second.lines.size();
+      section.lostValues = true;
+      key = section.keys.erase(key);
+    }
+  }
 }
 
 void Document::DeleteBranch(std::string_view sectionPath) {

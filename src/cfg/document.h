@@ -4,7 +4,8 @@
 //
 // Where an edit puts what it adds:
 // - a changed value is written on its own line in place of the line the reader takes (the last of its name in
-//   the section); a line that already holds that value keeps its bytes;
+//   the section); a line that already holds that value, of a name spelled as its first line spells it, keeps
+//   its bytes;
 // - a deleted value loses every line of its name in the section, so that no earlier one comes back;
 // - a new key goes into the last occurrence of its section, before the first value line there whose key sorts
 //   after it, or after the occurrence's last value line (right after the header when it has none); a new
@@ -45,6 +46,10 @@ class Document {
   // The section and all its subsections.
   void DeleteBranch(std::string_view section);
   void DeleteAll() { DeleteBranch({}); }
+  // A document brought to a whole set of settings: after Sync(), every value is set, and then DropUnset() deletes
+  // each key of the text that was not set since.
+  void Sync();
+  void DropUnset();
 
   // The edited text.
   std::string Text();
@@ -69,7 +74,11 @@ class Document {
     uint32_t parent;
     std::vector<uint32_t> children;
     std::vector<Occurrence> occurrences;  // in file order; none once deleted
-    std::unordered_map<std::string, std::vector<size_t>> keys;  // folded name: its value lines, in file order
+    struct Key {
+      std::vector<size_t> lines;  // in file order
+      bool set = false;           // since Sync()
+    };
+    std::unordered_map<std::string, Key> keys;  // folded name: its value lines
     std::map<std::string, std::string, NoCase> added;            // new keys: their lines (without line end)
     size_t liveValues = 0;
     bool lostValues = false;  // a value was deleted
