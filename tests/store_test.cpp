@@ -85,7 +85,7 @@ TEST_F(LayeredReads, UserThenUserRoThenProductThenDefaultsAndMapLayersByFullPath
 
   // A map layer is written to the configuration folder, whose file then wins.
   Config_SetIntVal("EuroMap\\Roads", "Count", 13);
-  EXPECT_EQ(ReadCfg("euromap.cfg"), "[Roads]\n\"Count\"=13\n\"Name\"=\"Europe\"\n\n");
+  EXPECT_EQ(ReadCfg("euromap.cfg"), "[Roads]\n\"Count\"=13\n\"Name\"=\"Europe\"\n");  // the map file, edited
   EXPECT_EQ(testsupport::ReadFile(runtimeDir + "maps/EuroMap.cfg"), map);
   Reload();
   EXPECT_EQ(Config_GetIntVal("euromap\\roads", "Count"), 13);
@@ -287,7 +287,7 @@ TEST_F(Deletion, ValuesBranchesAndLayersAreRemovedFromMemoryAndFileForGood) {
   ASSERT_EQ(Config_GetIntVal("product\\Image", "KeepPercent"), 30);
   EXPECT_EQ(Config_DeleteKeyVal("mylayer\\Image", "a"), 1);
   EXPECT_EQ(ReadCfg("mylayer.cfg"),
-            "[Image]\n\"B\"=2\n\n[Image\\Deep]\n\"C\"=3\n\n[Image\\Deep\\Deeper]\n\"D\"=4\n\n[Other]\n\"E\"=5\n\n");
+            "[Image]\n\"B\"=2\n[Image\\Deep]\n\"C\"=3\n[Image\\Deep\\Deeper]\n\"D\"=4\n[Other]\n\"E\"=5\n");
   // Nothing removed: 0, and no file is written.
   const auto id = FileId(Cfg("mylayer.cfg"));
   EXPECT_EQ(Config_DeleteKeyVal("mylayer\\Image", "A") + Config_DeleteKeyVal("mylayer\\Nothing", "A") +
@@ -300,7 +300,7 @@ TEST_F(Deletion, ValuesBranchesAndLayersAreRemovedFromMemoryAndFileForGood) {
   // A branch goes with everything below it; its former siblings stay.
   EXPECT_EQ(Config_DeleteKey("MYLAYER\\image\\deep"), 1);
   EXPECT_EQ(Config_FindRoot("mylayer\\Image\\Deep\\Deeper"), nullptr);
-  EXPECT_EQ(ReadCfg("mylayer.cfg"), "[Image]\n\"B\"=2\n\n[Other]\n\"E\"=5\n\n");
+  EXPECT_EQ(ReadCfg("mylayer.cfg"), "[Image]\n\"B\"=2\n[Other]\n\"E\"=5\n");
   EXPECT_EQ(Config_DeleteKey("mylayer\\Image"), 1);
   EXPECT_EQ(Config_DeleteKeyVal("mylayer\\Other", "E"), 1);  // the last value: the file is written empty
   EXPECT_EQ(ReadCfg("mylayer.cfg"), "");
@@ -334,14 +334,14 @@ TEST_F(Deletion, FlushingDropsABranchFromMemoryOnly) {
   EXPECT_EQ(FileId(Cfg("mylayer.cfg")), id);
   // The file keeps the branch, and the next save of the layer brings it back.
   Config_SetIntVal("mylayer\\B", "K", 3);
-  EXPECT_EQ(ReadCfg("mylayer.cfg"), "[A]\n\"K\"=1\n\n[B]\n\"K\"=3\n\n");
+  EXPECT_EQ(ReadCfg("mylayer.cfg"), "[A]\n\"K\"=1\n[B]\n\"K\"=3\n");
   EXPECT_EQ(Config_GetIntVal("mylayer\\A", "K"), 1);
   // So with a map layer read from the maps folder: the save writes it whole into the configuration folder.
   testsupport::WriteFile(runtimeDir + "maps/nav.cfg", "[A]\n\"K\"=1\n[B]\n\"K\"=2\n");
   ASSERT_EQ(Config_GetIntVal("nav\\A", "K"), 1);
   Config_FlushBranch("nav\\A");
   Config_SetIntVal("nav\\B", "K", 3);
-  EXPECT_EQ(ReadCfg("nav.cfg"), "[A]\n\"K\"=1\n\n[B]\n\"K\"=3\n\n");
+  EXPECT_EQ(ReadCfg("nav.cfg"), "[A]\n\"K\"=1\n[B]\n\"K\"=3\n");
   // A flushed layer is read again from its file.
   WriteCfg("mylayer.cfg", "[A]\n\"K\"=10\n");
   Config_FlushBranch("mylayer");
@@ -393,8 +393,8 @@ TEST_F(Folders, AWriteIsReadBackWhereNoUserFileCanBeMadeAndSuConfigTakesThePathA
   Config_SetIntVal("Mine", "New", 2);
   SU_Config(nullptr);  // nothing
   const std::string text = testsupport::ReadFile(tmp / "cfguser.cfg");
-  EXPECT_EQ(storetest::SectionBlock(text, "[Mine]"), "[Mine]\n\"New\"=2\n\"Old\"=1\n\n");
-  EXPECT_EQ(storetest::SectionBlock(text, "[Theirs]"), "[Theirs]\n\"K\"=5\n\n");
+  EXPECT_EQ(storetest::SectionBlock(text, "[Mine]"), "[Mine]\n\"New\"=2\n\"Old\"=1\n");
+  EXPECT_EQ(storetest::SectionBlock(text, "[Theirs]"), "[Theirs]\n\"K\"=5\n");
   EXPECT_EQ(storetest::SectionBlock(text, "[Image]"), "[Image]\n\"KeepPercent\"=70\n\n");
   // What the first folder's file held (the start's directories) is kept too.
   EXPECT_EQ(storetest::SectionBlock(text, "[Directories]"), storetest::SectionBlock(before, "[Directories]"));

@@ -251,7 +251,7 @@ std::string Document::Text() {
     section.occurrences.clear();
   }
   // What goes in before each line (and at the end): new keys of sections that have lines, then new sections.
-  std::unordered_map<size_t, std::string> before;
+  std::unordered_map<size_t, std::string, Hash> before;
   std::vector<const Section*> fresh;
   for (const Section& section : m_sections) {
     if (section.added.empty()) continue;

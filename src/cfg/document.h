@@ -24,6 +24,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -66,6 +67,11 @@ class Document {
   struct NoCase {
     bool operator()(const std::string& a, const std::string& b) const;
   };
+  // The hash of the document's tables (a type of the library's own, which keeps their code inside it).
+  struct Hash {
+    size_t operator()(const std::string& s) const { return std::hash<std::string>{}(s); }
+    size_t operator()(size_t n) const { return n; }
+  };
   struct Occurrence {
     size_t header, end;  // the header line and the line after its last one (the next header or the end)
   };
@@ -78,7 +84,7 @@ class Document {
       std::vector<size_t> lines;  // in file order
       bool set = false;           // since Sync()
     };
-    std::unordered_map<std::string, Key> keys;  // folded name: its value lines
+    std::unordered_map<std::string, Key, Hash> keys;  // folded name: its value lines
     std::map<std::string, std::string, NoCase> added;            // new keys: their lines (without line end)
     size_t liveValues = 0;
     bool lostValues = false;  // a value was deleted
@@ -97,9 +103,9 @@ class Document {
   size_t m_bomLength = 0;
   std::string m_lineEnd = "\n";
   std::vector<Line> m_lines;
-  std::unordered_map<size_t, std::string> m_replacement;
+  std::unordered_map<size_t, std::string, Hash> m_replacement;
   std::vector<Section> m_sections;  // the first: the layer itself
-  std::unordered_map<std::string, uint32_t> m_byPath;  // folded path: record
+  std::unordered_map<std::string, uint32_t, Hash> m_byPath;  // folded path: record
 };
 
 }  // namespace navconfig::cfg

@@ -28,6 +28,11 @@ using namespace navconfig;
 
 namespace {
 
+// The bytes of a header's path that a read of the layer keeps: a path with its layer is cut at kMaxPath bytes.
+size_t HeaderLimit(const std::string& layer) {
+  return layer.size() < keytree::kMaxPath ? keytree::kMaxPath - layer.size() - 1 : 0;
+}
+
 // Composes "<section>\<key>", the key of the defaults table, in a buffer of the caller's.
 class DefaultsKey {
  public:
@@ -518,14 +523,23 @@ bool CConfigMgr::NoteEdit(LayerEdit edit, bool changedMemory) {
     if (!state.Holds(file, identity))
       status = MergeLayerFile(layer, file, identity, RecordingChanges() ? &m_changes : nullptr);
   }
+  // The text of the file, to be edited: what other lines it holds stay.
+  if (status.ok) status = state.ReadText(file, FallbackFile(layer));
   if (!status.ok) return RecordSave(layer, file, status, 0);
-  // A layer that holds no value any more (or was deleted) is written empty, so that deleting its last value
-  // lasts. The text is usually about as long as it was at the last save.
+  // A layer that holds no value any more (or was deleted) is written without values, so that deleting its last
+  // value lasts. The writer's text is usually about as long as it was at the last save.
   info = m_forest.FindLayer(layer.c_str());
+  const KeyRoot* section = info ? info->section : nullptr;
   const SaveStatus* last = LastSave(layer.c_str());
-  const std::string text = navconfig::LayerText(info ? info->section : nullptr, last ? last->bytes : 0,
-                                                &m_forest.IndexRef());
-  status = RecordSave(layer, file, state.Replace(file, text, m_saves[FoldedLayer(layer)]), text.size());
+  bool writerMade = false;
+  const auto writerText = [&] { return navconfig::LayerText(section, last ? last->bytes : 0, &m_forest.IndexRef()); };
+  std::string text = state.TextToWrite(section, HeaderLimit(layer), [&] {
+    writerMade = true;
+    return writerText();
+  });
+  // A text that is what the writer makes lets the next save take the writer's way.
+  if (!writerMade) writerMade = text == writerText();
+  status = RecordSave(layer, file, state.Replace(file, text, writerMade, m_saves[FoldedLayer(layer)]), text.size());
   // After a failed write the journal stays for the next save.
   if (status.ok) state.Saved(file);
   return status;
@@ -621,7 +635,7 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
   LayerFile& state = m_layerFiles[FoldedLayer(layerName)];
   // What could not be read is read again before the next save, rather than written over.
   if (!read.ok) state.NoteRead(std::string(), platform::FileIdentity{}, false);
-  state.NoteUnkeptLines(read.ok && unkept != 0);
+  state.ForgetText();
   return true;
 }
 

@@ -132,10 +132,12 @@ platform::Status LayerFile::Merge(Forest& memory, const std::string& layer, cons
   // since neither is older than the other.
   const bool otherFolder = !m_file.empty() && m_file != path;
   Forest wanted;
-  const size_t unkept = BuildWantedLayer(wanted, layer, text, length, otherFolder ? memoryLayer : nullptr, m_journal);
+  BuildWantedLayer(wanted, layer, text, length, otherFolder ? memoryLayer : nullptr, m_journal);
+  // The save that follows edits this text.
+  m_text.assign(text ? text : "", text ? length : 0);
+  m_textKnown = true;
+  m_writtenByWriter = false;
   std::free(text);
-  // The next save keeps a copy of a file holding lines that it does not write again.
-  m_unkeptLines = unkept != 0;
 
   const KeyRoot* wantedLayer = FindTopLevel(wanted.Root(), layer);
   if (!memoryLayer && wantedLayer)
@@ -148,14 +150,35 @@ platform::Status LayerFile::Merge(Forest& memory, const std::string& layer, cons
   return platform::Status::Ok();
 }
 
-platform::Status LayerFile::Replace(const std::string& path, const std::string& text, SaveStatus& record) {
-  platform::Status status = KeepUnkeptLines(path, record);
+platform::Status LayerFile::ReadText(const std::string& path, const std::string& fallbackFile) {
+  if (m_textKnown) return platform::Status::Ok();
+  const platform::FileIdentity identity = platform::IdentifyFile(path);
+  const std::string source = identity.kind == platform::FileIdentity::Kind::Absent ? fallbackFile : path;
+  char* text = nullptr;
+  size_t length = 0;
+  if (!source.empty() && !platform::ReadWholeFile(source, &text, &length))
+    return platform::Status::Error("read " + FileNameOf(source) + ": the file cannot be read");
+  m_text.assign(text ? text : "", text ? length : 0);
+  std::free(text);
+  m_textKnown = true;
+  m_writtenByWriter = false;
+  return platform::Status::Ok();
+}
+
+platform::Status LayerFile::Replace(const std::string& path, const std::string& text, bool writerMade,
+                                    SaveStatus& record) {
+  platform::Status status = KeepBinaryFile(path, record);
   if (status.ok) status = platform::ReplaceLockedFile(path, text.data(), text.size());
+  if (status.ok) {
+    m_text = text;
+    m_textKnown = true;
+    m_writtenByWriter = writerMade;
+  }
   return status;
 }
 
-platform::Status LayerFile::KeepUnkeptLines(const std::string& path, SaveStatus& record) {
-  if (!m_unkeptLines) return platform::Status::Ok();
+platform::Status LayerFile::KeepBinaryFile(const std::string& path, SaveStatus& record) {
+  if (!m_textKnown || !cfg::IsBinary(m_text.data(), m_text.size())) return platform::Status::Ok();
   // A file that the save may not replace is not copied either.
   std::string target;
   if (platform::Status allowed = platform::ResolveWriteTarget(path, target); !allowed.ok) return allowed;
@@ -163,7 +186,10 @@ platform::Status LayerFile::KeepUnkeptLines(const std::string& path, SaveStatus&
   size_t size = 0;
   // Nothing to keep when no file stands there (a map layer's file is read from elsewhere).
   if (platform::ReadWholeFile(target, &data, &size)) {
-    const std::string backup = path + kBackupExtension;
+    // The first free name: an earlier copy is never replaced.
+    std::string backup = path + kBackupExtension;
+    for (int n = 1; platform::IdentifyFile(backup).kind != platform::FileIdentity::Kind::Absent; ++n)
+      backup = path + kBackupExtension + "." + std::to_string(n);
     // Private, since the file it copies may be; a link standing in its place is replaced, not followed.
     const platform::Status kept =
         platform::WriteFileAtomically(backup, data, size, /*privateToUser=*/true, platform::LinkPolicy::ReplaceLink);
@@ -171,10 +197,8 @@ platform::Status LayerFile::KeepUnkeptLines(const std::string& path, SaveStatus&
     if (!kept.ok) return platform::Status::Error("could not keep the previous file: " + kept.reason);
     record.backup = backup;
     LogMessage(kLogCategoryGeneral, kLogLevelError, "configmain", __LINE__,
-               "%s held lines that a rewrite does not keep; the previous file is kept as %s", path.c_str(),
-               backup.c_str());
+               "%s is not a text file; the previous file is kept as %s", path.c_str(), backup.c_str());
   }
-  m_unkeptLines = false;
   return platform::Status::Ok();
 }
 

@@ -25,7 +25,9 @@
 #include <string>
 #include <vector>
 
+#include "cfg/format.h"
 #include "store/forest.h"
+#include "store/layer_text.h"
 #include "store/layer_journal.h"
 #include "store/value_change.h"
 
@@ -81,8 +83,8 @@ class LayerFile {
   // Whether the file at path is the one this process last read or wrote and has changed since; false when its
   // identity is not known, or another file was.
   bool ChangedSince(const std::string& path) const;
-  // The last reading met lines that a rewrite would not keep (cfg::ScanLines).
-  void NoteUnkeptLines(bool unkept) { m_unkeptLines = unkept; }
+  // A reading of the file in pieces keeps no text: the next save reads the file's text again.
+  void ForgetText() { m_textKnown = false; }
 
   LayerJournal& Journal() { return m_journal; }
   const LayerJournal& Journal() const { return m_journal; }
@@ -98,22 +100,36 @@ class LayerFile {
   platform::Status Merge(Forest& memory, const std::string& layer, const std::string& path,
                          const platform::FileIdentity& identity, const std::string& fallbackFile,
                          std::vector<ValueChange>* changes, bool* inMemory);
-  // Writes text over the file. Before the first save over a file whose last reading met lines that the writer
-  // does not write again, keeps that file once as <file>.bak (replacing an older copy; record.backup names it)
-  // and logs it, so that nothing is lost unseen; a failure to keep it fails the save.
-  platform::Status Replace(const std::string& path, const std::string& text, SaveStatus& record);
+  // The text of the file as this process last read or wrote it, read now (under the lock) when it is not known:
+  // the file's, or fallbackFile's when it is absent, or none.
+  platform::Status ReadText(const std::string& path, const std::string& fallbackFile);
+  // The text a save writes: that of the file edited to hold what the layer (null: deleted) holds, every other
+  // line kept (EditedLayerText); the writer's text when the file is the one this process wrote from memory, or
+  // cannot be taken apart as text (cfg::IsBinary). writerText gives the writer's text of the layer.
+  template <typename WriterText>
+  std::string TextToWrite(const KeyRoot* layer, size_t headerLimit, WriterText writerText) {
+    if (m_writtenByWriter || !m_textKnown || cfg::IsBinary(m_text.data(), m_text.size())) return writerText();
+    return EditedLayerText(m_text, layer, headerLimit);
+  }
+  // Writes text over the file. A file that cannot be taken apart as text is first kept as <file>.bak, or
+  // <file>.bak.1, .2, ... when that name is taken (an earlier copy is never replaced; record.backup names it),
+  // and logged, so that nothing is lost unseen; a failure to keep it fails the save. writerMade: the text is what
+  // the writer makes of memory.
+  platform::Status Replace(const std::string& path, const std::string& text, bool writerMade, SaveStatus& record);
   // After a save that wrote the file: remembers it and clears the journal.
   void Saved(const std::string& path);
 
  private:
-  platform::Status KeepUnkeptLines(const std::string& path, SaveStatus& record);
+  platform::Status KeepBinaryFile(const std::string& path, SaveStatus& record);
 
   std::string m_file;
   platform::FileIdentity m_identity;
   bool m_identityKnown = false;  // false: the next save reads the file whatever its identity
   LayerJournal m_journal;
   bool m_lockedOnce = false;   // a save held the lock (and removed older writers' temporary files)
-  bool m_unkeptLines = false;  // the last reading met lines that a rewrite would not keep
+  std::string m_text;              // the file's text as last read or written
+  bool m_textKnown = false;
+  bool m_writtenByWriter = false;  // m_text is what the writer made of memory at the last save
 };
 
 }  // namespace navconfig
