@@ -28,6 +28,9 @@ using namespace navconfig;
 
 namespace {
 
+// A layer file up to this size keeps its text in memory when it is read, for the next save to edit.
+constexpr uint64_t kKeptTextLimit = 1 << 20;
+
 // The bytes of a header's path that a read of the layer keeps: a path with its layer is cut at kMaxPath bytes.
 size_t HeaderLimit(const std::string& layer) {
   return layer.size() < keytree::kMaxPath ? keytree::kMaxPath - layer.size() - 1 : 0;
@@ -630,12 +633,17 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
 
   platform::FileReader reader(file);
   size_t unkept = 0;
-  const platform::Status read = reader.IsOpen() ? LayerLoader(m_forest).LoadFile(layerName, reader, &unkept)
-                                                : platform::Status::Error("the file cannot be opened");
+  // The text of a file of usual size is kept for the next save to edit; that of a larger one is read again then.
+  std::string text;
+  const bool keepText = reader.Size() <= kKeptTextLimit;
+  const platform::Status read =
+      reader.IsOpen() ? LayerLoader(m_forest).LoadFile(layerName, reader, &unkept, keepText ? &text : nullptr)
+                      : platform::Status::Error("the file cannot be opened");
   LayerFile& state = m_layerFiles[FoldedLayer(layerName)];
   // What could not be read is read again before the next save, rather than written over.
   if (!read.ok) state.NoteRead(std::string(), platform::FileIdentity{}, false);
-  state.ForgetText();
+  if (read.ok && keepText) state.KeepText(std::move(text));
+  else state.ForgetText();
   return true;
 }
 

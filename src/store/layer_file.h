@@ -83,7 +83,12 @@ class LayerFile {
   // Whether the file at path is the one this process last read or wrote and has changed since; false when its
   // identity is not known, or another file was.
   bool ChangedSince(const std::string& path) const;
-  // A reading of the file in pieces keeps no text: the next save reads the file's text again.
+  // The text of the file just read (the next save edits it), or none: the next save reads the file again.
+  void KeepText(std::string text) {
+    m_text = std::move(text);
+    m_textKnown = true;
+    m_writtenByWriter = false;
+  }
   void ForgetText() { m_textKnown = false; }
 
   LayerJournal& Journal() { return m_journal; }

@@ -319,8 +319,8 @@ size_t WholeLines(const char* text, size_t length) {
 }
 
 // Reads a file from its start to its end and hands the builder whole lines, a piece at a time (a byte order mark
-// before the first line passed by); false when reading failed.
-bool FeedPieces(platform::FileReader& reader, LayerBuilder& builder) {
+// before the first line passed by); false when reading failed. text (when not null) receives every byte read.
+bool FeedPieces(platform::FileReader& reader, LayerBuilder& builder, std::string* text) {
   // Not cleared: every byte taken apart was read into it first.
   size_t capacity = kPieceSize;
   std::unique_ptr<char[]> buffer(new char[capacity]);
@@ -341,6 +341,7 @@ bool FeedPieces(platform::FileReader& reader, LayerBuilder& builder) {
     // Whole lines only, until the end of the file; the rest of a line waits for the next read.
     const size_t whole = end ? have : begin + WholeLines(buffer.get() + begin, have - begin);
     builder.Feed(buffer.get() + begin, whole - begin);
+    if (text) text->append(buffer.get(), whole);
     if (end) return true;
     std::memmove(buffer.get(), buffer.get() + whole, have - whole);
     have -= whole;
@@ -374,11 +375,13 @@ size_t LayerLoader::LoadText(const char* layerName, const char* text, size_t len
   return unkept;
 }
 
-platform::Status LayerLoader::LoadFile(const char* layerName, platform::FileReader& reader, size_t* unkept) {
+platform::Status LayerLoader::LoadFile(const char* layerName, platform::FileReader& reader, size_t* unkept,
+                                      std::string* text) {
   const bool inMemory = m_forest.FindLayer(layerName) != nullptr;
   m_forest.AddTreeHead(FirstBlockSize(reader.Size()), BlockGrowth(reader.Size()));
   LayerBuilder builder(m_forest, layerName);
-  const bool read = FeedPieces(reader, builder);
+  if (text) text->reserve(reader.Size());
+  const bool read = FeedPieces(reader, builder, text);
   *unkept = builder.Finish();
   m_forest.EndTreeHead();
   // A file that could not be read to its end is not taken in part: a save would otherwise write the part.
