@@ -10,11 +10,18 @@ namespace navconfig::cfg {
 
 namespace {
 
-std::string Folded(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded)
+void Fold(std::string& name) {
+  for (char& c : name)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  return folded;
+}
+
+// A line as the writer writes it, without its line end.
+std::string WrittenLine(std::string_view key, bool isString, std::string_view text, int32_t number, bool hex) {
+  std::string line;
+  if (isString) AppendStringLine(line, std::string(key).c_str(), std::string(text).c_str());
+  else AppendIntegerLine(line, std::string(key).c_str(), number, hex);
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  return line;
 }
 
 int CompareNames(std::string_view a, std::string_view b) {
@@ -40,17 +47,6 @@ bool TreeBefore(std::string_view a, std::string_view b) {
   return x.size() < y.size();
 }
 
-// A line as the writer writes it, without its line end.
-std::string WithoutLineEnd(std::string line) {
-  if (!line.empty() && line.back() == '\n') line.pop_back();
-  return line;
-}
-
-bool SameValue(const ParsedLine& a, const ParsedLine& b) {
-  if (a.kind != LineKind::Value || b.kind != LineKind::Value || a.isString != b.isString) return false;
-  if (a.isString) return std::string_view(a.text, a.textLength) == std::string_view(b.text, b.textLength);
-  return a.number == b.number && a.hex == b.hex;
-}
 
 }  // namespace
 
@@ -72,10 +68,14 @@ Document::Document(std::string_view text, size_t headerLimit) : m_text(text) {
     }
     const ParsedLine parsed = ParseLine(m_text.data() + pos, end - pos);
     const size_t index = m_lines.size();
-    Line line{pos, end - pos, endLength, 0, 0, parsed.kind, kNone};
+    Line line{pos, end - pos, endLength, 0, 0, 0, 0, parsed.number, parsed.isString, parsed.hex, parsed.kind, kNone};
     if (parsed.kind == LineKind::Header || parsed.kind == LineKind::Value) {
       line.nameBegin = static_cast<size_t>(parsed.name - m_text.data());
       line.nameLength = parsed.nameLength;
+    }
+    if (parsed.kind == LineKind::Value && parsed.isString) {
+      line.textBegin = static_cast<size_t>(parsed.text - m_text.data());
+      line.textLength = parsed.textLength;
     }
     if (parsed.kind == LineKind::Header) {
       if (open != kNone) m_sections[open].occurrences.back().end = index;
@@ -93,7 +93,14 @@ Document::Document(std::string_view text, size_t headerLimit) : m_text(text) {
   if (open != kNone) m_sections[open].occurrences.back().end = m_lines.size();
 }
 
+const std::string& Document::Folded(std::string_view name) {
+  m_folded.assign(name);
+  Fold(m_folded);
+  return m_folded;
+}
+
 uint32_t Document::Record(std::string_view path, bool create) {
+  if (m_lastRecord != kNone && path == m_lastPath) return m_lastRecord;
   const auto parts = Components(path);
   std::string joined, folded;
   uint32_t record = 0;
@@ -118,28 +125,27 @@ uint32_t Document::Record(std::string_view path, bool create) {
     m_byPath.emplace(folded, next);
     record = next;
   }
+  m_lastPath.assign(path);
+  m_lastRecord = record;
   return record;
 }
 
 void Document::SetInteger(std::string_view section, std::string_view key, int32_t value, bool hex) {
-  std::string line;
-  AppendIntegerLine(line, std::string(key).c_str(), value, hex);
-  Set(section, key, WithoutLineEnd(std::move(line)));
+  Set(section, key, {false, {}, value, hex});
 }
 
 void Document::SetString(std::string_view section, std::string_view key, std::string_view text) {
-  std::string line;
-  AppendStringLine(line, std::string(key).c_str(), std::string(text).c_str());
-  Set(section, key, WithoutLineEnd(std::move(line)));
+  // The writer writes a string up to its first line break.
+  Set(section, key, {true, text.substr(0, FindAny3(text.data(), text.size(), '\r', '\n', '\n')), 0, false});
 }
 
-void Document::Set(std::string_view sectionPath, std::string_view key, std::string line) {
+void Document::Set(std::string_view sectionPath, std::string_view key, const Value& value) {
   const uint32_t record = Record(sectionPath, true);
   if (record == 0) return;  // the layer itself holds no values in a file
   Section& section = m_sections[record];
   const auto found = section.keys.find(Folded(key));
   if (found == section.keys.end()) {
-    section.added[std::string(key)] = std::move(line);
+    section.added[std::string(key)] = WrittenLine(key, value.isString, value.text, value.number, value.hex);
     return;
   }
   // The line the reader takes is the last one of the name.
@@ -149,13 +155,15 @@ void Document::Set(std::string_view sectionPath, std::string_view key, std::stri
   // A line that holds the value keeps its bytes, unless the name is spelled anew (a reader keeps the spelling of
   // the name's first line).
   const Line& first = m_lines[found->second.lines.front()];
-  if (std::string_view(m_text).substr(first.nameBegin, first.nameLength) == key &&
-      SameValue(ParseLine(m_text.data() + old.begin, old.length), ParseLine(line.data(), line.size()))) {
+  const bool same = old.isString == value.isString &&
+                    (value.isString ? std::string_view(m_text).substr(old.textBegin, old.textLength) == value.text
+                                    : old.number == value.number && old.hex == value.hex);
+  if (same && std::string_view(m_text).substr(first.nameBegin, first.nameLength) == key) {
     old.replaced = false;
     m_replacement.erase(index);
   } else {
     old.replaced = true;
-    m_replacement[index] = std::move(line);
+    m_replacement[index] = WrittenLine(key, value.isString, value.text, value.number, value.hex);
   }
 }
 

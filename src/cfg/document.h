@@ -59,6 +59,9 @@ class Document {
   struct Line {
     size_t begin, length, endLength;  // in m_text: the line's bytes, then its line end (0 to 2 bytes)
     size_t nameBegin, nameLength;     // of a value line's key or a header's path
+    size_t textBegin, textLength;     // a value line's string
+    long number;                      // or number
+    bool isString, hex;
     LineKind kind;
     uint32_t section;  // a header's record
     bool deleted = false;
@@ -91,8 +94,16 @@ class Document {
   };
   static constexpr uint32_t kNone = UINT32_MAX;
 
+  // A value to be set: a string, or a number.
+  struct Value {
+    bool isString;
+    std::string_view text;
+    int32_t number;
+    bool hex;
+  };
   uint32_t Record(std::string_view path, bool create);
-  void Set(std::string_view section, std::string_view key, std::string line);
+  void Set(std::string_view section, std::string_view key, const Value& value);
+  const std::string& Folded(std::string_view name);
   std::string Block(const Section& section) const;
   void RemoveOccurrence(const Occurrence& o);
   size_t AttachedStart(size_t header) const;
@@ -106,6 +117,9 @@ class Document {
   std::unordered_map<size_t, std::string, Hash> m_replacement;
   std::vector<Section> m_sections;  // the first: the layer itself
   std::unordered_map<std::string, uint32_t, Hash> m_byPath;  // folded path: record
+  std::string m_lastPath;  // the path last found, and its record (values come section by section)
+  uint32_t m_lastRecord = kNone;
+  std::string m_folded;  // room for a folded name
 };
 
 }  // namespace navconfig::cfg

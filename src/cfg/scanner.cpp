@@ -372,14 +372,6 @@ void ScanLinesOneByOne(const char* text, size_t length, std::vector<ParsedLine>&
   if (unkept) *unkept = Unkept(ignored, lines, first);
 }
 
-bool IsBinary(const char* text, size_t length) {
-  for (size_t i = 0; i < length; ++i) {
-    const auto u = static_cast<unsigned char>(text[i]);
-    if (u < 0x20 && u != '\t' && u != '\n' && u != '\v' && u != '\f' && u != '\r') return true;
-  }
-  return false;
-}
-
 size_t ByteOrderMarkLength(const char* text, size_t length) {
   return length >= 3 && std::memcmp(text, kByteOrderMark, 3) == 0 ? 3 : 0;
 }
