@@ -121,7 +121,7 @@ void CheckSetterWrites(const uint8_t* data, size_t size) {
     const std::string path = std::string(kLayer) + "\\" + sections;
     const std::string before = TreeOf(Layer(mgr));
     const long type = kind == 0 ? KEYVALUE_TYPE_STRING : KEYVALUE_TYPE_INTEGER | (kind == 2 ? KEYVALUE_FLAG_HEX : 0);
-    const platform::Status stored = mgr.StoreValue(path.c_str(), key.c_str(), type, number, value.c_str());
+    const platform::Status stored = mgr.StoreValue(path.c_str(), key.c_str(), type, number, value.c_str(), nullptr);
     const navconfig::SaveStatus* status = mgr.LastSave(kLayer);
     if (refused) {
       if (TreeOf(Layer(mgr)) != before) Fail("a refused write stored something", path, key);

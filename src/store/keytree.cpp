@@ -47,7 +47,9 @@ char* StoreText(TreeOwner* owner, const char* text, size_t length, bool* heap) {
   }
   *heap = true;
   NoteHeap(owner);
-  return HeapCopy(text, length);
+  char* copy = HeapCopy(text, length);
+  if (!copy) throw std::bad_alloc();
+  return copy;
 }
 
 KeyRoot* NewSection(TreeOwner* owner, const char* name, size_t length) {
@@ -63,10 +65,14 @@ KeyRoot* NewSection(TreeOwner* owner, const char* name, size_t length) {
     }
   }
   void* mem = Mem_Malloc(sizeof(KeyRoot));
-  if (!mem) return nullptr;
+  char* copy = mem ? HeapCopy(name, length) : nullptr;
+  if (!copy) {
+    Mem_Free(mem);
+    throw std::bad_alloc();
+  }
   NoteHeap(owner);
   auto* section = new (mem) KeyRoot(nullptr);
-  section->name = HeapCopy(name, length);
+  section->name = copy;
   return section;
 }
 
@@ -84,14 +90,14 @@ KeyValue* NewValue(TreeOwner* owner, const char* name, size_t length) {
     }
   }
   void* mem = Mem_Malloc(sizeof(KeyValue));
-  if (!mem) return nullptr;
+  char* copy = mem ? HeapCopy(name, length) : nullptr;
+  if (!copy) {
+    Mem_Free(mem);
+    throw std::bad_alloc();
+  }
   NoteHeap(owner);
   auto* value = new (mem) KeyValue(nullptr);
-  value->name = HeapCopy(name, length);
-  if (!value->name) {
-    Mem_Free(mem);
-    return nullptr;
-  }
+  value->name = copy;
   value->strAllocated = false;
   return value;
 }
@@ -203,18 +209,21 @@ KeyRoot* FindOrCreateChild(TreeOwner* owner, KeyRoot** root, KeyRoot* parent, co
   }
 
   KeyRoot* section = NewSection(owner, name, length);
-  if (!section) return nullptr;
+  // Indexed before it is linked: a section is in the list and the index, or in neither.
+  if (index && (parentInfo || !parent)) {
+    if (!index->AddSection(parentInfo, section)) {
+      ReleaseSectionRecord(section);
+      throw std::bad_alloc();
+    }
+    if (parentInfo) parentInfo->childHint = section;
+    else index->topLevelHint = section;
+  }
   if (before) {
     section->next = before->next;
     before->next = section;
   } else {
     section->next = *head;
     *head = section;
-  }
-  if (index && (parentInfo || !parent)) {
-    index->AddSection(parentInfo, section);
-    if (parentInfo) parentInfo->childHint = section;
-    else index->topLevelHint = section;
   }
   return section;
 }
@@ -316,7 +325,6 @@ KeyValue* InsertValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, Tre
     }
   }
   KeyValue* value = NewValue(owner, name, nameLength);
-  if (!value) return nullptr;
   if (info && value->allocated) info->heapPieces = true;
   value->type = 0;
   KeyValue** link = place.before ? &place.before->next : &section->values;
@@ -350,14 +358,15 @@ bool SetContent(TreeOwner* owner, SectionInfo* info, KeyValue* value, long type,
                       std::memcmp(value->strValue, strValue, strLength) == 0;
     if (!same) {
       changed = true;
-      if (value->strAllocated) Mem_Free(value->strValue);
       const char* text = strValue ? strValue : "";
       size_t length = strValue ? strLength : 0;
       if (length > 0 && text[0] == '\n') length = 0;
       bool heap = true;
-      value->strValue = StoreText(owner, text, length, &heap);
-      value->strAllocated = heap && value->strValue;
-      if (info && value->strAllocated) info->heapPieces = true;
+      char* copy = StoreText(owner, text, length, &heap);  // before the old string goes
+      if (value->strAllocated) Mem_Free(value->strValue);
+      value->strValue = copy;
+      value->strAllocated = heap;
+      if (info && heap) info->heapPieces = true;
     }
   }
   return changed;
@@ -374,10 +383,21 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
   if (!value) {
     if (isDefault) return false;
     value = InsertValue(owner, section, info, index, place, name, nameLength);
-    if (!value) return false;
-    changed = true;
+    try {
+      SetContent(owner, info, value, type, intValue, strValue, strLength);
+    } catch (...) {
+      // Without memory for its string the new value goes again: no record without content stays behind.
+      KeyValue** link = &section->values;
+      while (*link != value) link = &(*link)->next;
+      *link = value->next;
+      if (index) index->RemoveValue(info, value);
+      ReleaseValue(value);
+      throw;
+    }
+    if (info) info->textValid = false;
+    return true;
   }
-  changed = SetContent(owner, info, value, type, intValue, strValue, strLength) || changed;
+  changed = SetContent(owner, info, value, type, intValue, strValue, strLength);
   if (changed && info) info->textValid = false;
   return changed;
 }
@@ -385,15 +405,19 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
 KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, KeyValue* after, const char* name,
                          size_t nameLength, long type, long intValue, const char* strValue, size_t strLength) {
   KeyValue* value = NewValue(owner, name, nameLength);
-  if (!value) return nullptr;
   value->type = static_cast<uint32_t>(type);
   bool heap = value->allocated;
   if ((type & 15) == KEYVALUE_TYPE_STRING) {
     if (strLength > 0 && strValue[0] == '\n') strLength = 0;
     bool textHeap = true;
-    value->strValue = StoreText(owner, strValue, strLength, &textHeap);
-    value->strAllocated = textHeap && value->strValue;
-    heap = heap || value->strAllocated;
+    try {
+      value->strValue = StoreText(owner, strValue, strLength, &textHeap);
+    } catch (...) {
+      ReleaseValue(value);
+      throw;
+    }
+    value->strAllocated = textHeap;
+    heap = heap || textHeap;
   } else {
     value->intValue = static_cast<int32_t>(static_cast<uint32_t>(intValue));
   }
@@ -407,12 +431,15 @@ KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, 
 KeyRoot* AppendNewChild(TreeOwner* owner, KeyRoot* parent, SectionInfo* parentInfo, KeyRoot* last, const char* name,
                         size_t length) {
   KeyRoot* section = NewSection(owner, name, length);
-  if (!section) return nullptr;
+  // Indexed before it is linked: a section is in the list and the index, or in neither.
+  TreeIndex* index = owner ? owner->Index() : nullptr;
+  if (index && parentInfo && !index->AddSection(parentInfo, section)) {
+    ReleaseSectionRecord(section);
+    throw std::bad_alloc();
+  }
   KeyRoot** link = last ? &last->next : &parent->children;
   section->next = *link;
   *link = section;
-  TreeIndex* index = owner ? owner->Index() : nullptr;
-  if (index && parentInfo) index->AddSection(parentInfo, section);
   return section;
 }
 
@@ -564,8 +591,9 @@ void SortValues(TreeOwner* /*owner*/, KeyRoot* section, SectionInfo* info, SortR
 void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
   Sort<KeyValue>(room);
   const auto& entries = room.entries;
-  // A run of equal names folds into its first record.
+  // A run of equal names folds into its first record (the room for it is had before any record changes).
   room.kept.clear();
+  room.kept.reserve(entries.size());
   room.rank.resize(room.records.size());
   size_t lastLength = 0;
   for (size_t i = 0; i < entries.size();) {
@@ -624,17 +652,22 @@ void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const Key
       // Wanted and missing: a new record before the next one held.
       const char* name = wanted->name ? wanted->name : "";
       const size_t length = std::strlen(name);
-      if (KeyValue* value = NewValue(owner, name, length)) {
-        if (info && value->allocated) info->heapPieces = true;
-        value->type = 0;
-        value->next = have;
-        *link = value;
-        if (index) index->AddValue(info, value, FoldedHash(name, length));
+      // Its record and content had before it is linked.
+      KeyValue* value = NewValue(owner, name, length);
+      value->type = 0;
+      try {
         SetContent(owner, info, value, wanted->type, number, text, std::strlen(text));
-        if (report) report(context, ValueSync::Added, name);
-        link = &value->next;
-        changed = true;
+      } catch (...) {
+        ReleaseValue(value);
+        throw;
       }
+      if (info && value->allocated) info->heapPieces = true;
+      value->next = have;
+      *link = value;
+      if (index) index->AddValue(info, value, FoldedHash(name, length));
+      if (report) report(context, ValueSync::Added, name);
+      link = &value->next;
+      changed = true;
       wanted = wanted->next;
       continue;
     }
@@ -778,5 +811,10 @@ KeyRoot* KeyRoot::FindRoot(const char* path) const { return navconfig::keytree::
 const KeyValue* KeyRoot::GetValue(const char* n) const { return navconfig::keytree::GetValue(this, n); }
 
 bool KeyRoot::AddValue(const char* n, long type, long intValue, const char* strValue, bool isDefault) {
-  return navconfig::keytree::AddValue(CurrentTreeOwner(), this, n, type, intValue, strValue, isDefault);
+  // Without memory for the record or the string nothing changes, and nothing is reported.
+  try {
+    return navconfig::keytree::AddValue(CurrentTreeOwner(), this, n, type, intValue, strValue, isDefault);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }

@@ -81,6 +81,22 @@ std::string FallbackLayerFile(const std::string& systemDirectory, const std::str
   return platform::IsRegularFile(file) ? file : std::string();
 }
 
+// ---- The queue of saves ----
+
+SaveQueue::Turn::Turn(SaveQueue& queue) : m_queue(queue) {
+  std::unique_lock<std::mutex> guard(queue.m_mutex);
+  const uint64_t ticket = queue.m_next++;
+  queue.m_turnChanged.wait(guard, [&] { return queue.m_serving == ticket; });
+}
+
+SaveQueue::Turn::~Turn() {
+  {
+    std::lock_guard<std::mutex> guard(m_queue.m_mutex);
+    ++m_queue.m_serving;
+  }
+  m_queue.m_turnChanged.notify_all();
+}
+
 // ---- Identity ----
 
 void LayerFile::Remember(const std::string& path, const platform::FileIdentity& identity) {
@@ -95,116 +111,107 @@ void LayerFile::NoteRead(const std::string& path, const platform::FileIdentity& 
 }
 
 bool LayerFile::ChangedSince(const std::string& path) const {
-  if (path.empty() || !m_identityKnown || m_file != path) return false;
+  if (path.empty()) return false;
+  if (!m_identityKnown || m_file != path) return true;
   return platform::IdentifyFile(path) != m_identity;
+}
+
+void LayerFile::Erased() {
+  m_journal.Clear();
+  m_identityKnown = false;
+  m_textKnown = false;
 }
 
 // ---- Saves ----
 
-platform::Status LayerFile::Lock(const std::string& path, platform::FileLock& lock, std::chrono::milliseconds timeout) {
-  std::string target;
-  platform::Status status = platform::ResolveWriteTarget(path, target);
-  if (status.ok) status = lock.Acquire(platform::LockFileOf(path), timeout);
-  if (status.ok && !m_lockedOnce) {
-    RemoveOldTemporaryFiles(path);
-    m_lockedOnce = true;
-  }
-  return status;
-}
+FileText::~FileText() { std::free(data); }
 
-platform::Status LayerFile::Merge(Forest& memory, const std::string& layer, const std::string& path,
-                                  const platform::FileIdentity& identity, const std::string& fallbackFile,
-                                  std::vector<ValueChange>* changes, bool* inMemory) {
-  *inMemory = false;
+platform::Status ReadLayerSource(const std::string& path, const platform::FileIdentity& identity,
+                                 const std::string& fallback, FileText* text) {
   if (identity.kind == platform::FileIdentity::Kind::Other)
     return platform::Status::Error("read " + FileNameOf(path) + ": not a regular file");
   // Without a file in the configuration directory, the layer is what a read would take: the system's or its map
   // layer file.
-  const std::string source = identity.kind == platform::FileIdentity::Kind::Absent ? fallbackFile : path;
-  char* text = nullptr;
-  size_t length = 0;
-  if (!source.empty() && !platform::ReadWholeFile(source, &text, &length))
+  const std::string source = identity.kind == platform::FileIdentity::Kind::Absent ? fallback : path;
+  if (source.empty()) return platform::Status::Ok();
+  if (!platform::ReadWholeFile(source, &text->data, &text->length))
     return platform::Status::Error("read " + FileNameOf(source) + ": the file cannot be read");
+  text->read = true;
+  return platform::Status::Ok();
+}
 
+platform::Status LockLayerFile(const std::string& path, platform::FileLock& lock, std::chrono::milliseconds timeout,
+                               bool* firstLock) {
+  std::string target;
+  platform::Status status = platform::ResolveWriteTarget(path, target);
+  if (status.ok) status = lock.Acquire(platform::LockFileOf(path), timeout);
+  if (status.ok && *firstLock) {
+    RemoveOldTemporaryFiles(path);
+    *firstLock = false;
+  }
+  return status;
+}
+
+void LayerFile::Merge(Forest& memory, const std::string& layer, const std::string& path,
+                      const platform::FileIdentity& identity, const FileText& text, std::vector<ValueChange>* changes,
+                      bool* inMemory) {
+  *inMemory = false;
   SectionInfo* info = memory.FindLayer(layer.c_str());
   KeyRoot* memoryLayer = info ? info->section : nullptr;
   // A layer read from another configuration folder: what memory holds stays and is added to this folder's file,
   // since neither is older than the other.
   const bool otherFolder = !m_file.empty() && m_file != path;
   Forest wanted;
-  BuildWantedLayer(wanted, layer, text, length, otherFolder ? memoryLayer : nullptr, m_journal);
+  BuildWantedLayer(wanted, layer, text.data, text.length, otherFolder ? memoryLayer : nullptr, m_journal);
   // The save that follows edits this text.
-  m_text.assign(text ? text : "", text ? length : 0);
-  m_textKnown = true;
-  m_writtenByWriter = false;
-  std::free(text);
+  KeepText(text.read ? std::string(text.data, text.length) : std::string());
 
   const KeyRoot* wantedLayer = FindTopLevel(wanted.Root(), layer);
-  if (!memoryLayer && wantedLayer)
+  // A file that exists is a layer in memory, also when it holds no section.
+  if (!memoryLayer && (wantedLayer || text.read))
     memoryLayer = keytree::FindOrCreateChild(&memory, memory.RootSlot(), nullptr, layer.c_str(), layer.size());
   if (memoryLayer) {
     BringLayerTo(memory, memoryLayer, wantedLayer, changes);
     *inMemory = true;
   }
   Remember(path, identity);
-  return platform::Status::Ok();
 }
 
-platform::Status LayerFile::ReadText(const std::string& path, const std::string& fallbackFile) {
-  if (m_textKnown) return platform::Status::Ok();
-  const platform::FileIdentity identity = platform::IdentifyFile(path);
-  const std::string source = identity.kind == platform::FileIdentity::Kind::Absent ? fallbackFile : path;
-  char* text = nullptr;
-  size_t length = 0;
-  if (!source.empty() && !platform::ReadWholeFile(source, &text, &length))
-    return platform::Status::Error("read " + FileNameOf(source) + ": the file cannot be read");
-  m_text.assign(text ? text : "", text ? length : 0);
-  std::free(text);
-  m_textKnown = true;
-  m_writtenByWriter = false;
-  return platform::Status::Ok();
-}
-
-platform::Status LayerFile::Replace(const std::string& path, const std::string& text, bool writerMade,
-                                    SaveStatus& record) {
-  platform::Status status = KeepBinaryFile(path, record);
-  if (status.ok) status = platform::ReplaceLockedFile(path, text.data(), text.size());
-  if (status.ok) {
-    m_text = text;
-    m_textKnown = true;
-    m_writtenByWriter = writerMade;
+platform::Status ReplaceLayerFile(const std::string& path, const std::string& text, bool keepPrevious,
+                                  std::string* backup) {
+  if (keepPrevious) {
+    // A file that the save may not replace is not copied either.
+    std::string target;
+    if (platform::Status allowed = platform::ResolveWriteTarget(path, target); !allowed.ok) return allowed;
+    char* data = nullptr;
+    size_t size = 0;
+    // Nothing to keep when no file stands there (a map layer's file is read from elsewhere).
+    if (platform::ReadWholeFile(target, &data, &size)) {
+      // The first free name: an earlier copy is never replaced.
+      std::string copy = path + kBackupExtension;
+      for (int n = 1; platform::IdentifyFile(copy).kind != platform::FileIdentity::Kind::Absent; ++n)
+        copy = path + kBackupExtension + "." + std::to_string(n);
+      // Private, since the file it copies may be; a link standing in its place is replaced, not followed.
+      const platform::Status kept =
+          platform::WriteFileAtomically(copy, data, size, /*privateToUser=*/true, platform::LinkPolicy::ReplaceLink);
+      std::free(data);
+      if (!kept.ok) return platform::Status::Error("could not keep the previous file: " + kept.reason);
+      *backup = copy;
+      LogMessage(kLogCategoryGeneral, kLogLevelError, "configmain", __LINE__,
+                 "%s is not a text file; the previous file is kept as %s", path.c_str(),
+                 copy.c_str());
+    }
   }
-  return status;
+  return platform::ReplaceLockedFile(path, text.data(), text.size());
 }
 
-platform::Status LayerFile::KeepBinaryFile(const std::string& path, SaveStatus& record) {
-  if (!m_textKnown || !cfg::IsBinary(m_text.data(), m_text.size())) return platform::Status::Ok();
-  // A file that the save may not replace is not copied either.
-  std::string target;
-  if (platform::Status allowed = platform::ResolveWriteTarget(path, target); !allowed.ok) return allowed;
-  char* data = nullptr;
-  size_t size = 0;
-  // Nothing to keep when no file stands there (a map layer's file is read from elsewhere).
-  if (platform::ReadWholeFile(target, &data, &size)) {
-    // The first free name: an earlier copy is never replaced.
-    std::string backup = path + kBackupExtension;
-    for (int n = 1; platform::IdentifyFile(backup).kind != platform::FileIdentity::Kind::Absent; ++n)
-      backup = path + kBackupExtension + "." + std::to_string(n);
-    // Private, since the file it copies may be; a link standing in its place is replaced, not followed.
-    const platform::Status kept =
-        platform::WriteFileAtomically(backup, data, size, /*privateToUser=*/true, platform::LinkPolicy::ReplaceLink);
-    std::free(data);
-    if (!kept.ok) return platform::Status::Error("could not keep the previous file: " + kept.reason);
-    record.backup = backup;
-    LogMessage(kLogCategoryGeneral, kLogLevelError, "configmain", __LINE__,
-               "%s is not a text file; the previous file is kept as %s", path.c_str(), backup.c_str());
-  }
-  return platform::Status::Ok();
-}
-
-void LayerFile::Saved(const std::string& path) {
-  Remember(path, platform::IdentifyFile(path));
-  m_journal.Clear();
+void LayerFile::Saved(const std::string& path, const platform::FileIdentity& identity, uint64_t through,
+                      std::string text, bool writerMade) {
+  Remember(path, identity);
+  m_journal.DropThrough(through);
+  if (through > m_savedThrough) m_savedThrough = through;
+  KeepText(std::move(text));
+  m_writtenByWriter = writerMade;
 }
 
 }  // namespace navconfig
