@@ -123,6 +123,52 @@ inline std::string MakeSettingsText(long nestedKeys, long plainKeys, uint32_t se
   return text;
 }
 
+// The same settings as a text in the library's order, in an order a person might give them: the keys of each
+// section shuffled, one section in eight split in two headers of its own, and the sections in random order.
+inline std::string HandOrder(const std::string& text, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<std::vector<std::string>> sections;  // each a header line and its value lines
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (line.empty()) continue;
+    if (line[0] == '[') sections.emplace_back();
+    if (!sections.empty()) sections.back().push_back(line);
+  }
+  std::vector<std::vector<std::string>> blocks;
+  for (auto& s : sections) {
+    std::shuffle(s.begin() + 1, s.end(), rng);
+    const size_t split = rng() % 8 == 0 ? 1 + (s.size() - 1) / 2 : s.size();
+    blocks.emplace_back(s.begin(), s.begin() + static_cast<long>(split));
+    if (split < s.size()) {
+      blocks.push_back({s[0]});
+      blocks.back().insert(blocks.back().end(), s.begin() + static_cast<long>(split), s.end());
+    }
+  }
+  std::shuffle(blocks.begin(), blocks.end(), rng);
+  std::string out;
+  for (const auto& b : blocks) {
+    for (const auto& line : b) out += line + "\n";
+    out += "\n";
+  }
+  return out;
+}
+
+// One section of that many keys, in the library's order; the keys go to keys when given.
+inline std::string OneSectionText(const std::string& header, int count, uint32_t seed,
+                                  std::vector<std::string>* keys = nullptr) {
+  std::mt19937 rng(seed);
+  std::string out = "[" + header + "]\n";
+  for (const std::string& key : UniqueNames(rng, count, 2, 4)) {
+    out += "\"" + key + "\"=" + ValueText(rng) + "\n";
+    if (keys) keys->push_back(key);
+  }
+  return out + "\n";
+}
+
 }  // namespace benchdata
 
 #endif

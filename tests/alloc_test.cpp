@@ -105,7 +105,7 @@ TEST_F(AllocationFailures, EveryAllocationOfAnOperationMayFailAndNothingThrowsOr
       }
       Config_SetIntVal("Image", "KeepPercent", 71);
       EXPECT_EQ(Config_GetIntVal("user\\Image", "KeepPercent"), 71);
-      EXPECT_EQ(Block("user.cfg", "[Image]"), "[Image]\n\"KeepPercent\"=71\n\n");
+      EXPECT_EQ(Block("user.cfg", "[Image]"), "[Image]\n\"KeepPercent\"=71\n");
     }
   }
 }

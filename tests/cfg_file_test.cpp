@@ -1,6 +1,7 @@
 // The .cfg files as text: what the writer produces after a change, what the reader makes of every kind of
 // line, lines of any length, and what the setters store reading back from the file.
 #include <config/config_api.h>
+#include <config/config_globals.h>
 #include <config/config_info.h>
 #include <config/config_listen.h>
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <string_view>
 #include <tuple>
 
+#include "store/configmgr.h"
 #include "store_env.h"
 
 using storetest::FileId;
@@ -20,33 +22,34 @@ using storetest::Names;
 
 class CfgWriter : public StoreTest {};
 
-TEST_F(CfgWriter, WritesSortedSectionsInTheirFormsAndEachChangeReachesItsOwnSection) {
+TEST_F(CfgWriter, EditsTheFileInPlaceInTheFormsOfItsValuesAndEachChangeReachesItsOwnSection) {
   WriteCfg("mylayer.cfg", "; written by hand\n[Zeta]\n\"b\"=0x32\n\"A\"=062\n\"c\"=50\n[alpha\\Sub]\n\"x\"=\"\"\n"
                           "[Alpha]\n\"Y\"=\"text\"\n[Empty\\Deep]\n\"k\"=1\n[Empty2]\n");
   Reload();
   const auto id = FileId(Cfg("mylayer.cfg"));
   EXPECT_EQ(Config_GetIntVal("mylayer\\Zeta", "b"), 50);
   EXPECT_EQ(FileId(Cfg("mylayer.cfg")), id);  // reading writes nothing
-  // Sections sorted, without the empty ones; a value keeps the form the file gave it, but a setter's value is
-  // decimal unless the hexadecimal setter wrote it.
+  // A save edits the file: the note, the order of sections and keys and the form of every value that did not
+  // change stay; a setter's value is decimal unless the hexadecimal setter wrote it; a new key goes before the
+  // first key that sorts after it, or after its section's last value.
   Config_SetIntVal("mylayer\\zeta", "New", -5);
-  EXPECT_EQ(ReadCfg("mylayer.cfg"), "[alpha]\n\"Y\"=\"text\"\n\n[alpha\\Sub]\n\"x\"=\"\"\n\n[Empty\\Deep]\n\"k\"=1\n\n"
-                                    "[Zeta]\n\"A\"=50\n\"b\"=0x00000032\n\"c\"=50\n\"New\"=-5\n\n");
+  const std::string rest = "[Alpha]\n\"Y\"=\"text\"\n[Empty\\Deep]\n\"k\"=1\n[Empty2]\n";
+  EXPECT_EQ(ReadCfg("mylayer.cfg"), "; written by hand\n[Zeta]\n\"b\"=0x32\n\"A\"=062\n\"c\"=50\n\"New\"=-5\n"
+                                    "[alpha\\Sub]\n\"x\"=\"\"\n" + rest);
   Config_SetIntVal("mylayer\\Zeta", "b", 0x33);
   Config_SetHexVal("mylayer\\Zeta", "c", 10000);
   Config_SetHexVal("Image", "Hex", -2);
   Config_SetHexVal(nullptr, "Hex", 1);
-  EXPECT_EQ(Block("mylayer.cfg", "[Zeta]"), "[Zeta]\n\"A\"=50\n\"b\"=51\n\"c\"=0x00002710\n\"New\"=-5\n\n");
+  EXPECT_EQ(Block("mylayer.cfg", "[Zeta]"), "[Zeta]\n\"b\"=51\n\"A\"=062\n\"c\"=0x00002710\n\"New\"=-5\n");
   EXPECT_EQ(Block("user.cfg", "[Image]"), "[Image]\n\"Hex\"=0xfffffffe\n\n");
   EXPECT_EQ(Config_GetIntVal("Image", "Hex"), -2);
 
-  // Every save writes the layer as it now is: the sections that did not change as they were, each change in
-  // its own section, a section that lost its last value not at all.
+  // Each change reaches its own section; a section that lost its last value goes, header and all.
   EXPECT_EQ(Config_DeleteKeyVal("mylayer\\Alpha\\Sub", "X"), 1);
   Config_SetStrVal("mylayer\\Alpha", "Y", "other");
   Config_SetIntVal("mylayer\\Alpha", "Another", 5);
-  const std::string now = "[alpha]\n\"Another\"=5\n\"Y\"=\"other\"\n\n[Empty\\Deep]\n\"k\"=1\n\n" +
-                          Block("mylayer.cfg", "[Zeta]");
+  const std::string now = "; written by hand\n" + Block("mylayer.cfg", "[Zeta]") +
+                          "[Alpha]\n\"Another\"=5\n\"Y\"=\"other\"\n[Empty\\Deep]\n\"k\"=1\n[Empty2]\n";
   EXPECT_EQ(ReadCfg("mylayer.cfg"), now);
   // Read back from the file, the layer is written the same again.
   Config_FlushBranch("mylayer");
@@ -133,9 +136,10 @@ TEST_F(CfgReader, ValueLines) {
       Config_ClassifyLine(longer.c_str(), line.size(), &info);
       EXPECT_EQ(fields(info, longer), fields(alone, line)) << after;
     }
-    // A change elsewhere in the layer writes it back.
+    // A change elsewhere in the layer keeps the line as it is; the writer gives the value back so.
     Config_SetIntVal((layer + "\\T").c_str(), "Z", 1);
-    EXPECT_EQ(storetest::SectionBlock(ReadCfg(layer + ".cfg"), "[S]"),
+    EXPECT_EQ(storetest::SectionBlock(ReadCfg(layer + ".cfg"), "[S]"), "[S]\n" + line + "\n");
+    EXPECT_EQ(storetest::SectionBlock(GetConfigMgr()->LayerText(layer.c_str()), "[S]"),
               c.written ? std::string("[S]\n") + c.written + "\n\n" : std::string("<absent>"));
   }
   EXPECT_EQ(Config_ClassifyLine(nullptr, 3, nullptr), CONFIG_LINE_IGNORED);
@@ -162,15 +166,17 @@ TEST_F(CfgReader, HeadersLineEndsValuesBeforeTheFirstHeaderAndFilesOfComments) {
   EXPECT_EQ(Config_ClassifyLine("[S]", 0, &info), CONFIG_LINE_IGNORED);
 
   // A byte order mark before the first line is skipped; anywhere else its first byte starts a value line
-  // that is ignored. The writer writes none.
+  // that is ignored. A save keeps the mark and the line ends.
   WriteCfg("bom.cfg", "\xEF\xBB\xBF[Bom]\r\n\"K\"=\"v\"\r\n\xEF\xBB\xBF[Not]\r\n\"L\"=1\r\n");
   WriteCfg("halfbom.cfg", "\xEF\xBB[Bom]\n\"K\"=1\n");
   EXPECT_EQ(Children("halfbom"), Names{});
   Config_SetIntVal("bom\\Bom", "L", 2);
-  EXPECT_EQ(ReadCfg("bom.cfg"), "[Bom]\n\"K\"=\"v\"\n\"L\"=2\n\n");
+  EXPECT_EQ(ReadCfg("bom.cfg"), "\xEF\xBB\xBF[Bom]\r\n\"K\"=\"v\"\r\n\xEF\xBB\xBF[Not]\r\n\"L\"=2\r\n");
 
-  // Sorted, and a key that comes again (in any letter case) takes the later value.
+  // A key that comes again (in any letter case) takes the later value. NUL bytes make no text: the file is set
+  // aside and written from memory, sorted.
   Config_SetIntVal("ends\\S", "A", 10);
+  EXPECT_EQ(ReadCfg("ends.cfg.bak"), std::string(raw, sizeof raw - 1));
   EXPECT_EQ(ReadCfg("ends.cfg"), "[S]\n\"A\"=10\n\"Aaa\"=3\n\"B\"=\"x\"\n\"Repeated1\"=2\n\n[T]\n\"C\"=2\n\n[Twice]\n\"E\"=5\n\n"
                                  "[U]\n\"D\"=3\n\n"
                                  "[V]\n\"a\"=0\n\"F\"=5\n\"G\"=6\n\n[W]\n\"I\"=8\n\n[W\\X]\n\"H\"=7\n\n");

@@ -78,7 +78,7 @@ class CallerBuffers : public StoreTest {};
 // finished Config_GetLeaf clear the rest up to the size); nothing is written for a size below 1, and no byte
 // outside the size ever.
 TEST_F(CallerBuffers, TextsAreCutAndTerminatedInsideTheBufferAndNothingIsWrittenOutside) {
-  WriteCfg("user.cfg", "; a note, kept in user.cfg.bak\n[Buffers]\n\"Text\"=\"abcdef\"\n[Buffers\\Child]\n\"k\"=1\n");
+  WriteCfg("user.cfg", std::string(1, '\0') + "no text, kept in user.cfg.bak\n[Buffers]\n\"Text\"=\"abcdef\"\n[Buffers\\Child]\n\"k\"=1\n");
   Reload();
   Config_SetIntVal("Buffers", "Count", 1);  // a save that keeps a copy of the file
   Config_SetIntVal("..\\S", "K", 1);        // a save refused, with its reason

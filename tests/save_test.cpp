@@ -162,47 +162,56 @@ TEST_F(FailedSaves, AChangeWhoseSaveFailedIsSavedWithTheNextOne) {
 
 class SaveTargets : public StoreTest {};
 
-// A file whose reading met lines that the writer does not write again is kept once as <file>.bak before a
-// save replaces it; clean files (blank lines and CR LF line ends included) are not.
-TEST_F(SaveTargets, AFileWithLinesThatAreNotKeptIsCopiedOnceBeforeItIsReplaced) {
+// A save edits the file: notes, blank lines, CR LF line ends, values before any section, headers without a name
+// and a missing final line end all stay, and no copy is made. Only a file that is no text (random bytes) is set
+// aside before it is replaced, under a name that replaces no earlier copy, and only once.
+TEST_F(SaveTargets, ASaveKeepsWhatItDoesNotChangeAndSetsAsideOnlyAFileThatIsNoText) {
   std::mt19937 random(13);
   std::string noise(65536, '\0');
   for (char& c : noise) c = static_cast<char>(random());
-  const std::string section = "[Image]\n\"KeepPercent\"=60\n", backup = Cfg("user.cfg.bak");
-  const std::pair<std::string, bool> cases[] = {  // a file's text, and whether it is kept
-      {"\r\n \t\n[Image]\r\n\"KeepPercent\"=60\r\n\r\n", false},  // clean, with CR LF and blank lines
-      {"; settings of the car\n" + section, true},                // a note written by hand
-      {"\"Lost\"=1\n" + section, true},                           // a value before any section
-      {"[]\n" + section, true},                                   // a header without a name
-      {noise, true}};
-  for (const auto& [text, kept] : cases) {
+  const std::string section = "[Image]\n\"KeepPercent\"=60\n";
+  const std::pair<std::string, std::string> cases[] = {  // a file's text, and the text after a save
+      {"\r\n \t\n[Image]\r\n\"KeepPercent\"=60\r\n\r\n", "\r\n \t\n[Image]\r\n\"KeepPercent\"=61\r\n\r\n"},
+      {"; settings of the car\n" + section, "; settings of the car\n[Image]\n\"KeepPercent\"=61\n"},
+      {"\"Lost\"=1\n[]\n[Image]\n\"KeepPercent\"=60", "\"Lost\"=1\n[]\n[Image]\n\"KeepPercent\"=61"},
+      {noise, "[Image]\n\"KeepPercent\"=61\n\n"}};
+  // The first start in a folder records its directories in user.cfg, and strips nothing.
+  WriteCfg("user.cfg", "; settings of the car\n" + section);
+  Restart();
+  EXPECT_NE(ReadCfg("user.cfg").find("[Directories]"), std::string::npos);
+  EXPECT_NE(ReadCfg("user.cfg").find("; settings of the car\n" + section), std::string::npos);
+  WriteCfg("user.cfg.bak", "an older copy");
+  int copies = 0;
+  for (const auto& [text, saved] : cases) {
     SCOPED_TRACE(text.substr(0, 24));
     testsupport::LogCapture log;
     WriteCfg("user.cfg", text);
-    WriteCfg("user.cfg.bak", "an older copy");
     Reload();
     Config_SetIntVal("Image", "KeepPercent", 61);
     ASSERT_TRUE(LastSave("user")->ok) << LastSave("user")->reason;
+    EXPECT_EQ(Block("user.cfg", "[Image]"), storetest::SectionBlock(saved, "[Image]"));
+    const size_t image = saved.find("[Image]");
+    EXPECT_EQ(ReadCfg("user.cfg").substr(0, image), saved.substr(0, image));
+    const bool kept = text == noise;
+    const std::string backup = Cfg("user.cfg.bak." + std::to_string(copies += kept));
     char file[512];
     EXPECT_EQ(Config_GetLastSaveBackup("user", file, sizeof file), kept);
-    EXPECT_EQ(Config_GetLastSaveBackup("user", nullptr, sizeof file), kept);
     EXPECT_EQ(std::string(file), kept ? backup : "");
-    EXPECT_EQ(ReadCfg("user.cfg.bak"), kept ? text : "an older copy");
-    EXPECT_EQ(log.Matching("held lines that a rewrite does not keep").size(), kept ? 1u : 0u);
-    // Once: the next save replaces the file that the library wrote itself.
-    const auto id = testsupport::FileId(backup);
+    EXPECT_EQ(kept ? ReadCfg("user.cfg.bak.1") : "", kept ? text : "");
+    EXPECT_EQ(ReadCfg("user.cfg.bak"), "an older copy");
+    EXPECT_EQ(log.Matching("is not a text file").size(), kept ? 1u : 0u);
+    // Once: the next save edits the file the library wrote itself.
     Config_SetIntVal("Image", "KeepPercent", 62);
-    EXPECT_EQ(testsupport::FileId(backup), id);
-    EXPECT_EQ(Block("user.cfg", "[Image]"), "[Image]\n\"KeepPercent\"=62\n\n");
+    EXPECT_FALSE(testsupport::Exists(Cfg("user.cfg.bak." + std::to_string(copies + 1))));
   }
   // A copy that cannot be made fails the save, and the file stays as it was.
-  testsupport::RemoveAll(backup);
-  testsupport::MakeDirs(backup);
-  WriteCfg("user.cfg", "; note\n" + section);
+  WriteCfg("user.cfg", noise);
   Reload();
+  platform::faults::Fail(platform::faults::Call::Rename, EACCES);
   Config_SetIntVal("Image", "KeepPercent", 61);
-  EXPECT_EQ(LastSave("user")->reason, "could not keep the previous file: user.cfg.bak is a directory, not a regular file");
-  EXPECT_EQ(ReadCfg("user.cfg"), "; note\n" + section);
+  platform::faults::Clear();
+  EXPECT_EQ(LastSave("user")->reason.rfind("could not keep the previous file: ", 0), 0u) << LastSave("user")->reason;
+  EXPECT_EQ(ReadCfg("user.cfg"), noise);
 }
 
 // What a save finds in the place of its lock file or temporary file: an empty folder left as the temporary file
@@ -306,7 +315,7 @@ TEST_F(SaveTargets, OnlyTheUsersOwnRegularFileIsReadAndReplacedAlsoThroughALinkW
       if (const size_t at = reason.find('@'); at != std::string::npos) reason.replace(at, 1, configDir + link);
       EXPECT_EQ(status->reason, reason);
     } else {
-      EXPECT_EQ(storetest::SectionBlock(ReadFile(outside + "own.cfg"), "[Image]"), "[Image]\n\"KeepPercent\"=61\n\n");
+      EXPECT_EQ(storetest::SectionBlock(ReadFile(outside + "own.cfg"), "[Image]"), "[Image]\n\"KeepPercent\"=61\n");
       EXPECT_EQ(FileMode(outside + "own.cfg"), 0640u);
     }
     EXPECT_EQ(KindAt(user), kind);
@@ -321,7 +330,7 @@ TEST_F(SaveTargets, OnlyTheUsersOwnRegularFileIsReadAndReplacedAlsoThroughALinkW
   ASSERT_TRUE(SetFileMode(Cfg("private.cfg"), 0600));
   Config_SetIntVal("private\\S", "K", 2);
   EXPECT_EQ(FileMode(Cfg("private.cfg")), 0600u);
-  EXPECT_EQ(ReadCfg("private.cfg"), "[S]\n\"K\"=2\n\n");
+  EXPECT_EQ(ReadCfg("private.cfg"), "[S]\n\"K\"=2\n");
   const unsigned old = SetUmask(027);
   Config_SetIntVal("fresh\\S", "K", 1);
   SetUmask(022);

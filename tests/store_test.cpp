@@ -2,10 +2,16 @@
 // reads, full paths, default-equal writes, deletion, flushing, resets, the restore flag and the logs.
 #include <config/config_api.h>
 #include <config/config_globals.h>
+#include <doroutil/strutil.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <random>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -79,7 +85,7 @@ TEST_F(LayeredReads, UserThenUserRoThenProductThenDefaultsAndMapLayersByFullPath
 
   // A map layer is written to the configuration folder, whose file then wins.
   Config_SetIntVal("EuroMap\\Roads", "Count", 13);
-  EXPECT_EQ(ReadCfg("euromap.cfg"), "[Roads]\n\"Count\"=13\n\"Name\"=\"Europe\"\n\n");
+  EXPECT_EQ(ReadCfg("euromap.cfg"), "[Roads]\n\"Count\"=13\n\"Name\"=\"Europe\"\n");  // the map file, edited
   EXPECT_EQ(testsupport::ReadFile(runtimeDir + "maps/EuroMap.cfg"), map);
   Reload();
   EXPECT_EQ(Config_GetIntVal("euromap\\roads", "Count"), 13);
@@ -281,7 +287,7 @@ TEST_F(Deletion, ValuesBranchesAndLayersAreRemovedFromMemoryAndFileForGood) {
   ASSERT_EQ(Config_GetIntVal("product\\Image", "KeepPercent"), 30);
   EXPECT_EQ(Config_DeleteKeyVal("mylayer\\Image", "a"), 1);
   EXPECT_EQ(ReadCfg("mylayer.cfg"),
-            "[Image]\n\"B\"=2\n\n[Image\\Deep]\n\"C\"=3\n\n[Image\\Deep\\Deeper]\n\"D\"=4\n\n[Other]\n\"E\"=5\n\n");
+            "[Image]\n\"B\"=2\n[Image\\Deep]\n\"C\"=3\n[Image\\Deep\\Deeper]\n\"D\"=4\n[Other]\n\"E\"=5\n");
   // Nothing removed: 0, and no file is written.
   const auto id = FileId(Cfg("mylayer.cfg"));
   EXPECT_EQ(Config_DeleteKeyVal("mylayer\\Image", "A") + Config_DeleteKeyVal("mylayer\\Nothing", "A") +
@@ -294,7 +300,7 @@ TEST_F(Deletion, ValuesBranchesAndLayersAreRemovedFromMemoryAndFileForGood) {
   // A branch goes with everything below it; its former siblings stay.
   EXPECT_EQ(Config_DeleteKey("MYLAYER\\image\\deep"), 1);
   EXPECT_EQ(Config_FindRoot("mylayer\\Image\\Deep\\Deeper"), nullptr);
-  EXPECT_EQ(ReadCfg("mylayer.cfg"), "[Image]\n\"B\"=2\n\n[Other]\n\"E\"=5\n\n");
+  EXPECT_EQ(ReadCfg("mylayer.cfg"), "[Image]\n\"B\"=2\n[Other]\n\"E\"=5\n");
   EXPECT_EQ(Config_DeleteKey("mylayer\\Image"), 1);
   EXPECT_EQ(Config_DeleteKeyVal("mylayer\\Other", "E"), 1);  // the last value: the file is written empty
   EXPECT_EQ(ReadCfg("mylayer.cfg"), "");
@@ -328,14 +334,14 @@ TEST_F(Deletion, FlushingDropsABranchFromMemoryOnly) {
   EXPECT_EQ(FileId(Cfg("mylayer.cfg")), id);
   // The file keeps the branch, and the next save of the layer brings it back.
   Config_SetIntVal("mylayer\\B", "K", 3);
-  EXPECT_EQ(ReadCfg("mylayer.cfg"), "[A]\n\"K\"=1\n\n[B]\n\"K\"=3\n\n");
+  EXPECT_EQ(ReadCfg("mylayer.cfg"), "[A]\n\"K\"=1\n[B]\n\"K\"=3\n");
   EXPECT_EQ(Config_GetIntVal("mylayer\\A", "K"), 1);
   // So with a map layer read from the maps folder: the save writes it whole into the configuration folder.
   testsupport::WriteFile(runtimeDir + "maps/nav.cfg", "[A]\n\"K\"=1\n[B]\n\"K\"=2\n");
   ASSERT_EQ(Config_GetIntVal("nav\\A", "K"), 1);
   Config_FlushBranch("nav\\A");
   Config_SetIntVal("nav\\B", "K", 3);
-  EXPECT_EQ(ReadCfg("nav.cfg"), "[A]\n\"K\"=1\n\n[B]\n\"K\"=3\n\n");
+  EXPECT_EQ(ReadCfg("nav.cfg"), "[A]\n\"K\"=1\n[B]\n\"K\"=3\n");
   // A flushed layer is read again from its file.
   WriteCfg("mylayer.cfg", "[A]\n\"K\"=10\n");
   Config_FlushBranch("mylayer");
@@ -387,8 +393,8 @@ TEST_F(Folders, AWriteIsReadBackWhereNoUserFileCanBeMadeAndSuConfigTakesThePathA
   Config_SetIntVal("Mine", "New", 2);
   SU_Config(nullptr);  // nothing
   const std::string text = testsupport::ReadFile(tmp / "cfguser.cfg");
-  EXPECT_EQ(storetest::SectionBlock(text, "[Mine]"), "[Mine]\n\"New\"=2\n\"Old\"=1\n\n");
-  EXPECT_EQ(storetest::SectionBlock(text, "[Theirs]"), "[Theirs]\n\"K\"=5\n\n");
+  EXPECT_EQ(storetest::SectionBlock(text, "[Mine]"), "[Mine]\n\"New\"=2\n\"Old\"=1\n");
+  EXPECT_EQ(storetest::SectionBlock(text, "[Theirs]"), "[Theirs]\n\"K\"=5\n");
   EXPECT_EQ(storetest::SectionBlock(text, "[Image]"), "[Image]\n\"KeepPercent\"=70\n\n");
   // What the first folder's file held (the start's directories) is kept too.
   EXPECT_EQ(storetest::SectionBlock(text, "[Directories]"), storetest::SectionBlock(before, "[Directories]"));
@@ -446,4 +452,110 @@ TEST_F(Folders, TheRestoreFlagErasesTheUserFileAtAResetOrUnloadAndRestoreDefault
   Config_SetIntVal("Image", "KeepPercent", 73);
   ASSERT_EQ(testsupport::RunChild("restore_and_exit", {configDir}), 0);
   EXPECT_FALSE(testsupport::Exists(Cfg("user.cfg")));
+}
+
+// A file in any order (keys shuffled, sections in random order, some split, some keys repeated with an older
+// value first, comments between) means what the same settings in the library's order mean, and so does a new
+// reading of either file after another process changed it.
+class Loading : public StoreTest {
+ protected:
+  struct NoCase {
+    bool operator()(const std::string& a, const std::string& b) const {
+      return SpecialChar_stricmp(a.c_str(), b.c_str()) < 0;
+    }
+  };
+  using Section = std::map<std::string, std::string, NoCase>;  // key: value as written
+  using Settings = std::map<std::string, Section, NoCase>;     // section path: its values
+
+  static std::string Line(const std::string& key, const std::string& value) { return "\"" + key + "\"=" + value + "\n"; }
+  static std::string LibraryText(const Settings& settings) {
+    std::string text;
+    for (const auto& [path, values] : settings) {
+      text += "[" + path + "]\n";
+      for (const auto& [key, value] : values) text += Line(key, value);
+      text += "\n";
+    }
+    return text;
+  }
+  std::string HandText(const Settings& settings) {
+    std::vector<std::pair<std::string, std::vector<std::string>>> blocks;  // header, value lines
+    for (const auto& [path, values] : settings) {
+      std::vector<std::string> lines;
+      for (const auto& [key, value] : values) lines.push_back(Line(key, value));
+      std::shuffle(lines.begin(), lines.end(), m_rng);
+      const size_t split = m_rng() % 3 == 0 ? lines.size() / 2 : 0;
+      blocks.push_back({path, {lines.begin() + static_cast<long>(split), lines.end()}});
+      if (split) blocks.push_back({path, {lines.begin(), lines.begin() + static_cast<long>(split)}});
+    }
+    std::shuffle(blocks.begin(), blocks.end(), m_rng);
+    std::set<std::string, NoCase> seen;
+    std::string text = "; by hand\n\"BeforeAnyHeader\"=1\n";
+    for (auto& [path, lines] : blocks) {
+      // The first block of a section starts with an older value of one of its keys, which a later line replaces.
+      if (seen.insert(path).second) lines.insert(lines.begin(), Line(settings.at(path).rbegin()->first, "\"old\""));
+      text += "[" + path + "]\n; a comment\n";
+      for (const std::string& line : lines) text += line;
+      text += m_rng() % 2 ? "\n" : "";
+    }
+    return text;
+  }
+  // Each section's values in order, and each section's subsections in order, read through full paths.
+  void Expect(const std::string& layer, const Settings& settings) {
+    std::map<std::string, std::set<std::string, NoCase>, NoCase> children;
+    for (const auto& [path, values] : settings) {
+      std::string parent = layer;
+      for (size_t from = 0, cut = 0; cut != std::string::npos; from = cut + 1) {
+        cut = path.find('\\', from);
+        children[parent].insert(path.substr(from, cut - from));
+        parent.append(1, '\\').append(path, from, cut - from);
+      }
+      storetest::Names keys;
+      for (const auto& [key, value] : values) {
+        keys.push_back(key);
+        if (value[0] == '"') EXPECT_EQ(Str(parent.c_str(), key.c_str()), value.substr(1, value.size() - 2)) << key;
+        else EXPECT_EQ(Config_GetIntVal(parent.c_str(), key.c_str()), std::strtol(value.c_str(), nullptr, 0)) << key;
+      }
+      EXPECT_EQ(storetest::Keys(parent.c_str()), keys) << parent;
+    }
+    for (const auto& [parent, names] : children)
+      EXPECT_EQ(storetest::Children(parent.c_str()), storetest::Names(names.begin(), names.end())) << parent;
+  }
+  std::string Name(const char* const* parts, size_t count) {
+    std::string name = parts[m_rng() % count];
+    return name + (m_rng() % 3 ? std::to_string(m_rng() % 60) : "");
+  }
+  std::string Value() {
+    const char* const kinds[] = {"%ld", "0x%lX", "\"text %ld\"", "-%ld"};
+    char text[40];
+    std::snprintf(text, sizeof text, kinds[m_rng() % 4], static_cast<long>(m_rng() % 100000));
+    return text;
+  }
+  std::mt19937 m_rng{26};
+};
+
+TEST_F(Loading, AnyOrderMeansWhatTheLibrarysOrderMeansAlsoAfterAReload) {
+  // Names that share their first eight bytes or more, differ in case only, or are prefixes of others; more than
+  // fit a short sort (the big section, the top level, the group).
+  const char* const keys[] = {"", "k", "Abcdefgh", "abcdefgh_", "SharedPrefixOfSixteen", "SHAREDPREFIXOFSIXTEEN_z", "_"};
+  const char* const words[] = {"Zoom", "zoom", "Map", "a", "_x", "Night", "NightModeColorScheme"};
+  Settings settings;
+  for (int i = 0; i < 500; ++i) settings["Big"][Name(keys, 7) + Name(words, 7)] = Value();
+  for (int i = 0; i < 120; ++i) {
+    Section& section = settings[(i % 2 ? "Group\\" : "") + Name(words, 7) + Name(keys, 7)];
+    for (int k = 1 + static_cast<int>(m_rng() % 8); k > 0; --k) section[Name(keys, 7) + Name(words, 7)] = Value();
+  }
+  for (int round = 0; round < 2; ++round) {
+    WriteCfg("lib.cfg", LibraryText(settings));
+    WriteCfg("hand.cfg", HandText(settings));
+    if (round == 0) Reload();
+    else EXPECT_GT(Config_ReloadChangedLayers(), 0);
+    Expect("lib", settings);
+    Expect("hand", settings);
+    // Another process removes every second key of the big section, changes some values and adds keys.
+    Section& big = settings["Big"];
+    bool drop = false;
+    for (auto it = big.begin(); it != big.end();) it = (drop = !drop) ? big.erase(it) : std::next(it);
+    for (auto& [path, values] : settings)
+      if (m_rng() % 2) values.begin()->second = Value(), values["Added" + Name(words, 7)] = Value();
+  }
 }

@@ -218,7 +218,7 @@ TEST(Tool, GetAndListShowTheValueInEffectAndWhereItComesFrom) { Installation("la
 TEST(Tool, SetAndUnsetSayWhatTheyStoredOrRemoved) {
   Installation inst("set");
   inst.RunTranscript("set.txt");
-  EXPECT_EQ(ReadFile(inst.Config() + "user.cfg.bak"), ReadFile(DataFile("set/config/user.cfg")));
+  EXPECT_FALSE(testsupport::Exists(inst.Config() + "user.cfg.bak"));
 }
 
 TEST(Tool, ErrorsLeaveEveryFileAsItWas) {

@@ -240,8 +240,8 @@ std::string CheckSaved(const std::string& layer) {
   return file;
 }
 
-// The library keeps a layer's previous file as <file>.bak when a save overwrites one that held lines it does
-// not write back (damage, notes written by hand); the user learns where. The start saves the user layer too.
+// The library sets a layer's previous file aside as <file>.bak (or .bak.1, ...) when a save replaces one that is
+// no text; the user learns where. The start saves the user layer too.
 void TellKeptCopies(const std::string& layer) {
   std::vector<std::string> layers{layer};
   if (!EqualFolded(layer, "user")) layers.push_back("user");
@@ -249,8 +249,7 @@ void TellKeptCopies(const std::string& layer) {
     char copy[4096];
     if (!Config_GetLastSaveBackup(name.c_str(), copy, sizeof copy)) continue;
     const std::string kept = copy;
-    Warn(kept.substr(0, kept.size() - 4) + " held lines that the library does not keep; the previous file is saved as " +
-         kept);
+    Warn(kept.substr(0, kept.rfind(".bak")) + " was no text file; the previous file is saved as " + kept);
   }
 }
 

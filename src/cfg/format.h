@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,11 @@ inline bool IsLineEnd(char c) { return c == '\n' || c == '\r' || c == '\0'; }
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 // 3 when the text starts with a byte order mark, else 0: the bytes the reader skips.
 size_t ByteOrderMarkLength(const char* text, size_t length);
+
+// Whether a text cannot be taken apart as lines of text at all: it holds a NUL byte (binary data, or text of
+// another encoding such as UTF-16, whose every other byte is zero). No text the writer makes holds one. Such a
+// file is not edited but set aside before it is replaced.
+inline bool IsBinary(const char* text, size_t length) { return length && std::memchr(text, 0, length); }
 
 // Why a file cannot carry a key name or the section names of a path below its layer; null when it can. The
 // reader ends a key name at '"' (or at 0xEE or 0xEF right before '=') and skips the quote bytes before it;

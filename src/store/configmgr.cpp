@@ -30,6 +30,14 @@ using namespace navconfig;
 
 namespace {
 
+// A layer file up to this size keeps its text in memory when it is read, for the next save to edit.
+constexpr uint64_t kKeptTextLimit = 1 << 20;
+
+// The bytes of a header's path that a read of the layer keeps: a path with its layer is cut at kMaxPath bytes.
+size_t HeaderLimit(const std::string& layer) {
+  return layer.size() < keytree::kMaxPath ? keytree::kMaxPath - layer.size() - 1 : 0;
+}
+
 // Composes "<section>\<key>", the key of the defaults table, in a buffer of the caller's.
 class DefaultsKey {
  public:
@@ -691,7 +699,9 @@ struct CConfigMgr::SavePlan {
   // Taken under the file's lock.
   platform::FileIdentity identity;
   bool read = false;  // the text of the file was read (ReadLayerSource)
+  bool textKnown = false;  // memory keeps the text of the file remembered
   std::string text;
+  bool writerMade = false;  // text is what the writer makes of memory
   uint64_t through = 0;
   bool keepPrevious = false;
   platform::Status outcome;  // when no save is made
@@ -741,6 +751,7 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
   plan->rememberedFile = state.File();
   plan->remembered = state.Identity();
   plan->known = state.IdentityKnown();
+  plan->textKnown = state.TextKnown();
   return true;
 }
 
@@ -759,8 +770,9 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
   FileText text;
   if (status.ok) {
     plan.identity = platform::IdentifyFile(plan.file);
-    // Another process saved since (or it is not known): the file is read before the manager's lock is taken.
-    if (!plan.known || plan.rememberedFile != plan.file || plan.remembered != plan.identity) {
+    // Another process saved since (or it is not known), or the text to edit is not kept: the file is read before
+    // the manager's lock is taken.
+    if (!plan.known || plan.rememberedFile != plan.file || plan.remembered != plan.identity || !plan.textKnown) {
       status = ReadLayerSource(plan.file, plan.identity, plan.fallback, &text);
       plan.read = true;
     }
@@ -778,7 +790,7 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
   (void)RecordSave(layer, plan.file, status, plan.text.size());
   const std::string folded = FoldedLayer(layer);
   if (!backup.empty()) m_saves[folded].backup = backup;
-  if (status.ok) m_layerFiles[folded].Saved(plan.file, written, plan.through);
+  if (status.ok) m_layerFiles[folded].Saved(plan.file, written, plan.through, std::move(plan.text), plan.writerMade);
   return status;
 }
 
@@ -790,14 +802,26 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
     if (!plan.read)
       if (platform::Status read = ReadLayerSource(plan.file, plan.identity, plan.fallback, &text); !read.ok) return read;
     MergeLayerFile(plan.layer, plan.file, plan.identity, text, RecordingChanges() ? changes : nullptr);
+  } else if (plan.read && !state.TextKnown()) {
+    // The file memory holds, read for its text alone.
+    state.KeepText(text.read ? std::string(text.data, text.length) : std::string());
   }
-  // A layer that holds no value any more (or was deleted) is written empty, so that deleting its last value
-  // lasts. The text is usually about as long as it was at the last save.
+  // The file's text edited to hold what memory holds: what other lines it holds stay. A layer that holds no value
+  // any more (or was deleted) is written without values, so that deleting its last value lasts. The writer's text
+  // is usually about as long as it was at the last save.
   const SectionInfo* info = m_forest.FindLayer(plan.layer.c_str());
+  const KeyRoot* section = info ? info->section : nullptr;
   const SaveStatus* last = LastSave(plan.layer.c_str());
-  plan.text = navconfig::LayerText(info ? info->section : nullptr, last ? last->bytes : 0, &m_forest.IndexRef());
+  const auto writerText = [&] { return navconfig::LayerText(section, last ? last->bytes : 0, &m_forest.IndexRef()); };
+  plan.writerMade = false;
+  plan.text = state.TextToWrite(section, HeaderLimit(plan.layer), [&] {
+    plan.writerMade = true;
+    return writerText();
+  });
+  // A text that is what the writer makes lets the next save take the writer's way.
+  if (!plan.writerMade) plan.writerMade = plan.text == writerText();
   plan.through = state.Journal().Last();
-  plan.keepPrevious = state.UnkeptLines();
+  plan.keepPrevious = state.TextIsBinary();
   return platform::Status::Ok();
 }
 
@@ -931,8 +955,11 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
   size_t unkept = 0;
   LayerFile& state = m_layerFiles[FoldedLayer(layerName)];
   platform::Status read;
+  // The text of a file of usual size is kept for the next save to edit; that of a larger one is read again then.
+  std::string text;
+  const bool keepText = reader.Size() <= kKeptTextLimit;
   try {
-    read = reader.IsOpen() ? LayerLoader(m_forest).LoadFile(layerName, reader, &unkept)
+    read = reader.IsOpen() ? LayerLoader(m_forest).LoadFile(layerName, reader, &unkept, keepText ? &text : nullptr)
                            : platform::Status::Error("the file cannot be opened");
   } catch (const std::bad_alloc&) {
     // Out of memory part-way: the part goes again (a save must not write it), and the file is read anew next time.
@@ -947,7 +974,8 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
   // another process saves into it.
   else if (!m_forest.FindLayer(layerName))
     keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, layerName, std::strlen(layerName));
-  state.NoteUnkeptLines(read.ok && unkept != 0);
+  if (read.ok && keepText) state.KeepText(std::move(text));
+  else state.ForgetText();
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <doroutil/memory.h>
 #include <doroutil/strutil.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <new>
@@ -425,6 +426,259 @@ KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, 
   value->next = *link;
   *link = value;
   return value;
+}
+
+KeyRoot* AppendNewChild(TreeOwner* owner, KeyRoot* parent, SectionInfo* parentInfo, KeyRoot* last, const char* name,
+                        size_t length) {
+  KeyRoot* section = NewSection(owner, name, length);
+  // Indexed before it is linked: a section is in the list and the index, or in neither.
+  TreeIndex* index = owner ? owner->Index() : nullptr;
+  if (index && parentInfo && !index->AddSection(parentInfo, section)) {
+    ReleaseSectionRecord(section);
+    throw std::bad_alloc();
+  }
+  KeyRoot** link = last ? &last->next : &parent->children;
+  section->next = *link;
+  *link = section;
+  return section;
+}
+
+namespace {
+
+using Entry = SortRoom::Entry;
+
+// A list of this many values or more gets its table when it is put in order (see SortAddedValues).
+constexpr size_t kTableAtOnce = 1024;
+
+template <typename Node>
+const char* NameOf(const SortRoom& room, const Entry& e) {
+  const char* name = static_cast<const Node*>(room.records[e.index])->name;
+  return name ? name : "";
+}
+
+// The order of two entries whose names share their first `offset` bytes and whose order keys are taken from there:
+// by name (the keys tell it but for names that share the next eight bytes and are longer), then by place.
+template <typename Node>
+bool Before(const SortRoom& room, const Entry& a, const Entry& b, size_t offset) {
+  if (a.order != b.order) return a.order < b.order;
+  const size_t next = offset + 8;
+  if (a.length > next || b.length > next) {
+    const int c = SpecialChar_stricmpLengths(NameOf<Node>(room, a) + next, a.length - next,
+                                             NameOf<Node>(room, b) + next, b.length - next);
+    if (c != 0) return c < 0;
+  }
+  return a.index < b.index;
+}
+
+// Whether two entries (with the order keys of their first eight bytes) name the same. Folding keeps a name's
+// length, so only names of one length are looked at.
+template <typename Node>
+bool SameName(const SortRoom& room, const Entry& a, const Entry& b) {
+  if (a.order != b.order || a.length != b.length) return false;
+  if (a.length <= 8 && b.length <= 8) return true;
+  return SpecialChar_stricmpLengths(NameOf<Node>(room, a), a.length, NameOf<Node>(room, b), b.length) == 0;
+}
+
+template <typename Node>
+void InsertionSort(const SortRoom& room, Entry* first, Entry* last, size_t offset) {
+  for (Entry* i = first + 1; i < last; ++i) {
+    const Entry e = *i;
+    Entry* j = i;
+    for (; j > first && Before<Node>(room, e, j[-1], offset); --j) *j = j[-1];
+    *j = e;
+  }
+}
+
+// A stable sort by the order keys, a byte at a time, passing over the bytes that every key shares.
+void RadixSort(Entry* first, Entry* last, Entry* spare) {
+  const size_t n = static_cast<size_t>(last - first);
+  uint64_t varying = 0;
+  for (const Entry* e = first; e < last; ++e) varying |= e->order ^ first->order;
+  Entry* from = first;
+  Entry* to = spare;
+  for (int shift = 0; shift < 64; shift += 8) {
+    if (((varying >> shift) & 0xFF) == 0) continue;
+    size_t counts[257] = {};
+    for (size_t i = 0; i < n; ++i) ++counts[((from[i].order >> shift) & 0xFF) + 1];
+    for (int b = 0; b < 256; ++b) counts[b + 1] += counts[b];
+    for (size_t i = 0; i < n; ++i) to[counts[(from[i].order >> shift) & 0xFF]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != first) std::copy(from, from + n, first);
+}
+
+// Sorts entries whose names share their first `offset` bytes and whose order keys are taken from there, by name
+// and then by place. A short range by insertion; a long one by its keys (linear in the range), and then each run of
+// equal keys by the next eight bytes of its names, and so on. Each entry keeps the key it came with.
+template <typename Node>
+void SortRange(SortRoom& room, Entry* first, Entry* last, Entry* spare, size_t offset) {
+  if (last - first <= 48) {
+    InsertionSort<Node>(room, first, last, offset);
+    return;
+  }
+  RadixSort(first, last, spare);
+  const size_t next = offset + 8;
+  for (Entry* run = first; run < last;) {
+    Entry* end = run + 1;
+    bool longer = run->length > next;
+    for (; end < last && end->order == run->order; ++end) longer = longer || end->length > next;
+    // Names of up to `next` bytes with equal keys are equal: their run is in place order already.
+    if (end - run > 1 && longer) {
+      const uint64_t key = run->order;
+      for (Entry* e = run; e < end; ++e) {
+        const char* name = NameOf<Node>(room, *e);
+        e->order = e->length > next ? OrderKey(name + next, std::min<size_t>(e->length - next, 8)) : 0;
+      }
+      SortRange<Node>(room, run, end, spare + (run - first), next);
+      for (Entry* e = run; e < end; ++e) e->order = key;
+    }
+    run = end;
+  }
+}
+
+template <typename Node>
+void Sort(SortRoom& room) {
+  if (room.entries.size() > 48) room.spare.resize(room.entries.size());
+  SortRange<Node>(room, room.entries.data(), room.entries.data() + room.entries.size(), room.spare.data(), 0);
+}
+
+template <typename Node>
+void AddAll(Node* first, SortRoom& room) {
+  room.Clear();
+  for (Node* node = first; node; node = node->next) {
+    const char* name = node->name ? node->name : "";
+    room.Add(node, name, std::strlen(name));
+  }
+}
+
+// What storing a later record of the same name into an earlier one leaves in it (see SetContent: a value of one
+// type keeps the other type's field); the later record is released.
+void TakeContent(KeyValue* keep, KeyValue* later) {
+  keep->type = later->type;
+  if ((later->type & 15) == KEYVALUE_TYPE_INTEGER) {
+    keep->intValue = later->intValue;
+  } else if ((later->type & 15) == KEYVALUE_TYPE_STRING) {
+    if (keep->strAllocated) Mem_Free(keep->strValue);
+    keep->strValue = later->strValue;
+    keep->strAllocated = later->strAllocated;
+    later->strValue = nullptr;
+    later->strAllocated = false;
+  }
+  ReleaseValue(later);
+}
+
+}  // namespace
+
+void SortChildren(TreeOwner* owner, KeyRoot* parent, SortRoom& room) {
+  AddAll(parent->children, room);
+  Sort<KeyRoot>(room);
+  KeyRoot** link = &parent->children;
+  for (const Entry& e : room.entries) {
+    *link = static_cast<KeyRoot*>(room.records[e.index]);
+    link = &(*link)->next;
+  }
+  *link = nullptr;
+  // The hint of the last insertion is no place in a list put in another order.
+  if (TreeIndex* index = owner ? owner->Index() : nullptr)
+    if (SectionInfo* info = index->FindSection(parent)) info->childHint = nullptr;
+}
+
+void SortValues(TreeOwner* /*owner*/, KeyRoot* section, SectionInfo* info, SortRoom& room) {
+  AddAll(section->values, room);
+  SortAddedValues(section, info, room);
+}
+
+void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
+  Sort<KeyValue>(room);
+  const auto& entries = room.entries;
+  // A run of equal names folds into its first record (the room for it is had before any record changes).
+  room.kept.clear();
+  room.kept.reserve(entries.size());
+  room.rank.resize(room.records.size());
+  size_t lastLength = 0;
+  for (size_t i = 0; i < entries.size();) {
+    auto* keep = static_cast<KeyValue*>(room.records[entries[i].index]);
+    size_t j = i + 1;
+    for (; j < entries.size() && SameName<KeyValue>(room, entries[i], entries[j]); ++j) {
+      TakeContent(keep, static_cast<KeyValue*>(room.records[entries[j].index]));
+      room.records[entries[j].index] = nullptr;
+    }
+    room.rank[entries[i].index] = static_cast<uint32_t>(room.kept.size());
+    room.kept.push_back(keep);
+    lastLength = entries[i].length;
+    i = j;
+  }
+  // Linked record by record in the order they lie in memory (that of the list before): a long list put in order by
+  // name lies scattered, and is linked faster so than along its new order.
+  const size_t count = room.kept.size();
+  for (size_t k = 0; k < room.records.size(); ++k) {
+    auto* value = static_cast<KeyValue*>(room.records[k]);
+    if (!value) continue;
+    const size_t place = room.rank[k];
+    value->next = place + 1 < count ? static_cast<KeyValue*>(room.kept[place + 1]) : nullptr;
+  }
+  section->values = count ? static_cast<KeyValue*>(room.kept[0]) : nullptr;
+  if (!info) return;
+  TreeIndex::ForgetValues(info);
+  if (!count) return;
+  info->valueHint = static_cast<KeyValue*>(room.kept[count - 1]);
+  info->valueHintLength = lastLength;
+  // The table of a long list is made now, from its records in memory order, rather than by a walk along the list.
+  if (count >= kTableAtOnce)
+    TreeIndex::MakeValueTable(info, reinterpret_cast<KeyValue* const*>(room.records.data()), room.records.size());
+}
+
+void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const KeyValue* wanted, ValueSyncReport report,
+                void* context) {
+  TreeIndex* index = owner && info ? owner->Index() : nullptr;
+  KeyValue** link = &section->values;
+  bool changed = false;
+  while (*link || wanted) {
+    KeyValue* have = *link;
+    const int order = !have ? 1 : !wanted ? -1 : SpecialChar_stricmp(have->name ? have->name : "", wanted->name ? wanted->name : "");
+    if (order < 0) {
+      // Not wanted: unlinked, told, released.
+      *link = have->next;
+      if (index) index->RemoveValue(info, have);
+      if (report) report(context, ValueSync::Removed, have->name ? have->name : "");
+      ReleaseValue(have);
+      changed = true;
+      continue;
+    }
+    const bool isString = (wanted->type & 15) == KEYVALUE_TYPE_STRING;
+    const char* text = isString && wanted->strValue ? wanted->strValue : "";
+    const long number = isString ? 0 : wanted->intValue;
+    if (order > 0) {
+      // Wanted and missing: a new record before the next one held.
+      const char* name = wanted->name ? wanted->name : "";
+      const size_t length = std::strlen(name);
+      // Its record and content had before it is linked.
+      KeyValue* value = NewValue(owner, name, length);
+      value->type = 0;
+      try {
+        SetContent(owner, info, value, wanted->type, number, text, std::strlen(text));
+      } catch (...) {
+        ReleaseValue(value);
+        throw;
+      }
+      if (info && value->allocated) info->heapPieces = true;
+      value->next = have;
+      *link = value;
+      if (index) index->AddValue(info, value, FoldedHash(name, length));
+      if (report) report(context, ValueSync::Added, name);
+      link = &value->next;
+      changed = true;
+      wanted = wanted->next;
+      continue;
+    }
+    if (SetContent(owner, info, have, wanted->type, number, text, std::strlen(text))) {
+      if (report) report(context, ValueSync::Changed, have->name ? have->name : "");
+      changed = true;
+    }
+    link = &have->next;
+    wanted = wanted->next;
+  }
+  if (changed && info) info->textValid = false;
 }
 
 namespace {

@@ -12,9 +12,13 @@
 
 #include <config/keytree.h>
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
+
+#include "common/folded_names.h"
 
 namespace navconfig {
 
@@ -82,6 +86,29 @@ inline void CopyText(char* to, const char* from, size_t n) {
   }
 }
 
+// A name's first eight bytes with ASCII letters folded, as a number that orders names as SpecialChar_stricmp
+// does as far as those bytes tell (bytes past the name's end count as 0, which sorts first). Two names of at
+// most eight bytes with equal numbers are equal.
+inline uint64_t OrderKey(const char* name, size_t length) {
+  uint64_t word = 0;
+  if (length >= 8) {
+    std::memcpy(&word, name, 8);
+  } else if (length >= 4) {
+    uint32_t low, high;
+    std::memcpy(&low, name, 4);
+    std::memcpy(&high, name + length - 4, 4);
+    if constexpr (std::endian::native == std::endian::little) word = low | uint64_t{high} << (8 * (length - 4));
+    else word = uint64_t{low} << 32 | uint64_t{high} << (8 * (8 - length));
+  } else {
+    unsigned char bytes[8] = {};
+    std::memcpy(bytes, name, length);
+    std::memcpy(&word, bytes, 8);
+  }
+  word = FoldAsciiWord(word);
+  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+  return word;
+}
+
 // A path cut at 255 bytes and split at backslashes; empty components are skipped.
 struct SplitPath {
   char buffer[kMaxPath + 1];
@@ -116,6 +143,53 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
 // belong there. info (when not null) learns when a piece comes from the heap. Null when no record could be had.
 KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, KeyValue* after, const char* name,
                          size_t nameLength, long type, long intValue, const char* strValue, size_t strLength);
+// Loading a file in any order. A loader links sections and values at the ends of their lists as they come and
+// puts each list in order once, when the file is read: linear in the file, whatever its order.
+//
+// Makes a subsection of that name below parent (indexed, with its record parentInfo) and links it after `last`
+// (first when null), without looking for the name: for a loader that found it absent through the index. Null
+// when no record could be had.
+KeyRoot* AppendNewChild(TreeOwner* owner, KeyRoot* parent, SectionInfo* parentInfo, KeyRoot* last, const char* name,
+                        size_t length);
+// The records of a list to be sorted, each with its name's first eight bytes folded (OrderKey), which order most
+// names without a look at the names themselves; kept by a loader from one list to the next.
+struct SortRoom {
+  struct Entry {
+    uint64_t order;
+    uint32_t index;   // of the record in records, which is its place in the list
+    uint32_t length;  // of the name
+  };
+  std::vector<Entry> entries, spare;
+  std::vector<void*> records;  // in list order (null: a record released)
+  std::vector<void*> kept;     // the records that stay, in order
+  std::vector<uint32_t> rank;  // the place in kept of each record
+  void Clear() {
+    entries.clear();
+    records.clear();
+  }
+  void Add(void* record, const char* name, size_t length) {
+    entries.push_back({OrderKey(name, length), static_cast<uint32_t>(records.size()), static_cast<uint32_t>(length)});
+    records.push_back(record);
+  }
+};
+// Puts the subsections of a section, linked in any order (no two of equal names), in order of their names.
+void SortChildren(TreeOwner* owner, KeyRoot* parent, SortRoom& room);
+// Puts the values of a section, linked in any order and with names perhaps repeated, in order of their names. Of a
+// name that comes several times the first record stays, with the content that storing the records one after the
+// other would leave (the last one's), and the others are released. The section's table is made afresh when next
+// needed.
+void SortValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, SortRoom& room);
+// The same when room holds an entry of every value of the list, in list order (SortRoom::Add).
+void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room);
+
+// Brings the values of a section to a wanted list (sorted, no two of equal names) in one walk of both: a value
+// not wanted is removed, a missing one added, one of other content given the wanted content; records that stay
+// keep their place. report (when not null) hears of each value that changed, before a removed one is released.
+enum class ValueSync { Added, Changed, Removed };
+using ValueSyncReport = void (*)(void* context, ValueSync kind, const char* name);
+void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const KeyValue* wanted, ValueSyncReport report,
+                void* context);
+
 bool DeleteBranch(TreeOwner* owner, KeyRoot** root, const char* path);
 bool DeleteValue(TreeOwner* owner, KeyRoot* root, const char* path, const char* name);
 // Releases a sibling chain with all its subtrees; carved pieces are left for their block.

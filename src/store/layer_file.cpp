@@ -119,7 +119,7 @@ bool LayerFile::ChangedSince(const std::string& path) const {
 void LayerFile::Erased() {
   m_journal.Clear();
   m_identityKnown = false;
-  m_unkeptLines = false;
+  m_textKnown = false;
 }
 
 // ---- Saves ----
@@ -162,10 +162,9 @@ void LayerFile::Merge(Forest& memory, const std::string& layer, const std::strin
   // since neither is older than the other.
   const bool otherFolder = !m_file.empty() && m_file != path;
   Forest wanted;
-  const size_t unkept =
-      BuildWantedLayer(wanted, layer, text.data, text.length, otherFolder ? memoryLayer : nullptr, m_journal);
-  // The next save keeps a copy of a file holding lines that it does not write again.
-  m_unkeptLines = unkept != 0;
+  BuildWantedLayer(wanted, layer, text.data, text.length, otherFolder ? memoryLayer : nullptr, m_journal);
+  // The save that follows edits this text.
+  KeepText(text.read ? std::string(text.data, text.length) : std::string());
 
   const KeyRoot* wantedLayer = FindTopLevel(wanted.Root(), layer);
   // A file that exists is a layer in memory, also when it holds no section.
@@ -188,7 +187,10 @@ platform::Status ReplaceLayerFile(const std::string& path, const std::string& te
     size_t size = 0;
     // Nothing to keep when no file stands there (a map layer's file is read from elsewhere).
     if (platform::ReadWholeFile(target, &data, &size)) {
-      const std::string copy = path + kBackupExtension;
+      // The first free name: an earlier copy is never replaced.
+      std::string copy = path + kBackupExtension;
+      for (int n = 1; platform::IdentifyFile(copy).kind != platform::FileIdentity::Kind::Absent; ++n)
+        copy = path + kBackupExtension + "." + std::to_string(n);
       // Private, since the file it copies may be; a link standing in its place is replaced, not followed.
       const platform::Status kept =
           platform::WriteFileAtomically(copy, data, size, /*privateToUser=*/true, platform::LinkPolicy::ReplaceLink);
@@ -196,18 +198,20 @@ platform::Status ReplaceLayerFile(const std::string& path, const std::string& te
       if (!kept.ok) return platform::Status::Error("could not keep the previous file: " + kept.reason);
       *backup = copy;
       LogMessage(kLogCategoryGeneral, kLogLevelError, "configmain", __LINE__,
-                 "%s held lines that a rewrite does not keep; the previous file is kept as %s", path.c_str(),
+                 "%s is not a text file; the previous file is kept as %s", path.c_str(),
                  copy.c_str());
     }
   }
   return platform::ReplaceLockedFile(path, text.data(), text.size());
 }
 
-void LayerFile::Saved(const std::string& path, const platform::FileIdentity& identity, uint64_t through) {
+void LayerFile::Saved(const std::string& path, const platform::FileIdentity& identity, uint64_t through,
+                      std::string text, bool writerMade) {
   Remember(path, identity);
   m_journal.DropThrough(through);
   if (through > m_savedThrough) m_savedThrough = through;
-  m_unkeptLines = false;
+  KeepText(std::move(text));
+  m_writtenByWriter = writerMade;
 }
 
 }  // namespace navconfig

@@ -29,8 +29,10 @@
 #include <string>
 #include <vector>
 
+#include "cfg/format.h"
 #include "store/forest.h"
 #include "store/layer_journal.h"
+#include "store/layer_text.h"
 #include "store/value_change.h"
 
 namespace navconfig {
@@ -47,7 +49,8 @@ struct SaveStatus {
 
 // The reason recorded for a layer whose name cannot stand as a file name in the configuration directory.
 constexpr const char* kUnsafeFileName = "not a safe file name";
-// Appended to a layer file's name for the copy kept before a rewrite that would lose lines.
+// Appended to a layer file's name for the copy kept before a file that is no text is replaced (and then ".1",
+// ".2", ... when that name is taken).
 constexpr const char* kBackupExtension = ".bak";
 // A save waits this long for the lock of a layer's file before it fails.
 constexpr std::chrono::milliseconds kSaveLockTimeout{10000};
@@ -90,9 +93,9 @@ platform::Status ReadLayerSource(const std::string& path, const platform::FileId
 // the file) removes the temporary files that writers killed without the lock left behind, and is then cleared.
 platform::Status LockLayerFile(const std::string& path, platform::FileLock& lock, std::chrono::milliseconds timeout,
                                bool* firstLock);
-// Writes text over the file, under its lock. With keepPrevious, first keeps the file as it stands as <file>.bak
-// (replacing an older copy; *backup names it) and logs it, so that lines that the writer does not write again
-// are not lost unseen; a failure to keep it fails the save.
+// Writes text over the file, under its lock. With keepPrevious (the file is no text: cfg::IsBinary), first keeps
+// the file as it stands as <file>.bak, or <file>.bak.1, .2, ... when that name is taken (an earlier copy is never
+// replaced; *backup names it), and logs it, so that nothing is lost unseen; a failure to keep it fails the save.
 platform::Status ReplaceLayerFile(const std::string& path, const std::string& text, bool keepPrevious,
                                   std::string* backup);
 
@@ -149,9 +152,25 @@ class LayerFile {
   // changed since this process last read or wrote it, or that is not known (then every write counts, and the
   // next save reads the file first).
   bool ChangedSince(const std::string& path) const;
-  // The last reading met lines that a rewrite would not keep (cfg::ScanLines).
-  void NoteUnkeptLines(bool unkept) { m_unkeptLines = unkept; }
-  bool UnkeptLines() const { return m_unkeptLines; }
+  // The text of the file as this process last read or wrote it, which the next save edits (none: the save reads
+  // the file again). A text read is kept by a merge, and by the first reading of a file of usual size.
+  void KeepText(std::string text) {
+    m_text = std::move(text);
+    m_textKnown = true;
+    m_writtenByWriter = false;
+  }
+  void ForgetText() { m_textKnown = false; }
+  bool TextKnown() const { return m_textKnown; }
+  // The file cannot be taken apart as text (cfg::IsBinary): the save writes the writer's text and keeps a copy.
+  bool TextIsBinary() const { return m_textKnown && cfg::IsBinary(m_text.data(), m_text.size()); }
+  // The text a save writes: that of the file edited to hold what the layer (null: deleted) holds, every other
+  // line kept (EditedLayerText); the writer's text (writerText()) when the file is one that the writer made
+  // or no text. headerLimit: the bytes of a header's path that a read of the layer keeps.
+  template <typename WriterText>
+  std::string TextToWrite(const KeyRoot* layer, size_t headerLimit, WriterText writerText) const {
+    if (m_writtenByWriter || !m_textKnown || TextIsBinary()) return writerText();
+    return EditedLayerText(m_text, layer, headerLimit);
+  }
 
   LayerJournal& Journal() { return m_journal; }
   const LayerJournal& Journal() const { return m_journal; }
@@ -165,8 +184,9 @@ class LayerFile {
              const platform::FileIdentity& identity, const FileText& text, std::vector<ValueChange>* changes,
              bool* inMemory);
   // After a save that wrote the file (whose identity is now that) with the journal up to through: remembers
-  // the file and drops those entries.
-  void Saved(const std::string& path, const platform::FileIdentity& identity, uint64_t through);
+  // the file and its text (writerMade: what the writer made of memory) and drops those entries.
+  void Saved(const std::string& path, const platform::FileIdentity& identity, uint64_t through, std::string text,
+             bool writerMade);
   // After the file was erased (Config_RestoreDefaults): what this process changed before is dropped, and the
   // next save starts from the file (none) with the changes made from now on, not from what memory holds.
   void Erased();
@@ -177,7 +197,9 @@ class LayerFile {
   bool m_identityKnown = false;  // false: the next save reads the file whatever its identity
   LayerJournal m_journal;
   uint64_t m_savedThrough = 0;
-  bool m_unkeptLines = false;  // the last reading met lines that a rewrite would not keep
+  std::string m_text;  // the file's text as last read or written
+  bool m_textKnown = false;
+  bool m_writtenByWriter = false;  // m_text is what the writer made of memory at a save
 };
 
 }  // namespace navconfig

@@ -5,7 +5,7 @@
 #include <doroutil/strutil.h>
 #include <platform/os.h>
 
-#include <bit>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -34,28 +34,6 @@ constexpr size_t kCopyRoom = 64;
 // carved from a large block is not touched, so it costs no memory but address space.
 size_t FirstBlockSize(uint64_t textLength) { return static_cast<size_t>(textLength * 9 / 4 + 4096); }
 size_t BlockGrowth(uint64_t textLength) { return static_cast<size_t>(textLength / 2 + 4096); }
-
-// A name's first eight bytes with ASCII letters folded, as a number that orders names as SpecialChar_stricmp
-// does as far as those bytes tell (bytes past the name's end count as 0, which sorts first).
-inline uint64_t OrderKey(const char* name, size_t length) {
-  uint64_t word = 0;
-  if (length >= 8) {
-    std::memcpy(&word, name, 8);
-  } else if (length >= 4) {
-    uint32_t low, high;
-    std::memcpy(&low, name, 4);
-    std::memcpy(&high, name + length - 4, 4);
-    if constexpr (std::endian::native == std::endian::little) word = low | uint64_t{high} << (8 * (length - 4));
-    else word = uint64_t{low} << 32 | uint64_t{high} << (8 * (8 - length));
-  } else {
-    unsigned char bytes[8] = {};
-    std::memcpy(bytes, name, length);
-    std::memcpy(&word, bytes, 8);
-  }
-  word = FoldAsciiWord(word);
-  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-  return word;
-}
 
 KeyValue Blank() {
   KeyValue blank(nullptr);
@@ -91,8 +69,10 @@ void HeaderComponents(std::string& path, const char* layerName, const cfg::Parse
 // The sections and values of one layer from its text, handed over in pieces that each end with a whole line
 // (only the last may end without a line end).
 //
-// Values that come in the order the writer gives them are appended to their section's list without a search
-// and without indexing (TreeIndex makes a section's table when it is first needed).
+// Sections and values are linked at the ends of their lists as they come, without a search and without indexing
+// values (TreeIndex makes a section's table when it is first needed); a section is found again through the index.
+// A list that received a name out of order (or one it holds already) is put in order once, when the text is
+// read: loading is linear in the text whatever its order, and a text in the writer's order needs no sort at all.
 class LayerBuilder {
  public:
   LayerBuilder(Forest& forest, const char* layerName) : m_forest(forest), m_index(forest.IndexRef()), m_layer(layerName) {}
@@ -107,13 +87,29 @@ class LayerBuilder {
       else Value(line);
     }
   }
-  // The number of lines that a rewrite would not keep.
-  size_t Finish() const { return m_scanner.Unkept(); }
+  // Puts in order the lists that did not come in order; the number of lines that a rewrite would not keep.
+  size_t Finish() {
+    Leave();
+    Unique(m_unsortedParents);
+    for (KeyRoot* parent : m_unsortedParents) keytree::SortChildren(&m_forest, parent, m_room);
+    Unique(m_unsortedSections);
+    for (SectionInfo* info : m_unsortedSections) keytree::SortValues(&m_forest, info->section, info, m_room);
+    m_unsortedParents.clear();
+    m_unsortedSections.clear();
+    return m_scanner.Unkept();
+  }
 
  private:
+  template <typename T>
+  static void Unique(std::vector<T>& items) {
+    std::sort(items.begin(), items.end());
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+  }
+
   // The sections of a header, found or made as FindOrCreatePath would. Those that the previous header named
   // too are taken from it, so that a file's headers cost no search from the top of the forest.
   void Header(const cfg::ParsedLine& line) {
+    Leave();
     m_path.swap(m_previousPath);
     HeaderComponents(m_path, m_layer, line, m_parts);
     if (m_parts.empty()) {
@@ -126,30 +122,60 @@ class LayerBuilder {
                               m_parts[same].length))
       ++same;
     m_sections.resize(same);
-    KeyRoot* parent = same ? m_sections.back() : nullptr;
+    m_infos.resize(same);
+    m_joinedEnd.resize(same);
     for (size_t i = same; i < m_parts.size(); ++i) {
-      KeyRoot* section =
-          keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), parent, m_path.data() + m_parts[i].offset, m_parts[i].length);
-      if (!section) break;  // no memory: what there is
+      const char* name = m_path.data() + m_parts[i].offset;
+      const size_t length = m_parts[i].length;
+      KeyRoot* section = nullptr;
+      if (i == 0) {
+        m_joined.assign(name, length);
+        section = keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, name, length);
+      } else {
+        m_joined.resize(m_joinedEnd[i - 1]);
+        m_joined += cfg::kPathSeparator;
+        m_joined.append(name, length);
+        section = Child(m_sections[i - 1], m_infos[i - 1], name, length);
+      }
+      SectionInfo* info = section ? m_index.FindSection(section) : nullptr;
+      if (!info) break;  // no memory: what there is
       m_sections.push_back(section);
-      parent = section;
+      m_infos.push_back(info);
+      m_joinedEnd.push_back(m_joined.size());
     }
     m_previous.assign(m_parts.begin(), m_parts.begin() + static_cast<long>(m_sections.size()));
-    if (!parent) {
+    if (m_sections.empty()) {
       m_stopped = true;
       return;
     }
-    m_section = parent;
-    m_info = m_index.FindSection(parent);
-    FindTail(!parent->values);
+    m_section = m_sections.back();
+    m_info = m_infos.back();
+    FindTail();
+  }
+
+  // The subsection of that name below parent, whose path m_joined holds: found through the index, or else made at
+  // the end of parent's list (which is then put in order when the text is read, unless it came in order).
+  KeyRoot* Child(KeyRoot* parent, SectionInfo* parentInfo, const char* name, size_t length) {
+    if (SectionInfo* found = m_index.FindSection(TreeIndex::PathHash(m_joined.data(), m_joined.size()), m_joined.data(),
+                                                 m_joined.size()))
+      return found->section;
+    // The loader keeps the hint of the section made last at the end of the list.
+    KeyRoot* last = parentInfo->childHint ? parentInfo->childHint : parent->children;
+    if (last)
+      while (last->next) last = last->next;
+    KeyRoot* child = keytree::AppendNewChild(&m_forest, parent, parentInfo, last, name, length);
+    if (!child) return nullptr;
+    if (last && SpecialChar_stricmpn(name, length, last->name ? last->name : "") <= 0) m_unsortedParents.push_back(parent);
+    parentInfo->childHint = child;
+    return child;
   }
 
   void Value(const cfg::ParsedLine& line) {
     // Values before the first header have no section and are not stored.
     if (!m_section) return;
     const long type = line.isString ? KEYVALUE_TYPE_STRING : KEYVALUE_TYPE_INTEGER | (line.hex ? KEYVALUE_FLAG_HEX : 0);
-    if (m_appendable) {
-      const uint64_t order = OrderKey(line.name, line.nameLength);
+    if (!m_unsorted) {
+      const uint64_t order = keytree::OrderKey(line.name, line.nameLength);
       if (!m_tail || order > m_tailOrder ||
           (order == m_tailOrder && (line.nameLength > 8 || m_tailLength > 8) &&
            SpecialChar_stricmpLengths(line.name, line.nameLength, m_tail->name, m_tailLength) > 0)) {
@@ -157,19 +183,39 @@ class LayerBuilder {
         if (!value) return;  // no memory: the value is not stored, and the lists stay whole
         // The section's table is made from its list when it is first needed; one made already keeps the value.
         if (m_info->values.Made()) m_index.AddValue(m_info, value, FoldedHash(line.name, line.nameLength));
-        m_info->valueHint = m_tail = value;
-        m_info->valueHintLength = m_tailLength = line.nameLength;
-        m_info->textValid = false;
+        Appended(value, line.nameLength);
         m_tailOrder = order;
         return;
       }
+      // Out of order, or a name the section holds already: from here on the values of this header are appended as
+      // they come. A section whose values all come under this header is put in order when the header ends, from
+      // sort keys taken while its records are at hand; one that held values before is put in order when the text
+      // is read. So a list is sorted at most twice, however often its section comes back.
+      m_unsorted = true;
+      TreeIndex::ForgetValues(m_info);
+      m_room.Clear();
+      if (m_collect) {
+        for (KeyValue* v = m_section->values; v; v = v->next) m_room.Add(v, v->name, std::strlen(v->name));
+      } else {
+        m_unsortedSections.push_back(m_info);
+      }
     }
-    // Out of order, or a name the section holds already: stored as any write is.
-    const char* text = line.isString ? line.text : "";
-    const size_t textLength = line.isString ? line.textLength : 0;
-    keytree::AddValueIn(&m_forest, m_section, m_info, line.name, line.nameLength, type, line.number, text, textLength,
-                        false);
-    FindTail(false);
+    if (KeyValue* value = Append(line, type)) {
+      Appended(value, line.nameLength);
+      if (m_collect) m_room.Add(value, line.name, line.nameLength);
+    }
+  }
+
+  // The end of a header's values.
+  void Leave() {
+    if (m_unsorted && m_collect) keytree::SortAddedValues(m_section, m_info, m_room);
+    m_unsorted = false;
+  }
+
+  void Appended(KeyValue* value, size_t nameLength) {
+    m_info->valueHint = m_tail = value;
+    m_info->valueHintLength = m_tailLength = nameLength;
+    m_info->textValid = false;
   }
 
   // A new value after m_tail: its record, name and string carved from the block in one piece, or else as
@@ -227,17 +273,16 @@ class LayerBuilder {
     return value;
   }
 
-  // Whether values may be appended from now on: to an empty list, or after the value stored last when it ends
-  // the list.
-  void FindTail(bool emptyList) {
-    m_tail = nullptr;
-    m_appendable = m_info && emptyList;
-    if (m_info && !emptyList && m_info->valueHint && !m_info->valueHint->next) {
-      m_tail = m_info->valueHint;
-      m_tailLength = m_info->valueHintLength;
-      m_tailOrder = OrderKey(m_tail->name, m_tailLength);
-      m_appendable = true;
-    }
+  // The last value of the section's list, which the values of a header are appended after: the hint of the value
+  // appended last, which a loader keeps at the end of the list, or else found by a walk (once per section).
+  void FindTail() {
+    m_unsorted = false;
+    m_collect = !m_section->values;
+    m_tail = m_info->valueHint && !m_info->valueHint->next ? m_info->valueHint : m_section->values;
+    if (!m_tail) return;
+    while (m_tail->next) m_tail = m_tail->next;
+    m_tailLength = m_tail == m_info->valueHint ? m_info->valueHintLength : std::strlen(m_tail->name ? m_tail->name : "");
+    m_tailOrder = keytree::OrderKey(m_tail->name ? m_tail->name : "", m_tailLength);
   }
 
   Forest& m_forest;
@@ -247,13 +292,21 @@ class LayerBuilder {
   std::string m_path, m_previousPath;
   std::vector<Component> m_parts, m_previous;  // of this header's path and of the previous one's
   std::vector<KeyRoot*> m_sections;            // the sections of m_previous
+  std::vector<SectionInfo*> m_infos;           // and their records
+  std::string m_joined;                        // their path, joined by single backslashes
+  std::vector<size_t> m_joinedEnd;             // the length of m_joined through each of them
   KeyRoot* m_section = nullptr;
   SectionInfo* m_info = nullptr;
   bool m_stopped = false;
-  bool m_appendable = false;
-  KeyValue* m_tail = nullptr;  // the last value of the section's list, while m_appendable
+  bool m_unsorted = false;     // the values of this header are appended as they come
+  bool m_collect = false;      // the section held no value before this header: sort keys are taken in m_room
+  KeyValue* m_tail = nullptr;  // the last value of the section's list
   size_t m_tailLength = 0;
   uint64_t m_tailOrder = 0;  // OrderKey of its name
+  // The lists that are to be put in order when the text is read (perhaps named more than once).
+  std::vector<KeyRoot*> m_unsortedParents;
+  std::vector<SectionInfo*> m_unsortedSections;
+  keytree::SortRoom m_room;
   // What a value carved from a block starts as (copied, so that making one calls nothing).
   const KeyValue m_blank = Blank();
 };
@@ -266,8 +319,8 @@ size_t WholeLines(const char* text, size_t length) {
 }
 
 // Reads a file from its start to its end and hands the builder whole lines, a piece at a time (a byte order mark
-// before the first line passed by); false when reading failed.
-bool FeedPieces(platform::FileReader& reader, LayerBuilder& builder) {
+// before the first line passed by); false when reading failed. text (when not null) receives every byte read.
+bool FeedPieces(platform::FileReader& reader, LayerBuilder& builder, std::string* text) {
   // Not cleared: every byte taken apart was read into it first.
   size_t capacity = kPieceSize;
   std::unique_ptr<char[]> buffer(new char[capacity]);
@@ -288,6 +341,7 @@ bool FeedPieces(platform::FileReader& reader, LayerBuilder& builder) {
     // Whole lines only, until the end of the file; the rest of a line waits for the next read.
     const size_t whole = end ? have : begin + WholeLines(buffer.get() + begin, have - begin);
     builder.Feed(buffer.get() + begin, whole - begin);
+    if (text) text->append(buffer.get(), whole);
     if (end) return true;
     std::memmove(buffer.get(), buffer.get() + whole, have - whole);
     have -= whole;
@@ -321,11 +375,13 @@ size_t LayerLoader::LoadText(const char* layerName, const char* text, size_t len
   return unkept;
 }
 
-platform::Status LayerLoader::LoadFile(const char* layerName, platform::FileReader& reader, size_t* unkept) {
+platform::Status LayerLoader::LoadFile(const char* layerName, platform::FileReader& reader, size_t* unkept,
+                                      std::string* text) {
   const bool inMemory = m_forest.FindLayer(layerName) != nullptr;
   m_forest.AddTreeHead(FirstBlockSize(reader.Size()), BlockGrowth(reader.Size()));
   LayerBuilder builder(m_forest, layerName);
-  const bool read = FeedPieces(reader, builder);
+  if (text) text->reserve(reader.Size());
+  const bool read = FeedPieces(reader, builder, text);
   *unkept = builder.Finish();
   m_forest.EndTreeHead();
   // A file that could not be read to its end is not taken in part: a save would otherwise write the part.

@@ -8,6 +8,7 @@
 #include <platform/os.h>
 
 #include <cstddef>
+#include <string>
 
 #include "store/forest.h"
 
@@ -23,7 +24,9 @@ class LayerLoader {
   // An open file, read in pieces into a block of its own; *unkept as for LoadText. When the file cannot be read
   // to its end, what was read of a layer that was not in memory before is dropped again, so that a save does
   // not write the part.
-  platform::Status LoadFile(const char* layerName, platform::FileReader& reader, size_t* unkept);
+  // text (when not null) receives the file's bytes.
+  platform::Status LoadFile(const char* layerName, platform::FileReader& reader, size_t* unkept,
+                            std::string* text = nullptr);
   // A text's lines (after any byte order mark) into the forest, carved from the current block when there is
   // one, else from the heap; the number of lines that a rewrite would not keep.
   size_t Parse(const char* layerName, const char* text, size_t length);

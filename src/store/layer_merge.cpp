@@ -62,28 +62,18 @@ class SectionSync {
     m_changes->push_back(std::move(change));
   }
 
-  // The values that are not wanted go, then every wanted one is stored (both lists are sorted alike).
+  // The values in one walk of both lists, which are sorted alike.
   void Values(KeyRoot* memory, const KeyRoot* wanted, const std::string& path) {
-    std::vector<std::string> gone;
-    const KeyValue* want = wanted ? wanted->values : nullptr;
-    for (const KeyValue* have = memory->values; have; have = have->next) {
-      while (want && CompareNames(want->name, have->name) < 0) want = want->next;
-      if (!want || CompareNames(want->name, have->name) != 0) gone.emplace_back(have->name ? have->name : "");
-    }
-    for (const std::string& key : gone) {
-      keytree::DeleteValue(&m_forest, m_forest.Root(), path.c_str(), key.c_str());
-      Report(ValueChange::Kind::Removed, path, key.c_str());
-    }
-    TreeIndex& index = m_forest.IndexRef();
-    SectionInfo* info = index.FindSection(memory);
-    for (want = wanted ? wanted->values : nullptr; want; want = want->next) {
-      const char* name = want->name ? want->name : "";
-      const bool existed = m_changes && info && index.FindValue(info, name, TreeIndex::NameHash(name));
-      const bool isString = (want->type & 15) == KEYVALUE_TYPE_STRING;
-      if (keytree::AddValueIn(&m_forest, memory, info, want->name, want->type, isString ? 0 : want->intValue,
-                              isString ? want->strValue : "", false))
-        Report(existed ? ValueChange::Kind::Changed : ValueChange::Kind::Added, path, want->name);
-    }
+    m_path = &path;
+    keytree::SyncValues(&m_forest, memory, m_forest.IndexRef().FindSection(memory), wanted ? wanted->values : nullptr,
+                        m_changes ? &SectionSync::Heard : nullptr, this);
+  }
+  static void Heard(void* self, keytree::ValueSync kind, const char* key) {
+    auto* sync = static_cast<SectionSync*>(self);
+    sync->Report(kind == keytree::ValueSync::Removed   ? ValueChange::Kind::Removed
+                 : kind == keytree::ValueSync::Added ? ValueChange::Kind::Added
+                                                     : ValueChange::Kind::Changed,
+                 *sync->m_path, key);
   }
 
   // A subsection that is not wanted keeps its record and loses its values; a wanted one that is missing is
@@ -107,6 +97,7 @@ class SectionSync {
   Forest& m_forest;
   const size_t m_layerLength;
   std::vector<ValueChange>* m_changes;
+  const std::string* m_path = nullptr;  // of the section whose values are brought
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "cfg/document.h"
 #include "cfg/format.h"
 #include "store/keytree.h"
 #include "store/tree_index.h"
@@ -47,7 +48,34 @@ void AppendSubsections(std::string& out, const KeyRoot* section, const std::stri
   }
 }
 
+// Sets every value of the subsections of section (whose header text is parent) that the writer would write.
+void SetSubsections(cfg::Document& document, const KeyRoot* section, const std::string& parent) {
+  std::string header;
+  for (const KeyRoot* s = section->children; s; s = s->next) {
+    if (!cfg::SubsectionHeader(parent, s->name, header)) continue;
+    const std::string_view path = std::string_view(header).substr(1);  // as a read of the header takes it
+    for (const KeyValue* v = s->values; v; v = v->next) {
+      const char* name = v->name ? v->name : "";
+      if (v->type & KEYVALUE_TYPE_INTEGER)
+        document.SetInteger(path, name, v->intValue, (v->type & 0xF0) == KEYVALUE_FLAG_HEX);
+      else if ((v->type & KEYVALUE_TYPE_STRING) && v->strValue)
+        document.SetString(path, name, v->strValue);
+    }
+    SetSubsections(document, s, header);
+  }
+}
+
 }  // namespace
+
+std::string EditedLayerText(std::string_view fileText, const KeyRoot* layer, size_t headerLimit) {
+  // A deleted layer's file is emptied.
+  if (!layer) return {};
+  cfg::Document document(fileText, headerLimit);
+  document.Sync();
+  SetSubsections(document, layer, cfg::kLayerHeader);
+  document.DropUnset();
+  return document.Text();
+}
 
 std::string LayerText(const KeyRoot* layer, size_t expectedSize, TreeIndex* index) {
   std::string text;

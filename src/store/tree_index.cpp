@@ -342,6 +342,15 @@ KeyValue* TreeIndex::FindInList(const SectionInfo* info, const char* name, size_
   return nullptr;
 }
 
+void TreeIndex::MakeValueTable(SectionInfo* info, KeyValue* const* values, size_t count) {
+  ValueTable& table = info->values;
+  bool made = table.Reserve(count);
+  for (size_t i = 0; made && i < count; ++i)
+    if (values[i]) made = table.Insert(values[i], NameHash(values[i]->name ? values[i]->name : ""));
+  if (!made) table.Drop();
+  else table.m_state.store(ValueTable::kMade, std::memory_order_release);
+}
+
 void TreeIndex::AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash) {
   // A table not made yet takes the value from the list when it is made; one that cannot grow is dropped and made
   // again so.
@@ -351,6 +360,13 @@ void TreeIndex::AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash) 
 void TreeIndex::RemoveValue(SectionInfo* info, const KeyValue* value) {
   if (info->values.Made()) info->values.Erase(value, NameHash(value->name ? value->name : ""));
   if (info->valueHint == value) info->valueHint = nullptr;
+  info->textValid = false;
+}
+
+void TreeIndex::ForgetValues(SectionInfo* info) {
+  info->values.Drop();
+  info->valueHint = nullptr;
+  info->valueHintLength = 0;
   info->textValid = false;
 }
 
