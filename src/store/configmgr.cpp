@@ -6,6 +6,7 @@
 #include <platform/file_lock.h>
 #include <platform/os.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -471,6 +472,85 @@ platform::Status CConfigMgr::DeleteBranch(const char* path, bool* removed) {
   // A whole layer deleted leaves its file empty: otherwise the next access would read it back at once.
   if (NoteEdit(DeleteBranchEdit(path), *removed) && m_bSaveOnChange) return SaveLayer(path);
   return platform::Status::Ok();
+}
+
+// ---- Change sets ----
+
+namespace {
+
+// Where a change is kept among the recorded ones (a type of this file, so that the map of them stays inside the
+// library).
+struct KeptAt {
+  size_t index;
+};
+
+}  // namespace
+
+platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
+  const std::string layer = LayerName(change.path.c_str());
+  if (layer.empty()) return platform::Status::Error("a change names no layer");
+  if (!platform::IsSafeFileComponent(layer)) {
+    RecordRefusedSave(layer, kUnsafeFileName);
+    return platform::Status::Error(kUnsafeFileName);
+  }
+  if (change.kind != LayerEdit::Kind::Set) return platform::Status::Ok();
+  return AcceptNames(change.path.c_str(), change.key.c_str());
+}
+
+[[gnu::cold]] platform::Status CConfigMgr::ApplyChanges(const std::vector<LayerEdit>& changes) {
+  for (const LayerEdit& change : changes)
+    if (platform::Status accepted = AcceptChange(change); !accepted.ok) return accepted;
+  const size_t recorded = m_changes.size();
+  // The layers that the set touches, each with the path of its first change, in the order met.
+  std::vector<std::pair<std::string, const char*>> layers;
+  platform::Status status = platform::Status::Ok();
+  // Nothing is saved while the changes are made, whatever ends the loop.
+  struct Deferred {
+    bool& save;
+    const bool saveOnChange = std::exchange(save, false);
+    ~Deferred() { save = saveOnChange; }
+  } deferred{m_bSaveOnChange};
+  for (const LayerEdit& change : changes) {
+    const char* path = change.path.c_str();
+    bool removed = false;
+    platform::Status made =
+        change.kind == LayerEdit::Kind::Set
+            ? StoreValue(path, change.key.c_str(), change.type, change.intValue, change.strValue.c_str())
+        : change.kind == LayerEdit::Kind::DeleteValue ? DeleteValue(path, change.key.c_str(), &removed)
+                                                       : DeleteBranch(path, &removed);
+    if (!made.ok && status.ok) status = std::move(made);
+    std::string folded = FoldedLayer(LayerName(path));
+    if (std::none_of(layers.begin(), layers.end(), [&](const auto& l) { return l.first == folded; }))
+      layers.emplace_back(std::move(folded), path);
+  }
+  m_bSaveOnChange = deferred.saveOnChange;
+  KeepOneChangePerValue(recorded);
+  if (!m_bSaveOnChange) return status;
+  // A layer whose journal is empty was not changed (nor is a failed save of it pending).
+  for (const auto& [folded, path] : layers) {
+    auto it = m_layerFiles.find(folded);
+    if (it == m_layerFiles.end() || it->second.Journal().Empty()) continue;
+    if (platform::Status saved = SaveLayer(path); !saved.ok && status.ok) status = std::move(saved);
+  }
+  return status;
+}
+
+void CConfigMgr::KeepOneChangePerValue(size_t first) {
+  if (m_changes.size() - first < 2) return;
+  std::map<std::string, KeptAt> at;  // the folded name of a value, and where it is kept
+  size_t kept = first;
+  for (size_t i = first; i < m_changes.size(); ++i) {
+    ValueChange& change = m_changes[i];
+    const std::string name = FoldedLayer(change.layer + '\\' + change.section + '\\' + change.key);
+    auto [it, added] = at.try_emplace(name, KeptAt{kept});
+    if (!added) {
+      m_changes[it->second.index].kind = change.kind;
+      continue;
+    }
+    if (kept != i) m_changes[kept] = std::move(change);
+    ++kept;
+  }
+  m_changes.resize(kept);
 }
 
 [[gnu::cold]] void CConfigMgr::FlushBranch(const char* path) {

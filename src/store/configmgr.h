@@ -87,6 +87,16 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   // *removed tells whether the value or the branch was there.
   platform::Status DeleteValue(const char* path, const char* key, bool* removed);
   platform::Status DeleteBranch(const char* path, bool* removed);
+  // A change set: the changes made in order, as StoreValue, DeleteValue and DeleteBranch make them, and then
+  // each layer they touched saved once (one replacement of each file), all under the lock that the caller
+  // holds, so that no other thread sees part of the set. The names of every change are checked before any is
+  // made: a set holding one that a write would refuse changes nothing. The changes that listeners hear of are
+  // one per value. Returns the first failure: a refused name, or a save that failed (memory keeps the changes,
+  // as after a failed single save).
+  platform::Status ApplyChanges(const std::vector<navconfig::LayerEdit>& changes);
+  // Records a save of the layer that was refused before any file was touched, with the reason (for a change
+  // set that could not be recorded whole).
+  void RecordRefusedSave(const std::string& layer, const std::string& reason);
   // Drops a branch from memory only. A layer dropped whole is read afresh at its next access, with this
   // process's unsaved changes to it forgotten; a branch inside a layer comes back from the file at the next save.
   void FlushBranch(const char* path);
@@ -185,6 +195,11 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   // Whether a file can carry the key name and the section names of a write; when it cannot, the refusal is
   // recorded as the layer's last save, with the reason.
   platform::Status AcceptNames(const char* path, const char* key);
+  // The same for any change of a set: a write's names, and the layer of every change, which must be able to name
+  // a file.
+  platform::Status AcceptChange(const navconfig::LayerEdit& change);
+  // Leaves one change per value among those recorded from index first on (the first place, the last kind).
+  void KeepOneChangePerValue(size_t first);
   // Records an edit in its layer's journal when it matters: when it changed memory, or when the file changed
   // since this manager last read or wrote it (the edit is then newer than what the file holds). True when the
   // layer is to be saved.
@@ -202,7 +217,6 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   // one of a name that is no safe file name: the layer's name then stands in place of the file).
   platform::Status RecordSave(const std::string& layer, const std::string& file, const platform::Status& status,
                               size_t bytes);
-  void RecordRefusedSave(const std::string& layer, const std::string& reason);
 
   // The file of a layer in the configuration directory (see navconfig::LayerFilePath).
   std::string LayerFilePath(const std::string& layer) const;
