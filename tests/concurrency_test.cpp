@@ -1,6 +1,7 @@
 // Several threads reading and writing the configuration at once. Built on its own so that the
 // ThreadSanitizer build runs exactly this program.
 #include <config/config_api.h>
+#include <config/config_changes.h>
 #include <config/config_globals.h>
 #include <config/config_listen.h>
 #include <doroutil/sync.h>
@@ -83,6 +84,39 @@ TEST_F(Concurrency, ThreadsReadAndWriteAtOnce) {
   for (int w = 0; w < kWriters; ++w)
     for (int k = 0; k < kKeys; ++k) EXPECT_TRUE(holds(w, k, "user\\Conc")) << Key(w, k);
   EXPECT_EQ(Config_GetIntVal("user\\Shared", "Fixed"), 7);
+}
+
+// A change set of many keys applied while other threads read them, in memory and in the file.
+TEST_F(Concurrency, ThreadsSeeAChangeSetWholeOrNotAtAll) {
+  constexpr int kSetKeys = 40, kSets = 60;
+  const std::string last = storetest::SetKey(kSetKeys - 1);
+  std::atomic<bool> done{false};
+  std::atomic<int> torn{0};
+  std::vector<std::thread> readers;
+  for (int r = 0; r < 2; ++r) {
+    readers.emplace_back([&] {
+      // A set writes K0 first and its last key last, so a read of K0 and then of the last key finds the last key
+      // at least as new as K0, unless a reader could see a set made in part.
+      while (!done.load())
+        if (Config_GetIntVal("Sets", "K0") > Config_GetIntVal("Sets", last.c_str())) ++torn;
+    });
+  }
+  readers.emplace_back([&] {
+    long number = 0;
+    while (!done.load())
+      if (!storetest::WholeSet(Block("user.cfg", "[Sets]"), kSetKeys, &number)) ++torn;
+  });
+  for (int n = 1; n <= kSets; ++n) {
+    Config_ChangeSet* set = Config_ChangeSetNew();
+    for (int k = 0; k < kSetKeys; ++k) Config_ChangeSetSetInt(set, "Sets", storetest::SetKey(k).c_str(), n);
+    EXPECT_TRUE(Config_ChangeSetApply(set));
+    Config_ChangeSetFree(set);
+  }
+  done.store(true);
+  for (auto& t : readers) t.join();
+  EXPECT_EQ(torn.load(), 0);
+  long number = 0;
+  EXPECT_TRUE(storetest::WholeSet(Block("user.cfg", "[Sets]"), kSetKeys, &number) && number == kSets);
 }
 
 namespace {
