@@ -4,8 +4,10 @@
 #include <config/config_info.h>
 #include <config/keytree.h>
 
+#include <cstdint>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "api/globals.h"
@@ -42,7 +44,15 @@ void Record(Config_ChangeSet* set, const char* section, Make make) {
 void RecordWrite(Config_ChangeSet* set, const char* section, const char* key, long type, long intValue,
                  const char* strValue) {
   if (set && !key) return Refuse(set, section, "a change of the set names no key");
-  Record(set, section, [&] { return SetEdit(WritePath(section).c_str(), key, type, intValue, strValue, false); });
+  Record(set, section, [&] {
+    LayerEdit edit;
+    edit.path = WritePath(section);
+    edit.key = key;
+    edit.type = static_cast<uint32_t>(type);
+    edit.intValue = static_cast<int32_t>(static_cast<uint32_t>(intValue));
+    edit.strValue = strValue;
+    return edit;
+  });
 }
 
 }  // namespace
@@ -81,7 +91,7 @@ bool Config_ChangeSetApply(Config_ChangeSet* set) {
       mgr->RecordRefusedSave(set->faultLayer, set->fault + "; nothing was changed");
       return false;
     }
-    return mgr->ApplyChanges(set->changes).ok;
+    return mgr->ApplyChanges(std::move(set->changes)).ok;
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -406,20 +406,33 @@ platform::Status CConfigMgr::StoreValue(const char* path, const char* key, long 
   if (!path || !key) return platform::Status::Error("no section path or key name");
   if (platform::Status accepted = AcceptNames(path, key); !accepted.ok) return accepted;
   const bool isString = (type & 15) == KEYVALUE_TYPE_STRING;
-  const bool isDefault = isString ? IsDefaultStr(path, key, strValue) : IsDefaultInt(path, key, intValue);
-  EnsureLayer(path);
-  KeyRoot* section = nullptr;
-  if (!keytree::FindOrCreatePath(&m_forest, m_forest.RootSlot(), path, &section) || !section)
-    return platform::Status::Error("out of memory");
-  // The layer is in memory now. When a read had found no file for it, layered reads would go on skipping it
-  // and never return what was written here.
-  EnableLayer(LayerName(path));
-  const bool changed = keytree::AddValue(&m_forest, section, key, type, isString ? 0 : intValue,
-                                         isString ? strValue : "", isDefault);
+  return Store(SetEdit(path, key, static_cast<uint32_t>(type), isString ? 0 : intValue, isString ? strValue : "",
+                       false),
+               nullptr);
+}
+
+platform::Status CConfigMgr::Store(LayerEdit&& edit, WriteTarget* target) {
+  const char* path = edit.path.c_str();
+  const char* key = edit.key.c_str();
+  const bool isString = (edit.type & 15) == KEYVALUE_TYPE_STRING;
+  edit.isDefault = isString ? IsDefaultStr(path, key, edit.strValue.c_str()) : IsDefaultInt(path, key, edit.intValue);
+  WriteTarget found;
+  if (!target || !target->section || target->path != edit.path) {
+    target = target ? target : &found;
+    target->section = nullptr;
+    EnsureLayer(path);
+    if (!keytree::FindOrCreatePath(&m_forest, m_forest.RootSlot(), path, &target->section) || !target->section)
+      return platform::Status::Error("out of memory");
+    target->path = edit.path;
+    target->layer = LayerName(path);
+    // The layer is in memory now. When a read had found no file for it, layered reads would go on skipping it
+    // and never return what was written here.
+    EnableLayer(target->layer);
+  }
+  const bool changed = keytree::AddValue(&m_forest, target->section, key, edit.type, edit.intValue,
+                                         edit.strValue.c_str(), edit.isDefault);
   if (changed && RecordingChanges()) RecordValue(m_forest, path, key, ValueChange::Kind::Changed, m_changes);
-  const LayerEdit edit = SetEdit(path, key, static_cast<uint32_t>(type), isString ? 0 : intValue,
-                                 isString ? strValue : "", isDefault);
-  if (NoteEdit(edit, changed) && m_bSaveOnChange) return SaveLayer(path);
+  if (NoteEdit(target->layer, std::move(edit), changed) && m_bSaveOnChange) return SaveLayer(target->layer.c_str());
   return platform::Status::Ok();
 }
 
@@ -457,7 +470,7 @@ platform::Status CConfigMgr::DeleteValue(const char* path, const char* key, bool
   if (RecordingChanges()) RecordValue(m_forest, path, key, ValueChange::Kind::Removed, m_changes);
   *removed = keytree::DeleteValue(&m_forest, m_forest.Root(), path, key);
   if (!*removed) m_changes.resize(recorded);
-  if (NoteEdit(DeleteValueEdit(path, key), *removed) && m_bSaveOnChange) return SaveLayer(path);
+  if (NoteEdit(LayerName(path), DeleteValueEdit(path, key), *removed) && m_bSaveOnChange) return SaveLayer(path);
   return platform::Status::Ok();
 }
 
@@ -470,7 +483,7 @@ platform::Status CConfigMgr::DeleteBranch(const char* path, bool* removed) {
   *removed = keytree::DeleteBranch(&m_forest, m_forest.RootSlot(), path);
   if (!*removed) m_changes.resize(recorded);
   // A whole layer deleted leaves its file empty: otherwise the next access would read it back at once.
-  if (NoteEdit(DeleteBranchEdit(path), *removed) && m_bSaveOnChange) return SaveLayer(path);
+  if (NoteEdit(LayerName(path), DeleteBranchEdit(path), *removed) && m_bSaveOnChange) return SaveLayer(path);
   return platform::Status::Ok();
 }
 
@@ -497,12 +510,18 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
   return AcceptNames(change.path.c_str(), change.key.c_str());
 }
 
-[[gnu::cold]] platform::Status CConfigMgr::ApplyChanges(const std::vector<LayerEdit>& changes) {
-  for (const LayerEdit& change : changes)
-    if (platform::Status accepted = AcceptChange(change); !accepted.ok) return accepted;
+[[gnu::cold]] platform::Status CConfigMgr::ApplyChanges(std::vector<LayerEdit>&& changes) {
+  // Every name first; a write into the section of the write before it has only its key to show.
+  const LayerEdit* previous = nullptr;
+  for (const LayerEdit& change : changes) {
+    const bool sameSection = previous && change.kind == LayerEdit::Kind::Set && previous->path == change.path;
+    if (!sameSection || cfg::KeyNameFault(change.key.data(), change.key.size()))
+      if (platform::Status accepted = AcceptChange(change); !accepted.ok) return accepted;
+    previous = change.kind == LayerEdit::Kind::Set ? &change : nullptr;
+  }
   const size_t recorded = m_changes.size();
   // The layers that the set touches, each with the path of its first change, in the order met.
-  std::vector<std::pair<std::string, const char*>> layers;
+  std::vector<std::pair<std::string, std::string>> layers;
   platform::Status status = platform::Status::Ok();
   // Nothing is saved while the changes are made, whatever ends the loop.
   struct Deferred {
@@ -510,18 +529,25 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
     const bool saveOnChange = std::exchange(save, false);
     ~Deferred() { save = saveOnChange; }
   } deferred{m_bSaveOnChange};
-  for (const LayerEdit& change : changes) {
-    const char* path = change.path.c_str();
+  // Writes in a row into one section find it once; a deletion may take it away.
+  WriteTarget target;
+  for (LayerEdit& change : changes) {
+    if (target.path != change.path) {
+      std::string folded = FoldedLayer(LayerName(change.path.c_str()));
+      if (std::none_of(layers.begin(), layers.end(), [&](const auto& l) { return l.first == folded; }))
+        layers.emplace_back(std::move(folded), change.path);
+    }
     bool removed = false;
-    platform::Status made =
-        change.kind == LayerEdit::Kind::Set
-            ? StoreValue(path, change.key.c_str(), change.type, change.intValue, change.strValue.c_str())
-        : change.kind == LayerEdit::Kind::DeleteValue ? DeleteValue(path, change.key.c_str(), &removed)
-                                                       : DeleteBranch(path, &removed);
+    platform::Status made = platform::Status::Ok();
+    if (change.kind == LayerEdit::Kind::Set) {
+      made = Store(std::move(change), &target);
+    } else {
+      target.section = nullptr;
+      made = change.kind == LayerEdit::Kind::DeleteValue
+                 ? DeleteValue(change.path.c_str(), change.key.c_str(), &removed)
+                 : DeleteBranch(change.path.c_str(), &removed);
+    }
     if (!made.ok && status.ok) status = std::move(made);
-    std::string folded = FoldedLayer(LayerName(path));
-    if (std::none_of(layers.begin(), layers.end(), [&](const auto& l) { return l.first == folded; }))
-      layers.emplace_back(std::move(folded), path);
   }
   m_bSaveOnChange = deferred.saveOnChange;
   KeepOneChangePerValue(recorded);
@@ -530,7 +556,7 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
   for (const auto& [folded, path] : layers) {
     auto it = m_layerFiles.find(folded);
     if (it == m_layerFiles.end() || it->second.Journal().Empty()) continue;
-    if (platform::Status saved = SaveLayer(path); !saved.ok && status.ok) status = std::move(saved);
+    if (platform::Status saved = SaveLayer(path.c_str()); !saved.ok && status.ok) status = std::move(saved);
   }
   return status;
 }
@@ -563,8 +589,7 @@ void CConfigMgr::KeepOneChangePerValue(size_t first) {
   else it->second.ForgetIdentity();
 }
 
-bool CConfigMgr::NoteEdit(LayerEdit edit, bool changedMemory) {
-  const std::string layer = LayerName(edit.path.c_str());
+bool CConfigMgr::NoteEdit(const std::string& layer, LayerEdit&& edit, bool changedMemory) {
   if (layer.empty()) return false;
   LayerFile& state = m_layerFiles[FoldedLayer(layer)];
   // A write that changes nothing in memory is the newest word on the key only when the file it was read from has

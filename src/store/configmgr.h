@@ -93,7 +93,7 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   // made: a set holding one that a write would refuse changes nothing. The changes that listeners hear of are
   // one per value. Returns the first failure: a refused name, or a save that failed (memory keeps the changes,
   // as after a failed single save).
-  platform::Status ApplyChanges(const std::vector<navconfig::LayerEdit>& changes);
+  platform::Status ApplyChanges(std::vector<navconfig::LayerEdit>&& changes);
   // Records a save of the layer that was refused before any file was touched, with the reason (for a change
   // set that could not be recorded whole).
   void RecordRefusedSave(const std::string& layer, const std::string& reason);
@@ -200,10 +200,19 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   platform::Status AcceptChange(const navconfig::LayerEdit& change);
   // Leaves one change per value among those recorded from index first on (the first place, the last kind).
   void KeepOneChangePerValue(size_t first);
-  // Records an edit in its layer's journal when it matters: when it changed memory, or when the file changed
-  // since this manager last read or wrote it (the edit is then newer than what the file holds). True when the
-  // layer is to be saved.
-  bool NoteEdit(navconfig::LayerEdit edit, bool changedMemory);
+  // Records an edit in its layer's journal (layer: the edit's) when it matters: when it changed memory, or when
+  // the file changed since this manager last read or wrote it (the edit is then newer than what the file holds).
+  // True when the layer is to be saved.
+  bool NoteEdit(const std::string& layer, navconfig::LayerEdit&& edit, bool changedMemory);
+  // The section that a write goes to, found by its path, and the path's layer.
+  struct WriteTarget {
+    std::string path, layer;
+    KeyRoot* section = nullptr;
+  };
+  // The write procedure once the names are accepted: the default test, the layer read, the sections created, the
+  // value stored, the edit journaled and the layer saved. target (when not null) holds the section of the last
+  // write, which a write to the same path takes without looking for it again, and receives this write's.
+  platform::Status Store(navconfig::LayerEdit&& edit, WriteTarget* target);
   // The save of the layer named by the path's first component: under the lock of its file, with what other
   // processes saved since this one last read or wrote the file merged in first. Ok when the file was written, or
   // there was nothing to write (the layer is neither in memory nor changed by this process, or there is no
