@@ -1,10 +1,15 @@
-// The exported interface at its edges: enumeration of sections and values, callers' buffers of every size,
-// and layer names that must not lead to files outside the configuration and maps folders.
+// The exported interface at its edges: enumeration of sections and values, every caller's buffer at the
+// sizes around its text, and layer names that must not lead to files outside the configuration and maps folders.
+#include <config/account.h>
 #include <config/config_api.h>
 #include <config/config_info.h>
+#include <config/data_dirs.h>
+#include <config/registry.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -28,6 +33,9 @@ struct Canary {
     return true;
   }
 };
+
+// The sign-on's sizes are unsigned: a size below 0 is given as 0.
+uint32_t Unsigned(int size) { return static_cast<uint32_t>(std::max(size, 0)); }
 
 const char* const kEnumCfg =
     "[b]\n\"z\"=1\n\"Y\"=\"y\"\n\"x\"=3\n"
@@ -90,53 +98,99 @@ TEST_F(Enumeration, SectionsAndValuesInSortedOrderCountsAndNamesByIndex) {
 
 class CallerBuffers : public StoreTest {};
 
-TEST_F(CallerBuffers, NothingIsWrittenOutsideAndTextsAreAlwaysTerminated) {
-  WriteCfg("enum.cfg", kEnumCfg);
-  Config_SetStrVal("Shared", "Value", "abcdef");
+// Every exported function that fills a caller's buffer, with a buffer of size -1, 0, 1, the text's length and
+// one more, and without a buffer: the text is cut to size-1 bytes and terminated (Config_GetDirPath and a
+// finished Config_GetLeaf clear the rest up to the size); nothing is written for a size below 1, and no byte
+// outside the size ever.
+TEST_F(CallerBuffers, TextsAreCutAndTerminatedInsideTheBufferAndNothingIsWrittenOutside) {
+  WriteCfg("user.cfg", "; a note, kept in user.cfg.bak\n[Buffers]\n\"Text\"=\"abcdef\"\n[Buffers\\Child]\n\"k\"=1\n");
   Reload();
-  Config_SetIntVal("..\\S", "K", 1);  // a refused save, for its status texts
-  using Read = void (*)(char* buffer, int size);
-  const std::pair<Read, const char*> readers[] = {  // each with what a large buffer receives
-      {[](char* b, int s) { Config_GetStrVal("Shared", "Value", b, s, nullptr); }, "abcdef"},
-      {[](char* b, int s) { Config_GetStrVal("Shared", "Missing", b, s, nullptr); }, ""},
-      {[](char* b, int s) { int found = 0; Config_GetStrVal("enum\\C", "Value", b, s, &found); EXPECT_EQ(found, 1); },
-       "abcdef"},
-      {[](char* b, int s) {
-         KeyRoot* cursor = Config_SetBranch("enum\\A");
-         EXPECT_EQ(Config_GetLeaf(&cursor, b, s), 1);
-         EXPECT_STREQ(cursor ? cursor->name : "", "Child2");  // the cursor moves whatever the size
-       },
-       "child1"},
-      {[](char* b, int s) { KeyRoot* none = nullptr; EXPECT_EQ(Config_GetLeaf(&none, b, s), 0); }, ""},
-      {[](char* b, int s) {
-         KeyValue* cursor = Config_SetBeginEnumKeyValue("enum\\C");
-         EXPECT_EQ(Config_GetNextKeyValue(&cursor, b, s), 1);
-         EXPECT_EQ(Config_GetNextKeyValue(&cursor, b, s), 0);
-       },
-       ""},
-      {[](char* b, int s) { EXPECT_EQ(Config_GetSubKey("enum\\A", 0, b, s), 6); }, "child1"},
-      {[](char* b, int s) { Config_GetLastSaveStatus("..", nullptr, b, s, nullptr, 0); }, ".."},
-      {[](char* b, int s) { Config_GetLastSaveStatus("..", nullptr, nullptr, 0, b, s); }, "not a safe file name"},
+  Config_SetIntVal("Buffers", "Count", 1);  // a save that keeps a copy of the file
+  Config_SetIntVal("..\\S", "K", 1);        // a save refused, with its reason
+  ASSERT_TRUE(Config_SetSingleSignon("login", "secret", false));
+  struct Row {
+    const char* what;
+    std::string text;  // what a buffer with room receives
+    std::function<long(char*, int)> call;
+    long results[5];  // for the sizes 0 (and -1), 1, the length, the length + 1, and for no buffer
+    bool clears = false;
   };
-  for (const auto& [read, text] : readers) {
-    const std::string whole = text;
-    SCOPED_TRACE(whole);
-    for (int size : {0, -1, -100}) {
-      Canary c;
-      read(c.bytes, size);
-      EXPECT_TRUE(c.IntactFrom(0)) << "size " << size;
+  auto leaf = [](const char* path) {
+    return [path](char* b, int s) {
+      KeyRoot* cursor = Config_SetBranch(path);
+      return Config_GetLeaf(&cursor, b, s) + (cursor ? 10 : 0);  // 10: the cursor was not moved to the end
+    };
+  };
+  const Row rows[] = {
+      {"a layered string", "abcdef",
+       [](char* b, int s) { return long{Config_GetStrVal("Buffers", "Text", b, s, nullptr)}; }, {0, 0, 1, 1, 0}},
+      {"a string by its path", "abcdef",
+       [](char* b, int s) { return long{Config_GetStrVal("user\\Buffers", "Text", b, s, nullptr)}; }, {0, 0, 1, 1, 0}},
+      {"a section name", "Child", leaf("user\\Buffers"), {1, 1, 1, 1, 1}},
+      {"the end of the sections", "", leaf("user\\Buffers\\Child"), {0, 0, 0, 0, 0}, true},
+      {"a value name", "Count",
+       [](char* b, int s) {
+         KeyValue* cursor = Config_SetBeginEnumKeyValue("user\\Buffers");
+         return Config_GetNextKeyValue(&cursor, b, s) + (cursor && std::string(cursor->name) == "Text" ? 0 : 10);
+       },
+       {1, 1, 1, 1, 1}},
+      {"a section name by index", "Child",
+       [](char* b, int s) { return long{Config_GetSubKey("user\\Buffers", 0, b, s)}; }, {5, 5, 5, 5, 5}},
+      {"the layer of a value", "user",
+       [](char* b, int s) { return long{Config_GetValueOrigin("Buffers", "Text", 0, b, s)}; }, {1, 1, 1, 1, 1}},
+      {"the file of a save", Cfg("user.cfg"),
+       [](char* b, int s) { return long{Config_GetLastSaveStatus("user", nullptr, b, s, nullptr, 0)}; },
+       {1, 1, 1, 1, 1}},
+      {"the reason of a save", "not a safe file name",
+       [](char* b, int s) { return long{Config_GetLastSaveStatus("..", nullptr, nullptr, 0, b, s)}; }, {1, 1, 1, 1, 1}},
+      {"the copy a save kept", Cfg("user.cfg.bak"),
+       [](char* b, int s) { return long{Config_GetLastSaveBackup("user", b, s)}; }, {1, 1, 1, 1, 1}},
+      {"a directory", runtimeDir, [](char* b, int s) { return Config_GetDirPath("RuntimeDir", b, s, true); },
+       {1, 1, 1, 1, 1}, true},
+      {"a directory not set", "", [](char* b, int s) { return Config_GetDirPath("KMXDBDir", b, s, true); },
+       {0, 0, 0, 0, 0}, true},
+      {"the sign-on name", "login",
+       [](char* b, int s) { return long{Config_GetSingleSignon(b, Unsigned(s), nullptr, 0)}; }, {1, 1, 1, 1, 1}},
+      {"the sign-on password", "secret",
+       [](char* b, int s) { return long{Config_GetSingleSignon(nullptr, 0, b, Unsigned(s))}; }, {1, 1, 1, 1, 1}},
+      {"a string through TRegUtil", "abcdef",
+       [](char* b, int s) {
+         const char* text = TRegUtil("user\\Buffers", false, true).GetStrValue("", "Text", b, s);
+         return long{text && text == b};
+       },
+       {0, 0, 1, 1, 0}},
+      {"a section name through TRegUtil", "Child",
+       [](char* b, int s) {
+         TRegUtil util("user", false, true);
+         return util.EnumStart("Buffers") + long{util.EnumNext(b, s)} * 2;
+       },
+       {3, 3, 3, 3, 3}},
+      {"the end of the sections through TRegUtil", "",
+       [](char* b, int s) {
+         TRegUtil util("user\\Buffers", false, true);
+         return util.EnumStart("Child") + long{util.EnumNext(b, s)} * 2;
+       },
+       {0, 0, 0, 0, 0}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const int length = static_cast<int>(row.text.size());
+    const int sizes[] = {-1, 0, 1, length, length + 1};
+    for (int i = 0; i < 5; ++i) {
+      const int size = sizes[i];
+      SCOPED_TRACE("size " + std::to_string(size));
+      std::string bytes(std::max(size, 0) + 16, '#');  // 8 bytes on either side must stay as they are
+      EXPECT_EQ(row.call(bytes.data() + 8, size), row.results[std::max(i - 1, 0)]);
+      std::string expected(bytes.size(), '#');
+      if (size > 0) {
+        const int kept = std::min(length, size - 1);
+        expected.replace(8, static_cast<size_t>(kept), row.text, 0, static_cast<size_t>(kept));
+        std::fill(expected.begin() + 8 + kept, expected.begin() + (row.clears ? 8 + size : 9 + kept), '\0');
+      }
+      EXPECT_EQ(bytes, expected);
     }
-    for (int size = 1; size <= static_cast<int>(whole.size()) + 2; ++size) {
-      Canary c;
-      read(c.bytes, size);
-      const size_t copied = std::min(whole.size(), static_cast<size_t>(size - 1));
-      EXPECT_EQ(std::string(c.bytes), whole.substr(0, copied)) << "size " << size;
-      EXPECT_TRUE(c.IntactFrom(static_cast<size_t>(size))) << "size " << size;
-    }
+    EXPECT_EQ(row.call(nullptr, length + 1), row.results[4]);
   }
-  int found = -1;
-  EXPECT_FALSE(Config_GetStrVal("enum\\C", "Value", nullptr, 8, &found));
-  EXPECT_EQ(found, 1);
 }
 
 class LayerNames : public StoreTest {};

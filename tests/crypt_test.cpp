@@ -2,8 +2,10 @@
 // key file and the size limits that the sign-on settings rely on.
 #include <doroutil/crypt.h>
 #include <gtest/gtest.h>
+#include <platform/faults.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -108,6 +110,18 @@ TEST(Crypt, APasswordComesBackFromItsPrintableTextNoChangedTextDecryptsAndSizesA
 // password is read or stored.
 TEST(Crypt, OnlyTheUsersOwnKeyFileIsUsedAndItIsMadePrivate) {
   if (testsupport::kWindows) GTEST_SKIP() << kNoKeyFile;
+  {  // one that cannot be moved aside is left as it is, and no new key is made
+    TempDir dir;
+    ScopedEnv home("NAVCONFIG_HOME", dir.path().c_str());
+    testsupport::LogCapture log;
+    testsupport::WriteFile(dir / "secret.key", "short");
+    platform::faults::Fail(platform::faults::Call::Rename, EACCES);
+    EXPECT_EQ(Protect("x"), "<failed>");
+    EXPECT_EQ(ReadFile(dir / "secret.key"), "short");
+    EXPECT_EQ(log.Matching("secret.key is not a key and cannot be moved aside: rename secret.key: " +
+                           std::string(std::strerror(EACCES))).size(), 1u);
+  }
+
   TempDir dir;
   ScopedEnv home("NAVCONFIG_HOME", dir.path().c_str());
   const std::string key = dir / "secret.key";

@@ -218,4 +218,7 @@ TEST(DataDiscovery, StitchedRevisionsTheNewestCompleteOneIsUsed) {
   DirectoryMgr* next = GetDirectoryMgr();
   DirectoryMgrTestAccess::SetStitchedDataEnabled(*next, true);
   EXPECT_EQ(next->GetDataStatus(), DATA_NOT_FOUND);
+  // A search passes over a region whose revisions are all incomplete for the next region's.
+  Config_Reset();
+  EXPECT_EQ(Config_GetNetworkDir(false).str(), Native(inst / "maps/EU/20/base/data/"));
 }

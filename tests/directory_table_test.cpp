@@ -186,7 +186,7 @@ TEST(DirectoryTable, DirectoriesAreReadAndWrittenThroughTheUserLayer) {
     EXPECT_STREQ(GetDirName(static_cast<eInstallDataType>(type)), names[type < 0 ? 0 : type]) << type;
 }
 
-TEST(DataDirsApi, DataUpdateAndSkinDirectoriesAndCallersBuffers) {
+TEST(DataDirsApi, DataUpdateAndSkinDirectoriesAndTheirStringForms) {
   Installation inst;
   const std::string maps = inst / "maps/", na3 = maps + "NA/3/", update = inst / "U/";
   for (const std::string& d : {maps, update, inst / "T"}) testsupport::MakeDirs(d);
@@ -255,22 +255,5 @@ TEST(DataDirsApi, DataUpdateAndSkinDirectoriesAndCallersBuffers) {
   EXPECT_EQ(Config_SetDirPath("MemoDir", OROwstring("/abc")), 1);
   EXPECT_EQ(Config_GetDirPath("MemoDir", false).uString().str(), Native("/abc"));
   EXPECT_EQ(Config_GetDirPathU(OROustring("MemoDir"), true).str(), Native("/abc/"));
-
-  // A caller's buffer: the text and zeros up to its size; a text as long as the buffer or longer is cut with
-  // the terminator in the last byte. Nothing past the size is written.
-  const std::string text = Native("/abc/");
-  for (int size : {10, 6, 5, 4, 1}) {
-    char buffer[12];
-    std::memset(buffer, 'x', sizeof buffer);
-    EXPECT_EQ(Config_GetDirPath("MemoDir", buffer, size, true), 1);
-    const std::string kept = text.substr(0, static_cast<size_t>(size) - 1);
-    EXPECT_EQ(std::string(buffer, static_cast<size_t>(size) + 1), kept + std::string(size - kept.size(), '\0') + "x");
-  }
-  // Nothing is written for a size of 0 or less, or for no buffer; the answer is still given.
-  char buffer[16] = "untouched";
-  EXPECT_EQ(Config_GetDirPath("MemoDir", buffer, 0, true) + Config_GetDirPath("MemoDir", buffer, -5, true), 2);
-  EXPECT_STREQ(buffer, "untouched");
-  EXPECT_EQ(Config_GetDirPath("MemoDir", nullptr, 16, true), 1);
-  EXPECT_EQ(Config_GetDirPath("KMXDBDir", buffer, sizeof buffer, true), 0);
-  EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '\0'));
+  // A caller's buffer: config_api_test.cpp.
 }

@@ -90,24 +90,3 @@ TEST(Files, LoadFileAndLineReading) {
   EXPECT_EQ(FileReadNextLine(f, line, 6), nullptr);
   FileClose(f);
 }
-
-TEST(OroFileName, JoinsAndSplitsPaths) {
-  using testsupport::Native;
-  OroFileName file(OROustring(Native("/maps/NA/data/version.dat")));
-  EXPECT_EQ(file.GetFullPath(false).str(), Native("/maps/NA/data/"));
-  EXPECT_EQ(file.GetFullPath(true).str(), Native("/maps/NA/data/version.dat"));
-  EXPECT_EQ(file.GetFileName(false).str(), "version");
-  EXPECT_EQ(file.GetFileName(true).str(), "version.dat");
-  EXPECT_EQ(file.GetParentDirectory(true).str(), "data");
-  OroFileName set(OROustring(Native("/maps/NA/data")), OROustring(""));
-  EXPECT_EQ(set.GetFullPath(false).str(), Native("/maps/NA/data/"));
-  EXPECT_EQ(set.GetParentDirectory(false).str(), Native("/maps/NA/"));
-  OroFileName joined(OROustring(Native("/maps/NA/")), OROustring("data"), OROustring(""));
-  EXPECT_EQ(joined.GetFullPath(false).str(), Native("/maps/NA/data/"));
-  // An empty first component leaves the folder relative to the current directory.
-  OroFileName relative(OROustring(""), OROustring("data"), OROustring(""));
-  EXPECT_EQ(relative.GetFullPath(false).str(), Native("data/"));
-  OroFileName none(OROustring(""), OROustring(""), OROustring(""));
-  EXPECT_EQ(none.GetFullPath(true).str(), "");
-  EXPECT_FALSE(none.Exists());
-}

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,46 +39,75 @@ class Listen {
 
 class Listeners : public StoreTest {};
 
+// A listener of the table below: what it heard goes to the log as "<its index> <layer>|<section>|<key>".
+struct Heard {
+  Calls* log;
+  int index;
+};
+
+void Log(const char* layer, const char* section, const char* key, void* context) {
+  const auto* heard = static_cast<Heard*>(context);
+  heard->log->push_back(std::to_string(heard->index) + " " + layer + '|' + section + '|' + key);
+}
+
 TEST_F(Listeners, EachValueThatChangedIsToldOnceToTheListenersWhoseFiltersMatch) {
-  Calls any, image, keepPercent, anyKeepPercent, sub;
-  Listen l1(nullptr, nullptr, any), l2("image", nullptr, image), l3("IMAGE", "keeppercent", keepPercent),
-      l4(nullptr, "KeepPercent", anyKeepPercent), l5("\\Image\\\\SUB\\", nullptr, sub);
+  // Any change; a section in any letter case; a key of a section; a key of any section; a subsection with
+  // separators to spare; and filters one letter off or a letter short of the names changed.
+  const std::pair<const char*, const char*> filters[] = {
+      {nullptr, nullptr}, {"image", nullptr},   {"IMAGE", "keeppercent"}, {nullptr, "KeepPercent"},
+      {"\\Image\\\\SUB\\", nullptr}, {"Imagf", nullptr}, {"Image", "KeepPercenu"}, {"Imag", nullptr},
+      {"Image\\Sub", "Deep"}};
+  Calls log;
+  std::vector<Heard> contexts;
+  contexts.reserve(std::size(filters));
+  std::vector<std::unique_ptr<Listen>> listening;
+  for (const auto& [section, key] : filters) {
+    contexts.push_back({&log, static_cast<int>(contexts.size())});
+    listening.push_back(std::make_unique<Listen>(section, key, Log, &contexts.back()));
+  }
   struct Step {
     const char* what;
     std::function<void()> change;
-    Calls heard;
+    std::vector<std::pair<const char*, const char*>> heard;  // the listeners that hear a value, and the value
   };
+  const char* const kKeepPercent = "user|Image|KeepPercent";
   const Step steps[] = {
-      {"a new value", [] { Config_SetIntVal("Image", "KeepPercent", 70); }, {"user|Image|KeepPercent"}},
+      {"a new value", [] { Config_SetIntVal("Image", "KeepPercent", 70); }, {{"0123", kKeepPercent}}},
       {"the same value again", [] { Config_SetIntVal("Image", "KeepPercent", 70); }, {}},
       {"a full path in other letter case, told as the layer spells it",
-       [] { Config_SetIntVal("USER\\image", "KEEPPERCENT", 71); }, {"user|Image|KeepPercent"}},
+       [] { Config_SetIntVal("USER\\image", "KEEPPERCENT", 71); }, {{"0123", kKeepPercent}}},
       {"an absent key written with its default", [] { Config_SetIntVal("Image", "AllowSquish", 0); }, {}},
-      {"a string", [] { Config_SetStrVal("Image", "Name", "x"); }, {"user|Image|Name"}},
+      {"a string", [] { Config_SetStrVal("Image", "Name", "x"); }, {{"01", "user|Image|Name"}}},
       {"the same string again", [] { Config_SetStrVal("Image", "Name", "x"); }, {}},
-      {"a string in other letter case", [] { Config_SetStrVal("Image", "Name", "X"); }, {"user|Image|Name"}},
-      {"a subsection", [] { Config_SetIntVal("user\\Image\\Sub", "Deep", 1); }, {"user|Image\\Sub|Deep"}},
-      {"another layer", [] { Config_SetIntVal("mylayer\\Image", "KeepPercent", 1); }, {"mylayer|Image|KeepPercent"}},
-      {"a directory", [] { Config_SetDirPath("SpeechDir", OROustring("speech/")); }, {"user|Directories|SpeechDir"}},
-      {"a deleted value", [] { Config_DeleteKeyVal("user\\Image", "name"); }, {"user|Image|Name"}},
+      {"a string in other letter case", [] { Config_SetStrVal("Image", "Name", "X"); }, {{"01", "user|Image|Name"}}},
+      {"a key one letter off", [] { Config_SetIntVal("Image", "KeepPercenu", 1); },
+       {{"016", "user|Image|KeepPercenu"}}},
+      {"a key a letter short", [] { Config_SetIntVal("Image", "KeepPercen", 1); }, {{"01", "user|Image|KeepPercen"}}},
+      {"a section one letter off", [] { Config_SetIntVal("Imagf", "KeepPercent", 1); },
+       {{"035", "user|Imagf|KeepPercent"}}},
+      {"a section a letter longer", [] { Config_SetIntVal("ImageX", "KeepPercent", 1); },
+       {{"03", "user|ImageX|KeepPercent"}}},
+      {"a subsection", [] { Config_SetIntVal("user\\Image\\Sub", "Deep", 1); }, {{"048", "user|Image\\Sub|Deep"}}},
+      {"another layer", [] { Config_SetIntVal("mylayer\\Image", "KeepPercent", 1); },
+       {{"0123", "mylayer|Image|KeepPercent"}}},
+      {"a directory", [] { Config_SetDirPath("SpeechDir", OROustring("speech/")); },
+       {{"0", "user|Directories|SpeechDir"}}},
+      {"a deleted value", [] { Config_DeleteKeyVal("user\\Image", "name"); }, {{"01", "user|Image|Name"}}},
       {"a value deleted twice", [] { Config_DeleteKeyVal("user\\Image", "Name"); }, {}},
-      {"a deleted branch: each of its values",
-       [] { Config_DeleteKey("user\\Image"); }, {"user|Image|KeepPercent", "user|Image\\Sub|Deep"}},
-      {"a deleted layer", [] { Config_DeleteKey("mylayer"); }, {"mylayer|Image|KeepPercent"}},
+      {"a deleted branch: each of its values", [] { Config_DeleteKey("user\\Image"); },
+       {{"01", "user|Image|KeepPercen"}, {"0123", kKeepPercent}, {"016", "user|Image|KeepPercenu"},
+        {"048", "user|Image\\Sub|Deep"}}},
+      {"a deleted layer", [] { Config_DeleteKey("mylayer"); }, {{"0123", "mylayer|Image|KeepPercent"}}},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);
-    any.clear();
+    log.clear();
     step.change();
-    EXPECT_EQ(any, step.heard);
+    Calls expected;
+    for (const auto& [listeners, value] : step.heard)
+      for (const char* l = listeners; *l; ++l) expected.push_back(std::string(1, *l) + " " + value);
+    EXPECT_EQ(log, expected);
   }
-  EXPECT_EQ(image, (Calls{"user|Image|KeepPercent", "user|Image|KeepPercent", "user|Image|Name", "user|Image|Name",
-                          "mylayer|Image|KeepPercent", "user|Image|Name", "user|Image|KeepPercent",
-                          "mylayer|Image|KeepPercent"}));
-  EXPECT_EQ(keepPercent, (Calls{"user|Image|KeepPercent", "user|Image|KeepPercent", "mylayer|Image|KeepPercent",
-                                "user|Image|KeepPercent", "mylayer|Image|KeepPercent"}));
-  EXPECT_EQ(anyKeepPercent, keepPercent);
-  EXPECT_EQ(sub, (Calls{"user|Image\\Sub|Deep", "user|Image\\Sub|Deep"}));
 }
 
 // A listener that keeps Image\KeepPercent at 80 at most: it reads the saved value and writes 80 over a larger

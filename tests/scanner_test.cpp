@@ -15,11 +15,12 @@ TEST(Scanner, TakesEveryLineApartAsTheLineParserDoes) {
                                "\"m\"=0x00000010\n\"m\"=0x000000100\n\"m\"=12345678901\n\"m\"=\"a\"b\"\n\"m\"=\"a\"b\n\"m\"\"=1\n";
   const std::string lines(kLines, sizeof kLines - 1);
   for (size_t shift = 0; shift <= 64; ++shift) {
-    // The text ends in a line without its end; in every third one that line stops after its '=' while the
-    // bytes beyond the text would make a string of it.
-    const char* const ends[] = {"", "w=9", "\"e\"=\"tail\"\n"};
-    const std::string text = std::string(shift, 'p') + "\n" + lines + lines + ends[shift % 3];
-    const size_t length = text.size() - (shift % 3 == 2 ? 7 : 0);
+    // The text ends in a line without its end, which may stop after its '=' or inside a header while the bytes
+    // beyond the text would make a string or a longer name of it.
+    const std::pair<const char*, size_t> ends[] = {{"", 0}, {"w=9", 0}, {"\"e\"=\"tail\"\n", 7}, {"[abc]\n", 3}};
+    const auto& [end, beyond] = ends[shift % 4];
+    const std::string text = std::string(shift, 'p') + "\n" + lines + lines + end;
+    const size_t length = text.size() - beyond;
     std::vector<ParsedLine> fast, reference;
     size_t fastUnkept = 0, referenceUnkept = 0;
     navconfig::cfg::ScanLines(text.data(), length, fast, &fastUnkept);

@@ -8,17 +8,22 @@
 #include <cstdlib>
 #include <string>
 
+#include "fault_seam.h"
+
 namespace {
 std::atomic<uint64_t> g_allocations{0};
 }
 
-void* Mem_Malloc(size_t size) {
+// Not inlined into the pool: its fault check would cost the pool's fast path registers.
+[[gnu::noinline]] void* Mem_Malloc(size_t size) {
   g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (platform::faults::AllocationInjected()) return nullptr;
   return std::malloc(size ? size : 1);
 }
 
 void* Mem_Realloc(void* block, size_t size) {
   g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (platform::faults::AllocationInjected()) return nullptr;  // the block stays the caller's, as realloc leaves it
   return std::realloc(block, size ? size : 1);
 }
 

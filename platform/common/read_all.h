@@ -2,34 +2,35 @@
 #ifndef NAVCONFIG_PLATFORM_COMMON_READ_ALL_H
 #define NAVCONFIG_PLATFORM_COMMON_READ_ALL_H
 
+#include <doroutil/memory.h>
+
 #include <cstddef>
-#include <cstdlib>
 
 namespace platform {
 
-// Calls read(buffer, room) until it gives 0 (the end) or less (a failure), into a buffer from malloc that
-// starts with room for sizeHint bytes and doubles when the file turns out longer. The text is NUL-terminated
-// (size excludes the NUL). False on a failure, with nothing allocated.
+// Calls read(buffer, room) until it gives 0 (the end) or less (a failure), into a buffer from Mem_Malloc (which
+// free() releases too) that starts with room for sizeHint bytes and doubles when the file turns out longer. The
+// text is NUL-terminated (size excludes the NUL). False on a failure, with nothing allocated.
 template <typename Read>
 bool ReadAll(size_t sizeHint, Read read, char** data, size_t* size) {
   // Room for the NUL and for one byte more, so that the read that finds the end of a file of the size
   // expected has room to ask for and the buffer is not grown (and copied) for it.
   size_t cap = sizeHint + 2;
-  char* buf = static_cast<char*>(std::malloc(cap));
+  char* buf = static_cast<char*>(Mem_Malloc(cap));
   size_t len = 0;
   while (buf) {
     if (len + 1 >= cap) {
       cap *= 2;
-      char* bigger = static_cast<char*>(std::realloc(buf, cap));
+      char* bigger = static_cast<char*>(Mem_Realloc(buf, cap));
       if (!bigger) {
-        std::free(buf);
+        Mem_Free(buf);
         return false;
       }
       buf = bigger;
     }
     const long n = read(buf + len, cap - 1 - len);
     if (n < 0) {
-      std::free(buf);
+      Mem_Free(buf);
       return false;
     }
     if (n == 0) break;

@@ -86,8 +86,7 @@ KeyFile ReadKey(const std::string& path, Key& key) {
   size_t size = 0;
   bool failed = false;
   while (size < sizeof bytes) {
-    const ssize_t n = ::read(file.fd, bytes + size, sizeof bytes - size);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = platform::posix::Read(file.fd, bytes + size, sizeof bytes - size);
     if (n <= 0) {
       failed = n < 0;
       break;
@@ -117,7 +116,11 @@ bool GetKey(Key& key, bool create) {
   if (!platform::MakeDirectories(home, /*privateToUser=*/true)) return false;
   int lockFd = platform::posix::OpenLockFile(path + ".lock");
   if (lockFd < 0) return false;
-  while (::flock(lockFd, LOCK_EX) != 0 && errno == EINTR) {
+  // Without the lock another process could make a key of its own meanwhile, and the passwords protected under
+  // one of the two would be lost; only a file system without any locks has the key made without one.
+  if (platform::posix::Flock(lockFd, LOCK_EX) != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != ENOSYS) {
+    ::close(lockFd);
+    return false;
   }
   bool ok = false;
   state = ReadKey(path, key);  // another process may have made it meanwhile

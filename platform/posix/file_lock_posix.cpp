@@ -11,6 +11,8 @@
 #include <cstring>
 #include <thread>
 
+#include "posix_files.h"
+
 namespace platform {
 
 namespace {
@@ -52,7 +54,7 @@ std::string LockFileOf(const std::string& path) {
 Status FileLock::Acquire(const std::string& lockPath, std::chrono::milliseconds timeout) {
   Release();
   // Opened for reading only, so that a lock file that another account created can be locked too.
-  const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+  const int fd = posix::Open(lockPath.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0) return LockError(lockPath, std::strerror(errno));
   struct stat st{};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -62,7 +64,7 @@ Status FileLock::Acquire(const std::string& lockPath, std::chrono::milliseconds 
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   auto pause = std::chrono::milliseconds(1);
   for (;;) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    if (posix::Flock(fd, LOCK_EX | LOCK_NB) == 0) {
       m_handle = fd;
       return Status::Ok();
     }
@@ -72,7 +74,7 @@ Status FileLock::Acquire(const std::string& lockPath, std::chrono::milliseconds 
       ::close(fd);
       return Status::Ok();
     }
-    if (err != EWOULDBLOCK && err != EINTR) {
+    if (err != EWOULDBLOCK) {
       ::close(fd);
       return LockError(lockPath, std::strerror(err));
     }

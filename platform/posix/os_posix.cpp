@@ -150,28 +150,13 @@ std::string ErrorText(const char* what, const std::string& path, int err) {
          std::strerror(err);
 }
 
-std::atomic<int> g_faults[4];  // FsFault per FsStep, consumed when the step runs
 std::atomic<bool> g_sync{true};
-
-int TakeFault(FsStep step) {
-  int f = g_faults[static_cast<int>(step)].exchange(0);
-  switch (static_cast<FsFault>(f)) {
-    case FsFault::NoSpace: return ENOSPC;
-    case FsFault::IoError: return EIO;
-    case FsFault::AccessDenied: return EACCES;
-    case FsFault::None: break;
-  }
-  return 0;
-}
 
 bool WriteAll(int fd, const void* data, size_t size) {
   auto p = static_cast<const char*>(data);
   while (size) {
-    ssize_t n = ::write(fd, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
+    const ssize_t n = posix::Write(fd, p, size);
+    if (n < 0) return false;
     p += n;
     size -= static_cast<size_t>(n);
   }
@@ -206,17 +191,15 @@ std::string FollowLinks(const std::string& path) {
 
 void SyncDirectory(const std::string& dir) {
   if (!g_sync.load(std::memory_order_relaxed)) return;
-  int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = posix::Open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
-  ::fsync(fd);
+  posix::Fsync(fd);
   ::close(fd);
 }
 
 }  // namespace
 
 void SetSyncForBenchmarks(bool enabled) { g_sync.store(enabled); }
-
-void InjectFault(FsStep step, FsFault fault) { g_faults[static_cast<int>(step)].store(static_cast<int>(fault)); }
 
 bool IsRegularFile(const std::string& path) {
   struct stat st{};
@@ -229,8 +212,9 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool MakeDirectory(const std::string& path, bool privateToUser) {
-  if (::mkdir(path.c_str(), privateToUser ? 0700 : 0777) == 0) return true;
-  return errno == EEXIST && IsDirectory(path);
+  // A folder that exists counts whatever error the call gives for it (EEXIST, or EACCES or EROFS where the
+  // system checks the permission first).
+  return posix::MakeDir(path.c_str(), privateToUser ? 0700 : 0777) == 0 || IsDirectory(path);
 }
 
 bool MakeDirectories(const std::string& path, bool privateToUser) {
@@ -239,7 +223,8 @@ bool MakeDirectories(const std::string& path, bool privateToUser) {
   // Each level from the top; a level that exists is passed over as it is.
   for (size_t pos = path.find('/', 1); ; pos = path.find('/', pos + 1)) {
     std::string level = path.substr(0, pos);
-    if (!level.empty() && level.back() != '/' && !MakeDirectory(level, privateToUser)) return false;
+    if (!level.empty() && level.back() != '/' && !IsDirectory(level) && !MakeDirectory(level, privateToUser))
+      return false;
     if (pos == std::string::npos || pos + 1 >= path.size()) break;
   }
   return IsDirectory(path);
@@ -248,7 +233,7 @@ bool MakeDirectories(const std::string& path, bool privateToUser) {
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 Status RenameFile(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) return Status::Error(ErrorText("rename", from, errno));
+  if (posix::Rename(from.c_str(), to.c_str()) != 0) return Status::Error(ErrorText("rename", from, errno));
   return Status::Ok();
 }
 
@@ -260,12 +245,7 @@ bool ReadWholeFile(const std::string& path, char** data, size_t* size) {
   const int fd = file.fd;
   const bool ok = ReadAll(
       static_cast<size_t>(file.st.st_size),
-      [fd](char* buffer, size_t room) -> long {
-        for (;;) {
-          const ssize_t n = ::read(fd, buffer, room);
-          if (n >= 0 || errno != EINTR) return static_cast<long>(n);
-        }
-      },
+      [fd](char* buffer, size_t room) { return static_cast<long>(posix::Read(fd, buffer, room)); },
       data, size);
   ::close(fd);
   return ok;
@@ -283,11 +263,7 @@ FileReader::~FileReader() {
 }
 
 long FileReader::Read(char* buffer, size_t room) {
-  if (!IsOpen()) return -1;
-  for (;;) {
-    const ssize_t n = ::read(static_cast<int>(m_handle), buffer, room);
-    if (n >= 0 || errno != EINTR) return static_cast<long>(n);
-  }
+  return IsOpen() ? static_cast<long>(posix::Read(static_cast<int>(m_handle), buffer, room)) : -1;
 }
 
 Status ResolveWriteTarget(const std::string& path, std::string& target, LinkPolicy links) {
@@ -312,7 +288,7 @@ Status ResolveWriteTarget(const std::string& path, std::string& target, LinkPoli
 
 bool CreateNewFile(const std::string& path, bool privateToUser) {
   // O_EXCL with O_CREAT fails on anything that stands there, a symbolic link (dangling or not) included.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+  const int fd = posix::Open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
                         privateToUser ? 0600 : 0644);
   if (fd < 0) return false;
   ::close(fd);
@@ -325,8 +301,8 @@ namespace {
 // file is created anew without following a link.
 int CreateFixedTemp(const std::string& temp) {
   const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-  int fd = ::open(temp.c_str(), flags, 0600);
-  if (fd < 0 && errno == EEXIST && ::unlink(temp.c_str()) == 0) fd = ::open(temp.c_str(), flags, 0600);
+  int fd = posix::Open(temp.c_str(), flags, 0600);
+  if (fd < 0 && errno == EEXIST && ::unlink(temp.c_str()) == 0) fd = posix::Open(temp.c_str(), flags, 0600);
   return fd;
 }
 
@@ -360,27 +336,25 @@ Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool
   }
 
   std::string temp = dir + "." + base + (fixedTemp ? ".tmp" : ".tmp.XXXXXX");
-  int err = TakeFault(FsStep::CreateTemp);
-  int fd = err ? -1 : (fixedTemp ? CreateFixedTemp(temp) : ::mkstemp(temp.data()));
-  if (fd < 0) return Status::Error(ErrorText("create", temp, err ? err : errno));
+  const int fd = fixedTemp ? CreateFixedTemp(temp) : posix::MakeTemp(temp);
+  if (fd < 0) return Status::Error(ErrorText("create", temp, errno));
 
   auto fail = [&](const char* what, int e) {
     ::close(fd);
     ::unlink(temp.c_str());
     return Status::Error(ErrorText(what, temp, e));
   };
-  if ((err = TakeFault(FsStep::Write)) != 0 || !WriteAll(fd, data, size)) return fail("write", err ? err : errno);
+  if (!WriteAll(fd, data, size)) return fail("write", errno);
   if (::fchmod(fd, mode) != 0) return fail("chmod", errno);
   if (fixedTemp) StampPreciseTime(fd);
-  if ((err = TakeFault(FsStep::Sync)) != 0 || (g_sync.load(std::memory_order_relaxed) && ::fsync(fd) != 0))
-    return fail("sync", err ? err : errno);
+  if (g_sync.load(std::memory_order_relaxed) && posix::Fsync(fd) != 0) return fail("sync", errno);
   if (::close(fd) != 0) {
     int e = errno;
     ::unlink(temp.c_str());
     return Status::Error(ErrorText("close", temp, e));
   }
-  if ((err = TakeFault(FsStep::Rename)) != 0 || ::rename(temp.c_str(), target.c_str()) != 0) {
-    int e = err ? err : errno;
+  if (posix::Rename(temp.c_str(), target.c_str()) != 0) {
+    int e = errno;
     ::unlink(temp.c_str());
     return Status::Error(ErrorText("rename", temp, e));
   }
@@ -445,7 +419,7 @@ ReadableFile OpenRegularFile(const std::string& path) {
     return file;
   }
   if (S_ISREG(file.st.st_mode)) {
-    file.fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    file.fd = Open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (file.fd < 0) {
       file.err = errno;
       return file;
@@ -480,7 +454,7 @@ Status SetAside(const std::string& path, std::string& aside) {
 }
 
 int OpenLockFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+  const int fd = Open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
   if (fd < 0) return -1;
   struct stat st{};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -1,16 +1,65 @@
 // Opening the files of the user's own folders on POSIX systems so that nothing put in their place can block
 // the process or be taken for them: the layer files, the registry store, the key of the stored passwords and
-// their lock files. Used by the POSIX implementations only (os_posix.cpp, registry_posix.cpp,
-// crypt_sodium.cpp).
+// their lock files; and the system calls on files through the fault seam. Used by the POSIX implementations
+// only.
 #ifndef NAVCONFIG_PLATFORM_POSIX_POSIX_FILES_H
 #define NAVCONFIG_PLATFORM_POSIX_POSIX_FILES_H
 
+#include <fcntl.h>
 #include <platform/os.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <string>
 
+#include "../common/fault_seam.h"
+
 namespace platform::posix {
+
+// The system calls on files, through the fault seam (platform/faults.h): each is the call itself unless a test
+// armed a fault for its kind, and then fails as the call would, with the errno chosen. A call interrupted by a
+// signal (EINTR) is made again, here for every caller.
+template <typename Call>
+auto Retried(faults::Call kind, Call call) {
+  for (;;) {
+    const int err = faults::Injected(kind);
+    if (err) errno = err;
+    const auto result = err ? decltype(call())(-1) : call();
+    if (result >= 0 || errno != EINTR) return result;
+  }
+}
+inline int Open(const char* path, int flags, mode_t mode = 0) {
+  return Retried(faults::Call::Open, [&] { return ::open(path, flags, mode); });
+}
+// mkstemp on a copy of the pattern each time, since a failed call may have changed it.
+inline int MakeTemp(std::string& pattern) {
+  const std::string original = pattern;
+  return Retried(faults::Call::Open, [&] {
+    pattern = original;
+    return ::mkstemp(pattern.data());
+  });
+}
+inline ssize_t Read(int fd, void* buffer, size_t size) {
+  return Retried(faults::Call::Read, [&] { return ::read(fd, buffer, size); });
+}
+inline ssize_t Write(int fd, const void* data, size_t size) {
+  return Retried(faults::Call::Write, [&] { return ::write(fd, data, size); });
+}
+inline int Fsync(int fd) {
+  return Retried(faults::Call::Sync, [&] { return ::fsync(fd); });
+}
+inline int Rename(const char* from, const char* to) {
+  return Retried(faults::Call::Rename, [&] { return ::rename(from, to); });
+}
+inline int MakeDir(const char* path, mode_t mode) {
+  return Retried(faults::Call::MakeDir, [&] { return ::mkdir(path, mode); });
+}
+inline int Flock(int fd, int operation) {
+  return Retried(faults::Call::Lock, [&] { return ::flock(fd, operation); });
+}
 
 // A file opened for reading, or why not.
 struct ReadableFile {

@@ -111,8 +111,7 @@ ReadResult ReadStore(const std::string& path, std::string& text, FileStamp& stam
   size_t len = 0;
   while (true) {
     if (len == text.size()) text.resize(text.size() + 4096);
-    ssize_t n = ::read(fd, text.data() + len, text.size() - len);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = posix::Read(fd, text.data() + len, text.size() - len);
     if (n < 0) {
       ::close(fd);
       return ReadResult::Failed;
@@ -131,12 +130,9 @@ class FileLock {
   explicit FileLock(const std::string& path) {
     m_fd = posix::OpenLockFile(path);
     if (m_fd < 0) return;
-    while (::flock(m_fd, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        ::close(m_fd);
-        m_fd = -1;
-        return;
-      }
+    if (posix::Flock(m_fd, LOCK_EX) != 0) {
+      ::close(m_fd);
+      m_fd = -1;
     }
   }
   ~FileLock() {

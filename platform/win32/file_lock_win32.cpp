@@ -61,9 +61,11 @@ std::string LockFileOf(const std::string& path) {
 Status FileLock::Acquire(const std::string& lockPath, std::chrono::milliseconds timeout) {
   Release();
   // A link at the lock file's name is opened as itself and then refused, never followed.
-  HANDLE h = ::CreateFileW(win32::Widen(lockPath).c_str(), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE h = win32::Faulted(faults::Call::Open)
+                 ? INVALID_HANDLE_VALUE
+                 : ::CreateFileW(win32::Widen(lockPath).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LockError(lockPath, win32::ErrorDescription(::GetLastError()));
   BY_HANDLE_FILE_INFORMATION info{};
   if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info) ||
@@ -75,7 +77,8 @@ Status FileLock::Acquire(const std::string& lockPath, std::chrono::milliseconds 
   auto pause = std::chrono::milliseconds(1);
   for (;;) {
     OVERLAPPED at{};
-    if (::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+    if (!win32::Faulted(faults::Call::Lock) &&
+        ::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
       m_handle = reinterpret_cast<intptr_t>(h);
       return Status::Ok();
     }

@@ -149,19 +149,18 @@ std::string ErrorText(const char* what, const std::string& path, DWORD code) {
   return std::string(what) + " " + FileNameOf(path) + ": " + win32::ErrorDescription(code);
 }
 
-std::atomic<int> g_faults[4];  // FsFault per FsStep, consumed when the step runs
 std::atomic<bool> g_sync{true};
 std::atomic<unsigned> g_tempCounter{0};
 
-DWORD TakeFault(FsStep step) {
-  int f = g_faults[static_cast<int>(step)].exchange(0);
-  switch (static_cast<FsFault>(f)) {
-    case FsFault::NoSpace: return ERROR_DISK_FULL;
-    case FsFault::IoError: return ERROR_IO_DEVICE;
-    case FsFault::AccessDenied: return ERROR_ACCESS_DENIED;
-    case FsFault::None: break;
-  }
-  return ERROR_SUCCESS;
+// CreateFileW through the fault seam.
+HANDLE CreateFileSeam(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+  if (win32::Faulted(faults::Call::Open)) return INVALID_HANDLE_VALUE;
+  return ::CreateFileW(path, access, share, nullptr, disposition, flags, nullptr);
+}
+
+bool ReadSeam(HANDLE h, char* buffer, size_t room, DWORD* got) {
+  return !win32::Faulted(faults::Call::Read) &&
+         ::ReadFile(h, buffer, room > (1u << 30) ? (1u << 30) : static_cast<DWORD>(room), got, nullptr);
 }
 
 DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(Widen(path).c_str()); }
@@ -200,7 +199,7 @@ bool WriteAll(HANDLE h, const void* data, size_t size) {
   while (size) {
     const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!::WriteFile(h, p, chunk, &written, nullptr)) return false;
+    if (win32::Faulted(faults::Call::Write) || !::WriteFile(h, p, chunk, &written, nullptr)) return false;
     p += written;
     size -= written;
   }
@@ -211,6 +210,7 @@ bool WriteAll(HANDLE h, const void* data, size_t size) {
 // without FILE_SHARE_DELETE) holds the target open.
 bool ReplaceByMove(const std::wstring& from, const std::wstring& to) {
   for (int attempt = 0;; ++attempt) {
+    if (win32::Faulted(faults::Call::Rename)) return false;
     if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
     DWORD e = ::GetLastError();
     if ((e != ERROR_SHARING_VIOLATION && e != ERROR_ACCESS_DENIED && e != ERROR_LOCK_VIOLATION) || attempt >= 10)
@@ -223,8 +223,6 @@ bool ReplaceByMove(const std::wstring& from, const std::wstring& to) {
 
 void SetSyncForBenchmarks(bool enabled) { g_sync.store(enabled); }
 
-void InjectFault(FsStep step, FsFault fault) { g_faults[static_cast<int>(step)].store(static_cast<int>(fault)); }
-
 bool IsRegularFile(const std::string& path) {
   DWORD a = Attributes(path);
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
@@ -236,8 +234,10 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool MakeDirectory(const std::string& path, bool /*privateToUser*/) {
-  if (::CreateDirectoryW(Widen(path).c_str(), nullptr)) return true;
-  return ::GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(path);
+  // A folder that exists counts whatever error the call gives for it (ERROR_ALREADY_EXISTS, or
+  // ERROR_ACCESS_DENIED for the root of a drive).
+  return (!win32::Faulted(faults::Call::MakeDir) && ::CreateDirectoryW(Widen(path).c_str(), nullptr)) ||
+         IsDirectory(path);
 }
 
 bool MakeDirectories(const std::string& path, bool privateToUser) {
@@ -248,7 +248,8 @@ bool MakeDirectories(const std::string& path, bool privateToUser) {
   for (size_t pos = root; pos <= path.size(); ++pos) {
     if (pos < path.size() && !IsPathSeparator(path[pos])) continue;
     if (pos == root || IsPathSeparator(path[pos - 1])) continue;
-    if (!MakeDirectory(path.substr(0, pos), privateToUser)) return false;
+    const std::string level = path.substr(0, pos);
+    if (!IsDirectory(level) && !MakeDirectory(level, privateToUser)) return false;
   }
   return IsDirectory(path);
 }
@@ -264,8 +265,8 @@ bool ReadWholeFile(const std::string& path, char** data, size_t* size) {
   *data = nullptr;
   *size = 0;
   // Shared for deleting too, so that a save that replaces the file meanwhile is not refused.
-  HANDLE h = ::CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE h = CreateFileSeam(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
   if (h == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER length{};
   if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileSizeEx(h, &length) || length.QuadPart < 0) {
@@ -276,8 +277,7 @@ bool ReadWholeFile(const std::string& path, char** data, size_t* size) {
       static_cast<size_t>(length.QuadPart),
       [h](char* buffer, size_t room) -> long {
         DWORD got = 0;
-        if (!::ReadFile(h, buffer, room > (1u << 30) ? (1u << 30) : static_cast<DWORD>(room), &got, nullptr)) return -1;
-        return static_cast<long>(got);
+        return ReadSeam(h, buffer, room, &got) ? static_cast<long>(got) : -1;
       },
       data, size);
   ::CloseHandle(h);
@@ -286,8 +286,8 @@ bool ReadWholeFile(const std::string& path, char** data, size_t* size) {
 
 FileReader::FileReader(const std::string& path) {
   // Shared for deleting too, so that a save that replaces the file meanwhile is not refused.
-  HANDLE h = ::CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE h = CreateFileSeam(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
   if (h == INVALID_HANDLE_VALUE) return;
   LARGE_INTEGER length{};
   if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileSizeEx(h, &length) || length.QuadPart < 0) {
@@ -305,10 +305,7 @@ FileReader::~FileReader() {
 long FileReader::Read(char* buffer, size_t room) {
   if (!IsOpen()) return -1;
   DWORD got = 0;
-  if (!::ReadFile(reinterpret_cast<HANDLE>(m_handle), buffer, room > (1u << 30) ? (1u << 30) : static_cast<DWORD>(room),
-                  &got, nullptr))
-    return -1;
-  return static_cast<long>(got);
+  return ReadSeam(reinterpret_cast<HANDLE>(m_handle), buffer, room, &got) ? static_cast<long>(got) : -1;
 }
 
 Status ResolveWriteTarget(const std::string& path, std::string& target, LinkPolicy links) {
@@ -335,8 +332,8 @@ Status ResolveWriteTarget(const std::string& path, std::string& target, LinkPoli
 
 bool CreateNewFile(const std::string& path, bool /*privateToUser*/) {
   // CREATE_NEW fails on anything that stands there; the reparse-point flag keeps a link from being followed.
-  HANDLE h = ::CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE h = CreateFileSeam(Widen(path).c_str(), GENERIC_WRITE, 0, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
   if (h == INVALID_HANDLE_VALUE) return false;
   ::CloseHandle(h);
   return true;
@@ -348,7 +345,7 @@ namespace {
 // file is created anew (CREATE_NEW fails on anything at the name, a link included).
 HANDLE CreateFixedTemp(const std::wstring& temp) {
   auto create = [&] {
-    return ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileSeam(temp.c_str(), GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
   };
   HANDLE h = create();
   if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_EXISTS && ::DeleteFileW(temp.c_str())) h = create();
@@ -374,8 +371,8 @@ Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool
   // A new name in the same folder, so that the final move stays within one volume.
   std::wstring temp;
   HANDLE h = INVALID_HANDLE_VALUE;
-  DWORD err = TakeFault(FsStep::CreateTemp);
-  if (!err && fixedTemp) {
+  DWORD err = ERROR_SUCCESS;
+  if (fixedTemp) {
     temp = dir + L"." + base + L".tmp";
     h = CreateFixedTemp(temp);
     if (h == INVALID_HANDLE_VALUE) err = ::GetLastError();
@@ -385,7 +382,7 @@ Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool
     std::swprintf(suffix, 40, L".tmp.%lx.%x", static_cast<unsigned long>(::GetCurrentProcessId()),
                   g_tempCounter.fetch_add(1) ^ static_cast<unsigned>(::GetTickCount64()));
     temp = dir + L"." + base + suffix;
-    h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    h = CreateFileSeam(temp.c_str(), GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
     if (h != INVALID_HANDLE_VALUE) break;
     if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) err = ::GetLastError();
   }
@@ -400,18 +397,17 @@ Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool
     ::DeleteFileW(temp.c_str());
     return Status::Error(ErrorText(what, tempName, e));
   };
-  if ((err = TakeFault(FsStep::Write)) != 0 || !WriteAll(h, data, size))
-    return fail("write", err ? err : ::GetLastError());
+  if (!WriteAll(h, data, size)) return fail("write", ::GetLastError());
   if (fixedTemp) StampPreciseTime(h);
-  if ((err = TakeFault(FsStep::Sync)) != 0 || (g_sync.load(std::memory_order_relaxed) && !::FlushFileBuffers(h)))
-    return fail("sync", err ? err : ::GetLastError());
+  if (g_sync.load(std::memory_order_relaxed) && (win32::Faulted(faults::Call::Sync) || !::FlushFileBuffers(h)))
+    return fail("sync", ::GetLastError());
   if (!::CloseHandle(h)) {
     DWORD e = ::GetLastError();
     ::DeleteFileW(temp.c_str());
     return Status::Error(ErrorText("close", tempName, e));
   }
-  if ((err = TakeFault(FsStep::Rename)) != 0 || !ReplaceByMove(temp, target)) {
-    DWORD e = err ? err : ::GetLastError();
+  if (!ReplaceByMove(temp, target)) {
+    DWORD e = ::GetLastError();
     ::DeleteFileW(temp.c_str());
     return Status::Error(ErrorText("rename", tempName, e));
   }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cerrno>
+
 namespace platform::win32 {
 
 std::wstring Widen(std::string_view text) {
@@ -37,6 +39,16 @@ std::string ErrorDescription(uint32_t code) {
   while (!described.empty() && (described.back() == ' ' || described.back() == '\r' || described.back() == '\n'))
     described.pop_back();
   return described.empty() ? number : described + " (" + number + ")";
+}
+
+bool SetFaultError(int err) {
+  if (err == EINTR) return false;
+  const DWORD code = err == ENOSPC ? ERROR_DISK_FULL
+                     : err == EACCES ? ERROR_ACCESS_DENIED
+                     : err == EIO    ? ERROR_IO_DEVICE
+                                     : ERROR_GEN_FAILURE;
+  ::SetLastError(code);
+  return true;
 }
 
 }  // namespace platform::win32

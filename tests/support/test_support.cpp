@@ -20,6 +20,7 @@
 #include <thread>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #include <shellapi.h>
 #else
@@ -349,14 +350,16 @@ std::string ReadSymlink(const std::string& path) {
   return Utf8(fs::read_symlink(FsPath(path), ec));
 }
 
-std::string FaultText(platform::FsFault fault) {
-  using F = platform::FsFault;
-  const std::pair<int, int> codes = fault == F::NoSpace   ? std::pair(ENOSPC, 112)
-                                    : fault == F::IoError ? std::pair(EIO, 1117)
-                                                          : std::pair(EACCES, 5);
-  if (fault == F::None) return "";
-  // The system's texts differ between Windows versions and languages; the error's number does not.
-  return kWindows ? "(error " + std::to_string(codes.second) + ")" : std::strerror(codes.first);
+std::string FaultText(int err) {
+  if (!kWindows) return std::strerror(err);
+  return "(error " + std::to_string(err == ENOSPC ? 112 : err == EIO ? 1117 : err == EACCES ? 5 : 31) + ")";
+}
+
+std::string Reason(const std::string& reason) {
+  const size_t number = reason.rfind(" (error ");
+  const size_t colon = number == std::string::npos ? number : reason.rfind(": ", number);
+  if (!kWindows || colon == std::string::npos) return reason;
+  return reason.substr(0, colon + 2) + reason.substr(number + 1);
 }
 
 std::string ProgramPath() {
@@ -412,6 +415,14 @@ uint64_t ProcessId() {
   return ::GetCurrentProcessId();
 #else
   return static_cast<uint64_t>(::getpid());
+#endif
+}
+
+bool StandardErrorOpen() {
+#ifdef _WIN32
+  return ::_get_osfhandle(2) != -1;
+#else
+  return ::fcntl(2, F_GETFD) != -1;
 #endif
 }
 

@@ -100,9 +100,14 @@ inline constexpr const char* kNoSymlinks =
 bool IsSymlink(const std::string& path);
 std::string ReadSymlink(const std::string& path);
 
-// The text that the platform layer puts in a failure's reason for an injected fault, such as "No space left
-// on device".
-std::string FaultText(platform::FsFault fault);
+// The text that the platform layer puts in a failure's reason for an injected error (an errno value): the
+// system's text ("No space left on device"), on Windows the number of the Windows error that stands for it
+// ("(error 112)").
+std::string FaultText(int err);
+// A failure's reason as tests compare it: on Windows the system's description of the error, which differs
+// between versions and languages, is left out before the number that ends it ("write .user.cfg.tmp: There is
+// not enough space on the disk. (error 112)" becomes "write .user.cfg.tmp: (error 112)").
+std::string Reason(const std::string& reason);
 
 // The path of this test program's file, and its folder ending in a separator: on Windows the folder is the
 // library's runtime directory (and its configuration directory until SU_Config names another), since the
@@ -120,6 +125,8 @@ bool DeleteRegistryTree(int root, const std::u16string& path);
 bool UnderWine();
 // This process's id.
 uint64_t ProcessId();
+// Whether this process's standard error (descriptor 2) is open.
+bool StandardErrorOpen();
 
 // Child processes: the test program started again with the arguments "--navconfig-child <name> <args...>",
 // which runs the function registered under that name (NAVCONFIG_TEST_CHILD) instead of the tests and exits

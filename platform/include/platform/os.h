@@ -3,7 +3,7 @@
 // One implementation per operating system (platform/posix/, platform/win32/), chosen by the build. Paths
 // are UTF-8 throughout. Errors are translated here, once: callers get success or a short reason such as
 // "rename user.cfg.tmp: No space left on device" (on Windows the system's text with the error's number),
-// never a bare errno or Windows error code.
+// never a bare errno or Windows error code. Tests can make the calls on files fail (platform/faults.h).
 // Every function may be called from any thread.
 #ifndef NAVCONFIG_PLATFORM_OS_H
 #define NAVCONFIG_PLATFORM_OS_H
@@ -154,13 +154,6 @@ std::FILE* OpenStream(const std::string& path, const char* mode);
 
 // For benchmarks only: with false, WriteFileAtomically skips its syncs (the cost of the rest can be seen).
 void SetSyncForBenchmarks(bool enabled);
-
-// --- Fault injection for tests ---------------------------------------------------------------------------
-// The steps of WriteFileAtomically that a test can make fail, and the failures it can choose.
-enum class FsStep { CreateTemp, Write, Sync, Rename };
-enum class FsFault { None, NoSpace, IoError, AccessDenied };
-// The next time the step runs it fails with the fault (once). FsFault::None clears a pending fault.
-void InjectFault(FsStep step, FsFault fault);
 
 }  // namespace platform
 
