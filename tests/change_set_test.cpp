@@ -6,12 +6,11 @@
 #include <config/config_info.h>
 #include <config/config_listen.h>
 #include <gtest/gtest.h>
-#include <platform/os.h>
+#include <platform/faults.h>
 
-#include <chrono>
+#include <cerrno>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "store/configmgr.h"
 #include "store_env.h"
@@ -107,7 +106,7 @@ TEST_F(ChangeSets, ASetIsRefusedWholeOrMadeWholeOnceAndSavedBeforeListenersHearO
   EXPECT_NE(heard.file.find(written), std::string::npos) << heard.file;
 
   // A save that fails: memory keeps the set, and the next save writes it.
-  platform::InjectFault(platform::FsStep::Rename, platform::FsFault::AccessDenied);
+  platform::faults::Fail(platform::faults::Call::Rename, EACCES);
   EXPECT_FALSE(ApplyNumberedSet(7));
   EXPECT_EQ(Block("user.cfg", "[Set]"), written);
   EXPECT_FALSE(GetConfigMgr()->LastSave("user")->ok);
