@@ -35,6 +35,10 @@ case "$lib" in
       {split($2, s, "@@"); want = (s[1] in node) ? node[s[1]] : base; if (s[2] != want) print $2 " (not " want ")"}' \
       <(printf '%s\n' "$later") - || true)
     [ -z "$misplaced" ] || fail "exports under another version than the version script's:"$'\n'"$misplaced"
+    # Release 1.0 is out: a function of C linkage added since goes under a later node, never under 1.0.
+    added=$(printf '%s\n' "$dyn" | awk '{print $2}' | sed -n "s/@@$version\$//p" | grep -v '^_Z' |
+            grep -v -x -F -f <(grep -v '^#' "$(dirname "$0")/data/symbols_1.0.txt") || true)
+    [ -z "$added" ] || fail "exports under $version that release 1.0 did not have:"$'\n'"$added"
     missing=$(awk '{print $1 "@@" $2}' <<<"$later" | grep -v -x -F -f <(awk '{print $2}' <<<"$dyn") || true)
     [ -z "$missing" ] || fail "does not export what the version script names:"$'\n'"$missing"
     # Unique objects of the standard library's inline code (such as the digit table of std::to_chars or the
