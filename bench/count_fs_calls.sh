@@ -5,6 +5,9 @@
 #   3. first start with normal data    (the search finds NA/2024/data and records it)
 #   4. next start with normal data
 # Each count is the start's own: a run of the same program that does not start the library is subtracted.
+# Then the calls of 2,000 layered reads after a start, with an empty user_ro.cfg and a product.cfg of 2,000 keys
+# that each read reaches after user and user_ro (a run with one read is subtracted from one with 2,001): an
+# empty layer is read once, so none is expected.
 # Usage: bench/count_fs_calls.sh [build-dir]     (default: build/release; needs bench/directory_start)
 set -euo pipefail
 
@@ -44,10 +47,9 @@ run_counts() {
 }
 
 report() {
-  local title=$1 dir=$2
-  local base start
-  base=$(run_counts "$dir")
-  start=$(run_counts "$dir" start)
+  local title=$1 dir=$2 base start
+  base=$(run_counts "$dir" ${3:-})
+  start=$(run_counts "$dir" ${4:-start})
   echo "== $title"
   local lines
   lines=$(awk -v fs="$(echo $fs_calls)" '
@@ -64,3 +66,11 @@ report "next start, no map data" "$empty"
 data=$(new_installation data data)
 report "first start, normal data found" "$data"
 report "next start, normal data" "$data"
+reads=$(new_installation reads none)
+for s in $(seq 0 99); do
+  echo "[Section$s]"
+  for k in $(seq 0 19); do echo "\"Key$k\"=$k"; done
+done >"$reads/config/product.cfg"
+: >"$reads/config/user_ro.cfg"
+run_counts "$reads" start >/dev/null
+report "2,000 layered reads, an empty user_ro.cfg" "$reads" "reads 1" "reads 2001"

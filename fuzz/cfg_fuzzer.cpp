@@ -110,7 +110,9 @@ void CheckSetterWrites(const uint8_t* data, size_t size) {
     const std::string value = in.ConsumeRandomLengthString(64);
     const int kind = in.ConsumeIntegralInRange(0, 2);
     const auto number = in.ConsumeIntegral<int32_t>();
-    const bool refused = navconfig::cfg::SectionNamesFault(sections.data(), sections.size()) ||
+    // A path naming the layer and no section in it is refused as well: the writer writes sections only.
+    const bool refused = sections.find_first_not_of('\\') == std::string::npos ||
+                         navconfig::cfg::SectionNamesFault(sections.data(), sections.size()) ||
                          navconfig::cfg::KeyNameFault(key.data(), key.size());
     if (sections.find('\0') != std::string::npos || key.find('\0') != std::string::npos) {
       if (!refused) Fail("a name holding a NUL byte is accepted", sections, key);
@@ -119,7 +121,7 @@ void CheckSetterWrites(const uint8_t* data, size_t size) {
     const std::string path = std::string(kLayer) + "\\" + sections;
     const std::string before = TreeOf(Layer(mgr));
     const long type = kind == 0 ? KEYVALUE_TYPE_STRING : KEYVALUE_TYPE_INTEGER | (kind == 2 ? KEYVALUE_FLAG_HEX : 0);
-    const platform::Status stored = mgr.StoreValue(path.c_str(), key.c_str(), type, number, value.c_str());
+    const platform::Status stored = mgr.StoreValue(path.c_str(), key.c_str(), type, number, value.c_str(), nullptr);
     const navconfig::SaveStatus* status = mgr.LastSave(kLayer);
     if (refused) {
       if (TreeOf(Layer(mgr)) != before) Fail("a refused write stored something", path, key);

@@ -2,6 +2,7 @@
 // line, lines of any length, and what the setters store reading back from the file.
 #include <config/config_api.h>
 #include <config/config_info.h>
+#include <config/config_listen.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -174,21 +175,23 @@ TEST_F(CfgReader, HeadersLineEndsValuesBeforeTheFirstHeaderAndFilesOfComments) {
                                  "[U]\n\"D\"=3\n\n"
                                  "[V]\n\"a\"=0\n\"F\"=5\n\"G\"=6\n\n[W]\n\"I\"=8\n\n[W\\X]\n\"H\"=7\n\n");
 
-  // A file of nothing but comments is read at every access and never written.
+  // A file of nothing but comments is an empty layer: read once, never written, and a reload takes in what
+  // another program added.
   const std::string comments = "; nothing but comments\n# and more\n\n";
   WriteCfg("notes.cfg", comments);
   WriteCfg("user.cfg", comments);
   Reload();
   const auto ids = std::make_pair(FileId(Cfg("notes.cfg")), FileId(Cfg("user.cfg")));
   EXPECT_EQ(Config_GetIntVal("notes\\S", "K"), 0);
-  EXPECT_EQ(Config_FindRoot("notes"), nullptr);
+  EXPECT_TRUE(Config_FindRoot("notes") && !Config_FindRoot("notes")->children);
   EXPECT_EQ(Config_DeleteKeyVal("notes\\S", "K") + Config_DeleteKey("notes\\S"), 0);
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 50);
   EXPECT_EQ(std::make_pair(FileId(Cfg("notes.cfg")), FileId(Cfg("user.cfg"))), ids);
   EXPECT_EQ(ReadCfg("notes.cfg") + ReadCfg("user.cfg"), comments + comments);
-  // The next access sees what another program added.
   WriteCfg("notes.cfg", comments + "[S]\n\"K\"=3\n");
   WriteCfg("user.cfg", comments + "[Image]\n\"KeepPercent\"=60\n");
+  EXPECT_EQ(Config_GetIntVal("notes\\S", "K") + Config_GetIntVal("Image", "KeepPercent"), 50);
+  EXPECT_EQ(Config_ReloadChangedLayers(), 2);
   EXPECT_EQ(Config_GetIntVal("notes\\S", "K"), 3);
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 60);
 }

@@ -1,12 +1,14 @@
-// Several threads reading and writing the configuration at once. Built on its own so that the
-// ThreadSanitizer build runs exactly this program.
+// Several threads reading and writing the configuration at once, also while another process holds the lock of
+// a layer's file. Built on its own so that the ThreadSanitizer build runs exactly this program.
 #include <config/config_api.h>
 #include <config/config_changes.h>
 #include <config/config_globals.h>
 #include <config/config_listen.h>
 #include <doroutil/sync.h>
 #include <gtest/gtest.h>
+#include <platform/file_lock.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "store/configmgr.h"
 #include "store_env.h"
 
 using storetest::StoreTest;
@@ -117,6 +120,49 @@ TEST_F(Concurrency, ThreadsSeeAChangeSetWholeOrNotAtAll) {
   EXPECT_EQ(torn.load(), 0);
   long number = 0;
   EXPECT_TRUE(storetest::WholeSet(Block("user.cfg", "[Sets]"), kSetKeys, &number) && number == kSets);
+}
+
+TEST_F(Concurrency, ALockHeldElsewhereStallsNoReadFailsTheSaveInTimeAndItsReleaseLetsTheQueuedSavesGo) {
+  using Clock = std::chrono::steady_clock;
+  using std::chrono::milliseconds;
+  Config_SetIntVal("Held", "K", 1);
+  const std::string before = ReadCfg("user.cfg");
+  testsupport::LockHolder holder(platform::LockFileOf(Cfg("user.cfg")));
+  ASSERT_TRUE(holder.Holds());
+
+  // The save waits on its thread; reads on this one answer from memory meanwhile.
+  GetConfigMgr()->SetSaveLockTimeout(milliseconds(600));
+  const auto start = Clock::now();
+  std::thread writer([] { Config_SetIntVal("Held", "K", 2); });
+  Clock::duration slowest{};
+  while (Clock::now() - start < milliseconds(400)) {
+    const auto read = Clock::now();
+    EXPECT_NE(Config_GetIntVal("Held", "K"), 0);
+    slowest = std::max(slowest, Clock::now() - read);
+  }
+  writer.join();
+  EXPECT_LT(slowest, milliseconds(200));
+  EXPECT_GE(Clock::now() - start, milliseconds(600));
+  EXPECT_EQ(ReadCfg("user.cfg"), before);
+  const std::string reason = GetConfigMgr()->LastSave("user")->reason;
+  EXPECT_EQ(reason.rfind("lock .user.cfg.lock: held by another process; waited ", 0), 0u) << reason;
+  EXPECT_EQ(Config_GetIntVal("Held", "K"), 2);  // memory keeps the change
+  // Erasing the file waits for the lock as long, and then erases it all the same.
+  const auto erase = Clock::now();
+  EXPECT_TRUE(Config_RestoreDefaults());
+  EXPECT_GE(Clock::now() - erase, milliseconds(600));
+
+  // This process's saves queue behind the one that waits; once the holder ends (the system lets its lock go
+  // however it ends), they write what changed since the file was erased.
+  GetConfigMgr()->SetSaveLockTimeout(navconfig::kSaveLockTimeout);
+  std::thread first([] { Config_SetIntVal("Held", "A", 1); });
+  std::thread second([] { Config_SetIntVal("Held", "B", 1); });
+  std::this_thread::sleep_for(milliseconds(200));
+  holder.Release();
+  first.join();
+  second.join();
+  EXPECT_TRUE(GetConfigMgr()->LastSave("user")->ok);
+  EXPECT_EQ(Block("user.cfg", "[Held]"), "[Held]\n\"A\"=1\n\"B\"=1\n\n");
 }
 
 namespace {

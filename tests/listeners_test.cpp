@@ -5,8 +5,10 @@
 #include <config/config_listen.h>
 #include <config/data_dirs.h>
 #include <gtest/gtest.h>
+#include <platform/faults.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -198,4 +200,32 @@ TEST_F(Listeners, ReloadsAndSavesTellWhatOtherWritersSavedAndALayerFileThatAppea
   EXPECT_EQ(Config_ReloadChangedLayers(), 1);
   EXPECT_EQ(heard, Calls{"user_ro|Image|AllowSquish"});
   EXPECT_EQ(Config_GetIntVal("Image", "AllowSquish"), 3);
+}
+
+// A layer file that holds no section (an installer's empty user_ro.cfg, a product.cfg of comments, user.cfg
+// after its layer was deleted) is an empty layer in memory: reads open no file, and what another process saves
+// into it comes in with a reload, which tells the listeners, and not before.
+TEST_F(Listeners, EmptyLayersStayInMemoryAndAReloadTellsWhatOthersSaveIntoThem) {
+  WriteCfg("user_ro.cfg", "");
+  WriteCfg("product.cfg", "; written by the installer\n");
+  Reload();
+  Config_SetIntVal("Image", "KeepPercent", 70);
+  EXPECT_EQ(Config_DeleteKey("user"), 1);
+  EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 50);  // user_ro and product read
+  platform::faults::Count();
+  long sum = 0;
+  for (int i = 0; i < 100; ++i) sum += Config_GetIntVal("Image", "KeepPercent") + Config_GetIntVal("Image", "None");
+  EXPECT_EQ(sum, 100 * 50);
+  EXPECT_EQ(platform::faults::Calls(platform::faults::Call::Open) + platform::faults::Calls(platform::faults::Call::Read),
+            0u);
+  platform::faults::Clear();
+  Calls heard;
+  Listen any(nullptr, nullptr, heard);
+  for (const char* layer : {"user", "user_ro", "product"})
+    WriteCfg(std::string(layer) + ".cfg", "[Image]\n\"KeepPercent\"=" + std::to_string(std::strlen(layer)) + "\n");
+  EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 50);
+  EXPECT_EQ(Config_ReloadChangedLayers(), 3);
+  std::sort(heard.begin(), heard.end());
+  EXPECT_EQ(heard, (Calls{"product|Image|KeepPercent", "user_ro|Image|KeepPercent", "user|Image|KeepPercent"}));
+  EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 4);
 }

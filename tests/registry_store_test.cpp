@@ -4,6 +4,7 @@
 // that the store is held to what Windows does. The rules in which the store differs from the system by
 // design (platform/registry.h) are chosen per platform; the tests of the store's files are for POSIX only.
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -338,6 +339,28 @@ TEST(RegistryStore, OnlyTheUsersOwnStoreFileIsUsedAndItIsMadePrivate) {
       EXPECT_EQ(testsupport::Listing(home.Registry()), (std::vector<std::string>{"HKCU.reg", "HKCU.reg.lock"}));
     }
   }
+}
+
+// A change waits a bounded time for a lock of the store file that another process holds (flock(1), as a script
+// that copies a store in would), fails then saying how long it waited, and goes through once the lock is free.
+TEST(RegistryStore, AChangeWaitsABoundedTimeForTheStoresLockAndSaysHowLong) {
+  if (kWindows) GTEST_SKIP() << kStoreOnly;
+  testsupport::LogCapture log;
+  Home home;
+  testsupport::MakeDirs(home.Registry());
+  testsupport::LockHolder holder(home.Registry() + "HKCU.reg.lock");
+  ASSERT_TRUE(holder.Holds());
+  SetStoreLockTimeout(std::chrono::milliseconds(300));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"Held", 1), ERROR_REGISTRY_IO_FAILED);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+  EXPECT_EQ(log.Matching("registry file HKCU.reg is not changed: lock HKCU.reg.lock: held by another process; waited ")
+                .size(),
+            1u);
+  holder.Release();
+  EXPECT_EQ(SetDword(HKEY_CURRENT_USER, u"Held", 2), ERROR_SUCCESS);
+  EXPECT_EQ(GetDword(HKEY_CURRENT_USER, u"", u"Held"), 2u);
+  SetStoreLockTimeout(std::chrono::seconds(10));
 }
 
 // Reads the value Fresh of the user root: the value as the exit code.

@@ -117,17 +117,40 @@ class FailedSaves : public StoreTest {};
 TEST_F(FailedSaves, AChangeWhoseSaveFailedIsSavedWithTheNextOne) {
   Config_SetIntVal("Saves", "Value", 4);
   Config_SetIntVal("Saves", "Other", 4);
-  // A deletion whose save failed is saved with the next change, also when the layer was read again between.
+  // A layer deleted whole stays deleted while its save fails (no read takes the file's values back), and the
+  // deletion is saved with the next change.
   platform::faults::Fail(platform::faults::Call::Rename, ENOSPC);
   Config_DeleteKey("user");
-  Config_SetIntVal("Saves", "Other", Config_GetIntVal("Saves", "Value") + 5);  // 4 from the file, read again
-  EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Other\"=9\n\n");
+  Config_SetIntVal("Saves", "Other", Config_GetIntVal("Saves", "Value") + 5);  // not 4 from the file
+  EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Other\"=5\n\n");
   // One whose section was flushed is saved with the next change too.
   platform::faults::Fail(platform::faults::Call::Rename, ENOSPC);
   Config_SetIntVal("Saves", "Kept", 1);
   Config_FlushBranch("user\\Saves");
   Config_SetIntVal("Saves", "More", 2);
-  EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Kept\"=1\n\"More\"=2\n\"Other\"=9\n\n");
+  EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Kept\"=1\n\"More\"=2\n\"Other\"=5\n\n");
+  // While saves fail (the lock file a folder) the journal keeps one change per key, and a branch deletion in
+  // place of the changes below it; SD_Config tries them once more, and logs what still fails.
+  const std::string lock = Cfg(".user.cfg.lock");
+  testsupport::RemoveAll(lock);
+  testsupport::MakeDirs(lock);
+  for (int i = 0; i < 1000; ++i) Config_SetIntVal("Saves", "Other", i);
+  Config_SetIntVal("user\\Saves\\Sub", "A", 1);
+  Config_SetIntVal("user\\Saves\\Sub", "B", 1);
+  EXPECT_EQ(GetConfigMgr()->UnsavedChanges("user"), 3u);
+  Config_DeleteKey("user\\Saves\\Sub");
+  EXPECT_EQ(GetConfigMgr()->UnsavedChanges("user"), 2u);
+  {
+    testsupport::LogCapture log;
+    SD_Config();
+    EXPECT_EQ(log.Matching("could not be saved before the trees were released").size(), 1u);
+  }
+  EXPECT_FALSE(LastSave("user")->ok);
+  EXPECT_EQ(Config_GetIntVal("Saves", "Other"), 5);  // the file's
+  Config_SetIntVal("Saves", "Other", 6);
+  testsupport::RemoveAll(lock);
+  SD_Config();
+  EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Kept\"=1\n\"More\"=2\n\"Other\"=6\n\n");
   // A folder that does not exist: the save fails, nothing is created.
   const std::string missing = tmp / "missing/";
   SU_Config(missing.c_str());
@@ -180,6 +203,44 @@ TEST_F(SaveTargets, AFileWithLinesThatAreNotKeptIsCopiedOnceBeforeItIsReplaced) 
   Config_SetIntVal("Image", "KeepPercent", 61);
   EXPECT_EQ(LastSave("user")->reason, "could not keep the previous file: user.cfg.bak is a directory, not a regular file");
   EXPECT_EQ(ReadCfg("user.cfg"), "; note\n" + section);
+}
+
+// What a save finds in the place of its lock file or temporary file: an empty folder left as the temporary file
+// is taken over; anything else that is no regular file fails the save, which says what stands there.
+TEST_F(SaveTargets, WhatStandsInPlaceOfTheLockOrTheTemporaryFileIsTakenOverOrNamed) {
+  const std::string lock = Cfg(".user.cfg.lock"), temp = Cfg(".user.cfg.tmp");
+  const struct {
+    const char* what;
+    std::function<bool()> make;
+    const char* reason;  // null: the save works
+  } cases[] = {
+      {"an empty folder as the temporary file", [&] { testsupport::MakeDirs(temp); return true; }, nullptr},
+      {"a folder with a file as the temporary file",
+       [&] { testsupport::MakeDirs(temp); testsupport::WriteFile(temp + "/x", ""); return true; },
+       ".user.cfg.tmp is a directory that is not empty, standing where a save writes its temporary file; it holds "
+       "no settings: move it away or remove it"},
+      {"a folder as the lock file", [&] { testsupport::MakeDirs(lock); return true; },
+       "lock .user.cfg.lock: is a directory, not a regular file (remove it)"},
+      {"a link as the lock file", [&] { return testsupport::MakeSymlink("user.cfg", lock); },
+       "lock .user.cfg.lock: is a symbolic link, and links are refused there (remove it)"},
+  };
+  long n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::RemoveAll(lock);
+    testsupport::RemoveAll(temp);
+    if (!c.make()) {
+      std::printf("case skipped, %s: %s\n", c.what, testsupport::kNoSymlinks);
+      continue;
+    }
+    Config_SetIntVal("Obstacle", "K", ++n);
+    EXPECT_EQ(LastSave("user")->reason, c.reason ? c.reason : "");
+    EXPECT_EQ(Block("user.cfg", "[Obstacle]"), "[Obstacle]\n\"K\"=1\n\n");  // a failed save leaves the file
+  }
+  testsupport::RemoveAll(lock);
+  testsupport::RemoveAll(temp);
+  Config_SetIntVal("Obstacle", "K", 9);
+  EXPECT_EQ(Block("user.cfg", "[Obstacle]"), "[Obstacle]\n\"K\"=9\n\n");
 }
 
 // What may stand in the place of user.cfg, and what a start, a read and a save make of it: a link to the

@@ -427,16 +427,17 @@ TEST_F(Folders, TheRestoreFlagErasesTheUserFileAtAResetOrUnloadAndRestoreDefault
   Config_ResetConfigMgr();
   EXPECT_EQ(Block("user.cfg", "[Image]"), "[Image]\n\"KeepPercent\"=72\n\n");
 
-  // Config_RestoreDefaults erases the file at once; memory keeps the values until the trees are released,
-  // also when the manager's first layered read then makes an empty user.cfg.
+  // Config_RestoreDefaults erases the file at once; memory keeps answering until the next save, which writes
+  // only what changed since (nothing of before comes back) and brings memory to it.
   Config_SetStrVal("Shared", "Text", "kept");
   EXPECT_TRUE(Config_RestoreDefaults());
   EXPECT_FALSE(testsupport::Exists(Cfg("user.cfg")));
   EXPECT_FALSE(Config_RestoreDefaults());  // nothing left to erase
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 72);
-  Config_SetIntVal("Shared", "Number", 1);  // the next change writes everything back
-  EXPECT_EQ(Block("user.cfg", "[Image]"), "[Image]\n\"KeepPercent\"=72\n\n");
-  EXPECT_EQ(Block("user.cfg", "[Shared]"), "[Shared]\n\"Number\"=1\n\"Text\"=\"kept\"\n\n");
+  Config_SetStrVal("Shared", "Text", "kept");  // a change all the same: the file no longer holds it
+  Config_SetIntVal("Shared", "Number", 1);
+  EXPECT_EQ(ReadCfg("user.cfg"), "[Shared]\n\"Number\"=1\n\"Text\"=\"kept\"\n\n");
+  EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 30);
   EXPECT_TRUE(Config_RestoreDefaults());
   SD_Config();
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 30);

@@ -33,10 +33,14 @@ int LastSaveResult() {
   return Config_GetLastSaveStatus("user", &ok, nullptr, 0, nullptr, 0) && ok ? 0 : 1;
 }
 
-// One change of a section as a process makes it: "K=1" sets K, "-K" deletes it, "-" deletes the section.
+// One change of a section as a process makes it: "K=1" sets K, "-K" deletes it, "-" deletes the section, "~"
+// flushes another section from memory.
 void Apply(const std::string& path, const std::string& change) {
   const size_t equals = change.find('=');
-  if (equals != std::string::npos)
+  if (change == "~") {
+    Config_SetIntVal("user\\Elsewhere", "E", 1);
+    Config_FlushBranch("user\\Elsewhere");
+  } else if (equals != std::string::npos)
     Config_SetIntVal(path.c_str(), change.substr(0, equals).c_str(), std::stol(change.substr(equals + 1)));
   else if (change == "-")
     Config_DeleteKey(path.c_str());
@@ -70,13 +74,11 @@ NAVCONFIG_TEST_CHILD(edit) {
   return LastSaveResult();
 }
 
-// Takes the lock args[0], says so, and keeps it until it is killed.
-NAVCONFIG_TEST_CHILD(hold_lock) {
-  platform::FileLock lock;
-  if (!lock.Acquire(args[0], std::chrono::milliseconds(10000)).ok) return 1;
-  std::printf("locked\n");
-  std::fflush(stdout);
-  for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+// Saves the key args[2] of [Busy] non-stop on the folder args[0] until the file args[1] appears.
+NAVCONFIG_TEST_CHILD(save_non_stop) {
+  StartIn(args[0]);
+  for (long i = 0; !testsupport::Exists(args[1]); ++i) Config_SetIntVal("Busy", args[2].c_str(), i);
+  return LastSaveResult();
 }
 
 class SeveralWriters : public StoreTest {};
@@ -116,6 +118,7 @@ TEST_F(SeveralWriters, TheNewestWriteOfAKeyWins) {
       {"a delete after another's write", {"K=1"}, {"K=5"}, "-K", nullptr},
       {"a delete of a key only the file holds", {"O=1"}, {"K=5"}, "-K", "\"O\"=1\n"},
       {"a write of the value memory holds", {"K=1"}, {"K=5"}, "K=1", "\"K\"=1\n"},
+      {"the same after a flush of another section", {"K=1", "~"}, {"K=5"}, "K=1", "\"K\"=1\n"},
       {"a write after another's branch delete", {"K=1", "O=1"}, {"-"}, "K2=3", "\"K2\"=3\n"},
       {"keys not touched take the file's values", {"K=1", "O=1"}, {"O=7", "-K", "N=8"}, "K=2",
        "\"K\"=2\n\"N\"=8\n\"O\"=7\n"},
@@ -149,32 +152,22 @@ TEST_F(SeveralWriters, TheNewestWriteOfAKeyWins) {
   EXPECT_FALSE(testsupport::Exists(Cfg("user.cfg.bak")));
 }
 
-TEST_F(SeveralWriters, ALockHeldElsewhereFailsTheSaveInTimeAndItsHoldersDeathFreesIt) {
-  Config_SetIntVal("Held", "K", 1);
-  const std::string before = ReadCfg("user.cfg");
-  testsupport::ChildProcess holder("hold_lock", {platform::LockFileOf(Cfg("user.cfg"))});
-  std::string line;
-  ASSERT_TRUE(holder.ReadLine(line, 60000) && line == "locked") << line;
-
-  GetConfigMgr()->SetSaveLockTimeout(std::chrono::milliseconds(300));
-  const auto start = std::chrono::steady_clock::now();
-  Config_SetIntVal("Held", "K", 2);
-  const auto waited = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(waited, std::chrono::milliseconds(300));
-  EXPECT_LT(waited, std::chrono::seconds(5));
-  EXPECT_EQ(ReadCfg("user.cfg"), before);
-  EXPECT_EQ(GetConfigMgr()->LastSave("user")->reason, "lock .user.cfg.lock: another process has held it for 300 ms");
-  EXPECT_EQ(Config_GetIntVal("Held", "K"), 2);  // memory keeps the change
-  // Erasing the file waits for the lock as long, and then erases it all the same.
-  const auto erase = std::chrono::steady_clock::now();
-  EXPECT_TRUE(Config_RestoreDefaults());
-  EXPECT_GE(std::chrono::steady_clock::now() - erase, std::chrono::milliseconds(300));
-
-  // The system releases the lock of a process that ends however it ends; the next save writes both changes.
-  holder.Kill();
-  EXPECT_EQ(holder.Wait(), -1);
-  GetConfigMgr()->SetSaveLockTimeout(navconfig::kSaveLockTimeout);
-  Config_SetIntVal("Held", "Other", 1);
-  EXPECT_EQ(Block("user.cfg", "[Held]"), "[Held]\n\"K\"=2\n\"Other\"=1\n\n");
+TEST_F(SeveralWriters, ASaverGetsItsTurnWhileOtherProcessesSaveNonStop) {
+  const std::string stop = tmp / "stop";
+  testsupport::ChildProcess a("save_non_stop", {configDir, stop, "A"}), b("save_non_stop", {configDir, stop, "B"});
+  // Both save non-stop once each has saved (a process may take a second to start under Wine).
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (std::string text; (text = ReadCfg("user.cfg")).find("\"A\"=") == std::string::npos ||
+                         text.find("\"B\"=") == std::string::npos;)
+    if (std::chrono::steady_clock::now() > deadline) FAIL() << "the children do not save";
+  GetConfigMgr()->SetSaveLockTimeout(std::chrono::seconds(3));
+  for (int i = 1; i <= 5; ++i) {
+    Config_SetIntVal("Busy", "Parent", i);
+    EXPECT_TRUE(GetConfigMgr()->LastSave("user")->ok) << GetConfigMgr()->LastSave("user")->reason;
+  }
+  testsupport::WriteFile(stop, "");
+  EXPECT_EQ(a.Wait(), 0);
+  EXPECT_EQ(b.Wait(), 0);
+  Reload();
+  EXPECT_EQ(Config_GetIntVal("Busy", "Parent"), 5);
 }
-

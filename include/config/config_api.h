@@ -2,9 +2,13 @@
  * set-up and tear-down. Plain C, so that C programs and other languages can call it.
  *
  * Who may call: any module, from any thread. Every function marked "locked" holds the configuration's one
- * lock for its whole work, file reading and saving included. SU_Config, SD_Config, the resets, the restore
- * and text-direction flags and the enumeration steps run without it: do not call them while other threads
- * use the configuration.
+ * lock for its work in memory, reading a layer's file the first time included. A write holds it only while it
+ * changes memory: it saves its layer afterwards, so that reads on other threads go on answering from memory
+ * while the save waits for the lock of the layer's file that another process holds (a save waits 10 s at
+ * most, and then fails as any failed save does); saves of one layer by threads of this process are made one
+ * at a time, in the order the writes came, and a save that finds its change written by an earlier one writes
+ * nothing. SU_Config, SD_Config, the resets, the restore and text-direction flags and the enumeration steps
+ * are meant for times when no other thread uses the configuration: do not call them while other threads do.
  *
  * Sections and keys. A section argument without a backslash is a plain section name ("Image"): reads search
  * the layers user, user_ro and product in this order and then the built-in defaults; writes go to the user
@@ -22,7 +26,8 @@
  * 0xF1000900 and -251655936 are the same value; getters return it sign-extended. Booleans are 1 and 0.
  *
  * Nothing here reports errors or throws: a missing key, file or manager gives 0, false, null or an empty
- * buffer. Every change is written to its layer's file at once (atomically: a crash never leaves a
+ * buffer, and so does a call that runs out of memory (a read of a plain section then answers the built-in
+ * default; a write records a failed save "out of memory"). Every change is written to its layer's file at once (atomically: a crash never leaves a
  * half-written file); a write that changes nothing touches no file, and an absent value equal to its
  * built-in default is not stored, unless user_ro or product holds the key (a write to the user layer then
  * stores it, so that reads give it rather than theirs). config/config_info.h tells whether the last save of a
@@ -42,7 +47,9 @@ NAVCONFIG_BEGIN_C
  * separator) and enables all layers again; nothing when path is null. Layers already read stay. */
 NAVCONFIG_API void SU_Config(const char* path);
 NAVCONFIG_API void Config_SetConfigPath(const char* path);
-/* Releases every layer held in memory; the next access reads the files again. */
+/* Releases every layer held in memory; the next access reads the files again. Changes whose save failed are
+ * saved once more first; what still cannot be saved is logged, is the layer's last save status
+ * (config/config_info.h), and goes with the layers. */
 NAVCONFIG_API void SD_Config(void);
 /* Replaces the directory manager and the configuration manager. Always true. */
 NAVCONFIG_API bool Config_Reset(void);
@@ -67,7 +74,8 @@ NAVCONFIG_API void Config_SetStrVal(const char* section, const char* key, const 
 NAVCONFIG_API bool Config_DoesKeyExist(const char* section, const char* key);
 
 /* Locked. Remove one value or a whole branch of a full path and save the layer; 1 when something was
- * removed, else 0. */
+ * removed, else 0. A layer deleted whole ("user") stays in memory as an empty layer and its file is written
+ * empty; while that save fails, reads still find the layer empty, not its file's old values. */
 NAVCONFIG_API int Config_DeleteKeyVal(const char* path, const char* key);
 NAVCONFIG_API int Config_DeleteKey(const char* path);
 /* Locked. Drops a branch from memory without saving; its file stays and is read again when needed. */
@@ -77,7 +85,11 @@ NAVCONFIG_API KeyRoot* Config_FindRoot(const char* path);
 
 /* Enumeration of subsections: Config_SetBranch (locked) gives the first subsection of the section at path;
  * Config_GetLeaf copies the cursor's name into buffer (when size > 0), moves the cursor on and returns 1, or
- * returns 0 (buffer cleared) at the end. */
+ * returns 0 (buffer cleared) at the end.
+ * A section whose every value another process removed stays in memory, empty, after the merge or reload that
+ * took the removal in (so that a section handed out before stays valid): enumerations still list it, while a
+ * process that reads the file afresh does not see it (the file holds no header for a section without values).
+ * A layer file that holds no section is a layer without subsections. */
 NAVCONFIG_API KeyRoot* Config_SetBranch(const char* path);
 NAVCONFIG_API int Config_GetLeaf(KeyRoot** cursor, char* buffer, int size);
 /* Enumeration of values: Config_SetBeginEnumKeyValue (locked) gives the first value of the section at path;
@@ -92,8 +104,10 @@ NAVCONFIG_API int Config_GetSubKeyCount(const char* path, int* maxNameLength);
  * length; 0 past the end (buffer untouched) or for a negative index (buffer emptied). */
 NAVCONFIG_API int Config_GetSubKey(const char* path, int index, char* buffer, int size);
 
-/* Erases user.cfg in the configuration directory; values in memory stay. True when the file was erased
- * (also when there is no manager). */
+/* Erases user.cfg in the configuration directory, under the lock of its file. The values in memory keep
+ * answering reads, but no later save writes them back: the next save of the user layer writes a user.cfg that
+ * holds only the changes made after this call, and brings memory to it; other processes see the restore at
+ * their next merge or reload. True when the file was erased (also when there is no manager). */
 NAVCONFIG_API bool Config_RestoreDefaults(void);
 /* When set, user.cfg is erased when the manager is destroyed (reset or unload). */
 NAVCONFIG_API void Config_SetRestoreSettings(bool flag);

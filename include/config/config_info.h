@@ -74,7 +74,11 @@ NAVCONFIG_API ConfigOrigin Config_GetValueOrigin(const char* section, const char
  * Locked. Whether the file of a layer ("user", any case) has been written, or tried, since the configuration
  * manager was created (Config_Reset and Config_ResetConfigMgr start over). When it has: *ok (when not null)
  * tells whether that last save worked, file receives the file's path and reason why it failed (empty when
- * it worked). A failed save leaves the previous file as it was; the value stays in memory. A layer whose name
+ * it worked). A failed save leaves the previous file as it was; the value stays in memory. A save waits 10 s
+ * at most for the lock of the file that another process holds; its failure then says how long it waited. The
+ * lock file (".user.cfg.lock") and the temporary file (".user.cfg.tmp") must be regular files: a link or a
+ * directory in their place fails the save, which says what stands there, but for an empty directory left
+ * where the temporary file goes, which is removed. A layer whose name
  * cannot name a file in the configuration folder ("../x", "a/b") is never written: its save fails with the
  * layer's name in file and the reason "not a safe file name". Neither is anything but a regular file: a save
  * over a FIFO, a device or a directory fails, and one over a symbolic link fails unless the link names an

@@ -8,7 +8,8 @@
  *   - each value that another process saved and that this process took in: when one of its own saves merges
  *     the layer's file, or when Config_ReloadChangedLayers reads a file that changed (added, changed or removed).
  * Reading a layer's file for the first time, SD_Config, Config_FlushBranch and the resets change no value as
- * far as listeners are concerned and call none. Changes made while the library sets itself up (the directory
+ * far as listeners are concerned and call none (but for what the last save that SD_Config makes of unsaved
+ * changes takes in from the file). Changes made while the library sets itself up (the directory
  * settings of a first start) are not reported: no listener can be registered before that set-up ends.
  *
  * A listener gets the layer ("user", "product", a map layer), the section path inside the layer, without the

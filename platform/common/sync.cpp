@@ -35,7 +35,7 @@ bool sharedCritSec::ReadersGone() const {
   return true;
 }
 
-void sharedCritSec::EnterShared() {
+void sharedCritSec::EnterShared() NO_THREAD_SAFETY_ANALYSIS {
   Slot& mine = m_slots[ThreadSlot()];
   for (;;) {
     // Announce the read, then look for a writer; a writer announces itself, then looks at the slots. With
@@ -47,9 +47,9 @@ void sharedCritSec::EnterShared() {
   }
 }
 
-void sharedCritSec::ExitShared() { m_slots[ThreadSlot()].readers.fetch_sub(1, std::memory_order_release); }
+void sharedCritSec::ExitShared() NO_THREAD_SAFETY_ANALYSIS { m_slots[ThreadSlot()].readers.fetch_sub(1, std::memory_order_release); }
 
-void sharedCritSec::Enter() {
+void sharedCritSec::Enter() NO_THREAD_SAFETY_ANALYSIS {
   m_writers.Enter();
   m_writing.store(1, std::memory_order_seq_cst);
   // Reads are short: spin, then give the processor away.
@@ -59,7 +59,7 @@ void sharedCritSec::Enter() {
   }
 }
 
-bool sharedCritSec::TryLock() {
+bool sharedCritSec::TryLock() NO_THREAD_SAFETY_ANALYSIS {
   if (!m_writers.TryLock()) return false;
   m_writing.store(1, std::memory_order_seq_cst);
   if (ReadersGone()) return true;
@@ -67,7 +67,7 @@ bool sharedCritSec::TryLock() {
   return false;
 }
 
-void sharedCritSec::Exit() {
+void sharedCritSec::Exit() NO_THREAD_SAFETY_ANALYSIS {
   m_writing.store(0, std::memory_order_release);
   m_writing.notify_all();
   m_writers.Exit();

@@ -114,12 +114,13 @@ bool GetKey(Key& key, bool create) {
   std::lock_guard<std::mutex> guard(g_keyMutex);
   const std::string home = platform::UserHomeDirectory();
   if (!platform::MakeDirectories(home, /*privateToUser=*/true)) return false;
-  int lockFd = platform::posix::OpenLockFile(path + ".lock");
-  if (lockFd < 0) return false;
   // Without the lock another process could make a key of its own meanwhile, and the passwords protected under
   // one of the two would be lost; only a file system without any locks has the key made without one.
-  if (platform::posix::Flock(lockFd, LOCK_EX) != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != ENOSYS) {
-    ::close(lockFd);
+  platform::FileLock lock;
+  if (const platform::Status locked =
+          platform::posix::LockPrivateFile(path + ".lock", platform::posix::kPrivateLockTimeout, lock);
+      !locked.ok) {
+    LogError(__LINE__, "no key is made: " + locked.reason);
     return false;
   }
   bool ok = false;
@@ -143,7 +144,6 @@ bool GetKey(Key& key, bool create) {
       ok = platform::WriteFileAtomically(path, key.bytes, sizeof key.bytes, /*privateToUser=*/true).ok;
     }
   }
-  ::close(lockFd);
   return ok;
 }
 

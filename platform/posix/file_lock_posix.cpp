@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <thread>
 
+#include "../common/lock_wait.h"
 #include "posix_files.h"
 
 namespace platform {
@@ -51,41 +51,75 @@ std::string LockFileOf(const std::string& path) {
   return path.substr(0, start) + "." + path.substr(start) + ".lock";
 }
 
-Status FileLock::Acquire(const std::string& lockPath, std::chrono::milliseconds timeout) {
-  Release();
-  // Opened for reading only, so that a lock file that another account created can be locked too.
-  const int fd = posix::Open(lockPath.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-  if (fd < 0) return LockError(lockPath, std::strerror(errno));
-  struct stat st{};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return LockError(lockPath, "not a regular file");
-  }
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  auto pause = std::chrono::milliseconds(1);
-  for (;;) {
-    if (posix::Flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      m_handle = fd;
-      return Status::Ok();
-    }
-    const int err = errno;
-    if (err == ENOLCK || err == EOPNOTSUPP || err == ENOSYS) {
-      // A file system without locks (some network ones): writers go on as they did before there were locks.
-      ::close(fd);
-      return Status::Ok();
-    }
-    if (err != EWOULDBLOCK) {
-      ::close(fd);
+namespace {
+
+// flock on a lock file opened without following a link and without blocking, only when it is a regular file.
+class FlockCalls final : public lockwait::LockCalls {
+ public:
+  // privateToUser: a new lock file gets 0600 (and is opened for writing too), else 0644 and reading only, so that
+  // a lock file that another account created can be locked as well.
+  explicit FlockCalls(bool privateToUser) : m_private(privateToUser) {}
+  Status Open(const std::string& lockPath, intptr_t* handle) const override {
+    const int flags = (m_private ? O_RDWR : O_RDONLY) | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const int fd = posix::Open(lockPath.c_str(), flags, m_private ? 0600 : 0644);
+    struct stat st{};
+    if (fd < 0) {
+      const int err = errno;
+      if (::lstat(lockPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return Refused(lockPath, st.st_mode);
       return LockError(lockPath, std::strerror(err));
     }
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       ::close(fd);
-      return LockError(lockPath, "another process has held it for " + std::to_string(timeout.count()) + " ms");
+      return Refused(lockPath, st.st_mode);
     }
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
-    pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    *handle = fd;
+    return Status::Ok();
   }
+  Try TryLock(intptr_t handle, std::string* reason) const override {
+    if (posix::Flock(static_cast<int>(handle), LOCK_EX | LOCK_NB) == 0) return Try::Granted;
+    const int err = errno;
+    if (err == EWOULDBLOCK) return Try::Busy;
+    if (err == ENOLCK || err == EOPNOTSUPP || err == ENOSYS) return Try::Unsupported;
+    *reason = std::strerror(err);
+    return Try::Failed;
+  }
+  bool BlockingLock(intptr_t handle, std::string* reason) const override {
+    if (posix::Flock(static_cast<int>(handle), LOCK_EX) == 0) return true;
+    *reason = std::strerror(errno);
+    return false;
+  }
+  void Close(intptr_t handle) const override { ::close(static_cast<int>(handle)); }  // closing releases the lock
+  uint64_t ProcessId() const override { return static_cast<uint64_t>(::getpid()); }
+
+ private:
+  static Status Refused(const std::string& lockPath, mode_t mode) {
+    if (S_ISLNK(mode)) return LockError(lockPath, "is a symbolic link, and links are refused there (remove it)");
+    return LockError(lockPath, std::string("is ") + posix::KindOf(mode) + ", not a regular file (remove it)");
+  }
+  bool m_private;
+};
+
+const FlockCalls kSharedLockCalls(false);
+const FlockCalls kPrivateLockCalls(true);
+
+}  // namespace
+
+Status FileLock::Acquire(const std::string& lockPath, std::chrono::milliseconds timeout) {
+  return AcquireWith(lockPath, timeout, kSharedLockCalls);
+}
+
+namespace posix {
+
+Status LockPrivateFile(const std::string& lockPath, std::chrono::milliseconds timeout, FileLock& lock) {
+  return lock.AcquireWith(lockPath, timeout, kPrivateLockCalls);
+}
+
+}  // namespace posix
+
+Status FileLock::AcquireWith(const std::string& lockPath, std::chrono::milliseconds timeout,
+                             const lockwait::LockCalls& calls) {
+  Release();
+  return lockwait::Acquire(lockPath, timeout, calls, &m_handle);
 }
 
 void FileLock::Release() {

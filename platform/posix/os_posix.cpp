@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "../common/read_all.h"
@@ -299,11 +300,20 @@ namespace {
 
 // A fixed temporary name, used only under the file's lock: what a killed writer left there is removed, and the
 // file is created anew without following a link.
-int CreateFixedTemp(const std::string& temp) {
+int CreateFixedTemp(const std::string& temp, std::string* refusal) {
   const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
   int fd = posix::Open(temp.c_str(), flags, 0600);
-  if (fd < 0 && errno == EEXIST && ::unlink(temp.c_str()) == 0) fd = posix::Open(temp.c_str(), flags, 0600);
-  return fd;
+  if (fd >= 0 || errno != EEXIST) return fd;
+  // What stands there: a regular file or an empty directory is taken over; anything else is left alone, and
+  // the save says what it is.
+  struct stat st{};
+  if (::lstat(temp.c_str(), &st) != 0) return posix::Open(temp.c_str(), flags, 0600);  // gone meanwhile
+  const bool directory = S_ISDIR(st.st_mode);
+  if (directory ? ::rmdir(temp.c_str()) == 0 : S_ISREG(st.st_mode) && ::unlink(temp.c_str()) == 0)
+    return posix::Open(temp.c_str(), flags, 0600);
+  *refusal = FileNameOf(temp) + " is " + (directory ? "a directory that is not empty" : posix::KindOf(st.st_mode)) +
+             ", standing where a save writes its temporary file; it holds no settings: move it away or remove it";
+  return -1;
 }
 
 // The modification time of a file set to the precise current time: the file system's own stamp may come from
@@ -336,8 +346,9 @@ Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool
   }
 
   std::string temp = dir + "." + base + (fixedTemp ? ".tmp" : ".tmp.XXXXXX");
-  const int fd = fixedTemp ? CreateFixedTemp(temp) : posix::MakeTemp(temp);
-  if (fd < 0) return Status::Error(ErrorText("create", temp, errno));
+  std::string refusal;
+  const int fd = fixedTemp ? CreateFixedTemp(temp, &refusal) : posix::MakeTemp(temp);
+  if (fd < 0) return Status::Error(refusal.empty() ? ErrorText("create", temp, errno) : refusal);
 
   auto fail = [&](const char* what, int e) {
     ::close(fd);
@@ -374,7 +385,9 @@ Status ReplaceLockedFile(const std::string& path, const void* data, size_t size)
 }
 
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
-  DIR* d = ::opendir(dir.c_str());
+  // Closed however the listing ends (out of memory too).
+  const std::unique_ptr<DIR, int (*)(DIR*)> open(::opendir(dir.c_str()), ::closedir);
+  DIR* d = open.get();
   if (!d) return false;
   std::string base = dir;
   if (!base.empty() && base.back() != '/') base += '/';
@@ -389,7 +402,6 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
     }
     entries.push_back(std::move(entry));
   }
-  ::closedir(d);
   return true;
 }
 
@@ -451,17 +463,6 @@ Status SetAside(const std::string& path, std::string& aside) {
   struct stat st{};
   for (int n = 2; ::lstat(aside.c_str(), &st) == 0; ++n) aside = stamp + "-" + std::to_string(n);
   return RenameFile(path, aside);
-}
-
-int OpenLockFile(const std::string& path) {
-  const int fd = Open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
-  if (fd < 0) return -1;
-  struct stat st{};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
 }
 
 }  // namespace posix

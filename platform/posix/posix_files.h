@@ -6,12 +6,14 @@
 #define NAVCONFIG_PLATFORM_POSIX_POSIX_FILES_H
 
 #include <fcntl.h>
+#include <platform/file_lock.h>
 #include <platform/os.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -84,9 +86,11 @@ const char* KindOf(mode_t mode);
 enum class Privacy { Private, Repaired, Exposed, Refused };
 Privacy KeepPrivate(int fd, const struct stat& st);
 
-// Opens (creating, 0600) a lock file for flock: never through a symbolic link, never blocking, and only a
-// regular file. -1 on failure.
-int OpenLockFile(const std::string& path);
+// Takes the lock of a private lock file (created 0600) as FileLock::Acquire takes a layer file's: never through a
+// symbolic link, only a regular file, waiting in flock for at most timeout.
+Status LockPrivateFile(const std::string& lockPath, std::chrono::milliseconds timeout, FileLock& lock);
+// How long the registry store and the key file wait for their locks.
+inline constexpr std::chrono::milliseconds kPrivateLockTimeout{10000};
 
 // Moves a damaged file aside as <path>.damaged-<unix time>, or -<time>-2, -3, ... when that name is taken, so
 // that copies set aside within one second never replace one another; aside receives the name used. For files

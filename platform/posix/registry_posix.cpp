@@ -3,6 +3,7 @@
 #include <doroutil/logmgr.h>
 #include <doroutil/strutil.h>
 #include <fcntl.h>
+#include <platform/file_lock.h>
 #include <platform/os.h>
 #include <platform/registry.h>
 #include <sys/file.h>
@@ -10,7 +11,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <iterator>
 #include <map>
@@ -124,28 +127,6 @@ ReadResult ReadStore(const std::string& path, std::string& text, FileStamp& stam
   return ReadResult::Ok;
 }
 
-// An exclusive advisory lock on <store>.lock, held for the lifetime of the object.
-class FileLock {
- public:
-  explicit FileLock(const std::string& path) {
-    m_fd = posix::OpenLockFile(path);
-    if (m_fd < 0) return;
-    if (posix::Flock(m_fd, LOCK_EX) != 0) {
-      ::close(m_fd);
-      m_fd = -1;
-    }
-  }
-  ~FileLock() {
-    if (m_fd >= 0) ::close(m_fd);  // closing releases the lock
-  }
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-  bool Held() const { return m_fd >= 0; }
-
- private:
-  int m_fd = -1;
-};
-
 void LogError(int line, const std::string& message) {
   CLogMgr* log = GetLogMgr();
   if (!log) return;
@@ -153,6 +134,17 @@ void LogError(int line, const std::string& message) {
   const char* text = log->MakeString("%s", message.c_str());
   log->Publish(0, 2, "registry", line, text, GetThreadID(), true);
   log->UnlockTempBuffer();
+}
+
+std::atomic<int64_t> g_lockTimeoutMs{posix::kPrivateLockTimeout.count()};
+
+// Takes the lock of the store file <path>.lock, waiting a bounded time for another process that holds it; a
+// failure is logged with its reason (how long it waited), and nothing may then be written.
+bool LockStore(const std::string& path, FileLock& lock) {
+  const Status locked =
+      posix::LockPrivateFile(path + ".lock", std::chrono::milliseconds(g_lockTimeoutMs.load()), lock);
+  if (!locked.ok) LogError(__LINE__, "registry file " + path.substr(path.rfind('/') + 1) + " is not changed: " + locked.reason);
+  return locked.ok;
 }
 
 // ---- The store ----
@@ -212,8 +204,8 @@ class Store {
   // cannot be read (then nothing may be written).
   bool BeginChange() {
     if (!MakeDirectories(m_dir, true)) return false;
-    m_lock = std::make_unique<FileLock>(m_path + ".lock");
-    if (!m_lock->Held()) return false;
+    m_lock = std::make_unique<FileLock>();
+    if (!LockStore(m_path, *m_lock)) return false;
     return Load(true);
   }
 
@@ -269,8 +261,8 @@ class Store {
     }
     if (!locked) {
       if (!MakeDirectories(m_dir, true)) return false;
-      FileLock lock(m_path + ".lock");
-      if (!lock.Held()) {
+      FileLock lock;
+      if (!LockStore(m_path, lock)) {
         Forget();
         return false;
       }
@@ -486,5 +478,7 @@ long RegCloseKey(HKEY key) {
   delete key;
   return ERROR_SUCCESS;
 }
+
+void SetStoreLockTimeout(std::chrono::milliseconds timeout) { g_lockTimeoutMs.store(timeout.count()); }
 
 }  // namespace platform::reg

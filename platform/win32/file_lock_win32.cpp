@@ -3,9 +3,7 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <thread>
-
+#include "../common/lock_wait.h"
 #include "win32_util.h"
 
 namespace platform {
@@ -58,48 +56,74 @@ std::string LockFileOf(const std::string& path) {
   return path.substr(0, start) + "." + path.substr(start) + ".lock";
 }
 
-Status FileLock::Acquire(const std::string& lockPath, std::chrono::milliseconds timeout) {
-  Release();
-  // A link at the lock file's name is opened as itself and then refused, never followed.
-  HANDLE h = win32::Faulted(faults::Call::Open)
-                 ? INVALID_HANDLE_VALUE
-                 : ::CreateFileW(win32::Widen(lockPath).c_str(), GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return LockError(lockPath, win32::ErrorDescription(::GetLastError()));
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info) ||
-      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
-    ::CloseHandle(h);
-    return LockError(lockPath, "not a regular file");
+namespace {
+
+// LockFileEx on the first byte of a lock file opened as itself (a link at its name is refused, never followed).
+class LockFileCalls final : public lockwait::LockCalls {
+ public:
+  Status Open(const std::string& lockPath, intptr_t* handle) const override {
+    const std::wstring wide = win32::Widen(lockPath);
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      return LockError(lockPath, "is a symbolic link, and links are refused there (remove it)");
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      return LockError(lockPath, "is a directory, not a regular file (remove it)");
+    HANDLE h = win32::Faulted(faults::Call::Open)
+                   ? INVALID_HANDLE_VALUE
+                   : ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return LockError(lockPath, win32::ErrorDescription(::GetLastError()));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+      ::CloseHandle(h);
+      return LockError(lockPath, "not a regular file (remove it)");
+    }
+    *handle = reinterpret_cast<intptr_t>(h);
+    return Status::Ok();
   }
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  auto pause = std::chrono::milliseconds(1);
-  for (;;) {
+  Try TryLock(intptr_t handle, std::string* reason) const override {
+    return Lock(handle, LOCKFILE_FAIL_IMMEDIATELY, reason);
+  }
+  bool BlockingLock(intptr_t handle, std::string* reason) const override {
+    // The handle is not opened for overlapped use, so the call waits until the system grants the lock.
+    return Lock(handle, 0, reason) != Try::Failed;
+  }
+  void Close(intptr_t handle) const override {
+    HANDLE h = reinterpret_cast<HANDLE>(handle);
+    // Unlocked at once rather than whenever the system gets to it after the handle closes.
+    OVERLAPPED at{};
+    ::UnlockFileEx(h, 0, 1, 0, &at);
+    ::CloseHandle(h);
+  }
+  uint64_t ProcessId() const override { return ::GetCurrentProcessId(); }
+
+ private:
+  static Try Lock(intptr_t handle, DWORD flags, std::string* reason) {
     OVERLAPPED at{};
     if (!win32::Faulted(faults::Call::Lock) &&
-        ::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
-      m_handle = reinterpret_cast<intptr_t>(h);
-      return Status::Ok();
-    }
+        ::LockFileEx(reinterpret_cast<HANDLE>(handle), LOCKFILE_EXCLUSIVE_LOCK | flags, 0, 1, 0, &at))
+      return Try::Granted;
     const DWORD e = ::GetLastError();
-    if (e == ERROR_NOT_SUPPORTED || e == ERROR_INVALID_FUNCTION) {
-      // A file system without locks: writers go on as they did before there were locks.
-      ::CloseHandle(h);
-      return Status::Ok();
-    }
-    if (e != ERROR_LOCK_VIOLATION && e != ERROR_SHARING_VIOLATION) {
-      ::CloseHandle(h);
-      return LockError(lockPath, win32::ErrorDescription(e));
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) {
-      ::CloseHandle(h);
-      return LockError(lockPath, "another process has held it for " + std::to_string(timeout.count()) + " ms");
-    }
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
-    pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    if (e == ERROR_NOT_SUPPORTED || e == ERROR_INVALID_FUNCTION) return Try::Unsupported;
+    if (e == ERROR_LOCK_VIOLATION || e == ERROR_SHARING_VIOLATION || e == ERROR_IO_PENDING) return Try::Busy;
+    *reason = win32::ErrorDescription(e);
+    return Try::Failed;
   }
+};
+
+const LockFileCalls kLockCalls;
+
+}  // namespace
+
+Status FileLock::Acquire(const std::string& lockPath, std::chrono::milliseconds timeout) {
+  return AcquireWith(lockPath, timeout, kLockCalls);
+}
+
+Status FileLock::AcquireWith(const std::string& lockPath, std::chrono::milliseconds timeout,
+                             const lockwait::LockCalls& calls) {
+  Release();
+  return lockwait::Acquire(lockPath, timeout, calls, &m_handle);
 }
 
 void FileLock::Release() {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <cwchar>
+#include <memory>
 #include <string>
 
 #include "../common/read_all.h"
@@ -341,15 +342,33 @@ bool CreateNewFile(const std::string& path, bool /*privateToUser*/) {
 
 namespace {
 
-// A fixed temporary name, used only under the file's lock: what a killed writer left there is removed, and the
-// file is created anew (CREATE_NEW fails on anything at the name, a link included).
-HANDLE CreateFixedTemp(const std::wstring& temp) {
+// A fixed temporary name, used only under the file's lock: what a killed writer left there (a file, or an empty
+// folder) is removed, and the file is created anew (CREATE_NEW fails on anything at the name, a link included);
+// anything else is left alone, and *refusal says what it is.
+HANDLE CreateFixedTemp(const std::wstring& temp, std::string* refusal) {
   auto create = [&] {
     return CreateFileSeam(temp.c_str(), GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
   };
   HANDLE h = create();
-  if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_EXISTS && ::DeleteFileW(temp.c_str())) h = create();
-  return h;
+  if (h != INVALID_HANDLE_VALUE || (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ACCESS_DENIED))
+    return h;
+  const DWORD error = ::GetLastError();
+  const DWORD attributes = ::GetFileAttributesW(temp.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (error == ERROR_FILE_EXISTS) return create();  // gone meanwhile
+    ::SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+  }
+  const bool link = attributes & FILE_ATTRIBUTE_REPARSE_POINT, directory = attributes & FILE_ATTRIBUTE_DIRECTORY;
+  if (!link && (directory ? ::RemoveDirectoryW(temp.c_str()) : ::DeleteFileW(temp.c_str()))) return create();
+  if (!link && !directory) {
+    ::SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+  }
+  *refusal = FileNameOf(Narrow(temp)) + " is " +
+             (link ? "a symbolic link" : "a directory that is not empty") +
+             ", standing where a save writes its temporary file; it holds no settings: move it away or remove it";
+  return INVALID_HANDLE_VALUE;
 }
 
 // The last-write time of a file set to the precise current time: the file system's own stamp comes from a
@@ -372,9 +391,11 @@ Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool
   std::wstring temp;
   HANDLE h = INVALID_HANDLE_VALUE;
   DWORD err = ERROR_SUCCESS;
+  std::string refusal;
   if (fixedTemp) {
     temp = dir + L"." + base + L".tmp";
-    h = CreateFixedTemp(temp);
+    h = CreateFixedTemp(temp, &refusal);
+    if (!refusal.empty()) return Status::Error(refusal);
     if (h == INVALID_HANDLE_VALUE) err = ::GetLastError();
   }
   for (int attempt = 0; !err && !fixedTemp && attempt < 100; ++attempt) {
@@ -390,12 +411,12 @@ Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool
     if (!err) err = ERROR_FILE_EXISTS;
     return Status::Error(ErrorText("create", Narrow(temp.empty() ? dir + L"." + base + L".tmp" : temp), err));
   }
-  const std::string tempName = Narrow(temp);
-
+  // From here on nothing allocates before the handle is closed and the temporary file removed: a failure to
+  // allocate must not leave the file behind for the next save to stumble on.
   auto fail = [&](const char* what, DWORD e) {
     ::CloseHandle(h);
     ::DeleteFileW(temp.c_str());
-    return Status::Error(ErrorText(what, tempName, e));
+    return Status::Error(ErrorText(what, Narrow(temp), e));
   };
   if (!WriteAll(h, data, size)) return fail("write", ::GetLastError());
   if (fixedTemp) StampPreciseTime(h);
@@ -404,12 +425,12 @@ Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool
   if (!::CloseHandle(h)) {
     DWORD e = ::GetLastError();
     ::DeleteFileW(temp.c_str());
-    return Status::Error(ErrorText("close", tempName, e));
+    return Status::Error(ErrorText("close", Narrow(temp), e));
   }
   if (!ReplaceByMove(temp, target)) {
     DWORD e = ::GetLastError();
     ::DeleteFileW(temp.c_str());
-    return Status::Error(ErrorText("rename", tempName, e));
+    return Status::Error(ErrorText("rename", Narrow(temp), e));
   }
   return Status::Ok();
 }
@@ -433,6 +454,8 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
   HANDLE h = ::FindFirstFileExW(Widen(pattern).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
                                 FIND_FIRST_EX_LARGE_FETCH);
   if (h == INVALID_HANDLE_VALUE) return IsDirectory(dir);  // an empty drive root has no "." either
+  // Closed however the listing ends (out of memory too).
+  const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> search(h, ::FindClose);
   do {
     if (std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0) continue;
     DirEntry entry;
@@ -440,7 +463,6 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
     entry.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entries.push_back(std::move(entry));
   } while (::FindNextFileW(h, &found));
-  ::FindClose(h);
   return true;
 }
 

@@ -37,12 +37,10 @@ long BufferSize(uint32_t size) { return static_cast<long>(std::min<uint32_t>(siz
 
 }  // namespace
 
-bool Config_GetSingleSignon(char* nameBuffer, uint32_t nameSize, char* passwordBuffer, uint32_t passwordSize) {
+bool Config_GetSingleSignon(char* nameBuffer, uint32_t nameSize, char* passwordBuffer, uint32_t passwordSize) try {
   CConfigGlobals& g = Globals();
-  if (nameBuffer && g.m_pConfigMgr) {
-    ConfigLock lock(g.m_pConfigMgr);
-    g.m_pConfigMgr->GetLayeredStr(kClientInfo, kLoginName, nameBuffer, BufferSize(nameSize));
-  }
+  if (nameBuffer && g.m_pConfigMgr)
+    g.m_pConfigMgr->ReadLayeredStr(kClientInfo, kLoginName, nameBuffer, BufferSize(nameSize));
 
   if (g.m_pCachedPassword) {
     if (passwordBuffer) CopyTruncated(passwordBuffer, BufferSize(passwordSize), g.m_pCachedPassword);
@@ -69,9 +67,11 @@ bool Config_GetSingleSignon(char* nameBuffer, uint32_t nameSize, char* passwordB
   }
   Wipe(plain, sizeof plain);
   return ok;
+} catch (...) {
+  return false;
 }
 
-bool Config_SetSingleSignon(const OROustring& name, const OROustring& password, bool clear) {
+bool Config_SetSingleSignon(const OROustring& name, const OROustring& password, bool clear) try {
   CConfigGlobals& g = Globals();
   if (clear) {
     Config_SetStrVal(kClientInfo, kLoginName, "");
@@ -88,27 +88,31 @@ bool Config_SetSingleSignon(const OROustring& name, const OROustring& password, 
   Config_SetStrVal(kClientInfo, kLoginPassword, buffer);
   ReleaseCachedPassword(g);
   return true;
+} catch (...) {
+  return false;
 }
 
-bool Config_GetTwitterAccount(OROustring& userName, OROustring& token, OROustring& tokenSecret) {
+bool Config_GetTwitterAccount(OROustring& userName, OROustring& token, OROustring& tokenSecret) try {
   userName = Config_GetOroUStrVal("Twitter", "Username");
   token = Config_GetOroUStrVal("Twitter", "oauth_token");
   tokenSecret = Config_GetOroUStrVal("Twitter", "oauth_token_secret");
   return true;
+} catch (...) {
+  return false;
 }
 
-bool Config_GetAvailablePorts(TVector<long>& ports) {
+bool Config_GetAvailablePorts(TVector<long>& ports) try {
   const OROustring text = Config_GetOroUStrVal("TCP", "Ports");
   return TokenizeStringToLongs(text.c_str(), ";", ports);
+} catch (...) {
+  return false;
 }
 
-bool Config_IsUpdateMode() {
+bool Config_IsUpdateMode() try {
   CConfigMgr* mgr = Globals().m_pConfigMgr;
   if (!mgr) return false;
-  {
-    ConfigLock lock(mgr);
-    if (mgr->GetLayeredInt("User Settings", "UseMapUpdate") == 0) return false;
-  }
-  ConfigLock lock(mgr);
-  return mgr->GetLayeredInt("Data Updates", "UpdaterEnabled") != 0;
+  return mgr->ReadLayeredInt("User Settings", "UseMapUpdate") != 0 &&
+         mgr->ReadLayeredInt("Data Updates", "UpdaterEnabled") != 0;
+} catch (...) {
+  return false;
 }

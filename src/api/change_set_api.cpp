@@ -85,14 +85,20 @@ bool Config_ChangeSetApply(Config_ChangeSet* set) {
   set->applied = true;
   CConfigMgr* mgr = Globals().m_pConfigMgr;
   if (!mgr) return false;
+  const std::string first = set->changes.empty() ? std::string() : set->changes.front().path;
   try {
-    ConfigLock lock(mgr);
+    // The whole set in memory and in the journals under one hold of the lock; then each layer it touched saved
+    // once, in the queue of that layer's saves; then the listeners.
+    ConfigWrite write(mgr);
     if (!set->fault.empty()) {
       mgr->RecordRefusedSave(set->faultLayer, set->fault + "; nothing was changed");
-      return false;
+      write.Note(platform::Status::Error(set->fault));
+    } else {
+      write.Note(mgr->ApplyChanges(std::move(set->changes), write.Pending()));
     }
-    return mgr->ApplyChanges(std::move(set->changes)).ok;
-  } catch (const std::bad_alloc&) {
+    return write.Finish().ok;
+  } catch (...) {
+    FailedWrite(first.empty() ? nullptr : first.c_str());
     return false;
   }
 }

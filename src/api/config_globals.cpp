@@ -135,6 +135,10 @@ CConfigGlobals& Globals() {
   return g;
 }
 
+void FailedWrite(const char* section) noexcept {
+  if (CConfigMgr* mgr = Instance().m_pConfigMgr) mgr->RecordFailedWrite(section, CurrentFailure());
+}
+
 }  // namespace navconfig
 
 CConfigGlobals* GetConfigGlobals() { return &Instance(); }

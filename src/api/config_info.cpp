@@ -58,7 +58,7 @@ bool Config_FindDefaultInfo(const char* key, ConfigDefaultInfo* info) {
   return true;
 }
 
-ConfigOrigin Config_GetValueOrigin(const char* section, const char* key, unsigned type, char* layer, int layerSize) {
+ConfigOrigin Config_GetValueOrigin(const char* section, const char* key, unsigned type, char* layer, int layerSize) try {
   if (layer && layerSize > 0) layer[0] = '\0';
   CConfigMgr* mgr = Globals().m_pConfigMgr;
   if (!mgr || !section || !key) return CONFIG_ORIGIN_NONE;
@@ -71,9 +71,11 @@ ConfigOrigin Config_GetValueOrigin(const char* section, const char* key, unsigne
     case CConfigMgr::Origin::Kind::None: break;
   }
   return CONFIG_ORIGIN_NONE;
+} catch (...) {
+  return CONFIG_ORIGIN_NONE;
 }
 
-bool Config_GetLastSaveStatus(const char* layer, bool* ok, char* file, int fileSize, char* reason, int reasonSize) {
+bool Config_GetLastSaveStatus(const char* layer, bool* ok, char* file, int fileSize, char* reason, int reasonSize) try {
   if (file && fileSize > 0) file[0] = '\0';
   if (reason && reasonSize > 0) reason[0] = '\0';
   CConfigMgr* mgr = Globals().m_pConfigMgr;
@@ -85,9 +87,11 @@ bool Config_GetLastSaveStatus(const char* layer, bool* ok, char* file, int fileS
   if (file && fileSize > 0) CopyTruncated(file, fileSize, status->file.c_str());
   if (reason && reasonSize > 0) CopyTruncated(reason, reasonSize, status->reason.c_str());
   return true;
+} catch (...) {
+  return false;
 }
 
-bool Config_GetLastSaveBackup(const char* layer, char* file, int fileSize) {
+bool Config_GetLastSaveBackup(const char* layer, char* file, int fileSize) try {
   if (file && fileSize > 0) file[0] = '\0';
   CConfigMgr* mgr = Globals().m_pConfigMgr;
   if (!mgr || !layer) return false;
@@ -96,9 +100,11 @@ bool Config_GetLastSaveBackup(const char* layer, char* file, int fileSize) {
   if (!status || status->backup.empty()) return false;
   if (file && fileSize > 0) CopyTruncated(file, fileSize, status->backup.c_str());
   return true;
+} catch (...) {
+  return false;
 }
 
-bool Config_GetLayerFile(const char* layer, char* file, int fileSize) {
+bool Config_GetLayerFile(const char* layer, char* file, int fileSize) try {
   if (file && fileSize > 0) file[0] = '\0';
   CConfigMgr* mgr = Globals().m_pConfigMgr;
   if (!mgr || !layer) return false;
@@ -108,14 +114,19 @@ bool Config_GetLayerFile(const char* layer, char* file, int fileSize) {
   if (used.empty()) return false;
   if (file && fileSize > 0) CopyTruncated(file, fileSize, used.c_str());
   return exists;
+} catch (...) {
+  return false;
 }
 
-void Config_SetHexVal(const char* section, const char* key, long value) {
+void Config_SetHexVal(const char* section, const char* key, long value) try {
   CConfigMgr* mgr = Globals().m_pConfigMgr;
   if (!mgr || !section) return;
-  ConfigLock lock(mgr);
   const std::string path = WritePath(section);
-  ReportedInLastSave(mgr->StoreValue(path.c_str(), key, KEYVALUE_TYPE_INTEGER | KEYVALUE_FLAG_HEX, value, ""));
+  ConfigWrite write(mgr);
+  write.Note(mgr->StoreValue(path.c_str(), key, KEYVALUE_TYPE_INTEGER | KEYVALUE_FLAG_HEX, value, "", write.Pending()));
+  ReportedInLastSave(write.Finish());
+} catch (...) {
+  FailedWrite(section);
 }
 
 int Config_GetDirectoryTableCount(void) { return static_cast<int>(std::size(kTableDirectories)); }

@@ -51,6 +51,10 @@ namespace navconfig {
 // The holder, set up.
 CConfigGlobals& Globals();
 
+// For the catch block of an exported write that failed by an exception (out of memory, most often): records
+// the failure as the last save of the layer that the section argument writes. Never throws.
+void FailedWrite(const char* section) noexcept;
+
 }  // namespace navconfig
 
 #endif

@@ -35,7 +35,7 @@ long FirstFailure(long first, long then) { return first != reg::ERROR_SUCCESS ? 
 
 }  // namespace
 
-long Config_RegistryGetIntValue(long root, const char* subKey, const char* valueName, uint32_t* data) {
+long Config_RegistryGetIntValue(long root, const char* subKey, const char* valueName, uint32_t* data) try {
   reg::HKEY key = nullptr;
   long rc = OpenKey(root, subKey, reg::KEY_QUERY_VALUE, &key);
   if (rc != reg::ERROR_SUCCESS) return rc;
@@ -47,9 +47,11 @@ long Config_RegistryGetIntValue(long root, const char* subKey, const char* value
   rc = reg::RegQueryValueExW(key, name.wc_str(), nullptr, nullptr, data ? bytes : nullptr, &size);
   if (rc == reg::ERROR_SUCCESS && data) std::memcpy(data, bytes, std::min<size_t>(size, sizeof bytes));
   return FirstFailure(rc, reg::RegCloseKey(key));
+} catch (...) {
+  return reg::ERROR_OUTOFMEMORY;
 }
 
-long Config_RegistrySetIntValue(long root, const char* subKey, const char* valueName, uint32_t value) {
+long Config_RegistrySetIntValue(long root, const char* subKey, const char* valueName, uint32_t value) try {
   reg::HKEY key = nullptr;
   // Opened, not created: a value is only ever written into a key that exists.
   long rc = OpenKey(root, subKey, reg::KEY_SET_VALUE, &key);
@@ -58,20 +60,26 @@ long Config_RegistrySetIntValue(long root, const char* subKey, const char* value
   rc = reg::RegSetValueExW(key, name.wc_str(), 0, reg::REG_DWORD, reinterpret_cast<const uint8_t*>(&value),
                            sizeof value);
   return FirstFailure(rc, reg::RegCloseKey(key));
+} catch (...) {
+  return reg::ERROR_OUTOFMEMORY;
 }
 
-long Config_RegistryCreateKey(long root, const char* subKey) {
+long Config_RegistryCreateKey(long root, const char* subKey) try {
   const OROwstring path(subKey);
   reg::HKEY key = nullptr;
   long rc = reg::RegCreateKeyExW(RootKey(root), path.wc_str(), 0, nullptr, reg::REG_OPTION_NON_VOLATILE,
                                  reg::KEY_WRITE, nullptr, &key, nullptr);
   if (rc != reg::ERROR_SUCCESS) return rc;
   return reg::RegCloseKey(key);
+} catch (...) {
+  return reg::ERROR_OUTOFMEMORY;
 }
 
-long Config_RegistryDeleteKey(long root, const char* subKey) {
+long Config_RegistryDeleteKey(long root, const char* subKey) try {
   const OROwstring path(subKey);
   return reg::RegDeleteKeyW(RootKey(root), path.wc_str());
+} catch (...) {
+  return reg::ERROR_OUTOFMEMORY;
 }
 
 long Config_RegistryQueryValue(long root, const char* subKey, const char* valueName, uint32_t* type, void* data,
@@ -86,7 +94,7 @@ long Config_RegistryQueryValue(long root, const char* subKey, const char* valueN
   return FirstFailure(rc, reg::RegCloseKey(key));
 }
 
-long Config_RegistrySetStrValue(long root, const char* subKey, const char* valueName, const char* text) {
+long Config_RegistrySetStrValue(long root, const char* subKey, const char* valueName, const char* text) try {
   reg::HKEY key = nullptr;
   long rc = OpenKey(root, subKey, reg::KEY_SET_VALUE, &key);
   if (rc != reg::ERROR_SUCCESS) return rc;
@@ -94,15 +102,19 @@ long Config_RegistrySetStrValue(long root, const char* subKey, const char* value
   rc = reg::RegSetValueExW(key, name.wc_str(), 0, reg::REG_SZ, reinterpret_cast<const uint8_t*>(value.wc_str()),
                            static_cast<uint32_t>((value.str().size() + 1) * sizeof(char16_t)));
   return FirstFailure(rc, reg::RegCloseKey(key));
+} catch (...) {
+  return reg::ERROR_OUTOFMEMORY;
 }
 
-long Config_RegistryDeleteValue(long root, const char* subKey, const char* valueName) {
+long Config_RegistryDeleteValue(long root, const char* subKey, const char* valueName) try {
   reg::HKEY key = nullptr;
   long rc = OpenKey(root, subKey, reg::KEY_SET_VALUE, &key);
   if (rc != reg::ERROR_SUCCESS) return rc;
   const OROwstring name(valueName);
   rc = reg::RegDeleteValueW(key, name.wc_str());
   return FirstFailure(rc, reg::RegCloseKey(key));
+} catch (...) {
+  return reg::ERROR_OUTOFMEMORY;
 }
 
 namespace {
@@ -127,15 +139,19 @@ long EnumName(long root, const char* subKey, uint32_t index, char* name, int nam
 
 }  // namespace
 
-long Config_RegistryEnumKey(long root, const char* subKey, uint32_t index, char* name, int nameSize) {
+long Config_RegistryEnumKey(long root, const char* subKey, uint32_t index, char* name, int nameSize) try {
   return EnumName(root, subKey, index, name, nameSize, false, nullptr);
+} catch (...) {
+  return reg::ERROR_OUTOFMEMORY;
 }
 
-long Config_RegistryEnumValue(long root, const char* subKey, uint32_t index, char* name, int nameSize, uint32_t* type) {
+long Config_RegistryEnumValue(long root, const char* subKey, uint32_t index, char* name, int nameSize, uint32_t* type) try {
   return EnumName(root, subKey, index, name, nameSize, true, type);
+} catch (...) {
+  return reg::ERROR_OUTOFMEMORY;
 }
 
-long Config_RegistryGetStrValue(long root, const char* subKey, const char* valueName, OROwstring& result) {
+long Config_RegistryGetStrValue(long root, const char* subKey, const char* valueName, OROwstring& result) try {
   reg::HKEY key = nullptr;
   long rc = OpenKey(root, subKey, reg::KEY_QUERY_VALUE, &key);
   if (rc != reg::ERROR_SUCCESS) return rc;
@@ -147,6 +163,8 @@ long Config_RegistryGetStrValue(long root, const char* subKey, const char* value
   result = OROwstring(buffer);
   reg::RegCloseKey(key);
   return rc;
+} catch (...) {
+  return reg::ERROR_OUTOFMEMORY;
 }
 
 // ---- TRegUtil ----
@@ -176,7 +194,7 @@ void TRegUtil::BuildKeyName(const char* subKey, char* out, size_t size) const {
   out[used] = '\0';
 }
 
-int TRegUtil::GetIntValue(const char* subKey, const char* valueName) const {
+int TRegUtil::GetIntValue(const char* subKey, const char* valueName) const try {
   CConfigMgr* mgr = Manager();
   if (!mgr || !valueName) return 0;
   char path[256];
@@ -185,9 +203,11 @@ int TRegUtil::GetIntValue(const char* subKey, const char* valueName) const {
   const KeyRoot* section = mgr->FindSectionInLists(path);
   const KeyValue* v = section ? section->GetValue(valueName) : nullptr;
   return (v && (v->type & 15) == KEYVALUE_TYPE_INTEGER) ? v->intValue : 0;
+} catch (...) {
+  return 0;
 }
 
-char* TRegUtil::GetStrValue(const char* subKey, const char* valueName, char* buffer, int size) const {
+char* TRegUtil::GetStrValue(const char* subKey, const char* valueName, char* buffer, int size) const try {
   if (!buffer || size <= 0) return nullptr;
   buffer[0] = '\0';
   CConfigMgr* mgr = Manager();
@@ -199,28 +219,36 @@ char* TRegUtil::GetStrValue(const char* subKey, const char* valueName, char* buf
   const KeyValue* v = section ? section->GetValue(valueName) : nullptr;
   if (v && (v->type & 15) == KEYVALUE_TYPE_STRING && v->strValue) CopyTruncated(buffer, size, v->strValue);
   return buffer[0] != '\0' ? buffer : nullptr;
+} catch (...) {
+  return nullptr;
 }
 
-bool TRegUtil::SetIntValue(const char* subKey, const char* valueName, long value) {
+bool TRegUtil::SetIntValue(const char* subKey, const char* valueName, long value) try {
   if (m_bReadOnly) return false;
   CConfigMgr* mgr = Manager();
   if (!mgr || !valueName) return true;
   char path[256];
   BuildKeyName(subKey, path, sizeof path);
-  ConfigLock lock(mgr);
-  ReportedInLastSave(mgr->StoreValue(path, valueName, KEYVALUE_TYPE_INTEGER, value, ""));
+  ConfigWrite write(mgr);
+  write.Note(mgr->StoreValue(path, valueName, KEYVALUE_TYPE_INTEGER, value, "", write.Pending()));
+  ReportedInLastSave(write.Finish());
   return true;
+} catch (...) {
+  FailedWrite(m_name);
+  return false;
 }
 
-bool TRegUtil::SetStrValue(const char* subKey, const char* valueName, const char* text) {
+bool TRegUtil::SetStrValue(const char* subKey, const char* valueName, const char* text) try {
   if (m_bReadOnly) return false;
   char path[256];
   BuildKeyName(subKey, path, sizeof path);
   Config_SetStrVal(path, valueName, text);
   return true;
+} catch (...) {
+  return false;
 }
 
-bool TRegUtil::EnumStart(const char* subKey) {
+bool TRegUtil::EnumStart(const char* subKey) try {
   m_pCursor = nullptr;
   CConfigMgr* mgr = Manager();
   if (!mgr) return false;
@@ -230,9 +258,11 @@ bool TRegUtil::EnumStart(const char* subKey) {
   const KeyRoot* node = mgr->FindSectionInLists(path);
   m_pCursor = node ? node->children : nullptr;
   return m_pCursor != nullptr;
+} catch (...) {
+  return false;
 }
 
-bool TRegUtil::EnumNext(char* buffer, int size) {
+bool TRegUtil::EnumNext(char* buffer, int size) try {
   if (!Manager()) return false;
   if (!m_pCursor) {
     if (buffer && size > 0) buffer[0] = '\0';
@@ -241,4 +271,6 @@ bool TRegUtil::EnumNext(char* buffer, int size) {
   if (buffer && size > 0) CopyTruncated(buffer, size, m_pCursor->name ? m_pCursor->name : "");
   m_pCursor = m_pCursor->next;
   return true;
+} catch (...) {
+  return false;
 }

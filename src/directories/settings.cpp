@@ -18,8 +18,9 @@ std::atomic<StoreAccessor> g_store{nullptr};
 void Write(const char* section, const char* key, long type, long intValue, const char* strValue) {
   CConfigMgr* mgr = Store();
   if (!mgr) return;
-  ConfigLock lock(mgr);
-  ReportedInLastSave(mgr->StoreValue(WritePath(section).c_str(), key, type, intValue, strValue));
+  ConfigWrite write(mgr);
+  write.Note(mgr->StoreValue(WritePath(section).c_str(), key, type, intValue, strValue, write.Pending()));
+  ReportedInLastSave(write.Finish());
 }
 
 }  // namespace
@@ -37,14 +38,14 @@ OROustring ReadStringSetting(const char* section, const char* key, long size) {
   CConfigMgr* mgr = Store();
   if (!mgr) return OROustring();
   if (size > static_cast<long>(sizeof value)) size = sizeof value;
-  if (!ReadLayered(mgr, [&] { return mgr->GetLayeredStr(section, key, value, size); })) return OROustring();
+  if (!mgr->ReadLayeredStr(section, key, value, size)) return OROustring();
   return OROustring(value);
 }
 
 long ReadIntSetting(const char* section, const char* key) {
   CConfigMgr* mgr = Store();
   if (!mgr) return 0;
-  return ReadLayered(mgr, [&] { return mgr->GetLayeredInt(section, key); });
+  return mgr->ReadLayeredInt(section, key);
 }
 
 void WriteStringSetting(const char* section, const char* key, const char* value) {

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -153,23 +154,28 @@ Registry& Listeners() {
 
 bool ChangeListenersExist() { return Listeners().Any(); }
 
-void DeliverChanges(std::vector<ValueChange>&& changes, const StoreEnvironment& environment) {
+void DeliverChanges(std::vector<ValueChange>&& changes, const StoreEnvironment& environment) noexcept {
   if (changes.empty()) return;
-  if (t_pending) {
-    // A listener of this thread made these changes: the delivery under way takes them in turn.
-    t_pending->insert(t_pending->end(), std::make_move_iterator(changes.begin()), std::make_move_iterator(changes.end()));
-    return;
-  }
-  if (!environment.ListenersMayRun()) return;
-  std::vector<ValueChange> pending = std::move(changes);
-  t_pending = &pending;
-  struct Done {
-    ~Done() { t_pending = nullptr; }
-  } done;
-  // Moved out before the listeners run: what they change is appended behind it.
-  for (size_t next = 0; next < pending.size(); ++next) {
-    const ValueChange change = std::move(pending[next]);
-    Listeners().Deliver(change);
+  try {
+    if (t_pending) {
+      // A listener of this thread made these changes: the delivery under way takes them in turn.
+      t_pending->insert(t_pending->end(), std::make_move_iterator(changes.begin()),
+                        std::make_move_iterator(changes.end()));
+      return;
+    }
+    if (!environment.ListenersMayRun()) return;
+    std::vector<ValueChange> pending = std::move(changes);
+    t_pending = &pending;
+    struct Done {
+      ~Done() { t_pending = nullptr; }
+    } done;
+    // Moved out before the listeners run: what they change is appended behind it.
+    for (size_t next = 0; next < pending.size(); ++next) {
+      const ValueChange change = std::move(pending[next]);
+      Listeners().Deliver(change);
+    }
+  } catch (const std::bad_alloc&) {
+    // Without memory the changes not told yet are not told: the values themselves are saved.
   }
 }
 

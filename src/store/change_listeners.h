@@ -28,8 +28,8 @@ void RemoveChangeListener(int id);
 bool ChangeListenersExist();
 // Calls the listeners for each change, in order, on this thread. The caller holds no lock of the library.
 // Nothing is called while the environment says that listeners may not run (the library is being set up, and
-// no listener can be registered yet).
-void DeliverChanges(std::vector<ValueChange>&& changes, const StoreEnvironment& environment);
+// no listener can be registered yet). Without memory, what is not told yet is dropped.
+void DeliverChanges(std::vector<ValueChange>&& changes, const StoreEnvironment& environment) noexcept;
 // Forgets every listener: the library's teardown, when no other thread uses it.
 void ForgetChangeListeners();
 

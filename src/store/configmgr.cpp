@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <iterator>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,7 +67,74 @@ std::string Shown(const char* name) {
   return out;
 }
 
+// Holds the manager's lock alone for a scope, for the store's own work (which hands what it changed to its
+// caller, not to the listeners).
+class SCOPED_CAPABILITY ManagerLock {
+ public:
+  explicit ManagerLock(CConfigMgr* mgr) ACQUIRE(mgr->Mutex()) : m_mgr(mgr) { m_mgr->Lock(); }
+  ~ManagerLock() RELEASE() { m_mgr->Unlock(); }
+  ManagerLock(const ManagerLock&) = delete;
+  ManagerLock& operator=(const ManagerLock&) = delete;
+
+ private:
+  CConfigMgr* m_mgr;
+};
+
 }  // namespace
+
+// ---- Locks held for a scope ----
+
+ConfigLock::~ConfigLock() NO_THREAD_SAFETY_ANALYSIS {
+  if (!m_mgr->HasChanges()) {
+    m_mgr->Unlock();
+    return;
+  }
+  std::vector<ValueChange> changes = m_mgr->TakeChanges();
+  const StoreEnvironment& environment = m_mgr->Environment();
+  m_mgr->Unlock();
+  DeliverChanges(std::move(changes), environment);
+}
+
+// The scope's own bookkeeping: the analysis follows the lock through the scope's annotations.
+ConfigWrite::~ConfigWrite() NO_THREAD_SAFETY_ANALYSIS {
+  if (m_finished) return;
+  if (std::uncaught_exceptions() > 0) {
+    // A write that failed part-way (out of memory) saves nothing; its caller reports the failure.
+    m_finished = true;
+    m_mgr->Unlock();
+    return;
+  }
+  try {
+    ReportedInLastSave(Finish());
+  } catch (...) {
+    // The lock is released by then; the save's failure, when there was one, is the layer's last save.
+  }
+}
+
+platform::Status ConfigWrite::Finish() NO_THREAD_SAFETY_ANALYSIS {
+  m_finished = true;
+  m_changes = m_mgr->TakeChanges();
+  m_mgr->Unlock();
+  platform::Status status = m_status;
+  if (!m_pending.Empty()) {
+    const platform::Status saved = m_mgr->Save(m_pending, &m_changes);
+    if (status.ok) status = saved;
+  }
+  DeliverChanges(std::move(m_changes), m_mgr->Environment());
+  return status;
+}
+
+void PendingSaves::Add(const std::string& layer, uint64_t through) {
+  const std::string folded = FoldedLayer(layer);
+  for (auto& [name, number] : m_layers) {
+    if (FoldedLayer(name) != folded) continue;
+    if (through > number) number = through;
+    return;
+  }
+  m_layers.emplace_back(layer, through);
+}
+
+// ---- The manager ----
 
 CConfigMgr::CConfigMgr(StoreEnvironment& environment) : m_env(environment) {
   const char* names[kLayerCount];
@@ -74,10 +143,12 @@ CConfigMgr::CConfigMgr(StoreEnvironment& environment) : m_env(environment) {
     m_layerLength[i] = std::strlen(m_layers[i].name);
   }
   static_assert(kLayerCount <= TreeIndex::kLayeredLayers);
+  ManagerLock lock(this);
   m_forest.IndexRef().SetLayeredLayers(names, kLayerCount);
 }
 
-CConfigMgr::~CConfigMgr() {
+// Destroyed while no other thread uses the configuration.
+CConfigMgr::~CConfigMgr() NO_THREAD_SAFETY_ANALYSIS {
   ApplyRestoreSettings();
   ReleaseTrees();
 }
@@ -113,14 +184,9 @@ void CConfigMgr::CreateUserFileOnce() {
   m_bCreateUserFile = false;
   const std::string dir = m_env.ConfigDirectory();
   if (dir.empty()) return;
-  // Whatever stands there already (a file, a link, a FIFO) is left as it is.
-  const std::string file = dir + "user.cfg";
-  if (!platform::CreateNewFile(file)) return;
-  // The empty file says what its absence said: a layer known to match the absent file (its file erased by
-  // Config_RestoreDefaults) matches the new one, so that the next save does not take it for another writer's.
-  auto it = m_layerFiles.find("user");
-  if (it != m_layerFiles.end() && it->second.Holds(file, platform::FileIdentity{}))
-    it->second.Remember(file, platform::IdentifyFile(file));
+  // Whatever stands there already (a file, a link, a FIFO) is left as it is. A layer in memory takes the new
+  // file for a change, as any other, at its next save or reload.
+  (void)platform::CreateNewFile(dir + "user.cfg");
 }
 
 // ---- Layered reads ----
@@ -176,17 +242,37 @@ bool CConfigMgr::FindValueInMemory(const char* path, const char* separator, cons
   return m_forest.IndexRef().FindSection(TreeIndex::PathHash(path, layerLength), path, layerLength) != nullptr;
 }
 
-const KeyValue* CConfigMgr::FindInLayer(int layer, const LayeredQuery& query, bool* available) {
-  if (!LayerInMemory(layer)) {
-    // A layer file without any section leaves the layer out of memory; it is read again next time.
-    *available = ReadLayerFile(m_layers[layer].name);
-    if (!*available || !LayerInMemory(layer)) return nullptr;
+const KeyValue* CConfigMgr::FindInMemory(int layer, const LayeredQuery& query,
+                                         const TreeIndex::LayeredSections** sections, bool* looked) const {
+  const TreeIndex& index = m_forest.IndexRef();
+  const SectionInfo* info = nullptr;
+  if (query.fits && query.sectionLength > 0) {
+    // The usual case: the plain section is one component after the layer, found in every layer at once.
+    if (!*looked) {
+      *sections = index.FindLayered(query.sectionHash, query.section, query.sectionLength);
+      *looked = true;
+    }
+    info = *sections ? (*sections)->in[layer] : nullptr;
+  } else {
+    TreeIndex::PathKey pathKey;
+    TreeIndex::MakeLayeredKey(m_layers[layer].name, query.section, pathKey);
+    info = index.FindSection(pathKey);
   }
-  *available = true;
-  TreeIndex::PathKey pathKey;
-  TreeIndex::MakeLayeredKey(m_layers[layer].name, query.section, pathKey);
-  const SectionInfo* info = m_forest.IndexRef().FindSection(pathKey);
-  return info ? m_forest.IndexRef().FindValue(info, query.key, query.keyLength, query.keyHash) : nullptr;
+  return info ? index.FindValue(info, query.key, query.keyLength, query.keyHash) : nullptr;
+}
+
+template <typename Accept>
+CConfigMgr::LayeredResult CConfigMgr::SearchInMemory(const LayeredQuery& query, Accept accept) const {
+  bool otherType = false;
+  const TreeIndex::LayeredSections* sections = nullptr;
+  bool looked = false;
+  for (int i = 0; i < kLayerCount; ++i) {
+    if (!m_layers[i].enabled) continue;
+    const KeyValue* v = FindInMemory(i, query, &sections, &looked);
+    if (v && accept(v)) return {v, false};
+    otherType = v != nullptr;
+  }
+  return {nullptr, otherType};
 }
 
 template <typename Accept>
@@ -196,40 +282,37 @@ CConfigMgr::LayeredResult CConfigMgr::SearchLayers(const LayeredQuery& query, Ac
   bool looked = false;
   for (int i = 0; i < kLayerCount; ++i) {
     if (!m_layers[i].enabled) continue;
-    bool available = true;
-    // The usual case inline: the layer is in memory, and the plain section is one component after it, found
-    // in every layer at once.
-    const KeyValue* v = nullptr;
-    if (query.fits && query.sectionLength > 0 && LayerInMemory(i)) {
-      if (!looked) {
-        sections = m_forest.IndexRef().FindLayered(query.sectionHash, query.section, query.sectionLength);
-        looked = true;
+    if (!LayerInMemory(i)) {
+      // A layer without a file is skipped from now on; a file that exists is a layer in memory (also when it
+      // holds no section, unless it could not be read).
+      if (!ReadLayerFile(m_layers[i].name)) {
+        m_layers[i].enabled = false;
+        continue;
       }
-      if (const SectionInfo* info = sections ? sections->in[i] : nullptr)
-        v = m_forest.IndexRef().FindValue(info, query.key, query.keyLength, query.keyHash);
-    } else {
-      v = FindInLayer(i, query, &available);
       looked = false;  // a layer read from its file brings sections
     }
-    // A layer without a file is skipped from now on.
-    if (m_layers[i].enabled != available) m_layers[i].enabled = available;
-    if (!available) continue;
+    const KeyValue* v = LayerInMemory(i) ? FindInMemory(i, query, &sections, &looked) : nullptr;
     if (v && accept(v)) return {v, false};
     otherType = v != nullptr;
   }
   return {nullptr, otherType};
 }
 
-long CConfigMgr::GetLayeredInt(const char* section, const char* key) {
-  CreateUserFileOnce();
-  if (!section || !key) return 0;
-  const LayeredQuery query(section, key);
-  const LayeredResult found =
-      SearchLayers(query, [](const KeyValue* v) { return (v->type & 15) == KEYVALUE_TYPE_INTEGER; });
+namespace {
+
+bool IsInteger(const KeyValue* v) { return (v->type & 15) == KEYVALUE_TYPE_INTEGER; }
+bool IsString(const KeyValue* v) { return (v->type & 15) == KEYVALUE_TYPE_STRING && v->strValue != nullptr; }
+bool IsEither(const KeyValue* v) {
+  return (v->type & 15) == KEYVALUE_TYPE_STRING || (v->type & 15) == KEYVALUE_TYPE_INTEGER;
+}
+
+}  // namespace
+
+long CConfigMgr::IntAnswer(const LayeredQuery& query, const LayeredResult& found) const {
   if (found.value) return found.value->intValue;
   // A value of the other type in the last layer that was available hides the default.
   if (found.otherType) return 0;
-  DefaultsKey dkey(section, query.sectionLength, key);
+  DefaultsKey dkey(query.section, query.sectionLength, query.key);
   const ConfigDefault* d = m_env.FindDefault(dkey.c_str());
   if (!d) return 0;
   if (d->strValue) {
@@ -239,16 +322,10 @@ long CConfigMgr::GetLayeredInt(const char* section, const char* key) {
   return d->intValue;
 }
 
-bool CConfigMgr::GetLayeredStr(const char* section, const char* key, char* buffer, long size) {
-  if (buffer && size > 0) buffer[0] = '\0';
-  CreateUserFileOnce();
-  if (!section || !key || !buffer || size <= 0) return false;
-  const LayeredQuery query(section, key);
-  const LayeredResult found = SearchLayers(
-      query, [](const KeyValue* v) { return (v->type & 15) == KEYVALUE_TYPE_STRING && v->strValue != nullptr; });
+bool CConfigMgr::StrAnswer(const LayeredQuery& query, const LayeredResult& found, char* buffer, long size) const {
   const char* text = found.value ? found.value->strValue : nullptr;
   if (!text && !found.otherType) {
-    DefaultsKey dkey(section, query.sectionLength, key);
+    DefaultsKey dkey(query.section, query.sectionLength, query.key);
     const ConfigDefault* d = m_env.FindDefault(dkey.c_str());
     if (d && !d->strValue) LogStringIsInt(dkey.c_str());
     text = d ? d->strValue : nullptr;
@@ -258,16 +335,117 @@ bool CConfigMgr::GetLayeredStr(const char* section, const char* key, char* buffe
   return buffer[0] != '\0';
 }
 
+bool CConfigMgr::ExistsAnswer(const LayeredQuery& query, const LayeredResult& found) const {
+  if (found.value) return true;
+  DefaultsKey dkey(query.section, query.sectionLength, query.key);
+  return m_env.FindDefault(dkey.c_str()) != nullptr;
+}
+
+long CConfigMgr::DefaultInt(const char* section, const char* key) const noexcept {
+  try {
+    if (!section || !key) return 0;
+    return IntAnswer(LayeredQuery(section, key), {nullptr, false});
+  } catch (...) {
+    return 0;
+  }
+}
+
+bool CConfigMgr::DefaultStr(const char* section, const char* key, char* buffer, long size) const noexcept {
+  if (buffer && size > 0) buffer[0] = '\0';
+  try {
+    if (!section || !key || !buffer || size <= 0) return false;
+    return StrAnswer(LayeredQuery(section, key), {nullptr, false}, buffer, size);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool CConfigMgr::DefaultExists(const char* section, const char* key) const noexcept {
+  try {
+    return section && key && ExistsAnswer(LayeredQuery(section, key), {nullptr, false});
+  } catch (...) {
+    return false;
+  }
+}
+
+const char* navconfig::CurrentFailure() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return "out of memory";
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "an unexpected failure";
+  }
+}
+
+long CConfigMgr::GetLayeredInt(const char* section, const char* key) {
+  CreateUserFileOnce();
+  if (!section || !key) return 0;
+  const LayeredQuery query(section, key);
+  return IntAnswer(query, SearchLayers(query, IsInteger));
+}
+
+long CConfigMgr::GetLayeredIntInMemory(const char* section, const char* key) const {
+  if (!section || !key) return 0;
+  const LayeredQuery query(section, key);
+  return IntAnswer(query, SearchInMemory(query, IsInteger));
+}
+
+bool CConfigMgr::GetLayeredStr(const char* section, const char* key, char* buffer, long size) {
+  if (buffer && size > 0) buffer[0] = '\0';
+  CreateUserFileOnce();
+  if (!section || !key || !buffer || size <= 0) return false;
+  const LayeredQuery query(section, key);
+  return StrAnswer(query, SearchLayers(query, IsString), buffer, size);
+}
+
+bool CConfigMgr::GetLayeredStrInMemory(const char* section, const char* key, char* buffer, long size) const {
+  if (buffer && size > 0) buffer[0] = '\0';
+  if (!section || !key || !buffer || size <= 0) return false;
+  const LayeredQuery query(section, key);
+  return StrAnswer(query, SearchInMemory(query, IsString), buffer, size);
+}
+
 bool CConfigMgr::LayeredKeyExists(const char* section, const char* key) {
   CreateUserFileOnce();
   if (!section || !key) return false;
   const LayeredQuery query(section, key);
-  const LayeredResult found = SearchLayers(query, [](const KeyValue* v) {
-    return (v->type & 15) == KEYVALUE_TYPE_STRING || (v->type & 15) == KEYVALUE_TYPE_INTEGER;
-  });
-  if (found.value) return true;
-  DefaultsKey dkey(section, query.sectionLength, key);
-  return m_env.FindDefault(dkey.c_str()) != nullptr;
+  return ExistsAnswer(query, SearchLayers(query, IsEither));
+}
+
+bool CConfigMgr::LayeredKeyExistsInMemory(const char* section, const char* key) const {
+  if (!section || !key) return false;
+  const LayeredQuery query(section, key);
+  return ExistsAnswer(query, SearchInMemory(query, IsEither));
+}
+
+long CConfigMgr::ReadLayeredInt(const char* section, const char* key) {
+  {
+    SharedConfigLock shared(this);
+    if (CanReadShared()) return GetLayeredIntInMemory(section, key);
+  }
+  ConfigLock lock(this);
+  return GetLayeredInt(section, key);
+}
+
+bool CConfigMgr::ReadLayeredStr(const char* section, const char* key, char* buffer, long size) {
+  {
+    SharedConfigLock shared(this);
+    if (CanReadShared()) return GetLayeredStrInMemory(section, key, buffer, size);
+  }
+  ConfigLock lock(this);
+  return GetLayeredStr(section, key, buffer, size);
+}
+
+bool CConfigMgr::ReadLayeredKeyExists(const char* section, const char* key) {
+  {
+    SharedConfigLock shared(this);
+    if (CanReadShared()) return LayeredKeyExistsInMemory(section, key);
+  }
+  ConfigLock lock(this);
+  return LayeredKeyExists(section, key);
 }
 
 namespace {
@@ -402,16 +580,16 @@ platform::Status CConfigMgr::AcceptNames(const char* path, const char* key) {
 }
 
 platform::Status CConfigMgr::StoreValue(const char* path, const char* key, long type, long intValue,
-                                        const char* strValue) {
+                                        const char* strValue, PendingSaves* pending) {
   if (!path || !key) return platform::Status::Error("no section path or key name");
   if (platform::Status accepted = AcceptNames(path, key); !accepted.ok) return accepted;
   const bool isString = (type & 15) == KEYVALUE_TYPE_STRING;
   return Store(SetEdit(path, key, static_cast<uint32_t>(type), isString ? 0 : intValue, isString ? strValue : "",
                        false),
-               nullptr);
+               nullptr, pending);
 }
 
-platform::Status CConfigMgr::Store(LayerEdit&& edit, WriteTarget* target) {
+platform::Status CConfigMgr::Store(LayerEdit&& edit, WriteTarget* target, PendingSaves* pending) {
   const char* path = edit.path.c_str();
   const char* key = edit.key.c_str();
   const bool isString = (edit.type & 15) == KEYVALUE_TYPE_STRING;
@@ -421,10 +599,11 @@ platform::Status CConfigMgr::Store(LayerEdit&& edit, WriteTarget* target) {
     target = target ? target : &found;
     target->section = nullptr;
     EnsureLayer(path);
-    if (!keytree::FindOrCreatePath(&m_forest, m_forest.RootSlot(), path, &target->section) || !target->section)
-      return platform::Status::Error("out of memory");
-    target->path = edit.path;
     target->layer = LayerName(path);
+    if (!keytree::FindOrCreatePath(&m_forest, m_forest.RootSlot(), path, &target->section) || !target->section)
+      return RecordSave(target->layer, LayerFilePath(target->layer),
+                        platform::Status::Error("the path names no section"), 0);
+    target->path = edit.path;
     // The layer is in memory now. When a read had found no file for it, layered reads would go on skipping it
     // and never return what was written here.
     EnableLayer(target->layer);
@@ -432,7 +611,7 @@ platform::Status CConfigMgr::Store(LayerEdit&& edit, WriteTarget* target) {
   const bool changed = keytree::AddValue(&m_forest, target->section, key, edit.type, edit.intValue,
                                          edit.strValue.c_str(), edit.isDefault);
   if (changed && RecordingChanges()) RecordValue(m_forest, path, key, ValueChange::Kind::Changed, m_changes);
-  if (NoteEdit(target->layer, std::move(edit), changed) && m_bSaveOnChange) return SaveLayer(target->layer.c_str());
+  NoteEdit(target->layer, std::move(edit), changed, pending);
   return platform::Status::Ok();
 }
 
@@ -462,29 +641,34 @@ KeyRoot* CConfigMgr::FindSectionInLists(const char* path) {
   return m_forest.Root() ? keytree::FindRoot(m_forest.Root(), path) : nullptr;
 }
 
-platform::Status CConfigMgr::DeleteValue(const char* path, const char* key, bool* removed) {
+void CConfigMgr::DeleteValue(const char* path, const char* key, bool* removed, PendingSaves* pending) {
   *removed = false;
-  if (!path || !key) return platform::Status::Ok();
+  if (!path || !key) return;
   EnsureLayer(path);
   const size_t recorded = m_changes.size();
   if (RecordingChanges()) RecordValue(m_forest, path, key, ValueChange::Kind::Removed, m_changes);
   *removed = keytree::DeleteValue(&m_forest, m_forest.Root(), path, key);
   if (!*removed) m_changes.resize(recorded);
-  if (NoteEdit(LayerName(path), DeleteValueEdit(path, key), *removed) && m_bSaveOnChange) return SaveLayer(path);
-  return platform::Status::Ok();
+  NoteEdit(LayerName(path), DeleteValueEdit(path, key), *removed, pending);
 }
 
-platform::Status CConfigMgr::DeleteBranch(const char* path, bool* removed) {
+void CConfigMgr::DeleteBranch(const char* path, bool* removed, PendingSaves* pending) {
   *removed = false;
-  if (!path) return platform::Status::Ok();
+  if (!path) return;
   EnsureLayer(path);
   const size_t recorded = m_changes.size();
   if (RecordingChanges()) RecordBranch(m_forest, path, m_changes);
+  // A layer deleted whole stays in memory as an empty layer of the same name: otherwise the next read would take
+  // the file's old values back while the deletion is not saved (or its save failed). Its file is written empty.
+  TreeIndex::PathKey whole;
+  const SectionInfo* layer =
+      TreeIndex::MakePathKey(path, whole) && whole.components == 1 ? m_forest.IndexRef().FindSection(whole) : nullptr;
+  const std::string name = layer && layer->section->name ? layer->section->name : std::string();
   *removed = keytree::DeleteBranch(&m_forest, m_forest.RootSlot(), path);
   if (!*removed) m_changes.resize(recorded);
-  // A whole layer deleted leaves its file empty: otherwise the next access would read it back at once.
-  if (NoteEdit(LayerName(path), DeleteBranchEdit(path), *removed) && m_bSaveOnChange) return SaveLayer(path);
-  return platform::Status::Ok();
+  NoteEdit(LayerName(path), DeleteBranchEdit(path), *removed, pending);
+  if (*removed && !name.empty())
+    keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, name.c_str(), name.size());
 }
 
 // ---- Change sets ----
@@ -510,7 +694,7 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
   return AcceptNames(change.path.c_str(), change.key.c_str());
 }
 
-[[gnu::cold]] platform::Status CConfigMgr::ApplyChanges(std::vector<LayerEdit>&& changes) {
+[[gnu::cold]] platform::Status CConfigMgr::ApplyChanges(std::vector<LayerEdit>&& changes, PendingSaves* pending) {
   // Every name first; a write into the section of the write before it has only its key to show.
   const LayerEdit* previous = nullptr;
   for (const LayerEdit& change : changes) {
@@ -520,44 +704,24 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
     previous = change.kind == LayerEdit::Kind::Set ? &change : nullptr;
   }
   const size_t recorded = m_changes.size();
-  // The layers that the set touches, each with the path of its first change, in the order met.
-  std::vector<std::pair<std::string, std::string>> layers;
   platform::Status status = platform::Status::Ok();
-  // Nothing is saved while the changes are made, whatever ends the loop.
-  struct Deferred {
-    bool& save;
-    const bool saveOnChange = std::exchange(save, false);
-    ~Deferred() { save = saveOnChange; }
-  } deferred{m_bSaveOnChange};
   // Writes in a row into one section find it once; a deletion may take it away.
   WriteTarget target;
   for (LayerEdit& change : changes) {
-    if (target.path != change.path) {
-      std::string folded = FoldedLayer(LayerName(change.path.c_str()));
-      if (std::none_of(layers.begin(), layers.end(), [&](const auto& l) { return l.first == folded; }))
-        layers.emplace_back(std::move(folded), change.path);
-    }
-    bool removed = false;
     platform::Status made = platform::Status::Ok();
+    bool removed = false;
     if (change.kind == LayerEdit::Kind::Set) {
-      made = Store(std::move(change), &target);
+      made = Store(std::move(change), &target, pending);
     } else {
       target.section = nullptr;
-      made = change.kind == LayerEdit::Kind::DeleteValue
-                 ? DeleteValue(change.path.c_str(), change.key.c_str(), &removed)
-                 : DeleteBranch(change.path.c_str(), &removed);
+      if (change.kind == LayerEdit::Kind::DeleteValue)
+        DeleteValue(change.path.c_str(), change.key.c_str(), &removed, pending);
+      else
+        DeleteBranch(change.path.c_str(), &removed, pending);
     }
     if (!made.ok && status.ok) status = std::move(made);
   }
-  m_bSaveOnChange = deferred.saveOnChange;
   KeepOneChangePerValue(recorded);
-  if (!m_bSaveOnChange) return status;
-  // A layer whose journal is empty was not changed (nor is a failed save of it pending).
-  for (const auto& [folded, path] : layers) {
-    auto it = m_layerFiles.find(folded);
-    if (it == m_layerFiles.end() || it->second.Journal().Empty()) continue;
-    if (platform::Status saved = SaveLayer(path.c_str()); !saved.ok && status.ok) status = std::move(saved);
-  }
   return status;
 }
 
@@ -589,62 +753,147 @@ void CConfigMgr::KeepOneChangePerValue(size_t first) {
   else it->second.ForgetIdentity();
 }
 
-bool CConfigMgr::NoteEdit(const std::string& layer, LayerEdit&& edit, bool changedMemory) {
-  if (layer.empty()) return false;
+void CConfigMgr::NoteEdit(const std::string& layer, LayerEdit&& edit, bool changedMemory, PendingSaves* pending) {
+  if (layer.empty()) return;
   LayerFile& state = m_layerFiles[FoldedLayer(layer)];
-  // A write that changes nothing in memory is the newest word on the key only when the file it was read from has
-  // changed since; otherwise the file keeps what it holds.
-  if (!changedMemory && !state.ChangedSince(LayerFilePath(layer))) return false;
-  state.Journal().Add(std::move(edit));
-  return true;
+  // A write that changes nothing in memory is the newest word on the key only when the file may hold something
+  // else: it changed since it was read, or that is not known. Otherwise the file keeps what it holds.
+  if (!changedMemory && !state.ChangedSince(LayerFilePath(layer))) return;
+  const uint64_t number = state.Journal().Add(std::move(edit));
+  if (pending && m_bSaveOnChange) pending->Add(layer, number);
 }
 
 // ---- Saves ----
 
-[[gnu::cold]] platform::Status CConfigMgr::SaveLayer(const char* path) {
-  const std::string layer = LayerName(path);
-  if (layer.empty()) return platform::Status::Ok();
-  LayerFile& state = m_layerFiles[FoldedLayer(layer)];
-  // A layer that is not in memory is written only when this process deleted it (an empty file).
-  SectionInfo* info = m_forest.FindLayer(layer.c_str());
-  if (!info && state.Journal().Empty()) return platform::Status::Ok();
-  const std::string file = LayerFilePath(layer);
-  if (file.empty()) {
-    if (platform::IsSafeFileComponent(layer)) return platform::Status::Ok();  // no configuration directory
+struct CConfigMgr::SavePlan {
+  std::string layer;     // as the write named it
+  std::string file;      // in the configuration directory
+  std::string fallback;  // what a merge reads when the file is absent
+  std::chrono::milliseconds timeout{0};
+  // The file that memory was last brought to, when known; a save reads the file only when it differs.
+  std::string rememberedFile;
+  platform::FileIdentity remembered;
+  bool known = false;
+  // Taken under the file's lock.
+  platform::FileIdentity identity;
+  bool read = false;  // the text of the file was read (ReadLayerSource)
+  std::string text;
+  uint64_t through = 0;
+  bool keepPrevious = false;
+  platform::Status outcome;  // when no save is made
+};
+
+navconfig::SaveQueue& CConfigMgr::QueueOf(const std::string& layer) {
+  const std::string folded = FoldedLayer(layer);
+  m_queuesLock.Enter();
+  SaveQueue* queue = nullptr;
+  try {
+    queue = &m_queues.try_emplace(folded).first->second;
+  } catch (...) {
+    m_queuesLock.Exit();
+    throw;
+  }
+  m_queuesLock.Exit();
+  return *queue;
+}
+
+platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<ValueChange>* changes) {
+  platform::Status first;
+  for (const auto& [layer, through] : pending.Layers()) {
+    const platform::Status status = SaveLayer(layer, through, changes);
+    if (first.ok && !status.ok) first = status;
+  }
+  return first;
+}
+
+[[gnu::cold]] bool CConfigMgr::PlanSave(const std::string& layer, uint64_t through, SavePlan* plan) {
+  const std::string folded = FoldedLayer(layer);
+  auto it = m_layerFiles.find(folded);
+  // Written already by an earlier save of the queue (or forgotten with the trees): nothing to do.
+  if (it == m_layerFiles.end() || it->second.SavedThrough() >= through) return false;
+  LayerFile& state = it->second;
+  // A layer that is not in memory is written only when this process changed it.
+  if (!m_forest.FindLayer(layer.c_str()) && state.Journal().Empty()) return false;
+  plan->file = LayerFilePath(layer);
+  if (plan->file.empty()) {
+    if (platform::IsSafeFileComponent(layer)) return false;  // no configuration directory
     RecordRefusedSave(layer, kUnsafeFileName);
-    return platform::Status::Error(kUnsafeFileName);
+    plan->outcome = platform::Status::Error(kUnsafeFileName);
+    return false;
   }
-  // Under the lock of the file, with what other processes saved since this one last read or wrote the file
-  // merged in first.
-  platform::FileLock lock;
-  platform::Status status = state.Lock(file, lock, m_saveLockTimeout);
+  plan->layer = layer;
+  plan->fallback = FallbackFile(layer);
+  plan->timeout = std::chrono::milliseconds(m_saveLockTimeoutMs.load());
+  plan->rememberedFile = state.File();
+  plan->remembered = state.Identity();
+  plan->known = state.IdentityKnown();
+  return true;
+}
+
+[[gnu::cold]] platform::Status CConfigMgr::SaveLayer(const std::string& layer, uint64_t through,
+                                                     std::vector<ValueChange>* changes) {
+  SaveQueue& queue = QueueOf(layer);
+  const SaveQueue::Turn turn(queue);
+  SavePlan plan;
+  {
+    ManagerLock lock(this);
+    if (!PlanSave(layer, through, &plan)) return plan.outcome;
+  }
+  // The file's lock, waited for without the manager's: reads go on meanwhile.
+  platform::FileLock fileLock;
+  platform::Status status = LockLayerFile(plan.file, fileLock, plan.timeout, &queue.firstLock);
+  FileText text;
   if (status.ok) {
-    const platform::FileIdentity identity = platform::IdentifyFile(file);
-    if (!state.Holds(file, identity))
-      status = MergeLayerFile(layer, file, identity, RecordingChanges() ? &m_changes : nullptr);
+    plan.identity = platform::IdentifyFile(plan.file);
+    // Another process saved since (or it is not known): the file is read before the manager's lock is taken.
+    if (!plan.known || plan.rememberedFile != plan.file || plan.remembered != plan.identity) {
+      status = ReadLayerSource(plan.file, plan.identity, plan.fallback, &text);
+      plan.read = true;
+    }
   }
-  if (!status.ok) return RecordSave(layer, file, status, 0);
-  // A layer that holds no value any more (or was deleted) is written empty, so that deleting its last value
-  // lasts. The text is usually about as long as it was at the last save.
-  info = m_forest.FindLayer(layer.c_str());
-  const SaveStatus* last = LastSave(layer.c_str());
-  const std::string text = navconfig::LayerText(info ? info->section : nullptr, last ? last->bytes : 0,
-                                                &m_forest.IndexRef());
-  status = RecordSave(layer, file, state.Replace(file, text, m_saves[FoldedLayer(layer)]), text.size());
-  // After a failed write the journal stays for the next save.
-  if (status.ok) state.Saved(file);
+  {
+    ManagerLock lock(this);
+    if (status.ok) status = PrepareSave(plan, text, changes);
+    if (!status.ok) return RecordSave(layer, plan.file, status, 0);
+  }
+  // The new file, written without the manager's lock.
+  std::string backup;
+  status = ReplaceLayerFile(plan.file, plan.text, plan.keepPrevious, &backup);
+  const platform::FileIdentity written = status.ok ? platform::IdentifyFile(plan.file) : platform::FileIdentity{};
+  ManagerLock lock(this);
+  (void)RecordSave(layer, plan.file, status, plan.text.size());
+  const std::string folded = FoldedLayer(layer);
+  if (!backup.empty()) m_saves[folded].backup = backup;
+  if (status.ok) m_layerFiles[folded].Saved(plan.file, written, plan.through);
   return status;
 }
 
-[[gnu::cold]] platform::Status CConfigMgr::MergeLayerFile(const std::string& layer, const std::string& file,
-                                            const platform::FileIdentity& identity, std::vector<ValueChange>* changes) {
-  LayerFile& state = m_layerFiles[FoldedLayer(layer)];
+[[gnu::cold]] platform::Status CConfigMgr::PrepareSave(SavePlan& plan, FileText& text,
+                                                       std::vector<ValueChange>* changes) {
+  LayerFile& state = m_layerFiles[FoldedLayer(plan.layer)];
+  if (!state.Holds(plan.file, plan.identity)) {
+    // Memory changed its mind about the file since the plan (a flush, a reload): read it now.
+    if (!plan.read)
+      if (platform::Status read = ReadLayerSource(plan.file, plan.identity, plan.fallback, &text); !read.ok) return read;
+    MergeLayerFile(plan.layer, plan.file, plan.identity, text, RecordingChanges() ? changes : nullptr);
+  }
+  // A layer that holds no value any more (or was deleted) is written empty, so that deleting its last value
+  // lasts. The text is usually about as long as it was at the last save.
+  const SectionInfo* info = m_forest.FindLayer(plan.layer.c_str());
+  const SaveStatus* last = LastSave(plan.layer.c_str());
+  plan.text = navconfig::LayerText(info ? info->section : nullptr, last ? last->bytes : 0, &m_forest.IndexRef());
+  plan.through = state.Journal().Last();
+  plan.keepPrevious = state.UnkeptLines();
+  return platform::Status::Ok();
+}
+
+void CConfigMgr::MergeLayerFile(const std::string& layer, const std::string& file,
+                                const platform::FileIdentity& identity, const FileText& text,
+                                std::vector<ValueChange>* changes) {
   bool inMemory = false;
-  const platform::Status status = state.Merge(m_forest, layer, file, identity,
-                                              FallbackFile(layer), changes, &inMemory);
+  m_layerFiles[FoldedLayer(layer)].Merge(m_forest, layer, file, identity, text, changes, &inMemory);
   // Layered reads that found no file for the layer before would go on passing it by.
   if (inMemory) EnableLayer(layer);
-  return status;
 }
 
 platform::Status CConfigMgr::RecordSave(const std::string& layer, const std::string& file,
@@ -666,22 +915,67 @@ void CConfigMgr::RecordRefusedSave(const std::string& layer, const std::string& 
   record.reason = reason;
 }
 
+void CConfigMgr::RecordFailedWrite(const char* section, const char* reason) noexcept {
+  try {
+    const std::string layer = LayerName(WritePath(section).c_str());
+    ManagerLock lock(this);
+    if (!layer.empty()) (void)RecordSave(layer, LayerFilePath(layer), platform::Status::Error(reason), 0);
+  } catch (...) {
+    // Without memory even for the record: the write's failure stays unreported, and nothing else changed.
+  }
+}
+
 const SaveStatus* CConfigMgr::LastSave(const char* layer) const {
   auto it = m_saves.find(FoldedLayer(layer ? layer : ""));
   return it == m_saves.end() ? nullptr : &it->second;
 }
 
+size_t CConfigMgr::UnsavedChanges(const char* layer) const {
+  auto it = m_layerFiles.find(FoldedLayer(layer ? layer : ""));
+  return it == m_layerFiles.end() ? 0 : it->second.Journal().Size();
+}
+
 [[gnu::cold]] bool CConfigMgr::EraseLayerFile(const std::string& layer) {
-  const std::string file = LayerFilePath(layer);
+  std::string file;
+  std::chrono::milliseconds timeout{m_saveLockTimeoutMs.load()};
+  {
+    ManagerLock lock(this);
+    file = LayerFilePath(layer);
+  }
   if (file.empty()) return false;
-  platform::FileLock lock;
+  // In the queue of the layer's saves, so that none of this process's writes the old values back meanwhile.
+  const SaveQueue::Turn turn(QueueOf(layer));
+  platform::FileLock fileLock;
   // Erased without the lock too, as a user may ask; the log says so.
-  if (const platform::Status locked = lock.Acquire(platform::LockFileOf(file), m_saveLockTimeout); !locked.ok)
+  if (const platform::Status locked = fileLock.Acquire(platform::LockFileOf(file), timeout); !locked.ok)
     LogMessage(kLogCategoryGeneral, kLogLevelError, "configmain", __LINE__, "%s is erased without its lock: %s",
                file.c_str(), locked.reason.c_str());
   const bool erased = FileErase(file.c_str()) == 0;
-  m_layerFiles[FoldedLayer(layer)].Remember(file, platform::IdentifyFile(file));
+  ManagerLock lock(this);
+  m_layerFiles[FoldedLayer(layer)].Erased();
   return erased;
+}
+
+[[gnu::cold]] void CConfigMgr::SaveUnsavedChanges() {
+  if (!m_bSaveOnChange) return;
+  PendingSaves pending;
+  {
+    ManagerLock lock(this);
+    for (const auto& [folded, state] : m_layerFiles) {
+      if (state.Journal().Empty()) continue;
+      const SectionInfo* info = m_forest.FindLayer(folded.c_str());
+      pending.Add(info && info->section->name ? info->section->name : folded, state.Journal().Last());
+    }
+  }
+  std::vector<ValueChange> changes;
+  for (const auto& [layer, through] : pending.Layers()) {
+    const platform::Status saved = SaveLayer(layer, through, RecordingChanges() ? &changes : nullptr);
+    if (!saved.ok)
+      LogMessage(kLogCategoryGeneral, kLogLevelError, "configmain", __LINE__,
+                 "the changes to the layer %s could not be saved before the trees were released: %s", layer.c_str(),
+                 saved.reason.c_str());
+  }
+  DeliverChanges(std::move(changes), m_env);
 }
 
 [[gnu::cold]] std::string CConfigMgr::LayerText(const char* layer) {
@@ -721,11 +1015,24 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
 
   platform::FileReader reader(file);
   size_t unkept = 0;
-  const platform::Status read = reader.IsOpen() ? LayerLoader(m_forest).LoadFile(layerName, reader, &unkept)
-                                                : platform::Status::Error("the file cannot be opened");
   LayerFile& state = m_layerFiles[FoldedLayer(layerName)];
+  platform::Status read;
+  try {
+    read = reader.IsOpen() ? LayerLoader(m_forest).LoadFile(layerName, reader, &unkept)
+                           : platform::Status::Error("the file cannot be opened");
+  } catch (const std::bad_alloc&) {
+    // Out of memory part-way: the part goes again (a save must not write it), and the file is read anew next time.
+    m_forest.EndTreeHead();
+    keytree::DeleteBranch(&m_forest, m_forest.RootSlot(), layerName);
+    state.NoteRead(std::string(), platform::FileIdentity{}, false);
+    throw;
+  }
   // What could not be read is read again before the next save, rather than written over.
   if (!read.ok) state.NoteRead(std::string(), platform::FileIdentity{}, false);
+  // A file without any section is an empty layer: reads look no further than memory, and a reload takes in what
+  // another process saves into it.
+  else if (!m_forest.FindLayer(layerName))
+    keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, layerName, std::strlen(layerName));
   state.NoteUnkeptLines(read.ok && unkept != 0);
   return true;
 }
@@ -738,7 +1045,7 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
   const std::string dir = m_env.ConfigDirectory();
   if (dir.empty()) return 0;
   // Every layer read from the configuration folder has a record of its file, and so has one whose file was
-  // found missing or holding no section. With nothing changed, each costs one status call.
+  // found missing. With nothing changed, each costs one status call.
   std::vector<std::string> changed;
   std::string file = dir;
   for (const auto& [folded, state] : m_layerFiles) {
@@ -753,12 +1060,15 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
     // A layer in memory by its name as the forest spells it.
     if (SectionInfo* info = m_forest.FindLayer(layer.c_str()); info && info->section->name) layer = info->section->name;
     const std::string layerFile = LayerFilePath(layer);
-    const platform::Status merged =
-        layerFile.empty() ? platform::Status::Error("no configuration directory for the layer " + layer)
-                          : MergeLayerFile(layer, layerFile, platform::IdentifyFile(layerFile), &changes);
-    if (!merged.ok)
+    const platform::FileIdentity identity = platform::IdentifyFile(layerFile);
+    FileText text;
+    // A file that cannot be read is tried again at the next reload; memory stays as it is meanwhile.
+    if (const platform::Status read = ReadLayerSource(layerFile, identity, FallbackFile(layer), &text); !read.ok) {
       LogMessage(kLogCategoryGeneral, kLogLevelError, "configmain", __LINE__, "the layer %s was not reloaded: %s",
-                 layer.c_str(), merged.reason.c_str());
+                 layer.c_str(), read.reason.c_str());
+      continue;
+    }
+    MergeLayerFile(layer, layerFile, identity, text, &changes);
   }
   const int count = static_cast<int>(changes.size());
   if (RecordingChanges())

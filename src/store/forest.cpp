@@ -3,6 +3,8 @@
 
 #include <doroutil/memory.h>
 
+#include <new>
+
 namespace navconfig {
 
 TreeHead::~TreeHead() {
@@ -18,7 +20,9 @@ SectionInfo* Forest::FindLayer(const char* layerName) const {
 
 void Forest::AddTreeHead(size_t size, size_t growBy) {
   EndTreeHead();
-  auto* head = new TreeHead();
+  // Without memory for the block, records come from the heap one by one.
+  auto* head = new (std::nothrow) TreeHead();
+  if (!head) return;
   // Every byte carved from the block is written when it is handed out, so it is not cleared first.
   head->data = static_cast<char*>(Mem_Malloc(size));
   if (!head->data) {
@@ -26,7 +30,12 @@ void Forest::AddTreeHead(size_t size, size_t growBy) {
     return;
   }
   head->capacity = static_cast<uint32_t>(size);
-  m_treeHeads.Add(head);
+  try {
+    m_treeHeads.Add(head);
+  } catch (const std::bad_alloc&) {
+    delete head;
+    return;
+  }
   m_iCurrentHead = static_cast<int32_t>(m_treeHeads.Count() - 1);
   m_growBy = growBy;
   m_regionNext = head->data;
@@ -73,7 +82,12 @@ void* Forest::Carve(size_t bytes) {
   const size_t size = bytes > m_growBy ? bytes : m_growBy;
   char* piece = static_cast<char*>(Mem_Malloc(size));
   if (!piece) return nullptr;  // from the heap then
-  head->more.push_back(piece);
+  try {
+    head->more.push_back(piece);
+  } catch (const std::bad_alloc&) {
+    Mem_Free(piece);
+    return nullptr;
+  }
   m_regionNext = piece + bytes;
   m_regionEnd = piece + size;
   return piece;

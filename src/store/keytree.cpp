@@ -46,7 +46,9 @@ char* StoreText(TreeOwner* owner, const char* text, size_t length, bool* heap) {
   }
   *heap = true;
   NoteHeap(owner);
-  return HeapCopy(text, length);
+  char* copy = HeapCopy(text, length);
+  if (!copy) throw std::bad_alloc();
+  return copy;
 }
 
 KeyRoot* NewSection(TreeOwner* owner, const char* name, size_t length) {
@@ -62,10 +64,14 @@ KeyRoot* NewSection(TreeOwner* owner, const char* name, size_t length) {
     }
   }
   void* mem = Mem_Malloc(sizeof(KeyRoot));
-  if (!mem) return nullptr;
+  char* copy = mem ? HeapCopy(name, length) : nullptr;
+  if (!copy) {
+    Mem_Free(mem);
+    throw std::bad_alloc();
+  }
   NoteHeap(owner);
   auto* section = new (mem) KeyRoot(nullptr);
-  section->name = HeapCopy(name, length);
+  section->name = copy;
   return section;
 }
 
@@ -83,14 +89,14 @@ KeyValue* NewValue(TreeOwner* owner, const char* name, size_t length) {
     }
   }
   void* mem = Mem_Malloc(sizeof(KeyValue));
-  if (!mem) return nullptr;
+  char* copy = mem ? HeapCopy(name, length) : nullptr;
+  if (!copy) {
+    Mem_Free(mem);
+    throw std::bad_alloc();
+  }
   NoteHeap(owner);
   auto* value = new (mem) KeyValue(nullptr);
-  value->name = HeapCopy(name, length);
-  if (!value->name) {
-    Mem_Free(mem);
-    return nullptr;
-  }
+  value->name = copy;
   value->strAllocated = false;
   return value;
 }
@@ -202,18 +208,21 @@ KeyRoot* FindOrCreateChild(TreeOwner* owner, KeyRoot** root, KeyRoot* parent, co
   }
 
   KeyRoot* section = NewSection(owner, name, length);
-  if (!section) return nullptr;
+  // Indexed before it is linked: a section is in the list and the index, or in neither.
+  if (index && (parentInfo || !parent)) {
+    if (!index->AddSection(parentInfo, section)) {
+      ReleaseSectionRecord(section);
+      throw std::bad_alloc();
+    }
+    if (parentInfo) parentInfo->childHint = section;
+    else index->topLevelHint = section;
+  }
   if (before) {
     section->next = before->next;
     before->next = section;
   } else {
     section->next = *head;
     *head = section;
-  }
-  if (index && (parentInfo || !parent)) {
-    index->AddSection(parentInfo, section);
-    if (parentInfo) parentInfo->childHint = section;
-    else index->topLevelHint = section;
   }
   return section;
 }
@@ -315,7 +324,6 @@ KeyValue* InsertValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, Tre
     }
   }
   KeyValue* value = NewValue(owner, name, nameLength);
-  if (!value) return nullptr;
   if (info && value->allocated) info->heapPieces = true;
   value->type = 0;
   KeyValue** link = place.before ? &place.before->next : &section->values;
@@ -349,14 +357,15 @@ bool SetContent(TreeOwner* owner, SectionInfo* info, KeyValue* value, long type,
                       std::memcmp(value->strValue, strValue, strLength) == 0;
     if (!same) {
       changed = true;
-      if (value->strAllocated) Mem_Free(value->strValue);
       const char* text = strValue ? strValue : "";
       size_t length = strValue ? strLength : 0;
       if (length > 0 && text[0] == '\n') length = 0;
       bool heap = true;
-      value->strValue = StoreText(owner, text, length, &heap);
-      value->strAllocated = heap && value->strValue;
-      if (info && value->strAllocated) info->heapPieces = true;
+      char* copy = StoreText(owner, text, length, &heap);  // before the old string goes
+      if (value->strAllocated) Mem_Free(value->strValue);
+      value->strValue = copy;
+      value->strAllocated = heap;
+      if (info && heap) info->heapPieces = true;
     }
   }
   return changed;
@@ -373,10 +382,21 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
   if (!value) {
     if (isDefault) return false;
     value = InsertValue(owner, section, info, index, place, name, nameLength);
-    if (!value) return false;
-    changed = true;
+    try {
+      SetContent(owner, info, value, type, intValue, strValue, strLength);
+    } catch (...) {
+      // Without memory for its string the new value goes again: no record without content stays behind.
+      KeyValue** link = &section->values;
+      while (*link != value) link = &(*link)->next;
+      *link = value->next;
+      if (index) index->RemoveValue(info, value);
+      ReleaseValue(value);
+      throw;
+    }
+    if (info) info->textValid = false;
+    return true;
   }
-  changed = SetContent(owner, info, value, type, intValue, strValue, strLength) || changed;
+  changed = SetContent(owner, info, value, type, intValue, strValue, strLength);
   if (changed && info) info->textValid = false;
   return changed;
 }
@@ -384,15 +404,19 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
 KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, KeyValue* after, const char* name,
                          size_t nameLength, long type, long intValue, const char* strValue, size_t strLength) {
   KeyValue* value = NewValue(owner, name, nameLength);
-  if (!value) return nullptr;
   value->type = static_cast<uint32_t>(type);
   bool heap = value->allocated;
   if ((type & 15) == KEYVALUE_TYPE_STRING) {
     if (strLength > 0 && strValue[0] == '\n') strLength = 0;
     bool textHeap = true;
-    value->strValue = StoreText(owner, strValue, strLength, &textHeap);
-    value->strAllocated = textHeap && value->strValue;
-    heap = heap || value->strAllocated;
+    try {
+      value->strValue = StoreText(owner, strValue, strLength, &textHeap);
+    } catch (...) {
+      ReleaseValue(value);
+      throw;
+    }
+    value->strAllocated = textHeap;
+    heap = heap || textHeap;
   } else {
     value->intValue = static_cast<int32_t>(static_cast<uint32_t>(intValue));
   }
@@ -533,5 +557,10 @@ KeyRoot* KeyRoot::FindRoot(const char* path) const { return navconfig::keytree::
 const KeyValue* KeyRoot::GetValue(const char* n) const { return navconfig::keytree::GetValue(this, n); }
 
 bool KeyRoot::AddValue(const char* n, long type, long intValue, const char* strValue, bool isDefault) {
-  return navconfig::keytree::AddValue(CurrentTreeOwner(), this, n, type, intValue, strValue, isDefault);
+  // Without memory for the record or the string nothing changes, and nothing is reported.
+  try {
+    return navconfig::keytree::AddValue(CurrentTreeOwner(), this, n, type, intValue, strValue, isDefault);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }

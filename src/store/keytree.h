@@ -4,7 +4,9 @@
 // Every operation takes the owner of the forest, which may be null (everything then comes from the heap and
 // nothing is indexed). The owner supplies memory carved from the block of a file being read, and an index
 // that it keeps beside the lists; the operations keep that index true for every record they add or remove.
-// None of this locks: the caller holds the configuration's lock.
+// When a record, a name or a string cannot be had, an operation throws std::bad_alloc and leaves the lists and
+// the index as they were before it (a section or value is in both or in neither), so that no caller goes on
+// with a part: the exported functions catch it. None of this locks: the caller holds the configuration's lock.
 #ifndef NAVCONFIG_SRC_STORE_KEYTREE_H
 #define NAVCONFIG_SRC_STORE_KEYTREE_H
 
@@ -97,7 +99,7 @@ KeyRoot* FindRoot(const KeyRoot* first, const char* path);
 KeyValue* GetValue(const KeyRoot* section, const char* name);
 
 // Finds the section path and creates what is missing. True when at least one component was found or created;
-// *last gets the last section.
+// *last gets the last section. Sections created before a failure to allocate stay.
 bool FindOrCreatePath(TreeOwner* owner, KeyRoot** root, const char* path, KeyRoot** last);
 // Creates (or finds) one subsection below parent (parent null: a top-level section of the forest).
 KeyRoot* FindOrCreateChild(TreeOwner* owner, KeyRoot** root, KeyRoot* parent, const char* name, size_t length);

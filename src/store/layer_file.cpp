@@ -81,6 +81,22 @@ std::string FallbackLayerFile(const std::string& systemDirectory, const std::str
   return platform::IsRegularFile(file) ? file : std::string();
 }
 
+// ---- The queue of saves ----
+
+SaveQueue::Turn::Turn(SaveQueue& queue) : m_queue(queue) {
+  std::unique_lock<std::mutex> guard(queue.m_mutex);
+  const uint64_t ticket = queue.m_next++;
+  queue.m_turnChanged.wait(guard, [&] { return queue.m_serving == ticket; });
+}
+
+SaveQueue::Turn::~Turn() {
+  {
+    std::lock_guard<std::mutex> guard(m_queue.m_mutex);
+    ++m_queue.m_serving;
+  }
+  m_queue.m_turnChanged.notify_all();
+}
+
 // ---- Identity ----
 
 void LayerFile::Remember(const std::string& path, const platform::FileIdentity& identity) {
@@ -95,92 +111,103 @@ void LayerFile::NoteRead(const std::string& path, const platform::FileIdentity& 
 }
 
 bool LayerFile::ChangedSince(const std::string& path) const {
-  if (path.empty() || !m_identityKnown || m_file != path) return false;
+  if (path.empty()) return false;
+  if (!m_identityKnown || m_file != path) return true;
   return platform::IdentifyFile(path) != m_identity;
+}
+
+void LayerFile::Erased() {
+  m_journal.Clear();
+  m_identityKnown = false;
+  m_unkeptLines = false;
 }
 
 // ---- Saves ----
 
-platform::Status LayerFile::Lock(const std::string& path, platform::FileLock& lock, std::chrono::milliseconds timeout) {
-  std::string target;
-  platform::Status status = platform::ResolveWriteTarget(path, target);
-  if (status.ok) status = lock.Acquire(platform::LockFileOf(path), timeout);
-  if (status.ok && !m_lockedOnce) {
-    RemoveOldTemporaryFiles(path);
-    m_lockedOnce = true;
-  }
-  return status;
-}
+FileText::~FileText() { std::free(data); }
 
-platform::Status LayerFile::Merge(Forest& memory, const std::string& layer, const std::string& path,
-                                  const platform::FileIdentity& identity, const std::string& fallbackFile,
-                                  std::vector<ValueChange>* changes, bool* inMemory) {
-  *inMemory = false;
+platform::Status ReadLayerSource(const std::string& path, const platform::FileIdentity& identity,
+                                 const std::string& fallback, FileText* text) {
   if (identity.kind == platform::FileIdentity::Kind::Other)
     return platform::Status::Error("read " + FileNameOf(path) + ": not a regular file");
   // Without a file in the configuration directory, the layer is what a read would take: the system's or its map
   // layer file.
-  const std::string source = identity.kind == platform::FileIdentity::Kind::Absent ? fallbackFile : path;
-  char* text = nullptr;
-  size_t length = 0;
-  if (!source.empty() && !platform::ReadWholeFile(source, &text, &length))
+  const std::string source = identity.kind == platform::FileIdentity::Kind::Absent ? fallback : path;
+  if (source.empty()) return platform::Status::Ok();
+  if (!platform::ReadWholeFile(source, &text->data, &text->length))
     return platform::Status::Error("read " + FileNameOf(source) + ": the file cannot be read");
+  text->read = true;
+  return platform::Status::Ok();
+}
 
+platform::Status LockLayerFile(const std::string& path, platform::FileLock& lock, std::chrono::milliseconds timeout,
+                               bool* firstLock) {
+  std::string target;
+  platform::Status status = platform::ResolveWriteTarget(path, target);
+  if (status.ok) status = lock.Acquire(platform::LockFileOf(path), timeout);
+  if (status.ok && *firstLock) {
+    RemoveOldTemporaryFiles(path);
+    *firstLock = false;
+  }
+  return status;
+}
+
+void LayerFile::Merge(Forest& memory, const std::string& layer, const std::string& path,
+                      const platform::FileIdentity& identity, const FileText& text, std::vector<ValueChange>* changes,
+                      bool* inMemory) {
+  *inMemory = false;
   SectionInfo* info = memory.FindLayer(layer.c_str());
   KeyRoot* memoryLayer = info ? info->section : nullptr;
   // A layer read from another configuration folder: what memory holds stays and is added to this folder's file,
   // since neither is older than the other.
   const bool otherFolder = !m_file.empty() && m_file != path;
   Forest wanted;
-  const size_t unkept = BuildWantedLayer(wanted, layer, text, length, otherFolder ? memoryLayer : nullptr, m_journal);
-  std::free(text);
+  const size_t unkept =
+      BuildWantedLayer(wanted, layer, text.data, text.length, otherFolder ? memoryLayer : nullptr, m_journal);
   // The next save keeps a copy of a file holding lines that it does not write again.
   m_unkeptLines = unkept != 0;
 
   const KeyRoot* wantedLayer = FindTopLevel(wanted.Root(), layer);
-  if (!memoryLayer && wantedLayer)
+  // A file that exists is a layer in memory, also when it holds no section.
+  if (!memoryLayer && (wantedLayer || text.read))
     memoryLayer = keytree::FindOrCreateChild(&memory, memory.RootSlot(), nullptr, layer.c_str(), layer.size());
   if (memoryLayer) {
     BringLayerTo(memory, memoryLayer, wantedLayer, changes);
     *inMemory = true;
   }
   Remember(path, identity);
-  return platform::Status::Ok();
 }
 
-platform::Status LayerFile::Replace(const std::string& path, const std::string& text, SaveStatus& record) {
-  platform::Status status = KeepUnkeptLines(path, record);
-  if (status.ok) status = platform::ReplaceLockedFile(path, text.data(), text.size());
-  return status;
-}
-
-platform::Status LayerFile::KeepUnkeptLines(const std::string& path, SaveStatus& record) {
-  if (!m_unkeptLines) return platform::Status::Ok();
-  // A file that the save may not replace is not copied either.
-  std::string target;
-  if (platform::Status allowed = platform::ResolveWriteTarget(path, target); !allowed.ok) return allowed;
-  char* data = nullptr;
-  size_t size = 0;
-  // Nothing to keep when no file stands there (a map layer's file is read from elsewhere).
-  if (platform::ReadWholeFile(target, &data, &size)) {
-    const std::string backup = path + kBackupExtension;
-    // Private, since the file it copies may be; a link standing in its place is replaced, not followed.
-    const platform::Status kept =
-        platform::WriteFileAtomically(backup, data, size, /*privateToUser=*/true, platform::LinkPolicy::ReplaceLink);
-    std::free(data);
-    if (!kept.ok) return platform::Status::Error("could not keep the previous file: " + kept.reason);
-    record.backup = backup;
-    LogMessage(kLogCategoryGeneral, kLogLevelError, "configmain", __LINE__,
-               "%s held lines that a rewrite does not keep; the previous file is kept as %s", path.c_str(),
-               backup.c_str());
+platform::Status ReplaceLayerFile(const std::string& path, const std::string& text, bool keepPrevious,
+                                  std::string* backup) {
+  if (keepPrevious) {
+    // A file that the save may not replace is not copied either.
+    std::string target;
+    if (platform::Status allowed = platform::ResolveWriteTarget(path, target); !allowed.ok) return allowed;
+    char* data = nullptr;
+    size_t size = 0;
+    // Nothing to keep when no file stands there (a map layer's file is read from elsewhere).
+    if (platform::ReadWholeFile(target, &data, &size)) {
+      const std::string copy = path + kBackupExtension;
+      // Private, since the file it copies may be; a link standing in its place is replaced, not followed.
+      const platform::Status kept =
+          platform::WriteFileAtomically(copy, data, size, /*privateToUser=*/true, platform::LinkPolicy::ReplaceLink);
+      std::free(data);
+      if (!kept.ok) return platform::Status::Error("could not keep the previous file: " + kept.reason);
+      *backup = copy;
+      LogMessage(kLogCategoryGeneral, kLogLevelError, "configmain", __LINE__,
+                 "%s held lines that a rewrite does not keep; the previous file is kept as %s", path.c_str(),
+                 copy.c_str());
+    }
   }
-  m_unkeptLines = false;
-  return platform::Status::Ok();
+  return platform::ReplaceLockedFile(path, text.data(), text.size());
 }
 
-void LayerFile::Saved(const std::string& path) {
-  Remember(path, platform::IdentifyFile(path));
-  m_journal.Clear();
+void LayerFile::Saved(const std::string& path, const platform::FileIdentity& identity, uint64_t through) {
+  Remember(path, identity);
+  m_journal.DropThrough(through);
+  if (through > m_savedThrough) m_savedThrough = through;
+  m_unkeptLines = false;
 }
 
 }  // namespace navconfig

@@ -2,18 +2,19 @@
 // layer in memory true to its file while other processes write the same file.
 //
 // For each layer the manager remembers the identity of the file it last read or wrote, and a journal of this
-// process's own changes to the layer since then (layer_journal.h). A save takes the lock of the file; when the
-// file is no longer the one remembered, it reads the file, replays the journal on top of it (the newest write of
-// a key wins; keys this process did not touch take the file's values) and brings the layer in memory to that
-// state in place (layer_merge.h), before it writes. Sections are kept as records while their values come and go,
-// so that a section handed out by Config_FindRoot stays valid. The journal is cleared once a save has written
-// it; after a failed save it is kept, and the next save tries again. A write that changes nothing in memory goes
-// into the journal (and the file) only when the file changed since it was read: then it is newer than what the
-// file holds. A layer read from another configuration folder (before SU_Config named this one) keeps what memory
-// holds at its first save there, with what the new folder's file holds besides; a layer without a file in the
-// configuration folder is merged from its map layer file, as a read would take it.
+// process's own changes to the layer that the file may not hold yet (layer_journal.h). A save takes the lock of
+// the file; when the file is no longer the one remembered (or that is not known), it reads the file, replays the
+// journal on top of it (the newest write of a key wins; keys this process did not touch take the file's values)
+// and brings the layer in memory to that state in place (layer_merge.h), before it writes. Sections are kept as
+// records while their values come and go, so that a section handed out by Config_FindRoot stays valid. The
+// journal's entries that a save wrote are dropped; after a failed save they are kept, and the next save tries
+// again. A write that changes nothing in memory goes into the journal (and the file) only when the file changed
+// since it was read, or that is not known: then it may be newer than what the file holds. A layer read from
+// another configuration folder (before SU_Config named this one) keeps what memory holds at its first save
+// there, with what the new folder's file holds besides; a layer without a file in the configuration folder is
+// merged from its fallback file (a map layer, a read-only layer of the system), as a read would take it.
 //
-// Everything runs under the manager's lock, held alone.
+// LayerFile runs under the manager's lock, held alone; the free functions touch files only and run without it.
 #ifndef NAVCONFIG_SRC_STORE_LAYER_FILE_H
 #define NAVCONFIG_SRC_STORE_LAYER_FILE_H
 
@@ -21,7 +22,10 @@
 #include <platform/os.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -65,6 +69,65 @@ std::string LayerFilePath(const std::string& configDirectory, const std::string&
 std::string FallbackLayerFile(const std::string& systemDirectory, const std::string& runtimeDirectory,
                               const std::string& layer);
 
+// The text of a layer's file, as a merge takes it in (malloc'd, freed with the object).
+struct FileText {
+  char* data = nullptr;
+  size_t length = 0;
+  bool read = false;  // false: not read (nothing was there to read, or it was not asked for)
+  FileText() = default;
+  ~FileText();
+  FileText(const FileText&) = delete;
+  FileText& operator=(const FileText&) = delete;
+};
+
+// Reads what a merge of the layer takes in: the file at path (whose identity was just taken), or, when nothing
+// stands there, the layer's fallback file (the system's read-only layer or the map layer, as a read would take
+// it; empty: none). Fails when the file is not a regular file or cannot be read.
+platform::Status ReadLayerSource(const std::string& path, const platform::FileIdentity& identity,
+                                 const std::string& fallback, FileText* text);
+// A save's first step: takes the lock of the file (what the save may not replace, such as a FIFO, a device or a
+// link that leads elsewhere, fails it before a lock file is left behind). *firstLock (the process's first lock of
+// the file) removes the temporary files that writers killed without the lock left behind, and is then cleared.
+platform::Status LockLayerFile(const std::string& path, platform::FileLock& lock, std::chrono::milliseconds timeout,
+                               bool* firstLock);
+// Writes text over the file, under its lock. With keepPrevious, first keeps the file as it stands as <file>.bak
+// (replacing an older copy; *backup names it) and logs it, so that lines that the writer does not write again
+// are not lost unseen; a failure to keep it fails the save.
+platform::Status ReplaceLayerFile(const std::string& path, const std::string& text, bool keepPrevious,
+                                  std::string* backup);
+
+// The saves of one layer by threads of this process, one at a time in the order they came (a ticket lock): the
+// thread whose turn it is takes the file's lock and writes, while the others wait for their turn holding no
+// lock of the manager. Turns are passed on in order, so no saver of the process waits behind later ones.
+class SaveQueue {
+ public:
+  SaveQueue() = default;
+  SaveQueue(const SaveQueue&) = delete;
+  SaveQueue& operator=(const SaveQueue&) = delete;
+
+  // Waits for its turn from construction to destruction.
+  class Turn {
+   public:
+    explicit Turn(SaveQueue& queue);
+    ~Turn();
+    Turn(const Turn&) = delete;
+    Turn& operator=(const Turn&) = delete;
+
+   private:
+    SaveQueue& m_queue;
+  };
+
+  // Whether this process has not yet held the lock of the file (its first lock clears old temporary files);
+  // used by whoever has the turn.
+  bool firstLock = true;
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_turnChanged;
+  uint64_t m_next = 0;     // the ticket of the next saver to come
+  uint64_t m_serving = 0;  // the ticket whose turn it is
+};
+
 class LayerFile {
  public:
   // The file last read or written (the configuration folder may change), and its identity then.
@@ -78,41 +141,42 @@ class LayerFile {
   void NoteRead(const std::string& path, const platform::FileIdentity& identity, bool read);
   // The next save reads the file whatever its identity.
   void ForgetIdentity() { m_identityKnown = false; }
-  // Whether the file at path is the one this process last read or wrote and has changed since; false when its
-  // identity is not known, or another file was.
+  // The file remembered, and its identity (meaningful when IdentityKnown).
+  const std::string& File() const { return m_file; }
+  const platform::FileIdentity& Identity() const { return m_identity; }
+  bool IdentityKnown() const { return m_identityKnown; }
+  // Whether a write that changes nothing in memory is still newer than what the file holds: the file at path
+  // changed since this process last read or wrote it, or that is not known (then every write counts, and the
+  // next save reads the file first).
   bool ChangedSince(const std::string& path) const;
   // The last reading met lines that a rewrite would not keep (cfg::ScanLines).
   void NoteUnkeptLines(bool unkept) { m_unkeptLines = unkept; }
+  bool UnkeptLines() const { return m_unkeptLines; }
 
   LayerJournal& Journal() { return m_journal; }
   const LayerJournal& Journal() const { return m_journal; }
+  // The journal's entries up to this number are in the file: a save that worked wrote them.
+  uint64_t SavedThrough() const { return m_savedThrough; }
 
-  // A save's first step: takes the lock of the file (what the save may not replace, such as a FIFO, a device or
-  // a link that leads elsewhere, fails it before a lock file is left behind). The first lock that this process
-  // holds removes the temporary files that writers killed without the lock left behind.
-  platform::Status Lock(const std::string& path, platform::FileLock& lock, std::chrono::milliseconds timeout);
-  // Reads the file (or, when it is absent, fallbackFile: see FallbackLayerFile) and brings the layer in memory to the
-  // file's state with the journal replayed on top, in place; remembers the file's identity. Appends every value
-  // that changed to changes when it is not null; *inMemory tells whether memory holds the layer afterwards. On
-  // failure (the file cannot be read) memory is left as it was.
-  platform::Status Merge(Forest& memory, const std::string& layer, const std::string& path,
-                         const platform::FileIdentity& identity, const std::string& fallbackFile,
-                         std::vector<ValueChange>* changes, bool* inMemory);
-  // Writes text over the file. Before the first save over a file whose last reading met lines that the writer
-  // does not write again, keeps that file once as <file>.bak (replacing an older copy; record.backup names it)
-  // and logs it, so that nothing is lost unseen; a failure to keep it fails the save.
-  platform::Status Replace(const std::string& path, const std::string& text, SaveStatus& record);
-  // After a save that wrote the file: remembers it and clears the journal.
-  void Saved(const std::string& path);
+  // Brings the layer in memory to the file's state (text, as ReadLayerSource read it) with the journal replayed
+  // on top, in place, and remembers the file's identity. Appends every value that changed to changes when it is
+  // not null; *inMemory tells whether memory holds the layer afterwards.
+  void Merge(Forest& memory, const std::string& layer, const std::string& path,
+             const platform::FileIdentity& identity, const FileText& text, std::vector<ValueChange>* changes,
+             bool* inMemory);
+  // After a save that wrote the file (whose identity is now that) with the journal up to through: remembers
+  // the file and drops those entries.
+  void Saved(const std::string& path, const platform::FileIdentity& identity, uint64_t through);
+  // After the file was erased (Config_RestoreDefaults): what this process changed before is dropped, and the
+  // next save starts from the file (none) with the changes made from now on, not from what memory holds.
+  void Erased();
 
  private:
-  platform::Status KeepUnkeptLines(const std::string& path, SaveStatus& record);
-
   std::string m_file;
   platform::FileIdentity m_identity;
   bool m_identityKnown = false;  // false: the next save reads the file whatever its identity
   LayerJournal m_journal;
-  bool m_lockedOnce = false;   // a save held the lock (and removed older writers' temporary files)
+  uint64_t m_savedThrough = 0;
   bool m_unkeptLines = false;  // the last reading met lines that a rewrite would not keep
 };
 

@@ -1,14 +1,21 @@
-// LayerJournal: this process's own changes to one layer since the layer's file was last read or written
-// (values set, values deleted, branches deleted, in order). A save that finds the file changed by another
-// process replays them on top of what the file holds, so that the newest write of a key wins; once a save has
-// written them the journal is cleared, and after a failed save it is kept for the next one.
+// LayerJournal: this process's own changes to one layer that its file may not hold yet (values set, values
+// deleted, branches deleted). A save that finds the file changed by another process replays them on top of what
+// the file holds, so that the newest write of a key wins.
+//
+// The journal keeps one entry per key: a later set or deletion of a key replaces the earlier entry, and a
+// branch deletion replaces every entry at or below the branch, so its size is bounded by the number of
+// distinct keys and branches changed, however often saves fail. Entries are numbered as they are made; a save
+// that wrote the journal up to a number drops the entries up to it (later ones stay for the next save), and
+// once the journal is empty its memory is given back.
 #ifndef NAVCONFIG_SRC_STORE_LAYER_JOURNAL_H
 #define NAVCONFIG_SRC_STORE_LAYER_JOURNAL_H
 
+#include <cstddef>
 #include <cstdint>
+#include <list>
 #include <string>
-#include <utility>
-#include <vector>
+#include <string_view>
+#include <unordered_map>
 
 namespace navconfig {
 
@@ -24,6 +31,7 @@ struct LayerEdit {
   int32_t intValue = 0;
   std::string strValue;
   bool isDefault = false;  // Set: the value equals its built-in default (an absent value is then not added)
+  uint64_t number = 0;     // given by the journal
 };
 
 LayerEdit SetEdit(const char* path, const char* key, uint32_t type, long intValue, const char* strValue,
@@ -33,14 +41,29 @@ LayerEdit DeleteBranchEdit(const char* path);
 
 class LayerJournal {
  public:
-  void Add(LayerEdit edit) { m_edits.push_back(std::move(edit)); }
+  // Records a change in place of the entries it supersedes (see above) and returns its number, which is higher
+  // than every number given before, also across Clear.
+  uint64_t Add(LayerEdit edit);
   bool Empty() const { return m_edits.empty(); }
-  void Clear() { m_edits.clear(); }
+  size_t Size() const { return m_edits.size(); }
+  // The number of the newest entry (0 before any).
+  uint64_t Last() const { return m_last; }
+  // Drops the entries up to and including that number.
+  void DropThrough(uint64_t number);
+  void Clear() { DropThrough(m_last); }
   // Makes each change again, in order, in the forest.
   void ReplayOn(Forest& forest) const;
 
  private:
-  std::vector<LayerEdit> m_edits;
+  struct Entry {
+    std::string subject;  // what it is about: its section path, and its key, folded as lookups fold them
+    LayerEdit edit;
+  };
+  static std::string Subject(const LayerEdit& edit);
+
+  std::list<Entry> m_edits;  // in the order made, so with ascending numbers
+  std::unordered_map<std::string_view, std::list<Entry>::iterator> m_bySubject;  // views of Entry::subject
+  uint64_t m_last = 0;
 };
 
 }  // namespace navconfig

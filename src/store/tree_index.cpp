@@ -1,14 +1,16 @@
 // TreeIndex: the hash tables beside the key trees.
 #include "store/tree_index.h"
 
+#include <doroutil/memory.h>
 #include <doroutil/strutil.h>
 
 #include <algorithm>
 #include <bit>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
-#include <thread>
 #include <utility>
 
 #include "common/folded_names.h"
@@ -75,7 +77,7 @@ bool TreeIndex::MakeLayeredKey(const char* layer, const char* section, PathKey& 
 
 // ---- ValueTable ----
 
-ValueTable::~ValueTable() { std::free(m_values); }
+ValueTable::~ValueTable() { Mem_Free(m_values); }
 
 KeyValue* ValueTable::Find(const char* name, size_t nameLength, uint64_t nameHash) const {
   if (m_count == 0) return nullptr;
@@ -92,14 +94,27 @@ KeyValue* ValueTable::Find(const char* name, size_t nameLength, uint64_t nameHas
   }
 }
 
-void ValueTable::Insert(KeyValue* value, uint64_t nameHash) {
+bool ValueTable::Insert(KeyValue* value, uint64_t nameHash) {
   // At most three quarters full, so that probes stay short.
-  if (!m_values || (m_count + 1) * 4 > (m_mask + 1) * 3) Reserve(m_count < 2 ? m_count + 1 : m_count * 2);
+  if ((!m_values || (m_count + 1) * 4 > (m_mask + 1) * 3) && !Reserve(m_count < 2 ? m_count + 1 : m_count * 2)) {
+    Drop();
+    return false;
+  }
   uint32_t i = static_cast<uint32_t>(nameHash) & m_mask;
   while (m_tags[i] != 0) i = (i + 1) & m_mask;
   m_tags[i] = Tag(nameHash, value->name ? std::strlen(value->name) : 0);
   m_values[i] = value;
   ++m_count;
+  return true;
+}
+
+void ValueTable::Drop() {
+  Mem_Free(m_values);
+  m_values = nullptr;
+  m_tags = nullptr;
+  m_mask = 0;
+  m_count = 0;
+  m_state.store(kNotMade, std::memory_order_release);
 }
 
 bool ValueTable::Erase(const KeyValue* value, uint64_t nameHash) {
@@ -126,15 +141,15 @@ bool ValueTable::Erase(const KeyValue* value, uint64_t nameHash) {
   return true;
 }
 
-void ValueTable::Reserve(size_t count) {
+bool ValueTable::Reserve(size_t count) {
   size_t slots = 4;
   while (slots * 3 < count * 4) slots *= 2;
-  if (!m_values || slots > m_mask + 1) Rehash(slots);
+  return (m_values && slots <= m_mask + 1) || Rehash(slots);
 }
 
-void ValueTable::Rehash(size_t slots) {
-  auto* values = static_cast<KeyValue**>(std::malloc(slots * (sizeof(KeyValue*) + sizeof(uint16_t))));
-  if (!values) throw std::bad_alloc();
+bool ValueTable::Rehash(size_t slots) {
+  auto* values = static_cast<KeyValue**>(Mem_Malloc(slots * (sizeof(KeyValue*) + sizeof(uint16_t))));
+  if (!values) return false;
   auto* tags = reinterpret_cast<uint16_t*>(values + slots);
   std::memset(tags, 0, slots * sizeof(uint16_t));
   const uint32_t mask = static_cast<uint32_t>(slots - 1);
@@ -148,11 +163,12 @@ void ValueTable::Rehash(size_t slots) {
       tags[i] = m_tags[k];
       values[i] = v;
     }
-    std::free(m_values);
+    Mem_Free(m_values);
   }
   m_values = values;
   m_tags = tags;
   m_mask = mask;
+  return true;
 }
 
 // ---- TreeIndex ----
@@ -205,8 +221,12 @@ SectionInfo* TreeIndex::AddSection(const SectionInfo* parent, KeyRoot* section) 
   const size_t nameLength = std::strlen(name);
   const size_t length = parent ? parent->pathLength + 1 + nameLength : nameLength;
   const size_t room = SectionInfo::PathRoom(length);
-  char* memory = static_cast<char*>(std::malloc(room + sizeof(SectionInfo)));
-  if (!memory) throw std::bad_alloc();
+  // Everything that needs memory first, so that a section is in every table or in none.
+  char* memory = static_cast<char*>(Mem_Malloc(room + sizeof(SectionInfo)));
+  if (!memory || !m_byPath.MakeRoom() || !m_byRecord.MakeRoom() || !m_byLayeredName.MakeRoom()) {
+    Mem_Free(memory);
+    return nullptr;
+  }
   auto* info = new (memory + room) SectionInfo();
   info->section = section;
   info->pathLength = static_cast<uint32_t>(length);
@@ -268,7 +288,7 @@ void TreeIndex::RemoveLayered(const SectionInfo* info) {
 void TreeIndex::DestroyInfo(SectionInfo* info) {
   void* memory = const_cast<char*>(info->Path());
   info->~SectionInfo();
-  std::free(memory);
+  Mem_Free(memory);
 }
 
 void TreeIndex::RemoveSection(const KeyRoot* section) {
@@ -282,31 +302,50 @@ void TreeIndex::RemoveSection(const KeyRoot* section) {
   DestroyInfo(info);
 }
 
-void TreeIndex::MakeValueTable(const SectionInfo* info) {
+namespace {
+
+// Readers that wait for a table that another reader makes sleep here (rarely more than one at a time).
+std::mutex g_tableMutex;
+std::condition_variable g_tableDone;
+
+}  // namespace
+
+bool TreeIndex::MakeValueTable(const SectionInfo* info) {
   auto& table = const_cast<ValueTable&>(info->values);
-  uint8_t expected = ValueTable::kNotMade;
-  if (!table.m_state.compare_exchange_strong(expected, ValueTable::kMaking, std::memory_order_acquire)) {
-    // Another reader makes it.
-    for (int spin = 0; table.m_state.load(std::memory_order_acquire) != ValueTable::kMade; ++spin)
-      if (spin > 64) std::this_thread::yield();
-    return;
+  for (;;) {
+    uint8_t state = ValueTable::kNotMade;
+    if (table.m_state.compare_exchange_strong(state, ValueTable::kMaking, std::memory_order_acquire)) break;
+    if (state == ValueTable::kMade) return true;
+    // Another reader makes it: asleep until it is done. When it could not, this one tries.
+    std::unique_lock<std::mutex> guard(g_tableMutex);
+    g_tableDone.wait(guard, [&] { return table.m_state.load(std::memory_order_acquire) != ValueTable::kMaking; });
   }
-  try {
-    size_t count = 0;
-    for (const KeyValue* v = info->section->values; v; v = v->next) ++count;
-    table.Reserve(count);
-    for (KeyValue* v = info->section->values; v; v = v->next) table.Insert(v, NameHash(v->name ? v->name : ""));
-  } catch (...) {
-    // Without memory for the table, the next lookup tries again.
-    table.m_state.store(ValueTable::kNotMade, std::memory_order_release);
-    throw;
+  size_t count = 0;
+  for (const KeyValue* v = info->section->values; v; v = v->next) ++count;
+  bool made = table.Reserve(count);
+  for (KeyValue* v = info->section->values; made && v; v = v->next) made = table.Insert(v, NameHash(v->name ? v->name : ""));
+  {
+    std::lock_guard<std::mutex> guard(g_tableMutex);
+    if (!made) table.Drop();
+    else table.m_state.store(ValueTable::kMade, std::memory_order_release);
   }
-  table.m_state.store(ValueTable::kMade, std::memory_order_release);
+  g_tableDone.notify_all();
+  return made;
+}
+
+KeyValue* TreeIndex::FindInList(const SectionInfo* info, const char* name, size_t nameLength) {
+  for (KeyValue* v = info->section->values; v; v = v->next) {
+    const int order = SpecialChar_stricmpn(name, nameLength, v->name ? v->name : "");
+    if (order == 0) return v;
+    if (order < 0) break;  // the list is sorted
+  }
+  return nullptr;
 }
 
 void TreeIndex::AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash) {
-  // A table not made yet takes the value from the list when it is made.
-  if (info->values.Made()) info->values.Insert(value, nameHash);
+  // A table not made yet takes the value from the list when it is made; one that cannot grow is dropped and made
+  // again so.
+  if (info->values.Made()) (void)info->values.Insert(value, nameHash);
 }
 
 void TreeIndex::RemoveValue(SectionInfo* info, const KeyValue* value) {

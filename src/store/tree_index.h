@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,9 @@ namespace navconfig {
 // A table is made from its section's list when it is first needed, not when the values come: a file's values
 // are only linked into their lists while it is read, and a section that nobody reads costs no table. The
 // first lookup makes it, also a lookup of one of several readers that hold the configuration's lock for
-// reading: one of them makes it while the others wait for it.
+// reading: one of them makes it while the others sleep until it is done. When its memory cannot be had, the
+// table is not made (a waiting reader then tries itself) and the lookup walks the section's list instead; a table
+// that cannot grow for a new value is dropped, to be made again from the list by the next lookup.
 class ValueTable {
  public:
   ValueTable() = default;
@@ -48,7 +51,8 @@ class ValueTable {
   // Whether the table holds the values of its section's list (it is kept so from then on).
   bool Made() const { return m_state.load(std::memory_order_acquire) == kMade; }
   KeyValue* Find(const char* name, size_t nameLength, uint64_t nameHash) const;
-  void Insert(KeyValue* value, uint64_t nameHash);
+  // False when the table could not grow for it (it is then dropped: not made, to be made again from the list).
+  bool Insert(KeyValue* value, uint64_t nameHash);
   // Removes the entry of this record; false when it has none.
   bool Erase(const KeyValue* value, uint64_t nameHash);
   size_t Count() const { return m_count; }
@@ -61,9 +65,10 @@ class ValueTable {
   static uint16_t Tag(uint64_t hash, size_t nameLength) {
     return static_cast<uint16_t>(((hash >> 57) + 1) | (nameLength < kLongName ? nameLength : kLongName) << 8);
   }
-  // Makes room for this many entries in all without growing again.
-  void Reserve(size_t count);
-  void Rehash(size_t slots);
+  // Makes room for this many entries in all without growing again; false when the memory cannot be had.
+  bool Reserve(size_t count);
+  bool Rehash(size_t slots);
+  void Drop();
   // One allocation: the values, then the tags.
   KeyValue** m_values = nullptr;
   uint16_t* m_tags = nullptr;
@@ -116,6 +121,16 @@ class FlatTable {
       if (e.hash == 0) return nullptr;
       if (e.hash == hash && match(e)) return const_cast<Entry*>(&e);
     }
+  }
+  // Room for one more entry without growing; false when the memory cannot be had (nothing changes then).
+  bool MakeRoom() noexcept {
+    if ((m_count + 1) * 2 <= m_slots.size()) return true;
+    try {
+      Grow();
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    return true;
   }
   void Insert(const Entry& entry) {
     if ((m_count + 1) * 2 > m_slots.size()) Grow();
@@ -213,7 +228,7 @@ class TreeIndex {
   // The value of that name in the section (its table made first when it is not yet).
   KeyValue* FindValue(const SectionInfo* info, const char* name, uint64_t nameHash) const;
   KeyValue* FindValue(const SectionInfo* info, const char* name, size_t nameLength, uint64_t nameHash) const {
-    if (!info->values.Made()) MakeValueTable(info);
+    if (!info->values.Made() && !MakeValueTable(info)) return FindInList(info, name, nameLength);
     return info->values.Find(name, nameLength, nameHash);
   }
   // The layers that layered reads search, by their names in lower case (at most kLayeredLayers; set before
@@ -238,7 +253,8 @@ class TreeIndex {
   // Changes whenever a top-level section comes or goes, so that a caller may remember which layers exist.
   uint64_t TopLevelGeneration() const { return m_topLevelGeneration; }
 
-  // Records a new section below parent (null for a top-level section).
+  // Records a new section below parent (null for a top-level section); null, with nothing recorded, when the
+  // memory for the record cannot be had.
   SectionInfo* AddSection(const SectionInfo* parent, KeyRoot* section);
   void RemoveSection(const KeyRoot* section);
   // A value just linked into its section's list (or about to be unlinked): its table, once made, keeps it.
@@ -277,8 +293,11 @@ class TreeIndex {
   void RemoveLayered(const SectionInfo* info);
   static uint64_t RecordHash(const KeyRoot* section);
   static void DestroyInfo(SectionInfo* info);
-  // Makes a section's table from its list, once, also when several readers ask for it at the same time.
-  static void MakeValueTable(const SectionInfo* info);
+  // Makes a section's table from its list, once, also when several readers ask for it at the same time; false
+  // when it cannot be made now.
+  static bool MakeValueTable(const SectionInfo* info);
+  // A value of the section found along its list.
+  static KeyValue* FindInList(const SectionInfo* info, const char* name, size_t nameLength);
 
   FlatTable<PathEntry> m_byPath;
   FlatTable<RecordEntry> m_byRecord;

@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include <doroutil/logmgr.h>
+#include <platform/file_lock.h>
 #include <platform/os.h>
 
 #include <algorithm>
@@ -525,6 +526,36 @@ int ChildProcess::Wait() {
 }
 
 int RunChild(const std::string& name, const std::vector<std::string>& args) { return ChildProcess(name, args).Wait(); }
+
+namespace {
+
+// Windows: takes the lock args[0], says so, and keeps it until it is killed.
+int HoldLock(const std::vector<std::string>& args) {
+  platform::FileLock lock;
+  if (!lock.Acquire(args[0], std::chrono::milliseconds(10000)).ok) return 1;
+  std::printf("locked\n");
+  std::fflush(stdout);
+  for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+}
+const bool kHoldLockRegistered = RegisterChild("hold_lock", HoldLock);
+
+ChildProcess::Program FlockHolder(const std::string& lockFile) {
+  // -o: the command does not hold the lock, which goes when flock(1) is killed; it leaves this test's streams.
+  return {"/usr/bin/flock", {"-o", lockFile, "-c", "echo locked; exec sleep 60 </dev/null >/dev/null 2>&1"}};
+}
+
+}  // namespace
+
+LockHolder::LockHolder(const std::string& lockFile)
+    : m_process(kWindows ? ChildProcess("hold_lock", {lockFile}) : ChildProcess(FlockHolder(lockFile))) {
+  std::string line;
+  m_holds = kHoldLockRegistered && m_process.ReadLine(line, 60000) && line == "locked";
+}
+
+void LockHolder::Release() {
+  m_process.Kill();
+  m_process.Wait();
+}
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
                          const std::vector<std::string>& unset,

@@ -171,6 +171,20 @@ class ChildProcess {
 // Runs a child to its end: its exit code, or -1 when it could not start or was killed.
 int RunChild(const std::string& name, const std::vector<std::string>& args = {});
 
+// Another process that holds the lock of a lock file (a save's or the registry store's) until Release or the
+// object's end: flock(1) on POSIX, as an administrator's script takes it, and on Windows a child of this program
+// with LockFileEx. Holds() once the holder said it has the lock.
+class LockHolder {
+ public:
+  explicit LockHolder(const std::string& lockFile);
+  bool Holds() const { return m_holds; }
+  void Release();
+
+ private:
+  ChildProcess m_process;
+  bool m_holds = false;
+};
+
 // Runs another program to its end in the folder cwd, with the variables named in unset removed from its
 // environment and those in set given; its standard input reads input, and its standard output and error are
 // collected (all through files).

@@ -1,28 +1,33 @@
 // Locks of the utility library: critSec and mutex, and the TCompactSync base that holds one.
 //
+// The locks' own code is left out of the compiler's lock analysis (thread_annotations.h): it is what the
+// analysis takes on trust.
+//
 // critSec is a small lock that spins briefly before it sleeps, so that a short critical section taken by
 // two threads in turn does not go through the kernel each time. It is not re-entrant.
 #ifndef NAVCONFIG_DOROUTIL_SYNC_H
 #define NAVCONFIG_DOROUTIL_SYNC_H
 
+#include <platform/thread_annotations.h>
+
 #include <atomic>
 
-class critSec {
+class CAPABILITY("mutex") critSec {
  public:
   critSec() = default;
   critSec(const critSec&) = delete;
   critSec& operator=(const critSec&) = delete;
 
-  void Enter() {
+  void Enter() ACQUIRE() NO_THREAD_SAFETY_ANALYSIS {
     int expected = 0;
     if (m_state.compare_exchange_strong(expected, 1, std::memory_order_acquire)) return;
     EnterSlow();
   }
-  bool TryLock() {
+  bool TryLock() TRY_ACQUIRE(true) NO_THREAD_SAFETY_ANALYSIS {
     int expected = 0;
     return m_state.compare_exchange_strong(expected, 1, std::memory_order_acquire);
   }
-  void Exit() {
+  void Exit() RELEASE() NO_THREAD_SAFETY_ANALYSIS {
     if (m_state.exchange(0, std::memory_order_release) == 2) m_state.notify_one();
   }
 
@@ -38,17 +43,17 @@ using mutex = critSec;
 // its own (a cache line of its own), so that readers on different cores do not write the same memory; a
 // writer shuts new readers out and waits until every slot is empty. Enter/TryLock/Exit take it for writing,
 // EnterShared and ExitShared for reading. Not re-entrant, and a reader must not ask to write while it reads.
-class sharedCritSec {
+class CAPABILITY("mutex") sharedCritSec {
  public:
   sharedCritSec() = default;
   sharedCritSec(const sharedCritSec&) = delete;
   sharedCritSec& operator=(const sharedCritSec&) = delete;
 
-  void Enter();
-  bool TryLock();
-  void Exit();
-  void EnterShared();
-  void ExitShared();
+  void Enter() ACQUIRE();
+  bool TryLock() TRY_ACQUIRE(true);
+  void Exit() RELEASE();
+  void EnterShared() ACQUIRE_SHARED();
+  void ExitShared() RELEASE_SHARED();
 
  private:
   static constexpr int kSlots = 16;
@@ -75,9 +80,9 @@ class CBaseSync {
 template <typename L>
 class TCompactSync : public CBaseSync {
  public:
-  void Lock() override { m_sync.Enter(); }
-  bool TryLock() override { return m_sync.TryLock(); }
-  void Unlock() override { m_sync.Exit(); }
+  void Lock() override ACQUIRE(m_sync) { m_sync.Enter(); }
+  bool TryLock() override TRY_ACQUIRE(true, m_sync) { return m_sync.TryLock(); }
+  void Unlock() override RELEASE(m_sync) { m_sync.Exit(); }
 
  protected:
   L m_sync;

@@ -41,9 +41,14 @@ FileIdentity IdentifyFile(const std::string& path);
 // The lock file of a file: ".<name>.lock" in the same folder.
 std::string LockFileOf(const std::string& path);
 
+namespace lockwait {
+class LockCalls;
+}
+
 // An exclusive lock between processes on a lock file, held from a successful Acquire until Release or the
 // object's end. POSIX: flock on the lock file (opened without following a link, without blocking, and only
-// when it is a regular file); Windows: LockFileEx on its first byte.
+// when it is a regular file), the lock that flock(1) takes too, so that a script can hold it while it puts a
+// file in place; Windows: LockFileEx on its first byte.
 class FileLock {
  public:
   FileLock() = default;
@@ -51,11 +56,18 @@ class FileLock {
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
-  // Creates the lock file when missing and takes its lock, trying again with a short back-off while another
-  // holder has it. Fails when the lock file cannot be opened or is not a regular file, or when the lock is
-  // still held elsewhere after timeout; the reason names the lock file. On a file system that has no locks
-  // at all it succeeds without holding one (Held() stays false), so that writers go on as they would alone.
+  // Creates the lock file when missing and takes its lock. A lock held elsewhere is waited for in the system's
+  // own blocking call, so that the lock is taken as soon as its holder lets go, in about the order in which
+  // the waiters asked; the wait ends after timeout, and the failure then says how long this call waited. Also
+  // fails when the lock file cannot be opened or is not a regular file (a link, a directory: the reason says
+  // which); the reason names the lock file. On a file system that has no locks at all it succeeds without
+  // holding one (Held() stays false), so that writers go on as they would alone. A wait that ran out leaves a
+  // thread of this process in the system's queue for the lock, which lets the lock go as soon as it gets it,
+  // unless the next Acquire of the same lock file has taken its place; the library must not be unloaded while
+  // one does.
   Status Acquire(const std::string& lockPath, std::chrono::milliseconds timeout);
+  // The same with the platform's own calls for a kind of lock file (the registry store's, which is private).
+  Status AcquireWith(const std::string& lockPath, std::chrono::milliseconds timeout, const lockwait::LockCalls& calls);
   void Release();
   bool Held() const { return m_handle != kNone; }
 

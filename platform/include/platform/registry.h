@@ -46,7 +46,9 @@
 // Storage. Each root lives in one file of RegistryDirectory() (platform/os.h): HKCR.reg, HKLM.reg and
 // HKCU.reg, readable by the user alone (the folder 0700, the files 0600). Every change is written at once
 // and atomically (a temporary file renamed over the old one), as a read-modify-write under an advisory lock
-// on HKxx.reg.lock, so that processes sharing the store never lose each other's changes; before every call
+// on HKxx.reg.lock (the lock that flock(1) takes), so that processes sharing the store never lose each other's
+// changes; a change waits 10 s at most for a lock that another process holds, and then fails with
+// ERROR_REGISTRY_IO_FAILED, the log saying how long it waited. Before every call
 // the file is read again when it changed on disk, so that a process sees what another one wrote. A change
 // that cannot be written is not kept and the call fails with ERROR_REGISTRY_IO_FAILED. A file that cannot
 // be read as a store is never overwritten: it is renamed to HKxx.reg.damaged-<unix time>, an error is
@@ -69,6 +71,7 @@
 #ifndef NAVCONFIG_PLATFORM_REGISTRY_H
 #define NAVCONFIG_PLATFORM_REGISTRY_H
 
+#include <chrono>
 #include <cstdint>
 
 namespace platform::reg {
@@ -85,6 +88,7 @@ inline constexpr long ERROR_SUCCESS = 0;
 inline constexpr long ERROR_FILE_NOT_FOUND = 2;
 inline constexpr long ERROR_ACCESS_DENIED = 5;
 inline constexpr long ERROR_INVALID_HANDLE = 6;
+inline constexpr long ERROR_OUTOFMEMORY = 14;
 inline constexpr long ERROR_INVALID_PARAMETER = 87;
 inline constexpr long ERROR_MORE_DATA = 234;
 inline constexpr long ERROR_NO_MORE_ITEMS = 259;
@@ -123,6 +127,10 @@ long RegEnumKeyExW(HKEY key, uint32_t index, char16_t* name, uint32_t* nameSize)
 long RegEnumValueW(HKEY key, uint32_t index, char16_t* name, uint32_t* nameSize, uint32_t* type);
 long RegDeleteValueW(HKEY key, const char16_t* valueName);
 long RegCloseKey(HKEY key);
+
+// How long a change of the library's own store waits for the lock of its file (10 s unless a test sets it).
+// Nothing on Windows, where the registry is the system's.
+void SetStoreLockTimeout(std::chrono::milliseconds timeout);
 
 }  // namespace platform::reg
 

@@ -1,0 +1,111 @@
+// Running out of memory at any allocation of a read, a write, a deletion, a file read or a merge: no exception
+// leaves the exported functions, each fails as it documents (a read answers the built-in default, a write
+// records a failed save "out of memory") or works, and the trees stay whole (every section and value that the
+// lists hold is found through the index, and the reverse).
+//
+// A program of its own: it replaces operator new, so that the fault seam (platform/faults.h) fails the library's
+// strings, vectors and maps as well as its Mem_Malloc.
+#include <config/config_api.h>
+#include <config/config_info.h>
+#include <config/config_listen.h>
+#include <gtest/gtest.h>
+#include <platform/faults.h>
+
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <string>
+
+#include "store_env.h"
+
+void* operator new(std::size_t size) {
+  if (platform::faults::AllocationFails()) throw std::bad_alloc();
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return platform::faults::AllocationFails() ? nullptr : std::malloc(size ? size : 1);
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
+namespace {
+
+// The sections and values below a path as the lists hold them, each looked up again through the index; a
+// record that one holds and the other misses is marked "!".
+std::string Walk(const std::string& path) {
+  std::string out;
+  for (const std::string& key : storetest::Keys(path.c_str()))
+    out += path + "|" + key + "=" + std::to_string(Config_GetIntVal(path.c_str(), key.c_str())) +
+           (Config_DoesKeyExist(path.c_str(), key.c_str()) ? "" : "!") + "\n";
+  for (const std::string& child : storetest::Children(path.c_str())) {
+    const std::string below = path + "\\" + child;
+    if (!Config_FindRoot(below.c_str())) out += below + "!\n";
+    out += Walk(below);
+  }
+  return out;
+}
+
+std::string LastSaveReason() {
+  bool ok = true;
+  char reason[256] = "";
+  return Config_GetLastSaveStatus("user", &ok, nullptr, 0, reason, sizeof reason) && !ok ? reason : "";
+}
+
+}  // namespace
+
+class AllocationFailures : public storetest::StoreTest {};
+
+TEST_F(AllocationFailures, EveryAllocationOfAnOperationMayFailAndNothingThrowsOrBreaks) {
+  const std::string file = "[Image]\n\"KeepPercent\"=70\n[Keys]\n\"A\"=1\n\"B\"=\"two\"\n[Keys\\Sub]\n\"C\"=3\n";
+  const auto loaded = [] { Config_GetIntVal("Keys", "A"); };
+  struct Operation {
+    const char* what;
+    std::function<void()> prepare;
+    std::function<bool()> run;   // with allocations failing: false when it answered what it must not
+    std::function<bool()> done;  // afterwards: whether it took effect (when not, a write recorded its failure)
+    bool write;
+  } const operations[] = {
+      {"a layered read of a layer read from its file", nullptr,
+       [] { const long v = Config_GetIntVal("Image", "KeepPercent"); return v == 70 || v == 50; },
+       [] { return true; }, false},
+      {"a new value in a new section", nullptr, [] { Config_SetIntVal("Fresh", "K", 7); return true; },
+       [] { return Config_GetIntVal("user\\Fresh", "K") == 7; }, true},
+      {"a string", loaded, [] { Config_SetStrVal("Keys", "B", "three"); return true; },
+       [] { return storetest::Str("Keys", "B") == "three"; }, true},
+      {"a deletion", loaded, [] { Config_DeleteKeyVal("user\\Keys", "A"); return true; },
+       [] { return !Config_DoesKeyExist("Keys", "A"); }, true},
+      {"a branch deletion", loaded, [] { Config_DeleteKey("user\\Keys"); return true; },
+       [] { return !Config_FindRoot("user\\Keys"); }, true},
+      // A reload that failed is made again by the next one.
+      {"a reload of what another writer saved",
+       [&] { loaded(); WriteCfg("user.cfg", file + "[New]\n\"N\"=1\n"); }, [] { Config_ReloadChangedLayers(); return true; },
+       [] { Config_ReloadChangedLayers(); return Config_GetIntVal("New", "N") == 1; }, false},
+  };
+  for (const Operation& op : operations) {
+    SCOPED_TRACE(op.what);
+    for (uint32_t nth = 1;; ++nth) {
+      WriteCfg("user.cfg", file);
+      Reload();
+      if (op.prepare) op.prepare();
+      platform::faults::FailAllocations(nth);
+      const bool answered = op.run();
+      const uint32_t made = platform::faults::Allocations();
+      platform::faults::Clear();
+      SCOPED_TRACE("allocation " + std::to_string(nth) + " of " + std::to_string(made));
+      EXPECT_TRUE(answered);
+      EXPECT_EQ(Walk("user").find('!'), std::string::npos) << Walk("user");
+      const bool done = op.done();
+      EXPECT_TRUE(done || !op.write || LastSaveReason() == "out of memory") << LastSaveReason();
+      // Once no allocation failed, the operation worked; whatever failed, memory and file stay usable.
+      if (nth > made) {
+        EXPECT_TRUE(done);
+        break;
+      }
+      Config_SetIntVal("Image", "KeepPercent", 71);
+      EXPECT_EQ(Config_GetIntVal("user\\Image", "KeepPercent"), 71);
+      EXPECT_EQ(Block("user.cfg", "[Image]"), "[Image]\n\"KeepPercent\"=71\n\n");
+    }
+  }
+}
