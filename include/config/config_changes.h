@@ -3,7 +3,8 @@
  *
  * A set records values to write and values or branches to delete, and touches nothing until it is applied.
  * Config_ChangeSetApply then makes every change of the set under the configuration's lock at once, so that no
- * other thread of the process sees part of it, and saves each layer that the set changed once. Each layer file
+ * other thread of the process sees part of it, and then, with the lock let go so that reads go on, saves each layer
+ * that the set changed once, in turn with this process's other saves of that layer. Each layer file
  * is replaced atomically, as a single change replaces it, and holds either all of the set's changes to that
  * layer or none of them, even when the process is killed while it applies the set. A set that changes two layers
  * is atomic per file only: a process killed between the two saves leaves one file with the set's changes and
