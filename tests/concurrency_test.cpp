@@ -3,6 +3,7 @@
 #include <config/config_api.h>
 #include <config/config_changes.h>
 #include <config/config_globals.h>
+#include <config/config_info.h>
 #include <config/config_listen.h>
 #include <doroutil/sync.h>
 #include <gtest/gtest.h>
@@ -109,17 +110,24 @@ TEST_F(Concurrency, ThreadsSeeAChangeSetWholeOrNotAtAll) {
     while (!done.load())
       if (!storetest::WholeSet(Block("user.cfg", "[Sets]"), kSetKeys, &number)) ++torn;
   });
-  for (int n = 1; n <= kSets; ++n) {
+  // While a thread of this process has the file open, Windows refuses to replace it: that save fails, memory keeps
+  // the set and a later save writes it. The last set is made once the readers are gone, and is saved.
+  for (int n = 1; n <= kSets + 1; ++n) {
+    if (n == kSets + 1) {
+      done.store(true);
+      for (auto& t : readers) t.join();
+    }
     Config_ChangeSet* set = Config_ChangeSetNew();
     for (int k = 0; k < kSetKeys; ++k) Config_ChangeSetSetInt(set, "Sets", storetest::SetKey(k).c_str(), n);
-    EXPECT_TRUE(Config_ChangeSetApply(set));
+    bool ok = Config_ChangeSetApply(set);
+    char reason[512] = "";
+    if (!ok) Config_GetLastSaveStatus("user", &ok, nullptr, 0, reason, sizeof reason);
+    EXPECT_TRUE(ok || n <= kSets) << reason;
     Config_ChangeSetFree(set);
   }
-  done.store(true);
-  for (auto& t : readers) t.join();
   EXPECT_EQ(torn.load(), 0);
   long number = 0;
-  EXPECT_TRUE(storetest::WholeSet(Block("user.cfg", "[Sets]"), kSetKeys, &number) && number == kSets);
+  EXPECT_TRUE(storetest::WholeSet(Block("user.cfg", "[Sets]"), kSetKeys, &number) && number == kSets + 1);
 }
 
 TEST_F(Concurrency, ALockHeldElsewhereStallsNoReadFailsTheSaveInTimeAndItsReleaseLetsTheQueuedSavesGo) {
