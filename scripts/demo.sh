@@ -89,6 +89,19 @@ show cat ../config/user.cfg
 cat ../config/user.cfg
 grep -qx '"KeepPercent"=70' ../config/user.cfg
 
+step "Several changes as one: the user layer exported, a bundle tried without writing, a section reset"
+navconfig export
+expect 0 '"KeepPercent"=70'
+printf '[Image]\n"KeepPercent"=65\n"AllowSquish"=1\n' >../bundle.cfg
+show cat ../bundle.cfg
+cat ../bundle.cfg
+navconfig import --dry-run ../bundle.cfg
+expect 0 "~ Image\\KeepPercent = 70 -> 65"
+navconfig reset Image
+expect 0 "Image\\KeepPercent = 50  (default)"
+navconfig get Styles Theme --all
+expect 0 "* product  night"
+
 step "A check of a deliberately flawed .cfg file"
 navconfig check ../flawed.cfg
 expect 1 "did you mean Image\\KeepPercent?"

@@ -67,6 +67,9 @@ expect 'navconfig --config-dir /tmp --json get Ima' 'Image'
 expect 'navconfig --config-dir=/tmp get Ima' 'Image'
 expect 'navconfig get Image KeepPercent --o' '--origin'
 expect 'navconfig set Image KeepPercent 70 --s' '--string'
+expect 'navconfig get Image KeepPercent --sh' '--show-origin'
+# reset takes any number of keys.
+expect 'navconfig reset Image KeepPercent All' 'AllowSquish'
 expect 'navconfig list --' '--help|--all|--version|--config-dir|--runtime-dir|--json'
 expect 'navconfig mapsets . --type ' 'data|orospeeds|ispeeds|tmc|polygons'
 expect 'navconfig mapsets . --type=t' 'tmc'
@@ -82,6 +85,7 @@ expect 'navconfig --runtime-dir=/t' 'compopt -o dirnames'
 expect 'navconfig mapsets /t' 'compopt -o dirnames'
 expect 'navconfig check ' 'compopt -o default'
 expect 'navconfig check a.cfg b' 'compopt -o default'
+expect 'navconfig import --dry-run ' 'compopt -o default'
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures completion cases failed"

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -35,6 +36,26 @@ inline std::string SectionBlock(const std::string& text, const std::string& head
   else if (start++ == std::string::npos) return "<absent>";
   const size_t end = text.find("\n[", start);
   return text.substr(start, end == std::string::npos ? end : end + 1 - start);
+}
+
+// The key K<k> of the change sets below.
+inline std::string SetKey(int k) {
+  char key[16];
+  std::snprintf(key, sizeof key, "K%d", k);
+  return key;
+}
+
+// Whether a section's block holds one change set of the keys K0, K1, ... whole (every key with one value: the
+// set's number, which *number receives), or none of them (*number 0).
+inline bool WholeSet(const std::string& block, int keys, long* number) {
+  int count = 0;
+  *number = 0;
+  for (size_t at = block.find("\n\"K"); at != std::string::npos; at = block.find("\n\"K", at + 1), ++count) {
+    const long value = std::stol(block.substr(block.find('=', at) + 1));
+    if (count > 0 && value != *number) return false;
+    *number = value;
+  }
+  return count == 0 || count == keys;
 }
 
 using testsupport::FileId;

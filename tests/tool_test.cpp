@@ -221,6 +221,27 @@ TEST(Tool, SetAndUnsetSayWhatTheyStoredOrRemoved) {
   EXPECT_FALSE(testsupport::Exists(inst.Config() + "user.cfg.bak"));
 }
 
+TEST(Tool, ImportExportAndResetChangeALayerAsOneSetAndGetShowsEveryLayersValue) {
+  Installation("changes").RunTranscript("changes.txt");
+}
+
+// An export read back by import changes nothing, gives the same values in another installation, and a damaged
+// text changes no file at all.
+TEST(Tool, AnExportImportedAnywhereGivesTheSameValuesAndADamagedTextChangesNothing) {
+  Installation inst("changes"), other("changes");
+  testsupport::RemoveAll(other.Config() + "user.cfg");
+  const Result exported = inst.Run({"export"});
+  EXPECT_EQ(Outcome(inst.Run({"import", "--replace", "-"}, exported.out)),
+            "0 0 added, 0 changed, 0 removed (user holds the text's values already)\n");
+  ASSERT_EQ(other.Run({"import", "--replace", "-"}, exported.out).code, 0);
+  // The user layer holds no value equal to its default that no other layer holds: reads give the default.
+  EXPECT_EQ(other.Run({"export"}).out, Replaced(exported.out, "\"AllowSquish\"=0\n", ""));
+  EXPECT_EQ(other.Run({"export", "--effective"}).out, inst.Run({"export", "--effective"}).out);
+  const auto before = Snapshot(inst / "");
+  EXPECT_EQ(inst.Run({"import", "--replace", "damaged.cfg"}).code, 2);
+  EXPECT_EQ(Snapshot(inst / ""), before);
+}
+
 TEST(Tool, ErrorsLeaveEveryFileAsItWas) {
   Installation inst("errors");
   ASSERT_EQ(inst.Run({"set", "Image", "KeepPercent", "70"}).code, 0);  // the first start is behind us

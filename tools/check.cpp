@@ -31,20 +31,6 @@ namespace {
 constexpr size_t kLegacyLineLimit = 255;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-struct Finding {
-  size_t line;
-  const char* severity;  // "error": the reader ignores or cuts what the line says; "warning"; "note"
-  const char* kind;
-  std::string message;
-  std::string suggestion;
-};
-
-struct FileReport {
-  std::string file;
-  size_t lines = 0;
-  std::vector<Finding> findings;
-};
-
 bool IsQuoteByte(char c) {
   const auto u = static_cast<unsigned char>(c);
   return u == '"' || u == 0xEE || u == 0xEF;
@@ -74,7 +60,7 @@ bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t") == st
 
 class Checker {
  public:
-  explicit Checker(FileReport& report) : m_report(report) {}
+  explicit Checker(CfgReport& report) : m_report(report) {}
 
   void Line(std::string_view line, size_t number) {
     if (line.size() > kLegacyLineLimit) {
@@ -134,6 +120,9 @@ class Checker {
       return;
     }
     const std::string setting = m_section + '\\' + key;
+    m_report.values.push_back({number, m_section, key, info.isString,
+                               info.isString ? std::string(info.text, info.textLength) : std::string(), info.number,
+                               info.hex});
 
     // What the reader drops after the value. A string runs to the last '"' of its line; only in a line
     // without one does it stop at a 0xEE or 0xEF byte.
@@ -197,14 +186,15 @@ class Checker {
     }
   }
 
-  FileReport& m_report;
+  CfgReport& m_report;
   std::string m_section;
   bool m_haveSection = false;
   std::map<std::pair<std::string, std::string>, size_t> m_seen;
 };
 
-// Cuts the text into the reader's lines and checks each one.
-void CheckText(const std::string& text, FileReport& report) {
+}  // namespace
+
+void ReadCfgText(const std::string& text, CfgReport& report) {
   Checker checker(report);
   size_t number = 1;
   size_t pos = 0;
@@ -227,6 +217,8 @@ void CheckText(const std::string& text, FileReport& report) {
   if (text.empty()) report.lines = 0;
 }
 
+namespace {
+
 // The whole file, or false with the reason in text.
 bool ReadWhole(const std::string& file, std::string& text) {
   std::FILE* f = std::fopen(file.c_str(), "rb");
@@ -244,7 +236,8 @@ bool ReadWhole(const std::string& file, std::string& text) {
   return !failed;
 }
 
-// A file named on the command line, or standard input for "-"; false with the reason in text.
+}  // namespace
+
 bool ReadInput(const std::string& file, std::string& text) {
   if (file == "-") {
 #ifdef _WIN32
@@ -265,17 +258,29 @@ bool ReadInput(const std::string& file, std::string& text) {
   return ReadWhole(file, text);
 }
 
-}  // namespace
+void PrintFinding(std::ostream& out, const CfgReport& report, const CfgFinding& f) {
+  out << report.file << ':' << f.line << ": " << f.severity << ": " << f.message << '\n';
+}
+
+void WriteFinding(JsonWriter& json, const CfgFinding& f) {
+  json.BeginObject();
+  json.Field("line", static_cast<long long>(f.line));
+  json.Field("severity", f.severity);
+  json.Field("kind", f.kind);
+  json.Field("message", f.message);
+  if (!f.suggestion.empty()) json.Field("suggestion", f.suggestion);
+  json.EndObject();
+}
 
 int CmdCheck(const Options& options, const std::vector<std::string>& files) {
   // Every file is read before anything is reported, so that one that cannot be read is the only output.
-  std::vector<FileReport> reports;
+  std::vector<CfgReport> reports;
   for (const std::string& file : files) {
     std::string text;
     if (!ReadInput(file, text)) Fail(kExitUsage, "cannot read " + file + ": " + text);
-    FileReport report;
+    CfgReport report;
     report.file = file;
-    CheckText(text, report);
+    ReadCfgText(text, report);
     reports.push_back(std::move(report));
   }
 
@@ -290,15 +295,7 @@ int CmdCheck(const Options& options, const std::vector<std::string>& files) {
       json.Field("file", r.file);
       json.Field("lines", static_cast<long long>(r.lines));
       json.Key("findings").BeginArray();
-      for (const auto& f : r.findings) {
-        json.BeginObject();
-        json.Field("line", static_cast<long long>(f.line));
-        json.Field("severity", f.severity);
-        json.Field("kind", f.kind);
-        json.Field("message", f.message);
-        if (!f.suggestion.empty()) json.Field("suggestion", f.suggestion);
-        json.EndObject();
-      }
+      for (const auto& f : r.findings) WriteFinding(json, f);
       json.EndArray();
       json.EndObject();
     }
@@ -307,8 +304,7 @@ int CmdCheck(const Options& options, const std::vector<std::string>& files) {
     json.EndObject();
   } else {
     for (const auto& r : reports)
-      for (const auto& f : r.findings)
-        std::cout << r.file << ':' << f.line << ": " << f.severity << ": " << f.message << '\n';
+      for (const auto& f : r.findings) PrintFinding(std::cout, r, f);
     const std::string filesText = std::to_string(reports.size()) + (reports.size() == 1 ? " file" : " files");
     if (total == 0) std::cout << "no findings in " << filesText << '\n';
     else std::cout << total << (total == 1 ? " finding in " : " findings in ") << filesText << '\n';

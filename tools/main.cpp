@@ -145,7 +145,8 @@ int main(int argc, char** argv) {
       "  1  what was asked for is set nowhere or does not exist (a setting, a registry key or value), check\n"
       "     reports findings, a version string is not valid, or a save or a registry write failed\n"
       "  2  a command line, name or value that cannot be used: an unknown command, option, section or setting,\n"
-      "     a number that does not fit, a layer that needs --force; nothing was changed");
+      "     a number that does not fit, a layer that needs --force, a text that import cannot take whole;\n"
+      "     nothing was changed");
 
   Options options;
   std::string configDir, runtimeDir;
@@ -166,8 +167,16 @@ int main(int argc, char** argv) {
   CLI::App* get = app.add_subcommand("get", "print the value a module would read: the layers, then the default");
   get->add_option("SECTION", section, kSectionHelp)->required();
   get->add_option("KEY", key, "the key")->required();
-  get->add_flag("--origin", showOrigin,
-                "add where the value comes from (user, user_ro, product, a map layer, default)");
+  CLI::Option* optOrigin = get->add_flag(
+      "--origin", showOrigin, "add where the value comes from (user, user_ro, product, a map layer, default)");
+  bool showFile = false, showAll = false;
+  CLI::Option* optShowOrigin =
+      get->add_flag("--show-origin", showFile, "add the file the value comes from, or \"built-in default\"");
+  CLI::Option* optAll = get->add_flag(
+      "--all", showAll, "every layer's value of the key, top first, the one in effect marked, then the default");
+  optOrigin->excludes(optShowOrigin)->excludes(optAll);
+  optShowOrigin->excludes(optOrigin);
+  optAll->excludes(optOrigin);
 
   CLI::App* set = app.add_subcommand("set", "store a value in the user layer (or the full path given)");
   set->add_option("SECTION", section, kSectionHelp)->required();
@@ -189,6 +198,34 @@ int main(int argc, char** argv) {
   unset->add_option("SECTION", section, kSectionHelp)->required();
   unset->add_option("KEY", key, "the key")->required();
   unset->add_flag("--force", force, kForceHelp);
+
+  std::string layerName = "user";
+  bool dryRun = false, replace = false, effective = false;
+  std::vector<std::string> keys;
+  CLI::App* import = app.add_subcommand(
+      "import", "apply the values of a .cfg text to a layer as one change: all of them or, on any error, none");
+  import->add_option("FILE", path, "the .cfg text; - reads standard input")->required();
+  import->add_option("--layer", layerName, "the layer to write (user, the default; user_ro, product, a map layer)")
+      ->type_name("LAYER");
+  import->add_flag("--dry-run", dryRun, "print what would change (added +, changed ~, removed -) and write nothing");
+  import->add_flag("--replace", replace, "also remove the layer's values that the text lacks");
+  import->add_flag("--force", force, kForceHelp);
+
+  CLI::App* exportCommand =
+      app.add_subcommand("export", "print a layer as .cfg text that import reads back to the same values");
+  CLI::Option* optLayer =
+      exportCommand->add_option("--layer", layerName, "the layer to print (user, the default)")->type_name("LAYER");
+  exportCommand
+      ->add_flag("--effective", effective,
+                 "print every setting in effect that differs from its built-in default, whatever layer holds it")
+      ->excludes(optLayer);
+
+  CLI::App* reset = app.add_subcommand(
+      "reset", "remove the user layer's values of a section (or of the keys named) as one change, and print what "
+               "each reads now");
+  reset->add_option("SECTION", section, kSectionHelp)->required();
+  reset->add_option("KEY", keys, "only these keys");
+  reset->add_flag("--force", force, kForceHelp);
 
   CLI::App* list = app.add_subcommand("list", "the settings in effect, as Section\\Key = value  (origin)");
   list->add_option("SECTION", section, "only this section");
@@ -298,7 +335,14 @@ int main(int argc, char** argv) {
   if (!runtimeDir.empty()) SetEnvironment("NAVCONFIG_RUNTIME_DIR", Absolute(runtimeDir));
 
   try {
-    if (get->parsed()) return CmdGet(options, section, key, showOrigin);
+    if (get->parsed()) {
+      return CmdGet(options, section, key,
+                    showAll ? GetShows::All : showFile ? GetShows::File : showOrigin ? GetShows::Origin
+                                                                       : GetShows::Value);
+    }
+    if (import->parsed()) return CmdImport(options, path, layerName, dryRun, replace, force);
+    if (exportCommand->parsed()) return CmdExport(options, layerName, effective);
+    if (reset->parsed()) return CmdReset(options, section, keys, force);
     if (set->parsed()) {
       const ForcedType forced = asString ? ForcedType::String
                                 : asInt  ? ForcedType::Int

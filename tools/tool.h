@@ -8,8 +8,10 @@
 #define NAVCONFIG_TOOLS_TOOL_H
 
 #include <config/config_info.h>
+#include <config/keytree.h>
 
 #include <filesystem>
+#include <iosfwd>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -105,11 +107,109 @@ std::string NearestSection(std::string_view section);
 // A section of the catalogue as the catalogue spells it, found without regard to ASCII case.
 std::optional<std::string> CatalogueSection(std::string_view section);
 
+// ---- What a setting reads, the names a write can store, what a save did (readings.cpp) ----
+
+enum class ValueType { Integer, String };
+inline const char* TypeName(ValueType type) { return type == ValueType::Integer ? "integer" : "string"; }
+
+// What a module reading the setting gets, and where it comes from.
+struct Reading {
+  bool exists = false;  // some layer holds the key, or it has a default
+  ValueType type = ValueType::Integer;
+  long number = 0;
+  bool hex = false;  // the value is kept in hexadecimal form
+  std::string text;
+  ConfigOrigin origin = CONFIG_ORIGIN_NONE;
+  std::string layer;  // the layer that decides the read (origin LAYER or OTHER_TYPE)
+  // Layers searched before that one (all three for a default) that hold a value of the other type, which the
+  // read passes over.
+  std::vector<std::string> skipped;
+};
+
+class JsonWriter;
+
+// "<section>\<key>".
+std::string SettingName(const std::string& section, const std::string& key);
+// The section argument without its layer ("user\Image" gives "Image"); a plain section as it is.
+std::string CatalogueSectionOf(const std::string& section);
+// "; did you mean <setting>?" for a setting that the catalogue lacks, when a known one is close; else empty.
+std::string Suggestion(const std::string& section, const std::string& key);
+// The value record at a full path, or null; whether it is kept in hexadecimal form.
+const KeyValue* ValueAt(const std::string& path, const std::string& key);
+bool IsHex(const KeyValue* v);
+// A plain section read through the layers and the default, with the setting's type; a full path alone, with the
+// type of what it holds; Read chooses by the form of the section argument.
+Reading ReadLayered(const std::string& section, const std::string& key);
+Reading ReadPath(const std::string& path, const std::string& key);
+Reading Read(const std::string& section, const std::string& key);
+// The value as the tool shows it, where it comes from ("user", "default"), and that with what reads pass over
+// ("product; user holds a string, which reads skip"), with origin in place of the layer's name when given.
+std::string ValueText(const Reading& r);
+std::string OriginName(const Reading& r);
+std::string OriginText(const Reading& r);
+std::string OriginText(const Reading& r, const std::string& origin);
+// The members "setting", "type", "value", "hex", "origin", "otherType" and "skipped" of a reading.
+void WriteReading(JsonWriter& json, const std::string& setting, const Reading& r);
+
+bool HasLineBreak(std::string_view text);
+// Fails with exit 2 for an empty section or key.
+void CheckNames(const std::string& section, const std::string& key);
+// Why a write of the key into the section argument cannot be stored (a name a .cfg file cannot carry, a layer
+// that cannot name a file, a full path without a section); empty when it can. CheckWritableNames fails with it
+// (exit 2), after CheckNames.
+std::string WriteFault(const std::string& section, const std::string& key);
+void CheckWritableNames(const std::string& section, const std::string& key);
+// The file that the last save of the layer wrote, or a failure (exit 1) saying why it was not written.
+std::string CheckSaved(const std::string& layer);
+// Warns where a save kept the previous file of the layer (or of user) as a .bak copy.
+void TellKeptCopies(const std::string& layer);
+// Fails with exit 2 for a write into product or user_ro, or into a layer that no file holds yet, without force.
+void RequireForce(const std::string& layer, bool force);
+// The section of a full path into user, user_ro or product that layered reads search ("product\Image" gives
+// "Image"); empty for another layer or a section below a section.
+std::string StandardSection(const std::string& path);
+
+// ---- .cfg texts as the library's reader takes them (check.cpp) ----
+
+// What check reports of a line.
+struct CfgFinding {
+  size_t line;           // as an editor numbers lines
+  const char* severity;  // "error": the reader ignores or cuts what the line says; "warning"; "note"
+  const char* kind;
+  std::string message;
+  std::string suggestion;
+};
+// A value that the reader stores, with the header's section path (relative to the layer) as written.
+struct CfgValue {
+  size_t line;
+  std::string section, key;
+  bool isString;
+  std::string text;
+  long number;
+  bool hex;
+};
+struct CfgReport {
+  std::string file;
+  size_t lines = 0;
+  std::vector<CfgFinding> findings;
+  std::vector<CfgValue> values;
+};
+// Takes a text apart line by line with the library's own line reader: what check reports, and the values read.
+void ReadCfgText(const std::string& text, CfgReport& report);
+// A file named on the command line, or standard input for "-"; false with the reason in text.
+bool ReadInput(const std::string& file, std::string& text);
+// A finding as check prints it ("file:line: severity: message") and as its JSON gives it.
+void PrintFinding(std::ostream& out, const CfgReport& report, const CfgFinding& finding);
+void WriteFinding(JsonWriter& json, const CfgFinding& finding);
+
 // ---- Commands ----
 
 enum class ForcedType { None, String, Int, Hex };
 
-int CmdGet(const Options& options, const std::string& section, const std::string& key, bool showOrigin);
+// What get prints beside the value: nothing, its origin ("user", "default"), the file it comes from, or every
+// layer's value with the default (GetShows::All).
+enum class GetShows { Value, Origin, File, All };
+int CmdGet(const Options& options, const std::string& section, const std::string& key, GetShows shows);
 // force: allows changing product, user_ro and layers that no file holds yet.
 int CmdSet(const Options& options, std::string section, std::string key, const std::string& value, ForcedType forced,
            bool force);
@@ -130,6 +230,20 @@ int CmdRegistry(const Options& options, const std::string& action, const std::st
                 const std::vector<std::string>& rest, ForcedType forced);
 // clear: sign off.
 int CmdAccount(const Options& options, bool clear);
+
+// ---- Whole layers and sections (layers.cpp) ----
+
+// file: a .cfg text, "-" for standard input; layer: the layer written; dryRun: print what would change only;
+// replace: remove what the text lacks; force: allows writing product, user_ro and layers without a file.
+int CmdImport(const Options& options, const std::string& file, const std::string& layer, bool dryRun, bool replace,
+              bool force);
+// effective: every setting in effect that differs from its default, instead of one layer.
+int CmdExport(const Options& options, const std::string& layer, bool effective);
+// keys: empty for every value of the section (a full path: of that layer's section).
+int CmdReset(const Options& options, const std::string& section, const std::vector<std::string>& keys, bool force);
+// get --show-origin, once the reading is known to exist; get --all.
+void ShowOriginFile(const Options& options, const std::string& setting, const Reading& r);
+int ShowEveryLayer(const Options& options, const std::string& section, const std::string& key);
 
 // Fails with exit 2 for a section (with key: a setting) that neither the catalogue nor any layer knows, with the
 // nearest known name; a full path asks its own layer. An empty section is every section.

@@ -1,7 +1,7 @@
 /* Inspection of the configuration, for tools that show and check settings (the navconfig command-line tool):
  * the built-in catalogue of defaults, where a read finds its value, whether the last save of a layer's file
  * worked, the table of named directories with the files each must hold, the .cfg reader's verdict on one
- * line, and a setter that keeps an integer in hexadecimal form.
+ * line, and setters that keep an integer in hexadecimal form.
  *
  * Who may call: any module, from any thread. Functions marked "locked" hold the configuration's lock for their
  * work and set the library up first, as the configuration functions do. The catalogue, directory table and
@@ -13,6 +13,7 @@
 #ifndef NAVCONFIG_CONFIG_CONFIG_INFO_H
 #define NAVCONFIG_CONFIG_CONFIG_INFO_H
 
+#include <config/config_changes.h>
 #include <config/export.h>
 #include <config/keytree.h>
 
@@ -104,6 +105,8 @@ NAVCONFIG_API bool Config_GetLayerFile(const char* layer, char* file, int fileSi
 /* Locked. As Config_SetIntVal, but the value is kept, and written to its file, in hexadecimal form
  * ("Size"=0x00002710). */
 NAVCONFIG_API void Config_SetHexVal(const char* section, const char* key, long value);
+/* The same in a change set (config/config_changes.h): records a write of an integer kept in hexadecimal form. */
+NAVCONFIG_API void Config_ChangeSetSetHex(Config_ChangeSet* set, const char* section, const char* key, long value);
 
 /* ---- The directory table ----
  *

@@ -1,6 +1,7 @@
 // The reader's scanner of a .cfg text (format.h describes the format).
 #include <doroutil/strutil.h>
 
+#include <array>
 #include <bit>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -377,24 +378,43 @@ size_t ByteOrderMarkLength(const char* text, size_t length) {
 }
 
 namespace {
-constexpr std::string_view kLineEnds("\r\n\0", 3);
+
+// What each byte may mean in a name: one pass over a name tells every fault (every write checks its names).
+enum NameByte : unsigned char { kPlain = 0, kQuoteMark = 1, kAssignMark = 2, kLineBreak = 4, kBracket = 8 };
+
+constexpr std::array<unsigned char, 256> MakeNameBytes() {
+  std::array<unsigned char, 256> bytes{};
+  bytes['"'] = kQuoteMark;
+  bytes[static_cast<unsigned char>(kAssign)] = kAssignMark;
+  bytes['\r'] = bytes['\n'] = bytes[0] = kLineBreak;
+  bytes[static_cast<unsigned char>(kHeaderOpen)] = bytes[static_cast<unsigned char>(kHeaderClose)] = kBracket;
+  return bytes;
+}
+constexpr std::array<unsigned char, 256> kNameBytes = MakeNameBytes();
+
+unsigned NameBytes(const char* name, size_t length) {
+  unsigned found = 0;
+  for (size_t i = 0; i < length; ++i) found |= kNameBytes[static_cast<unsigned char>(name[i])];
+  return found;
+}
+
 }  // namespace
 
 const char* KeyNameFault(const char* name, size_t length) {
-  const std::string_view n(name, length);
-  if (n.empty()) return "is empty";
-  if (n.find('"') != std::string_view::npos) return "holds '\"'";
-  if (n.find(kAssign) != std::string_view::npos) return "holds '='";
-  if (n.find_first_of(kLineEnds) != std::string_view::npos) return "holds a line break or a NUL byte";
+  if (length == 0) return "is empty";
+  const unsigned found = NameBytes(name, length);
+  if (found & kQuoteMark) return "holds '\"'";
+  if (found & kAssignMark) return "holds '='";
+  if (found & kLineBreak) return "holds a line break or a NUL byte";
   // The reader skips quote bytes before a name.
-  if (IsQuote(n[0])) return "starts with the byte 0xEE or 0xEF (a character from U+E000 to U+FFFF)";
+  if (IsQuote(name[0])) return "starts with the byte 0xEE or 0xEF (a character from U+E000 to U+FFFF)";
   return nullptr;
 }
 
 const char* SectionNamesFault(const char* sections, size_t length) {
-  const std::string_view s(sections, length);
-  if (s.find_first_of("[]") != std::string_view::npos) return "holds '[' or ']'";
-  if (s.find_first_of(kLineEnds) != std::string_view::npos) return "holds a line break or a NUL byte";
+  const unsigned found = NameBytes(sections, length);
+  if (found & kBracket) return "holds '[' or ']'";
+  if (found & kLineBreak) return "holds a line break or a NUL byte";
   return nullptr;
 }
 

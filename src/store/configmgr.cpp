@@ -6,6 +6,7 @@
 #include <platform/file_lock.h>
 #include <platform/os.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -591,20 +592,34 @@ platform::Status CConfigMgr::StoreValue(const char* path, const char* key, long 
   if (!path || !key) return platform::Status::Error("no section path or key name");
   if (platform::Status accepted = AcceptNames(path, key); !accepted.ok) return accepted;
   const bool isString = (type & 15) == KEYVALUE_TYPE_STRING;
-  const bool isDefault = isString ? IsDefaultStr(path, key, strValue) : IsDefaultInt(path, key, intValue);
-  EnsureLayer(path);
-  const std::string layer = LayerName(path);
-  KeyRoot* section = nullptr;
-  if (!keytree::FindOrCreatePath(&m_forest, m_forest.RootSlot(), path, &section) || !section)
-    return RecordSave(layer, LayerFilePath(layer), platform::Status::Error("the path names no section"), 0);
-  // The layer is in memory now. When a read had found no file for it, layered reads would go on skipping it
-  // and never return what was written here.
-  EnableLayer(layer);
-  const bool changed = keytree::AddValue(&m_forest, section, key, type, isString ? 0 : intValue,
-                                         isString ? strValue : "", isDefault);
+  return Store(SetEdit(path, key, static_cast<uint32_t>(type), isString ? 0 : intValue, isString ? strValue : "",
+                       false),
+               nullptr, pending);
+}
+
+platform::Status CConfigMgr::Store(LayerEdit&& edit, WriteTarget* target, PendingSaves* pending) {
+  const char* path = edit.path.c_str();
+  const char* key = edit.key.c_str();
+  const bool isString = (edit.type & 15) == KEYVALUE_TYPE_STRING;
+  edit.isDefault = isString ? IsDefaultStr(path, key, edit.strValue.c_str()) : IsDefaultInt(path, key, edit.intValue);
+  WriteTarget found;
+  if (!target || !target->section || target->path != edit.path) {
+    target = target ? target : &found;
+    target->section = nullptr;
+    EnsureLayer(path);
+    target->layer = LayerName(path);
+    if (!keytree::FindOrCreatePath(&m_forest, m_forest.RootSlot(), path, &target->section) || !target->section)
+      return RecordSave(target->layer, LayerFilePath(target->layer),
+                        platform::Status::Error("the path names no section"), 0);
+    target->path = edit.path;
+    // The layer is in memory now. When a read had found no file for it, layered reads would go on skipping it
+    // and never return what was written here.
+    EnableLayer(target->layer);
+  }
+  const bool changed = keytree::AddValue(&m_forest, target->section, key, edit.type, edit.intValue,
+                                         edit.strValue.c_str(), edit.isDefault);
   if (changed && RecordingChanges()) RecordValue(m_forest, path, key, ValueChange::Kind::Changed, m_changes);
-  NoteEdit(SetEdit(path, key, static_cast<uint32_t>(type), isString ? 0 : intValue, isString ? strValue : "", isDefault),
-           changed, pending);
+  NoteEdit(target->layer, std::move(edit), changed, pending);
   return platform::Status::Ok();
 }
 
@@ -642,7 +657,7 @@ void CConfigMgr::DeleteValue(const char* path, const char* key, bool* removed, P
   if (RecordingChanges()) RecordValue(m_forest, path, key, ValueChange::Kind::Removed, m_changes);
   *removed = keytree::DeleteValue(&m_forest, m_forest.Root(), path, key);
   if (!*removed) m_changes.resize(recorded);
-  NoteEdit(DeleteValueEdit(path, key), *removed, pending);
+  NoteEdit(LayerName(path), DeleteValueEdit(path, key), *removed, pending);
 }
 
 void CConfigMgr::DeleteBranch(const char* path, bool* removed, PendingSaves* pending) {
@@ -659,9 +674,81 @@ void CConfigMgr::DeleteBranch(const char* path, bool* removed, PendingSaves* pen
   const std::string name = layer && layer->section->name ? layer->section->name : std::string();
   *removed = keytree::DeleteBranch(&m_forest, m_forest.RootSlot(), path);
   if (!*removed) m_changes.resize(recorded);
-  NoteEdit(DeleteBranchEdit(path), *removed, pending);
+  NoteEdit(LayerName(path), DeleteBranchEdit(path), *removed, pending);
   if (*removed && !name.empty())
     keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, name.c_str(), name.size());
+}
+
+// ---- Change sets ----
+
+namespace {
+
+// Where a change is kept among the recorded ones (a type of this file, so that the map of them stays inside the
+// library).
+struct KeptAt {
+  size_t index;
+};
+
+}  // namespace
+
+platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
+  const std::string layer = LayerName(change.path.c_str());
+  if (layer.empty()) return platform::Status::Error("a change names no layer");
+  if (!platform::IsSafeFileComponent(layer)) {
+    RecordRefusedSave(layer, kUnsafeFileName);
+    return platform::Status::Error(kUnsafeFileName);
+  }
+  if (change.kind != LayerEdit::Kind::Set) return platform::Status::Ok();
+  return AcceptNames(change.path.c_str(), change.key.c_str());
+}
+
+[[gnu::cold]] platform::Status CConfigMgr::ApplyChanges(std::vector<LayerEdit>&& changes, PendingSaves* pending) {
+  // Every name first; a write into the section of the write before it has only its key to show.
+  const LayerEdit* previous = nullptr;
+  for (const LayerEdit& change : changes) {
+    const bool sameSection = previous && change.kind == LayerEdit::Kind::Set && previous->path == change.path;
+    if (!sameSection || cfg::KeyNameFault(change.key.data(), change.key.size()))
+      if (platform::Status accepted = AcceptChange(change); !accepted.ok) return accepted;
+    previous = change.kind == LayerEdit::Kind::Set ? &change : nullptr;
+  }
+  const size_t recorded = m_changes.size();
+  platform::Status status = platform::Status::Ok();
+  // Writes in a row into one section find it once; a deletion may take it away.
+  WriteTarget target;
+  for (LayerEdit& change : changes) {
+    platform::Status made = platform::Status::Ok();
+    bool removed = false;
+    if (change.kind == LayerEdit::Kind::Set) {
+      made = Store(std::move(change), &target, pending);
+    } else {
+      target.section = nullptr;
+      if (change.kind == LayerEdit::Kind::DeleteValue)
+        DeleteValue(change.path.c_str(), change.key.c_str(), &removed, pending);
+      else
+        DeleteBranch(change.path.c_str(), &removed, pending);
+    }
+    if (!made.ok && status.ok) status = std::move(made);
+  }
+  KeepOneChangePerValue(recorded);
+  return status;
+}
+
+void CConfigMgr::KeepOneChangePerValue(size_t first) {
+  if (m_changes.size() - first < 2) return;
+  std::map<std::string, KeptAt> at;  // the folded name of a value, and where it is kept
+  size_t kept = first;
+  for (size_t i = first; i < m_changes.size(); ++i) {
+    ValueChange& change = m_changes[i];
+    const std::string name = FoldedLayer(change.layer + '\\' + change.section + '\\' + change.key);
+    auto [it, added] = at.try_emplace(name, KeptAt{kept});
+    if (!added) {
+      m_changes[it->second.index].kind = change.kind;
+      continue;
+    }
+    if (kept != i) m_changes[kept] = std::move(change);
+    ++kept;
+  }
+  m_changes.resize(kept);
 }
 
 [[gnu::cold]] void CConfigMgr::FlushBranch(const char* path) {
@@ -674,8 +761,7 @@ void CConfigMgr::DeleteBranch(const char* path, bool* removed, PendingSaves* pen
   else it->second.ForgetIdentity();
 }
 
-void CConfigMgr::NoteEdit(LayerEdit edit, bool changedMemory, PendingSaves* pending) {
-  const std::string layer = LayerName(edit.path.c_str());
+void CConfigMgr::NoteEdit(const std::string& layer, LayerEdit&& edit, bool changedMemory, PendingSaves* pending) {
   if (layer.empty()) return;
   LayerFile& state = m_layerFiles[FoldedLayer(layer)];
   // A write that changes nothing in memory is the newest word on the key only when the file may hold something

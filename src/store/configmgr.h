@@ -142,6 +142,16 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   // appended to changes (for the listeners).
   platform::Status Save(const navconfig::PendingSaves& pending, std::vector<navconfig::ValueChange>* changes)
       EXCLUDES(m_sync);
+  // A change set: the changes made in memory and in their layers' journals in order, as StoreValue, DeleteValue
+  // and DeleteBranch make them, all under the lock held alone, so that no other thread sees part of the set; each
+  // layer they touched is added to *pending once, and Save then saves it once (one replacement of each file). The
+  // names of every change are checked before any is made: a set holding one that a write would refuse changes
+  // nothing. The changes that listeners hear of are one per value. Returns the first failure, or Ok.
+  platform::Status ApplyChanges(std::vector<navconfig::LayerEdit>&& changes, navconfig::PendingSaves* pending)
+      REQUIRES(m_sync);
+  // Records a save of the layer that was refused before any file was touched, with the reason (for a change
+  // set that could not be recorded whole).
+  void RecordRefusedSave(const std::string& layer, const std::string& reason) REQUIRES(m_sync);
   // Drops a branch from memory only. A layer dropped whole is read afresh at its next access, with this
   // process's unsaved changes to it forgotten; a branch inside a layer comes back from the file at the next save.
   void FlushBranch(const char* path) REQUIRES(m_sync);
@@ -263,7 +273,23 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   // Records an edit in its layer's journal when it matters: when it changed memory, or when the file may hold
   // something else (it changed since this manager last read or wrote it, or that is not known: the edit is then
   // newer than what the file holds). Adds the layer to pending when it is to be saved.
-  void NoteEdit(navconfig::LayerEdit edit, bool changedMemory, navconfig::PendingSaves* pending) REQUIRES(m_sync);
+  void NoteEdit(const std::string& layer, navconfig::LayerEdit&& edit, bool changedMemory,
+                navconfig::PendingSaves* pending) REQUIRES(m_sync);
+  // The same checks for any change of a set: a write's names, and the layer of every change, which must be able
+  // to name a file.
+  platform::Status AcceptChange(const navconfig::LayerEdit& change) REQUIRES(m_sync);
+  // Leaves one change per value among those recorded from index first on (the first place, the last kind).
+  void KeepOneChangePerValue(size_t first) REQUIRES(m_sync);
+  // The section that a write goes to, found by its path, and the path's layer.
+  struct WriteTarget {
+    std::string path, layer;
+    KeyRoot* section = nullptr;
+  };
+  // The write procedure once the names are accepted: the default test, the layer read, the sections created, the
+  // value stored, the edit journaled. target (when not null) holds the section of the last write, which a write
+  // to the same path takes without looking for it again, and receives this write's.
+  platform::Status Store(navconfig::LayerEdit&& edit, WriteTarget* target, navconfig::PendingSaves* pending)
+      REQUIRES(m_sync);
   // The save of one layer with its journal up to through (see Save).
   platform::Status SaveLayer(const std::string& layer, uint64_t through, std::vector<navconfig::ValueChange>* changes)
       EXCLUDES(m_sync);
@@ -279,7 +305,6 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   // one of a name that is no safe file name: the layer's name then stands in place of the file).
   platform::Status RecordSave(const std::string& layer, const std::string& file, const platform::Status& status,
                               size_t bytes) REQUIRES(m_sync);
-  void RecordRefusedSave(const std::string& layer, const std::string& reason) REQUIRES(m_sync);
   // The queue of this process's saves of a layer; it lives as long as the manager.
   navconfig::SaveQueue& QueueOf(const std::string& layer) EXCLUDES(m_queuesLock);
 

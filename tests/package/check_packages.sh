@@ -49,7 +49,7 @@ dpkg-deb -I "$lib" triggers | grep -x 'activate-noawait ldconfig' >/dev/null || 
 files() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||'; }
 has() { files "$1" | grep -x "$2" >/dev/null || fail "$(basename "$1") does not hold $2"; }
 has "$lib" "$libdir/libnavconfig.so.1"
-has "$lib" "$libdir/libnavconfig.so.1.0.0"
+has "$lib" "$libdir/libnavconfig.so.${version%-*}"
 has "$dev" "$libdir/libnavconfig.so"
 has "$dev" "$libdir/pkgconfig/navconfig.pc"
 has "$dev" "$libdir/cmake/navconfig/navconfig-config.cmake"
@@ -67,8 +67,10 @@ for p in "${debs[@]}"; do dpkg-deb -x "$p" "$root"; done
 export LD_LIBRARY_PATH=$root/$libdir
 
 echo "== programs built against the unpacked packages"
-readelf -V -W "$root/usr/bin/navconfig" | grep 'Name: NAVCONFIG_1.0' >/dev/null ||
-  fail "the tool does not ask for the symbol version NAVCONFIG_1.0"
+for node in NAVCONFIG_1.0 NAVCONFIG_1.1; do
+  readelf -V -W "$root/usr/bin/navconfig" | grep "Name: $node" >/dev/null ||
+    fail "the tool does not ask for the symbol version $node"
+done
 export PKG_CONFIG_PATH=$root/$libdir/pkgconfig
 [ "$(pkg-config --modversion navconfig)" = "${version%-*}" ] || fail "pkg-config gives another version"
 flags=$(pkg-config --cflags navconfig)

@@ -274,8 +274,28 @@ void WriteFile(const std::string& path, const std::string& content) {
 }
 
 std::string ReadFile(const std::string& path) {
+#ifdef _WIN32
+  // As another process reads a layer file: sharing deletion, so that the read never stands in the way of a save
+  // that replaces the file, and trying again while a replacement holds the name for a moment.
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 200 && h == INVALID_HANDLE_VALUE; ++attempt) {
+    h = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD error = h == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
+    ::Sleep(1);
+  }
+  if (h == INVALID_HANDLE_VALUE) return {};
+  std::string text;
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  ::CloseHandle(h);
+  return text;
+#else
   std::ifstream in(FsPath(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+#endif
 }
 
 bool Exists(const std::string& path) {
