@@ -101,7 +101,7 @@ TEST_F(ChangeSets, ASetIsRefusedWholeOrMadeWholeOnceAndSavedBeforeListenersHearO
   const std::string written = "[Set]\n\"A\"=3\n\"H\"=0x000000ff\n\"S\"=\"x=\"y\"\"\n\n";
   EXPECT_EQ(Block("user.cfg", "[Set]"), written);
   EXPECT_EQ(Block("user.cfg", "[Old]") + Block("user.cfg", "[Old\\Sub]"), "<absent><absent>");
-  EXPECT_EQ(ReadCfg("product.cfg"), "[Image]\n\"KeepPercent\"=61\n\n");
+  EXPECT_EQ(ReadCfg("product.cfg"), "[Image]\n\"KeepPercent\"=61\n");
   EXPECT_EQ(heard.calls, 6);  // Set\A, Set\S, Set\H, two values of Old, product's KeepPercent
   EXPECT_NE(heard.file.find(written), std::string::npos) << heard.file;
 
