@@ -53,7 +53,10 @@ std::string MakeCfg(int sections, int keys, int seed, std::vector<std::pair<std:
   std::string text;
   const int perSection = keys / sections;
   for (int s = 0; s < sections; ++s) {
-    std::string section = "Section" + std::to_string(s) + kWords[s % 20];
+    // Numbered with three digits, so that the sections too are in the library's order.
+    char number[8];
+    std::snprintf(number, sizeof number, "%03d", s);
+    std::string section = std::string("Section") + number + kWords[s % 20];
     text += "[" + section + "]\n";
     std::vector<std::string> keyNames;
     for (int k = 0; k < perSection; ++k) keyNames.push_back(MakeName(rng, k));
