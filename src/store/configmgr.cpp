@@ -898,7 +898,9 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
   const SectionInfo* info = m_forest.FindLayer(plan.layer.c_str());
   const KeyRoot* section = info ? info->section : nullptr;
   const SaveStatus* last = LastSave(plan.layer.c_str());
-  const auto writerText = [&] { return navconfig::LayerText(section, last ? last->bytes : 0, &m_forest.IndexRef()); };
+  // Taken here, under the lock the analysis sees: a lambda's body is checked on its own.
+  TreeIndex* const index = &m_forest.IndexRef();
+  const auto writerText = [&] { return navconfig::LayerText(section, last ? last->bytes : 0, index); };
   plan.writerMade = false;
   plan.text = state.TextToWrite(section, HeaderLimit(plan.layer), [&] {
     plan.writerMade = true;
