@@ -156,6 +156,7 @@ KeyRoot* AppendNewChild(TreeOwner* owner, KeyRoot* parent, SectionInfo* parentIn
 struct SortRoom {
   struct Entry {
     uint64_t order;
+    uint64_t then;    // the next eight bytes folded, in a long list (taken when it is sorted); else 0
     uint32_t index;   // of the record in records, which is its place in the list
     uint32_t length;  // of the name
   };
@@ -163,12 +164,15 @@ struct SortRoom {
   std::vector<void*> records;  // in list order (null: a record released)
   std::vector<void*> kept;     // the records that stay, in order
   std::vector<uint32_t> rank;  // the place in kept of each record
+  bool wide = false;           // the entries hold sixteen bytes of their names (then is set)
   void Clear() {
     entries.clear();
     records.clear();
   }
-  void Add(void* record, const char* name, size_t length) {
-    entries.push_back({OrderKey(name, length), static_cast<uint32_t>(records.size()), static_cast<uint32_t>(length)});
+  void Add(void* record, const char* name, size_t length) { Add(record, OrderKey(name, length), length); }
+  // The same with the name's OrderKey at hand.
+  void Add(void* record, uint64_t order, size_t length) {
+    entries.push_back({order, 0, static_cast<uint32_t>(records.size()), static_cast<uint32_t>(length)});
     records.push_back(record);
   }
 };
