@@ -555,18 +555,25 @@ void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, size_t offse
     if (moved) std::copy(from, last, other);
     return;
   }
-  size_t counts[256] = {};
-  for (const Entry* e = from; e < last; ++e) ++counts[KeyByte(e->order, e->then, byte)];
-  size_t starts[256];
-  size_t sum = 0;
-  for (int b = 0; b < 256; ++b) {
+  // Names are mostly letters and digits: the buckets between the lowest byte and the highest are walked, not all.
+  uint32_t counts[256] = {};
+  unsigned low = 255, high = 0;
+  for (const Entry* e = from; e < last; ++e) {
+    const unsigned b = KeyByte(e->order, e->then, byte);
+    ++counts[b];
+    low = std::min(low, b);
+    high = std::max(high, b);
+  }
+  uint32_t starts[256];
+  uint32_t sum = 0;
+  for (unsigned b = low; b <= high; ++b) {
     starts[b] = sum;
     sum += counts[b];
   }
   for (const Entry* e = from; e < last; ++e) other[starts[KeyByte(e->order, e->then, byte)]++] = *e;
   // Each bucket now lies in `other`; it goes on to its place with the roles of the two ranges changed.
   size_t begin = 0;
-  for (int b = 0; b < 256; ++b) {
+  for (unsigned b = low; b <= high; ++b) {
     const size_t count = counts[b];
     if (count > 1) RadixSort<Node>(room, other + begin, from + begin, count, offset, byte + 1, !moved);
     else if (count == 1 && !moved) from[begin] = other[begin];
@@ -588,8 +595,7 @@ void Sort(SortRoom& room) {
   }
   for (Entry* e = first; e < first + n; ++e)
     if (e->length > 8) e->then = OrderKey(NameOf<Node>(room, *e) + 8, std::min<size_t>(e->length - 8, 8));
-  room.spare.resize(n);
-  RadixSort<Node>(room, first, room.spare.data(), n, 0, 0, false);
+  RadixSort<Node>(room, first, room.spare.Get(n), n, 0, 0, false);
 }
 
 template <typename Node>
@@ -663,9 +669,8 @@ void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
     *link = nullptr;
   } else {
     // A run of equal names folds into its first record (the room for it is had before any record changes).
-    room.kept.clear();
-    room.kept.reserve(n);
-    room.rank.resize(room.records.size());
+    void** kept = room.kept.Get(n);
+    uint32_t* rank = room.rank.Get(room.records.size());
     for (size_t i = 0; i < n;) {
       auto* keep = static_cast<KeyValue*>(room.records[entries[i].index]);
       size_t j = i + 1;
@@ -673,22 +678,21 @@ void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
         TakeContent(keep, static_cast<KeyValue*>(room.records[entries[j].index]));
         room.records[entries[j].index] = nullptr;
       }
-      room.rank[entries[i].index] = static_cast<uint32_t>(room.kept.size());
-      room.kept.push_back(keep);
+      rank[entries[i].index] = static_cast<uint32_t>(count);
+      kept[count++] = keep;
       lastLength = entries[i].length;
       i = j;
     }
     // Linked record by record in the order they lie in memory (that of the list before): a long list put in order
     // by name lies scattered, and is linked faster so than along its new order.
-    count = room.kept.size();
     for (size_t k = 0; k < room.records.size(); ++k) {
       auto* value = static_cast<KeyValue*>(room.records[k]);
       if (!value) continue;
-      const size_t place = room.rank[k];
-      value->next = place + 1 < count ? static_cast<KeyValue*>(room.kept[place + 1]) : nullptr;
+      const size_t place = rank[k];
+      value->next = place + 1 < count ? static_cast<KeyValue*>(kept[place + 1]) : nullptr;
     }
-    section->values = count ? static_cast<KeyValue*>(room.kept[0]) : nullptr;
-    last = count ? static_cast<KeyValue*>(room.kept[count - 1]) : nullptr;
+    section->values = count ? static_cast<KeyValue*>(kept[0]) : nullptr;
+    last = count ? static_cast<KeyValue*>(kept[count - 1]) : nullptr;
   }
   if (!info) return;
   TreeIndex::ForgetValues(info);

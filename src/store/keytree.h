@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "common/folded_names.h"
@@ -160,10 +161,24 @@ struct SortRoom {
     uint32_t index;   // of the record in records, which is its place in the list
     uint32_t length;  // of the name
   };
-  std::vector<Entry> entries, spare;
+  // Room that is written before it is read: had without clearing it first.
+  template <typename T>
+  struct Scratch {
+    std::unique_ptr<T[]> items;
+    size_t size = 0;
+    T* Get(size_t n) {
+      if (n > size) {
+        items.reset(new T[n]);
+        size = n;
+      }
+      return items.get();
+    }
+  };
+  std::vector<Entry> entries;
   std::vector<void*> records;  // in list order (null: a record released)
-  std::vector<void*> kept;     // the records that stay, in order
-  std::vector<uint32_t> rank;  // the place in kept of each record
+  Scratch<Entry> spare;
+  Scratch<void*> kept;         // the records that stay, in order
+  Scratch<uint32_t> rank;      // the place in kept of each record
   bool wide = false;           // the entries hold sixteen bytes of their names (then is set)
   void Clear() {
     entries.clear();
