@@ -447,10 +447,9 @@ namespace {
 
 using Entry = SortRoom::Entry;
 
-// A list of this many values or more gets its table when it is put in order, and is linked in memory order (see
-// SortAddedValues).
+// A list of this many values or more gets its table when it is put in order (see SortAddedValues).
 constexpr size_t kTableAtOnce = 1024;
-// Ranges of at most this many entries are sorted by insertion.
+// Ranges of at most this many entries are sorted by insertion; a list of no more is linked along its new order.
 constexpr ptrdiff_t kShortRange = 32;
 
 template <typename Node>
@@ -461,7 +460,8 @@ const char* NameOf(const SortRoom& room, const Entry& e) {
 
 // The bytes of a name that its entry's keys tell: eight (order) in a short list, sixteen (order and then) in a
 // long one.
-inline size_t KeyBytes(const SortRoom& room) { return room.wide ? 16 : 8; }
+constexpr size_t kKeyBytes = 16;
+inline size_t KeyBytes(const SortRoom& room) { return room.wide ? kKeyBytes : 8; }
 
 // The order of two entries whose names share their first `offset` bytes and whose keys are taken from there: by
 // the keys, then by the rest of the names (for names longer than the keys tell), then by place.
@@ -517,12 +517,12 @@ inline unsigned KeyByte(uint64_t order, uint64_t then, int b) {
 // byte at a time from the most significant (each range scattered by its first byte that not every entry shares,
 // keeping their order), then by the rest of their names; short ranges by insertion. The range is in `from`; the
 // result goes to `other` (a range of the same length) when `moved`, else back to `from`. Linear in the range for
-// names that the keys tell apart.
+// names that the keys tell apart; at most sixteen calls deep.
 template <typename Node>
-void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, size_t offset, int byte, bool moved) {
+void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, int byte, bool moved) {
   Entry* const last = from + n;
   if (n <= static_cast<size_t>(kShortRange)) {
-    InsertionSort<Node>(room, from, last, offset);
+    InsertionSort<Node>(room, from, last, 0);
     if (moved) std::copy(from, last, other);
     return;
   }
@@ -533,25 +533,11 @@ void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, size_t offse
   }
   while (byte < 16 && KeyByte(orderVaries, thenVaries, byte) == 0) ++byte;
   if (byte == 16) {
-    // Equal keys: names that go on past them are put in order by the bytes that follow; names that do not are
-    // equal, and already in place order.
-    const size_t next = offset + 16;
+    // Equal keys: names that go on past them are put in order by the bytes that follow, by comparison (no deeper
+    // for names that share a long beginning); names that do not are equal, and already in place order.
     bool longer = false;
-    for (const Entry* e = from; e < last && !longer; ++e) longer = e->length > next;
-    if (longer) {
-      const uint64_t order = from->order, then = from->then;
-      for (Entry* e = from; e < last; ++e) {
-        const char* name = NameOf<Node>(room, *e);
-        const size_t rest = e->length > next ? e->length - next : 0;
-        e->order = rest ? OrderKey(name + next, std::min<size_t>(rest, 8)) : 0;
-        e->then = rest > 8 ? OrderKey(name + next + 8, std::min<size_t>(rest - 8, 8)) : 0;
-      }
-      RadixSort<Node>(room, from, other, n, next, 0, false);
-      for (Entry* e = from; e < last; ++e) {
-        e->order = order;
-        e->then = then;
-      }
-    }
+    for (const Entry* e = from; e < last && !longer; ++e) longer = e->length > kKeyBytes;
+    if (longer) std::stable_sort(from, last, [&](const Entry& a, const Entry& b) { return Before<Node>(room, a, b, 0); });
     if (moved) std::copy(from, last, other);
     return;
   }
@@ -575,7 +561,7 @@ void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, size_t offse
   size_t begin = 0;
   for (unsigned b = low; b <= high; ++b) {
     const size_t count = counts[b];
-    if (count > 1) RadixSort<Node>(room, other + begin, from + begin, count, offset, byte + 1, !moved);
+    if (count > 1) RadixSort<Node>(room, other + begin, from + begin, count, byte + 1, !moved);
     else if (count == 1 && !moved) from[begin] = other[begin];
     begin += count;
   }
@@ -595,7 +581,7 @@ void Sort(SortRoom& room) {
   }
   for (Entry* e = first; e < first + n; ++e)
     if (e->length > 8) e->then = OrderKey(NameOf<Node>(room, *e) + 8, std::min<size_t>(e->length - 8, 8));
-  RadixSort<Node>(room, first, room.spare.Get(n), n, 0, 0, false);
+  RadixSort<Node>(room, first, room.spare.Get(n), n, 0, false);
 }
 
 template <typename Node>
@@ -651,7 +637,7 @@ void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
   KeyValue* last = nullptr;
   size_t lastLength = 0;
   size_t count = 0;
-  if (n < kTableAtOnce) {
+  if (n <= static_cast<size_t>(kShortRange)) {
     // A short list lies in a few cache lines: linked along its new order, a run of equal names folded into its
     // first record.
     KeyValue** link = &section->values;

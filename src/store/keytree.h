@@ -152,8 +152,9 @@ KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, 
 // when no record could be had.
 KeyRoot* AppendNewChild(TreeOwner* owner, KeyRoot* parent, SectionInfo* parentInfo, KeyRoot* last, const char* name,
                         size_t length);
-// The records of a list to be sorted, each with its name's first eight bytes folded (OrderKey), which order most
-// names without a look at the names themselves; kept by a loader from one list to the next.
+// The records of a list to be sorted, each with its name's first eight bytes folded (OrderKey), and in a long list
+// the next eight, which order most names without a look at the names themselves; kept by a loader from one list to
+// the next.
 struct SortRoom {
   struct Entry {
     uint64_t order;
