@@ -463,13 +463,13 @@ const char* NameOf(const SortRoom& room, const Entry& e) {
 constexpr size_t kKeyBytes = 16;
 inline size_t KeyBytes(const SortRoom& room) { return room.wide ? kKeyBytes : 8; }
 
-// The order of two entries whose names share their first `offset` bytes and whose keys are taken from there: by
-// the keys, then by the rest of the names (for names longer than the keys tell), then by place.
+// The order of two entries: by their keys, then by the rest of their names (for names longer than the keys tell),
+// then by place.
 template <typename Node>
-bool Before(const SortRoom& room, const Entry& a, const Entry& b, size_t offset) {
+bool Before(const SortRoom& room, const Entry& a, const Entry& b) {
   if (a.order != b.order) return a.order < b.order;
   if (a.then != b.then) return a.then < b.then;
-  const size_t deeper = offset + KeyBytes(room);
+  const size_t deeper = KeyBytes(room);
   if (a.length > deeper || b.length > deeper) {
     const int c = SpecialChar_stricmpLengths(NameOf<Node>(room, a) + deeper, a.length - deeper,
                                              NameOf<Node>(room, b) + deeper, b.length - deeper);
@@ -489,18 +489,18 @@ bool SameName(const SortRoom& room, const Entry& a, const Entry& b) {
 
 // Before for entries of equal first keys (rare: kept out of the loop below).
 template <typename Node>
-[[gnu::noinline]] bool TieBefore(const SortRoom& room, const Entry& a, const Entry& b, size_t offset) {
-  return Before<Node>(room, a, b, offset);
+[[gnu::noinline]] bool TieBefore(const SortRoom& room, const Entry& a, const Entry& b) {
+  return Before<Node>(room, a, b);
 }
 
 template <typename Node>
-void InsertionSort(const SortRoom& room, Entry* first, Entry* last, size_t offset) {
+void InsertionSort(const SortRoom& room, Entry* first, Entry* last) {
   for (Entry* i = first + 1; i < last; ++i) {
     const Entry e = *i;
     Entry* j = i;
     while (j > first && (e.order < j[-1].order ||
                          (e.order == j[-1].order &&
-                          (e.then < j[-1].then || (e.then == j[-1].then && TieBefore<Node>(room, e, j[-1], offset)))))) {
+                          (e.then < j[-1].then || (e.then == j[-1].then && TieBefore<Node>(room, e, j[-1])))))) {
       *j = j[-1];
       --j;
     }
@@ -522,7 +522,7 @@ template <typename Node>
 void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, int byte, bool moved) {
   Entry* const last = from + n;
   if (n <= static_cast<size_t>(kShortRange)) {
-    InsertionSort<Node>(room, from, last, 0);
+    InsertionSort<Node>(room, from, last);
     if (moved) std::copy(from, last, other);
     return;
   }
@@ -537,7 +537,7 @@ void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, int byte, bo
     // for names that share a long beginning); names that do not are equal, and already in place order.
     bool longer = false;
     for (const Entry* e = from; e < last && !longer; ++e) longer = e->length > kKeyBytes;
-    if (longer) std::stable_sort(from, last, [&](const Entry& a, const Entry& b) { return Before<Node>(room, a, b, 0); });
+    if (longer) std::stable_sort(from, last, [&](const Entry& a, const Entry& b) { return Before<Node>(room, a, b); });
     if (moved) std::copy(from, last, other);
     return;
   }
@@ -576,7 +576,7 @@ void Sort(SortRoom& room) {
   Entry* first = room.entries.data();
   room.wide = n > static_cast<size_t>(kShortRange);
   if (!room.wide) {
-    InsertionSort<Node>(room, first, first + n, 0);
+    InsertionSort<Node>(room, first, first + n);
     return;
   }
   for (Entry* e = first; e < first + n; ++e)
