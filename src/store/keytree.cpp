@@ -449,6 +449,8 @@ using Entry = SortRoom::Entry;
 
 // A list of this many values or more gets its table when it is put in order (see SortAddedValues).
 constexpr size_t kTableAtOnce = 1024;
+// Ranges of at most this many entries are sorted by insertion; a list of no more is linked along its new order.
+constexpr ptrdiff_t kShortRange = 32;
 
 template <typename Node>
 const char* NameOf(const SortRoom& room, const Entry& e) {
@@ -456,90 +458,130 @@ const char* NameOf(const SortRoom& room, const Entry& e) {
   return name ? name : "";
 }
 
-// The order of two entries whose names share their first `offset` bytes and whose order keys are taken from there:
-// by name (the keys tell it but for names that share the next eight bytes and are longer), then by place.
+// The bytes of a name that its entry's keys tell: eight (order) in a short list, sixteen (order and then) in a
+// long one.
+constexpr size_t kKeyBytes = 16;
+inline size_t KeyBytes(const SortRoom& room) { return room.wide ? kKeyBytes : 8; }
+
+// The order of two entries: by their keys, then by the rest of their names (for names longer than the keys tell),
+// then by place.
 template <typename Node>
-bool Before(const SortRoom& room, const Entry& a, const Entry& b, size_t offset) {
+bool Before(const SortRoom& room, const Entry& a, const Entry& b) {
   if (a.order != b.order) return a.order < b.order;
-  const size_t next = offset + 8;
-  if (a.length > next || b.length > next) {
-    const int c = SpecialChar_stricmpLengths(NameOf<Node>(room, a) + next, a.length - next,
-                                             NameOf<Node>(room, b) + next, b.length - next);
+  if (a.then != b.then) return a.then < b.then;
+  const size_t deeper = KeyBytes(room);
+  if (a.length > deeper || b.length > deeper) {
+    const int c = SpecialChar_stricmpLengths(NameOf<Node>(room, a) + deeper, a.length - deeper,
+                                             NameOf<Node>(room, b) + deeper, b.length - deeper);
     if (c != 0) return c < 0;
   }
   return a.index < b.index;
 }
 
-// Whether two entries (with the order keys of their first eight bytes) name the same. Folding keeps a name's
-// length, so only names of one length are looked at.
+// Whether two entries (with the keys of their names' first bytes) name the same. Folding keeps a name's length, so
+// only names of one length are looked at.
 template <typename Node>
 bool SameName(const SortRoom& room, const Entry& a, const Entry& b) {
-  if (a.order != b.order || a.length != b.length) return false;
-  if (a.length <= 8 && b.length <= 8) return true;
+  if (a.order != b.order || a.length != b.length || a.then != b.then) return false;
+  if (a.length <= KeyBytes(room)) return true;
   return SpecialChar_stricmpLengths(NameOf<Node>(room, a), a.length, NameOf<Node>(room, b), b.length) == 0;
 }
 
+// Before for entries of equal first keys (rare: kept out of the loop below).
 template <typename Node>
-void InsertionSort(const SortRoom& room, Entry* first, Entry* last, size_t offset) {
+[[gnu::noinline]] bool TieBefore(const SortRoom& room, const Entry& a, const Entry& b) {
+  return Before<Node>(room, a, b);
+}
+
+template <typename Node>
+void InsertionSort(const SortRoom& room, Entry* first, Entry* last) {
   for (Entry* i = first + 1; i < last; ++i) {
     const Entry e = *i;
     Entry* j = i;
-    for (; j > first && Before<Node>(room, e, j[-1], offset); --j) *j = j[-1];
+    while (j > first && (e.order < j[-1].order ||
+                         (e.order == j[-1].order &&
+                          (e.then < j[-1].then || (e.then == j[-1].then && TieBefore<Node>(room, e, j[-1])))))) {
+      *j = j[-1];
+      --j;
+    }
     *j = e;
   }
 }
 
-// A stable sort by the order keys, a byte at a time, passing over the bytes that every key shares.
-void RadixSort(Entry* first, Entry* last, Entry* spare) {
-  const size_t n = static_cast<size_t>(last - first);
-  uint64_t varying = 0;
-  for (const Entry* e = first; e < last; ++e) varying |= e->order ^ first->order;
-  Entry* from = first;
-  Entry* to = spare;
-  for (int shift = 0; shift < 64; shift += 8) {
-    if (((varying >> shift) & 0xFF) == 0) continue;
-    size_t counts[257] = {};
-    for (size_t i = 0; i < n; ++i) ++counts[((from[i].order >> shift) & 0xFF) + 1];
-    for (int b = 0; b < 256; ++b) counts[b + 1] += counts[b];
-    for (size_t i = 0; i < n; ++i) to[counts[(from[i].order >> shift) & 0xFF]++] = from[i];
-    std::swap(from, to);
-  }
-  if (from != first) std::copy(from, from + n, first);
+// Byte b (0 the most significant) of an entry's sixteen bytes of keys.
+inline unsigned KeyByte(uint64_t order, uint64_t then, int b) {
+  return static_cast<unsigned>((b < 8 ? order >> (56 - 8 * b) : then >> (120 - 8 * b)) & 0xFF);
 }
 
-// Sorts entries whose names share their first `offset` bytes and whose order keys are taken from there, by name
-// and then by place. A short range by insertion; a long one by its keys (linear in the range), and then each run of
-// equal keys by the next eight bytes of its names, and so on. Each entry keeps the key it came with.
+// Sorts entries of a long list whose keys are equal before byte `byte` (of sixteen), by the rest of their keys, a
+// byte at a time from the most significant (each range scattered by its first byte that not every entry shares,
+// keeping their order), then by the rest of their names; short ranges by insertion. The range is in `from`; the
+// result goes to `other` (a range of the same length) when `moved`, else back to `from`. Linear in the range for
+// names that the keys tell apart; at most sixteen calls deep.
 template <typename Node>
-void SortRange(SortRoom& room, Entry* first, Entry* last, Entry* spare, size_t offset) {
-  if (last - first <= 48) {
-    InsertionSort<Node>(room, first, last, offset);
+void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, int byte, bool moved) {
+  Entry* const last = from + n;
+  if (n <= static_cast<size_t>(kShortRange)) {
+    InsertionSort<Node>(room, from, last);
+    if (moved) std::copy(from, last, other);
     return;
   }
-  RadixSort(first, last, spare);
-  const size_t next = offset + 8;
-  for (Entry* run = first; run < last;) {
-    Entry* end = run + 1;
-    bool longer = run->length > next;
-    for (; end < last && end->order == run->order; ++end) longer = longer || end->length > next;
-    // Names of up to `next` bytes with equal keys are equal: their run is in place order already.
-    if (end - run > 1 && longer) {
-      const uint64_t key = run->order;
-      for (Entry* e = run; e < end; ++e) {
-        const char* name = NameOf<Node>(room, *e);
-        e->order = e->length > next ? OrderKey(name + next, std::min<size_t>(e->length - next, 8)) : 0;
-      }
-      SortRange<Node>(room, run, end, spare + (run - first), next);
-      for (Entry* e = run; e < end; ++e) e->order = key;
-    }
-    run = end;
+  uint64_t orderVaries = 0, thenVaries = 0;
+  for (const Entry* e = from + 1; e < last; ++e) {
+    orderVaries |= e->order ^ from->order;
+    thenVaries |= e->then ^ from->then;
+  }
+  while (byte < 16 && KeyByte(orderVaries, thenVaries, byte) == 0) ++byte;
+  if (byte == 16) {
+    // Equal keys: names that go on past them are put in order by the bytes that follow, by comparison (no deeper
+    // for names that share a long beginning); names that do not are equal, and already in place order.
+    bool longer = false;
+    for (const Entry* e = from; e < last && !longer; ++e) longer = e->length > kKeyBytes;
+    if (longer) std::stable_sort(from, last, [&](const Entry& a, const Entry& b) { return Before<Node>(room, a, b); });
+    if (moved) std::copy(from, last, other);
+    return;
+  }
+  // Names are mostly letters and digits: the buckets between the lowest byte and the highest are walked, not all.
+  uint32_t counts[256] = {};
+  unsigned low = 255, high = 0;
+  for (const Entry* e = from; e < last; ++e) {
+    const unsigned b = KeyByte(e->order, e->then, byte);
+    ++counts[b];
+    low = std::min(low, b);
+    high = std::max(high, b);
+  }
+  uint32_t starts[256];
+  uint32_t sum = 0;
+  for (unsigned b = low; b <= high; ++b) {
+    starts[b] = sum;
+    sum += counts[b];
+  }
+  for (const Entry* e = from; e < last; ++e) other[starts[KeyByte(e->order, e->then, byte)]++] = *e;
+  // Each bucket now lies in `other`; it goes on to its place with the roles of the two ranges changed.
+  size_t begin = 0;
+  for (unsigned b = low; b <= high; ++b) {
+    const size_t count = counts[b];
+    if (count > 1) RadixSort<Node>(room, other + begin, from + begin, count, byte + 1, !moved);
+    else if (count == 1 && !moved) from[begin] = other[begin];
+    begin += count;
   }
 }
 
+// Sorts the entries (in place order) by name and then by place. A short list by insertion on eight bytes of key;
+// a long one gets the next eight bytes of its names first, read in place order (that of the records in memory), so
+// that the sort rarely needs a name of a record scattered in the list's new order.
 template <typename Node>
 void Sort(SortRoom& room) {
-  if (room.entries.size() > 48) room.spare.resize(room.entries.size());
-  SortRange<Node>(room, room.entries.data(), room.entries.data() + room.entries.size(), room.spare.data(), 0);
+  const size_t n = room.entries.size();
+  Entry* first = room.entries.data();
+  room.wide = n > static_cast<size_t>(kShortRange);
+  if (!room.wide) {
+    InsertionSort<Node>(room, first, first + n);
+    return;
+  }
+  for (Entry* e = first; e < first + n; ++e)
+    if (e->length > 8) e->then = OrderKey(NameOf<Node>(room, *e) + 8, std::min<size_t>(e->length - 8, 8));
+  RadixSort<Node>(room, first, room.spare.Get(n), n, 0, false);
 }
 
 template <typename Node>
@@ -591,37 +633,57 @@ void SortValues(TreeOwner* /*owner*/, KeyRoot* section, SectionInfo* info, SortR
 void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
   Sort<KeyValue>(room);
   const auto& entries = room.entries;
-  // A run of equal names folds into its first record (the room for it is had before any record changes).
-  room.kept.clear();
-  room.kept.reserve(entries.size());
-  room.rank.resize(room.records.size());
+  const size_t n = entries.size();
+  KeyValue* last = nullptr;
   size_t lastLength = 0;
-  for (size_t i = 0; i < entries.size();) {
-    auto* keep = static_cast<KeyValue*>(room.records[entries[i].index]);
-    size_t j = i + 1;
-    for (; j < entries.size() && SameName<KeyValue>(room, entries[i], entries[j]); ++j) {
-      TakeContent(keep, static_cast<KeyValue*>(room.records[entries[j].index]));
-      room.records[entries[j].index] = nullptr;
+  size_t count = 0;
+  if (n <= static_cast<size_t>(kShortRange)) {
+    // A short list lies in a few cache lines: linked along its new order, a run of equal names folded into its
+    // first record.
+    KeyValue** link = &section->values;
+    for (size_t i = 0; i < n; ++i) {
+      auto* value = static_cast<KeyValue*>(room.records[entries[i].index]);
+      if (last && SameName<KeyValue>(room, entries[i - 1], entries[i])) {
+        TakeContent(last, value);
+        continue;
+      }
+      *link = last = value;
+      link = &value->next;
+      lastLength = entries[i].length;
+      ++count;
     }
-    room.rank[entries[i].index] = static_cast<uint32_t>(room.kept.size());
-    room.kept.push_back(keep);
-    lastLength = entries[i].length;
-    i = j;
+    *link = nullptr;
+  } else {
+    // A run of equal names folds into its first record (the room for it is had before any record changes).
+    void** kept = room.kept.Get(n);
+    uint32_t* rank = room.rank.Get(room.records.size());
+    for (size_t i = 0; i < n;) {
+      auto* keep = static_cast<KeyValue*>(room.records[entries[i].index]);
+      size_t j = i + 1;
+      for (; j < n && SameName<KeyValue>(room, entries[i], entries[j]); ++j) {
+        TakeContent(keep, static_cast<KeyValue*>(room.records[entries[j].index]));
+        room.records[entries[j].index] = nullptr;
+      }
+      rank[entries[i].index] = static_cast<uint32_t>(count);
+      kept[count++] = keep;
+      lastLength = entries[i].length;
+      i = j;
+    }
+    // Linked record by record in the order they lie in memory (that of the list before): a long list put in order
+    // by name lies scattered, and is linked faster so than along its new order.
+    for (size_t k = 0; k < room.records.size(); ++k) {
+      auto* value = static_cast<KeyValue*>(room.records[k]);
+      if (!value) continue;
+      const size_t place = rank[k];
+      value->next = place + 1 < count ? static_cast<KeyValue*>(kept[place + 1]) : nullptr;
+    }
+    section->values = count ? static_cast<KeyValue*>(kept[0]) : nullptr;
+    last = count ? static_cast<KeyValue*>(kept[count - 1]) : nullptr;
   }
-  // Linked record by record in the order they lie in memory (that of the list before): a long list put in order by
-  // name lies scattered, and is linked faster so than along its new order.
-  const size_t count = room.kept.size();
-  for (size_t k = 0; k < room.records.size(); ++k) {
-    auto* value = static_cast<KeyValue*>(room.records[k]);
-    if (!value) continue;
-    const size_t place = room.rank[k];
-    value->next = place + 1 < count ? static_cast<KeyValue*>(room.kept[place + 1]) : nullptr;
-  }
-  section->values = count ? static_cast<KeyValue*>(room.kept[0]) : nullptr;
   if (!info) return;
   TreeIndex::ForgetValues(info);
   if (!count) return;
-  info->valueHint = static_cast<KeyValue*>(room.kept[count - 1]);
+  info->valueHint = last;
   info->valueHintLength = lastLength;
   // The table of a long list is made now, from its records in memory order, rather than by a walk along the list.
   if (count >= kTableAtOnce)

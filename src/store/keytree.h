@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "common/folded_names.h"
@@ -151,24 +152,43 @@ KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, 
 // when no record could be had.
 KeyRoot* AppendNewChild(TreeOwner* owner, KeyRoot* parent, SectionInfo* parentInfo, KeyRoot* last, const char* name,
                         size_t length);
-// The records of a list to be sorted, each with its name's first eight bytes folded (OrderKey), which order most
-// names without a look at the names themselves; kept by a loader from one list to the next.
+// The records of a list to be sorted, each with its name's first eight bytes folded (OrderKey), and in a long list
+// the next eight, which order most names without a look at the names themselves; kept by a loader from one list to
+// the next.
 struct SortRoom {
   struct Entry {
     uint64_t order;
+    uint64_t then;    // the next eight bytes folded, in a long list (taken when it is sorted); else 0
     uint32_t index;   // of the record in records, which is its place in the list
     uint32_t length;  // of the name
   };
-  std::vector<Entry> entries, spare;
+  // Room that is written before it is read: had without clearing it first.
+  template <typename T>
+  struct Scratch {
+    std::unique_ptr<T[]> items;
+    size_t size = 0;
+    T* Get(size_t n) {
+      if (n > size) {
+        items.reset(new T[n]);
+        size = n;
+      }
+      return items.get();
+    }
+  };
+  std::vector<Entry> entries;
   std::vector<void*> records;  // in list order (null: a record released)
-  std::vector<void*> kept;     // the records that stay, in order
-  std::vector<uint32_t> rank;  // the place in kept of each record
+  Scratch<Entry> spare;
+  Scratch<void*> kept;         // the records that stay, in order
+  Scratch<uint32_t> rank;      // the place in kept of each record
+  bool wide = false;           // the entries hold sixteen bytes of their names (then is set)
   void Clear() {
     entries.clear();
     records.clear();
   }
-  void Add(void* record, const char* name, size_t length) {
-    entries.push_back({OrderKey(name, length), static_cast<uint32_t>(records.size()), static_cast<uint32_t>(length)});
+  void Add(void* record, const char* name, size_t length) { Add(record, OrderKey(name, length), length); }
+  // The same with the name's OrderKey at hand.
+  void Add(void* record, uint64_t order, size_t length) {
+    entries.push_back({order, 0, static_cast<uint32_t>(records.size()), static_cast<uint32_t>(length)});
     records.push_back(record);
   }
 };

@@ -26,6 +26,10 @@ namespace {
 // Bytes of a file taken apart at a time: a piece stays in the processor's cache while it is read.
 constexpr size_t kPieceSize = 64 * 1024;
 
+// A section that comes back under a later header, out of order, is put in order when that header ends if it held
+// at most this many values before (else when the text is read).
+constexpr size_t kSortedAtOnce = 64;
+
 // What AppendRoomy copies of a name or string at once.
 constexpr size_t kCopyRoom = 64;
 
@@ -188,17 +192,21 @@ class LayerBuilder {
         return;
       }
       // Out of order, or a name the section holds already: from here on the values of this header are appended as
-      // they come. A section whose values all come under this header is put in order when the header ends, from
-      // sort keys taken while its records are at hand; one that held values before is put in order when the text
-      // is read. So a list is sorted at most twice, however often its section comes back.
+      // they come. A section whose values all come under this header, or that held only a few before, is put in
+      // order when the header ends, from sort keys taken while its records are at hand; a longer one is put in
+      // order when the text is read. So a list is sorted at most twice, and a header costs at most a few steps
+      // more than its values, however often its section comes back.
       m_unsorted = true;
       TreeIndex::ForgetValues(m_info);
       m_room.Clear();
-      if (m_collect) {
-        for (KeyValue* v = m_section->values; v; v = v->next) m_room.Add(v, v->name, std::strlen(v->name));
-      } else {
-        m_unsortedSections.push_back(m_info);
+      if (!m_collect) {
+        size_t held = 0;
+        for (KeyValue* v = m_section->values; v && held <= kSortedAtOnce; v = v->next) ++held;
+        m_collect = held <= kSortedAtOnce;
+        if (!m_collect) m_unsortedSections.push_back(m_info);
       }
+      if (m_collect)
+        for (KeyValue* v = m_section->values; v; v = v->next) m_room.Add(v, v->name, std::strlen(v->name));
     }
     if (KeyValue* value = Append(line, type)) {
       Appended(value, line.nameLength);
@@ -299,7 +307,7 @@ class LayerBuilder {
   SectionInfo* m_info = nullptr;
   bool m_stopped = false;
   bool m_unsorted = false;     // the values of this header are appended as they come
-  bool m_collect = false;      // the section held no value before this header: sort keys are taken in m_room
+  bool m_collect = false;      // sort keys of the section's values are taken in m_room
   KeyValue* m_tail = nullptr;  // the last value of the section's list
   size_t m_tailLength = 0;
   uint64_t m_tailOrder = 0;  // OrderKey of its name
