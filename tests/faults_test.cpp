@@ -19,6 +19,7 @@
 #include "store_env.h"
 
 using platform::faults::Call;
+using storetest::SaveOutcome;
 
 namespace {
 
@@ -40,14 +41,6 @@ struct Subject {
   std::function<std::string()> operate;  // "ok", or how it failed
   std::function<void(bool failed)> after;  // checks that nothing is lost and that the next operation works
 };
-
-// The last save of a layer as Config_GetLastSaveStatus tells it: "ok", or the reason it failed.
-std::string SaveOutcome(const char* layer) {
-  bool ok = false;
-  char reason[512] = "";
-  if (!Config_GetLastSaveStatus(layer, &ok, nullptr, 0, reason, sizeof reason)) return "not saved";
-  return ok ? "ok" : reason;
-}
 
 std::string Code(long code) { return code == 0 ? "ok" : "code " + std::to_string(code); }
 

@@ -499,33 +499,23 @@ class Loading : public StoreTest {
     }
     return text;
   }
-  // Each section's values in order, and each section's subsections in order, read through full paths.
+  // Each value found by its path, and the layer as the writer writes it (sections and values in order).
   void Expect(const std::string& layer, const Settings& settings) {
-    std::map<std::string, std::set<std::string, NoCase>, NoCase> children;
     for (const auto& [path, values] : settings) {
-      std::string parent = layer;
-      for (size_t from = 0, cut = 0; cut != std::string::npos; from = cut + 1) {
-        cut = path.find('\\', from);
-        children[parent].insert(path.substr(from, cut - from));
-        parent.append(1, '\\').append(path, from, cut - from);
-      }
-      storetest::Names keys;
+      const std::string section = layer + "\\" + path;
       for (const auto& [key, value] : values) {
-        keys.push_back(key);
-        if (value[0] == '"') EXPECT_EQ(Str(parent.c_str(), key.c_str()), value.substr(1, value.size() - 2)) << key;
-        else EXPECT_EQ(Config_GetIntVal(parent.c_str(), key.c_str()), std::strtol(value.c_str(), nullptr, 0)) << key;
+        if (value[0] == '"') EXPECT_EQ(Str(section.c_str(), key.c_str()), value.substr(1, value.size() - 2)) << key;
+        else EXPECT_EQ(Config_GetIntVal(section.c_str(), key.c_str()), std::strtol(value.c_str(), nullptr, 0)) << key;
       }
-      EXPECT_EQ(storetest::Keys(parent.c_str()), keys) << parent;
     }
-    for (const auto& [parent, names] : children)
-      EXPECT_EQ(storetest::Children(parent.c_str()), storetest::Names(names.begin(), names.end())) << parent;
+    EXPECT_EQ(GetConfigMgr()->LayerText(layer.c_str()), LibraryText(settings)) << layer;
   }
   std::string Name(const char* const* parts, size_t count) {
     std::string name = parts[m_rng() % count];
     return name + (m_rng() % 3 ? std::to_string(m_rng() % 60) : "");
   }
   std::string Value() {
-    const char* const kinds[] = {"%ld", "0x%lX", "\"text %ld\"", "-%ld"};
+    const char* const kinds[] = {"%ld", "0x%08lx", "\"text %ld\"", "-%ld"};  // as the writer writes them
     char text[40];
     std::snprintf(text, sizeof text, kinds[m_rng() % 4], static_cast<long>(m_rng() % 100000));
     return text;
