@@ -15,6 +15,9 @@ TEST_F(ApiArguments, NullAndOutOfRangeArgumentsAnswerNothing) {
   SU_Config(nullptr);
   Config_FlushBranch(nullptr);
   Config_SetHexVal(nullptr, "Key", 1);
+  Config_SetIntVal("S", nullptr, 1);
+  Config_SetStrVal("S", "Null", nullptr);  // the empty text
+  EXPECT_TRUE(Config_DoesKeyExist("user\\S", "Null") && Config_GetIntVal(nullptr, "Null") == 0);
   EXPECT_EQ(Config_DeleteKeyVal(nullptr, "Key") + Config_DeleteKey(nullptr) + Config_GetSubKeyCount(nullptr, &longest), 0);
   EXPECT_EQ(longest, 0);
   EXPECT_EQ(Config_GetSubKey(nullptr, 0, buffer, 8) + Config_GetSubKey("user", -1, buffer, 8), 0);

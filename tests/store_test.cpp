@@ -233,7 +233,7 @@ TEST_F(Writes, AChangeIsWrittenAtOnceAsA32BitValueAndAPresentKeyKeepsItsDefault)
   EXPECT_EQ(Block("user.cfg", "[Numbers]"), "[Numbers]\n\"High\"=5\n\"Min\"=-2147483648\n\n");
 }
 
-TEST_F(Writes, FoundFlagIntValDefaultOroUStringsNullsAndFlags) {
+TEST_F(Writes, FoundFlagIntValDefaultOroUStringsAndFlags) {
   Config_SetStrVal("Shared", "Text", "hello");
   Config_SetIntVal("Shared", "Number", 42);
   // Plain sections leave found alone; full paths set it.
@@ -259,14 +259,6 @@ TEST_F(Writes, FoundFlagIntValDefaultOroUStringsNullsAndFlags) {
   EXPECT_EQ(Config_GetOroUStrVal("user\\Shared", "Exact").str(), std::string(510, 'r'));
   EXPECT_EQ(Config_GetOroUStrVal("Version", "Major").str(), "8.0.0.0");
   EXPECT_EQ(Config_GetOroUStrVal("Shared", "Number").str(), "");
-
-  // Null texts are harmless.
-  EXPECT_EQ(Config_GetIntVal(nullptr, "Key") + Config_GetIntVal("Shared", nullptr), 0);
-  EXPECT_FALSE(Config_DoesKeyExist(nullptr, nullptr));
-  Config_SetIntVal("Shared", nullptr, 1);
-  Config_SetStrVal("Shared", "Null", nullptr);
-  EXPECT_EQ(Str("user\\Shared", "Null"), "");
-  EXPECT_TRUE(Config_DoesKeyExist("user\\Shared", "Null"));
 
   // The right-to-left flag belongs to the globals, not to the manager.
   Config_SetIsRightToLeft(true);
