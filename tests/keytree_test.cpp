@@ -50,9 +50,6 @@ TEST_F(KeyTree, PathsOrderAndDeletionThroughTheInterface) {
   EXPECT_EQ(Config_DeleteKeyVal("mylayer\\Image", "a"), 1);
   Config_SetIntVal("mylayer\\Image", "Z", 1);
   EXPECT_EQ(Keys("mylayer\\Image"), (Names{"b", "c", "D", "Z"}));
-  // What is gone comes back when written again.
-  Config_SetIntVal("del\\A\\X", "K", 5);
-  EXPECT_EQ(Config_GetIntVal("DEL\\a\\x", "k"), 5);
 }
 
 TEST(KeyRootMembers, WorkOnACallersOwnTree) {
