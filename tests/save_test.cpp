@@ -150,13 +150,6 @@ TEST_F(FailedSaves, AChangeWhoseSaveFailedIsSavedWithTheNextOne) {
   testsupport::RemoveAll(lock);
   SD_Config();
   EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Kept\"=1\n\"More\"=2\n\"Other\"=6\n\n");
-  // A folder that does not exist: the save fails, nothing is created.
-  const std::string missing = tmp / "missing/";
-  SU_Config(missing.c_str());
-  Config_SetIntVal("elsewhere\\S", "K", 1);
-  EXPECT_EQ(testsupport::Reason(SaveOutcome("elsewhere")),
-            std::string("lock .elsewhere.cfg.lock: ") + (testsupport::kWindows ? "(error 3)" : std::strerror(ENOENT)));
-  EXPECT_FALSE(testsupport::Exists(missing));
 }
 
 class SaveTargets : public StoreTest {};

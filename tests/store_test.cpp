@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <random>
@@ -366,6 +367,8 @@ TEST_F(Folders, AWriteIsReadBackWhereNoUserFileCanBeMadeAndSuConfigTakesThePathA
   Config_SetIntVal("Image", "KeepPercent", 70);
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 70);
   EXPECT_FALSE(testsupport::Exists(missing));
+  EXPECT_EQ(testsupport::Reason(storetest::SaveOutcome("user")),
+            std::string("lock .user.cfg.lock: ") + (testsupport::kWindows ? "(error 3)" : std::strerror(ENOENT)));
 
   // Files not read yet come from the new folder, layers in memory stay, and the first save there keeps both.
   Config_SetIntVal("Mine", "Old", 1);
