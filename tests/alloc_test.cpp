@@ -47,12 +47,6 @@ std::string Walk(const std::string& path) {
   return out;
 }
 
-std::string LastSaveReason() {
-  bool ok = true;
-  char reason[256] = "";
-  return Config_GetLastSaveStatus("user", &ok, nullptr, 0, reason, sizeof reason) && !ok ? reason : "";
-}
-
 }  // namespace
 
 class AllocationFailures : public storetest::StoreTest {};
@@ -97,7 +91,8 @@ TEST_F(AllocationFailures, EveryAllocationOfAnOperationMayFailAndNothingThrowsOr
       EXPECT_TRUE(answered);
       EXPECT_EQ(Walk("user").find('!'), std::string::npos) << Walk("user");
       const bool done = op.done();
-      EXPECT_TRUE(done || !op.write || LastSaveReason() == "out of memory") << LastSaveReason();
+      const std::string saved = storetest::SaveOutcome("user");
+      EXPECT_TRUE(done || !op.write || saved == "out of memory") << saved;
       // Once no allocation failed, the operation worked; whatever failed, memory and file stay usable.
       if (nth > made) {
         EXPECT_TRUE(done);

@@ -15,6 +15,9 @@ TEST_F(ApiArguments, NullAndOutOfRangeArgumentsAnswerNothing) {
   SU_Config(nullptr);
   Config_FlushBranch(nullptr);
   Config_SetHexVal(nullptr, "Key", 1);
+  Config_SetIntVal("S", nullptr, 1);
+  Config_SetStrVal("S", "Null", nullptr);  // the empty text
+  EXPECT_TRUE(Config_DoesKeyExist("user\\S", "Null") && Config_GetIntVal(nullptr, "Null") == 0);
   EXPECT_EQ(Config_DeleteKeyVal(nullptr, "Key") + Config_DeleteKey(nullptr) + Config_GetSubKeyCount(nullptr, &longest), 0);
   EXPECT_EQ(longest, 0);
   EXPECT_EQ(Config_GetSubKey(nullptr, 0, buffer, 8) + Config_GetSubKey("user", -1, buffer, 8), 0);
@@ -47,16 +50,12 @@ TEST_F(ApiArguments, NullAndOutOfRangeArgumentsAnswerNothing) {
 }
 
 TEST_F(ApiArguments, SavesThatCannotBeMadeAreReported) {
-  bool ok = true;
-  char reason[256];
   Config_SetIntVal("..\\S", "Key", 1);  // a layer name that names no file: kept in memory all the same
   EXPECT_EQ(Config_GetIntVal("..\\S", "Key"), 1);
   testsupport::RemoveAll(Cfg("user.cfg"));
   testsupport::MakeDirs(Cfg("user.cfg"));
   Config_SetIntVal("S", "Key", 2);
-  ASSERT_TRUE(Config_GetLastSaveStatus("user", &ok, nullptr, 0, reason, 256));
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(std::string(reason), "user.cfg is a directory, not a regular file");
+  EXPECT_EQ(storetest::SaveOutcome("user"), "user.cfg is a directory, not a regular file");
 }
 
 TEST(ApiLogSwitches, SetUpTimingsAreLogged) {

@@ -19,6 +19,7 @@
 #include "store_env.h"
 
 using platform::faults::Call;
+using storetest::SaveOutcome;
 
 namespace {
 
@@ -40,14 +41,6 @@ struct Subject {
   std::function<std::string()> operate;  // "ok", or how it failed
   std::function<void(bool failed)> after;  // checks that nothing is lost and that the next operation works
 };
-
-// The last save of a layer as Config_GetLastSaveStatus tells it: "ok", or the reason it failed.
-std::string SaveOutcome(const char* layer) {
-  bool ok = false;
-  char reason[512] = "";
-  if (!Config_GetLastSaveStatus(layer, &ok, nullptr, 0, reason, sizeof reason)) return "not saved";
-  return ok ? "ok" : reason;
-}
 
 std::string Code(long code) { return code == 0 ? "ok" : "code " + std::to_string(code); }
 
@@ -113,20 +106,11 @@ TEST_F(Faults, EveryFailingCallIsReportedLosesNothingAndAnInterruptedCallIsMadeA
       {Call::Open, 1, "lock .user.cfg.lock: "},  {Call::Lock, 1, "lock .user.cfg.lock: "},
       {Call::Open, 2, "create .user.cfg.tmp: "}, {Call::Write, 1, "write .user.cfg.tmp: "},
       {Call::Sync, 1, "sync .user.cfg.tmp: "},   {Call::Rename, 1, "rename .user.cfg.tmp: "}};
-  const auto startLayer = [&] {
-    WriteCfg("user.cfg", kBefore);
-    Reload();
-  };
+  const auto startLayer = [&] { WriteCfg("user.cfg", kBefore), Reload(); };
   const Subject save = {
       "a save", true, saveFailures,
-      [&] {
-        startLayer();
-        ASSERT_EQ(Config_GetIntVal("user\\Saves", "Value"), 1);
-      },
-      [] {
-        Config_SetIntVal("Saves", "Value", 2);
-        return SaveOutcome("user");
-      },
+      [&] { startLayer(); ASSERT_EQ(Config_GetIntVal("user\\Saves", "Value"), 1); },
+      [] { Config_SetIntVal("Saves", "Value", 2); return SaveOutcome("user"); },
       [&](bool failed) {
         EXPECT_EQ(ReadCfg("user.cfg"), failed ? kBefore : "[Saves]\n\"Value\"=2\n\n");
         EXPECT_EQ(testsupport::Listing(configDir), (std::vector<std::string>{".user.cfg.lock", "user.cfg"}));
@@ -138,8 +122,7 @@ TEST_F(Faults, EveryFailingCallIsReportedLosesNothingAndAnInterruptedCallIsMadeA
   // A layer that cannot be read is not in memory: reads find nothing in it, and the next access reads it again.
   const Subject load = {
       "a read of a layer file", false,
-      {{Call::Open, 1, "read 0"}, {Call::Read, 1, "read 0"}, {Call::Read, 2, "read 0"}},
-      startLayer,
+      {{Call::Open, 1, "read 0"}, {Call::Read, 1, "read 0"}, {Call::Read, 2, "read 0"}}, startLayer,
       [] {
         const long value = Config_GetIntVal("user\\Saves", "Value");
         return value == 1 ? std::string("ok") : "read " + std::to_string(value);
@@ -151,8 +134,9 @@ TEST_F(Faults, EveryFailingCallIsReportedLosesNothingAndAnInterruptedCallIsMadeA
       }};
   Walk(save);
   Walk(load);
+  if (testsupport::kWindows) return;  // the registry and the key of passwords are the system's, without faults here
 
-  // The registry store (on Windows the system's registry, which has no faults here).
+  // The registry store.
   const std::string store = homeDir + "registry/HKCU.reg";
   const char* const kFailed = "code 1016";  // ERROR_REGISTRY_IO_FAILED
   std::string before;
@@ -191,27 +175,20 @@ TEST_F(Faults, EveryFailingCallIsReportedLosesNothingAndAnInterruptedCallIsMadeA
       [&] { storeWith("\"Fresh\"=dword:00000005\n"); },
       [] { return Dword("Fresh") == 5 ? "ok" : "failed"; },
       [&](bool) { EXPECT_EQ(Dword("Fresh"), 5u); }};
-  if (!testsupport::kWindows) {
-    Walk(firstWrite);
-    Walk(write);
-    Walk(read);
-  }
+  Walk(firstWrite);
+  Walk(write);
+  Walk(read);
 
-  // The key of stored passwords (on Windows the system keeps it): a key that cannot be read is neither replaced
+  // The key of stored passwords: a key that cannot be read is neither replaced
   // nor taken for a damaged one, and one that cannot be made is not half made.
   const std::string key = homeDir + "secret.key";
   std::string keyBytes, protectedText;
-  const Failure unread[] = {{Call::Open, 1, "failed"}, {Call::Read, 1, "failed"}, {Call::Read, 2, "failed"}};
   const Subject useKey = {
       "a password protected and recovered", false,
-      {unread[0], unread[1], unread[2], {Call::Open, 2, "failed"}, {Call::Read, 3, "failed"},
-       {Call::Read, 4, "failed"}},
-      [] {},
-      [] { return Recover(Protect("secret")) == "secret" ? "ok" : "failed"; },
-      [&](bool) {
-        EXPECT_EQ(testsupport::ReadFile(key), keyBytes);
-        EXPECT_EQ(Recover(protectedText), "secret");
-      }};
+      {{Call::Open, 1, "failed"}, {Call::Read, 1, "failed"}, {Call::Read, 2, "failed"}, {Call::Open, 2, "failed"},
+       {Call::Read, 3, "failed"}, {Call::Read, 4, "failed"}},
+      [] {}, [] { return Recover(Protect("secret")) == "secret" ? "ok" : "failed"; },
+      [&](bool) { EXPECT_EQ(testsupport::ReadFile(key), keyBytes); EXPECT_EQ(Recover(protectedText), "secret"); }};
   const Subject makeKey = {
       "a key made", false,
       {{Call::MakeDir, 1, "failed"}, {Call::Open, 1, "failed"}, {Call::Lock, 1, "failed"}, {Call::Open, 2, "failed"},
@@ -224,12 +201,10 @@ TEST_F(Faults, EveryFailingCallIsReportedLosesNothingAndAnInterruptedCallIsMadeA
         EXPECT_EQ(left, failed ? std::vector<std::string>{} : std::vector<std::string>{"secret.key"});
         EXPECT_EQ(Recover(Protect("other")), "other");
       }};
-  if (!testsupport::kWindows) {
-    protectedText = Protect("secret");
-    keyBytes = testsupport::ReadFile(key);
-    Walk(useKey);
-    Walk(makeKey);
-  }
+  protectedText = Protect("secret");
+  keyBytes = testsupport::ReadFile(key);
+  Walk(useKey);
+  Walk(makeKey);
 }
 
 TEST(FaultSeam, AllocationsFailAtTheNthAndAWholeFileIsNotReadWithoutItsBuffer) {

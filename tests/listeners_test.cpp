@@ -219,6 +219,7 @@ TEST_F(Listeners, EmptyLayersStayInMemoryAndAReloadTellsWhatOthersSaveIntoThem) 
   EXPECT_EQ(platform::faults::Calls(platform::faults::Call::Open) + platform::faults::Calls(platform::faults::Call::Read),
             0u);
   platform::faults::Clear();
+  EXPECT_EQ(ReadCfg("user_ro.cfg") + ReadCfg("product.cfg"), "; written by the installer\n");  // nor write any
   Calls heard;
   Listen any(nullptr, nullptr, heard);
   for (const char* layer : {"user", "user_ro", "product"})

@@ -16,6 +16,7 @@
 #define NAVCONFIG_TESTS_STORE_ENV_H
 
 #include <config/config_api.h>
+#include <config/config_info.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -95,6 +96,14 @@ inline std::string Str(const char* section, const char* key) {
   std::string buffer(1 << 17, '\0');
   Config_GetStrVal(section, key, buffer.data(), static_cast<int>(buffer.size()), nullptr);
   return std::string(buffer.c_str());
+}
+
+// The last save of a layer as Config_GetLastSaveStatus tells it: "ok", the reason it failed, or "not saved".
+inline std::string SaveOutcome(const char* layer) {
+  bool ok = false;
+  char reason[512] = "";
+  if (!Config_GetLastSaveStatus(layer, &ok, nullptr, 0, reason, sizeof reason)) return "not saved";
+  return ok ? "ok" : reason;
 }
 
 class StoreTest : public ::testing::Test {

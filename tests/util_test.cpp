@@ -194,7 +194,7 @@ TEST(Memory, ThePoolReusesFreedElementsGrowsInDoublingBlocksAndLocksSerialiseThr
 // The log settings are read at the first call, and again only when asked to.
 NAVCONFIG_TEST_CHILD(log_switches_read_once) {
   const bool first = IsAndroidLoggingEnabled() && GetLogMgr() == nullptr;
-  testsupport::SetEnv("NAVCONFIG_LOG_SWITCHES", "perf");
+  const testsupport::ScopedEnv perf("NAVCONFIG_LOG_SWITCHES", "perf");
   return first && IsAndroidLoggingEnabled() && !IsPerfIntervalLoggingEnabled() ? 0 : 1;
 }
 

@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include "support/file_kinds.h"
+
 #include <doroutil/logmgr.h>
 #include <platform/file_lock.h>
 #include <platform/os.h>
@@ -239,8 +241,6 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() { RemoveAll(m_path); }
 
-void SetEnv(const char* name, const char* value) { PutEnv(name, value); }
-
 ScopedEnv::ScopedEnv(const char* name, const char* value) : m_name(name) {
   m_had = platform::GetEnv(name, m_old);
   PutEnv(name, value);
@@ -255,7 +255,7 @@ LogCapture::LogCapture(const char* switches)
 
 LogCapture::~LogCapture() {
   // Drop the settings so that nothing more is written to the folder that goes now.
-  SetEnv("NAVCONFIG_LOG", nullptr);
+  PutEnv("NAVCONFIG_LOG", nullptr);
   ReloadLogSettings();
 }
 
@@ -353,17 +353,12 @@ bool MakeSymlink(const std::string& target, const std::string& link) {
   if (!::CreateSymbolicLinkW(Wide(link).c_str(), Wide(Native(target)).c_str(),
                              SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
     return false;
-  if (IsSymlink(link) && !ReadSymlink(link).empty()) return true;
+  if (KindAt(link) == "symlink" && !ReadSymlink(link).empty()) return true;
   ::DeleteFileW(Wide(link).c_str());
   return false;
 #else
   return ::symlink(target.c_str(), link.c_str()) == 0;
 #endif
-}
-
-bool IsSymlink(const std::string& path) {
-  std::error_code ec;
-  return fs::is_symlink(fs::symlink_status(FsPath(path), ec));
 }
 
 std::string ReadSymlink(const std::string& path) {

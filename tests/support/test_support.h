@@ -43,10 +43,8 @@ class TempDir {
   std::string m_path;
 };
 
-// Environment variables of this process (the ones that the library and child processes see).
-void SetEnv(const char* name, const char* value);
-
-// Sets (or with a null value, unsets) an environment variable for the lifetime of the object.
+// Sets (or with a null value, unsets) an environment variable of this process (the ones that the library and child
+// processes see) for the lifetime of the object.
 class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value);
@@ -93,11 +91,11 @@ bool SetFileMode(const std::string& path, unsigned mode);
 unsigned SetUmask(unsigned mask);  // the previous mask
 // Symbolic links; a relative target is taken from the link's folder. MakeSymlink is false on Windows when
 // no working link can be made (kNoSymlinks says why).
+// (Whether a path is a link: KindAt in file_kinds.h.)
 bool MakeSymlink(const std::string& target, const std::string& link);
 inline constexpr const char* kNoSymlinks =
     "no working symbolic link can be made here (an account without the right to, or Wine, which makes links that "
     "its file functions do not follow)";
-bool IsSymlink(const std::string& path);
 std::string ReadSymlink(const std::string& path);
 
 // The text that the platform layer puts in a failure's reason for an injected error (an errno value): the
