@@ -1,6 +1,7 @@
 // Saving layer files: a writer killed at random moments, saves that fail part-way, files reached through
 // symbolic links and the permission bits of the files.
 #include <config/config_api.h>
+#include <config/config_changes.h>
 #include <config/config_globals.h>
 #include <config/config_info.h>
 #include <gtest/gtest.h>
@@ -36,8 +37,8 @@ std::string CrashLine(int i) {
 }  // namespace
 
 // The child of the crash test, on the configuration folder args[0]: writes the keys once each (so the file
-// grows to several KB), tells the parent with a line, then counts up for ever, each count a save of the whole
-// file.
+// grows to several KB), tells the parent with a line, then counts up for ever, each count a change set of two
+// values saved as the whole file.
 NAVCONFIG_TEST_CHILD(write_until_killed) {
   SU_Config(args[0].c_str());
   Config_ResetConfigMgr();  // the file as the last writer left it
@@ -48,7 +49,13 @@ NAVCONFIG_TEST_CHILD(write_until_killed) {
   std::printf("ready\n");
   std::fflush(stdout);
   long counter = Config_GetIntVal("user\\Crash", "Counter");
-  for (;;) Config_SetIntVal("Crash", "Counter", ++counter);
+  for (;;) {
+    Config_ChangeSet* set = Config_ChangeSetNew();
+    Config_ChangeSetSetInt(set, "Crash", "Counter", ++counter);
+    Config_ChangeSetSetInt(set, "Crash", "Counter2", counter);
+    Config_ChangeSetApply(set);
+    Config_ChangeSetFree(set);
+  }
 }
 
 class CrashSafeSaves : public StoreTest {};
@@ -72,7 +79,8 @@ TEST_F(CrashSafeSaves, AWriterKilledAtAnyMomentLeavesACompleteEarlierFile) {
     child.Kill();
     ASSERT_EQ(child.Wait(), -1) << "the writer ended by itself";
 
-    // A whole file as a save writes it: the first keys in order, the counter only once all keys are there.
+    // A whole file as a save writes it: the first keys in order, the counter only once all keys are there, both
+    // values of a change set or neither.
     const std::string text = testsupport::ReadFile(file);
     ASSERT_GE(text.size(), rest.size());
     ASSERT_EQ(text.substr(text.size() - rest.size()), rest);
@@ -82,7 +90,8 @@ TEST_F(CrashSafeSaves, AWriterKilledAtAnyMomentLeavesACompleteEarlierFile) {
     const size_t at = crash.find("\"Counter\"=");
     const long nowCounter = at == std::string::npos ? -1 : std::stol(crash.substr(at + 10));
     std::string expected = nowKeys || nowCounter >= 0 ? "[Crash]\n" : "";
-    if (nowCounter >= 0) expected += "\"Counter\"=" + std::to_string(nowCounter) + "\n";
+    const std::string count = std::to_string(nowCounter);
+    if (nowCounter >= 0) expected += "\"Counter\"=" + count + "\n\"Counter2\"=" + count + "\n";
     for (int i = 0; i < nowKeys; ++i) expected += CrashLine(i) + "\n";
     if (!expected.empty()) expected += "\n";
     ASSERT_EQ(crash, expected);
