@@ -131,18 +131,19 @@ class LayerBuilder {
     for (size_t i = same; i < m_parts.size(); ++i) {
       const char* name = m_path.data() + m_parts[i].offset;
       const size_t length = m_parts[i].length;
-      KeyRoot* section = nullptr;
+      SectionInfo* info = nullptr;
       if (i == 0) {
         m_joined.assign(name, length);
-        section = keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, name, length);
+        KeyRoot* section = keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, name, length);
+        info = section ? m_index.FindSection(section) : nullptr;
       } else {
         m_joined.resize(m_joinedEnd[i - 1]);
         m_joined += cfg::kPathSeparator;
         m_joined.append(name, length);
-        section = Child(m_sections[i - 1], m_infos[i - 1], name, length);
+        info = Child(m_sections[i - 1], m_infos[i - 1], name, length);
       }
-      SectionInfo* info = section ? m_index.FindSection(section) : nullptr;
       if (!info) break;  // no memory: what there is
+      KeyRoot* section = info->section;
       m_sections.push_back(section);
       m_infos.push_back(info);
       m_joinedEnd.push_back(m_joined.size());
@@ -157,12 +158,13 @@ class LayerBuilder {
     FindTail();
   }
 
-  // The subsection of that name below parent, whose path m_joined holds: found through the index, or else made at
-  // the end of parent's list (which is then put in order when the text is read, unless it came in order).
-  KeyRoot* Child(KeyRoot* parent, SectionInfo* parentInfo, const char* name, size_t length) {
+  // The record of the subsection of that name below parent, whose path m_joined holds: found through the index, or
+  // else made at the end of parent's list (which is then put in order when the text is read, unless it came in
+  // order). Null when no record could be had.
+  SectionInfo* Child(KeyRoot* parent, SectionInfo* parentInfo, const char* name, size_t length) {
     if (SectionInfo* found = m_index.FindSection(TreeIndex::PathHash(m_joined.data(), m_joined.size()), m_joined.data(),
                                                  m_joined.size()))
-      return found->section;
+      return found;
     // The loader keeps the hint of the section made last at the end of the list.
     KeyRoot* last = parentInfo->childHint ? parentInfo->childHint : parent->children;
     if (last)
@@ -171,15 +173,15 @@ class LayerBuilder {
     if (!child) return nullptr;
     if (last && SpecialChar_stricmpn(name, length, last->name ? last->name : "") <= 0) m_unsortedParents.push_back(parent);
     parentInfo->childHint = child;
-    return child;
+    return m_index.FindSection(child);
   }
 
   void Value(const cfg::ParsedLine& line) {
     // Values before the first header have no section and are not stored.
     if (!m_section) return;
     const long type = line.isString ? KEYVALUE_TYPE_STRING : KEYVALUE_TYPE_INTEGER | (line.hex ? KEYVALUE_FLAG_HEX : 0);
+    const uint64_t order = keytree::OrderKey(line.name, line.nameLength);
     if (!m_unsorted) {
-      const uint64_t order = keytree::OrderKey(line.name, line.nameLength);
       if (!m_tail || order > m_tailOrder ||
           (order == m_tailOrder && (line.nameLength > 8 || m_tailLength > 8) &&
            SpecialChar_stricmpLengths(line.name, line.nameLength, m_tail->name, m_tailLength) > 0)) {
@@ -210,7 +212,7 @@ class LayerBuilder {
     }
     if (KeyValue* value = Append(line, type)) {
       Appended(value, line.nameLength);
-      if (m_collect) m_room.Add(value, line.name, line.nameLength);
+      if (m_collect) m_room.Add(value, order, line.nameLength);
     }
   }
 
