@@ -429,14 +429,16 @@ KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, 
 }
 
 KeyRoot* AppendNewChild(TreeOwner* owner, KeyRoot* parent, SectionInfo* parentInfo, KeyRoot* last, const char* name,
-                        size_t length) {
+                        size_t length, SectionInfo** made) {
   KeyRoot* section = NewSection(owner, name, length);
   // Indexed before it is linked: a section is in the list and the index, or in neither.
   TreeIndex* index = owner ? owner->Index() : nullptr;
-  if (index && parentInfo && !index->AddSection(parentInfo, section)) {
+  SectionInfo* info = index && parentInfo ? index->AddSection(parentInfo, section) : nullptr;
+  if (index && parentInfo && !info) {
     ReleaseSectionRecord(section);
     throw std::bad_alloc();
   }
+  if (made) *made = info;
   KeyRoot** link = last ? &last->next : &parent->children;
   section->next = *link;
   *link = section;
@@ -528,20 +530,29 @@ template <size_t kVectors>
   std::memcpy(rank, ranks, n * sizeof(uint32_t));
 }
 
-// Sorts a short range into `to` by counting, for each entry, the entries that go before it, on a 32-bit key that no
-// two entries share: the first 27 bits of the name's key, then the place. No branch depends on the keys, so a range
-// costs the same in any order. Names that these bits do not tell apart keep their place order; a pass of insertion
-// (that finds the rest in order) then orders them by their whole names.
+// Eight bytes of an entry's sixteen bytes of keys from byte b (0 the most significant); bytes past them count as 0.
+inline uint64_t KeyWindow(const Entry& e, int b) {
+  if (b == 0) return e.order;
+  if (b < 8) return e.order << (8 * b) | e.then >> (64 - 8 * b);
+  return e.then << (8 * (b - 8));
+}
+
+// Sorts a short range whose keys are equal before byte `byte` into `to`, by counting for each entry the entries
+// that go before it, on a 32-bit key that no two entries share: the first 27 bits of its key from that byte, then
+// its place. No branch depends on the keys, so a range costs the same in any order. Names that these bits do not
+// tell apart keep their place order; a pass of insertion (that finds the rest in order) then orders them by their
+// whole names.
 template <typename Node>
-void RankSort(const SortRoom& room, const Entry* from, size_t n, Entry* to) {
+void RankSort(const SortRoom& room, const Entry* from, size_t n, Entry* to, int byte) {
   uint32_t key[kShortRange], rank[kShortRange];
-  for (size_t i = 0; i < n; ++i) key[i] = static_cast<uint32_t>(from[i].order >> 37) << 5 | static_cast<uint32_t>(i);
+  for (size_t i = 0; i < n; ++i)
+    key[i] = static_cast<uint32_t>(KeyWindow(from[i], byte) >> 37) << 5 | static_cast<uint32_t>(i);
   if (n <= 2 * kLanes) Ranks<2>(key, n, rank);
   else if (n <= 4 * kLanes) Ranks<4>(key, n, rank);
   else Ranks<kShortRange / kLanes>(key, n, rank);
   for (size_t i = 0; i < n; ++i) to[rank[i]] = from[i];
   bool ordered = true;
-  for (size_t i = 1; i < n; ++i) ordered &= to[i - 1].order < to[i].order;
+  for (size_t i = 1; i < n; ++i) ordered &= KeyWindow(to[i - 1], byte) < KeyWindow(to[i], byte);
   if (!ordered) InsertionSort<Node>(room, to, to + n);
 }
 
@@ -559,8 +570,13 @@ template <typename Node>
 void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, int byte, bool moved) {
   Entry* const last = from + n;
   if (n <= static_cast<size_t>(kShortRange)) {
-    InsertionSort<Node>(room, from, last);
-    if (moved) std::copy(from, last, other);
+    if (moved) {
+      RankSort<Node>(room, from, n, other, byte);
+    } else {
+      Entry sorted[kShortRange];
+      RankSort<Node>(room, from, n, sorted, byte);
+      std::copy(sorted, sorted + n, from);
+    }
     return;
   }
   uint64_t orderVaries = 0, thenVaries = 0;
@@ -614,7 +630,7 @@ const Entry* Sort(SortRoom& room) {
   room.wide = n > static_cast<size_t>(kShortRange);
   if (!room.wide) {
     Entry* sorted = room.spare.Get(kShortRange);
-    RankSort<Node>(room, first, n, sorted);
+    RankSort<Node>(room, first, n, sorted, 0);
     return sorted;
   }
   for (Entry* e = first; e < first + n; ++e)

@@ -149,9 +149,9 @@ KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, 
 //
 // Makes a subsection of that name below parent (indexed, with its record parentInfo) and links it after `last`
 // (first when null), without looking for the name: for a loader that found it absent through the index. Null
-// when no record could be had.
+// when no record could be had; *made (when not null) gets the new section's index record.
 KeyRoot* AppendNewChild(TreeOwner* owner, KeyRoot* parent, SectionInfo* parentInfo, KeyRoot* last, const char* name,
-                        size_t length);
+                        size_t length, SectionInfo** made = nullptr);
 // The records of a list to be sorted, each with its name's first eight bytes folded (OrderKey), and in a long list
 // the next eight, which order most names without a look at the names themselves; kept by a loader from one list to
 // the next.

@@ -169,11 +169,12 @@ class LayerBuilder {
     KeyRoot* last = parentInfo->childHint ? parentInfo->childHint : parent->children;
     if (last)
       while (last->next) last = last->next;
-    KeyRoot* child = keytree::AppendNewChild(&m_forest, parent, parentInfo, last, name, length);
+    SectionInfo* made = nullptr;
+    KeyRoot* child = keytree::AppendNewChild(&m_forest, parent, parentInfo, last, name, length, &made);
     if (!child) return nullptr;
     if (last && SpecialChar_stricmpn(name, length, last->name ? last->name : "") <= 0) m_unsortedParents.push_back(parent);
     parentInfo->childHint = child;
-    return m_index.FindSection(child);
+    return made;
   }
 
   void Value(const cfg::ParsedLine& line) {
