@@ -248,3 +248,41 @@ TEST(SharedCritSec, ReadersNeverSeeAWriteHalfDoneAndWritersExcludeEachOther) {
   EXPECT_EQ(torn.load(), 0);
   EXPECT_TRUE(first == 2000 && second == 2000) << first << " " << second;
 }
+
+// A thread asleep on a lock is woken when the lock is let go, every time: a lost wakeup would leave it asleep while
+// nobody holds the lock. A reader sleeps on the shared lock and another thread on the plain one, round after round.
+TEST(SharedCritSec, EverySleeperIsWokenWhenTheLockIsLetGo) {
+  struct Locks {
+    sharedCritSec shared;
+    critSec plain;
+    std::atomic<int> round{0}, woken{0};
+  };
+  auto* locks = new Locks;  // left to the sleepers if one never wakes
+  constexpr int kRounds = 1000;
+  std::vector<std::thread> sleepers;
+  for (int s = 0; s < 2; ++s)
+    sleepers.emplace_back([locks, s] {
+      for (int r = 1; r <= kRounds; ++r) {
+        while (locks->round.load() < r) std::this_thread::yield();
+        if (s == 0) locks->shared.EnterShared(), locks->shared.ExitShared();
+        else locks->plain.Enter(), locks->plain.Exit();
+        ++locks->woken;
+      }
+    });
+  for (int r = 1; r <= kRounds; ++r) {
+    locks->shared.Enter();
+    locks->plain.Enter();
+    locks->round = r;
+    for (int i = 0; i < 50; ++i) std::this_thread::yield();  // time for both to go to sleep
+    locks->plain.Exit();
+    locks->shared.Exit();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (locks->woken.load() < 2 * r && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    if (locks->woken.load() < 2 * r) {
+      for (auto& t : sleepers) t.detach();
+      FAIL() << "a sleeper was not woken in round " << r;
+    }
+  }
+  for (auto& t : sleepers) t.join();
+  delete locks;
+}

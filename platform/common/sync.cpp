@@ -20,7 +20,7 @@ void critSec::EnterSlow() {
       return;
   }
   // Mark the lock as having sleepers and wait until it is handed back.
-  while (m_state.exchange(2, std::memory_order_acquire) != 0) m_state.wait(2, std::memory_order_relaxed);
+  while (m_state.exchange(2, std::memory_order_acquire) != 0) sync_wait::WaitWhile(m_state, 2);
 }
 
 int sharedCritSec::ThreadSlot() {
@@ -43,7 +43,7 @@ void sharedCritSec::EnterShared() NO_THREAD_SAFETY_ANALYSIS {
     mine.readers.fetch_add(1, std::memory_order_seq_cst);
     if (m_writing.load(std::memory_order_seq_cst) == 0) return;
     mine.readers.fetch_sub(1, std::memory_order_release);
-    m_writing.wait(1, std::memory_order_acquire);
+    sync_wait::WaitWhile(m_writing, 1);
   }
 }
 
@@ -69,6 +69,6 @@ bool sharedCritSec::TryLock() NO_THREAD_SAFETY_ANALYSIS {
 
 void sharedCritSec::Exit() NO_THREAD_SAFETY_ANALYSIS {
   m_writing.store(0, std::memory_order_release);
-  m_writing.notify_all();
+  sync_wait::WakeAll(m_writing);
   m_writers.Exit();
 }

@@ -12,6 +12,16 @@
 
 #include <atomic>
 
+// Sleeping until an atomic word changes, and waking its sleepers. A standard library that builds std::atomic's wait
+// on a condition variable (rather than on the kernel's futex) can lose a wakeup between a sleeper's look at the word
+// and its sleep, and that sleeper would sleep on: each system's own address waits are used instead.
+namespace sync_wait {
+// Sleeps while word holds value (perhaps waking early: callers look again).
+void WaitWhile(std::atomic<int>& word, int value);
+void WakeOne(std::atomic<int>& word);
+void WakeAll(std::atomic<int>& word);
+}  // namespace sync_wait
+
 class CAPABILITY("mutex") critSec {
  public:
   critSec() = default;
@@ -28,7 +38,7 @@ class CAPABILITY("mutex") critSec {
     return m_state.compare_exchange_strong(expected, 1, std::memory_order_acquire);
   }
   void Exit() RELEASE() NO_THREAD_SAFETY_ANALYSIS {
-    if (m_state.exchange(0, std::memory_order_release) == 2) m_state.notify_one();
+    if (m_state.exchange(0, std::memory_order_release) == 2) sync_wait::WakeOne(m_state);
   }
 
  private:
