@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -451,7 +452,8 @@ using Entry = SortRoom::Entry;
 
 // A list of this many values or more gets its table when it is put in order (see SortAddedValues).
 constexpr size_t kTableAtOnce = 1024;
-// Ranges of at most this many entries are sorted by insertion; a list of no more is linked along its new order.
+// Ranges of at most this many entries are sorted by counting (RankSort); a list of no more is linked along its new
+// order.
 constexpr ptrdiff_t kShortRange = 32;
 
 template <typename Node>
@@ -489,27 +491,6 @@ bool SameName(const SortRoom& room, const Entry& a, const Entry& b) {
   return SpecialChar_stricmpLengths(NameOf<Node>(room, a), a.length, NameOf<Node>(room, b), b.length) == 0;
 }
 
-// Before for entries of equal first keys (rare: kept out of the loop below).
-template <typename Node>
-[[gnu::noinline]] bool TieBefore(const SortRoom& room, const Entry& a, const Entry& b) {
-  return Before<Node>(room, a, b);
-}
-
-template <typename Node>
-void InsertionSort(const SortRoom& room, Entry* first, Entry* last) {
-  for (Entry* i = first + 1; i < last; ++i) {
-    const Entry e = *i;
-    Entry* j = i;
-    while (j > first && (e.order < j[-1].order ||
-                         (e.order == j[-1].order &&
-                          (e.then < j[-1].then || (e.then == j[-1].then && TieBefore<Node>(room, e, j[-1])))))) {
-      *j = j[-1];
-      --j;
-    }
-    *j = e;
-  }
-}
-
 // Four 32-bit lanes, compared and added lane by lane (as the processor's vector instructions do, where it has them).
 using Lanes = uint32_t __attribute__((vector_size(16)));
 constexpr size_t kLanes = 4;
@@ -540,20 +521,29 @@ inline uint64_t KeyWindow(const Entry& e, int b) {
 // Sorts a short range whose keys are equal before byte `byte` into `to`, by counting for each entry the entries
 // that go before it, on a 32-bit key that no two entries share: the first 27 bits of its key from that byte, then
 // its place. No branch depends on the keys, so a range costs the same in any order. Names that these bits do not
-// tell apart keep their place order; a pass of insertion (that finds the rest in order) then orders them by their
-// whole names.
+// tell apart lie side by side in place order, and only they are then put in order by their whole names.
 template <typename Node>
 void RankSort(const SortRoom& room, const Entry* from, size_t n, Entry* to, int byte) {
-  uint32_t key[kShortRange], rank[kShortRange];
+  uint32_t key[kShortRange], rank[kShortRange], bits[kShortRange];
   for (size_t i = 0; i < n; ++i)
     key[i] = static_cast<uint32_t>(KeyWindow(from[i], byte) >> 37) << 5 | static_cast<uint32_t>(i);
   if (n <= 2 * kLanes) Ranks<2>(key, n, rank);
   else if (n <= 4 * kLanes) Ranks<4>(key, n, rank);
   else Ranks<kShortRange / kLanes>(key, n, rank);
-  for (size_t i = 0; i < n; ++i) to[rank[i]] = from[i];
-  bool ordered = true;
-  for (size_t i = 1; i < n; ++i) ordered &= KeyWindow(to[i - 1], byte) < KeyWindow(to[i], byte);
-  if (!ordered) InsertionSort<Node>(room, to, to + n);
+  for (size_t i = 0; i < n; ++i) {
+    to[rank[i]] = from[i];
+    bits[rank[i]] = key[i] >> 5;
+  }
+  // The entries whose 27 bits equal those of the entry before them, each moved back among those by insertion.
+  uint32_t ties = 0;
+  for (size_t i = 1; i < n; ++i) ties |= static_cast<uint32_t>(bits[i] == bits[i - 1]) << i;
+  for (; ties; ties &= ties - 1) {
+    const size_t i = static_cast<size_t>(std::countr_zero(ties));
+    const Entry e = to[i];
+    size_t j = i;
+    for (; j > 0 && bits[j - 1] == bits[i] && Before<Node>(room, e, to[j - 1]); --j) to[j] = to[j - 1];
+    to[j] = e;
+  }
 }
 
 // Byte b (0 the most significant) of an entry's sixteen bytes of keys.
@@ -563,7 +553,7 @@ inline unsigned KeyByte(uint64_t order, uint64_t then, int b) {
 
 // Sorts entries of a long list whose keys are equal before byte `byte` (of sixteen), by the rest of their keys, a
 // byte at a time from the most significant (each range scattered by its first byte that not every entry shares,
-// keeping their order), then by the rest of their names; short ranges by insertion. The range is in `from`; the
+// keeping their order), then by the rest of their names; short ranges by counting. The range is in `from`; the
 // result goes to `other` (a range of the same length) when `moved`, else back to `from`. Linear in the range for
 // names that the keys tell apart; at most sixteen calls deep.
 template <typename Node>
@@ -620,9 +610,10 @@ void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, int byte, bo
   }
 }
 
-// Sorts the entries (in place order) by name and then by place. A short list by insertion on eight bytes of key;
-// a long one gets the next eight bytes of its names first, read in place order (that of the records in memory), so
-// that the sort rarely needs a name of a record scattered in the list's new order.
+// Sorts the entries (in place order) by name and then by place, and gives where they lie. A short list by counting
+// on eight bytes of key, into room.spare; a long one in place, after it gets the next eight bytes of its names, read
+// in place order (that of the records in memory), so that the sort rarely needs a name of a record scattered in the
+// list's new order.
 template <typename Node>
 const Entry* Sort(SortRoom& room) {
   const size_t n = room.entries.size();

@@ -199,7 +199,7 @@ class LayerBuilder {
       // order when the header ends, from sort keys taken while its records are at hand; a longer one is put in
       // order when the text is read. So a list is sorted at most twice, and a header costs at most a few steps
       // more than its values, however often its section comes back.
-      m_unsorted = true;
+      m_unsorted = m_handOrder = true;
       TreeIndex::ForgetValues(m_info);
       m_room.Clear();
       if (!m_collect) {
@@ -289,6 +289,12 @@ class LayerBuilder {
   void FindTail() {
     m_unsorted = false;
     m_collect = !m_section->values;
+    // In a text whose values came out of order before, a new section's values are taken as they come, and put in
+    // order when its header ends.
+    if (m_collect && m_handOrder) {
+      m_unsorted = true;
+      m_room.Clear();
+    }
     m_tail = m_info->valueHint && !m_info->valueHint->next ? m_info->valueHint : m_section->values;
     if (!m_tail) return;
     while (m_tail->next) m_tail = m_tail->next;
@@ -310,6 +316,7 @@ class LayerBuilder {
   SectionInfo* m_info = nullptr;
   bool m_stopped = false;
   bool m_unsorted = false;     // the values of this header are appended as they come
+  bool m_handOrder = false;    // the values of a header came out of order
   bool m_collect = false;      // sort keys of the section's values are taken in m_room
   KeyValue* m_tail = nullptr;  // the last value of the section's list
   size_t m_tailLength = 0;
