@@ -511,22 +511,35 @@ template <size_t kVectors>
   std::memcpy(rank, ranks, n * sizeof(uint32_t));
 }
 
-// Eight bytes of an entry's sixteen bytes of keys from byte b (0 the most significant); bytes past them count as 0.
-inline uint64_t KeyWindow(const Entry& e, int b) {
-  if (b == 0) return e.order;
-  if (b < 8) return e.order << (8 * b) | e.then >> (64 - 8 * b);
-  return e.then << (8 * (b - 8));
+// 64 bits of an entry's 128 bits of keys (order, then then) from bit `bit` (0 the most significant, below 128); the
+// bits past them count as 0.
+inline uint64_t KeyWindow(const Entry& e, int bit) {
+  if (bit == 0) return e.order;
+  if (bit < 64) return e.order << bit | e.then >> (64 - bit);
+  return e.then << (bit - 64);
 }
 
-// Sorts a short range whose keys are equal before byte `byte` into `to`, by counting for each entry the entries
-// that go before it, on a 32-bit key that no two entries share: the first 27 bits of its key from that byte, then
-// its place. No branch depends on the keys, so a range costs the same in any order. Names that these bits do not
-// tell apart lie side by side in place order, and only they are then put in order by their whole names.
+// The first bit of their keys in which entries differ (0 the most significant); 128 when their keys are equal.
+inline int FirstVaryingBit(const Entry* from, size_t n) {
+  uint64_t orderVaries = 0, thenVaries = 0;
+  for (const Entry* e = from + 1; e < from + n; ++e) {
+    orderVaries |= e->order ^ from->order;
+    thenVaries |= e->then ^ from->then;
+  }
+  if (orderVaries) return std::countl_zero(orderVaries);
+  if (thenVaries) return 64 + std::countl_zero(thenVaries);
+  return 128;
+}
+
+// Sorts a short range whose keys are equal before bit `bit` into `to`, by counting for each entry the entries that
+// go before it, on a 32-bit key that no two entries share: 27 bits of its key from that bit, then its place. No
+// branch depends on the keys, so a range costs the same in any order. Names that these bits do not tell apart lie
+// side by side in place order, and only they are then put in order by their whole names.
 template <typename Node>
-void RankSort(const SortRoom& room, const Entry* from, size_t n, Entry* to, int byte) {
+void RankSort(const SortRoom& room, const Entry* from, size_t n, Entry* to, int bit) {
   uint32_t key[kShortRange], rank[kShortRange], bits[kShortRange];
   for (size_t i = 0; i < n; ++i)
-    key[i] = static_cast<uint32_t>(KeyWindow(from[i], byte) >> 37) << 5 | static_cast<uint32_t>(i);
+    key[i] = static_cast<uint32_t>(KeyWindow(from[i], bit) >> 37) << 5 | static_cast<uint32_t>(i);
   if (n <= 2 * kLanes) Ranks<2>(key, n, rank);
   else if (n <= 4 * kLanes) Ranks<4>(key, n, rank);
   else Ranks<kShortRange / kLanes>(key, n, rank);
@@ -559,23 +572,8 @@ inline unsigned KeyByte(uint64_t order, uint64_t then, int b) {
 template <typename Node>
 void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, int byte, bool moved) {
   Entry* const last = from + n;
-  if (n <= static_cast<size_t>(kShortRange)) {
-    if (moved) {
-      RankSort<Node>(room, from, n, other, byte);
-    } else {
-      Entry sorted[kShortRange];
-      RankSort<Node>(room, from, n, sorted, byte);
-      std::copy(sorted, sorted + n, from);
-    }
-    return;
-  }
-  uint64_t orderVaries = 0, thenVaries = 0;
-  for (const Entry* e = from + 1; e < last; ++e) {
-    orderVaries |= e->order ^ from->order;
-    thenVaries |= e->then ^ from->then;
-  }
-  while (byte < 16 && KeyByte(orderVaries, thenVaries, byte) == 0) ++byte;
-  if (byte == 16) {
+  const int bit = FirstVaryingBit(from, n);
+  if (bit == 128) {
     // Equal keys: names that go on past them are put in order by the bytes that follow, by comparison (no deeper
     // for names that share a long beginning); names that do not are equal, and already in place order.
     bool longer = false;
@@ -584,6 +582,17 @@ void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, int byte, bo
     if (moved) std::copy(from, last, other);
     return;
   }
+  if (n <= static_cast<size_t>(kShortRange)) {
+    if (moved) {
+      RankSort<Node>(room, from, n, other, bit);
+    } else {
+      Entry sorted[kShortRange];
+      RankSort<Node>(room, from, n, sorted, bit);
+      std::copy(sorted, sorted + n, from);
+    }
+    return;
+  }
+  byte = bit / 8;
   // Names are mostly letters and digits: the buckets between the lowest byte and the highest are walked, not all.
   uint32_t counts[256] = {};
   unsigned low = 255, high = 0;
