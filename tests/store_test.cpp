@@ -510,12 +510,13 @@ class Loading : public StoreTest {
 };
 
 TEST_F(Loading, AnyOrderMeansWhatTheLibrarysOrderMeansAlsoAfterAReload) {
-  // Names that share their first eight bytes or more, differ in case only, or are prefixes of others; more than
+  // Names that share their first eight or sixteen bytes, differ in case only, or are prefixes of others; more than
   // fit a short sort (the big section, long enough to get its table as it is put in order; the top level, the group).
-  const char* const keys[] = {"", "k", "Abcdefgh", "abcdefgh_", "SharedPrefixOfSixteen", "SHAREDPREFIXOFSIXTEEN_z", "_"};
+  const char* const keys[] = {"", "k", "Abcdefgh", "abcdefgh_", "SharedPrefixOfSixteen", "SHAREDPREFIXOFSIXTEEN_z",
+                             "_", "sharedprefixofsiz"};
   const char* const words[] = {"Zoom", "zoom", "Map", "a", "_x", "Night", "NightModeColorScheme"};
   Settings settings;
-  for (int i = 0; i < 1200; ++i) settings["Big"][Name(keys, 7) + Name(words, 7)] = Value();
+  for (int i = 0; i < 1200; ++i) settings["Big"][Name(keys, 8) + Name(words, 7)] = Value();
   for (int i = 0; i < 120; ++i) {
     Section& section = settings[(i % 2 ? "Group\\" : "") + Name(words, 7) + Name(keys, 7)];
     for (int k = 1 + static_cast<int>(m_rng() % 8); k > 0; --k) section[Name(keys, 7) + Name(words, 7)] = Value();

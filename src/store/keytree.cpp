@@ -455,6 +455,7 @@ constexpr size_t kTableAtOnce = 1024;
 // Ranges of at most this many entries are sorted by counting (RankSort); a list of no more is linked along its new
 // order.
 constexpr ptrdiff_t kShortRange = 32;
+static_assert(kShortRange <= 32, "a place in a short range is the five low bits of its counting key");
 
 template <typename Node>
 const char* NameOf(const SortRoom& room, const Entry& e) {
