@@ -565,13 +565,12 @@ inline unsigned KeyByte(uint64_t order, uint64_t then, int b) {
   return static_cast<unsigned>((b < 8 ? order >> (56 - 8 * b) : then >> (120 - 8 * b)) & 0xFF);
 }
 
-// Sorts entries of a long list whose keys are equal before byte `byte` (of sixteen), by the rest of their keys, a
-// byte at a time from the most significant (each range scattered by its first byte that not every entry shares,
-// keeping their order), then by the rest of their names; short ranges by counting. The range is in `from`; the
-// result goes to `other` (a range of the same length) when `moved`, else back to `from`. Linear in the range for
-// names that the keys tell apart; at most sixteen calls deep.
+// Sorts entries of a long list by their keys, a byte at a time from the most significant (each range scattered by
+// its first byte that not every entry shares, keeping their order), then by the rest of their names; short ranges
+// by counting. The range is in `from`; the result goes to `other` (a range of the same length) when `moved`, else
+// back to `from`. Linear in the range for names that the keys tell apart; at most sixteen calls deep.
 template <typename Node>
-void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, int byte, bool moved) {
+void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, bool moved) {
   Entry* const last = from + n;
   const int bit = FirstVaryingBit(from, n);
   if (bit == 128) {
@@ -593,7 +592,7 @@ void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, int byte, bo
     }
     return;
   }
-  byte = bit / 8;
+  const int byte = bit / 8;
   // Names are mostly letters and digits: the buckets between the lowest byte and the highest are walked, not all.
   uint32_t counts[256] = {};
   unsigned low = 255, high = 0;
@@ -614,7 +613,7 @@ void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, int byte, bo
   size_t begin = 0;
   for (unsigned b = low; b <= high; ++b) {
     const size_t count = counts[b];
-    if (count > 1) RadixSort<Node>(room, other + begin, from + begin, count, byte + 1, !moved);
+    if (count > 1) RadixSort<Node>(room, other + begin, from + begin, count, !moved);
     else if (count == 1 && !moved) from[begin] = other[begin];
     begin += count;
   }
@@ -636,7 +635,7 @@ const Entry* Sort(SortRoom& room) {
   }
   for (Entry* e = first; e < first + n; ++e)
     if (e->length > 8) e->then = OrderKey(NameOf<Node>(room, *e) + 8, std::min<size_t>(e->length - 8, 8));
-  RadixSort<Node>(room, first, room.spare.Get(n), n, 0, false);
+  RadixSort<Node>(room, first, room.spare.Get(n), n, false);
   return first;
 }
 
