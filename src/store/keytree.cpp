@@ -668,6 +668,11 @@ void TakeContent(KeyValue* keep, KeyValue* later) {
 
 void SortChildren(TreeOwner* owner, KeyRoot* parent, SortRoom& room) {
   AddAll(parent->children, room);
+  TreeIndex* index = owner ? owner->Index() : nullptr;
+  SortAddedChildren(parent, index ? index->FindSection(parent) : nullptr, room);
+}
+
+void SortAddedChildren(KeyRoot* parent, SectionInfo* info, SortRoom& room) {
   const Entry* sorted = Sort<KeyRoot>(room);
   KeyRoot** link = &parent->children;
   for (const Entry* e = sorted; e < sorted + room.entries.size(); ++e) {
@@ -676,8 +681,7 @@ void SortChildren(TreeOwner* owner, KeyRoot* parent, SortRoom& room) {
   }
   *link = nullptr;
   // The hint of the last insertion is no place in a list put in another order.
-  if (TreeIndex* index = owner ? owner->Index() : nullptr)
-    if (SectionInfo* info = index->FindSection(parent)) info->childHint = nullptr;
+  if (info) info->childHint = nullptr;
 }
 
 void SortValues(TreeOwner* /*owner*/, KeyRoot* section, SectionInfo* info, SortRoom& room) {

@@ -94,11 +94,19 @@ class LayerBuilder {
   // Puts in order the lists that did not come in order; the number of lines that a rewrite would not keep.
   size_t Finish() {
     Leave();
-    Unique(m_unsortedParents);
-    for (KeyRoot* parent : m_unsortedParents) keytree::SortChildren(&m_forest, parent, m_room);
+    for (Parent& parent : m_parents) {
+      if (!parent.unsorted) continue;
+      if (parent.fresh) {
+        m_room.Clear();
+        for (const Made& made : parent.made) m_room.Add(made.section, made.order, made.length);
+        keytree::SortAddedChildren(parent.section, parent.info, m_room);
+      } else {
+        keytree::SortChildren(&m_forest, parent.section, m_room);
+      }
+    }
     Unique(m_unsortedSections);
     for (SectionInfo* info : m_unsortedSections) keytree::SortValues(&m_forest, info->section, info, m_room);
-    m_unsortedParents.clear();
+    m_parents.clear();
     m_unsortedSections.clear();
     return m_scanner.Unkept();
   }
@@ -127,25 +135,27 @@ class LayerBuilder {
       ++same;
     m_sections.resize(same);
     m_infos.resize(same);
+    m_parentOf.resize(same);
     m_joinedEnd.resize(same);
     for (size_t i = same; i < m_parts.size(); ++i) {
       const char* name = m_path.data() + m_parts[i].offset;
       const size_t length = m_parts[i].length;
-      SectionInfo* info = nullptr;
+      Found found;
       if (i == 0) {
         m_joined.assign(name, length);
-        KeyRoot* section = keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, name, length);
-        info = section ? m_index.FindSection(section) : nullptr;
+        found.section = keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, name, length);
+        found.info = found.section ? m_index.FindSection(found.section) : nullptr;
+        found.parent = found.info ? FindParent(TreeIndex::PathHash(name, length)) : kNone;
       } else {
         m_joined.resize(m_joinedEnd[i - 1]);
         m_joined += cfg::kPathSeparator;
         m_joined.append(name, length);
-        info = Child(m_sections[i - 1], m_infos[i - 1], name, length);
+        found = Child(i - 1, name, length);
       }
-      if (!info) break;  // no memory: what there is
-      KeyRoot* section = info->section;
-      m_sections.push_back(section);
-      m_infos.push_back(info);
+      if (!found.info) break;  // no memory: what there is
+      m_sections.push_back(found.section);
+      m_infos.push_back(found.info);
+      m_parentOf.push_back(found.parent);
       m_joinedEnd.push_back(m_joined.size());
     }
     m_previous.assign(m_parts.begin(), m_parts.begin() + static_cast<long>(m_sections.size()));
@@ -158,23 +168,97 @@ class LayerBuilder {
     FindTail();
   }
 
-  // The record of the subsection of that name below parent, whose path m_joined holds: found through the index, or
-  // else made at the end of parent's list (which is then put in order when the text is read, unless it came in
-  // order). Null when no record could be had.
-  SectionInfo* Child(KeyRoot* parent, SectionInfo* parentInfo, const char* name, size_t length) {
-    if (SectionInfo* found = m_index.FindSection(TreeIndex::PathHash(m_joined.data(), m_joined.size()), m_joined.data(),
-                                                 m_joined.size()))
+  // A section of the header's path: its record, its index record, and its entry in m_parents (kNone: none yet).
+  static constexpr uint32_t kNone = UINT32_MAX;
+  struct Found {
+    KeyRoot* section = nullptr;
+    SectionInfo* info = nullptr;
+    uint32_t parent = kNone;
+  };
+
+  // The subsection of that name below the header's component `above`, whose path m_joined holds: a section that
+  // this text made subsections in already, found among those; else found through the index; else made at the end
+  // of the list (which is then put in order when the text is read, unless it came in order). No record when none
+  // could be had.
+  Found Child(size_t above, const char* name, size_t length) {
+    const uint64_t hash = TreeIndex::PathHash(m_joined.data(), m_joined.size());
+    Found found;
+    found.parent = FindParent(hash);
+    if (found.parent != kNone) {
+      found.section = m_parents[found.parent].section;
+      found.info = m_parents[found.parent].info;
       return found;
-    // The loader keeps the hint of the section made last at the end of the list.
-    KeyRoot* last = parentInfo->childHint ? parentInfo->childHint : parent->children;
-    if (last)
-      while (last->next) last = last->next;
+    }
+    if (SectionInfo* info = m_index.FindSection(hash, m_joined.data(), m_joined.size())) {
+      found.section = info->section;
+      found.info = info;
+      return found;
+    }
+    if (m_parentOf[above] == kNone) m_parentOf[above] = AddParent(above);
+    Parent& parent = m_parents[m_parentOf[above]];
     SectionInfo* made = nullptr;
-    KeyRoot* child = keytree::AppendNewChild(&m_forest, parent, parentInfo, last, name, length, &made);
-    if (!child) return nullptr;
-    if (last && SpecialChar_stricmpn(name, length, last->name ? last->name : "") <= 0) m_unsortedParents.push_back(parent);
-    parentInfo->childHint = child;
-    return made;
+    KeyRoot* child = keytree::AppendNewChild(&m_forest, parent.section, parent.info, parent.tail, name, length, &made);
+    if (!child) return found;
+    const uint64_t order = keytree::OrderKey(name, length);
+    if (parent.tail && (order < parent.tailOrder ||
+                        (order == parent.tailOrder &&
+                         SpecialChar_stricmpLengths(name, length, parent.tail->name, parent.tailLength) <= 0)))
+      parent.unsorted = true;
+    if (parent.fresh) parent.made.push_back({child, order, length});
+    parent.info->childHint = parent.tail = child;
+    parent.tailOrder = order;
+    parent.tailLength = length;
+    found.section = child;
+    found.info = made;
+    return found;
+  }
+
+  // The entry in m_parents of the section of that path hash whose path m_joined holds, or kNone.
+  uint32_t FindParent(uint64_t hash) const {
+    if (m_parentSlots.empty()) return kNone;
+    const size_t mask = m_parentSlots.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+      const uint32_t k = m_parentSlots[i];
+      if (k == kNone) return kNone;
+      const Parent& p = m_parents[k];
+      if (p.hash == hash && p.pathLength == m_joined.size() &&
+          index_detail::SameFolded(m_parentPaths.data() + p.pathOffset, m_joined.data(), p.pathLength))
+        return k;
+    }
+  }
+
+  // An entry in m_parents for the header's component `above`, which this text makes a first subsection in.
+  uint32_t AddParent(size_t above) {
+    Parent p;
+    p.section = m_sections[above];
+    p.info = m_infos[above];
+    p.pathOffset = m_parentPaths.size();
+    p.pathLength = m_joinedEnd[above];
+    for (size_t i = 0; i < p.pathLength; ++i) m_parentPaths += FoldAscii(m_joined[i]);
+    p.hash = TreeIndex::PathHash(m_joined.data(), p.pathLength);
+    p.fresh = !p.section->children;
+    // The end of its list: the hint of the subsection made last, which a loader keeps at the end, or a walk.
+    p.tail = p.info->childHint ? p.info->childHint : p.section->children;
+    if (p.tail) {
+      while (p.tail->next) p.tail = p.tail->next;
+      p.tailLength = std::strlen(p.tail->name ? p.tail->name : "");
+      p.tailOrder = keytree::OrderKey(p.tail->name ? p.tail->name : "", p.tailLength);
+    }
+    const auto k = static_cast<uint32_t>(m_parents.size());
+    m_parents.push_back(std::move(p));
+    if (m_parents.size() * 2 > m_parentSlots.size()) {
+      m_parentSlots.assign(std::max<size_t>(16, m_parentSlots.size() * 2), kNone);
+      for (uint32_t j = 0; j < m_parents.size(); ++j) PlaceParent(j);
+    } else {
+      PlaceParent(k);
+    }
+    return k;
+  }
+  void PlaceParent(uint32_t k) {
+    const size_t mask = m_parentSlots.size() - 1;
+    size_t i = m_parents[k].hash & mask;
+    while (m_parentSlots[i] != kNone) i = (i + 1) & mask;
+    m_parentSlots[i] = k;
   }
 
   void Value(const cfg::ParsedLine& line) {
@@ -321,8 +405,30 @@ class LayerBuilder {
   KeyValue* m_tail = nullptr;  // the last value of the section's list
   size_t m_tailLength = 0;
   uint64_t m_tailOrder = 0;  // OrderKey of its name
-  // The lists that are to be put in order when the text is read (perhaps named more than once).
-  std::vector<KeyRoot*> m_unsortedParents;
+  // A section that this text made subsections in: the end of its list, and when it had none before, the sort keys of
+  // those made, so that its list is put in order, when it did not come in order, without a walk along it.
+  struct Made {
+    KeyRoot* section;
+    uint64_t order;
+    size_t length;
+  };
+  struct Parent {
+    KeyRoot* section = nullptr;
+    SectionInfo* info = nullptr;
+    uint64_t hash = 0;  // of its path (PathHash), which m_parentPaths holds folded
+    size_t pathOffset = 0, pathLength = 0;
+    KeyRoot* tail = nullptr;  // the last of its list
+    uint64_t tailOrder = 0;   // OrderKey of its name
+    size_t tailLength = 0;
+    bool fresh = false;     // it had no subsections: made holds all of them
+    bool unsorted = false;  // a subsection was made out of order
+    std::vector<Made> made;
+  };
+  std::vector<Parent> m_parents;
+  std::vector<uint32_t> m_parentSlots;  // m_parents by path hash (open addressing; kNone: free)
+  std::string m_parentPaths;
+  std::vector<uint32_t> m_parentOf;  // the entry in m_parents of each of m_sections, or kNone
+  // The lists of values that are to be put in order when the text is read (perhaps named more than once).
   std::vector<SectionInfo*> m_unsortedSections;
   keytree::SortRoom m_room;
   // What a value carved from a block starts as (copied, so that making one calls nothing).
