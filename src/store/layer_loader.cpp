@@ -287,13 +287,14 @@ class LayerBuilder {
       TreeIndex::ForgetValues(m_info);
       m_room.Clear();
       if (!m_collect) {
-        size_t held = 0;
-        for (KeyValue* v = m_section->values; v && held <= kSortedAtOnce; v = v->next) ++held;
-        m_collect = held <= kSortedAtOnce;
+        // The values it held before are collected in the same walk that counts them.
+        KeyValue* v = m_section->values;
+        for (; v && m_room.records.size() < kSortedAtOnce; v = v->next) m_room.Add(v, v->name, std::strlen(v->name));
+        m_collect = !v;
         if (!m_collect) m_unsortedSections.push_back(m_info);
-      }
-      if (m_collect)
+      } else {
         for (KeyValue* v = m_section->values; v; v = v->next) m_room.Add(v, v->name, std::strlen(v->name));
+      }
     }
     if (KeyValue* value = Append(line, type)) {
       Appended(value, line.nameLength);
