@@ -666,12 +666,6 @@ void TakeContent(KeyValue* keep, KeyValue* later) {
 
 }  // namespace
 
-void SortChildren(TreeOwner* owner, KeyRoot* parent, SortRoom& room) {
-  AddAll(parent->children, room);
-  TreeIndex* index = owner ? owner->Index() : nullptr;
-  SortAddedChildren(parent, index ? index->FindSection(parent) : nullptr, room);
-}
-
 void SortAddedChildren(KeyRoot* parent, SectionInfo* info, SortRoom& room) {
   const Entry* sorted = Sort<KeyRoot>(room);
   KeyRoot** link = &parent->children;

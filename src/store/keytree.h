@@ -192,9 +192,8 @@ struct SortRoom {
     records.push_back(record);
   }
 };
-// Puts the subsections of a section, linked in any order (no two of equal names), in order of their names.
-void SortChildren(TreeOwner* owner, KeyRoot* parent, SortRoom& room);
-// The same with the room holding every subsection of parent (in list order) already; info is parent's record.
+// Puts the subsections of a section, linked in any order (no two of equal names), in order of their names, when room
+// holds an entry of each (SortRoom::Add); info is the section's record.
 void SortAddedChildren(KeyRoot* parent, SectionInfo* info, SortRoom& room);
 // Puts the values of a section, linked in any order and with names perhaps repeated, in order of their names. Of a
 // name that comes several times the first record stays, with the content that storing the records one after the

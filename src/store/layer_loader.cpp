@@ -96,17 +96,14 @@ class LayerBuilder {
     Leave();
     for (Parent& parent : m_parents) {
       if (!parent.unsorted) continue;
-      if (parent.fresh) {
-        m_room.Clear();
-        for (const Made& made : parent.made) m_room.Add(made.section, made.order, made.length);
-        keytree::SortAddedChildren(parent.section, parent.info, m_room);
-      } else {
-        keytree::SortChildren(&m_forest, parent.section, m_room);
-      }
+      m_room.Clear();
+      for (const Subsection& child : parent.children) m_room.Add(child.section, child.order, child.length);
+      keytree::SortAddedChildren(parent.section, parent.info, m_room);
     }
     Unique(m_unsortedSections);
     for (SectionInfo* info : m_unsortedSections) keytree::SortValues(&m_forest, info->section, info, m_room);
     m_parents.clear();
+    m_parentSlots.clear();
     m_unsortedSections.clear();
     return m_scanner.Unkept();
   }
@@ -204,7 +201,7 @@ class LayerBuilder {
                         (order == parent.tailOrder &&
                          SpecialChar_stricmpLengths(name, length, parent.tail->name, parent.tailLength) <= 0)))
       parent.unsorted = true;
-    if (parent.fresh) parent.made.push_back({child, order, length});
+    parent.children.push_back({child, order, length});
     parent.info->childHint = parent.tail = child;
     parent.tailOrder = order;
     parent.tailLength = length;
@@ -236,13 +233,13 @@ class LayerBuilder {
     p.pathLength = m_joinedEnd[above];
     for (size_t i = 0; i < p.pathLength; ++i) m_parentPaths += FoldAscii(m_joined[i]);
     p.hash = TreeIndex::PathHash(m_joined.data(), p.pathLength);
-    p.fresh = !p.section->children;
-    // The end of its list: the hint of the subsection made last, which a loader keeps at the end, or a walk.
-    p.tail = p.info->childHint ? p.info->childHint : p.section->children;
-    if (p.tail) {
-      while (p.tail->next) p.tail = p.tail->next;
-      p.tailLength = std::strlen(p.tail->name ? p.tail->name : "");
-      p.tailOrder = keytree::OrderKey(p.tail->name ? p.tail->name : "", p.tailLength);
+    // Subsections it had before this text (none, unless the layer was in memory).
+    for (KeyRoot* child = p.section->children; child; child = child->next) {
+      const char* name = child->name ? child->name : "";
+      p.tail = child;
+      p.tailLength = std::strlen(name);
+      p.tailOrder = keytree::OrderKey(name, p.tailLength);
+      p.children.push_back({child, p.tailOrder, p.tailLength});
     }
     const auto k = static_cast<uint32_t>(m_parents.size());
     m_parents.push_back(std::move(p));
@@ -406,9 +403,9 @@ class LayerBuilder {
   KeyValue* m_tail = nullptr;  // the last value of the section's list
   size_t m_tailLength = 0;
   uint64_t m_tailOrder = 0;  // OrderKey of its name
-  // A section that this text made subsections in: the end of its list, and when it had none before, the sort keys of
-  // those made, so that its list is put in order, when it did not come in order, without a walk along it.
-  struct Made {
+  // A section that this text made subsections in: the end of its list, and the sort keys of its subsections, so that
+  // its list is put in order, when it did not come in order, without a walk along it.
+  struct Subsection {
     KeyRoot* section;
     uint64_t order;
     size_t length;
@@ -421,9 +418,8 @@ class LayerBuilder {
     KeyRoot* tail = nullptr;  // the last of its list
     uint64_t tailOrder = 0;   // OrderKey of its name
     size_t tailLength = 0;
-    bool fresh = false;     // it had no subsections: made holds all of them
     bool unsorted = false;  // a subsection was made out of order
-    std::vector<Made> made;
+    std::vector<Subsection> children;
   };
   std::vector<Parent> m_parents;
   std::vector<uint32_t> m_parentSlots;  // m_parents by path hash (open addressing; kNone: free)
