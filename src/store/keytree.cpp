@@ -450,6 +450,8 @@ namespace {
 
 using Entry = SortRoom::Entry;
 
+// How many entries ahead the records and places that a long list's linking reads at random are fetched.
+constexpr size_t kAhead = 16;
 // A list of this many values or more gets its table when it is put in order (see SortAddedValues).
 constexpr size_t kTableAtOnce = 1024;
 // Ranges of at most this many entries are sorted by counting (RankSort); a list of no more is linked along its new
@@ -684,8 +686,15 @@ void SortValues(TreeOwner* /*owner*/, KeyRoot* section, SectionInfo* info, SortR
 }
 
 void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
-  const Entry* entries = Sort<KeyValue>(room);
   const size_t n = room.entries.size();
+  // A list that gets its table now has its names hashed first, read in the order they lie in memory (the entries
+  // are in place order until they are sorted).
+  uint64_t* hashes = nullptr;
+  if (info && n >= kTableAtOnce) {
+    hashes = room.hashes.Get(n);
+    for (size_t k = 0; k < n; ++k) hashes[k] = FoldedHash(NameOf<KeyValue>(room, room.entries[k]), room.entries[k].length);
+  }
+  const Entry* entries = Sort<KeyValue>(room);
   KeyValue* last = nullptr;
   size_t lastLength = 0;
   size_t count = 0;
@@ -710,6 +719,11 @@ void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
     void** kept = room.kept.Get(n);
     uint32_t* rank = room.rank.Get(room.records.size());
     for (size_t i = 0; i < n;) {
+      // The records and places of entries further on are fetched while these are taken.
+      if (i + kAhead < n) {
+        __builtin_prefetch(&room.records[entries[i + kAhead].index]);
+        __builtin_prefetch(&rank[entries[i + kAhead].index], 1);
+      }
       auto* keep = static_cast<KeyValue*>(room.records[entries[i].index]);
       size_t j = i + 1;
       for (; j < n && SameName<KeyValue>(room, entries[i], entries[j]); ++j) {
@@ -724,6 +738,7 @@ void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
     // Linked record by record in the order they lie in memory (that of the list before): a long list put in order
     // by name lies scattered, and is linked faster so than along its new order.
     for (size_t k = 0; k < room.records.size(); ++k) {
+      if (k + kAhead < room.records.size()) __builtin_prefetch(&kept[rank[k + kAhead] + 1]);
       auto* value = static_cast<KeyValue*>(room.records[k]);
       if (!value) continue;
       const size_t place = rank[k];
@@ -739,7 +754,8 @@ void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
   info->valueHintLength = lastLength;
   // The table of a long list is made now, from its records in memory order, rather than by a walk along the list.
   if (count >= kTableAtOnce)
-    TreeIndex::MakeValueTable(info, reinterpret_cast<KeyValue* const*>(room.records.data()), room.records.size());
+    TreeIndex::MakeValueTable(info, reinterpret_cast<KeyValue* const*>(room.records.data()), hashes,
+                              room.records.size());
 }
 
 void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const KeyValue* wanted, ValueSyncReport report,

@@ -180,6 +180,7 @@ struct SortRoom {
   Scratch<Entry> spare;
   Scratch<void*> kept;         // the records that stay, in order
   Scratch<uint32_t> rank;      // the place in kept of each record
+  Scratch<uint64_t> hashes;    // of each record's name, for a list that gets its table as it is put in order
   bool wide = false;           // the entries hold sixteen bytes of their names (then is set)
   void Clear() {
     entries.clear();

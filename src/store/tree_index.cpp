@@ -342,11 +342,11 @@ KeyValue* TreeIndex::FindInList(const SectionInfo* info, const char* name, size_
   return nullptr;
 }
 
-void TreeIndex::MakeValueTable(SectionInfo* info, KeyValue* const* values, size_t count) {
+void TreeIndex::MakeValueTable(SectionInfo* info, KeyValue* const* values, const uint64_t* hashes, size_t count) {
   ValueTable& table = info->values;
   bool made = table.Reserve(count);
   for (size_t i = 0; made && i < count; ++i)
-    if (values[i]) made = table.Insert(values[i], NameHash(values[i]->name ? values[i]->name : ""));
+    if (values[i]) made = table.Insert(values[i], hashes[i]);
   if (!made) table.Drop();
   else table.m_state.store(ValueTable::kMade, std::memory_order_release);
 }

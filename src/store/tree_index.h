@@ -261,9 +261,9 @@ class TreeIndex {
   void AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash);
   void RemoveValue(SectionInfo* info, const KeyValue* value);
   // Makes a section's table at once from its values in any order (null entries passed by; every value of the list
-  // once), for a loader that holds them in the order they lie in memory. Without memory for it, the table is made
-  // when first needed.
-  static void MakeValueTable(SectionInfo* info, KeyValue* const* values, size_t count);
+  // once) and the NameHash of each, for a loader that holds them in the order they lie in memory. Without memory for
+  // it, the table is made when first needed.
+  static void MakeValueTable(SectionInfo* info, KeyValue* const* values, const uint64_t* hashes, size_t count);
   // Forgets a section's table and its value hint, for a list whose records were put in another order or released
   // many at once: the table is made from the list again when next needed.
   static void ForgetValues(SectionInfo* info);
