@@ -332,7 +332,7 @@ KeyValue* InsertValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, Tre
   value->next = *link;
   *link = value;
   if (index) {
-    index->AddValue(info, value, place.nameHash ? place.nameHash : FoldedHash(name, nameLength));
+    index->AddValue(info, value, place.nameHash ? place.nameHash : FoldedHash(name, nameLength), nameLength);
     info->valueHint = value;
     info->valueHintLength = nameLength;
   }
@@ -690,9 +690,14 @@ void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
   // A list that gets its table now has its names hashed first, read in the order they lie in memory (the entries
   // are in place order until they are sorted).
   uint64_t* hashes = nullptr;
+  uint32_t* lengths = nullptr;
   if (info && n >= kTableAtOnce) {
     hashes = room.hashes.Get(n);
-    for (size_t k = 0; k < n; ++k) hashes[k] = FoldedHash(NameOf<KeyValue>(room, room.entries[k]), room.entries[k].length);
+    lengths = room.lengths.Get(n);
+    for (size_t k = 0; k < n; ++k) {
+      lengths[k] = room.entries[k].length;
+      hashes[k] = FoldedHash(NameOf<KeyValue>(room, room.entries[k]), lengths[k]);
+    }
   }
   const Entry* entries = Sort<KeyValue>(room);
   KeyValue* last = nullptr;
@@ -754,7 +759,7 @@ void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
   info->valueHintLength = lastLength;
   // The table of a long list is made now, from its records in memory order, rather than by a walk along the list.
   if (count >= kTableAtOnce)
-    TreeIndex::MakeValueTable(info, reinterpret_cast<KeyValue* const*>(room.records.data()), hashes,
+    TreeIndex::MakeValueTable(info, reinterpret_cast<KeyValue* const*>(room.records.data()), hashes, lengths,
                               room.records.size());
 }
 
@@ -794,7 +799,7 @@ void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const Key
       if (info && value->allocated) info->heapPieces = true;
       value->next = have;
       *link = value;
-      if (index) index->AddValue(info, value, FoldedHash(name, length));
+      if (index) index->AddValue(info, value, FoldedHash(name, length), length);
       if (report) report(context, ValueSync::Added, name);
       link = &value->next;
       changed = true;

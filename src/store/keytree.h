@@ -180,7 +180,9 @@ struct SortRoom {
   Scratch<Entry> spare;
   Scratch<void*> kept;         // the records that stay, in order
   Scratch<uint32_t> rank;      // the place in kept of each record
-  Scratch<uint64_t> hashes;    // of each record's name, for a list that gets its table as it is put in order
+  // The NameHash and length of each record's name, for a list that gets its table as it is put in order.
+  Scratch<uint64_t> hashes;
+  Scratch<uint32_t> lengths;
   bool wide = false;           // the entries hold sixteen bytes of their names (then is set)
   void Clear() {
     entries.clear();

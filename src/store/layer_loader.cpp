@@ -270,7 +270,7 @@ class LayerBuilder {
         KeyValue* value = Append(line, type);
         if (!value) return;  // no memory: the value is not stored, and the lists stay whole
         // The section's table is made from its list when it is first needed; one made already keeps the value.
-        if (m_info->values.Made()) m_index.AddValue(m_info, value, FoldedHash(line.name, line.nameLength));
+        if (m_info->values.Made()) m_index.AddValue(m_info, value, FoldedHash(line.name, line.nameLength), line.nameLength);
         Appended(value, line.nameLength);
         m_tailOrder = order;
         return;

@@ -94,7 +94,7 @@ KeyValue* ValueTable::Find(const char* name, size_t nameLength, uint64_t nameHas
   }
 }
 
-bool ValueTable::Insert(KeyValue* value, uint64_t nameHash) {
+bool ValueTable::Insert(KeyValue* value, uint64_t nameHash, size_t nameLength) {
   // At most three quarters full, so that probes stay short.
   if ((!m_values || (m_count + 1) * 4 > (m_mask + 1) * 3) && !Reserve(m_count < 2 ? m_count + 1 : m_count * 2)) {
     Drop();
@@ -102,7 +102,7 @@ bool ValueTable::Insert(KeyValue* value, uint64_t nameHash) {
   }
   uint32_t i = static_cast<uint32_t>(nameHash) & m_mask;
   while (m_tags[i] != 0) i = (i + 1) & m_mask;
-  m_tags[i] = Tag(nameHash, value->name ? std::strlen(value->name) : 0);
+  m_tags[i] = Tag(nameHash, nameLength);
   m_values[i] = value;
   ++m_count;
   return true;
@@ -323,7 +323,11 @@ bool TreeIndex::MakeValueTable(const SectionInfo* info) {
   size_t count = 0;
   for (const KeyValue* v = info->section->values; v; v = v->next) ++count;
   bool made = table.Reserve(count);
-  for (KeyValue* v = info->section->values; made && v; v = v->next) made = table.Insert(v, NameHash(v->name ? v->name : ""));
+  for (KeyValue* v = info->section->values; made && v; v = v->next) {
+    const char* name = v->name ? v->name : "";
+    const size_t length = std::strlen(name);
+    made = table.Insert(v, FoldedHash(name, length), length);
+  }
   {
     std::lock_guard<std::mutex> guard(g_tableMutex);
     if (!made) table.Drop();
@@ -342,19 +346,20 @@ KeyValue* TreeIndex::FindInList(const SectionInfo* info, const char* name, size_
   return nullptr;
 }
 
-void TreeIndex::MakeValueTable(SectionInfo* info, KeyValue* const* values, const uint64_t* hashes, size_t count) {
+void TreeIndex::MakeValueTable(SectionInfo* info, KeyValue* const* values, const uint64_t* hashes,
+                               const uint32_t* lengths, size_t count) {
   ValueTable& table = info->values;
   bool made = table.Reserve(count);
   for (size_t i = 0; made && i < count; ++i)
-    if (values[i]) made = table.Insert(values[i], hashes[i]);
+    if (values[i]) made = table.Insert(values[i], hashes[i], lengths[i]);
   if (!made) table.Drop();
   else table.m_state.store(ValueTable::kMade, std::memory_order_release);
 }
 
-void TreeIndex::AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash) {
+void TreeIndex::AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash, size_t nameLength) {
   // A table not made yet takes the value from the list when it is made; one that cannot grow is dropped and made
   // again so.
-  if (info->values.Made()) (void)info->values.Insert(value, nameHash);
+  if (info->values.Made()) (void)info->values.Insert(value, nameHash, nameLength);
 }
 
 void TreeIndex::RemoveValue(SectionInfo* info, const KeyValue* value) {

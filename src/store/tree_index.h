@@ -52,7 +52,7 @@ class ValueTable {
   bool Made() const { return m_state.load(std::memory_order_acquire) == kMade; }
   KeyValue* Find(const char* name, size_t nameLength, uint64_t nameHash) const;
   // False when the table could not grow for it (it is then dropped: not made, to be made again from the list).
-  bool Insert(KeyValue* value, uint64_t nameHash);
+  bool Insert(KeyValue* value, uint64_t nameHash, size_t nameLength);
   // Removes the entry of this record; false when it has none.
   bool Erase(const KeyValue* value, uint64_t nameHash);
   size_t Count() const { return m_count; }
@@ -258,12 +258,13 @@ class TreeIndex {
   SectionInfo* AddSection(const SectionInfo* parent, KeyRoot* section);
   void RemoveSection(const KeyRoot* section);
   // A value just linked into its section's list (or about to be unlinked): its table, once made, keeps it.
-  void AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash);
+  void AddValue(SectionInfo* info, KeyValue* value, uint64_t nameHash, size_t nameLength);
   void RemoveValue(SectionInfo* info, const KeyValue* value);
   // Makes a section's table at once from its values in any order (null entries passed by; every value of the list
-  // once) and the NameHash of each, for a loader that holds them in the order they lie in memory. Without memory for
-  // it, the table is made when first needed.
-  static void MakeValueTable(SectionInfo* info, KeyValue* const* values, const uint64_t* hashes, size_t count);
+  // once) and the NameHash and name length of each, for a loader that holds them in the order they lie in memory.
+  // Without memory for it, the table is made when first needed.
+  static void MakeValueTable(SectionInfo* info, KeyValue* const* values, const uint64_t* hashes,
+                             const uint32_t* lengths, size_t count);
   // Forgets a section's table and its value hint, for a list whose records were put in another order or released
   // many at once: the table is made from the list again when next needed.
   static void ForgetValues(SectionInfo* info);
