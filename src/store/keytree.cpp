@@ -743,7 +743,7 @@ void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
     // Linked record by record in the order they lie in memory (that of the list before): a long list put in order
     // by name lies scattered, and is linked faster so than along its new order.
     for (size_t k = 0; k < room.records.size(); ++k) {
-      if (k + kAhead < room.records.size()) __builtin_prefetch(&kept[rank[k + kAhead] + 1]);
+      if (k + kAhead < room.records.size() && room.records[k + kAhead]) __builtin_prefetch(kept + rank[k + kAhead] + 1);
       auto* value = static_cast<KeyValue*>(room.records[k]);
       if (!value) continue;
       const size_t place = rank[k];
