@@ -215,12 +215,13 @@ class LayerBuilder {
     if (m_parentSlots.empty()) return kNone;
     const size_t mask = m_parentSlots.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
-      const uint32_t k = m_parentSlots[i];
-      if (k == kNone) return kNone;
-      const Parent& p = m_parents[k];
-      if (p.hash == hash && p.pathLength == m_joined.size() &&
+      const ParentSlot& slot = m_parentSlots[i];
+      if (slot.parent == kNone) return kNone;
+      if (slot.hash != hash) continue;
+      const Parent& p = m_parents[slot.parent];
+      if (p.pathLength == m_joined.size() &&
           index_detail::SameFolded(m_parentPaths.data() + p.pathOffset, m_joined.data(), p.pathLength))
-        return k;
+        return slot.parent;
     }
   }
 
@@ -244,7 +245,7 @@ class LayerBuilder {
     const auto k = static_cast<uint32_t>(m_parents.size());
     m_parents.push_back(std::move(p));
     if (m_parents.size() * 2 > m_parentSlots.size()) {
-      m_parentSlots.assign(std::max<size_t>(16, m_parentSlots.size() * 2), kNone);
+      m_parentSlots.assign(std::max<size_t>(16, m_parentSlots.size() * 2), ParentSlot{});
       for (uint32_t j = 0; j < m_parents.size(); ++j) PlaceParent(j);
     } else {
       PlaceParent(k);
@@ -253,9 +254,10 @@ class LayerBuilder {
   }
   void PlaceParent(uint32_t k) {
     const size_t mask = m_parentSlots.size() - 1;
-    size_t i = m_parents[k].hash & mask;
-    while (m_parentSlots[i] != kNone) i = (i + 1) & mask;
-    m_parentSlots[i] = k;
+    const uint64_t hash = m_parents[k].hash;
+    size_t i = hash & mask;
+    while (m_parentSlots[i].parent != kNone) i = (i + 1) & mask;
+    m_parentSlots[i] = {hash, k};
   }
 
   void Value(const cfg::ParsedLine& line) {
@@ -422,7 +424,12 @@ class LayerBuilder {
     std::vector<Subsection> children;
   };
   std::vector<Parent> m_parents;
-  std::vector<uint32_t> m_parentSlots;  // m_parents by path hash (open addressing; kNone: free)
+  // m_parents by path hash (open addressing), with the hash at hand.
+  struct ParentSlot {
+    uint64_t hash = 0;
+    uint32_t parent = kNone;  // kNone: free
+  };
+  std::vector<ParentSlot> m_parentSlots;
   std::string m_parentPaths;
   std::vector<uint32_t> m_parentOf;  // the entry in m_parents of each of m_sections, or kNone
   // The lists of values that are to be put in order when the text is read (perhaps named more than once).
