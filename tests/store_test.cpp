@@ -509,6 +509,19 @@ class Loading : public StoreTest {
   std::mt19937 m_rng{26};
 };
 
+TEST_F(Loading, ATextReadIntoALayerInMemoryJoinsItsSubsectionsToThoseThere) {
+  WriteCfg("lib.cfg", "[G\\b]\n\"k\"=1\n\n[G\\d]\n\"k\"=2\n\n");
+  Reload();
+  ASSERT_EQ(Config_GetIntVal("lib\\G\\b", "k"), 1);
+  const char text[] = "[G\\e]\n\"k\"=5\n[g\\A]\n\"k\"=3\n[G\\c]\n\"k\"=4\n[G\\b]\n\"j\"=6\n";
+  {
+    navconfig::ConfigLock lock(GetConfigMgr());
+    EXPECT_EQ(GetConfigMgr()->ReadLayerText("lib", text, sizeof text - 1), 0u);
+  }
+  EXPECT_EQ(GetConfigMgr()->LayerText("lib"), "[G\\A]\n\"k\"=3\n\n[G\\b]\n\"j\"=6\n\"k\"=1\n\n[G\\c]\n\"k\"=4\n\n"
+                                              "[G\\d]\n\"k\"=2\n\n[G\\e]\n\"k\"=5\n\n");
+}
+
 TEST_F(Loading, AnyOrderMeansWhatTheLibrarysOrderMeansAlsoAfterAReload) {
   // Names that share their first eight or sixteen bytes, differ in case only, or are prefixes of others; more than
   // fit a short sort (the big section, long enough to get its table as it is put in order; the top level, the group).
