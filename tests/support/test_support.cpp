@@ -189,11 +189,19 @@ struct Running {
   void Start(const std::string& path, const std::vector<std::string>& args, const std::string& cwd, bool ownGroup,
              const std::string* input) {
     if (input) WriteFile(io / "in", *input);
-    const Stream streams[3] = {input ? Open(io / "in", false) : kInherited, Open(io / "out", true),
-                               input ? Open(io / "err", true) : kInherited};
-    const bool opened = streams[1] != kInherited && (!input || (streams[0] != kInherited && streams[2] != kInherited));
-    if (opened && !path.empty()) process = Spawn(path, args, streams, cwd, ownGroup, &id);
-    for (const Stream s : streams) Close(s);
+    if (path.empty()) return;
+    // A start that fails is tried again: under Wine on a busy machine, making a process now and then fails for a
+    // moment. A program that could not be started at all says so on its standard error (when that is a file).
+    for (int attempt = 0; attempt < 3 && process == Process{}; ++attempt) {
+      if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      const Stream streams[3] = {input ? Open(io / "in", false) : kInherited, Open(io / "out", true),
+                                 input ? Open(io / "err", true) : kInherited};
+      const bool opened =
+          streams[1] != kInherited && (!input || (streams[0] != kInherited && streams[2] != kInherited));
+      if (opened) process = Spawn(path, args, streams, cwd, ownGroup, &id);
+      for (const Stream s : streams) Close(s);
+    }
+    if (process == Process{} && input) WriteFile(io / "err", "could not start " + path + "\n");
   }
   // Whether the program ended (waiting for its end when block), noting its exit code when it did.
   bool Ended(bool block = false) {
