@@ -103,7 +103,7 @@ class LayerBuilder {
     Unique(m_unsortedSections);
     for (SectionInfo* info : m_unsortedSections) keytree::SortValues(&m_forest, info->section, info, m_room);
     m_parents.clear();
-    m_parentSlots.clear();
+    m_parentsByPath.Clear();
     m_unsortedSections.clear();
     return m_scanner.Unkept();
   }
@@ -212,17 +212,12 @@ class LayerBuilder {
 
   // The entry in m_parents of the section of that path hash whose path m_joined holds, or kNone.
   uint32_t FindParent(uint64_t hash) const {
-    if (m_parentSlots.empty()) return kNone;
-    const size_t mask = m_parentSlots.size() - 1;
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
-      const ParentSlot& slot = m_parentSlots[i];
-      if (slot.parent == kNone) return kNone;
-      if (slot.hash != hash) continue;
-      const Parent& p = m_parents[slot.parent];
-      if (p.pathLength == m_joined.size() &&
-          index_detail::SameFolded(m_parentPaths.data() + p.pathOffset, m_joined.data(), p.pathLength))
-        return slot.parent;
-    }
+    const ParentSlot* slot = m_parentsByPath.Find(hash, [&](const ParentSlot& s) {
+      const Parent& p = m_parents[s.parent];
+      return p.pathLength == m_joined.size() &&
+             index_detail::SameFolded(m_parentPaths.data() + p.pathOffset, m_joined.data(), p.pathLength);
+    });
+    return slot ? slot->parent : kNone;
   }
 
   // An entry in m_parents for the header's component `above`, which this text makes a first subsection in.
@@ -233,7 +228,6 @@ class LayerBuilder {
     p.pathOffset = m_parentPaths.size();
     p.pathLength = m_joinedEnd[above];
     for (size_t i = 0; i < p.pathLength; ++i) m_parentPaths += FoldAscii(m_joined[i]);
-    p.hash = TreeIndex::PathHash(m_joined.data(), p.pathLength);
     // Subsections it had before this text (none, unless the layer was in memory).
     for (KeyRoot* child = p.section->children; child; child = child->next) {
       const char* name = child->name ? child->name : "";
@@ -244,20 +238,8 @@ class LayerBuilder {
     }
     const auto k = static_cast<uint32_t>(m_parents.size());
     m_parents.push_back(std::move(p));
-    if (m_parents.size() * 2 > m_parentSlots.size()) {
-      m_parentSlots.assign(std::max<size_t>(16, m_parentSlots.size() * 2), ParentSlot{});
-      for (uint32_t j = 0; j < m_parents.size(); ++j) PlaceParent(j);
-    } else {
-      PlaceParent(k);
-    }
+    m_parentsByPath.Insert({TreeIndex::PathHash(m_joined.data(), m_joinedEnd[above]), k});
     return k;
-  }
-  void PlaceParent(uint32_t k) {
-    const size_t mask = m_parentSlots.size() - 1;
-    const uint64_t hash = m_parents[k].hash;
-    size_t i = hash & mask;
-    while (m_parentSlots[i].parent != kNone) i = (i + 1) & mask;
-    m_parentSlots[i] = {hash, k};
   }
 
   void Value(const cfg::ParsedLine& line) {
@@ -415,8 +397,7 @@ class LayerBuilder {
   struct Parent {
     KeyRoot* section = nullptr;
     SectionInfo* info = nullptr;
-    uint64_t hash = 0;  // of its path (PathHash), which m_parentPaths holds folded
-    size_t pathOffset = 0, pathLength = 0;
+    size_t pathOffset = 0, pathLength = 0;  // of its path in m_parentPaths, folded
     KeyRoot* tail = nullptr;  // the last of its list
     uint64_t tailOrder = 0;   // OrderKey of its name
     size_t tailLength = 0;
@@ -424,12 +405,11 @@ class LayerBuilder {
     std::vector<Subsection> children;
   };
   std::vector<Parent> m_parents;
-  // m_parents by path hash (open addressing), with the hash at hand.
   struct ParentSlot {
-    uint64_t hash = 0;
-    uint32_t parent = kNone;  // kNone: free
+    uint64_t hash = 0;  // of the path (PathHash); 0: a free slot
+    uint32_t parent = kNone;
   };
-  std::vector<ParentSlot> m_parentSlots;
+  FlatTable<ParentSlot> m_parentsByPath;
   std::string m_parentPaths;
   std::vector<uint32_t> m_parentOf;  // the entry in m_parents of each of m_sections, or kNone
   // The lists of values that are to be put in order when the text is read (perhaps named more than once).
