@@ -429,10 +429,8 @@ KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, 
   return value;
 }
 
-KeyRoot* AppendNewChild(TreeOwner* owner, KeyRoot* parent, SectionInfo* parentInfo, KeyRoot* last, const char* name,
-                        size_t length, SectionInfo** made) {
+KeyRoot* NewChild(TreeOwner* owner, SectionInfo* parentInfo, const char* name, size_t length, SectionInfo** made) {
   KeyRoot* section = NewSection(owner, name, length);
-  // Indexed before it is linked: a section is in the list and the index, or in neither.
   TreeIndex* index = owner ? owner->Index() : nullptr;
   SectionInfo* info = index && parentInfo ? index->AddSection(parentInfo, section) : nullptr;
   if (index && parentInfo && !info) {
@@ -440,6 +438,13 @@ KeyRoot* AppendNewChild(TreeOwner* owner, KeyRoot* parent, SectionInfo* parentIn
     throw std::bad_alloc();
   }
   if (made) *made = info;
+  return section;
+}
+
+KeyRoot* AppendNewChild(TreeOwner* owner, KeyRoot* parent, SectionInfo* parentInfo, KeyRoot* last, const char* name,
+                        size_t length, SectionInfo** made) {
+  // Indexed before it is linked: a section is in the list and the index, or in neither.
+  KeyRoot* section = NewChild(owner, parentInfo, name, length, made);
   KeyRoot** link = last ? &last->next : &parent->children;
   section->next = *link;
   *link = section;

@@ -152,6 +152,9 @@ KeyValue* AppendNewValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, 
 // when no record could be had; *made (when not null) gets the new section's index record.
 KeyRoot* AppendNewChild(TreeOwner* owner, KeyRoot* parent, SectionInfo* parentInfo, KeyRoot* last, const char* name,
                         size_t length, SectionInfo** made = nullptr);
+// The same without linking it: for a loader that links it when it puts the list in order, or before it lets go of
+// the list. Until then the section is indexed but in no list.
+KeyRoot* NewChild(TreeOwner* owner, SectionInfo* parentInfo, const char* name, size_t length, SectionInfo** made);
 // The records of a list to be sorted, each with its name's first eight bytes folded (OrderKey), and in a long list
 // the next eight, which order most names without a look at the names themselves; kept by a loader from one list to
 // the next.

@@ -80,6 +80,22 @@ void HeaderComponents(std::string& path, const char* layerName, const cfg::Parse
 class LayerBuilder {
  public:
   LayerBuilder(Forest& forest, const char* layerName) : m_forest(forest), m_index(forest.IndexRef()), m_layer(layerName) {}
+  // A text left part-way (no memory) leaves its lists whole: the sections made out of order are linked as they
+  // came, so that every section in the index is in a list, and can be released with it.
+  ~LayerBuilder() {
+    for (Parent& parent : m_parents) {
+      if (!parent.unsorted) continue;
+      KeyRoot** link = &parent.section->children;
+      for (const Subsection& child : parent.children) {
+        *link = child.section;
+        link = &child.section->next;
+      }
+      *link = nullptr;
+      parent.info->childHint = nullptr;
+    }
+  }
+  LayerBuilder(const LayerBuilder&) = delete;
+  LayerBuilder& operator=(const LayerBuilder&) = delete;
 
   void Feed(const char* text, size_t length) {
     m_scanner.Continue(text, length);
@@ -99,6 +115,7 @@ class LayerBuilder {
       m_room.Clear();
       for (const Subsection& child : parent.children) m_room.Add(child.section, child.order, child.length);
       keytree::SortAddedChildren(parent.section, parent.info, m_room);
+      parent.unsorted = false;
     }
     Unique(m_unsortedSections);
     for (SectionInfo* info : m_unsortedSections) keytree::SortValues(&m_forest, info->section, info, m_room);
@@ -193,18 +210,28 @@ class LayerBuilder {
     }
     if (m_parentOf[above] == kNone) m_parentOf[above] = AddParent(above);
     Parent& parent = m_parents[m_parentOf[above]];
-    SectionInfo* made = nullptr;
-    KeyRoot* child = keytree::AppendNewChild(&m_forest, parent.section, parent.info, parent.tail, name, length, &made);
-    if (!child) return found;
     const uint64_t order = keytree::OrderKey(name, length);
-    if (parent.tail && (order < parent.tailOrder ||
-                        (order == parent.tailOrder &&
-                         SpecialChar_stricmpLengths(name, length, parent.tail->name, parent.tailLength) <= 0)))
+    if (!parent.unsorted && parent.tail &&
+        (order < parent.tailOrder ||
+         (order == parent.tailOrder &&
+          SpecialChar_stricmpLengths(name, length, parent.tail->name, parent.tailLength) <= 0)))
       parent.unsorted = true;
+    // Room for its entry first: a section made is in parent.children (and so in a list by the end) or not made.
+    if (parent.children.size() == parent.children.capacity()) parent.children.reserve(2 * parent.children.size() + 4);
+    SectionInfo* made = nullptr;
+    KeyRoot* child = nullptr;
+    if (parent.unsorted) {
+      // A list out of order is linked when it is put in order: the end of the list, made long before, is not
+      // read again for each section.
+      child = keytree::NewChild(&m_forest, parent.info, name, length, &made);
+    } else {
+      child = keytree::AppendNewChild(&m_forest, parent.section, parent.info, parent.tail, name, length, &made);
+      parent.info->childHint = parent.tail = child;
+      parent.tailOrder = order;
+      parent.tailLength = length;
+    }
+    if (!child) return found;
     parent.children.push_back({child, order, length});
-    parent.info->childHint = parent.tail = child;
-    parent.tailOrder = order;
-    parent.tailLength = length;
     found.section = child;
     found.info = made;
     return found;
