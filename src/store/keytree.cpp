@@ -480,7 +480,8 @@ inline size_t KeyBytes(const SortRoom& room) { return room.wide ? kKeyBytes : 8;
 template <typename Node>
 bool Before(const SortRoom& room, const Entry& a, const Entry& b) {
   if (a.order != b.order) return a.order < b.order;
-  if (a.then != b.then) return a.then < b.then;
+  const uint64_t aThen = room.Then(a), bThen = room.Then(b);
+  if (aThen != bThen) return aThen < bThen;
   const size_t deeper = KeyBytes(room);
   if (a.length > deeper || b.length > deeper) {
     const int c = SpecialChar_stricmpLengths(NameOf<Node>(room, a) + deeper, a.length - deeper,
@@ -494,7 +495,7 @@ bool Before(const SortRoom& room, const Entry& a, const Entry& b) {
 // only names of one length are looked at.
 template <typename Node>
 bool SameName(const SortRoom& room, const Entry& a, const Entry& b) {
-  if (a.order != b.order || a.length != b.length || a.then != b.then) return false;
+  if (a.order != b.order || a.length != b.length || room.Then(a) != room.Then(b)) return false;
   if (a.length <= KeyBytes(room)) return true;
   return SpecialChar_stricmpLengths(NameOf<Node>(room, a), a.length, NameOf<Node>(room, b), b.length) == 0;
 }
@@ -521,20 +522,19 @@ template <size_t kVectors>
 
 // 64 bits of an entry's 128 bits of keys (order, then then) from bit `bit` (0 the most significant, below 128); the
 // bits past them count as 0.
-inline uint64_t KeyWindow(const Entry& e, int bit) {
+inline uint64_t KeyWindow(const SortRoom& room, const Entry& e, int bit) {
   if (bit == 0) return e.order;
-  if (bit < 64) return e.order << bit | e.then >> (64 - bit);
-  return e.then << (bit - 64);
+  if (bit < 64) return e.order << bit | room.Then(e) >> (64 - bit);
+  return room.Then(e) << (bit - 64);
 }
 
 // The first bit of their keys in which entries differ (0 the most significant); 128 when their keys are equal.
-inline int FirstVaryingBit(const Entry* from, size_t n) {
-  uint64_t orderVaries = 0, thenVaries = 0;
-  for (const Entry* e = from + 1; e < from + n; ++e) {
-    orderVaries |= e->order ^ from->order;
-    thenVaries |= e->then ^ from->then;
-  }
+inline int FirstVaryingBit(const SortRoom& room, const Entry* from, size_t n) {
+  uint64_t orderVaries = 0;
+  for (const Entry* e = from + 1; e < from + n; ++e) orderVaries |= e->order ^ from->order;
   if (orderVaries) return std::countl_zero(orderVaries);
+  uint64_t thenVaries = 0;
+  for (const Entry* e = from + 1; e < from + n; ++e) thenVaries |= room.Then(*e) ^ room.Then(*from);
   if (thenVaries) return 64 + std::countl_zero(thenVaries);
   return 128;
 }
@@ -547,7 +547,9 @@ template <typename Node>
 void RankSort(const SortRoom& room, const Entry* from, size_t n, Entry* to, int bit) {
   uint32_t key[kShortRange], rank[kShortRange], bits[kShortRange];
   for (size_t i = 0; i < n; ++i)
-    key[i] = static_cast<uint32_t>(KeyWindow(from[i], bit) >> 37) << 5 | static_cast<uint32_t>(i);
+    // The second key word reaches the 27 bits only from bit 38 on.
+    key[i] = static_cast<uint32_t>((bit > 37 ? KeyWindow(room, from[i], bit) : from[i].order << bit) >> 37) << 5 |
+             static_cast<uint32_t>(i);
   if (n <= 2 * kLanes) Ranks<2>(key, n, rank);
   else if (n <= 4 * kLanes) Ranks<4>(key, n, rank);
   else Ranks<kShortRange / kLanes>(key, n, rank);
@@ -568,8 +570,8 @@ void RankSort(const SortRoom& room, const Entry* from, size_t n, Entry* to, int 
 }
 
 // Byte b (0 the most significant) of an entry's sixteen bytes of keys.
-inline unsigned KeyByte(uint64_t order, uint64_t then, int b) {
-  return static_cast<unsigned>((b < 8 ? order >> (56 - 8 * b) : then >> (120 - 8 * b)) & 0xFF);
+inline unsigned KeyByte(const SortRoom& room, const Entry& e, int b) {
+  return static_cast<unsigned>((b < 8 ? e.order >> (56 - 8 * b) : room.Then(e) >> (120 - 8 * b)) & 0xFF);
 }
 
 // Sorts entries of a long list by their keys, a byte at a time from the most significant (each range scattered by
@@ -579,7 +581,7 @@ inline unsigned KeyByte(uint64_t order, uint64_t then, int b) {
 template <typename Node>
 void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, bool moved) {
   Entry* const last = from + n;
-  const int bit = FirstVaryingBit(from, n);
+  const int bit = FirstVaryingBit(room, from, n);
   if (bit == 128) {
     // Equal keys: names that go on past them are put in order by the bytes that follow, by comparison (no deeper
     // for names that share a long beginning); names that do not are equal, and already in place order.
@@ -604,7 +606,7 @@ void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, bool moved) 
   uint32_t counts[256] = {};
   unsigned low = 255, high = 0;
   for (const Entry* e = from; e < last; ++e) {
-    const unsigned b = KeyByte(e->order, e->then, byte);
+    const unsigned b = KeyByte(room, *e, byte);
     ++counts[b];
     low = std::min(low, b);
     high = std::max(high, b);
@@ -615,7 +617,7 @@ void RadixSort(SortRoom& room, Entry* from, Entry* other, size_t n, bool moved) 
     starts[b] = sum;
     sum += counts[b];
   }
-  for (const Entry* e = from; e < last; ++e) other[starts[KeyByte(e->order, e->then, byte)]++] = *e;
+  for (const Entry* e = from; e < last; ++e) other[starts[KeyByte(room, *e, byte)]++] = *e;
   // Each bucket now lies in `other`; it goes on to its place with the roles of the two ranges changed.
   size_t begin = 0;
   for (unsigned b = low; b <= high; ++b) {
@@ -640,8 +642,9 @@ const Entry* Sort(SortRoom& room) {
     RankSort<Node>(room, first, n, sorted, 0);
     return sorted;
   }
+  uint64_t* then = room.then.Get(room.records.size());
   for (Entry* e = first; e < first + n; ++e)
-    if (e->length > 8) e->then = OrderKey(NameOf<Node>(room, *e) + 8, std::min<size_t>(e->length - 8, 8));
+    then[e->index] = e->length > 8 ? OrderKey(NameOf<Node>(room, *e) + 8, std::min<size_t>(e->length - 8, 8)) : 0;
   RadixSort<Node>(room, first, room.spare.Get(n), n, false);
   return first;
 }

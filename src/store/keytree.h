@@ -161,7 +161,6 @@ KeyRoot* NewChild(TreeOwner* owner, SectionInfo* parentInfo, const char* name, s
 struct SortRoom {
   struct Entry {
     uint64_t order;
-    uint64_t then;    // the next eight bytes folded, in a long list (taken when it is sorted); else 0
     uint32_t index;   // of the record in records, which is its place in the list
     uint32_t length;  // of the name
   };
@@ -186,7 +185,11 @@ struct SortRoom {
   // The NameHash and length of each record's name, for a list that gets its table as it is put in order.
   Scratch<uint64_t> hashes;
   Scratch<uint32_t> lengths;
-  bool wide = false;           // the entries hold sixteen bytes of their names (then is set)
+  // The next eight bytes of each record's name folded, by index, in a long list (taken when it is sorted): an entry
+  // that a sort moves is kept to sixteen bytes.
+  Scratch<uint64_t> then;
+  bool wide = false;           // the keys tell sixteen bytes of the names (then is set)
+  uint64_t Then(const Entry& e) const { return wide ? then.items[e.index] : 0; }
   void Clear() {
     entries.clear();
     records.clear();
@@ -194,7 +197,7 @@ struct SortRoom {
   void Add(void* record, const char* name, size_t length) { Add(record, OrderKey(name, length), length); }
   // The same with the name's OrderKey at hand.
   void Add(void* record, uint64_t order, size_t length) {
-    entries.push_back({order, 0, static_cast<uint32_t>(records.size()), static_cast<uint32_t>(length)});
+    entries.push_back({order, static_cast<uint32_t>(records.size()), static_cast<uint32_t>(length)});
     records.push_back(record);
   }
 };
