@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 #include <platform/faults.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <new>
 #include <string>
@@ -56,6 +58,9 @@ TEST_F(AllocationFailures, EveryAllocationOfAnOperationMayFailAndNothingThrowsOr
   const std::string file =
       "[Keys\\Sub]\n\"C\"=3\n[Keys\\Other]\n[Keys]\n\"B\"=\"two\"\n\"A\"=1\n[Image]\n\"KeepPercent\"=70\n";
   const auto loaded = [] { Config_GetIntVal("Keys", "A"); };
+  // A section of short strings whose records outgrow the block the text is read into.
+  std::string grown = file + "[Grown]\n";
+  for (int i = 0; i < 400; ++i) grown += "\"k" + std::to_string(i) + "\"=\"v" + std::to_string(i) + "\"\n";
   struct Operation {
     const char* what;
     std::function<void()> prepare;
@@ -74,6 +79,20 @@ TEST_F(AllocationFailures, EveryAllocationOfAnOperationMayFailAndNothingThrowsOr
        [] { return !Config_DoesKeyExist("Keys", "A"); }, true},
       {"a branch deletion", loaded, [] { Config_DeleteKey("user\\Keys"); return true; },
        [] { return !Config_FindRoot("user\\Keys"); }, true},
+      // Each string is the file's, or else the layer was not taken at all.
+      {"strings read into a block that had to grow", [&] { WriteCfg("user.cfg", grown); },
+       [] {
+         // Nothing here may allocate: the test's own allocations would fail too.
+         for (int i = 0; i < 400; ++i) {
+           char key[16], want[16], got[16];
+           std::snprintf(key, sizeof key, "k%d", i);
+           std::snprintf(want, sizeof want, "v%d", i);
+           Config_GetStrVal("Grown", key, got, sizeof got, nullptr);
+           if (std::strcmp(got, want) != 0 && got[0] != '\0') return false;
+         }
+         return true;
+       },
+       [] { return storetest::Str("Grown", "k399") == "v399"; }, false},
       // A reload that failed is made again by the next one.
       {"a reload of what another writer saved",
        [&] { loaded(); WriteCfg("user.cfg", file + "[New]\n\"N\"=1\n"); }, [] { Config_ReloadChangedLayers(); return true; },
