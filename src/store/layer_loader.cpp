@@ -211,11 +211,13 @@ class LayerBuilder {
     if (m_parentOf[above] == kNone) m_parentOf[above] = AddParent(above);
     Parent& parent = m_parents[m_parentOf[above]];
     const uint64_t order = keytree::OrderKey(name, length);
-    if (!parent.unsorted && parent.tail &&
-        (order < parent.tailOrder ||
-         (order == parent.tailOrder &&
-          SpecialChar_stricmpLengths(name, length, parent.tail->name, parent.tailLength) <= 0)))
+    // While the list is in order, its last subsection is the end of the list.
+    const Subsection* tail = parent.children.empty() ? nullptr : &parent.children.back();
+    if (!parent.unsorted && tail &&
+        (order < tail->order ||
+         (order == tail->order && SpecialChar_stricmpLengths(name, length, tail->section->name, tail->length) <= 0)))
       parent.unsorted = true;
+    KeyRoot* const last = tail ? tail->section : nullptr;
     // Room for its entry first: a section made is in parent.children (and so in a list by the end) or not made.
     if (parent.children.size() == parent.children.capacity()) parent.children.reserve(2 * parent.children.size() + 4);
     SectionInfo* made = nullptr;
@@ -225,10 +227,8 @@ class LayerBuilder {
       // read again for each section.
       child = keytree::NewChild(&m_forest, parent.info, name, length, &made);
     } else {
-      child = keytree::AppendNewChild(&m_forest, parent.section, parent.info, parent.tail, name, length, &made);
-      parent.info->childHint = parent.tail = child;
-      parent.tailOrder = order;
-      parent.tailLength = length;
+      child = keytree::AppendNewChild(&m_forest, parent.section, parent.info, last, name, length, &made);
+      parent.info->childHint = child;
     }
     if (!child) return found;
     parent.children.push_back({child, order, length});
@@ -258,10 +258,8 @@ class LayerBuilder {
     // Subsections it had before this text (none, unless the layer was in memory).
     for (KeyRoot* child = p.section->children; child; child = child->next) {
       const char* name = child->name ? child->name : "";
-      p.tail = child;
-      p.tailLength = std::strlen(name);
-      p.tailOrder = keytree::OrderKey(name, p.tailLength);
-      p.children.push_back({child, p.tailOrder, p.tailLength});
+      const size_t length = std::strlen(name);
+      p.children.push_back({child, keytree::OrderKey(name, length), length});
     }
     const auto k = static_cast<uint32_t>(m_parents.size());
     m_parents.push_back(std::move(p));
@@ -414,8 +412,9 @@ class LayerBuilder {
   KeyValue* m_tail = nullptr;  // the last value of the section's list
   size_t m_tailLength = 0;
   uint64_t m_tailOrder = 0;  // OrderKey of its name
-  // A section that this text made subsections in: the end of its list, and the sort keys of its subsections, so that
-  // its list is put in order, when it did not come in order, without a walk along it.
+  // A section that this text made subsections in: the sort keys of its subsections in the order they were made (the
+  // last is the end of its list while it is in order), so that its list is put in order, when it did not come in
+  // order, without a walk along it.
   struct Subsection {
     KeyRoot* section;
     uint64_t order;
@@ -425,9 +424,6 @@ class LayerBuilder {
     KeyRoot* section = nullptr;
     SectionInfo* info = nullptr;
     size_t pathOffset = 0, pathLength = 0;  // of its path in m_parentPaths, folded
-    KeyRoot* tail = nullptr;  // the last of its list
-    uint64_t tailOrder = 0;   // OrderKey of its name
-    size_t tailLength = 0;
     bool unsorted = false;  // a subsection was made out of order
     std::vector<Subsection> children;
   };
