@@ -44,6 +44,15 @@ TEST(Files, ListingIsSortedByteWiseAndMatchesExtensionsWithoutCaseAlsoThroughLin
 }
 
 // Existence, creation, erasure and the files a grid needs; null and empty paths and names answer nothing.
+// Absolute forms are lexical: "." and ".." go, a trailing separator stays, nothing climbs above the root.
+TEST(Files, AbsolutePathIsLexicalKeepsATrailingSeparatorAndStopsAtTheRoot) {
+  TempDir dir;
+  EXPECT_EQ(platform::AbsolutePath(dir / "a/./b/../c/"), dir / "a/c/");
+  const std::string root = dir.path().substr(0, dir.path().find(platform::kPathSeparator) + 1);
+  EXPECT_EQ(platform::AbsolutePath(root + ".."), root);
+  EXPECT_EQ(platform::AbsolutePath("x"), platform::AbsolutePath(std::string(".") + platform::kPathSeparator + "x"));
+}
+
 TEST(Files, ExistenceCreationErasureRequiredFilesAndNullOrEmptyPaths) {
   TempDir dir;
   WriteFile(dir / "00000000.qd", "");

@@ -381,7 +381,7 @@ TEST(RegistryStore, ADamagedStoreIsSetAsideLoggedAndTheRootStartsEmpty) {
         "\"a\"=sz:\\u12", "\"a\"=sz:\xC3\x28", "\"a\"=sz:\xC1\xBF", "\"a\"=sz:\xE0\x9F\xBF", "\"a\"=sz:\xE0\xA0",
         "\"a\"=sz:\xED\xA0\x80", "\"a\"=sz:\xED\xBF\xBF", "\"a\"=sz:\xF0\x8F\xBF\xBF", "\"a\"=sz:\xF4\x90\x80\x80",
         "\"a\"=sz:\xF5\x80\x80\x80", "\"a\"=sz:\x80", "[K\\\\Twice]", "[Soft%005Cware]", "[Soft%41]", "[K",
-        "\"unterminated=sz:x", "\"a\"=hex(4):01020304", "\"a\"=hex(1):0041", "\"a\"=hex(3):012",
+        "\"unterminated=sz:x", "\"a\"=sz:x\\", "\"a\"=hex(4):01020304", "\"a\"=hex(1):0041", "\"a\"=hex(3):012",
         "\"a\"=hex(00000000003):00", "\"a\"=hex(4294967296):00", "\"a\"=hex():00", "\"a\"=other:1", "garbage", "["})
     damaged.push_back({std::string(kHeader) + "[K]\n" + line + "\n", 3});
   for (const auto& [content, badLine] : damaged) {
