@@ -23,7 +23,9 @@ using storetest::Names;
 class CfgWriter : public StoreTest {};
 
 TEST_F(CfgWriter, EditsTheFileInPlaceInTheFormsOfItsValues) {
-  WriteCfg("mylayer.cfg", "; written by hand\n[Zeta]\n\"b\"=0x32\n\"A\"=062\n\"c\"=50\n[alpha\\Sub]\n\"x\"=\"\"\n");
+  // ("[\\]" names the layer itself: the writer never writes its values, and a save keeps their lines.)
+  const std::string rooted = "[\\]\n\"r\"=1\n";
+  WriteCfg("mylayer.cfg", "; written by hand\n[Zeta]\n\"b\"=0x32\n\"A\"=062\n\"c\"=50\n" + rooted + "[alpha\\Sub]\n\"x\"=\"\"\n");
   Reload();
   const auto id = FileId(Cfg("mylayer.cfg"));
   EXPECT_EQ(Config_GetIntVal("mylayer\\Zeta", "b"), 50);
@@ -34,7 +36,7 @@ TEST_F(CfgWriter, EditsTheFileInPlaceInTheFormsOfItsValues) {
   Config_SetHexVal("mylayer\\Zeta", "c", 10000);
   Config_SetHexVal("Image", "Hex", -2);
   EXPECT_EQ(ReadCfg("mylayer.cfg"),
-            "; written by hand\n[Zeta]\n\"b\"=51\n\"A\"=062\n\"c\"=0x00002710\n[alpha\\Sub]\n\"x\"=\"\"\n");
+            "; written by hand\n[Zeta]\n\"b\"=51\n\"A\"=062\n\"c\"=0x00002710\n" + rooted + "[alpha\\Sub]\n\"x\"=\"\"\n");
   EXPECT_EQ(Block("user.cfg", "[Image]"), "[Image]\n\"Hex\"=0xfffffffe\n\n");
   EXPECT_EQ(Config_GetIntVal("Image", "Hex"), -2);
 }

@@ -4,6 +4,7 @@
 #include <doroutil/strutil.h>
 
 #include <algorithm>
+#include <span>
 #include <utility>
 
 namespace navconfig::cfg {
@@ -141,7 +142,7 @@ void Document::SetString(std::string_view section, std::string_view key, std::st
 
 void Document::Set(std::string_view sectionPath, std::string_view key, const Value& value) {
   const uint32_t record = Record(sectionPath, true);
-  if (record == 0) return;  // the layer itself holds no values in a file
+  if (record == 0) return;  // the writer writes no values of the layer itself
   Section& section = m_sections[record];
   const auto found = section.keys.find(Folded(key));
   if (found == section.keys.end()) {
@@ -186,7 +187,8 @@ void Document::Sync() {
 }
 
 void Document::DropUnset() {
-  for (Section& section : m_sections) {
+  // Values under a header that names the layer itself ("[\]") are read but never written: their lines stay.
+  for (Section& section : std::span(m_sections).subspan(1)) {
     for (auto key = section.keys.begin(); key != section.keys.end();) {
       if (key->second.set) {
         ++key;

@@ -48,7 +48,8 @@ class Document {
   void DeleteBranch(std::string_view section);
   void DeleteAll() { DeleteBranch({}); }
   // A document brought to a whole set of settings: after Sync(), every value is set, and then DropUnset() deletes
-  // each key of the text that was not set since.
+  // each key of the text that was not set since, but for those under a header that names the layer itself ("[\]",
+  // which the reader takes and the writer never writes).
   void Sync();
   void DropUnset();
 
