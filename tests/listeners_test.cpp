@@ -181,11 +181,12 @@ TEST_F(Listeners, ReloadsAndSavesTellWhatOtherWritersSavedAndALayerFileThatAppea
 
   // Other writers: user.cfg with a value added; product.cfg and user_ro.cfg appear.
   WriteCfg("user.cfg", ReadCfg("user.cfg") + "[Theirs]\n\"K\"=1\n");
-  WriteCfg("product.cfg", "[Image]\n\"AllowSquish\"=3\n");
+  WriteCfg("product.cfg", "[Image]\n\"AllowSquish\"=3\n[\\]\n\"AtTheLayer\"=1\n");
   WriteCfg("user_ro.cfg", "[Image]\n\"AllowSquish\"=4\n");
-  EXPECT_EQ(Config_ReloadChangedLayers(), 3);
+  EXPECT_EQ(Config_ReloadChangedLayers(), 4);
   std::sort(heard.begin(), heard.end());
-  EXPECT_EQ(heard, (Calls{"product|Image|AllowSquish", "user_ro|Image|AllowSquish", "user|Theirs|K"}));
+  EXPECT_EQ(heard, (Calls{"product|Image|AllowSquish", "product||AtTheLayer", "user_ro|Image|AllowSquish",
+                          "user|Theirs|K"}));
   EXPECT_EQ(Config_GetIntVal("Image", "AllowSquish"), 4);
   heard.clear();
 
