@@ -55,8 +55,10 @@ TEST_F(LayeredReads, UserThenUserRoThenProductThenDefaultsAndMapLayersByFullPath
   WriteCfg("user.cfg", "; own settings\n[Image]\n\"KeepPercent\"=10\n\n[Shared]\n\"Text\"=\"from user\"\n"
                        "[LiveFilter]\n\"Msg0\"=\"text\"\n");
   WriteCfg("user_ro.cfg", "[Image]\n\"KeepPercent\"=20\n\"AllowSquish\"=3\n[Shared]\n\"B\"=2\n\"Text\"=\"from ro\"\n");
+  // A plain section too long for "product\<section>" is read where its header put it: cut with the layer to 255 bytes.
+  const std::string longSection(248, 'L');
   WriteCfg("product.cfg", "[Image]\n\"AllowSquish\"=4\n\"OnlyProduct\"=5\n[Shared]\n\"B\"=3\n\"C\"=\"product text\"\n"
-                          "[Version]\n\"Major\"=9\n");
+                          "[Version]\n\"Major\"=9\n[" + longSection + "]\n\"Long\"=6\n");
   const std::string map = "[Roads]\n\"Count\"=12\n\"Name\"=\"Europe\"\n";
   testsupport::WriteFile(runtimeDir + "maps/EuroMap.cfg", map);
   Reload();
@@ -71,6 +73,7 @@ TEST_F(LayeredReads, UserThenUserRoThenProductThenDefaultsAndMapLayersByFullPath
       {"user\\Image", "AllowSquish", 0, ""},  {"user_ro\\Shared", "Text", 0, "from ro"},
       {"\\PRODUCT\\\\image\\", "onlyproduct", 5, ""}, {"EuroMap\\Roads", "Count", 12, ""},
       {"Roads", "Count", 0, ""},  // map layers are not searched by layered reads
+      {longSection.c_str(), "Long", 6, ""},
   };
   for (const auto& [section, key, number, text] : cases) {
     EXPECT_EQ(Config_GetIntVal(section, key), number) << section << " " << key;
