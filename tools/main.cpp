@@ -106,12 +106,27 @@ std::string UnexpectedArguments(const CLI::App& app, const std::string& fallback
   const std::string& first = extras.front();
   std::vector<std::string> names;
   if (first.size() > 1 && first[0] == '-') {
+    // The options that apply here are the tool's own and those of the command given; another command's option
+    // is named as such rather than suggested as the nearest to itself.
+    const std::vector<CLI::App*> given = app.get_subcommands();
     std::vector<const CLI::App*> apps{&app};
-    for (const CLI::App* sub : app.get_subcommands({})) apps.push_back(sub);
+    if (!given.empty()) apps.push_back(given.front());
     for (const CLI::App* a : apps)
       for (const CLI::Option* option : a->get_options())
         for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
-    const std::string nearest = NearestOf(first.substr(0, first.find('=')), names);
+    const std::string option = first.substr(0, first.find('='));
+    if (std::find(names.begin(), names.end(), option) != names.end())
+      return "unexpected argument '" + first + "' (after '--' every argument is a value)";
+    if (!given.empty()) {
+      std::string owners;
+      for (const CLI::App* sub : app.get_subcommands({}))
+        for (const CLI::Option* known : sub->get_options())
+          if (known->check_lname(option.substr(option.find_first_not_of('-'))))
+            owners += (owners.empty() ? "" : ", ") + sub->get_name();
+      if (!owners.empty())
+        return "'" + given.front()->get_name() + "' takes no option '" + option + "' (it belongs to " + owners + ")";
+    }
+    const std::string nearest = NearestOf(option, names);
     return "unknown option '" + first + "'" + (nearest.empty() ? "" : "; did you mean '" + nearest + "'?");
   }
   if (!app.get_subcommands().empty()) return fallback;
