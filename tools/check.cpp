@@ -70,7 +70,7 @@ class Checker {
     }
     ConfigLineInfo info{};
     switch (Config_ClassifyLine(line.data(), line.size(), &info)) {
-      case CONFIG_LINE_IGNORED: return;
+      case CONFIG_LINE_IGNORED: Ignored(line, number); return;
       case CONFIG_LINE_HEADER:
         m_section.assign(info.name, info.nameLength);
         m_haveSection = true;
@@ -110,6 +110,18 @@ class Checker {
  private:
   void Add(size_t line, const char* severity, const char* kind, std::string message, std::string suggestion = {}) {
     m_report.findings.push_back({line, severity, kind, std::move(message), std::move(suggestion)});
+  }
+
+  // Other formats allow blanks before a key or a header (git config indents its keys); this reader takes such a
+  // line for a comment. Comments that are indented are not reported.
+  void Ignored(std::string_view line, size_t number) {
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == 0 || first == std::string_view::npos) return;
+    const char c = line[first];
+    if (c != '"' && c != '[') return;
+    Add(number, "error", "indented",
+        std::string(c == '[' ? "section header" : "value") +
+            " after blanks; the reader ignores the line as a comment (a line must start in its first byte)");
   }
 
   void Value(std::string_view line, size_t number, const ConfigLineInfo& info) {
