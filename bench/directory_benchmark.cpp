@@ -84,8 +84,8 @@ void BM_ConfigReset_NoData(benchmark::State& state) { FullReset(state, false); }
 void BM_ConfigReset_NormalData(benchmark::State& state) { FullReset(state, true); }
 
 // The start that finds newly installed normal data: the eight directories that discovery writes are removed
-// before each round (not timed), so that every Initialize searches and writes them again. Each write saves
-// user.cfg at once, so this measures eight atomic saves more than a plain start.
+// before each round (not timed), so that every Initialize searches and writes them again. A start saves what it
+// writes in one atomic save of user.cfg, so this measures that save more than a plain start.
 void BM_Initialize_DiscoverNormalData(benchmark::State& state) {
   Installation inst(true);
   DirectoryMgr* dirs = GetDirectoryMgr();

@@ -3,6 +3,8 @@
 // version file and grid, its log lines and the first-run flag; reading the version.dat files of data sets and
 // the cache of those already read. Each test builds one tree.
 
+#include <platform/faults.h>
+
 #include "directory_support.h"
 
 using dirtest::Dir;
@@ -136,7 +138,11 @@ TEST(DataDiscovery, NormalDataInTheFirstRegionThatHasACompleteGrid) {
     MakeGrid(inst / "work/OC/2024/data", true, "Data Format: 8");
   MakeDirs(inst / "work/AF/docs");  // no numeric folder: no stitched data either
 
+  platform::faults::Count();
   EXPECT_EQ(Config_GetDataStatus(), DATA_FOUND_NORMAL);
+  // What the start recorded, the directory table and the data found, went to user.cfg in one save.
+  EXPECT_EQ(platform::faults::Calls(platform::faults::Call::Rename), 1u);
+  platform::faults::Clear();
   // The grid folder without a trailing separator, the folders beside it with one, those of saves in the region
   // folder (every one of them: the tool's dirs).
   EXPECT_EQ(Dir("LRGridDir") + "|" + Dir("CitiesDir") + Dir("LRSaveDir"),

@@ -4,6 +4,7 @@
 #include <config/keytree.h>
 
 #include <atomic>
+#include <new>
 #include <string>
 
 #include "directories/directories.h"
@@ -15,9 +16,16 @@ namespace {
 
 std::atomic<StoreAccessor> g_store{nullptr};
 
+// The batch of this thread's writes, while a BatchedWrites exists.
+thread_local WriteBatch* t_batch = nullptr;
+
 void Write(const char* section, const char* key, long type, long intValue, const char* strValue) {
   CConfigMgr* mgr = Store();
   if (!mgr) return;
+  if (t_batch && t_batch->Manager() == mgr) {
+    t_batch->StoreValue(WritePath(section).c_str(), key, type, intValue, strValue);
+    return;
+  }
   ConfigWrite write(mgr);
   write.Note(mgr->StoreValue(WritePath(section).c_str(), key, type, intValue, strValue, write.Pending()));
   ReportedInLastSave(write.Finish());
@@ -54,6 +62,20 @@ void WriteStringSetting(const char* section, const char* key, const char* value)
 
 void WriteIntSetting(const char* section, const char* key, long value) {
   Write(section, key, KEYVALUE_TYPE_INTEGER, value, "");
+}
+
+BatchedWrites::BatchedWrites() {
+  CConfigMgr* mgr = Store();
+  if (t_batch || !mgr) return;  // an inner one: the outermost saves
+  // Without the memory for it, each write is saved on its own.
+  m_batch.reset(new (std::nothrow) WriteBatch(mgr));
+  t_batch = m_batch.get();
+}
+
+BatchedWrites::~BatchedWrites() {
+  if (!m_batch) return;
+  t_batch = nullptr;
+  m_batch.reset();  // saves
 }
 
 }  // namespace navconfig

@@ -5,9 +5,13 @@
 
 #include <doroutil/orostring.h>
 
+#include <memory>
+
 class CConfigMgr;
 
 namespace navconfig {
+
+class WriteBatch;
 
 // The store of the moment, or null.
 CConfigMgr* Store();
@@ -19,6 +23,20 @@ long ReadIntSetting(const char* section, const char* key);
 // is the layer's last save status, as for every write.
 void WriteStringSetting(const char* section, const char* key, const char* value);
 void WriteIntSetting(const char* section, const char* key, long value);
+
+// While one exists on a thread, that thread's writes above are made in memory and in the journal as they come
+// (the reads that follow see them) and saved together when the outermost one ends: a start records the
+// directory table and what data discovery found in one save of user.cfg rather than one save per directory.
+class BatchedWrites {
+ public:
+  BatchedWrites();
+  ~BatchedWrites();
+  BatchedWrites(const BatchedWrites&) = delete;
+  BatchedWrites& operator=(const BatchedWrites&) = delete;
+
+ private:
+  std::unique_ptr<WriteBatch> m_batch;
+};
 
 }  // namespace navconfig
 

@@ -119,17 +119,49 @@ ConfigWrite::~ConfigWrite() NO_THREAD_SAFETY_ANALYSIS {
   }
 }
 
+namespace {
+
+// The end of a write, without the lock: the layers it touched saved, the listeners told.
+platform::Status SaveAndTell(CConfigMgr* mgr, const PendingSaves& pending, std::vector<ValueChange>&& changes,
+                             platform::Status status) {
+  if (!pending.Empty()) {
+    const platform::Status saved = mgr->Save(pending, &changes);
+    if (status.ok) status = saved;
+  }
+  DeliverChanges(std::move(changes), mgr->Environment());
+  return status;
+}
+
+}  // namespace
+
 platform::Status ConfigWrite::Finish() NO_THREAD_SAFETY_ANALYSIS {
   m_finished = true;
   m_changes = m_mgr->TakeChanges();
   m_mgr->Unlock();
-  platform::Status status = m_status;
-  if (!m_pending.Empty()) {
-    const platform::Status saved = m_mgr->Save(m_pending, &m_changes);
-    if (status.ok) status = saved;
+  return SaveAndTell(m_mgr, m_pending, std::move(m_changes), m_status);
+}
+
+WriteBatch::~WriteBatch() {
+  if (m_finished) return;
+  try {
+    ReportedInLastSave(Finish());
+  } catch (...) {
+    // The save's failure, when there was one, is the layer's last save.
   }
-  DeliverChanges(std::move(m_changes), m_mgr->Environment());
-  return status;
+}
+
+void WriteBatch::StoreValue(const char* path, const char* key, long type, long intValue, const char* strValue) {
+  ConfigLock lock(m_mgr);
+  const platform::Status status = m_mgr->StoreValue(path, key, type, intValue, strValue, &m_pending);
+  if (m_status.ok) m_status = status;
+  // The changes are told after the save; the lock's end finds none left to tell.
+  std::vector<ValueChange> changes = m_mgr->TakeChanges();
+  m_changes.insert(m_changes.end(), std::make_move_iterator(changes.begin()), std::make_move_iterator(changes.end()));
+}
+
+platform::Status WriteBatch::Finish() {
+  m_finished = true;
+  return SaveAndTell(m_mgr, m_pending, std::move(m_changes), m_status);
 }
 
 void PendingSaves::Add(const std::string& layer, uint64_t through) {

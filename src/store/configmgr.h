@@ -386,6 +386,30 @@ class SCOPED_CAPABILITY ConfigWrite {
   std::vector<ValueChange> m_changes;
 };
 
+// Several writes saved as one: each is made in memory and in its layer's journal under the lock as it comes, so
+// that the reads that follow see it, and the layers they touched are saved once, by Finish (or the end of the
+// scope, which saves even when an exception ends it: the writes made are in memory already); the listeners then
+// hear of every change. Other threads read and write between the writes. mgr is not null.
+class WriteBatch {
+ public:
+  explicit WriteBatch(CConfigMgr* mgr) : m_mgr(mgr) {}
+  ~WriteBatch();
+  WriteBatch(const WriteBatch&) = delete;
+  WriteBatch& operator=(const WriteBatch&) = delete;
+  CConfigMgr* Manager() const { return m_mgr; }
+  // CConfigMgr::StoreValue under the lock, its save left to Finish.
+  void StoreValue(const char* path, const char* key, long type, long intValue, const char* strValue);
+  // Saves, tells the listeners; the first failure of the writes and their saves, or Ok.
+  platform::Status Finish();
+
+ private:
+  CConfigMgr* m_mgr;
+  bool m_finished = false;
+  PendingSaves m_pending;
+  platform::Status m_status;
+  std::vector<ValueChange> m_changes;
+};
+
 // The path that a write of a section argument goes to: a full path (one holding a backslash) as it is, a plain
 // section in the user layer.
 std::string WritePath(const char* section);
