@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <platform/faults.h>
+
 #include "directory_support.h"
 
 using dirtest::Dir;
@@ -102,8 +104,11 @@ TEST(DirectoryTable, AStartWithoutRootClearsMissingDirectoriesAndOneWithARootKee
   EXPECT_EQ(Config_GetDataStatus(), DATA_NOT_FOUND_STICTHING_OFF);
 
   // A table check finds the region folder relative to the current directory, and empties what is missing.
+  platform::faults::Count();
   dirs->ResetDirectories();
-  EXPECT_EQ(Dir("RegionDir") + UserDir("LRGridDir"), "NA");
+  EXPECT_EQ(Dir("RegionDir") + UserDir("LRGridDir") + UserDir("SpeechDir"), "NA");
+  EXPECT_EQ(platform::faults::Calls(platform::faults::Call::Rename), 1u);  // both saved at once
+  platform::faults::Clear();
 
   // UseExistingRootDir: an existing root clears nothing; a missing one clears the missing directories.
   OROustring root;

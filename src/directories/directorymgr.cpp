@@ -147,6 +147,7 @@ long DirectoryMgr::SetDirPath(const char* name, const OROwstring& path) {
 }
 
 void DirectoryMgr::ResetDirectories() {
+  const BatchedWrites batch;
   OROwstring path;
   for (const char* name : kTableDirectories) {
     GetDirPath(name, path, true);
