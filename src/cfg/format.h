@@ -112,11 +112,8 @@ size_t ValueLineExtent(const char* line, size_t length, const ParsedLine& parsed
 
 // Takes a whole text apart and appends its headers and value lines, in order (through LineScanner, scanner.h).
 // ScanLinesOneByOne gives the same lines through ParseLine alone.
-// unkept (when given) receives the number of lines that a file written from what was read would not hold
-// again: every line but headers, value lines after the first header and blank lines (damage, notes written
-// by hand, text of another format).
-void ScanLines(const char* text, size_t length, std::vector<ParsedLine>& lines, size_t* unkept = nullptr);
-void ScanLinesOneByOne(const char* text, size_t length, std::vector<ParsedLine>& lines, size_t* unkept = nullptr);
+void ScanLines(const char* text, size_t length, std::vector<ParsedLine>& lines);
+void ScanLinesOneByOne(const char* text, size_t length, std::vector<ParsedLine>& lines);
 
 // Reads a number as "%li" would (optional '-', then 0x for hexadecimal, a leading 0 for octal, else decimal),
 // keeping the low 32 bits. False when no digit follows the sign.

@@ -8,7 +8,6 @@
 #endif
 #include <cstdint>
 #include <cstring>
-#include <string_view>
 
 #include "cfg/format.h"
 #include "cfg/scanner.h"
@@ -277,22 +276,6 @@ size_t ValueLineExtent(const char* line, size_t length, const ParsedLine& parsed
   return static_cast<size_t>(p - line);
 }
 
-namespace {
-
-// A line that holds nothing but blanks.
-inline bool IsBlank(const char* line, size_t length) {
-  return length == 0 || std::string_view(line, length).find_first_not_of(" \t") == std::string_view::npos;
-}
-
-// The lines that a rewrite would not keep (see ScanLines): the ignored lines that are not blank, counted
-// while scanning, and the values before the first header, counted here from the lines kept.
-size_t Unkept(size_t ignored, const std::vector<ParsedLine>& lines, size_t first) {
-  for (size_t i = first; i < lines.size() && lines[i].kind == LineKind::Value; ++i) ++ignored;
-  return ignored;
-}
-
-}  // namespace
-
 bool LineScanner::TakeUsualValueLine(ParsedLine& line) {
   // "name"="text" or "name"=number, the way the writer writes them: '"' and one more byte that is no quote
   // byte open the name, a '"' closes it, one '=' follows; a string runs to a '"' that ends the line, a number
@@ -329,48 +312,31 @@ bool LineScanner::TakeUsualValueLine(ParsedLine& line) {
 bool LineScanner::NextOther(ParsedLine& line, bool valueTried) {
   while (m_pos < m_length) {
     const size_t start = m_pos;
-    if (m_text[start] == '"' && !valueTried && TakeUsualValueLine(line)) {
-      if (!m_sawHeader) ++m_unkept;
-      return true;
-    }
+    if (m_text[start] == '"' && !valueTried && TakeUsualValueLine(line)) return true;
     valueTried = false;
     // Any other line: found and taken apart as by ScanLinesOneByOne.
     const size_t end = start + FindLineEnd(m_text + start, m_length - start);
     m_pos = end < m_length ? end + 1 : end;
     line = ParseLine(m_text + start, end - start);
-    if (line.kind == LineKind::Header) {
-      m_sawHeader = true;
-      return true;
-    }
-    if (line.kind == LineKind::Value) {
-      // A value before the first header has no section to be written in.
-      if (!m_sawHeader) ++m_unkept;
-      return true;
-    }
-    if (!IsBlank(m_text + start, end - start)) ++m_unkept;
+    if (line.kind == LineKind::Header || line.kind == LineKind::Value) return true;
   }
   return false;
 }
 
-void ScanLines(const char* text, size_t length, std::vector<ParsedLine>& lines, size_t* unkept) {
+void ScanLines(const char* text, size_t length, std::vector<ParsedLine>& lines) {
   LineScanner scanner(text, length);
   ParsedLine line;
   while (scanner.Next(line)) lines.push_back(line);
-  if (unkept) *unkept = scanner.Unkept();
 }
 
-void ScanLinesOneByOne(const char* text, size_t length, std::vector<ParsedLine>& lines, size_t* unkept) {
-  const size_t first = lines.size();
-  size_t ignored = 0;
+void ScanLinesOneByOne(const char* text, size_t length, std::vector<ParsedLine>& lines) {
   size_t pos = 0;
   while (pos < length) {
     const size_t end = pos + FindLineEnd(text + pos, length - pos);
     ParsedLine parsed = ParseLine(text + pos, end - pos);
     if (parsed.kind == LineKind::Header || parsed.kind == LineKind::Value) lines.push_back(parsed);
-    else if (unkept && !IsBlank(text + pos, end - pos)) ++ignored;
     pos = end < length ? end + 1 : end;
   }
-  if (unkept) *unkept = Unkept(ignored, lines, first);
 }
 
 size_t ByteOrderMarkLength(const char* text, size_t length) {

@@ -19,7 +19,7 @@ namespace navconfig::cfg {
 class LineScanner {
  public:
   LineScanner(const char* text, size_t length) : m_text(text), m_length(length) {}
-  // Goes on in another text that continues this one after a line end, keeping what was counted.
+  // Goes on in another text that continues this one after a line end.
   void Continue(const char* text, size_t length) {
     m_text = text;
     m_length = length;
@@ -32,15 +32,9 @@ class LineScanner {
     // on is asked for now, so that a large file is read at the speed of a small one.
     if (m_pos + kPrefetchDistance < m_length) __builtin_prefetch(m_text + m_pos + kPrefetchDistance);
     const bool value = m_text[m_pos] == '"';
-    if (value && TakeWrittenValueLine(line)) {
-      // A value before the first header has no section to be written in.
-      if (!m_sawHeader) ++m_unkept;
-      return true;
-    }
+    if (value && TakeWrittenValueLine(line)) return true;
     return NextOther(line, value);
   }
-  // The lines passed so far that a file written from what was read would not hold again (see ScanLines).
-  size_t Unkept() const { return m_unkept; }
 
  private:
   // TakeUsualValueLine, on a short path for a line as the writer writes it within 64 bytes: "name"="text", or
@@ -58,8 +52,6 @@ class LineScanner {
   const char* m_text;
   size_t m_length;
   size_t m_pos = 0;
-  size_t m_unkept = 0;
-  bool m_sawHeader = false;
 };
 
 namespace scan_detail {

@@ -1072,14 +1072,13 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
   if (file.empty()) return false;
 
   platform::FileReader reader(file);
-  size_t unkept = 0;
   LayerFile& state = m_layerFiles[FoldedLayer(layerName)];
   platform::Status read;
   // The text of a file of usual size is kept for the next save to edit; that of a larger one is read again then.
   std::string text;
   const bool keepText = reader.Size() <= kKeptTextLimit;
   try {
-    read = reader.IsOpen() ? LayerLoader(m_forest).LoadFile(layerName, reader, &unkept, keepText ? &text : nullptr)
+    read = reader.IsOpen() ? LayerLoader(m_forest).LoadFile(layerName, reader, keepText ? &text : nullptr)
                            : platform::Status::Error("the file cannot be opened");
   } catch (const std::bad_alloc&) {
     // Out of memory part-way: the part goes again (a save must not write it), and the file is read anew next time.
@@ -1099,8 +1098,8 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
   return true;
 }
 
-[[gnu::cold]] size_t CConfigMgr::ReadLayerText(const char* layerName, const char* text, size_t length) {
-  return LayerLoader(m_forest).LoadText(layerName, text, length);
+[[gnu::cold]] void CConfigMgr::ReadLayerText(const char* layerName, const char* text, size_t length) {
+  LayerLoader(m_forest).LoadText(layerName, text, length);
 }
 
 [[gnu::cold]] int CConfigMgr::ReloadChangedLayers() {

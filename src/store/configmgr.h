@@ -183,9 +183,8 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   // reads a layer's file that appeared since it was found missing; the number of values that changed (which
   // the listeners are told of when the lock is released).
   int ReloadChangedLayers() REQUIRES(m_sync);
-  // Reads a layer's text into the forest, carved from a block of its own; the number of lines that a rewrite
-  // would not keep.
-  size_t ReadLayerText(const char* layerName, const char* text, size_t length) REQUIRES(m_sync);
+  // Reads a layer's text into the forest, carved from a block of its own.
+  void ReadLayerText(const char* layerName, const char* text, size_t length) REQUIRES(m_sync);
   // Drops the whole forest and every block, and every layer's unsaved changes. Layer flags stay; files are read
   // again when needed.
   void ReleaseTrees() REQUIRES(m_sync);

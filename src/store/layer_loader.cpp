@@ -107,8 +107,8 @@ class LayerBuilder {
       else Value(line);
     }
   }
-  // Puts in order the lists that did not come in order; the number of lines that a rewrite would not keep.
-  size_t Finish() {
+  // Puts in order the lists that did not come in order.
+  void Finish() {
     Leave();
     for (Parent& parent : m_parents) {
       if (!parent.unsorted) continue;
@@ -122,7 +122,6 @@ class LayerBuilder {
     m_parents.clear();
     m_parentsByPath.Clear();
     m_unsortedSections.clear();
-    return m_scanner.Unkept();
   }
 
  private:
@@ -488,32 +487,30 @@ bool FeedPieces(platform::FileReader& reader, LayerBuilder& builder, std::string
 
 }  // namespace
 
-size_t LayerLoader::Parse(const char* layerName, const char* text, size_t length) {
+void LayerLoader::Parse(const char* layerName, const char* text, size_t length) {
   LayerBuilder builder(m_forest, layerName);
   builder.Feed(text, length);
-  return builder.Finish();
+  builder.Finish();
 }
 
-size_t LayerLoader::LoadText(const char* layerName, const char* text, size_t length) {
+void LayerLoader::LoadText(const char* layerName, const char* text, size_t length) {
   // A byte order mark would hide the first header (its first byte is a quote byte).
   const size_t mark = cfg::ByteOrderMarkLength(text, length);
   text += mark;
   length -= mark;
   m_forest.AddTreeHead(FirstBlockSize(length), BlockGrowth(length));
-  const size_t unkept = Parse(layerName, text, length);
+  Parse(layerName, text, length);
   m_forest.EndTreeHead();
   m_forest.DropEmptyTreeHead();
-  return unkept;
 }
 
-platform::Status LayerLoader::LoadFile(const char* layerName, platform::FileReader& reader, size_t* unkept,
-                                      std::string* text) {
+platform::Status LayerLoader::LoadFile(const char* layerName, platform::FileReader& reader, std::string* text) {
   const bool inMemory = m_forest.FindLayer(layerName) != nullptr;
   m_forest.AddTreeHead(FirstBlockSize(reader.Size()), BlockGrowth(reader.Size()));
   LayerBuilder builder(m_forest, layerName);
   if (text) text->reserve(reader.Size());
   const bool read = FeedPieces(reader, builder, text);
-  *unkept = builder.Finish();
+  builder.Finish();
   m_forest.EndTreeHead();
   // A file that could not be read to its end is not taken in part: a save would otherwise write the part.
   if (!read && !inMemory) keytree::DeleteBranch(&m_forest, m_forest.RootSlot(), layerName);

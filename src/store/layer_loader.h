@@ -18,18 +18,15 @@ class LayerLoader {
  public:
   explicit LayerLoader(Forest& forest) : m_forest(forest) {}
 
-  // A whole text (a byte order mark before it skipped), carved from a block of its own; the number of lines
-  // that a rewrite would not keep (cfg::ScanLines).
-  size_t LoadText(const char* layerName, const char* text, size_t length);
-  // An open file, read in pieces into a block of its own; *unkept as for LoadText. When the file cannot be read
-  // to its end, what was read of a layer that was not in memory before is dropped again, so that a save does
-  // not write the part.
+  // A whole text (a byte order mark before it skipped), carved from a block of its own.
+  void LoadText(const char* layerName, const char* text, size_t length);
+  // An open file, read in pieces into a block of its own. When the file cannot be read to its end, what was
+  // read of a layer that was not in memory before is dropped again, so that a save does not write the part.
   // text (when not null) receives the file's bytes.
-  platform::Status LoadFile(const char* layerName, platform::FileReader& reader, size_t* unkept,
-                            std::string* text = nullptr);
+  platform::Status LoadFile(const char* layerName, platform::FileReader& reader, std::string* text = nullptr);
   // A text's lines (after any byte order mark) into the forest, carved from the current block when there is
-  // one, else from the heap; the number of lines that a rewrite would not keep.
-  size_t Parse(const char* layerName, const char* text, size_t length);
+  // one, else from the heap.
+  void Parse(const char* layerName, const char* text, size_t length);
 
  private:
   Forest& m_forest;

@@ -102,19 +102,17 @@ class SectionSync {
 
 }  // namespace
 
-size_t BuildWantedLayer(Forest& scratch, const std::string& layer, const char* text, size_t length,
-                        const KeyRoot* kept, const LayerJournal& journal) {
-  size_t unkept = 0;
+void BuildWantedLayer(Forest& scratch, const std::string& layer, const char* text, size_t length,
+                      const KeyRoot* kept, const LayerJournal& journal) {
   if (length > 0) {
     const size_t mark = cfg::ByteOrderMarkLength(text, length);
-    unkept = LayerLoader(scratch).Parse(layer.c_str(), text + mark, length - mark);
+    LayerLoader(scratch).Parse(layer.c_str(), text + mark, length - mark);
   }
   if (kept) {
     std::string path = layer;
     KeepValues(scratch, kept, path);
   }
   journal.ReplayOn(scratch);
-  return unkept;
 }
 
 void BringLayerTo(Forest& memory, KeyRoot* layer, const KeyRoot* wanted, std::vector<ValueChange>* changes) {

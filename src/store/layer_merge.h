@@ -16,10 +16,9 @@
 namespace navconfig {
 
 // Reads the text (after any byte order mark) into the scratch forest as the layer, puts the values of kept (a
-// layer's top-level section, when not null) on top at the same paths, and then replays the journal. The
-// number of the text's lines that a rewrite would not keep.
-size_t BuildWantedLayer(Forest& scratch, const std::string& layer, const char* text, size_t length,
-                        const KeyRoot* kept, const LayerJournal& journal);
+// layer's top-level section, when not null) on top at the same paths, and then replays the journal.
+void BuildWantedLayer(Forest& scratch, const std::string& layer, const char* text, size_t length,
+                      const KeyRoot* kept, const LayerJournal& journal);
 
 // Brings the layer in memory (its top-level section) to the wanted one (null: none, so that every value goes)
 // in place: sections stay as records, so that a section handed out earlier stays valid, while values are added,
