@@ -119,26 +119,17 @@ ConfigWrite::~ConfigWrite() NO_THREAD_SAFETY_ANALYSIS {
   }
 }
 
-namespace {
-
-// The end of a write, without the lock: the layers it touched saved, the listeners told.
-platform::Status SaveAndTell(CConfigMgr* mgr, const PendingSaves& pending, std::vector<ValueChange>&& changes,
-                             platform::Status status) {
-  if (!pending.Empty()) {
-    const platform::Status saved = mgr->Save(pending, &changes);
-    if (status.ok) status = saved;
-  }
+platform::Status WriteEffects::SaveAndTell(CConfigMgr* mgr) {
+  if (!pending.Empty()) Note(mgr->Save(pending, &changes));
   DeliverChanges(std::move(changes), mgr->Environment());
   return status;
 }
 
-}  // namespace
-
 platform::Status ConfigWrite::Finish() NO_THREAD_SAFETY_ANALYSIS {
   m_finished = true;
-  m_changes = m_mgr->TakeChanges();
+  m_effects.changes = m_mgr->TakeChanges();
   m_mgr->Unlock();
-  return SaveAndTell(m_mgr, m_pending, std::move(m_changes), m_status);
+  return m_effects.SaveAndTell(m_mgr);
 }
 
 WriteBatch::~WriteBatch() {
@@ -152,16 +143,16 @@ WriteBatch::~WriteBatch() {
 
 void WriteBatch::StoreValue(const char* path, const char* key, long type, long intValue, const char* strValue) {
   ConfigLock lock(m_mgr);
-  const platform::Status status = m_mgr->StoreValue(path, key, type, intValue, strValue, &m_pending);
-  if (m_status.ok) m_status = status;
+  m_effects.Note(m_mgr->StoreValue(path, key, type, intValue, strValue, &m_effects.pending));
   // The changes are told after the save; the lock's end finds none left to tell.
   std::vector<ValueChange> changes = m_mgr->TakeChanges();
-  m_changes.insert(m_changes.end(), std::make_move_iterator(changes.begin()), std::make_move_iterator(changes.end()));
+  m_effects.changes.insert(m_effects.changes.end(), std::make_move_iterator(changes.begin()),
+                           std::make_move_iterator(changes.end()));
 }
 
 platform::Status WriteBatch::Finish() {
   m_finished = true;
-  return SaveAndTell(m_mgr, m_pending, std::move(m_changes), m_status);
+  return m_effects.SaveAndTell(m_mgr);
 }
 
 void PendingSaves::Add(const std::string& layer, uint64_t through) {

@@ -360,6 +360,18 @@ class SCOPED_CAPABILITY ConfigLock {
   CConfigMgr* m_mgr;
 };
 
+// What a write made so far: the layers to save, the changes to tell, its first failure.
+struct WriteEffects {
+  PendingSaves pending;
+  std::vector<ValueChange> changes;
+  platform::Status status;
+  void Note(const platform::Status& outcome) {
+    if (status.ok) status = outcome;
+  }
+  // Without the manager's lock: saves the layers, tells the listeners; the first failure, or Ok.
+  platform::Status SaveAndTell(CConfigMgr* mgr);
+};
+
 // A write: holds the manager's lock alone while the change is made in memory (Pending() collects the layers to
 // save), then, once Finish (or the end of the scope) releases it, saves those layers and tells the listeners of
 // what changed. mgr is not null. When the scope ends by an exception, the lock is released and nothing is saved.
@@ -369,20 +381,16 @@ class SCOPED_CAPABILITY ConfigWrite {
   ~ConfigWrite() RELEASE();
   ConfigWrite(const ConfigWrite&) = delete;
   ConfigWrite& operator=(const ConfigWrite&) = delete;
-  PendingSaves* Pending() { return &m_pending; }
+  PendingSaves* Pending() { return &m_effects.pending; }
   // The outcome of the change in memory, such as a refused name, which Finish returns when it failed.
-  void Note(const platform::Status& status) {
-    if (m_status.ok) m_status = status;
-  }
+  void Note(const platform::Status& status) { m_effects.Note(status); }
   // Releases the lock, saves, tells the listeners; the first failure of the write and its saves, or Ok.
   platform::Status Finish() RELEASE();
 
  private:
   CConfigMgr* m_mgr;
   bool m_finished = false;
-  PendingSaves m_pending;
-  platform::Status m_status;
-  std::vector<ValueChange> m_changes;
+  WriteEffects m_effects;
 };
 
 // Several writes saved as one: each is made in memory and in its layer's journal under the lock as it comes, so
@@ -404,9 +412,7 @@ class WriteBatch {
  private:
   CConfigMgr* m_mgr;
   bool m_finished = false;
-  PendingSaves m_pending;
-  platform::Status m_status;
-  std::vector<ValueChange> m_changes;
+  WriteEffects m_effects;
 };
 
 // The path that a write of a section argument goes to: a full path (one holding a backslash) as it is, a plain
