@@ -87,11 +87,12 @@ NAVCONFIG_API ConfigOrigin Config_GetValueOrigin(const char* section, const char
  * names the layer's file and reason says which name and why. */
 NAVCONFIG_API bool Config_GetLastSaveStatus(const char* layer, bool* ok, char* file, int fileSize, char* reason,
                                             int reasonSize);
-/* Locked. Whether a save of the layer's file since the configuration manager was created kept the previous
- * file as "<file>.bak" beside it (user.cfg.bak), and file receives the copy's path. A save does so once,
- * replacing an older copy, before it overwrites a file whose last reading met lines that the writer does not
- * write again: anything but headers, values in a section and blank lines (damage, notes written by hand, text
- * of another format). A copy that cannot be made fails the save. */
+/* Locked. Whether a save of the layer's file since the configuration manager was created set the previous file
+ * aside beside it, and file receives the path of the latest such copy. A save edits the file's text and keeps
+ * every line it does not change (comments, blank lines, lines the reader ignores), so it sets a file aside only
+ * when the file is no text (it holds a NUL byte: binary data, or UTF-16) and is replaced by the writer's text.
+ * The copy is "<file>.bak" (user.cfg.bak), or "<file>.bak.1", "<file>.bak.2", ... when that name is taken: no
+ * copy replaces an earlier one. A copy that cannot be made fails the save. */
 NAVCONFIG_API bool Config_GetLastSaveBackup(const char* layer, char* file, int fileSize);
 
 /* Locked. The file that the layer ("user", "product", a map layer; any case) is read from: its file in the
