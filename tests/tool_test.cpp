@@ -269,6 +269,12 @@ TEST(Tool, WhatStandsInPlaceOfUserCfgIsNeitherWaitedOnNorReplaced) {
     EXPECT_FALSE(guard.Fired());
     EXPECT_EQ(Snapshot(inst / ""), before);
   }
+  // A file that is no text (UTF-16, as some editors save) is set aside by the first start's save: a read says where.
+  Installation inst;
+  const std::string user = inst.Config() + "user.cfg";
+  testsupport::WriteFile(user, std::string("[\0I\0m\0a\0g\0e\0]\0\n\0", 16));
+  EXPECT_EQ(Outcome(inst.Run({"get", "Image", "KeepPercent"})),
+            "0 50\nnavconfig: warning: " + user + " was no text file; the previous file is saved as " + user + ".bak\n");
 }
 
 // The read-only layers of the system's configuration folder (POSIX only) are read where the configuration folder

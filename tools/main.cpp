@@ -349,47 +349,56 @@ int main(int argc, char** argv) {
   if (!configDir.empty()) SetEnvironment("NAVCONFIG_CONFIG_DIR", Absolute(configDir));
   if (!runtimeDir.empty()) SetEnvironment("NAVCONFIG_RUNTIME_DIR", Absolute(runtimeDir));
 
-  try {
-    if (get->parsed()) {
-      return CmdGet(options, section, key,
-                    showAll ? GetShows::All : showFile ? GetShows::File : showOrigin ? GetShows::Origin
-                                                                       : GetShows::Value);
+  const int code = [&]() -> int {
+    try {
+      if (get->parsed()) {
+        return CmdGet(options, section, key,
+                      showAll ? GetShows::All : showFile ? GetShows::File : showOrigin ? GetShows::Origin
+                                                                         : GetShows::Value);
+      }
+      if (import->parsed()) return CmdImport(options, path, layerName, dryRun, replace, force);
+      if (exportCommand->parsed()) return CmdExport(options, layerName, effective);
+      if (reset->parsed()) return CmdReset(options, section, keys, force);
+      if (set->parsed()) {
+        const ForcedType forced = asString ? ForcedType::String
+                                  : asInt  ? ForcedType::Int
+                                  : asHex  ? ForcedType::Hex
+                                           : ForcedType::None;
+        return CmdSet(options, section, key, value, forced, force);
+      }
+      if (unset->parsed()) return CmdUnset(options, section, key, force);
+      if (list->parsed()) return CmdList(options, section, all);
+      if (defaults->parsed()) return CmdDefaults(options, section);
+      if (sections->parsed()) return CmdSections(options);
+      if (dirs->parsed()) return CmdDirs(options);
+      if (status->parsed()) return CmdStatus(options);
+      if (mapsets->parsed()) return CmdMapsets(options, path, type);
+      if (versionString->parsed()) return CmdVersionString(options, texts);
+      if (check->parsed()) return CmdCheck(options, files);
+      if (watch->parsed()) return CmdWatch(options, section, key);
+      if (registry->parsed()) {
+        std::vector<std::string> rest;
+        if (optName->count()) rest.push_back(name);
+        if (optValue->count()) rest.push_back(value);
+        const ForcedType forced = asString ? ForcedType::String
+                                  : asInt  ? ForcedType::Int
+                                  : asHex  ? ForcedType::Hex
+                                           : ForcedType::None;
+        return CmdRegistry(options, action, keyPath, rest, forced);
+      }
+      if (account->parsed()) return CmdAccount(options, clear);
+    } catch (const ToolError& e) {
+      return ReportError(options.json, e.code(), e.what());
+    } catch (const std::exception& e) {
+      return ReportError(options.json, kExitFailure, e.what());
     }
-    if (import->parsed()) return CmdImport(options, path, layerName, dryRun, replace, force);
-    if (exportCommand->parsed()) return CmdExport(options, layerName, effective);
-    if (reset->parsed()) return CmdReset(options, section, keys, force);
-    if (set->parsed()) {
-      const ForcedType forced = asString ? ForcedType::String
-                                : asInt  ? ForcedType::Int
-                                : asHex  ? ForcedType::Hex
-                                         : ForcedType::None;
-      return CmdSet(options, section, key, value, forced, force);
-    }
-    if (unset->parsed()) return CmdUnset(options, section, key, force);
-    if (list->parsed()) return CmdList(options, section, all);
-    if (defaults->parsed()) return CmdDefaults(options, section);
-    if (sections->parsed()) return CmdSections(options);
-    if (dirs->parsed()) return CmdDirs(options);
-    if (status->parsed()) return CmdStatus(options);
-    if (mapsets->parsed()) return CmdMapsets(options, path, type);
-    if (versionString->parsed()) return CmdVersionString(options, texts);
-    if (check->parsed()) return CmdCheck(options, files);
-    if (watch->parsed()) return CmdWatch(options, section, key);
-    if (registry->parsed()) {
-      std::vector<std::string> rest;
-      if (optName->count()) rest.push_back(name);
-      if (optValue->count()) rest.push_back(value);
-      const ForcedType forced = asString ? ForcedType::String
-                                : asInt  ? ForcedType::Int
-                                : asHex  ? ForcedType::Hex
-                                         : ForcedType::None;
-      return CmdRegistry(options, action, keyPath, rest, forced);
-    }
-    if (account->parsed()) return CmdAccount(options, clear);
-  } catch (const ToolError& e) {
-    return ReportError(options.json, e.code(), e.what());
-  } catch (const std::exception& e) {
-    return ReportError(options.json, kExitFailure, e.what());
-  }
-  return kExitUsage;
+    return kExitUsage;
+  }();
+  // The start of a command that only reads may save user.cfg (it records the directories), and a file that is no
+  // text is then set aside: the user learns where, also when the command fails for want of a setting. The
+  // commands that write tell it themselves; a usage error (exit 2) may not have started the library at all.
+  const bool reads = get->parsed() || list->parsed() || exportCommand->parsed() || dirs->parsed() ||
+                     status->parsed() || mapsets->parsed();
+  if (reads && code != kExitUsage) TellKeptCopies("user");
+  return code;
 }
