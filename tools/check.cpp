@@ -112,16 +112,41 @@ class Checker {
     m_report.findings.push_back({line, severity, kind, std::move(message), std::move(suggestion)});
   }
 
-  // Other formats allow blanks before a key or a header (git config indents its keys); this reader takes such a
-  // line for a comment. Comments that are indented are not reported.
+  // Other formats allow blanks before a key or a header (git config indents its keys) and keys without quotes
+  // ("Key = value" in git config and GLib's key files); this reader takes such lines for comments, so that a
+  // file written so would be read, or imported, as if it were empty. Comments are not reported: lines that start
+  // with another byte than a name's or hold no '=' after one.
   void Ignored(std::string_view line, size_t number) {
     const size_t first = line.find_first_not_of(" \t");
-    if (first == 0 || first == std::string_view::npos) return;
+    if (first == std::string_view::npos) return;
+    const std::string_view key = UnquotedKey(line.substr(first));
+    if (!key.empty()) {
+      Add(number, "error", "unquoted-key",
+          "key '" + Shown(key) + "' without quotes; the reader ignores the line as a comment (a value is written \"" +
+              Shown(key) + "\"=...)");
+      return;
+    }
+    if (first == 0) return;
     const char c = line[first];
     if (c != '"' && c != '[') return;
     Add(number, "error", "indented",
         std::string(c == '[' ? "section header" : "value") +
             " after blanks; the reader ignores the line as a comment (a line must start in its first byte)");
+  }
+
+  // The key of a line "Key = value" (a letter, digit or '_', then those, '.', '-' and blanks up to the '='),
+  // without the blanks before the '='; empty when the line is not one.
+  static std::string_view UnquotedKey(std::string_view text) {
+    const auto nameByte = [](char c, bool first) {
+      const auto u = static_cast<unsigned char>(c);
+      const bool alnum = (u >= '0' && u <= '9') || ((u | 0x20) >= 'a' && (u | 0x20) <= 'z');
+      return alnum || u == '_' || (!first && (u == '.' || u == '-' || u == ' ' || u == '\t'));
+    };
+    if (text.empty() || !nameByte(text[0], true)) return {};
+    size_t end = 1;
+    while (end < text.size() && nameByte(text[end], false)) ++end;
+    if (end == text.size() || text[end] != '=') return {};
+    return text.substr(0, text.find_last_not_of(" \t", end - 1) + 1);
   }
 
   void Value(std::string_view line, size_t number, const ConfigLineInfo& info) {
