@@ -59,7 +59,7 @@ TEST_F(CfgReader, ValueLines) {
   const Case cases[] = {
       // Lines that every earlier version read, and read alike: they must read exactly so for ever.
       {"\"K\"=50", V, 50, nullptr, 6, "\"K\"=50"}, {"\"K\"=0x32", V, 50, nullptr, 8, "\"K\"=0x00000032"},
-      {"\"K\"=0X32", V, 50, nullptr, 8, "\"K\"=0x00000032"}, {"\"K\"=0x1", V, 1, nullptr, 7, "\"K\"=0x00000001"},
+      {"\"K\"=0X32:", V, 50, nullptr, 8, "\"K\"=0x00000032"}, {"\"K\"=0x1", V, 1, nullptr, 7, "\"K\"=0x00000001"},
       {"\"K\"=0xaFg", V, 175, nullptr, 8, "\"K\"=0x000000af"}, {"\"K\"=0x", V, 0, nullptr, 5, "\"K\"=0x00000000"},
       {"\"K\"=0xg", V, 0, nullptr, 5, "\"K\"=0x00000000"}, {"\"K\"=062", V, 50, nullptr, 7, "\"K\"=50"},
       {"\"K\"=08", V, 0, nullptr, 5, "\"K\"=0"}, {"\"K\"=-5", V, -5, nullptr, 6, "\"K\"=-5"},

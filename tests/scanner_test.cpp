@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cfg/format.h"
@@ -16,10 +17,11 @@ TEST(Scanner, TakesEveryLineApartAsTheLineParserDoes) {
   const std::string lines(kLines, sizeof kLines - 1);
   for (size_t shift = 0; shift <= 64; ++shift) {
     // The text ends in a line without its end, which may stop after its '=' or inside a header while the bytes
-    // beyond the text would make a string or a longer name of it.
-    const std::pair<const char*, size_t> ends[] = {{"", 0}, {"w=9", 0}, {"\"e\"=\"tail\"\n", 7}, {"[abc]\n", 3}};
-    const auto& [end, beyond] = ends[shift % 4];
-    const std::string text = std::string(shift, 'p') + "\n" + lines + lines + end;
+    // beyond the text would make a string or a longer name of it; or in a key that a NUL byte cuts.
+    const std::pair<std::string_view, size_t> ends[] = {
+        {"", 0}, {"w=9", 0}, {"\"e\"=\"tail\"\n", 7}, {"[abc]\n", 3}, {std::string_view("\"n\0m\"=1\n", 8), 0}};
+    const auto& [end, beyond] = ends[shift % std::size(ends)];
+    const std::string text = std::string(shift, 'p') + "\n" + lines + lines + std::string(end);
     const size_t length = text.size() - beyond;
     std::vector<ParsedLine> fast, reference;
     navconfig::cfg::ScanLines(text.data(), length, fast);
