@@ -138,17 +138,21 @@ TEST(DataDiscovery, NormalDataInTheFirstRegionThatHasACompleteGrid) {
     MakeGrid(inst / "work/OC/2024/data", true, "Data Format: 8");
   MakeDirs(inst / "work/AF/docs");  // no numeric folder: no stitched data either
 
+  inst.WriteDirectories({}, "[Data]\n\"VersionedGrid\"=3\n");  // what versioned data of an earlier start left
+
   platform::faults::Count();
   EXPECT_EQ(Config_GetDataStatus(), DATA_FOUND_NORMAL);
-  // What the start recorded, the directory table and the data found, went to user.cfg in one save.
+  // What the start recorded, the directory table and the data found, went to user.cfg in one save, made durable
+  // with the folder that names it (Windows has no sync of a folder).
   EXPECT_EQ(platform::faults::Calls(platform::faults::Call::Rename), 1u);
+  EXPECT_EQ(platform::faults::Calls(platform::faults::Call::Sync), testsupport::kWindows ? 1u : 2u);
   platform::faults::Clear();
   // The grid folder without a trailing separator, the folders beside it with one, those of saves in the region
   // folder (every one of them: the tool's dirs).
   EXPECT_EQ(Dir("LRGridDir") + "|" + Dir("CitiesDir") + Dir("LRSaveDir"),
             Native("./OC/2024/data|./OC/2024/cities/./OC/save/"));
-  EXPECT_EQ(Config_GetIntVal("Data", "VersionedGrid"), -1);
-  // Normal data records no region and no revision.
+  // Normal data records an unversioned grid, and no region and no revision.
+  EXPECT_EQ(Config_GetIntValDefault("user\\Data", "VersionedGrid", 0), -1);
   EXPECT_FALSE(Config_DoesKeyExist("user\\Directories", "RegionDir") ||
                Config_DoesKeyExist("user\\Data", "CurrentRevision"));
   EXPECT_EQ(Config_GetNetworkDir(false).str(), Native("./OC/2024/data/"));
