@@ -136,6 +136,25 @@ std::string UnexpectedArguments(const CLI::App& app, const std::string& fallback
          (nearest.empty() ? " (see navconfig --help)" : "; did you mean '" + nearest + "'?");
 }
 
+// For get, set and unset given a setting as list prints it (Image\KeepPercent): how to name it instead. Empty
+// when the section given is no setting of the catalogue.
+std::string SettingGivenWhole(const CLI::App& app, const std::string& section, const std::string& key) {
+  const std::vector<CLI::App*> given = app.get_subcommands();
+  if (given.empty()) return {};
+  const std::string command = given.front()->get_name();
+  const size_t cut = section.rfind('\\');
+  if ((command != "get" && command != "set" && command != "unset") || cut == std::string::npos || cut == 0 ||
+      !FindDefault(section))
+    return {};
+  const auto argument = [](std::string text) {
+    return text.find_first_of(" \t\\'") == std::string::npos ? text : "'" + text + "'";
+  };
+  std::string example = "navconfig " + command + " " + argument(section.substr(0, cut)) + " " +
+                        argument(section.substr(cut + 1));
+  if (command == "set") example += " " + (key.empty() ? std::string("VALUE") : argument(key));
+  return "; " + section + " is a setting: give its section and key apart (" + example + ")";
+}
+
 // A directory variable from the environment that names no folder: the error that the matching option gives.
 std::string CheckDirectoryVariable(const char* name) {
   const std::string value = Variable(name);
@@ -329,6 +348,8 @@ int main(int argc, char** argv) {
 #endif
   } catch (const CLI::ExtrasError& e) {
     return ReportError(json, kExitUsage, UnexpectedArguments(app, e.what()));
+  } catch (const CLI::RequiredError& e) {
+    return ReportError(json, kExitUsage, e.what() + SettingGivenWhole(app, section, key));
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
     return ReportError(json, kExitUsage, e.what());
