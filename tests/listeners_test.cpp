@@ -53,12 +53,12 @@ void Log(const char* layer, const char* section, const char* key, void* context)
 }
 
 TEST_F(Listeners, EachValueThatChangedIsToldOnceToTheListenersWhoseFiltersMatch) {
-  // Any change; a section in any letter case; a key of a section; a key of any section; a subsection with
-  // separators to spare; and filters one letter off or a letter short of the names changed.
+  // Any change; a section in any letter case; a key of a section; a key of any section; a subsection (of one
+  // letter) with separators to spare; and filters one letter off or a letter short of the names changed.
   const std::pair<const char*, const char*> filters[] = {
       {nullptr, nullptr}, {"image", nullptr},   {"IMAGE", "keeppercent"}, {nullptr, "KeepPercent"},
-      {"\\Image\\\\SUB\\", nullptr}, {"Imagf", nullptr}, {"Image", "KeepPercenu"}, {"Imag", nullptr},
-      {"Image\\Sub", "Deep"}};
+      {"\\Image\\\\s\\", nullptr}, {"Imagf", nullptr}, {"Image", "KeepPercenu"}, {"Imag", nullptr},
+      {"Image\\S", "Deep"}};
   Calls log;
   std::vector<Heard> contexts;
   contexts.reserve(std::size(filters));
@@ -89,7 +89,7 @@ TEST_F(Listeners, EachValueThatChangedIsToldOnceToTheListenersWhoseFiltersMatch)
        {{"035", "user|Imagf|KeepPercent"}}},
       {"a section a letter longer", [] { Config_SetIntVal("ImageX", "KeepPercent", 1); },
        {{"03", "user|ImageX|KeepPercent"}}},
-      {"a subsection", [] { Config_SetIntVal("user\\Image\\Sub", "Deep", 1); }, {{"048", "user|Image\\Sub|Deep"}}},
+      {"a subsection", [] { Config_SetIntVal("user\\Image\\S", "Deep", 1); }, {{"048", "user|Image\\S|Deep"}}},
       {"another layer", [] { Config_SetIntVal("mylayer\\Image", "KeepPercent", 1); },
        {{"0123", "mylayer|Image|KeepPercent"}}},
       {"a directory", [] { Config_SetDirPath("SpeechDir", OROustring("speech/")); },
@@ -98,7 +98,7 @@ TEST_F(Listeners, EachValueThatChangedIsToldOnceToTheListenersWhoseFiltersMatch)
       {"a value deleted twice", [] { Config_DeleteKeyVal("user\\Image", "Name"); }, {}},
       {"a deleted branch: each of its values", [] { Config_DeleteKey("user\\Image"); },
        {{"01", "user|Image|KeepPercen"}, {"0123", kKeepPercent}, {"016", "user|Image|KeepPercenu"},
-        {"048", "user|Image\\Sub|Deep"}}},
+        {"048", "user|Image\\S|Deep"}}},
       {"a deleted layer", [] { Config_DeleteKey("mylayer"); }, {{"0123", "mylayer|Image|KeepPercent"}}},
   };
   for (const Step& step : steps) {
