@@ -90,6 +90,29 @@ TEST_F(Concurrency, ThreadsReadAndWriteAtOnce) {
   EXPECT_EQ(Config_GetIntVal("user\\Shared", "Fixed"), 7);
 }
 
+// Readers that need a section's table of values at the same moment: one makes it, the others wait for it.
+TEST_F(Concurrency, ReadersThatNeedTheSameSectionsTableAtOnceAllFindItsValues) {
+  constexpr int kSections = 40, kKeysEach = 2000;
+  std::string text;
+  for (int s = 0; s < kSections; ++s) {
+    text += "[S" + std::to_string(s) + "]\n";
+    for (int k = 0; k < kKeysEach; ++k) text += "\"K" + std::to_string(10000 + k) + "\"=" + std::to_string(k) + "\n";
+  }
+  WriteCfg("product.cfg", text);
+  Reload();
+  EXPECT_EQ(Config_GetIntVal("product\\S0", "K10000"), 0);  // the layer read: the tables of S1 on not made
+  std::atomic<int> failures{0}, started{0};
+  const auto read = [&] {
+    for (++started; started.load() < 2;) std::this_thread::yield();
+    for (int s = 1; s < kSections; ++s)
+      if (Config_GetIntVal(("product\\S" + std::to_string(s)).c_str(), "K11999") != kKeysEach - 1) ++failures;
+  };
+  std::thread other(read);
+  read();
+  other.join();
+  EXPECT_EQ(failures.load(), 0);
+}
+
 // A change set of many keys applied while other threads read them, in memory and in the file.
 TEST_F(Concurrency, ThreadsSeeAChangeSetWholeOrNotAtAll) {
   constexpr int kSetKeys = 40, kSets = 60;
