@@ -100,7 +100,7 @@ TEST_F(Concurrency, ReadersThatNeedTheSameSectionsTableAtOnceAllFindItsValues) {
   }
   WriteCfg("product.cfg", text);
   Reload();
-  EXPECT_EQ(Config_GetIntVal("product\\S0", "K10000"), 0);  // the layer read: the tables of S1 on not made
+  EXPECT_EQ(Config_GetIntVal("product\\S0", "K10000"), 0);  // the layer read; S1 onwards have no table yet
   std::atomic<int> failures{0}, started{0};
   const auto read = [&] {
     for (++started; started.load() < 2;) std::this_thread::yield();
