@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cfg/document.h"
+#include "store/configmgr.h"
 #include "store/keytree.h"
 #include "store/layer_text.h"
 
@@ -32,17 +33,22 @@ std::string TextLine(std::string line) {
 }
 
 // ">> set SECTION KEY VALUE" (a number, or a string in quotes), ">> del SECTION KEY", ">> delbranch SECTION",
-// ">> delall".
-void Edit(Document& document, const std::string& edit) {
+// ">> delall": made in a manager's memory, as a process changes a layer before it saves.
+void Edit(CConfigMgr& mgr, const std::string& edit) {
   std::istringstream in(edit);
   std::string op, section, key, value;
   in >> op >> op >> section >> key >> std::ws;
   std::getline(in, value);
-  if (op == "set" && value[0] == '"') document.SetString(section, key, value.substr(1, value.size() - 2));
-  else if (op == "set") document.SetInteger(section, key, static_cast<int32_t>(std::strtoll(value.c_str(), nullptr, 0)), value[1] == 'x');
-  else if (op == "del") document.DeleteValue(section, key);
-  else if (op == "delbranch") document.DeleteBranch(section);
-  else if (op == "delall") document.DeleteAll();
+  const std::string path = op == "delall" ? "lay" : "lay\\" + section;
+  const bool text = value[0] == '"';
+  bool removed = false;
+  if (op == "set")
+    (void)mgr.StoreValue(path.c_str(), key.c_str(),
+                         text ? KEYVALUE_TYPE_STRING : KEYVALUE_TYPE_INTEGER | (value[1] == 'x' ? KEYVALUE_FLAG_HEX : 0),
+                         static_cast<int32_t>(std::strtoll(value.c_str(), nullptr, 0)),
+                         text ? value.substr(1, value.size() - 2).c_str() : nullptr, nullptr);
+  else if (op == "del") mgr.DeleteValue(path.c_str(), key.c_str(), &removed, nullptr);
+  else if (op == "delbranch" || op == "delall") mgr.DeleteBranch(path.c_str(), &removed, nullptr);
   else ADD_FAILURE() << "unknown edit " << edit;
 }
 
@@ -78,67 +84,52 @@ TEST(CfgDocument, HandWrittenFilesKeepEveryLineThatNoEditTouches) {
   for (size_t c = 0; c < cases.size(); ++c) {
     std::string text = cases[c].second;
     for (size_t s = 0; s < saves[c].size(); ++s) {
-      Document document(text);
-      for (const std::string& edit : saves[c][s].edits) Edit(document, edit);
-      text = document.Text();
+      // Each save by a process that has just read the file.
+      navconfig::StoreEnvironment alone;
+      CConfigMgr mgr(alone);
+      navconfig::ConfigLock lock(&mgr);
+      mgr.ReadLayerText("lay", text.data(), text.size());
+      for (const std::string& edit : saves[c][s].edits) Edit(mgr, edit);
+      text = navconfig::EditedLayerText(text, keytree::FindRoot(mgr.Root(), "lay"), SIZE_MAX);
       EXPECT_EQ(text, saves[c][s].expected) << cases[c].first << ", save " << s + 1;
     }
   }
 }
 
-// A file the writer made stays what the writer makes, whatever is set and deleted: new keys and sections land
-// where the library's order puts them, and deleted ones leave no line behind.
-TEST(CfgDocument, EditsOfAWrittenFileGiveTheWritersTextOfTheEditedTree) {
+// A file the writer made stays what the writer makes, save after save, whatever is set and deleted: new keys and
+// sections land where the library's order puts them, and deleted ones leave no line behind.
+TEST(CfgDocument, SavesOfAWrittenFileGiveTheWritersTextOfTheEditedTree) {
   std::mt19937 rng(26);
-  const char* const sections[] = {"A", "A\\B", "A\\B\\C", "a_1", "Map", "Map\\Night", "Zed", "M", "Longer_Section_Name"};
-  const char* const keys[] = {"Key", "KEY", "k", "key2", "Zoom", "a", "_x", "SharedPrefixOfSixteen1", "sharedprefixofsixteen"};
+  const char* const sections[] = {"A", "A\\B", "A\\B\\C", "a_1", "Map",
+                                  "Map\\Night", "Zed", "M", "Longer_Section_Name"};
+  const char* const keys[] = {"Key", "KEY", "k", "key2", "Zoom", "a", "_x", "SharedPrefixOfSixteen1",
+                              "sharedprefixofsixteen"};
   const auto pick = [&](const auto& list) { return list[rng() % std::size(list)]; };
   for (int round = 0; round < 60; ++round) {
     KeyRoot* root = nullptr;
-    const auto set = [&](Document* document) {
-      const std::string path = std::string("lay\\") + pick(sections);
+    const auto set = [&] {
       KeyRoot* section = nullptr;
+      const std::string path = std::string("lay\\") + pick(sections);
       ASSERT_TRUE(keytree::FindOrCreatePath(nullptr, &root, path.c_str(), &section));
-      const char* key = pick(keys);
-      const int32_t number = static_cast<int32_t>(rng() % 3 ? rng() % 200 : rng());
-      const unsigned kind = rng() % 3;
-      std::string text = std::to_string(rng() % 9);
-      text.insert(0, 1, 't');
-      if (rng() % 4 == 0) text += "\"=\" with quotes\"";
-      keytree::AddValue(nullptr, section, key, kind == 2 ? KEYVALUE_TYPE_STRING : KEYVALUE_TYPE_INTEGER | (kind ? KEYVALUE_FLAG_HEX : 0),
-                        number, text.c_str(), false);
-      if (!document) return;
-      key = keytree::GetValue(section, key)->name;  // the spelling the tree keeps
-      if (kind == 2) document->SetString(path.substr(4), key, text);
-      else document->SetInteger(path.substr(4), key, number, kind == 1);
+      const std::string text = std::to_string(rng() % 9) + (rng() % 4 ? "" : "\"=\" with quotes\"");
+      const long types[] = {KEYVALUE_TYPE_INTEGER, KEYVALUE_TYPE_INTEGER | KEYVALUE_FLAG_HEX, KEYVALUE_TYPE_STRING};
+      keytree::AddValue(nullptr, section, pick(keys), pick(types), static_cast<int32_t>(rng() % 3 ? rng() % 200 : rng()),
+                        text.c_str(), false);
     };
-    for (int i = 0; i < 25; ++i) set(nullptr);
-    const std::string written = navconfig::LayerText(keytree::FindRoot(root, "lay"));
-    Document document(written);
-    EXPECT_EQ(document.Text(), written);
+    for (int i = 0; i < 25; ++i) set();
+    std::string text = navconfig::LayerText(keytree::FindRoot(root, "lay"));
+    EXPECT_EQ(Document(text).Text(), text);
     for (int edit = 0; edit < 30; ++edit) {
       const unsigned op = rng() % 20;
-      const std::string path = pick(sections);
-      if (op < 12) {
-        set(&document);
-      } else if (op < 18) {
-        const char* key = pick(keys);
-        keytree::DeleteValue(nullptr, root, ("lay\\" + path).c_str(), key);
-        document.DeleteValue(path, key);
-      } else if (op < 19 || round % 4) {
-        keytree::DeleteBranch(nullptr, &root, ("lay\\" + path).c_str());
-        document.DeleteBranch(path);
-      } else {
-        keytree::DeleteBranch(nullptr, &root, "lay");
-        document.DeleteAll();
-      }
+      const std::string path = std::string("lay\\") + pick(sections);
+      if (op < 12) set();
+      else if (op < 18) keytree::DeleteValue(nullptr, root, path.c_str(), pick(keys));
+      else keytree::DeleteBranch(nullptr, &root, op < 19 || round % 4 ? path.c_str() : "lay");
       // Now and then a save: the next edits start from the saved text.
-      if (rng() % 6 == 0) document = Document(document.Text());
+      if (rng() % 6 == 0 || edit == 29)
+        text = navconfig::EditedLayerText(text, keytree::FindRoot(root, "lay"), SIZE_MAX);
     }
-    const std::string edited = navconfig::LayerText(keytree::FindRoot(root, "lay"));
-    ASSERT_EQ(document.Text(), edited) << "round " << round;
-    // The same text from the first one and the edited tree alone, as a save makes it.
-    EXPECT_EQ(navconfig::EditedLayerText(written, keytree::FindRoot(root, "lay"), SIZE_MAX), edited) << round;
+    EXPECT_EQ(text, navconfig::LayerText(keytree::FindRoot(root, "lay"))) << "round " << round;
     keytree::FreeTree(nullptr, root);
   }
 }

@@ -168,19 +168,6 @@ void Document::Set(std::string_view sectionPath, std::string_view key, const Val
   }
 }
 
-void Document::DeleteValue(std::string_view sectionPath, std::string_view key) {
-  const uint32_t record = Record(sectionPath, false);
-  if (record == kNone) return;
-  Section& section = m_sections[record];
-  section.added.erase(std::string(key));
-  const auto found = section.keys.find(Folded(key));
-  if (found == section.keys.end()) return;
-  for (const size_t index : found->second.lines) m_lines[index].deleted = true;
-  section.liveValues -= found->second.lines.size();
-  section.lostValues = true;
-  section.keys.erase(found);
-}
-
 void Document::Sync() {
   for (Section& section : m_sections)
     for (auto& [name, key] : section.keys) key.set = false;
@@ -199,22 +186,6 @@ void Document::DropUnset() {
       section.lostValues = true;
       key = section.keys.erase(key);
     }
-  }
-}
-
-void Document::DeleteBranch(std::string_view sectionPath) {
-  const uint32_t top = Record(sectionPath, false);
-  if (top == kNone) return;
-  std::vector<uint32_t> stack{top};
-  while (!stack.empty()) {
-    Section& section = m_sections[stack.back()];
-    stack.pop_back();
-    for (const Occurrence& o : section.occurrences) RemoveOccurrence(o);
-    section.occurrences.clear();
-    section.keys.clear();
-    section.added.clear();
-    section.liveValues = 0;
-    stack.insert(stack.end(), section.children.begin(), section.children.end());
   }
 }
 

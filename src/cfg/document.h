@@ -6,14 +6,15 @@
 // - a changed value is written on its own line in place of the line the reader takes (the last of its name in
 //   the section); a line that already holds that value, of a name spelled as its first line spells it, keeps
 //   its bytes;
-// - a deleted value loses every line of its name in the section, so that no earlier one comes back;
+// - a deleted value (a key that is not set again after Sync()) loses every line of its name in the section, so
+//   that no earlier one comes back;
 // - a new key goes into the last occurrence of its section, before the first value line there whose key sorts
 //   after it, or after the occurrence's last value line (right after the header when it has none); a new
 //   section goes before the first header, in file order, that the library's order puts after it (before the
 //   comment lines directly above that header), or at the end;
-// - a deleted section loses, in every occurrence, its header, its value lines and the comment lines directly
-//   above the header (up to the previous blank line or any other line); its blank lines go too when nothing
-//   else of the occurrence stays. A section whose last value was deleted goes the same way.
+// - a section whose values were all deleted loses, in every occurrence, its header, its value lines and the
+//   comment lines directly above the header (up to the previous blank line or any other line); its blank lines
+//   go too when nothing else of the occurrence stays. A header that never had a value keeps its lines.
 // New lines end as the file's first line does (LF when it has none); a file without a final line end gets one
 // only where a new line follows. A text the writer made, edited so, is what the writer makes of the edited
 // settings.
@@ -43,10 +44,6 @@ class Document {
   // Sections are paths below the layer ("Map\Night"), compared without case; empty components are skipped.
   void SetInteger(std::string_view section, std::string_view key, int32_t value, bool hex);
   void SetString(std::string_view section, std::string_view key, std::string_view text);
-  void DeleteValue(std::string_view section, std::string_view key);
-  // The section and all its subsections.
-  void DeleteBranch(std::string_view section);
-  void DeleteAll() { DeleteBranch({}); }
   // A document brought to a whole set of settings: after Sync(), every value is set, and then DropUnset() deletes
   // each key of the text that was not set since, but for those under a header that names the layer itself ("[\]",
   // which the reader takes and the writer never writes).
