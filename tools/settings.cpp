@@ -135,6 +135,12 @@ void WarnUnusableLayerFiles(const std::vector<std::string>& layers) {
       file = dirs->GetSystemConfigDir().str() + name;
       status = std::filesystem::status(PathOf(file), error);
     }
+    // A map layer's file lies in the runtime folder's maps/ where the configuration folder has none.
+    if (!std::filesystem::exists(status)) {
+      OROustring maps(dirs->GetRuntimeDir().uString() + "maps");
+      file = maps.appendSlash().str() + layer + ".cfg";
+      status = std::filesystem::status(PathOf(file), error);
+    }
     if (!std::filesystem::exists(status)) continue;
     std::string why;
     if (status.type() != std::filesystem::file_type::regular) {
