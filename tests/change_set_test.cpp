@@ -47,7 +47,7 @@ TEST_F(ChangeSets, ASetIsRefusedWholeOrMadeWholeOnceAndSavedBeforeListenersHearO
   // A name that a write would refuse, anywhere in the set: nothing changes, and the layer's status says why.
   const struct {
     const char *section, *key, *layer, *reason;
-  } refused[] = {{"Set", "a=b", "user", "the key name 'a=b' holds '='"},
+  } refused[] = {{"Set", "=b", "user", "the key name '=b' holds '='"},  // at its first byte
                  {"user\\", "K", "user", "the section path 'user\\' names a layer but no section in it"},
                  {"..\\S", "K", "..", "not a safe file name"},
                  {"Set", nullptr, "user", "a change of the set names no key"}};
