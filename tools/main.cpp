@@ -86,7 +86,7 @@ std::string OneLine(std::string text) {
 
 constexpr const char* kSectionHelp =
     "a section name (Image), or a full path beginning with its layer (user\\Image, product\\Image)";
-constexpr const char* kForceHelp = "allow changing product.cfg, user_ro.cfg or a layer that has no file yet";
+constexpr const char* kForceHelp = "allow changing product.cfg, user_ro.cfg, a map layer or a layer that has no file yet";
 
 // Prints an error: the line on standard error, and with --json the object on standard output.
 int ReportError(bool json, int code, const std::string& message) {

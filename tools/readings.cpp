@@ -216,8 +216,8 @@ void TellKeptCopies(const std::string& layer) {
   }
 }
 
-// Changing the installation's layers (product, user_ro), which the application only reads, or a layer that
-// no file holds yet (a misspelt layer name would quietly make a new file) needs --force.
+// Changing the installation's layers (product, user_ro) or a map layer, which the application only reads, or a
+// layer that no file holds yet (a misspelt layer name would quietly make a new file) needs --force.
 void RequireForce(const std::string& layer, bool force) {
   const std::string folded = Folded(layer);
   if (force || folded == "user") return;
@@ -228,6 +228,12 @@ void RequireForce(const std::string& layer, bool force) {
   const std::string file = (dirs ? dirs->GetConfigDir().uString().str() : std::string()) + folded + ".cfg";
   std::error_code error;
   if (std::filesystem::exists(PathOf(file), error)) return;
+  // A map layer's file in the runtime's maps/ comes with the map data: a change is saved to the configuration
+  // folder, whose file is read in its place from then on.
+  char mapFile[4096];
+  if (Config_GetLayerFile(layer.c_str(), mapFile, sizeof mapFile))
+    Fail(kExitUsage, "the layer '" + layer + "' is read from " + mapFile + ", which the application only reads; add " +
+                         "--force to write it, changed, to " + file + ", which is read in its place from then on");
   const std::string nearest = NearestOf(layer, {"user", "user_ro", "product"});
   Fail(kExitUsage, "no file holds the layer '" + layer + "' yet" +
                        (nearest.empty() ? std::string() : " (did you mean '" + nearest + "'?)") +
