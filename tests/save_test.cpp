@@ -145,9 +145,10 @@ TEST_F(FailedSaves, AChangeWhoseSaveFailedIsSavedWithTheNextOne) {
   for (int i = 0; i < 1000; ++i) Config_SetIntVal("Saves", "Other", i);
   Config_SetIntVal("user\\Saves\\Sub", "A", 1);
   Config_SetIntVal("user\\Saves\\Sub", "B", 1);
-  EXPECT_EQ(GetConfigMgr()->UnsavedChanges("user"), 3u);
+  Config_SetIntVal("user\\Saves\\Subway", "C", 1);  // not below Sub
+  EXPECT_EQ(GetConfigMgr()->UnsavedChanges("user"), 4u);
   Config_DeleteKey("user\\Saves\\Sub");
-  EXPECT_EQ(GetConfigMgr()->UnsavedChanges("user"), 2u);
+  EXPECT_EQ(GetConfigMgr()->UnsavedChanges("user"), 3u);
   {
     testsupport::LogCapture log;
     SD_Config();
