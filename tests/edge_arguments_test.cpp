@@ -1,6 +1,5 @@
 // The utility and platform functions with the arguments callers get wrong: names and paths at the edges,
 // handles never opened, empty blocks (null and empty paths of the file functions: files_test.cpp).
-#include <doroutil/files.h>
 #include <doroutil/memory.h>
 #include <doroutil/orofilename.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,6 @@
 // File functions of the utility layer, on real folders.
 #include <doroutil/files.h>
 #include <doroutil/memory.h>
-#include <doroutil/orofilename.h>
 #include <gtest/gtest.h>
 #include <platform/os.h>
 
