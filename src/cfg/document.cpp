@@ -80,7 +80,7 @@ Document::Document(std::string_view text, size_t headerLimit) : m_text(text) {
     }
     if (parsed.kind == LineKind::Header) {
       if (open != kNone) m_sections[open].occurrences.back().end = index;
-      open = line.section = Record(std::string_view(parsed.name, std::min(parsed.nameLength, headerLimit)), true);
+      open = line.section = Record(std::string_view(parsed.name, std::min(parsed.nameLength, headerLimit)));
       m_sections[open].occurrences.push_back({index, SIZE_MAX});
     } else if (parsed.kind == LineKind::Value && open != kNone) {
       // (Values before the first header belong to no section.)
@@ -100,7 +100,7 @@ const std::string& Document::Folded(std::string_view name) {
   return m_folded;
 }
 
-uint32_t Document::Record(std::string_view path, bool create) {
+uint32_t Document::Record(std::string_view path) {
   if (m_lastRecord != kNone && path == m_lastPath) return m_lastRecord;
   const auto parts = Components(path);
   std::string joined, folded;
@@ -114,7 +114,6 @@ uint32_t Document::Record(std::string_view path, bool create) {
       record = found->second;
       continue;
     }
-    if (!create) return kNone;
     const auto next = static_cast<uint32_t>(m_sections.size());
     // Named as the sections above it were first named.
     std::string named = record ? m_sections[record].path + kPathSeparator : std::string();
@@ -141,7 +140,7 @@ void Document::SetString(std::string_view section, std::string_view key, std::st
 }
 
 void Document::Set(std::string_view sectionPath, std::string_view key, const Value& value) {
-  const uint32_t record = Record(sectionPath, true);
+  const uint32_t record = Record(sectionPath);
   if (record == 0) return;  // the writer writes no values of the layer itself
   Section& section = m_sections[record];
   const auto found = section.keys.find(Folded(key));

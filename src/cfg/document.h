@@ -99,7 +99,8 @@ class Document {
     int32_t number;
     bool hex;
   };
-  uint32_t Record(std::string_view path, bool create);
+  // The record of a section path, made with those of the sections above it when missing.
+  uint32_t Record(std::string_view path);
   void Set(std::string_view section, std::string_view key, const Value& value);
   const std::string& Folded(std::string_view name);
   std::string Block(const Section& section) const;
