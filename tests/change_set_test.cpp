@@ -44,18 +44,19 @@ TEST_F(ChangeSets, ASetIsRefusedWholeOrMadeWholeOnceAndSavedBeforeListenersHearO
   Config_SetIntVal("Old", "Gone", 1);
   Config_SetIntVal("user\\Old\\Sub", "Gone", 2);
   const std::string before = ReadCfg("user.cfg");
-  // A name that a write would refuse, anywhere in the set: nothing changes, and the layer's status says why.
+  // A name that a write would refuse, anywhere in the set, or a deletion without a section (which would name the
+  // whole user layer): nothing changes, and the layer's status says why.
   const struct {
-    const char *section, *key, *layer, *reason;
-  } refused[] = {{"Set", "=b", "user", "the key name '=b' holds '='"},  // at its first byte
-                 {"user\\", "K", "user", "the section path 'user\\' names a layer but no section in it"},
-                 {"..\\S", "K", "..", "not a safe file name"},
-                 {"Set", nullptr, "user", "a change of the set names no key"}};
+    const char *section, *key, *deleted, *layer, *reason;
+  } refused[] = {{"Set", "=b", "Old", "user", "the key name '=b' holds '='"},  // at its first byte
+                 {"user\\", "K", "Old", "user", "the section path 'user\\' names a layer but no section in it"},
+                 {"..\\S", "K", "Old", "..", "not a safe file name"}, {"Set", "B", nullptr, "user", "a deletion of"},
+                 {"Set", nullptr, "Old", "user", "a change of the set names no key"}};
   for (const auto& r : refused) {
     SCOPED_TRACE(r.reason);
     Config_ChangeSet* set = Config_ChangeSetNew();
     Config_ChangeSetSetInt(set, "Set", "A", 1);
-    Config_ChangeSetDelete(set, "Old", nullptr);
+    Config_ChangeSetDelete(set, r.deleted, nullptr);
     Config_ChangeSetSetInt(set, r.section, r.key, 2);
     EXPECT_FALSE(Config_ChangeSetApply(set));
     Config_ChangeSetFree(set);
@@ -66,8 +67,8 @@ TEST_F(ChangeSets, ASetIsRefusedWholeOrMadeWholeOnceAndSavedBeforeListenersHearO
 
   // A set made whole: the listeners hear of each value once, after every file is saved.
   Heard heard{Cfg("user.cfg"), {}, {}};
-  const int id = Config_AddChangeListener(nullptr, nullptr, [](const char*, const char*, const char* key, void* context) {
-    auto* h = static_cast<Heard*>(context);
+  const int id = Config_AddChangeListener(nullptr, nullptr, [](const char*, const char*, const char* key, void* p) {
+    auto* h = static_cast<Heard*>(p);
     if (h->heard.empty()) h->file = testsupport::ReadFile(h->path);
     h->heard += std::string(key) + " ";
   }, &heard);
