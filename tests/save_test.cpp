@@ -131,10 +131,10 @@ TEST_F(FailedSaves, AChangeWhoseSaveFailedIsSavedWithTheNextOne) {
   Config_DeleteKey("user");
   Config_SetIntVal("Saves", "Other", Config_GetIntVal("Saves", "Value") + 5);  // not 4 from the file
   EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Other\"=5\n\n");
-  // One whose section was flushed is saved with the next change too.
+  // One whose layer was flushed, and read again from its file, is saved with the next change too.
   platform::faults::Fail(platform::faults::Call::Rename, ENOSPC);
   Config_SetIntVal("Saves", "Kept", 1);
-  Config_FlushBranch("user\\Saves");
+  Config_FlushBranch("user");
   Config_SetIntVal("Saves", "More", 2);
   EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Kept\"=1\n\"More\"=2\n\"Other\"=5\n\n");
   // While saves fail (the lock file a folder) the journal keeps one change per key, and a branch deletion in

@@ -78,7 +78,8 @@ NAVCONFIG_API bool Config_DoesKeyExist(const char* section, const char* key);
  * empty; while that save fails, reads still find the layer empty, not its file's old values. */
 NAVCONFIG_API int Config_DeleteKeyVal(const char* path, const char* key);
 NAVCONFIG_API int Config_DeleteKey(const char* path);
-/* Locked. Drops a branch from memory without saving; its file stays and is read again when needed. */
+/* Locked. Drops a branch from memory without saving; its file stays and is read again when needed. Changes
+ * whose save failed are kept all the same, and saved with the next change. */
 NAVCONFIG_API void Config_FlushBranch(const char* path);
 /* Locked. The section at a full path (its layer read when needed), or null. */
 NAVCONFIG_API KeyRoot* Config_FindRoot(const char* path);

@@ -780,7 +780,8 @@ void CConfigMgr::KeepOneChangePerValue(size_t first) {
   const std::string layer = LayerName(path);
   auto it = m_layerFiles.find(FoldedLayer(layer));
   if (it == m_layerFiles.end()) return;
-  if (!m_forest.FindLayer(layer.c_str())) m_layerFiles.erase(it);
+  // Changes whose save failed stay, to be saved with the next change, also when the whole layer left memory.
+  if (!m_forest.FindLayer(layer.c_str()) && it->second.Journal().Empty()) m_layerFiles.erase(it);
   else it->second.ForgetIdentity();
 }
 
