@@ -170,11 +170,12 @@ TEST_F(SaveTargets, ASaveKeepsWhatItDoesNotChangeAndSetsAsideOnlyAFileThatIsNoTe
   std::mt19937 random(13);
   std::string noise(65536, '\0');
   for (char& c : noise) c = static_cast<char>(random());
-  const std::string section = "[Image]\n\"KeepPercent\"=60\n";
-  // (Line ends, values before any section and the last line end: data/cfg_documents.txt.)
+  const std::string section = "[Image]\n\"KeepPercent\"=60\n", large = "; " + std::string(1 << 20, '.') + "\n";
+  // (Line ends, values before any section and the last line end: data/cfg_documents.txt. A file over 1 MB is read
+  // again for its text at the save.)
   const std::pair<std::string, std::string> cases[] = {  // a file's text, and the text after a save
       {"; settings of the car\n" + section, "; settings of the car\n[Image]\n\"KeepPercent\"=61\n"},
-      {noise, "[Image]\n\"KeepPercent\"=61\n\n"}};
+      {noise, "[Image]\n\"KeepPercent\"=61\n\n"}, {large + section, large + "[Image]\n\"KeepPercent\"=61\n"}};
   // The first start in a folder records its directories in user.cfg, and strips nothing.
   WriteCfg("user.cfg", "; settings of the car\n" + section);
   Restart();
