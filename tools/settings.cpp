@@ -135,8 +135,9 @@ void WarnUnusableLayerFiles(const std::vector<std::string>& layers) {
       file = dirs->GetSystemConfigDir().str() + name;
       status = std::filesystem::status(PathOf(file), error);
     }
-    // A map layer's file lies in the runtime folder's maps/ where the configuration folder has none.
-    if (!std::filesystem::exists(status)) {
+    // A map layer's file lies in the runtime folder's maps/ where the configuration folder has none (and the
+    // library looks there only when it knows that folder, never relative to the current one).
+    if (!std::filesystem::exists(status) && !dirs->GetRuntimeDir().empty()) {
       OROustring maps(dirs->GetRuntimeDir().uString() + "maps");
       file = maps.appendSlash().str() + layer + ".cfg";
       status = std::filesystem::status(PathOf(file), error);
