@@ -373,7 +373,9 @@ TEST_F(Folders, AWriteIsReadBackWhereNoUserFileCanBeMadeAndSuConfigTakesThePathA
             std::string("lock .user.cfg.lock: ") + (testsupport::kWindows ? "(error 3)" : std::strerror(ENOENT)));
 
   // Files not read yet come from the new folder, layers in memory stay, and the first save there keeps both.
+  SU_Config("");  // no folder: what is written stays in memory, for the first save in a folder
   Config_SetIntVal("Mine", "Old", 1);
+  EXPECT_EQ(storetest::SaveOutcome("user"), "no configuration folder is set");
   testsupport::WriteFile(tmp / "cfguser_ro.cfg", "[Ro]\n\"K\"=20\n");
   testsupport::WriteFile(tmp / "cfguser.cfg", "[Mine]\n\"Old\"=9\n[Theirs]\n\"K\"=5\n");
   Config_SetConfigPath((tmp / "cfg").c_str());  // no separator at the end: a prefix

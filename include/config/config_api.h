@@ -44,7 +44,9 @@
 NAVCONFIG_BEGIN_C
 
 /* Points the library at its configuration directory (the text is used as a prefix: end it with a
- * separator) and enables all layers again; nothing when path is null. Layers already read stay. */
+ * separator) and enables all layers again; nothing when path is null. Layers already read stay. An empty path
+ * sets no directory: no file is read, and saves fail (Config_GetLastSaveStatus) while the changes stay in memory
+ * for the first save once a directory is set again. */
 NAVCONFIG_API void SU_Config(const char* path);
 NAVCONFIG_API void Config_SetConfigPath(const char* path);
 /* Releases every layer held in memory; the next access reads the files again. Changes whose save failed are

@@ -850,9 +850,10 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
   if (!m_forest.FindLayer(layer.c_str()) && state.Journal().Empty()) return false;
   plan->file = LayerFilePath(layer);
   if (plan->file.empty()) {
-    if (platform::IsSafeFileComponent(layer)) return false;  // no configuration directory
-    RecordRefusedSave(layer, kUnsafeFileName);
-    plan->outcome = platform::Status::Error(kUnsafeFileName);
+    // Without a configuration directory the changes are kept (in memory and the journal) for a save once one is set.
+    const char* reason = platform::IsSafeFileComponent(layer) ? kNoConfigDirectory : kUnsafeFileName;
+    RecordRefusedSave(layer, reason);
+    plan->outcome = platform::Status::Error(reason);
     return false;
   }
   plan->layer = layer;

@@ -49,6 +49,8 @@ struct SaveStatus {
 
 // The reason recorded for a layer whose name cannot stand as a file name in the configuration directory.
 constexpr const char* kUnsafeFileName = "not a safe file name";
+// The reason recorded for a save while no configuration directory is set (SU_Config("")): the layer stays in memory.
+constexpr const char* kNoConfigDirectory = "no configuration folder is set";
 // Appended to a layer file's name for the copy kept before a file that is no text is replaced (and then ".1",
 // ".2", ... when that name is taken).
 constexpr const char* kBackupExtension = ".bak";
