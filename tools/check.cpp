@@ -103,6 +103,12 @@ class Checker {
         "versions lose the first line to it");
   }
 
+  void Utf16(bool littleEndian) {
+    Add(1, "error", "utf-16",
+        std::string("the file is UTF-16 (byte order mark ") + (littleEndian ? "FF FE" : "FE FF") +
+            "), which the reader takes apart at every NUL byte; save it as UTF-8");
+  }
+
   void NulByte(size_t number) {
     Add(number, "error", "nul-byte", "NUL byte: the reader ends the line there and reads the rest as a new line");
   }
@@ -229,10 +235,28 @@ class Checker {
   std::map<std::pair<std::string, std::string>, size_t> m_seen;
 };
 
+// The lines of a UTF-16 text after its byte order mark: its line feeds, and a last line without one.
+size_t Utf16Lines(std::string_view text, bool littleEndian) {
+  size_t lines = 0;
+  bool open = false;
+  for (size_t i = 2; i + 1 < text.size(); i += 2) {
+    open = text[littleEndian ? i : i + 1] != '\n' || text[littleEndian ? i + 1 : i] != '\0';
+    if (!open) ++lines;
+  }
+  return lines + (open ? 1 : 0);
+}
+
 }  // namespace
 
 void ReadCfgText(const std::string& text, CfgReport& report) {
   Checker checker(report);
+  // A text saved as UTF-16 (what Windows editors call "Unicode") is one finding, not one for each NUL byte.
+  const bool little = text.starts_with("\xFF\xFE");
+  if (little || text.starts_with("\xFE\xFF")) {
+    checker.Utf16(little);
+    report.lines = Utf16Lines(text, little);
+    return;
+  }
   size_t number = 1;
   size_t pos = 0;
   if (text.starts_with(kByteOrderMark)) {
