@@ -5,7 +5,6 @@
 #include <config/config_api.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>

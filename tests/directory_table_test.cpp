@@ -4,7 +4,6 @@
 // skin directories, a caller's buffer). Each test is one installation on disk.
 
 #include <cstdio>
-#include <cstring>
 
 #include <platform/faults.h>
 

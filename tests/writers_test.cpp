@@ -9,9 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "store/configmgr.h"
