@@ -56,7 +56,7 @@ class AllocationFailures : public storetest::StoreTest {};
 TEST_F(AllocationFailures, EveryAllocationOfAnOperationMayFailAndNothingThrowsOrBreaks) {
   // In hand order: a load cut short leaves lists put in order, or not yet, whole.
   const std::string file =
-      "[Keys\\Sub]\n\"C\"=3\n[Keys\\Other]\n[Keys]\n\"B\"=\"two\"\n\"A\"=1\n[Image]\n\"KeepPercent\"=70\n";
+      "[Keys\\Sub]\n\"C\"=3\n[Keys\\Other]\n[Keys]\n\"B\"=\"two\"\n\"A\"=1\n\"D\"=4\n[Image]\n\"KeepPercent\"=70\n";
   const auto loaded = [] { Config_GetIntVal("Keys", "A"); };
   // A section of short strings whose records outgrow the block the text is read into.
   std::string grown = file + "[Grown]\n";
@@ -78,6 +78,9 @@ TEST_F(AllocationFailures, EveryAllocationOfAnOperationMayFailAndNothingThrowsOr
        [] { return Config_GetIntVal("user\\Fresh", "K") == 7; }, true},
       {"a string", loaded, [] { Config_SetStrVal("Keys", "B", "three"); return true; },
        [] { return storetest::Str("Keys", "B") == "three"; }, true},
+      // A fourth value makes the section's table (made by the read) grow.
+      {"a new value in a section whose table was made", loaded, [] { Config_SetIntVal("Keys", "E", 5); return true; },
+       [] { return Config_GetIntVal("user\\Keys", "E") == 5; }, true},
       {"a deletion", loaded, [] { Config_DeleteKeyVal("user\\Keys", "A"); return true; },
        [] { return !Config_DoesKeyExist("Keys", "A"); }, true},
       {"a branch deletion", loaded, [] { Config_DeleteKey("user\\Keys"); return true; },
