@@ -60,6 +60,7 @@ TEST_F(AllocationFailures, EveryAllocationOfAnOperationMayFailAndNothingThrowsOr
   const auto loaded = [] { Config_GetIntVal("Keys", "A"); };
   // A section of short strings whose records outgrow the block the text is read into.
   std::string grown = file + "[Grown]\n";
+  const std::string longText(6000, 'x');
   for (int i = 0; i < 400; ++i) grown += "\"k" + std::to_string(i) + "\"=\"v" + std::to_string(i) + "\"\n";
   struct Operation {
     const char* what;
@@ -81,6 +82,13 @@ TEST_F(AllocationFailures, EveryAllocationOfAnOperationMayFailAndNothingThrowsOr
       // A fourth value makes the section's table (made by the read) grow.
       {"a new value in a section whose table was made", loaded, [] { Config_SetIntVal("Keys", "E", 5); return true; },
        [] { return Config_GetIntVal("user\\Keys", "E") == 5; }, true},
+      // Longer than the room left in the block the file was read into: its string comes from the heap.
+      {"a new long string", loaded, [&] { Config_SetStrVal("Keys", "L", longText.c_str()); return true; },
+       [&] {
+         const bool whole = storetest::Str("Keys", "L") == longText;
+         EXPECT_TRUE(whole || !Config_DoesKeyExist("user\\Keys", "L"));  // never a value without its string
+         return whole;
+       }, true},
       {"a deletion", loaded, [] { Config_DeleteKeyVal("user\\Keys", "A"); return true; },
        [] { return !Config_DoesKeyExist("Keys", "A"); }, true},
       {"a branch deletion", loaded, [] { Config_DeleteKey("user\\Keys"); return true; },
@@ -99,10 +107,14 @@ TEST_F(AllocationFailures, EveryAllocationOfAnOperationMayFailAndNothingThrowsOr
          return true;
        },
        [] { return storetest::Str("Grown", "k399") == "v399"; }, false},
-      // A reload that failed is made again by the next one.
+      // A reload that failed is made again by the next one (a long string of a section held comes from the heap).
       {"a reload of what another writer saved",
-       [&] { loaded(); WriteCfg("user.cfg", file + "[New]\n\"N\"=1\n"); }, [] { Config_ReloadChangedLayers(); return true; },
-       [] { Config_ReloadChangedLayers(); return Config_GetIntVal("New", "N") == 1; }, false},
+       [&] { loaded(); WriteCfg("user.cfg", file + "[New]\n\"N\"=1\n[Keys]\n\"L\"=\"" + longText + "\"\n"); },
+       [] { Config_ReloadChangedLayers(); return true; },
+       [&] {
+         Config_ReloadChangedLayers();
+         return Config_GetIntVal("New", "N") == 1 && storetest::Str("Keys", "L") == longText;
+       }, false},
   };
   for (const Operation& op : operations) {
     SCOPED_TRACE(op.what);
