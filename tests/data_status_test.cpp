@@ -117,12 +117,13 @@ TEST(DataStatus, VersionFilesGridsTheStatusTheyGiveAndTheFirstRunFlag) {
                dirs->GetDataVersionInfo(dir, "version.dat", "Data Version:", value, false));
   EXPECT_EQ(value.str(), "untouched");
 
-  // An empty file reads with empty fields; a missing file and a folder of that name are no version files.
+  // An empty file reads with empty fields; a missing file and a folder of that name are no version files (the
+  // folder's path as long as that of the empty file, which the cache holds: a path is matched whole).
   WriteFile(dir + "/empty.dat", "");
   EXPECT_TRUE(dirs->GetDataVersionInfo(dir, "empty.dat", "Product Name:", value, false));
   EXPECT_EQ(value.str(), "");
-  std::filesystem::create_directory(dir + "/folder.dat");
-  EXPECT_FALSE(dirs->GetDataVersionInfo(dir, "folder.dat", nullptr, value, false));
+  std::filesystem::create_directory(dir + "/a-dir.dat");
+  EXPECT_FALSE(dirs->GetDataVersionInfo(dir, "a-dir.dat", nullptr, value, false));
   EXPECT_EQ(Config_GetDataVersionInfo(dir, "none.dat", "Data Version:", true).str(), "");
 }
 
