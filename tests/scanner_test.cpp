@@ -21,7 +21,7 @@ TEST(Scanner, TakesEveryLineApartAsTheLineParserDoes) {
     const std::pair<std::string_view, size_t> ends[] = {
         {"", 0}, {"w=9", 0}, {"\"e\"=\"tail\"\n", 7}, {"[abc]\n", 3}, {std::string_view("\"n\0m\"=1\n", 8), 0}};
     const auto& [end, beyond] = ends[shift % std::size(ends)];
-    const std::string text = std::string(shift, 'p') + "\n" + lines + lines + std::string(end);
+    const std::string text = std::string("[").append(shift, 'p') + "]\n" + lines + lines + std::string(end);
     const size_t length = text.size() - beyond;
     std::vector<ParsedLine> fast, reference;
     navconfig::cfg::ScanLines(text.data(), length, fast);
