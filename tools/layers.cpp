@@ -351,9 +351,12 @@ int CmdImport(const Options& options, const std::string& file, const std::string
   // A text that cannot be imported whole is not imported at all.
   const std::vector<CfgFinding> refused = Refusals(layer, report);
   if (!refused.empty()) {
-    const std::string why = std::to_string(refused.size()) + (refused.size() == 1 ? " line" : " lines") + " of " +
-                            (file == "-" ? std::string("standard input") : file) +
-                            " cannot be imported; nothing was changed";
+    // A UTF-16 text is refused as a whole file, not as its first line.
+    const std::string name = file == "-" ? std::string("standard input") : file;
+    const bool whole = refused.size() == 1 && std::string_view(refused.front().kind) == "utf-16";
+    const std::string why =
+        (whole ? name : std::to_string(refused.size()) + (refused.size() == 1 ? " line of " : " lines of ") + name) +
+        " cannot be imported; nothing was changed";
     if (options.json) {
       JsonWriter json(std::cout);
       json.BeginObject().Field("error", why).Key("findings").BeginArray();
