@@ -350,6 +350,11 @@ TEST(Tool, WatchPrintsEachChangeAnotherProcessSavesUntilInterrupted) {
   tool({"unset", "Image", "KeepPercent"});
   EXPECT_EQ(next(text, kSoon), "Image\\KeepPercent = 40  (product)");
   EXPECT_EQ(next(json, kSoon), jsonLine(40, "product"));
+  // The folder removed and made again (as a reset by hand makes it): the watchers follow it.
+  std::filesystem::remove_all(inst.Config());
+  std::filesystem::create_directory(inst.Config());
+  tool({"set", "Image", "KeepPercent", "77"});
+  EXPECT_TRUE(printed(text, "Image\\KeepPercent = 77  (user)") && printed(json, jsonLine(77, "user")));
 
   for (testsupport::ChildProcess* watcher : {&text, &json}) {
     if (!watcher->Interrupt()) {

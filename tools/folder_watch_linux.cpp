@@ -1,5 +1,7 @@
 // FolderWatch with inotify: the folder's entries that are created, written, renamed into place or removed,
-// and SIGINT and SIGTERM received through a signalfd, so that an interruption ends the wait at once.
+// and SIGINT and SIGTERM received through a signalfd, so that an interruption ends the wait at once. A folder
+// that is removed or moved away is looked for again by its path, five times a second, and watched anew when it
+// is back (as a reset by hand, or a restore from a copy, makes it).
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
@@ -8,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "folder_watch.h"
@@ -24,7 +27,13 @@ bool IsLayerFile(std::string_view name) {
 
 }  // namespace
 
+constexpr int kLookAgainMs = 200;
+constexpr uint32_t kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB |
+                             IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
 struct FolderWatch::State {
+  std::string folder;
+  int watch = -1;  // the folder's watch; -1 while the folder is gone
   int changes = -1;
   int signals = -1;
   sigset_t blocked{};
@@ -32,6 +41,7 @@ struct FolderWatch::State {
 };
 
 FolderWatch::FolderWatch(const std::string& folder) : m_state(std::make_unique<State>()) {
+  m_state->folder = folder;
   sigemptyset(&m_state->blocked);
   sigaddset(&m_state->blocked, SIGINT);
   sigaddset(&m_state->blocked, SIGTERM);
@@ -43,9 +53,8 @@ FolderWatch::FolderWatch(const std::string& folder) : m_state(std::make_unique<S
     m_problem = std::strerror(errno);
     return;
   }
-  constexpr uint32_t kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB |
-                               IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
-  if (inotify_add_watch(m_state->changes, folder.c_str(), kEvents) < 0) m_problem = std::strerror(errno);
+  m_state->watch = inotify_add_watch(m_state->changes, folder.c_str(), kEvents);
+  if (m_state->watch < 0) m_problem = std::strerror(errno);
 }
 
 FolderWatch::~FolderWatch() {
@@ -57,11 +66,16 @@ FolderWatch::~FolderWatch() {
 bool FolderWatch::Wait() {
   if (!m_problem.empty()) return false;
   for (;;) {
-    pollfd fds[2] = {{m_state->signals, POLLIN, 0}, {m_state->changes, POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return false;
+    if (m_state->watch < 0) {
+      // The folder back (or another in its place): what it holds now may differ from what was read.
+      m_state->watch = inotify_add_watch(m_state->changes, m_state->folder.c_str(), kEvents);
+      if (m_state->watch >= 0) return true;
     }
+    pollfd fds[2] = {{m_state->signals, POLLIN, 0}, {m_state->changes, POLLIN, 0}};
+    const int ready = poll(fds, 2, m_state->watch < 0 ? kLookAgainMs : -1);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) return false;
+    if (ready == 0) continue;  // time to look for the folder again
     if (fds[0].revents) {
       // Taken, so that it is not delivered when the signals are unblocked again.
       signalfd_siginfo received;
@@ -78,6 +92,11 @@ bool FolderWatch::Wait() {
       // Events without a name concern the folder itself; an overflow may have hidden anything.
       const std::string_view name = event->len ? std::string_view(event->name) : std::string_view();
       relevant = relevant || name.empty() || IsLayerFile(name);
+      // Moved away, the folder is no longer what its path names; removed, its watch ends (IN_IGNORED).
+      if (event->wd == m_state->watch && (event->mask & (IN_MOVE_SELF | IN_IGNORED))) {
+        if (event->mask & IN_MOVE_SELF) inotify_rm_watch(m_state->changes, m_state->watch);
+        m_state->watch = -1;
+      }
       at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
     }
     if (relevant) return true;
