@@ -6,6 +6,7 @@
 #include <config/directorymgr.h>
 
 #include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,11 +24,14 @@ struct Change {
 struct Heard {
   std::string layer;  // only changes of this layer, when not empty
   std::vector<Change> changes;
+  // The settings of `changes`, folded: a setting that changed in two layers at once is printed once, as it is now.
+  std::set<std::string> settings;
 };
 
 void OnChange(const char* layer, const char* section, const char* key, void* context) {
   auto* heard = static_cast<Heard*>(context);
   if (!heard->layer.empty() && !EqualFolded(heard->layer, layer)) return;
+  if (!heard->settings.insert(Folded(std::string(section) + '\\' + key)).second) return;
   heard->changes.push_back({layer, section, key});
 }
 
@@ -74,6 +78,7 @@ int CmdWatch(const Options& options, const std::string& section, const std::stri
   // What changed between the start and the watch's beginning comes first.
   do {
     heard.changes.clear();
+    heard.settings.clear();
     Config_ReloadChangedLayers();
     for (const Change& c : heard.changes) ShowSetting(options, c.layer, c.section, c.key);
     std::cout.flush();
