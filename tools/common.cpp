@@ -19,6 +19,19 @@ std::string LayerOf(std::string_view path) {
   return std::string(path.substr(0, path.find('\\')));
 }
 
+std::string NormalPath(const std::string& path) {
+  std::string out;
+  for (size_t at = 0; at <= path.size();) {
+    const size_t end = std::min(path.find('\\', at), path.size());
+    if (end > at) {
+      if (!out.empty()) out += '\\';
+      out.append(path, at, end - at);
+    }
+    at = end + 1;
+  }
+  return out;
+}
+
 std::string Folded(std::string_view text) {
   std::string out(text);
   for (auto& c : out)

@@ -52,20 +52,6 @@ void WriteValue(JsonWriter& json, const Value& v) {
   if (!v.isString) json.Field("hex", v.hex);
 }
 
-// A section path as the library takes it apart: components between backslashes, empty ones left out.
-std::string NormalPath(const std::string& path) {
-  std::string out;
-  for (size_t at = 0; at <= path.size();) {
-    const size_t end = std::min(path.find('\\', at), path.size());
-    if (end > at) {
-      if (!out.empty()) out += '\\';
-      out.append(path, at, end - at);
-    }
-    at = end + 1;
-  }
-  return out;
-}
-
 // The value of a record that holds an integer or a string (the writer writes no other).
 std::optional<Value> ValueOf(const KeyValue* v) {
   const unsigned type = v ? v->type & 15 : 0;

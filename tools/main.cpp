@@ -370,6 +370,9 @@ int main(int argc, char** argv) {
   if (!configDir.empty()) SetEnvironment("NAVCONFIG_CONFIG_DIR", Absolute(configDir));
   if (!runtimeDir.empty()) SetEnvironment("NAVCONFIG_RUNTIME_DIR", Absolute(runtimeDir));
 
+  // A full path is named as the library takes it (user\Image\ and user\\Image are user\Image), unless it names no
+  // section, which the commands refuse.
+  if (IsFullPath(section) && IsFullPath(NormalPath(section))) section = NormalPath(section);
   const int code = [&]() -> int {
     try {
       if (get->parsed()) {

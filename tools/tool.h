@@ -53,6 +53,8 @@ struct Options {
 inline bool IsFullPath(std::string_view section) { return section.find('\\') != std::string_view::npos; }
 // The layer of a full path (its first component).
 std::string LayerOf(std::string_view path);
+// A section path as the library takes it apart: components between backslashes, empty ones left out.
+std::string NormalPath(const std::string& path);
 std::string Folded(std::string_view text);
 bool EqualFolded(std::string_view a, std::string_view b);
 // Paths in UTF-8 on every platform, as the arguments and the library have them (on Windows the narrow
