@@ -25,11 +25,11 @@ bool IsLayerFile(std::string_view name) {
   return name.size() > 4 && name.substr(name.size() - 4) == ".cfg";
 }
 
-}  // namespace
-
 constexpr int kLookAgainMs = 200;
 constexpr uint32_t kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB |
                              IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+}  // namespace
 
 struct FolderWatch::State {
   std::string folder;
