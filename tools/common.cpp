@@ -32,6 +32,10 @@ std::string NormalPath(const std::string& path) {
   return out;
 }
 
+SettingId IdOf(const std::string& section, const std::string& key) {
+  return {Folded(NormalPath(section)), Folded(key)};
+}
+
 std::string Folded(std::string_view text) {
   std::string out(text);
   for (auto& c : out)

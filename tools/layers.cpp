@@ -84,11 +84,6 @@ std::vector<Setting> LayerValues(const std::string& path) {
   return out;
 }
 
-using SettingId = std::pair<std::string, std::string>;  // folded section path and key
-SettingId IdOf(const std::string& section, const std::string& key) {
-  return {Folded(NormalPath(section)), Folded(key)};
-}
-
 // The layer of --layer: a name that can name a file, and one that the configuration knows (a standard layer, or
 // one whose file exists), else exit 2 with the nearest standard layer.
 void RequireLayer(const std::string& layer) {

@@ -372,7 +372,7 @@ int main(int argc, char** argv) {
 
   // A full path is named as the library takes it (user\Image\ and user\\Image are user\Image), unless it names no
   // section, which the commands refuse.
-  if (IsFullPath(section) && IsFullPath(NormalPath(section))) section = NormalPath(section);
+  if (const std::string tidy = NormalPath(section); IsFullPath(section) && IsFullPath(tidy)) section = tidy;
   const int code = [&]() -> int {
     try {
       if (get->parsed()) {

@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace navtool {
@@ -55,6 +56,9 @@ inline bool IsFullPath(std::string_view section) { return section.find('\\') != 
 std::string LayerOf(std::string_view path);
 // A section path as the library takes it apart: components between backslashes, empty ones left out.
 std::string NormalPath(const std::string& path);
+// A setting as the library tells settings apart: its folded section path and key.
+using SettingId = std::pair<std::string, std::string>;
+SettingId IdOf(const std::string& section, const std::string& key);
 std::string Folded(std::string_view text);
 bool EqualFolded(std::string_view a, std::string_view b);
 // Paths in UTF-8 on every platform, as the arguments and the library have them (on Windows the narrow

@@ -24,14 +24,14 @@ struct Change {
 struct Heard {
   std::string layer;  // only changes of this layer, when not empty
   std::vector<Change> changes;
-  // The settings of `changes`, folded: a setting that changed in two layers at once is printed once, as it is now.
-  std::set<std::string> settings;
+  // The settings of `changes`: a setting that changed in two layers at once is printed once, as it is now.
+  std::set<SettingId> settings;
 };
 
 void OnChange(const char* layer, const char* section, const char* key, void* context) {
   auto* heard = static_cast<Heard*>(context);
   if (!heard->layer.empty() && !EqualFolded(heard->layer, layer)) return;
-  if (!heard->settings.insert(Folded(std::string(section) + '\\' + key)).second) return;
+  if (!heard->settings.insert(IdOf(section, key)).second) return;
   heard->changes.push_back({layer, section, key});
 }
 
