@@ -161,6 +161,24 @@ TEST_F(FailedSaves, AChangeWhoseSaveFailedIsSavedWithTheNextOne) {
   EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Kept\"=1\n\"More\"=2\n\"Other\"=6\n\n");
 }
 
+// A write of another process that came after a change whose save failed is the newer one: the next save keeps
+// it, for a value set or deleted and below a deleted branch, and saves the changes to what it left alone.
+TEST_F(FailedSaves, AWriteOfAnotherProcessAfterAFailedSaveOutlivesTheChange) {
+  for (const char* key : {"Set", "Deleted", "Mine"}) Config_SetIntVal("S", key, 1);
+  for (const char* key : {"Kept", "Newer"}) Config_SetIntVal("user\\S\\B\\C", key, 1);
+  platform::faults::Fail(platform::faults::Call::Rename, ENOSPC, 1, 4);
+  Config_SetIntVal("S", "Set", 2);
+  Config_DeleteKeyVal("user\\S", "Deleted");
+  Config_SetIntVal("S", "Mine", 2);
+  Config_DeleteKey("user\\S\\B");
+  testsupport::WriteFile(Cfg("user.cfg"), "[S]\n\"Deleted\"=3\n\"Mine\"=1\n\"Set\"=3\n\n"
+                                          "[S\\B\\C]\n\"Kept\"=1\n\"Newer\"=3\n\n");
+  Config_SetIntVal("S", "Next", 1);
+  EXPECT_EQ(ReadCfg("user.cfg"), "[S]\n\"Deleted\"=3\n\"Mine\"=2\n\"Next\"=1\n\"Set\"=3\n\n"
+                                 "[S\\B\\C]\n\"Newer\"=3\n\n");
+  EXPECT_EQ(Config_GetIntVal("S", "Set"), 3);
+}
+
 class SaveTargets : public StoreTest {};
 
 // A save edits the file: notes stay, and no copy is made. Only a file that is no text (random bytes) is set

@@ -813,6 +813,8 @@ struct CConfigMgr::SavePlan {
   std::string text;
   bool writerMade = false;  // text is what the writer makes of memory
   uint64_t through = 0;
+  uint64_t planned = 0;         // the journal's last entry when the save was planned, before the file was read
+  uint64_t textGeneration = 0;  // of the file's text that the save edits
   bool keepPrevious = false;
   platform::Status outcome;  // when no save is made
 };
@@ -863,6 +865,7 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
   plan->remembered = state.Identity();
   plan->known = state.IdentityKnown();
   plan->textKnown = state.TextKnown();
+  plan->planned = state.Journal().Last();
   return true;
 }
 
@@ -901,7 +904,10 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
   (void)RecordSave(layer, plan.file, status, plan.text.size());
   const std::string folded = FoldedLayer(layer);
   if (!backup.empty()) m_saves[folded].backup = backup;
-  if (status.ok) m_layerFiles[folded].Saved(plan.file, written, plan.through, std::move(plan.text), plan.writerMade);
+  if (auto it = m_layerFiles.find(folded); it != m_layerFiles.end()) {
+    if (status.ok) it->second.Saved(plan.file, written, plan.through, std::move(plan.text), plan.writerMade);
+    else it->second.WriteFailed(plan.layer, plan.textGeneration, plan.planned);
+  }
   return status;
 }
 
@@ -934,6 +940,7 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
   // A text that is what the writer makes lets the next save take the writer's way.
   if (!plan.writerMade) plan.writerMade = plan.text == writerText();
   plan.through = state.Journal().Last();
+  plan.textGeneration = state.TextGeneration();
   plan.keepPrevious = state.TextIsBinary();
   return platform::Status::Ok();
 }

@@ -161,6 +161,8 @@ void LayerFile::Merge(Forest& memory, const std::string& layer, const std::strin
   // A layer read from another configuration folder: what memory holds stays and is added to this folder's file,
   // since neither is older than the other.
   const bool otherFolder = !m_file.empty() && m_file != path;
+  // What was noted of the other folder's file says nothing of this one.
+  if (otherFolder) m_journal.ForgetFileState();
   Forest wanted;
   BuildWantedLayer(wanted, layer, text.data, text.length, otherFolder ? memoryLayer : nullptr, m_journal);
   // The save that follows edits this text.
@@ -212,6 +214,14 @@ void LayerFile::Saved(const std::string& path, const platform::FileIdentity& ide
   if (through > m_savedThrough) m_savedThrough = through;
   KeepText(std::move(text));
   m_writtenByWriter = writerMade;
+}
+
+void LayerFile::WriteFailed(const std::string& layer, uint64_t textGeneration, uint64_t through) {
+  // A text that cannot be taken apart says nothing of what another process may write in its place.
+  if (!m_textKnown || m_textGeneration != textGeneration || TextIsBinary()) return;
+  Forest file;
+  ReadLayerText(file, layer, m_text.data(), m_text.size());
+  m_journal.NoteFileState(file, through);
 }
 
 }  // namespace navconfig

@@ -8,7 +8,7 @@
 // and brings the layer in memory to that state in place (layer_merge.h), before it writes. Sections are kept as
 // records while their values come and go, so that a section handed out by Config_FindRoot stays valid. The
 // journal's entries that a save wrote are dropped; after a failed save they are kept, and the next save tries
-// again. A write that changes nothing in memory goes into the journal (and the file) only when the file changed
+// again, save those that another process's later write of the same key outlived (layer_journal.h). A write that changes nothing in memory goes into the journal (and the file) only when the file changed
 // since it was read, or that is not known: then it may be newer than what the file holds. A layer read from
 // another configuration folder (before SU_Config named this one) keeps what memory holds at its first save
 // there, with what the new folder's file holds besides; a layer without a file in the configuration folder is
@@ -160,7 +160,10 @@ class LayerFile {
     m_text = std::move(text);
     m_textKnown = true;
     m_writtenByWriter = false;
+    ++m_textGeneration;
   }
+  // Counts the texts kept, so that a save can tell that the text it knew is still the one kept.
+  uint64_t TextGeneration() const { return m_textGeneration; }
   void ForgetText() { m_textKnown = false; }
   bool TextKnown() const { return m_textKnown; }
   // The file cannot be taken apart as text (cfg::IsBinary): the save writes the writer's text and keeps a copy.
@@ -189,6 +192,9 @@ class LayerFile {
   // the file and its text (writerMade: what the writer made of memory) and drops those entries.
   void Saved(const std::string& path, const platform::FileIdentity& identity, uint64_t through, std::string text,
              bool writerMade);
+  // After a save that could not write the file, which held the text kept (when it is still the one of
+  // textGeneration) after the journal's entries up to through were made: notes in the journal what the file held.
+  void WriteFailed(const std::string& layer, uint64_t textGeneration, uint64_t through);
   // After the file was erased (Config_RestoreDefaults): what this process changed before is dropped, and the
   // next save starts from the file (none) with the changes made from now on, not from what memory holds.
   void Erased();
@@ -201,6 +207,7 @@ class LayerFile {
   uint64_t m_savedThrough = 0;
   std::string m_text;  // the file's text as last read or written
   bool m_textKnown = false;
+  uint64_t m_textGeneration = 0;
   bool m_writtenByWriter = false;  // m_text is what the writer made of memory at a save
 };
 

@@ -7,6 +7,12 @@
 // distinct keys and branches changed, however often saves fail. Entries are numbered as they are made; a save
 // that wrote the journal up to a number drops the entries up to it (later ones stay for the next save), and
 // once the journal is empty its memory is given back.
+//
+// A save that knew what the file held but could not write it notes, for each entry made before, what the file
+// held of its key or branch then. A later file that holds something else there was written by another process
+// after the change was made: that write is the newer one. The change then gives way to it: a value set or
+// deleted is dropped, and a branch deletion deletes only the values below it that the other process left as
+// they were.
 #ifndef NAVCONFIG_SRC_STORE_LAYER_JOURNAL_H
 #define NAVCONFIG_SRC_STORE_LAYER_JOURNAL_H
 
@@ -16,6 +22,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace navconfig {
 
@@ -51,15 +58,26 @@ class LayerJournal {
   // Drops the entries up to and including that number.
   void DropThrough(uint64_t number);
   void Clear() { DropThrough(m_last); }
-  // Makes each change again, in order, in the forest.
-  void ReplayOn(Forest& forest) const;
+  // The file held what the forest holds (a layer read from its text) after the entries up to through were made:
+  // notes it for each of them that has no note yet.
+  void NoteFileState(const Forest& file, uint64_t through);
+  // Forgets what was noted: the next file is one of another folder.
+  void ForgetFileState();
+  // Makes each change again, in order, in the forest (a layer read from its file), after the changes that gave
+  // way to a newer write of another process, as the notes tell, were dropped.
+  void ReplayOn(Forest& forest);
 
  private:
   struct Entry {
     std::string subject;  // what it is about: its section path, and its key, folded as lookups fold them
     LayerEdit edit;
+    // What a file held after the change was made: a value's state (FileState), or those of the values below a
+    // branch, sorted; none when nothing is noted.
+    bool noted = false;
+    std::vector<std::string> seen;
   };
   static std::string Subject(const LayerEdit& edit);
+  static std::vector<std::string> FileState(const Forest& file, const LayerEdit& edit);
 
   std::list<Entry> m_edits;  // in the order made, so with ascending numbers
   std::unordered_map<std::string_view, std::list<Entry>::iterator> m_bySubject;  // views of Entry::subject

@@ -102,12 +102,15 @@ class SectionSync {
 
 }  // namespace
 
+void ReadLayerText(Forest& scratch, const std::string& layer, const char* text, size_t length) {
+  if (length == 0) return;
+  const size_t mark = cfg::ByteOrderMarkLength(text, length);
+  LayerLoader(scratch).Parse(layer.c_str(), text + mark, length - mark);
+}
+
 void BuildWantedLayer(Forest& scratch, const std::string& layer, const char* text, size_t length,
-                      const KeyRoot* kept, const LayerJournal& journal) {
-  if (length > 0) {
-    const size_t mark = cfg::ByteOrderMarkLength(text, length);
-    LayerLoader(scratch).Parse(layer.c_str(), text + mark, length - mark);
-  }
+                      const KeyRoot* kept, LayerJournal& journal) {
+  ReadLayerText(scratch, layer, text, length);
   if (kept) {
     std::string path = layer;
     KeepValues(scratch, kept, path);

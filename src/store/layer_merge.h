@@ -15,10 +15,12 @@
 
 namespace navconfig {
 
-// Reads the text (after any byte order mark) into the scratch forest as the layer, puts the values of kept (a
-// layer's top-level section, when not null) on top at the same paths, and then replays the journal.
+// Reads the text (after any byte order mark) into the scratch forest as the layer.
+void ReadLayerText(Forest& scratch, const std::string& layer, const char* text, size_t length);
+// Reads the text as ReadLayerText does, puts the values of kept (a layer's top-level section, when not null) on
+// top at the same paths, and then replays the journal (which drops the changes that give way to the file's).
 void BuildWantedLayer(Forest& scratch, const std::string& layer, const char* text, size_t length,
-                      const KeyRoot* kept, const LayerJournal& journal);
+                      const KeyRoot* kept, LayerJournal& journal);
 
 // Brings the layer in memory (its top-level section) to the wanted one (null: none, so that every value goes)
 // in place: sections stay as records, so that a section handed out earlier stays valid, while values are added,
