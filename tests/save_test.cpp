@@ -134,6 +134,7 @@ TEST_F(FailedSaves, AChangeWhoseSaveFailedIsSavedWithTheNextOne) {
   platform::faults::Fail(platform::faults::Call::Rename, ENOSPC);
   Config_SetIntVal("Saves", "Kept", 1);
   Config_FlushBranch("user");
+  EXPECT_EQ(Config_GetIntVal("Saves", "Kept"), 1);
   Config_SetIntVal("Saves", "More", 2);
   EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Kept\"=1\n\"More\"=2\n\"Other\"=5\n\n");
   // While saves fail (the lock file a folder) the journal keeps one change per key, and a branch deletion in

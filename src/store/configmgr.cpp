@@ -1095,6 +1095,9 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
     keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, layerName, std::strlen(layerName));
   if (read.ok && keepText) state.KeepText(std::move(text));
   else state.ForgetText();
+  // Changes whose save failed are read as this process made them (a flush reads the layer anew before they are
+  // saved), save those that gave way to a later write of another process.
+  if (read.ok && !state.Journal().Empty()) state.Journal().ReplayOn(m_forest);
   return true;
 }
 

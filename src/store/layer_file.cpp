@@ -106,6 +106,8 @@ void LayerFile::Remember(const std::string& path, const platform::FileIdentity& 
 }
 
 void LayerFile::NoteRead(const std::string& path, const platform::FileIdentity& identity, bool read) {
+  // What was noted of another folder's file says nothing of this one.
+  if (read && path != m_file) m_journal.ForgetFileState();
   if (read) Remember(path, identity);
   m_identityKnown = read && m_journal.Empty();
 }
