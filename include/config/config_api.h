@@ -81,7 +81,7 @@ NAVCONFIG_API bool Config_DoesKeyExist(const char* section, const char* key);
 NAVCONFIG_API int Config_DeleteKeyVal(const char* path, const char* key);
 NAVCONFIG_API int Config_DeleteKey(const char* path);
 /* Locked. Drops a branch from memory without saving; its file stays and is read again when needed. Changes
- * whose save failed are kept all the same, and saved with the next change. */
+ * whose save failed are kept all the same, and saved with the next change; a layer read again holds them. */
 NAVCONFIG_API void Config_FlushBranch(const char* path);
 /* Locked. The section at a full path (its layer read when needed), or null. */
 NAVCONFIG_API KeyRoot* Config_FindRoot(const char* path);
