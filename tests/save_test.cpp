@@ -167,17 +167,18 @@ TEST_F(FailedSaves, AChangeWhoseSaveFailedIsSavedWithTheNextOne) {
 TEST_F(FailedSaves, AWriteOfAnotherProcessAfterAFailedSaveOutlivesTheChange) {
   for (const char* key : {"Set", "Deleted", "Mine"}) Config_SetIntVal("S", key, 1);
   for (const char* key : {"Kept", "Newer"}) Config_SetIntVal("user\\S\\B\\C", key, 1);
-  platform::faults::Fail(platform::faults::Call::Rename, ENOSPC, 1, 4);
+  platform::faults::Fail(platform::faults::Call::Rename, ENOSPC, 1, 5);
   Config_SetIntVal("S", "Set", 2);
   Config_DeleteKeyVal("user\\S", "Deleted");
   Config_SetIntVal("S", "Mine", 2);
   Config_DeleteKey("user\\S\\B");
   testsupport::WriteFile(Cfg("user.cfg"), "[S]\n\"Deleted\"=3\n\"Mine\"=1\n\"Set\"=3\n\n"
                                           "[S\\B\\C]\n\"Kept\"=1\n\"Newer\"=3\n\n");
-  Config_SetIntVal("S", "Next", 1);
-  EXPECT_EQ(ReadCfg("user.cfg"), "[S]\n\"Deleted\"=3\n\"Mine\"=2\n\"Next\"=1\n\"Set\"=3\n\n"
-                                 "[S\\B\\C]\n\"Newer\"=3\n\n");
+  Config_SetIntVal("S", "Next", 1);  // fails too, after the merge
   EXPECT_EQ(Config_GetIntVal("S", "Set"), 3);
+  Config_SetIntVal("S", "Set", 5);
+  EXPECT_EQ(ReadCfg("user.cfg"), "[S]\n\"Deleted\"=3\n\"Mine\"=2\n\"Next\"=1\n\"Set\"=5\n\n"
+                                 "[S\\B\\C]\n\"Newer\"=3\n\n");
 }
 
 class SaveTargets : public StoreTest {};
