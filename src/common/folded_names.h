@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace navconfig {
 
@@ -93,6 +95,13 @@ inline bool EqualWords(const char* a, const char* b, size_t n, Same same) {
   std::memcpy(&wb, b, n);
   return same(wa, wb);
 }
+// A copy of the text with its ASCII letters folded to lower case, as names are compared and kept in tables.
+inline std::string FoldedText(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = FoldAscii(c);
+  return out;
+}
+
 // Whether the first n bytes of two texts are equal without regard to ASCII case (both hold at least n bytes).
 // Inline, a word at a time: lookups compare names with it, and names usually agree byte for byte, so that a
 // word is folded only where the two differ.

@@ -6,17 +6,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/folded_names.h"
 #include "defaults/catalogue.h"
 
 namespace navconfig {
 
 namespace {
-
-std::string Folded(const char* text) {
-  std::string out(text ? text : "");
-  for (auto& c : out) c = FoldAscii(c);
-  return out;
-}
 
 // An index into the registered entries. (A type of this file's own keeps the maps' code out of the
 // library's exported symbols.)
@@ -41,7 +36,7 @@ struct Registration {
     std::unordered_map<std::string, Position> mainWinner, priorityWinner;
     for (size_t i = 0; i < entries.size(); ++i) {
       auto& winners = i < mainCount ? mainWinner : priorityWinner;
-      const std::string key = Folded(entries[i].entry->key);
+      const std::string key = FoldedText(entries[i].entry->key);
       auto [it, inserted] = winners.try_emplace(key, Position{i});
       if (!inserted) {
         entries[it->second.index].shadowed = true;
@@ -72,7 +67,7 @@ const std::vector<RegisteredDefault>& RegisteredDefaults() { return Catalogue().
 
 const RegisteredDefault* FindRegisteredDefault(const char* key) {
   const Registration& catalogue = Catalogue();
-  auto it = catalogue.effective.find(Folded(key));
+  auto it = catalogue.effective.find(FoldedText(key ? key : ""));
   return it == catalogue.effective.end() ? nullptr : &catalogue.entries[it->second.index];
 }
 

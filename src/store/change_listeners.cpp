@@ -15,14 +15,10 @@
 #include <string_view>
 #include <utility>
 
+#include "common/folded_names.h"
+
 namespace navconfig {
 namespace {
-
-std::string Folded(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = FoldAscii(c);
-  return out;
-}
 
 // A section filter as reported sections are spelled: components joined by single backslashes, folded.
 std::string FoldedSectionFilter(const char* section) {
@@ -31,7 +27,7 @@ std::string FoldedSectionFilter(const char* section) {
     const size_t cut = std::min(rest.find('\\'), rest.size());
     if (cut > 0) {
       if (!out.empty()) out += '\\';
-      out += Folded(rest.substr(0, cut));
+      out += FoldedText(rest.substr(0, cut));
     }
     rest.remove_prefix(std::min(cut + 1, rest.size()));
   }
@@ -72,7 +68,7 @@ class Registry {
     listener->anySection = section == nullptr;
     listener->anyKey = key == nullptr;
     if (section) listener->section = FoldedSectionFilter(section);
-    if (key) listener->key = Folded(key);
+    if (key) listener->key = FoldedText(key);
     listener->callback = callback;
     listener->context = context;
     std::lock_guard<std::mutex> guard(m_mutex);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cfg/format.h"
+#include "common/folded_names.h"
 #include "common/log.h"
 #include "store/keytree.h"
 #include "store/layer_merge.h"
@@ -56,11 +57,7 @@ std::string LayerName(const char* path) {
   return std::string(path, n);
 }
 
-std::string FoldedLayer(const std::string& layer) {
-  std::string out = layer;
-  for (auto& c : out) c = FoldAscii(c);
-  return out;
-}
+std::string FoldedLayer(const std::string& layer) { return FoldedText(layer); }
 
 std::string LayerFilePath(const std::string& configDirectory, const std::string& layer) {
   if (layer.empty() || !platform::IsSafeFileComponent(layer) || configDirectory.empty()) return std::string();

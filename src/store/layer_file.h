@@ -8,8 +8,9 @@
 // and brings the layer in memory to that state in place (layer_merge.h), before it writes. Sections are kept as
 // records while their values come and go, so that a section handed out by Config_FindRoot stays valid. The
 // journal's entries that a save wrote are dropped; after a failed save they are kept, and the next save tries
-// again, save those that another process's later write of the same key outlived (layer_journal.h). A write that changes nothing in memory goes into the journal (and the file) only when the file changed
-// since it was read, or that is not known: then it may be newer than what the file holds. A layer read from
+// again, save those that another process's later write of the same key outlived (layer_journal.h). A write that
+// changes nothing in memory goes into the journal (and the file) only when the file changed since it was read,
+// or that is not known: then it may be newer than what the file holds. A layer read from
 // another configuration folder (before SU_Config named this one) keeps what memory holds at its first save
 // there, with what the new folder's file holds besides; a layer without a file in the configuration folder is
 // merged from its fallback file (a map layer, a read-only layer of the system), as a read would take it.

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <utility>
 
+#include "common/folded_names.h"
 #include "store/forest.h"
 #include "store/keytree.h"
 #include "store/tree_index.h"
@@ -14,12 +15,6 @@
 namespace navconfig {
 
 namespace {
-
-std::string Folded(const char* name) {
-  std::string out = name ? name : "";
-  for (char& c : out) c = FoldAscii(c);
-  return out;
-}
 
 // A value as a note keeps it: its type and what it holds; empty for no value.
 std::string ValueState(const KeyValue* value) {
@@ -35,11 +30,13 @@ std::string ValueState(const KeyValue* value) {
 void StatesBelow(const KeyRoot* section, const std::string& below, const std::string& path,
                  std::vector<std::string>& states, std::vector<std::pair<std::string, std::string>>* at) {
   for (const KeyValue* v = section->values; v; v = v->next) {
-    states.push_back(below + '\0' + Folded(v->name) + '\0' + ValueState(v));
+    states.push_back(below + '\0' + FoldedText(v->name) + '\0' + ValueState(v));
     if (at) at->emplace_back(path, v->name);
   }
-  for (const KeyRoot* c = section->children; c; c = c->next)
-    StatesBelow(c, below + '\\' + Folded(c->name), path + '\\' + c->name, states, at);
+  for (const KeyRoot* c = section->children; c; c = c->next) {
+    const char* name = c->name ? c->name : "";
+    StatesBelow(c, below + '\\' + FoldedText(name), path + '\\' + name, states, at);
+  }
 }
 
 }  // namespace
@@ -78,7 +75,7 @@ std::string LayerJournal::Subject(const LayerEdit& edit) {
   std::string subject(path.folded, path.length);
   if (edit.kind == LayerEdit::Kind::DeleteBranch) return subject;
   subject += '\0';
-  for (const char c : edit.key) subject += FoldAscii(c);
+  subject += FoldedText(edit.key);
   return subject;
 }
 
