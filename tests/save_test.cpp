@@ -128,7 +128,11 @@ TEST_F(FailedSaves, AChangeWhoseSaveFailedIsSavedWithTheNextOne) {
   // deletion is saved with the next change.
   platform::faults::Fail(platform::faults::Call::Rename, ENOSPC);
   Config_DeleteKey("user");
-  Config_SetIntVal("Saves", "Other", Config_GetIntVal("Saves", "Value") + 5);  // not 4 from the file
+  Config_FlushBranch("user");  // read once more, and deleted again
+  platform::faults::Count();
+  const long value = Config_GetIntVal("Saves", "Value") + Config_GetIntVal("Saves", "Value");
+  EXPECT_EQ(platform::faults::Calls(platform::faults::Call::Open), 1u);
+  Config_SetIntVal("Saves", "Other", value + 5);  // not 4 from the file
   EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Other\"=5\n\n");
   // One whose layer was flushed, and read again from its file, is saved with the next change too.
   platform::faults::Fail(platform::faults::Call::Rename, ENOSPC);

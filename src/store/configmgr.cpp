@@ -1089,15 +1089,15 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
   }
   // What could not be read is read again before the next save, rather than written over.
   if (!read.ok) state.NoteRead(std::string(), platform::FileIdentity{}, false);
-  // A file without any section is an empty layer: reads look no further than memory, and a reload takes in what
-  // another process saves into it.
-  else if (!m_forest.FindLayer(layerName))
-    keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, layerName, std::strlen(layerName));
-  if (read.ok && keepText) state.KeepText(std::move(text));
-  else state.ForgetText();
   // Changes whose save failed are read as this process made them (a flush reads the layer anew before they are
   // saved), save those that gave way to a later write of another process.
   if (read.ok && !state.Journal().Empty()) state.Journal().ReplayOn(m_forest);
+  // A file without any section (or whose layer this process deleted) is an empty layer: reads look no further
+  // than memory, and a reload takes in what another process saves into it.
+  if (read.ok && !m_forest.FindLayer(layerName))
+    keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, layerName, std::strlen(layerName));
+  if (read.ok && keepText) state.KeepText(std::move(text));
+  else state.ForgetText();
   return true;
 }
 
