@@ -176,6 +176,7 @@ TEST_F(FailedSaves, AWriteOfAnotherProcessAfterAFailedSaveOutlivesTheChange) {
   Config_DeleteKeyVal("user\\S", "Deleted");
   Config_SetIntVal("S", "Mine", 2);
   Config_DeleteKey("user\\S\\B");
+  Config_FlushBranch("user");  // read again at the next change, from the other process's file
   testsupport::WriteFile(Cfg("user.cfg"), "[S]\n\"Deleted\"=3\n\"Mine\"=1\n\"Set\"=3\n\n"
                                           "[S\\B\\C]\n\"Kept\"=1\n\"Newer\"=3\n\n");
   Config_SetIntVal("S", "Next", 1);  // fails too, after the merge
