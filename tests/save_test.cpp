@@ -141,6 +141,11 @@ TEST_F(FailedSaves, AChangeWhoseSaveFailedIsSavedWithTheNextOne) {
   EXPECT_EQ(Config_GetIntVal("Saves", "Kept"), 1);
   Config_SetIntVal("Saves", "More", 2);
   EXPECT_EQ(ReadCfg("user.cfg"), "[Saves]\n\"Kept\"=1\n\"More\"=2\n\"Other\"=5\n\n");
+  // So is one of a layer that no file holds yet, read through every layer after the flush.
+  platform::faults::Fail(platform::faults::Call::Rename, ENOSPC);
+  Config_SetIntVal("product\\Plain", "Value", 3);
+  Config_FlushBranch("product");
+  EXPECT_EQ(Config_GetIntVal("Plain", "Value"), 3);
   // While saves fail (the lock file a folder) the journal keeps one change per key, and a branch deletion in
   // place of the changes below it; SD_Config tries them once more, and logs what still fails.
   const std::string lock = Cfg(".user.cfg.lock");

@@ -1069,23 +1069,28 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
     if (identity.kind == platform::FileIdentity::Kind::Regular) file = candidate;
   }
   if (file.empty()) file = FallbackFile(layerName);
-  if (file.empty()) return false;
+  const auto known = m_layerFiles.find(FoldedLayer(layerName));
+  // A layer that no file holds is in memory only while it holds changes whose save failed.
+  if (file.empty() && (known == m_layerFiles.end() || known->second.Journal().Empty())) return false;
 
-  platform::FileReader reader(file);
   LayerFile& state = m_layerFiles[FoldedLayer(layerName)];
   platform::Status read;
   // The text of a file of usual size is kept for the next save to edit; that of a larger one is read again then.
   std::string text;
-  const bool keepText = reader.Size() <= kKeptTextLimit;
-  try {
-    read = reader.IsOpen() ? LayerLoader(m_forest).LoadFile(layerName, reader, keepText ? &text : nullptr)
-                           : platform::Status::Error("the file cannot be opened");
-  } catch (const std::bad_alloc&) {
-    // Out of memory part-way: the part goes again (a save must not write it), and the file is read anew next time.
-    m_forest.EndTreeHead();
-    keytree::DeleteBranch(&m_forest, m_forest.RootSlot(), layerName);
-    state.NoteRead(std::string(), platform::FileIdentity{}, false);
-    throw;
+  bool keepText = false;
+  if (!file.empty()) {
+    platform::FileReader reader(file);
+    keepText = reader.Size() <= kKeptTextLimit;
+    try {
+      read = reader.IsOpen() ? LayerLoader(m_forest).LoadFile(layerName, reader, keepText ? &text : nullptr)
+                             : platform::Status::Error("the file cannot be opened");
+    } catch (const std::bad_alloc&) {
+      // Out of memory part-way: the part goes again (a save must not write it), and the file is read anew next time.
+      m_forest.EndTreeHead();
+      keytree::DeleteBranch(&m_forest, m_forest.RootSlot(), layerName);
+      state.NoteRead(std::string(), platform::FileIdentity{}, false);
+      throw;
+    }
   }
   // What could not be read is read again before the next save, rather than written over.
   if (!read.ok) state.NoteRead(std::string(), platform::FileIdentity{}, false);
