@@ -7,7 +7,6 @@
 #include <config/config_api.h>
 #include <config/config_globals.h>
 #include <config/registry.h>
-#include <doroutil/memory.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -85,8 +84,7 @@ void BM_GetSingleSignonUncached(benchmark::State& state) {
   char password[128];
   for (auto _ : state) {
     // Drops the password kept in memory, as storing a new one would.
-    Mem_Free(g->m_pCachedPassword);
-    g->m_pCachedPassword = nullptr;
+    g->ReleaseCachedPassword();
     benchmark::DoNotOptimize(Config_GetSingleSignon(name, sizeof name, password, sizeof password));
   }
 }

@@ -76,6 +76,9 @@ TEST_F(Account, TheSignOnComesBackElsewhereIntoAnyBufferAndTheFileNeverHoldsTheP
   EXPECT_FALSE(Config_SetSingleSignon("frank", "", false));
   EXPECT_EQ(Stored("LoginPassword"), stored);
   EXPECT_EQ(Get(), (SignOn{true, "frank", "topsecret"}));
+  Config_DeleteKeyVal("user\\ClientInfo", "LoginPassword");  // as another module may
+  EXPECT_EQ(Get(), (SignOn{true, "frank", ""}));
+  ASSERT_TRUE(Config_SetSingleSignon("", "topsecret", false));
 
   // Clearing empties both settings and forgets the password in memory.
   EXPECT_FALSE(Config_SetSingleSignon("ignored", "ignored too", true));
@@ -96,8 +99,8 @@ TEST_F(Account, APasswordNotRecoveredIsTriedAgainAndOneNotProtectedLeavesTheStor
   // With the key back the next call tries again and succeeds.
   EXPECT_EQ(Get(), (SignOn{true, "bob", "hunter2"}));
 
-  // A changed text fails the same way, each time (which changes are found: crypt_test.cpp).
-  ASSERT_TRUE(Config_SetSingleSignon("", "hunter2", false));  // drops the password kept in memory
+  // A changed text fails the same way, each time, also in place of a password kept in memory (which changes
+  // are found: crypt_test.cpp).
   const std::string fresh = Stored("LoginPassword");
   Config_SetStrVal("ClientInfo", "LoginPassword", (fresh + "A").c_str());
   for (int i = 0; i < 2; ++i) EXPECT_EQ(Get(), (SignOn{false, "bob", ""}));

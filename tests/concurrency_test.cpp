@@ -1,5 +1,6 @@
 // Several threads reading and writing the configuration at once, also while another process holds the lock of
 // a layer's file. Built on its own so that the ThreadSanitizer build runs exactly this program.
+#include <config/account.h>
 #include <config/config_api.h>
 #include <config/config_changes.h>
 #include <config/config_globals.h>
@@ -45,6 +46,7 @@ TEST_F(Concurrency, ThreadsReadAndWriteAtOnce) {
   WriteCfg("product.cfg", "[Image]\n\"AllowSquish\"=4\n[Shared]\n\"Name\"=\"product\"\n");
   Reload();
   Config_SetIntVal("Shared", "Fixed", 7);  // in the user layer, rewritten with every save
+  ASSERT_TRUE(Config_SetSingleSignon("u", "pw", false));  // stored anew by the writers, read by the readers
   std::atomic<int> failures{0};
   std::vector<std::vector<long>> last(kWriters, std::vector<long>(kKeys, -1));
   // What a writer wrote last reads back, from memory or, after a reload, from the file.
@@ -65,6 +67,7 @@ TEST_F(Concurrency, ThreadsReadAndWriteAtOnce) {
           if (AsText(w, k)) Config_SetStrVal("Conc", key.c_str(), text.c_str());
           else Config_SetIntVal("Conc", key.c_str(), op + 1);
         }
+        if (op % 50 == w && !Config_SetSingleSignon("", "pw", false)) ++failures;
         if (!holds(w, k, "Conc") || Config_GetIntVal("Shared", "Fixed") != 7) ++failures;
       }
     });
@@ -76,6 +79,10 @@ TEST_F(Concurrency, ThreadsReadAndWriteAtOnce) {
         if (Config_GetIntVal("Shared", "Fixed") != 7 || Config_GetIntVal("Image", "AllowSquish") != 4 ||
             Config_GetIntVal("Image", "KeepPercent") != 50 ||
             storetest::Str("product\\Shared", "Name") != "product" || Config_DoesKeyExist("Shared", "Missing"))
+          ++failures;
+        char password[8];
+        if (op % 10 == 0 && (!Config_GetSingleSignon(nullptr, 0, password, sizeof password) ||
+                             std::string(password) != "pw"))
           ++failures;
       }
     });

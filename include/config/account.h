@@ -30,7 +30,8 @@ NAVCONFIG_BEGIN_C
  * to fit with its terminator; nothing is written for a size of 0. True when the password could be
  * recovered; also for a sign-on that was never stored or was cleared (the empty password). False, with an
  * empty password, when the stored form does not decrypt (changed, or made under another user's key); every
- * later call tries again. */
+ * later call tries again. The password is what the settings hold at the call, also when another module or
+ * process stored or removed it since the last call; any thread may call. */
 NAVCONFIG_API bool Config_GetSingleSignon(char* nameBuffer, uint32_t nameSize, char* passwordBuffer,
                                          uint32_t passwordSize);
 /* True when both User Settings\UseMapUpdate and Data Updates\UpdaterEnabled are not 0. */

@@ -4,12 +4,10 @@
 #include <config/config_api.h>
 #include <config/config_globals.h>
 #include <doroutil/crypt.h>
-#include <doroutil/memory.h>
 #include <doroutil/strutil.h>
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 
 #include "api/globals.h"
 #include "store/configmgr.h"
@@ -25,14 +23,6 @@ constexpr const char* kLoginPassword = "LoginPassword";
 // any password that one decrypts to.
 constexpr size_t kProtectedSize = 1024;
 
-// Clears memory that held a password; the volatile writes are not optimised away.
-void Wipe(char* data, size_t size) {
-  volatile char* p = data;
-  while (size--) *p++ = '\0';
-}
-
-void ReleaseCachedPassword(CConfigGlobals& g) { g.ReleaseCachedPassword(); }
-
 long BufferSize(uint32_t size) { return static_cast<long>(std::min<uint32_t>(size, INT_MAX)); }
 
 }  // namespace
@@ -42,15 +32,12 @@ bool Config_GetSingleSignon(char* nameBuffer, uint32_t nameSize, char* passwordB
   if (nameBuffer && g.m_pConfigMgr)
     g.m_pConfigMgr->ReadLayeredStr(kClientInfo, kLoginName, nameBuffer, BufferSize(nameSize));
 
-  if (g.m_pCachedPassword) {
-    if (passwordBuffer) CopyTruncated(passwordBuffer, BufferSize(passwordSize), g.m_pCachedPassword);
-    return true;
-  }
   // The whole protected text: a long password's protected form is longer than the 510 bytes that
   // Config_GetOroUStrVal gives, and would never decrypt.
   char stored[kProtectedSize];
   stored[0] = '\0';
   Config_GetStrVal(kClientInfo, kLoginPassword, stored, sizeof stored, nullptr);
+  if (g.CachedPassword(stored, passwordBuffer, BufferSize(passwordSize))) return true;
   // Decrypted in full, so that the copy kept is the whole password whatever this caller's buffer holds.
   char plain[kProtectedSize];
   const bool ok = DecryptString(stored, plain, sizeof plain, 0, 0);
@@ -58,14 +45,8 @@ bool Config_GetSingleSignon(char* nameBuffer, uint32_t nameSize, char* passwordB
   if (passwordBuffer) CopyTruncated(passwordBuffer, BufferSize(passwordSize), plain);
   // Only a password that was recovered is kept: a failure is tried again by the next call, and never turns
   // into a stored empty password that later calls would report as recovered.
-  if (ok) {
-    const size_t length = std::strlen(plain);
-    if (auto* copy = static_cast<char*>(Mem_Malloc(length + 1))) {
-      std::memcpy(copy, plain, length + 1);
-      g.m_pCachedPassword = copy;
-    }
-  }
-  Wipe(plain, sizeof plain);
+  if (ok) g.KeepPassword(stored, plain);
+  WipeSecret(plain, sizeof plain);
   return ok;
 } catch (...) {
   return false;
@@ -76,7 +57,7 @@ bool Config_SetSingleSignon(const OROustring& name, const OROustring& password, 
   if (clear) {
     Config_SetStrVal(kClientInfo, kLoginName, "");
     Config_SetStrVal(kClientInfo, kLoginPassword, "");
-    ReleaseCachedPassword(g);
+    g.ReleaseCachedPassword();
     return false;
   }
   if (!name.empty()) Config_SetStrVal(kClientInfo, kLoginName, name.c_str());
@@ -86,7 +67,7 @@ bool Config_SetSingleSignon(const OROustring& name, const OROustring& password, 
   // replacing it by an empty text.
   if (!EncryptString(password.c_str(), buffer, kProtectedSize - 1, 0, 0)) return false;
   Config_SetStrVal(kClientInfo, kLoginPassword, buffer);
-  ReleaseCachedPassword(g);
+  g.ReleaseCachedPassword();
   return true;
 } catch (...) {
   return false;

@@ -5,8 +5,11 @@
 #include <config/config_globals.h>
 #include <doroutil/logmgr.h>
 #include <doroutil/memory.h>
+#include <doroutil/strutil.h>
 
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "directories/directories.h"
 #include "store/change_listeners.h"
@@ -87,12 +90,43 @@ void CConfigGlobals::DoTeardown() {
   ForgetChangeListeners();
 }
 
-void CConfigGlobals::ReleaseCachedPassword() {
-  if (!m_pCachedPassword) return;
+void navconfig::WipeSecret(char* data, size_t size) {
   // The volatile writes are not optimised away.
-  for (volatile char* p = m_pCachedPassword; *p; ++p) *p = '\0';
-  Mem_Free(m_pCachedPassword);
-  m_pCachedPassword = nullptr;
+  for (volatile char* p = data; size--;) *p++ = '\0';
+}
+
+bool CConfigGlobals::CachedPassword(const char* protectedText, char* buffer, long size) {
+  m_passwordLock.Enter();
+  const bool kept = m_pCachedPassword && std::strcmp(m_pCachedPassword, protectedText) == 0;
+  if (kept && buffer) CopyTruncated(buffer, size, m_pCachedPassword + std::strlen(protectedText) + 1);
+  m_passwordLock.Exit();
+  return kept;
+}
+
+void CConfigGlobals::KeepPassword(const char* protectedText, const char* password) {
+  const size_t protectedSize = std::strlen(protectedText) + 1, size = protectedSize + std::strlen(password) + 1;
+  auto* block = static_cast<char*>(Mem_Malloc(size));
+  if (block) {
+    std::memcpy(block, protectedText, protectedSize);
+    std::memcpy(block + protectedSize, password, size - protectedSize);
+  }
+  m_passwordLock.Enter();
+  char* old = std::exchange(m_pCachedPassword, block);
+  const size_t oldSize = std::exchange(m_cachedSize, block ? size : 0);
+  m_passwordLock.Exit();
+  if (!old) return;
+  navconfig::WipeSecret(old, oldSize);
+  Mem_Free(old);
+}
+
+void CConfigGlobals::ReleaseCachedPassword() {
+  m_passwordLock.Enter();
+  char* old = std::exchange(m_pCachedPassword, nullptr);
+  const size_t size = std::exchange(m_cachedSize, 0);
+  m_passwordLock.Exit();
+  if (!old) return;
+  navconfig::WipeSecret(old, size);
+  Mem_Free(old);
 }
 
 DirectoryMgr_Platform* CConfigGlobals::GetDirectoryMgr() {

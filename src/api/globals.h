@@ -8,6 +8,10 @@
 #include <config/config_globals.h>
 #include <config/directorymgr.h>
 #include <doroutil/staticdata.h>
+#include <doroutil/sync.h>
+#include <platform/thread_annotations.h>
+
+#include <cstddef>
 
 #include "defaults/defaults_table.h"
 #include "store/configmgr.h"
@@ -41,9 +45,21 @@ class CConfigGlobals : public StaticDataHolder {
   CConfigMgr* m_pConfigMgr = nullptr;
   DirectoryMgr_Platform* m_pDirectoryMgr = nullptr;
   bool m_bRightToLeft = false;
-  // The sign-on password as last decrypted (Mem_Malloc), or null; wiped when it is released.
-  char* m_pCachedPassword = nullptr;
-  void ReleaseCachedPassword();
+
+  // The sign-on password as last decrypted, kept with the protected text it came from: it answers only while the
+  // settings hold that text, since another module or process may store or remove a password. Callers on any
+  // thread. Copies the password into buffer (truncated to fit) when protectedText is the one kept.
+  bool CachedPassword(const char* protectedText, char* buffer, long size) EXCLUDES(m_passwordLock);
+  // Keeps a password recovered from protectedText in place of the one kept (none when memory runs out).
+  void KeepPassword(const char* protectedText, const char* password) EXCLUDES(m_passwordLock);
+  // Wipes and forgets the password kept.
+  void ReleaseCachedPassword() EXCLUDES(m_passwordLock);
+
+ private:
+  critSec m_passwordLock;
+  // One block (Mem_Malloc): the protected text, its terminator, then the password and its terminator; or null.
+  char* m_pCachedPassword GUARDED_BY(m_passwordLock) = nullptr;
+  size_t m_cachedSize GUARDED_BY(m_passwordLock) = 0;
 };
 
 namespace navconfig {
@@ -54,6 +70,9 @@ CConfigGlobals& Globals();
 // For the catch block of an exported write that failed by an exception (out of memory, most often): records
 // the failure as the last save of the layer that the section argument writes. Never throws.
 void FailedWrite(const char* section) noexcept;
+
+// Clears memory that held a password.
+void WipeSecret(char* data, size_t size);
 
 }  // namespace navconfig
 
