@@ -28,6 +28,7 @@ TEST_F(ApiArguments, NullAndOutOfRangeArgumentsAnswerNothing) {
   EXPECT_EQ(Config_GetLeaf(nullptr, nullptr, 0) + Config_GetNextKeyValue(nullptr, nullptr, 0), 0);
   EXPECT_EQ(Config_GetValueOrigin(nullptr, "Key", 0, buffer, 8), CONFIG_ORIGIN_NONE);
   EXPECT_EQ(Config_GetValueOrigin("S", nullptr, 0, nullptr, 0), CONFIG_ORIGIN_NONE);
+  EXPECT_EQ(Config_GetValueOrigin("S", "Null", KEYVALUE_TYPE_INTEGER, buffer, 8), CONFIG_ORIGIN_OTHER_TYPE);  // user's
   EXPECT_FALSE(Config_GetLastSaveStatus(nullptr, &ok, buffer, 8, buffer, 8) || Config_GetLastSaveBackup(nullptr, buffer, 8));
   EXPECT_FALSE(Config_GetLastSaveStatus("never", &ok, nullptr, 0, nullptr, 0));
   EXPECT_EQ(Config_GetDirectoryTableName(-1), nullptr);
