@@ -60,7 +60,7 @@ bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t") == st
 
 class Checker {
  public:
-  explicit Checker(CfgReport& report) : m_report(report) {}
+  Checker(CfgReport& report, CfgChecks checks) : m_report(report), m_checks(checks) {}
 
   void Line(std::string_view line, size_t number) {
     if (line.size() > kLegacyLineLimit) {
@@ -182,6 +182,7 @@ class Checker {
       }
     }
 
+    if (m_checks == CfgChecks::Reader) return;
     // A leading 0 makes a number octal, as in C.
     if (!info.isString && !info.hex) {
       size_t start = static_cast<size_t>(info.name + info.nameLength + 1 - line.data());
@@ -231,6 +232,7 @@ class Checker {
 
   CfgReport& m_report;
   std::string m_section;
+  const CfgChecks m_checks;
   bool m_haveSection = false;
   std::map<std::pair<std::string, std::string>, size_t> m_seen;
 };
@@ -248,8 +250,8 @@ size_t Utf16Lines(std::string_view text, bool littleEndian) {
 
 }  // namespace
 
-void ReadCfgText(const std::string& text, CfgReport& report) {
-  Checker checker(report);
+void ReadCfgText(const std::string& text, CfgReport& report, CfgChecks checks) {
+  Checker checker(report, checks);
   // A text saved as UTF-16 (what Windows editors call "Unicode") is one finding, not one for each NUL byte.
   const bool little = text.starts_with("\xFF\xFE");
   if (little || text.starts_with("\xFE\xFF")) {

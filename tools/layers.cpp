@@ -327,7 +327,7 @@ int CmdImport(const Options& options, const std::string& file, const std::string
   RequireForce(layer, force || (dryRun && IsInstallationLayer(layer)));
   CfgReport report;
   report.file = file;
-  ReadCfgText(text, report);
+  ReadCfgText(text, report, CfgChecks::Reader);
 
   // A text that cannot be imported whole is not imported at all.
   const std::vector<CfgFinding> refused = Refusals(layer, report);

@@ -200,8 +200,11 @@ struct CfgReport {
   std::vector<CfgFinding> findings;
   std::vector<CfgValue> values;
 };
+// What a text is checked for: what the reader ignores or cuts (the errors, all that import needs), or that and
+// the warnings and notes of check as well (octal numbers, keys set twice, names and values against the catalogue).
+enum class CfgChecks { Reader, All };
 // Takes a text apart line by line with the library's own line reader: what check reports, and the values read.
-void ReadCfgText(const std::string& text, CfgReport& report);
+void ReadCfgText(const std::string& text, CfgReport& report, CfgChecks checks = CfgChecks::All);
 // A file named on the command line, or standard input for "-"; false with the reason in text.
 bool ReadInput(const std::string& file, std::string& text);
 // A finding as check prints it ("file:line: severity: message") and as its JSON gives it.
