@@ -137,49 +137,98 @@ std::optional<ConfigDefaultInfo> FindDefault(std::string_view key) {
 
 namespace {
 
-// Edit distance counting a swap of two neighbours as one edit, on folded texts.
-size_t Distance(const std::string& a, const std::string& b) {
+// Edit distance counting a swap of two neighbours as one edit, on folded texts; a distance above bound is given
+// as bound + 1, found as soon as one row of the table holds nothing within the bound (no later row can then).
+size_t Distance(std::string_view a, std::string_view b, size_t bound) {
   const size_t n = a.size(), m = b.size();
-  std::vector<std::vector<size_t>> d(n + 1, std::vector<size_t>(m + 1));
-  for (size_t i = 0; i <= n; ++i) d[i][0] = i;
-  for (size_t j = 0; j <= m; ++j) d[0][j] = j;
+  // Three rows of the table: two back, the last, and the one being filled.
+  thread_local std::vector<size_t> rows;
+  rows.assign(3 * (m + 1), 0);
+  size_t* twoBack = rows.data();
+  size_t* last = twoBack + m + 1;
+  size_t* row = last + m + 1;
+  for (size_t j = 0; j <= m; ++j) last[j] = j;
   for (size_t i = 1; i <= n; ++i) {
+    row[0] = i;
+    size_t least = i;
     for (size_t j = 1; j <= m; ++j) {
       const size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
-      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
-      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
-        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      row[j] = std::min({last[j] + 1, row[j - 1] + 1, last[j - 1] + cost});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) row[j] = std::min(row[j], twoBack[j - 2] + 1);
+      least = std::min(least, row[j]);
+    }
+    if (least > bound) return bound + 1;
+    std::swap(twoBack, last);
+    std::swap(last, row);
+  }
+  return std::min(last[m], bound + 1);
+}
+
+// The bytes a text holds, each as one of 64 bits (bytes that share a bit count as one).
+uint64_t BytesHeld(std::string_view text) {
+  uint64_t bits = 0;
+  for (const char c : text) bits |= uint64_t{1} << (static_cast<unsigned char>(c) & 63);
+  return bits;
+}
+
+// The bits set, counted in the word itself (the baseline processor has no instruction for it).
+size_t Bits(uint64_t x) {
+  x -= (x >> 1) & 0x5555555555555555;
+  x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
+  return static_cast<size_t>((x * 0x0101010101010101) >> 56);
+}
+
+// At most the edit distance of two texts, told from their bytes: each byte that one text holds and the other does
+// not needs an edit of its own, and one edit (a substitution) serves at most one such byte of each.
+size_t BytesApart(uint64_t a, uint64_t b) { return std::max(Bits(a & ~b), Bits(b & ~a)); }
+
+// Candidates with their folded forms and bytes, made once for the catalogue's long lists.
+struct Candidates {
+  std::vector<std::string> names, folded;
+  std::vector<uint64_t> bytes;
+  explicit Candidates(std::vector<std::string> all) : names(std::move(all)) {
+    for (const std::string& name : names) {
+      folded.push_back(Folded(name));
+      bytes.push_back(BytesHeld(folded.back()));
     }
   }
-  return d[n][m];
+};
+
+std::string Nearest(std::string_view text, const Candidates& candidates) {
+  const std::string folded = Folded(text);
+  const uint64_t bytes = BytesHeld(folded);
+  const size_t limit = std::max<size_t>(2, folded.size() / 5);
+  size_t best = limit + 1;
+  const std::string* found = nullptr;
+  for (size_t i = 0; i < candidates.names.size() && best > 0; ++i) {
+    // Only a candidate nearer than the best so far counts: the first of equally near ones is kept.
+    const size_t size = candidates.folded[i].size();
+    if ((size > folded.size() ? size - folded.size() : folded.size() - size) >= best ||
+        BytesApart(bytes, candidates.bytes[i]) >= best)
+      continue;
+    const size_t distance = Distance(folded, candidates.folded[i], best - 1);
+    if (distance < best) {
+      best = distance;
+      found = &candidates.names[i];
+    }
+  }
+  return found ? *found : std::string();
 }
 
 }  // namespace
 
 std::string NearestOf(std::string_view text, const std::vector<std::string>& candidates) {
-  const std::string folded = Folded(text);
-  const size_t limit = std::max<size_t>(2, folded.size() / 5);
-  size_t best = limit + 1;
-  std::string found;
-  for (const std::string& candidate : candidates) {
-    const std::string c = Folded(candidate);
-    if (c.size() > folded.size() + limit || folded.size() > c.size() + limit) continue;
-    const size_t distance = Distance(folded, c);
-    if (distance < best) {
-      best = distance;
-      found = candidate;
-    }
-  }
-  return found;
+  return Nearest(text, Candidates(candidates));
 }
 
 std::string NearestSetting(std::string_view key) {
-  static const std::vector<std::string> keys = [] {
+  static const Candidates keys = [] {
     std::vector<std::string> out;
     for (const EffectiveDefault& e : EffectiveDefaults()) out.push_back(e.entry->key);
-    return out;
+    return Candidates(std::move(out));
   }();
-  return NearestOf(key, keys);
+  return Nearest(key, keys);
 }
 
 namespace {
@@ -197,7 +246,10 @@ const std::vector<std::string>& CatalogueSections() {
 
 }  // namespace
 
-std::string NearestSection(std::string_view section) { return NearestOf(section, CatalogueSections()); }
+std::string NearestSection(std::string_view section) {
+  static const Candidates sections(CatalogueSections());
+  return Nearest(section, sections);
+}
 
 std::optional<std::string> CatalogueSection(std::string_view section) {
   for (const std::string& s : CatalogueSections())
