@@ -275,6 +275,13 @@ TEST(Tool, WhatStandsInPlaceOfUserCfgIsNeitherWaitedOnNorReplaced) {
   testsupport::WriteFile(user, std::string("[\0I\0m\0a\0g\0e\0]\0\n\0", 16));
   EXPECT_EQ(Outcome(inst.Run({"get", "Image", "KeepPercent"})),
             "0 50\nnavconfig: warning: " + user + " was no text file; the previous file is saved as " + user + ".bak\n");
+  // So does an import whose save sets one aside.
+  const std::string product = inst.Config() + "product.cfg";
+  testsupport::WriteFile(product, std::string("\0", 1));
+  EXPECT_EQ(Outcome(inst.Run({"import", "--layer", "product", "--force", "-"}, "[Image]\n\"KeepPercent\"=60\n")),
+            "0 + Image\\KeepPercent = 60\n1 added, 0 changed, 0 removed (product, written to " + product +
+                ")\nnavconfig: warning: " + product + " was no text file; the previous file is saved as " + product +
+                ".bak\n");
 }
 
 // The read-only layers of the system's configuration folder (POSIX only) are read where the configuration folder
