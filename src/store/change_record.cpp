@@ -52,11 +52,9 @@ void AddValues(const KeyRoot* section, const ValueChange& where, std::vector<Val
 
 }  // namespace
 
-void RecordValue(const Forest& forest, const char* path, const char* key, ValueChange::Kind kind,
-                 std::vector<ValueChange>& changes) {
+void RecordValue(const Forest& forest, const char* path, const char* key, std::vector<ValueChange>& changes) {
   const TreeIndex& index = forest.IndexRef();
   ValueChange change;
-  change.kind = kind;
   KeyRoot* section = SpellPath(index, path, change);
   SectionInfo* info = section ? index.FindSection(section) : nullptr;
   const KeyValue* value = info && key ? index.FindValue(info, key, TreeIndex::NameHash(key)) : nullptr;
@@ -67,7 +65,6 @@ void RecordValue(const Forest& forest, const char* path, const char* key, ValueC
 
 void RecordBranch(const Forest& forest, const char* path, std::vector<ValueChange>& changes) {
   ValueChange where;
-  where.kind = ValueChange::Kind::Removed;
   if (const KeyRoot* section = SpellPath(forest.IndexRef(), path, where)) AddValues(section, where, changes);
 }
 

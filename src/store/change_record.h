@@ -11,11 +11,10 @@
 
 namespace navconfig {
 
-// The value at path and key, when it is in memory, as a change of that kind (taken after a write, before a
-// deletion); nothing when it is absent.
-void RecordValue(const Forest& forest, const char* path, const char* key, ValueChange::Kind kind,
-                 std::vector<ValueChange>& changes);
-// Every value of the branch at path, as removed (taken before the branch is deleted).
+// The value at path and key, when it is in memory, as a change (taken after a write, before a deletion); nothing
+// when it is absent.
+void RecordValue(const Forest& forest, const char* path, const char* key, std::vector<ValueChange>& changes);
+// Every value of the branch at path (taken before the branch is deleted).
 void RecordBranch(const Forest& forest, const char* path, std::vector<ValueChange>& changes);
 
 }  // namespace navconfig

@@ -12,6 +12,7 @@
 #include <exception>
 #include <iterator>
 #include <new>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -641,7 +642,7 @@ platform::Status CConfigMgr::Store(LayerEdit&& edit, WriteTarget* target, Pendin
   }
   const bool changed = keytree::AddValue(&m_forest, target->section, key, edit.type, edit.intValue,
                                          edit.strValue.c_str(), edit.isDefault);
-  if (changed && RecordingChanges()) RecordValue(m_forest, path, key, ValueChange::Kind::Changed, m_changes);
+  if (changed && RecordingChanges()) RecordValue(m_forest, path, key, m_changes);
   NoteEdit(target->layer, std::move(edit), changed, pending);
   return platform::Status::Ok();
 }
@@ -677,7 +678,7 @@ void CConfigMgr::DeleteValue(const char* path, const char* key, bool* removed, P
   if (!path || !key) return;
   EnsureLayer(path);
   const size_t recorded = m_changes.size();
-  if (RecordingChanges()) RecordValue(m_forest, path, key, ValueChange::Kind::Removed, m_changes);
+  if (RecordingChanges()) RecordValue(m_forest, path, key, m_changes);
   *removed = keytree::DeleteValue(&m_forest, m_forest.Root(), path, key);
   if (!*removed) m_changes.resize(recorded);
   NoteEdit(LayerName(path), DeleteValueEdit(path, key), *removed, pending);
@@ -706,10 +707,9 @@ void CConfigMgr::DeleteBranch(const char* path, bool* removed, PendingSaves* pen
 
 namespace {
 
-// Where a change is kept among the recorded ones (a type of this file, so that the map of them stays inside the
-// library).
-struct KeptAt {
-  size_t index;
+// The order of the names of changed values (a type of this file, so that the set of them stays inside the library).
+struct NameOrder {
+  bool operator()(const std::string& a, const std::string& b) const { return a < b; }
 };
 
 }  // namespace
@@ -758,16 +758,11 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
 
 void CConfigMgr::KeepOneChangePerValue(size_t first) {
   if (m_changes.size() - first < 2) return;
-  std::map<std::string, KeptAt> at;  // the folded name of a value, and where it is kept
+  std::set<std::string, NameOrder> seen;  // the folded names of the values kept
   size_t kept = first;
   for (size_t i = first; i < m_changes.size(); ++i) {
     ValueChange& change = m_changes[i];
-    const std::string name = FoldedLayer(change.layer + '\\' + change.section + '\\' + change.key);
-    auto [it, added] = at.try_emplace(name, KeptAt{kept});
-    if (!added) {
-      m_changes[it->second.index].kind = change.kind;
-      continue;
-    }
+    if (!seen.insert(FoldedLayer(change.layer + '\\' + change.section + '\\' + change.key)).second) continue;
     if (kept != i) m_changes[kept] = std::move(change);
     ++kept;
   }

@@ -277,7 +277,7 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   // The same checks for any change of a set: a write's names, and the layer of every change, which must be able
   // to name a file.
   platform::Status AcceptChange(const navconfig::LayerEdit& change) REQUIRES(m_sync);
-  // Leaves one change per value among those recorded from index first on (the first place, the last kind).
+  // Leaves one change per value among those recorded from index first on, in the place of its first.
   void KeepOneChangePerValue(size_t first) REQUIRES(m_sync);
   // The section that a write goes to, found by its path, and the path's layer.
   struct WriteTarget {

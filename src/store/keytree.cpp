@@ -783,7 +783,7 @@ void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const Key
       // Not wanted: unlinked, told, released.
       *link = have->next;
       if (index) index->RemoveValue(info, have);
-      if (report) report(context, ValueSync::Removed, have->name ? have->name : "");
+      if (report) report(context, have->name ? have->name : "");
       ReleaseValue(have);
       changed = true;
       continue;
@@ -808,14 +808,14 @@ void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const Key
       value->next = have;
       *link = value;
       if (index) index->AddValue(info, value, FoldedHash(name, length), length);
-      if (report) report(context, ValueSync::Added, name);
+      if (report) report(context, name);
       link = &value->next;
       changed = true;
       wanted = wanted->next;
       continue;
     }
     if (SetContent(owner, info, have, wanted->type, number, text, std::strlen(text))) {
-      if (report) report(context, ValueSync::Changed, have->name ? have->name : "");
+      if (report) report(context, have->name ? have->name : "");
       changed = true;
     }
     link = &have->next;

@@ -52,10 +52,9 @@ class SectionSync {
   }
 
  private:
-  void Report(ValueChange::Kind kind, const std::string& path, const char* key) {
+  void Report(const std::string& path, const char* key) {
     if (!m_changes) return;
     ValueChange change;
-    change.kind = kind;
     change.layer = path.substr(0, m_layerLength);
     change.section = path.size() > m_layerLength ? path.substr(m_layerLength + 1) : std::string();
     change.key = key ? key : "";
@@ -68,12 +67,9 @@ class SectionSync {
     keytree::SyncValues(&m_forest, memory, m_forest.IndexRef().FindSection(memory), wanted ? wanted->values : nullptr,
                         m_changes ? &SectionSync::Heard : nullptr, this);
   }
-  static void Heard(void* self, keytree::ValueSync kind, const char* key) {
+  static void Heard(void* self, const char* key) {
     auto* sync = static_cast<SectionSync*>(self);
-    sync->Report(kind == keytree::ValueSync::Removed   ? ValueChange::Kind::Removed
-                 : kind == keytree::ValueSync::Added ? ValueChange::Kind::Added
-                                                     : ValueChange::Kind::Changed,
-                 *sync->m_path, key);
+    sync->Report(*sync->m_path, key);
   }
 
   // A subsection that is not wanted keeps its record and loses its values; a wanted one that is missing is

@@ -8,8 +8,6 @@
 namespace navconfig {
 
 struct ValueChange {
-  enum class Kind { Added, Changed, Removed };
-  Kind kind = Kind::Changed;
   std::string layer;    // the layer's name as its top-level section spells it
   std::string section;  // the path inside the layer, names joined by backslashes ("" for the layer itself)
   std::string key;
