@@ -200,8 +200,8 @@ struct CfgReport {
   std::vector<CfgFinding> findings;
   std::vector<CfgValue> values;
 };
-// What a text is checked for: what the reader ignores or cuts (the errors, all that import needs), or that and
-// the warnings and notes of check as well (octal numbers, keys set twice, names and values against the catalogue).
+// What a text is checked for: the lines as the reader takes them (what it ignores or cuts, all that import needs),
+// or also each value as check sees it (octal numbers, keys set twice, names and values against the catalogue).
 enum class CfgChecks { Reader, All };
 // Takes a text apart line by line with the library's own line reader: what check reports, and the values read.
 void ReadCfgText(const std::string& text, CfgReport& report, CfgChecks checks = CfgChecks::All);

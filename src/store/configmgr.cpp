@@ -1055,20 +1055,22 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
 
 [[gnu::cold]] bool CConfigMgr::ReadLayerFile(const char* layerName) {
   if (!layerName || !platform::IsSafeFileComponent(layerName)) return false;
+  const std::string folded = FoldedLayer(layerName);
   std::string file;
   const std::string candidate = LayerFilePath(layerName);
   if (!candidate.empty()) {
     // Identified before it is read, so that a change in between is found at the next save.
     const platform::FileIdentity identity = platform::IdentifyFile(candidate);
-    m_layerFiles[FoldedLayer(layerName)].NoteRead(candidate, identity, true);
+    m_layerFiles[folded].NoteRead(candidate, identity, true);
     if (identity.kind == platform::FileIdentity::Kind::Regular) file = candidate;
   }
   if (file.empty()) file = FallbackFile(layerName);
-  const auto known = m_layerFiles.find(FoldedLayer(layerName));
+  auto known = m_layerFiles.find(folded);
   // A layer that no file holds is in memory only while it holds changes whose save failed.
   if (file.empty() && (known == m_layerFiles.end() || known->second.Journal().Empty())) return false;
 
-  LayerFile& state = m_layerFiles[FoldedLayer(layerName)];
+  if (known == m_layerFiles.end()) known = m_layerFiles.try_emplace(folded).first;
+  LayerFile& state = known->second;
   platform::Status read;
   // The text of a file of usual size is kept for the next save to edit; that of a larger one is read again then.
   std::string text;
