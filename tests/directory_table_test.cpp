@@ -61,13 +61,15 @@ TEST(DirectoryTable, ThePlatformFixesTheRuntimeConfigurationAndRegistryDirectori
 
 TEST(DirectoryTable, AStartWithoutRootClearsMissingDirectoriesAndOneWithARootKeepsThem) {
   Installation inst;
-  for (const char* d : {"audio", "mysave", "memo"}) MakeDirs(inst / d);
+  // A folder named in Latin-1, as old archives name them, exists as well (file names are bytes on POSIX).
+  const std::string memo = testsupport::kWindows ? "memo" : "m\xE9mo";
+  for (const std::string& d : {std::string("audio"), std::string("mysave"), memo}) MakeDirs(inst / d);
   inst.WriteDirectories({{"AudioDir", inst / "audio"},
                          {"LRGridDir", inst / "gone/data"},
                          {"RegionDir", "NA"},
                          {"LRGlobalSaveDir", inst / "mysave"},
                          {"SpeechDir", inst / "nospeech"},
-                         {"MemoDir", inst / "memo"},
+                         {"MemoDir", inst / memo},
                          {"BatchDir", inst / "nobatch"}});
   testsupport::LogCapture log("android");
   // A reset as the very first call starts the library once.
@@ -82,7 +84,7 @@ TEST(DirectoryTable, AStartWithoutRootClearsMissingDirectoriesAndOneWithARootKee
   // Missing directories of the table are emptied (a region code is tested like a path), existing ones stay,
   // others are not the table's business.
   EXPECT_EQ(UserDir("LRGridDir") + UserDir("RegionDir"), "");
-  EXPECT_EQ(Dir("AudioDir") + Dir("MemoDir") + Dir("BatchDir"), inst / "audio" + inst / "memo" + inst / "nobatch");
+  EXPECT_EQ(Dir("AudioDir") + Dir("MemoDir") + Dir("BatchDir"), inst / "audio" + inst / memo + inst / "nobatch");
 
   // Support directories: an existing one stays, a missing one (even the user's own) is replaced by a
   // folder below the root, without a trailing separator and without creating it (all of them: the tool's dirs).

@@ -79,19 +79,30 @@ TEST(OROustring, EditsSearchesComparisonsNumbersAndConversions) {
     EXPECT_EQ(OROConvertUTF16toUTF8(utf16.c_str()).str(), utf8);
     EXPECT_EQ(OROConvertUTF8toUTF16((std::string(utf8) + "b").c_str()).str(), std::u16string(utf16).append(u"b"));
   }
-  // Each byte that starts no valid sequence becomes U+FFFD: a stray continuation byte, overlong forms, encoded
-  // surrogates, code points past U+10FFFF, sequences cut short by the end or by another character.
-  const std::u16string r = u"\xFFFD";
+  // Each byte that starts no valid sequence stands as U+DC80 + (byte - 0x80), and turns back into that byte: a
+  // stray continuation byte, overlong forms, encoded surrogates, code points past U+10FFFF, sequences cut short
+  // by the end or by another character, and a name in Latin-1.
   const std::pair<const char*, std::u16string> invalid[] = {
-      {"\x80", r},            {"\xC0\xAF", r + r},     {"\xE0\x9F\xBF", r + r + r}, {"\xF0\x8F\xBF\xBF", r + r + r + r},
-      {"\xED\xA0\x80", r + r + r}, {"\xED\xBF\xBF", r + r + r}, {"\xF4\x90\x80\x80", r + r + r + r},
-      {"\xE2\x82", r + r},     {"\xC3(", r + u"("},
+      {"\x80", u"\xDC80"},
+      {"\xC0\xAF", u"\xDCC0\xDCAF"},
+      {"\xE0\x9F\xBF", u"\xDCE0\xDC9F\xDCBF"},
+      {"\xF0\x8F\xBF\xBF", u"\xDCF0\xDC8F\xDCBF\xDCBF"},
+      {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},
+      {"\xED\xB3\xBF", u"\xDCED\xDCB3\xDCBF"},
+      {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},
+      {"\xE2\x82", u"\xDCE2\xDC82"},
+      {"\xC3(", u"\xDCC3("},
+      {"Karten-\xE9\xFF", u"Karten-\xDCE9\xDCFF"},
   };
-  for (const auto& [utf8, utf16] : invalid) EXPECT_EQ(OROwstring(utf8).str(), utf16) << utf8;
-  // Unpaired surrogates become U+FFFD in UTF-8.
+  for (const auto& [utf8, utf16] : invalid) {
+    EXPECT_EQ(OROwstring(utf8).str(), utf16) << utf8;
+    EXPECT_EQ(OROwstring(utf8).uString().str(), utf8);
+  }
+  // Other unpaired surrogates become U+FFFD in UTF-8.
   const std::string bad = "\xEF\xBF\xBD";
   EXPECT_EQ(OROConvertUTF16toUTF8(u"x\xD800y").str(), "x" + bad + "y");
-  EXPECT_EQ(OROConvertUTF16toUTF8(u"\xDFFF\xDC00\xD800\xDC00\xD800").str(), bad + bad + "\xF0\x90\x80\x80" + bad);
+  EXPECT_EQ(OROConvertUTF16toUTF8(u"\xDFFF\xDC00\xD800\xDC00\xD800 \xDC7F\xDD00").str(),
+            bad + bad + "\xF0\x90\x80\x80" + bad + " " + bad + bad);
   EXPECT_EQ(OROConvertUTF16toUTF8(nullptr).str(), "");
   OROwstring wide("cfg\xE2\x82\xAC");
   EXPECT_STREQ(wide.appendSlash().c_str(false), Native("cfg\xE2\x82\xAC/").c_str());

@@ -12,23 +12,30 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+// A byte of narrow text that starts no valid UTF-8 sequence stands in wide text as the unpaired surrogate
+// U+DC80 + (byte - 0x80), and turns back into that byte: names taken from the file system or from a file in
+// another encoding (a folder named in Latin-1) survive the way through wide text unchanged.
+constexpr char32_t kEscapedByte = 0xDC00;
+bool IsEscapedByte(char32_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
+
 // Decodes one code point from UTF-8 at s[i..n); advances i. Invalid or truncated sequences, overlong forms
-// and surrogates give U+FFFD and consume one byte.
+// and surrogates consume one byte, which is given escaped.
 char32_t DecodeUtf8(const unsigned char* s, size_t n, size_t& i) {
   unsigned char c = s[i];
   if (c < 0x80) { ++i; return c; }
+  const char32_t escaped = kEscapedByte + c;
   size_t len = 0;
   char32_t cp = 0, min = 0;
   if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
   else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; min = 0x800; }
   else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; min = 0x10000; }
-  else { ++i; return kReplacement; }
-  if (i + len > n) { ++i; return kReplacement; }
+  else { ++i; return escaped; }
+  if (i + len > n) { ++i; return escaped; }
   for (size_t k = 1; k < len; ++k) {
-    if ((s[i + k] & 0xC0) != 0x80) { ++i; return kReplacement; }
+    if ((s[i + k] & 0xC0) != 0x80) { ++i; return escaped; }
     cp = (cp << 6) | (s[i + k] & 0x3F);
   }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) { ++i; return kReplacement; }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) { ++i; return escaped; }
   i += len;
   return cp;
 }
@@ -53,6 +60,9 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
+    } else if (IsEscapedByte(c)) {
+      out += static_cast<char>(c - kEscapedByte);
+      continue;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = kReplacement;
     }

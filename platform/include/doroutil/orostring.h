@@ -3,7 +3,9 @@
 // Stand-ins for the maker's utility strings, kept under their names and calling shape and thin over
 // std::string and std::u16string. A string never holds a "null" state of its own: the null string and the
 // empty text are the same value, and is_null() is true for both. Conversions between the two forms never
-// fail: bytes that are not valid UTF-8, and unpaired UTF-16 surrogates, become U+FFFD.
+// fail and lose nothing of narrow text: a byte that is not valid UTF-8 (a file name in Latin-1) becomes the
+// unpaired surrogate U+DC80 + (byte - 0x80) in wide text, which turns back into that byte; other unpaired
+// UTF-16 surrogates become U+FFFD.
 //
 // Values of these classes are plain values: one thread at a time may use one object.
 #ifndef NAVCONFIG_DOROUTIL_OROSTRING_H
@@ -113,7 +115,7 @@ class NAVCONFIG_API OROwstring {
   mutable std::string m_utf8;
 };
 
-// Conversions between the two forms; invalid input becomes U+FFFD, never a failure.
+// Conversions between the two forms; never a failure (invalid input as described at the top).
 NAVCONFIG_API OROustring OROConvertUTF16toUTF8(const char16_t* text);
 NAVCONFIG_API OROwstring OROConvertUTF8toUTF16(const char* text);
 
