@@ -101,17 +101,21 @@ TEST_F(SeveralWriters, TheNewestWriteOfAKeyWins) {
     for (const std::string& change : c.before) Apply(path, change);
     KeyRoot* const section = Config_FindRoot(path.c_str());
     ASSERT_NE(section, nullptr);
+    KeyValue* cursor = Config_SetBeginEnumKeyValue(path.c_str());  // a caller's, held across the merge
     if (!c.other.empty()) {
       std::vector<std::string> args = {configDir, path};
       args.insert(args.end(), c.other.begin(), c.other.end());
       ASSERT_EQ(testsupport::RunChild("edit", args), 0);
     }
     const auto file = storetest::FileId(Cfg("user.cfg"));
+    if (c.then[0] == '-') cursor = nullptr;  // this process's own delete ends the cursors on the value
     Apply(path, c.then);
     const std::string expected = c.block ? header + '\n' + c.block + '\n' : "<absent>";
     EXPECT_EQ(Block("user.cfg", header), expected);
     EXPECT_EQ(MemoryBlock(path, header), expected);
     EXPECT_EQ(Config_FindRoot(path.c_str()), section);  // the section's record outlives the merge
+    for (char name[64]; Config_GetNextKeyValue(&cursor, name, sizeof name);) {  // and so do the values' records
+    }
     EXPECT_TRUE(!c.other.empty() || storetest::FileId(Cfg("user.cfg")) == file) << "a save that changed nothing";
   }
   // Nothing in the files merged was lost, not even in one that another program emptied: no copy is kept.

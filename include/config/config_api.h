@@ -97,7 +97,10 @@ NAVCONFIG_API KeyRoot* Config_SetBranch(const char* path);
 NAVCONFIG_API int Config_GetLeaf(KeyRoot** cursor, char* buffer, int size);
 /* Enumeration of values: Config_SetBeginEnumKeyValue (locked) gives the first value of the section at path;
  * Config_GetNextKeyValue copies the cursor's name into buffer (size bytes at most, terminated), moves on and
- * returns 1, or returns 0 (buffer cleared) at the end. */
+ * returns 1, or returns 0 (buffer cleared) at the end. A cursor stays usable across a merge or reload that takes
+ * in another process's removal of values: their records stay until the section is deleted or flushed or the
+ * trees go (a cursor that stands on one goes on to the values after it). This process's own delete of a value
+ * ends the cursors that stand on that value. */
 NAVCONFIG_API KeyValue* Config_SetBeginEnumKeyValue(const char* path);
 NAVCONFIG_API int Config_GetNextKeyValue(KeyValue** cursor, char* buffer, int size);
 /* The number of subsections of the section at path; *maxNameLength (when not null) gets the length of the

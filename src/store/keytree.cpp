@@ -771,6 +771,21 @@ void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
                               room.records.size());
 }
 
+namespace {
+
+void Retire(SectionInfo* info, KeyValue* value) {
+  try {
+    if (info) {
+      info->retired.push_back(value);
+      return;
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  ReleaseValue(value);
+}
+
+}  // namespace
+
 void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const KeyValue* wanted, ValueSyncReport report,
                 void* context) {
   TreeIndex* index = owner && info ? owner->Index() : nullptr;
@@ -780,11 +795,12 @@ void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const Key
     KeyValue* have = *link;
     const int order = !have ? 1 : !wanted ? -1 : SpecialChar_stricmp(have->name ? have->name : "", wanted->name ? wanted->name : "");
     if (order < 0) {
-      // Not wanted: unlinked, told, released.
+      // Not wanted: unlinked and told. Its record stays until the section goes, as the section's own does, for
+      // a cursor that stands on it: the process did not remove it, another one did.
       *link = have->next;
       if (index) index->RemoveValue(info, have);
       if (report) report(context, have->name ? have->name : "");
-      ReleaseValue(have);
+      if (have->allocated || have->strAllocated) Retire(info, have);
       changed = true;
       continue;
     }
@@ -827,9 +843,14 @@ void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const Key
 namespace {
 
 // Releases the values of a section, unless the index tells that every piece of them was carved from a block
-// (which they are then left to): a file's values are not walked when the file's tree goes.
+// (which they are then left to): a file's values are not walked when the file's tree goes. Values that a merge
+// took out go as well.
 void ReleaseValues(const TreeIndex* index, KeyRoot* section) {
-  const SectionInfo* info = index ? index->FindSection(section) : nullptr;
+  SectionInfo* info = index ? index->FindSection(section) : nullptr;
+  if (info) {
+    for (KeyValue* value : info->retired) ReleaseValue(value);
+    info->retired.clear();
+  }
   if (!info || info->heapPieces) {
     for (KeyValue* value = section->values; value;) {
       KeyValue* next = value->next;

@@ -94,6 +94,9 @@ struct SectionInfo {
   KeyRoot* childHint = nullptr;   // the subsection inserted last, or null
   // The section's own text in its layer's file as the last save wrote it; valid until a value changes.
   std::string text;
+  // Values from the heap that a merge took out of the list, kept until the section goes: a caller's cursor
+  // may stand on one (see keytree::SyncValues).
+  std::vector<KeyValue*> retired;
 
   // The bytes before the record that hold a path of that length and its terminator.
   static size_t PathRoom(size_t length) { return (length + 1 + alignof(SectionInfo) - 1) / alignof(SectionInfo) * alignof(SectionInfo); }
