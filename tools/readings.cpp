@@ -168,17 +168,19 @@ void CheckNames(const std::string& section, const std::string& key) {
   if (key.empty()) Fail(kExitUsage, "the key is empty");
 }
 
+bool NamesLayerOnly(const std::string& section) {
+  if (!IsFullPath(section)) return false;
+  const std::string rest = section.substr(section.find_first_not_of(" \\") + LayerOf(section).size());
+  return rest.find_first_not_of('\\') == std::string::npos;
+}
+
 std::string WriteFault(const std::string& section, const std::string& key) {
   if (HasLineBreak(section) || section.find_first_of("[]") != std::string::npos)
     return "section '" + section + "' holds a bracket or a line break, which a .cfg header cannot carry";
   const std::string layer = LayerOf(section);
   if (IsFullPath(section) && (layer == "." || layer == ".." || layer.find('/') != std::string::npos))
     return "layer '" + layer + "' cannot name a file in the configuration folder";
-  if (IsFullPath(section)) {
-    // The writer writes sections; a value of the layer itself would stay in memory only.
-    const std::string rest = section.substr(section.find_first_not_of(" \\") + layer.size());
-    if (rest.find_first_not_of('\\') == std::string::npos) return "'" + section + "' names a layer but no section in it";
-  }
+  if (NamesLayerOnly(section)) return "'" + section + "' names a layer but no section in it";
   // The reader ends a key at '"' and skips the quote bytes ('"', 0xEE, 0xEF) before it.
   if (HasLineBreak(key) || key.find_first_of("\"=") != std::string::npos || HasQuoteByte(key.substr(0, 1)))
     return "key '" + key +

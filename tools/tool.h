@@ -160,6 +160,9 @@ void WriteReading(JsonWriter& json, const std::string& setting, const Reading& r
 bool HasLineBreak(std::string_view text);
 // Fails with exit 2 for an empty section or key.
 void CheckNames(const std::string& section, const std::string& key);
+// A full path that names a layer and no section ("user\\"). The values of the layer itself, read under a
+// header "[\\]", are lines of its file that the library neither writes nor removes.
+bool NamesLayerOnly(const std::string& section);
 // Why a write of the key into the section argument cannot be stored (a name a .cfg file cannot carry, a layer
 // that cannot name a file, a full path without a section); empty when it can. CheckWritableNames fails with it
 // (exit 2), after CheckNames.

@@ -583,7 +583,7 @@ std::string navconfig::WritePath(const char* section) {
   return path;
 }
 
-platform::Status CConfigMgr::AcceptNames(const char* path, const char* key) {
+platform::Status CConfigMgr::AcceptNames(const char* path, const char* key, bool deleting) {
   // The sections are what follows the layer: leading blanks and backslashes, then the layer's name.
   const char* sections = path + std::strspn(path, " \\");
   sections += std::strcspn(sections, "\\");
@@ -593,6 +593,8 @@ platform::Status CConfigMgr::AcceptNames(const char* path, const char* key) {
   if (sections[std::strspn(sections, "\\")] == '\0') {
     what = "the section path '" + Shown(path) + "' ";
     fault = "names a layer but no section in it";
+  } else if (deleting) {
+    return platform::Status::Ok();
   } else if ((fault = cfg::SectionNamesFault(sections, std::strlen(sections)))) {
     what = "the section path '" + Shown(path) + "' ";
   } else if ((fault = cfg::KeyNameFault(key, std::strlen(key)))) {
@@ -600,8 +602,10 @@ platform::Status CConfigMgr::AcceptNames(const char* path, const char* key) {
   } else {
     return platform::Status::Ok();
   }
-  const platform::Status refused =
-      platform::Status::Error(what + fault + ", which a .cfg file cannot carry; nothing was stored");
+  // Values of the layer itself (read under a header "[\\]") are lines that every save keeps as they are.
+  const platform::Status refused = platform::Status::Error(
+      what + fault + (deleting ? ": the values of the layer itself stay in its file; nothing was removed"
+                               : ", which a .cfg file cannot carry; nothing was stored"));
   const std::string layer = LayerName(path);
   if (layer.empty()) return refused;
   // The layer's file is named, where it can be, as the file that was not written.
@@ -675,7 +679,7 @@ KeyRoot* CConfigMgr::FindSectionInLists(const char* path) {
 
 void CConfigMgr::DeleteValue(const char* path, const char* key, bool* removed, PendingSaves* pending) {
   *removed = false;
-  if (!path || !key) return;
+  if (!path || !key || !AcceptNames(path, key, true).ok) return;
   EnsureLayer(path);
   const size_t recorded = m_changes.size();
   if (RecordingChanges()) RecordValue(m_forest, path, key, m_changes);
@@ -721,8 +725,8 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
     RecordRefusedSave(layer, kUnsafeFileName);
     return platform::Status::Error(kUnsafeFileName);
   }
-  if (change.kind != LayerEdit::Kind::Set) return platform::Status::Ok();
-  return AcceptNames(change.path.c_str(), change.key.c_str());
+  if (change.kind == LayerEdit::Kind::DeleteBranch) return platform::Status::Ok();
+  return AcceptNames(change.path.c_str(), change.key.c_str(), change.kind == LayerEdit::Kind::DeleteValue);
 }
 
 [[gnu::cold]] platform::Status CConfigMgr::ApplyChanges(std::vector<LayerEdit>&& changes, PendingSaves* pending) {
