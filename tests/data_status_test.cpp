@@ -109,6 +109,14 @@ TEST(DataStatus, VersionFilesGridsTheStatusTheyGiveAndTheFirstRunFlag) {
   EXPECT_EQ(Config_GetDataVersionInfo(dir + "/", "version.dat", "Data Version:", false).str(), "2");
   EXPECT_EQ(Config_GetDataVersionInfo("../set", "version.dat", "Data Version:", true).str(), "V2");
   EXPECT_EQ(Config_GetDataVersionInfo(dir, "version.dat", "Data Format:", false).str(), "");
+  // On POSIX, ".." after a link leads to its target's parent: not this file (which "link/../set" spells), but
+  // another one, with a record of its own.
+  if (!testsupport::kWindows && testsupport::MakeSymlink(inst / "other/deep", inst / "link")) {
+    testsupport::MakeDirs(inst / "other/deep");
+    testsupport::MakeDirs(inst / "other/set");
+    WriteFile(inst / "other/set/version.dat", "Product Name: Other\n");
+    EXPECT_EQ(Config_GetDataVersionInfo(inst / "link/../set", "version.dat", "Product Name:", false).str(), "Other");
+  }
   // A deleted file is answered from the cache until a reload drops its record.
   std::filesystem::remove(file);
   EXPECT_EQ(Config_GetDataVersionInfo("./../set/", "version.dat", "Data Version:", false).str(), "V2");

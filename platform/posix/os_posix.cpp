@@ -52,6 +52,15 @@ std::string AbsolutePath(const std::string& path) {
     if (!::getcwd(cwd, sizeof cwd)) return path;
     joined = std::string(cwd) + '/' + path;
   }
+  // ".." leads to the parent of the folder that the path before it reaches, which is not the folder named
+  // before it when that is a link: the folder up to the last ".." is asked of the file system.
+  size_t upTo = std::string::npos;
+  for (size_t at = joined.find("/.."); at != std::string::npos; at = joined.find("/..", at + 1))
+    if (at + 3 == joined.size() || joined[at + 3] == '/') upTo = at + 3;
+  if (upTo != std::string::npos) {
+    char resolved[PATH_MAX];
+    if (::realpath(joined.substr(0, upTo).c_str(), resolved)) joined = resolved + joined.substr(upTo);
+  }
   std::vector<std::string_view> parts;
   for (size_t at = 0; at < joined.size();) {
     const size_t end = std::min(joined.find('/', at), joined.size());
