@@ -6,6 +6,7 @@
 #include <config/config_globals.h>
 #include <config/config_info.h>
 #include <config/config_listen.h>
+#include <config/data_dirs.h>
 #include <doroutil/sync.h>
 #include <gtest/gtest.h>
 #include <platform/file_lock.h>
@@ -47,6 +48,7 @@ TEST_F(Concurrency, ThreadsReadAndWriteAtOnce) {
   Reload();
   Config_SetIntVal("Shared", "Fixed", 7);  // in the user layer, rewritten with every save
   ASSERT_TRUE(Config_SetSingleSignon("u", "pw", false));  // stored anew by the writers, read by the readers
+  WriteCfg("version.dat", "Product Name: Maps\n");  // read by the readers, each dropping its cached record at times
   std::atomic<int> failures{0};
   std::vector<std::vector<long>> last(kWriters, std::vector<long>(kKeys, -1));
   // What a writer wrote last reads back, from memory or, after a reload, from the file.
@@ -83,6 +85,9 @@ TEST_F(Concurrency, ThreadsReadAndWriteAtOnce) {
         char password[8];
         if (op % 10 == 0 && (!Config_GetSingleSignon(nullptr, 0, password, sizeof password) ||
                              std::string(password) != "pw"))
+          ++failures;
+        if (op % 3 == 0 &&
+            Config_GetDataVersionInfo(configDir.c_str(), "version.dat", "Product Name:", op % 2 == 0).str() != "Maps")
           ++failures;
       }
     });

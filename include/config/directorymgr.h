@@ -11,9 +11,10 @@
 // the user layer with SetDirPath; Initialize() fills in the missing ones, finds installed map data and works
 // out the data status.
 //
-// The class has no lock of its own: each setting read or write takes the configuration's lock for that one
-// access. Initialize, SetConfigPath and the operations that fill the version record, the version cache and
-// the first-run answer change members and must not run at the same time as each other.
+// Each setting read or write takes the configuration's lock for that one access, and the cache of version files
+// has a lock of its own (GetDataVersionInfo may run on several threads at once). Initialize, SetConfigPath and
+// the operations that fill the version record and the first-run answer change members and must not run at the
+// same time as each other.
 #ifndef NAVCONFIG_CONFIG_DIRECTORYMGR_H
 #define NAVCONFIG_CONFIG_DIRECTORYMGR_H
 
@@ -109,7 +110,7 @@ class NAVCONFIG_API DirectoryMgr {
   // the kind's folder name taken relative to the process's current directory (for INSTALL_DATA_NETWORK:
   // data/ below the current directory; nothing for a kind without a folder name). The list is not emptied
   // first, nothing is sorted, and a folder reached twice is listed twice. Reads each set's version.dat
-  // afresh, so it must not run while another thread uses this manager's version cache.
+  // afresh.
   void GetInstalledMapSetsInPath(ListMgr<OroDataSet>& sets, const OROustring& path, eInstallDataType type);
   // True when dir holds a ".cgd" file; then set gets its map ID (version.dat is read afresh, replacing its
   // cached record), its path (the folder of dir; a file part is dropped) and its name, and keeps its other
@@ -156,7 +157,7 @@ class NAVCONFIG_API DirectoryMgr {
   bool m_stitchedDataEnabled = false;
   ListMgr<OROustring> m_externalStorageDirs;
   TVersionStruct m_curDataVersion;
-  ListMgr<TVersionStruct> m_versionCache;
+  ListMgr<TVersionStruct> m_versionCache;  // under a lock of the version files' own
   bool m_outOfBoxFirstRun = false;
   bool m_outOfBoxFirstRunKnown = false;
   OROustring m_systemConfigDir;

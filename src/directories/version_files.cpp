@@ -2,11 +2,16 @@
 #include <config/directorymgr.h>
 #include <doroutil/files.h>
 #include <doroutil/strutil.h>
+#include <doroutil/sync.h>
 #include <platform/os.h>
 
 #include <cstring>
 
 namespace {
+
+// The cache of version files is used from any thread (Config_GetDataVersionInfo); one lock serves the process's
+// directory manager, of which there is one at a time.
+critSec g_versionLock;
 
 // Only the head of a version file is read.
 constexpr int kVersionLinesRead = 10;
@@ -61,6 +66,7 @@ bool DirectoryMgr::GetDataVersionInfo(const OROustring& dir, const OROustring& f
   // Records are found by the absolute form of the file's path, so that relative spellings of one file ("rel/",
   // "./rel/", "/cwd/rel/") share one record; a record keeps that form as its file name.
   const std::string path = platform::AbsolutePath(file.GetFullPath(true).str());
+  const CritSecHolder hold(g_versionLock);
   const TVersionStruct* record = nullptr;
   for (size_t i = 0; i < m_versionCache.Count(); ++i) {
     const TVersionStruct* cached = m_versionCache[i];

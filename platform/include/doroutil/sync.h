@@ -49,6 +49,18 @@ class CAPABILITY("mutex") critSec {
 
 using mutex = critSec;
 
+// Holds a critSec for the lifetime of a scope.
+class SCOPED_CAPABILITY CritSecHolder {
+ public:
+  explicit CritSecHolder(critSec& s) ACQUIRE(s) : m_s(s) { m_s.Enter(); }
+  ~CritSecHolder() RELEASE() { m_s.Exit(); }
+  CritSecHolder(const CritSecHolder&) = delete;
+  CritSecHolder& operator=(const CritSecHolder&) = delete;
+
+ private:
+  critSec& m_s;
+};
+
 // A lock that readers may hold together and a writer alone. Each thread announces its reads in a slot of
 // its own (a cache line of its own), so that readers on different cores do not write the same memory; a
 // writer shuts new readers out and waits until every slot is empty. Enter/TryLock/Exit take it for writing,
