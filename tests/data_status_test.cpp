@@ -34,7 +34,9 @@ TEST(DataStatus, VersionFilesGridsTheStatusTheyGiveAndTheFirstRunFlag) {
       {"Data Format: 8\n", DATA_FOUND_NORMAL},    {"data format:   8.0  \n", DATA_FOUND_NORMAL},
       {"Data Format: 8.0.0.0\n", DATA_FOUND_NORMAL}, {"Data Format: 9\n", DATA_FOUND_SWVERSION_MISMATCH},
       {"Data Format: 8.0.0.0.1\n", DATA_FOUND_SWVERSION_MISMATCH},  // longer than Version\Major
-      {"", DATA_FOUND_SWVERSION_MISMATCH},         {"Data Format: 8\nLanguage:\ten \n", DATA_FOUND_NORMAL},
+      {"", DATA_FOUND_SWVERSION_MISMATCH},
+      {"\xEF\xBB\xBF" "Data Format: 8\r\n", DATA_FOUND_NORMAL},  // as Notepad saves it
+      {"Data Format: 8\nLanguage:\ten \n", DATA_FOUND_NORMAL},
   };
   auto status = [&](const char* text) { return WriteFile(version, text), Config_GetDataStatus(); };
   for (const auto& [text, expected] : cases) EXPECT_EQ(status(text), expected) << text;
@@ -133,6 +135,12 @@ TEST(DataStatus, VersionFilesGridsTheStatusTheyGiveAndTheFirstRunFlag) {
   std::filesystem::create_directory(dir + "/a-dir.dat");
   EXPECT_FALSE(dirs->GetDataVersionInfo(dir, "a-dir.dat", nullptr, value, false));
   EXPECT_EQ(Config_GetDataVersionInfo(dir, "none.dat", "Data Version:", true).str(), "");
+  // A line more than 64 KiB longer than what is taken of it is no text (a data file under the name): the file
+  // ends there, unread.
+  for (const auto& [length, expected] : {std::pair{60000, "3"}, std::pair{70000, ""}}) {
+    WriteFile(dir + "/long.dat", "Product Name: P" + std::string(length, 'x') + "\nData Version: 3\n");
+    EXPECT_EQ(Config_GetDataVersionInfo(dir, "long.dat", "Data Version:", true).str(), expected) << length;
+  }
 }
 
 TEST(DataDiscovery, NormalDataInTheFirstRegionThatHasACompleteGrid) {

@@ -341,7 +341,8 @@ int CmdSet(const Options& options, std::string section, std::string key, const s
 int CmdUnset(const Options& options, const std::string& section, const std::string& key, bool force) {
   CheckNames(section, key);
   if (NamesLayerOnly(section))
-    Fail(kExitUsage, "'" + section + "' names a layer but no section in it: the values of the layer itself stay in its file");
+    Fail(kExitUsage,
+         "'" + section + "' names a layer but no section in it: the values of the layer itself stay in its file");
   const std::string setting = SettingName(section, key);
   const bool full = IsFullPath(section);
   const std::string target = full ? section : "user\\" + section;

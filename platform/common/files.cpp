@@ -61,6 +61,9 @@ long ListInto(ListMgr<OROustring>& list, const char* dir, const char* ext, const
   return static_cast<long>(names.size());
 }
 
+// The bytes of a line that FileReadNextLine skips, past what the buffer takes, before it takes the file for no text.
+constexpr long kLongestSkip = 64 * 1024;
+
 }  // namespace
 
 long FileList(ListMgr<OROustring>& list, const char* dir, const char* ext) {
@@ -86,21 +89,29 @@ long LoadFile(const char* path, char** buffer) {
 
 struct FileHandle {
   std::FILE* f;
+  bool ended = false;  // by a line too long to be text
 };
 
 FileHandle* FileOpen(const char* path, const char* mode) {
   if (!path || !*path || !mode) return nullptr;
   std::FILE* f = platform::OpenStream(path, mode);
-  return f ? new FileHandle{f} : nullptr;
+  return f ? new FileHandle{f, false} : nullptr;
 }
 
 char* FileReadNextLine(FileHandle* file, char* buffer, int size) {
-  if (!file || !buffer || size <= 0) return nullptr;
+  if (!file || !buffer || size <= 0 || file->ended) return nullptr;
   int c = std::fgetc(file->f);
   if (c == EOF) return nullptr;
   int n = 0;
+  // What is skipped of a line too long for the buffer; a longer one is no line of text (a file of data under
+  // a text file's name), and ends the file rather than being read to its end.
+  long skipped = 0;
   while (c != EOF && c != '\n') {
     if (c != '\r' && n < size - 1) buffer[n++] = static_cast<char>(c);
+    else if (++skipped > kLongestSkip) {
+      file->ended = true;
+      break;
+    }
     c = std::fgetc(file->f);
   }
   buffer[n] = '\0';

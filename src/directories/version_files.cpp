@@ -48,10 +48,12 @@ bool DirectoryMgr::ReadVersionDotDatFile(const OroFileName& file, TVersionStruct
   if (!handle) return false;
   char line[kVersionLineBuffer];
   for (int n = 0; n < kVersionLinesRead && FileReadNextLine(handle, line, sizeof line); ++n) {
+    // A byte order mark (as Notepad writes one) is no part of the first line's label.
+    const char* text = n == 0 && std::strncmp(line, "\xEF\xBB\xBF", 3) == 0 ? line + 3 : line;
     for (const VersionLabel& label : kVersionLabels) {
       const size_t length = std::strlen(label.label);
-      if (SpecialChar_strnicmp(line, label.label, length) != 0) continue;
-      OROustring value(line + length);
+      if (SpecialChar_strnicmp(text, label.label, length) != 0) continue;
+      OROustring value(text + length);
       version.*label.field = value.strip();
       break;
     }

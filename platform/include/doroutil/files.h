@@ -32,7 +32,8 @@ long LoadFile(const char* path, char** buffer);
 struct FileHandle;
 FileHandle* FileOpen(const char* path, const char* mode);
 // The next line without its line end, at most size-1 bytes of it (the rest of a longer line is skipped);
-// null at the end of the file.
+// null at the end of the file. A line of more than 64 KiB past what the buffer takes is no text: the file ends
+// there.
 char* FileReadNextLine(FileHandle* file, char* buffer, int size);
 long FileWrite(FileHandle* file, const void* data, long size);
 void FileClose(FileHandle* file);
