@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <platform/os.h>
 
+#include "support/file_kinds.h"
 #include "support/test_support.h"
 
 using testsupport::TempDir;
@@ -38,6 +39,9 @@ TEST(Files, ListingIsSortedByteWiseAndMatchesExtensionsWithoutCaseAlsoThroughLin
     ASSERT_TRUE(testsupport::kWindows) << "cannot make a symbolic link";
     GTEST_SKIP() << testsupport::kNoSymlinks;
   }
+  // A link that leads nowhere and a FIFO are no files.
+  ASSERT_TRUE(testsupport::MakeSymlink("gone.cgd", dir / "e.cgd") &&
+              (testsupport::kWindows || testsupport::MakeFifo(dir / "f.cgd")));
   EXPECT_EQ(List(dir.path(), "", 2, ".svn"), (Names{"EU", "EU2", "NA"}));
   EXPECT_EQ(List(dir.path(), "CGD", 0, "a.cgd"), (Names{"C.CGD", "b.cgd", "d.cgd"}));
 }

@@ -30,9 +30,10 @@ bool IsDirectory(const std::string& path) {
   return !path.empty() && fs::is_directory(fs::path(path), error);
 }
 
+// As the library counts a required file: a regular file, also through a link (not a folder or a FIFO).
 bool IsFile(const fs::path& path) {
   std::error_code error;
-  return fs::exists(path, error);
+  return fs::is_regular_file(path, error);
 }
 
 // The folder that relative paths are taken from: the library uses the paths as they are stored, so they are

@@ -50,7 +50,7 @@ long ListInto(ListMgr<OROustring>& list, const char* dir, const char* ext, const
   if (!platform::ListDirectory(dir, entries)) return 0;
   std::vector<std::string> names;
   for (auto& e : entries) {
-    if (e.isDirectory != directories) continue;
+    if (directories ? !e.isDirectory : !e.isFile) continue;
     if (!directories && !HasExtension(e.name, ext)) continue;
     if (IsExcluded(e.name, exclude)) continue;
     names.push_back(std::move(e.name));

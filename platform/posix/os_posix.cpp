@@ -404,10 +404,14 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
     DirEntry entry;
     entry.name = e->d_name;
-    if (e->d_type == DT_DIR) {
-      entry.isDirectory = true;
+    if (e->d_type == DT_DIR || e->d_type == DT_REG) {
+      entry.isDirectory = e->d_type == DT_DIR;
+      entry.isFile = !entry.isDirectory;
     } else if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-      entry.isDirectory = IsDirectory(base + e->d_name);
+      struct stat st{};
+      const bool found = ::stat((base + e->d_name).c_str(), &st) == 0;
+      entry.isDirectory = found && S_ISDIR(st.st_mode);
+      entry.isFile = found && S_ISREG(st.st_mode);
     }
     entries.push_back(std::move(entry));
   }

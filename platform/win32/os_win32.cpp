@@ -461,6 +461,7 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
     DirEntry entry;
     entry.name = Narrow(found.cFileName);
     entry.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isFile = !entry.isDirectory;
     entries.push_back(std::move(entry));
   } while (::FindNextFileW(h, &found));
   return true;

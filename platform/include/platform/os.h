@@ -147,6 +147,7 @@ Status WriteFileAtomically(const std::string& path, const void* data, size_t siz
 struct DirEntry {
   std::string name;
   bool isDirectory = false;
+  bool isFile = false;  // a regular file (through a link too): not a dangling link, a FIFO or a device
 };
 // The entries of a directory (without "." and ".."), in no particular order; false when it cannot be read.
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries);
