@@ -278,18 +278,24 @@ int CmdAccount(const Options& options, bool clear) {
     if (Config_GetLastSaveStatus("user", &ok, file, sizeof file, reason, sizeof reason) && !ok)
       Fail(kExitFailure, std::string("could not save ") + file + ": " + reason);
   }
-  // The name only: the password is never shown, only whether its protected form is stored.
+  // The name only: the password is never shown, only whether its protected form is stored and opens.
   const std::string name = setting("LoginName");
   const bool password = !setting("LoginPassword").empty();
+  char plain[1024];
+  const bool opens = password && Config_GetSingleSignon(nullptr, 0, plain, sizeof plain);
+  for (volatile char& c : plain) c = 0;  // the password leaves no copy behind
   if (options.json) {
     JsonWriter json(std::cout);
     json.BeginObject().Key("name");
     if (name.empty()) json.Null();
     else json.String(name);
-    json.Field("passwordStored", password).Field("cleared", clear).EndObject();
+    json.Field("passwordStored", password).Field("passwordOpens", opens).Field("cleared", clear).EndObject();
     return kExitOk;
   }
-  const std::string stored = password ? "a protected password is stored" : "no password is stored";
+  const std::string stored = !password ? "no password is stored"
+                             : opens   ? "a protected password is stored"
+                                       : "the stored password does not open with this user's key: it was not "
+                                         "protected here (another machine or user, or a plain text)";
   if (clear) std::cout << "signed off: the login name and the stored password are cleared\n";
   else if (!name.empty()) std::cout << name << "  (signed on; " << stored << ")\n";
   else std::cout << "no one is signed on" << (password ? " (" + stored + ")" : std::string()) << '\n';

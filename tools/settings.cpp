@@ -208,6 +208,10 @@ int CmdGet(const Options& options, const std::string& section, const std::string
 int CmdSet(const Options& options, std::string section, std::string key, const std::string& value, ForcedType forced,
            bool force) {
   CheckWritableNames(section, key);
+  // The file would hold the password as typed, and the sign-on reads only a protected one.
+  if (EqualFolded(CatalogueSectionOf(section), "ClientInfo") && EqualFolded(key, "LoginPassword"))
+    Fail(kExitUsage, "ClientInfo\\LoginPassword holds the sign-on password only in the protected form that the "
+                     "application's sign-on stores; navconfig stores no password");
   UseStoredSpelling(section, key, false);
   std::string setting = SettingName(section, key);
   const bool full = IsFullPath(section);
