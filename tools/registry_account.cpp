@@ -189,9 +189,11 @@ int RegistryList(const Options& options, const RegistryKey& key) {
   std::vector<std::pair<std::string, RegistryValue>> values;
   std::vector<char> name(16384 * 3 + 1);
   const int size = static_cast<int>(name.size());
-  for (uint32_t i = 0; Config_RegistryEnumKey(key.root, key.path.c_str(), i, name.data(), size) == 0; ++i)
-    keys.emplace_back(name.data());
   long rc = 0;
+  for (uint32_t i = 0; (rc = Config_RegistryEnumKey(key.root, key.path.c_str(), i, name.data(), size)) == 0; ++i)
+    keys.emplace_back(name.data());
+  // A sub-key that cannot be listed (a name longer than the system allows) is no end of the list.
+  if (rc != kNoMoreItems) Check(rc, "list " + key.Shown());
   for (uint32_t i = 0; (rc = Config_RegistryEnumValue(key.root, key.path.c_str(), i, name.data(), size, nullptr)) == 0;
        ++i) {
     values.emplace_back(name.data(), Read(key, name.data()));
