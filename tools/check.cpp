@@ -72,7 +72,10 @@ class Checker {
     switch (Config_ClassifyLine(line.data(), line.size(), &info)) {
       case CONFIG_LINE_IGNORED: Ignored(line, number); return;
       case CONFIG_LINE_HEADER:
+        // As the reader takes the path apart: "[\\Image]" and "[Image\\]" are [Image].
         m_section.assign(info.name, info.nameLength);
+        // As the reader takes the path apart: "[\\Image]" and "[Image\\]" are [Image].
+        m_readSection = NormalPath(m_section);
         m_haveSection = true;
         return;
       case CONFIG_LINE_HEADER_NO_NAME:
@@ -162,7 +165,7 @@ class Checker {
           "value of '" + Shown(key) + "' before any section header; the reader does not store it");
       return;
     }
-    const std::string setting = m_section + '\\' + key;
+    const std::string setting = m_readSection + '\\' + key;  // as the reader names it
     m_report.values.push_back({number, m_section, key, info.isString,
                                info.isString ? std::string(info.text, info.textLength) : std::string(), info.number,
                                info.hex});
@@ -196,7 +199,7 @@ class Checker {
     }
 
     // The same key twice in a section: the later line wins.
-    const auto id = std::make_pair(Folded(m_section), Folded(key));
+    const auto id = std::make_pair(Folded(m_readSection), Folded(key));
     auto [it, first] = m_seen.try_emplace(id, number);
     if (!first) {
       Add(number, "warning", "duplicate-key",
@@ -232,6 +235,7 @@ class Checker {
 
   CfgReport& m_report;
   std::string m_section;
+  std::string m_readSection;  // m_section as the reader takes it apart
   const CfgChecks m_checks;
   bool m_haveSection = false;
   std::map<std::pair<std::string, std::string>, size_t> m_seen;
