@@ -50,6 +50,7 @@ TEST_F(ChangeSets, ASetIsRefusedWholeOrMadeWholeOnceAndSavedBeforeListenersHearO
     const char *section, *key, *deleted, *layer, *reason;
   } refused[] = {{"Set", "=b", "Old", "user", "the key name '=b' holds '='"},  // at its first byte
                  {"user\\", "K", "Old", "user", "the section path 'user\\' names a layer but no section in it"},
+                 {" user\\Set", "K", "Old", "user", "the section path ' user\\Set' has a blank before its layer's"},
                  {"..\\S", "K", "Old", "..", "not a safe file name"}, {"Set", "B", nullptr, "user", "a deletion of"},
                  {"Set", nullptr, "Old", "user", "a change of the set names no key"}};
   for (const auto& r : refused) {

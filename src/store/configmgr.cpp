@@ -585,14 +585,23 @@ std::string navconfig::WritePath(const char* section) {
 
 platform::Status CConfigMgr::AcceptNames(const char* path, const char* key, bool deleting) {
   // The sections are what follows the layer: leading blanks and backslashes, then the layer's name.
-  const char* sections = path + std::strspn(path, " \\");
+  const size_t before = std::strspn(path, " \\");
+  const char* sections = path + before;
   sections += std::strcspn(sections, "\\");
   const char* fault = nullptr;
   std::string what;
-  // A value of the layer itself would stay in memory only: the writer writes sections.
-  if (sections[std::strspn(sections, "\\")] == '\0') {
+  const char* why = ", which a .cfg file cannot carry";
+  if (std::memchr(path, ' ', before)) {
+    // The tree would hold it under a layer " user", which is no layer's file.
+    what = "the section path '" + Shown(path) + "' ";
+    fault = "has a blank before its layer's name";
+    why = ", which names no layer's file";
+  } else if (sections[std::strspn(sections, "\\")] == '\0') {
+    // A value of the layer itself would stay in memory only: the writer writes sections. Values of the layer
+    // itself (read under a header "[\\]") are lines that every save keeps as they are.
     what = "the section path '" + Shown(path) + "' ";
     fault = "names a layer but no section in it";
+    if (deleting) why = ": the values of the layer itself stay in its file";
   } else if (deleting) {
     return platform::Status::Ok();
   } else if ((fault = cfg::SectionNamesFault(sections, std::strlen(sections)))) {
@@ -602,10 +611,8 @@ platform::Status CConfigMgr::AcceptNames(const char* path, const char* key, bool
   } else {
     return platform::Status::Ok();
   }
-  // Values of the layer itself (read under a header "[\\]") are lines that every save keeps as they are.
-  const platform::Status refused = platform::Status::Error(
-      what + fault + (deleting ? ": the values of the layer itself stay in its file; nothing was removed"
-                               : ", which a .cfg file cannot carry; nothing was stored"));
+  const platform::Status refused =
+      platform::Status::Error(what + fault + why + (deleting ? "; nothing was removed" : "; nothing was stored"));
   const std::string layer = LayerName(path);
   if (layer.empty()) return refused;
   // The layer's file is named, where it can be, as the file that was not written.
