@@ -324,7 +324,11 @@ int CmdImport(const Options& options, const std::string& file, const std::string
   std::string text;
   if (!ReadInput(file, text)) Fail(kExitUsage, "cannot read " + file + ": " + text);
   RequireLayer(layer);
-  RequireForce(layer, force || (dryRun && IsInstallationLayer(layer)));
+  // A dry run writes nothing: a layer that a file holds needs no --force for it (a new one is still named, as a
+  // possible misspelling).
+  char held[4096];
+  RequireForce(layer, force || (dryRun && (IsInstallationLayer(layer) ||
+                                           Config_GetLayerFile(layer.c_str(), held, sizeof held))));
   CfgReport report;
   report.file = file;
   ReadCfgText(text, report, CfgChecks::Reader);
