@@ -7,7 +7,8 @@
  *
  * The records are laid out as shown, so that C callers can walk what Config_FindRoot, Config_SetBranch and
  * Config_SetBeginEnumKeyValue hand out. Such handles are used without the configuration's lock and stay
- * valid only until their branch is deleted or flushed, the trees are released or the manager is replaced.
+ * valid only until their branch is deleted or flushed, the trees are released or the manager is replaced;
+ * while one is read, no other thread may change the configuration (a write frees the string it replaces).
  *
  * A section path names a section by its names joined with backslashes, the layer first ("user\Image");
  * leading, trailing and doubled backslashes are ignored and at most 255 bytes of a path are used. */

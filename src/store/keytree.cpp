@@ -308,6 +308,35 @@ ValuePlace FindValuePlace(KeyRoot* section, SectionInfo* info, TreeIndex* index,
   return place;
 }
 
+// A value taken out of its section's list. A record from the heap is kept by the section (for a cursor that may
+// stand on it, or on the value before it) until the section goes, and a new value of the section takes it over;
+// so the records a section keeps are never more than it held at once. A record carved from a block stays there.
+void Retire(SectionInfo* info, KeyValue* value) {
+  try {
+    if (info && value->allocated) {
+      info->retired.push_back(value);
+      return;
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  ReleaseValue(value);
+}
+
+// The record of a new value of the section: one the section keeps (see Retire), made over, or a new one.
+KeyValue* NewValueIn(TreeOwner* owner, SectionInfo* info, const char* name, size_t length) {
+  if (!info || info->retired.empty()) return NewValue(owner, name, length);
+  char* copy = HeapCopy(name, length);
+  if (!copy) throw std::bad_alloc();
+  KeyValue* value = info->retired.back();
+  info->retired.pop_back();
+  if (value->strAllocated) Mem_Free(value->strValue);
+  Mem_Free(value->name);
+  new (value) KeyValue(nullptr);
+  value->name = copy;
+  value->strAllocated = false;
+  return value;
+}
+
 // A new value of that name, without content, linked in where it belongs and indexed; null when no record could be
 // had (the lists stay as they were).
 KeyValue* InsertValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, TreeIndex* index, ValuePlace place,
@@ -325,7 +354,7 @@ KeyValue* InsertValue(TreeOwner* owner, KeyRoot* section, SectionInfo* info, Tre
       node = node->next;
     }
   }
-  KeyValue* value = NewValue(owner, name, nameLength);
+  KeyValue* value = NewValueIn(owner, info, name, nameLength);
   if (info && value->allocated) info->heapPieces = true;
   value->type = 0;
   KeyValue** link = place.before ? &place.before->next : &section->values;
@@ -771,21 +800,6 @@ void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
                               room.records.size());
 }
 
-namespace {
-
-void Retire(SectionInfo* info, KeyValue* value) {
-  try {
-    if (info) {
-      info->retired.push_back(value);
-      return;
-    }
-  } catch (const std::bad_alloc&) {
-  }
-  ReleaseValue(value);
-}
-
-}  // namespace
-
 void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const KeyValue* wanted, ValueSyncReport report,
                 void* context) {
   TreeIndex* index = owner && info ? owner->Index() : nullptr;
@@ -795,12 +809,11 @@ void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const Key
     KeyValue* have = *link;
     const int order = !have ? 1 : !wanted ? -1 : SpecialChar_stricmp(have->name ? have->name : "", wanted->name ? wanted->name : "");
     if (order < 0) {
-      // Not wanted: unlinked and told. Its record stays until the section goes, as the section's own does, for
-      // a cursor that stands on it: the process did not remove it, another one did.
+      // Not wanted: unlinked, told and retired.
       *link = have->next;
       if (index) index->RemoveValue(info, have);
       if (report) report(context, have->name ? have->name : "");
-      if (have->allocated || have->strAllocated) Retire(info, have);
+      Retire(info, have);
       changed = true;
       continue;
     }
@@ -812,7 +825,7 @@ void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const Key
       const char* name = wanted->name ? wanted->name : "";
       const size_t length = std::strlen(name);
       // Its record and content had before it is linked.
-      KeyValue* value = NewValue(owner, name, length);
+      KeyValue* value = NewValueIn(owner, info, name, length);
       value->type = 0;
       try {
         SetContent(owner, info, value, wanted->type, number, text, std::strlen(text));
@@ -926,10 +939,11 @@ bool DeleteValue(TreeOwner* owner, KeyRoot* root, const char* path, const char* 
   if (!value) return false;
   if (before) before->next = value->next;
   else section->values = value->next;
+  SectionInfo* info = nullptr;
   if (TreeIndex* index = owner ? owner->Index() : nullptr) {
-    if (SectionInfo* info = index->FindSection(section)) index->RemoveValue(info, value);
+    if ((info = index->FindSection(section))) index->RemoveValue(info, value);
   }
-  ReleaseValue(value);
+  Retire(info, value);
   return true;
 }
 
