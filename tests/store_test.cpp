@@ -376,6 +376,7 @@ TEST_F(Folders, AWriteIsReadBackWhereNoUserFileCanBeMadeAndSuConfigTakesThePathA
   SU_Config("");  // no folder: what is written stays in memory, for the first save in a folder
   Config_SetIntVal("Mine", "Old", 1);
   EXPECT_EQ(storetest::SaveOutcome("user"), "no configuration folder is set");
+  EXPECT_EQ(Config_ReloadChangedLayers(), 0);  // nor a file to read again
   testsupport::WriteFile(tmp / "cfguser_ro.cfg", "[Ro]\n\"K\"=20\n");
   testsupport::WriteFile(tmp / "cfguser.cfg", "[Mine]\n\"Old\"=9\n[Theirs]\n\"K\"=5\n");
   Config_SetConfigPath((tmp / "cfg").c_str());  // no separator at the end: a prefix
