@@ -100,8 +100,9 @@ NAVCONFIG_API int Config_GetLeaf(KeyRoot** cursor, char* buffer, int size);
  * returns 1, or returns 0 (buffer cleared) at the end. A value removed from its section (by this process, or
  * by another one and taken in by a merge or reload) keeps its record while the section lives, and a value added
  * to the section later may take the record over: a cursor that stands on one goes on from there and never reads
- * freed memory, though it may then list values again or miss some. Records go when the section is deleted or
- * flushed or the trees are released; a section never keeps more of them than it held values at once. */
+ * freed memory (unless memory ran out as the value was taken out), though it may list values again or miss
+ * some. Records go when the section is deleted or flushed or the trees are released; a section never keeps more
+ * of them than it held values at once. */
 NAVCONFIG_API KeyValue* Config_SetBeginEnumKeyValue(const char* path);
 NAVCONFIG_API int Config_GetNextKeyValue(KeyValue** cursor, char* buffer, int size);
 /* The number of subsections of the section at path; *maxNameLength (when not null) gets the length of the

@@ -310,8 +310,14 @@ ValuePlace FindValuePlace(KeyRoot* section, SectionInfo* info, TreeIndex* index,
 
 // A value taken out of its section's list. A record from the heap is kept by the section (for a cursor that may
 // stand on it, or on the value before it) until the section goes, and a new value of the section takes it over;
-// so the records a section keeps are never more than it held at once. A record carved from a block stays there.
+// so the records a section keeps are never more than it held at once. Its string goes at once (a cursor reads
+// names only). A record carved from a block stays there. Only when the section's list of kept records cannot grow
+// (no memory) is a record released.
 void Retire(SectionInfo* info, KeyValue* value) {
+  if (value->strAllocated) Mem_Free(value->strValue);
+  value->strValue = nullptr;
+  value->strAllocated = false;
+  value->type = 0;
   try {
     if (info && value->allocated) {
       info->retired.push_back(value);
@@ -329,7 +335,6 @@ KeyValue* NewValueIn(TreeOwner* owner, SectionInfo* info, const char* name, size
   if (!copy) throw std::bad_alloc();
   KeyValue* value = info->retired.back();
   info->retired.pop_back();
-  if (value->strAllocated) Mem_Free(value->strValue);
   Mem_Free(value->name);
   new (value) KeyValue(nullptr);
   value->name = copy;
@@ -421,7 +426,7 @@ bool AddValueIn(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const cha
       while (*link != value) link = &(*link)->next;
       *link = value->next;
       if (index) index->RemoveValue(info, value);
-      ReleaseValue(value);
+      Retire(info, value);  // it may be a record the section kept, on which a cursor stands
       throw;
     }
     if (info) info->textValid = false;
@@ -830,7 +835,7 @@ void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const Key
       try {
         SetContent(owner, info, value, wanted->type, number, text, std::strlen(text));
       } catch (...) {
-        ReleaseValue(value);
+        Retire(info, value);  // it may be a record the section kept, on which a cursor stands
         throw;
       }
       if (info && value->allocated) info->heapPieces = true;
@@ -856,8 +861,8 @@ void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const Key
 namespace {
 
 // Releases the values of a section, unless the index tells that every piece of them was carved from a block
-// (which they are then left to): a file's values are not walked when the file's tree goes. Values that a merge
-// took out go as well.
+// (which they are then left to): a file's values are not walked when the file's tree goes. The records the
+// section kept of values taken out of it go as well.
 void ReleaseValues(const TreeIndex* index, KeyRoot* section) {
   SectionInfo* info = index ? index->FindSection(section) : nullptr;
   if (info) {

@@ -214,7 +214,8 @@ void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room);
 
 // Brings the values of a section to a wanted list (sorted, no two of equal names) in one walk of both: a value
 // not wanted is removed, a missing one added, one of other content given the wanted content; records that stay
-// keep their place. report (when not null) hears of each value that changed, before a removed one is released.
+// keep their place. report (when not null) hears of each value that changed, before a removed one is retired (its
+// record kept by the section for the cursors that may stand on it, as DeleteValue keeps it).
 using ValueSyncReport = void (*)(void* context, const char* name);
 void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const KeyValue* wanted, ValueSyncReport report,
                 void* context);

@@ -94,8 +94,8 @@ struct SectionInfo {
   KeyRoot* childHint = nullptr;   // the subsection inserted last, or null
   // The section's own text in its layer's file as the last save wrote it; valid until a value changes.
   std::string text;
-  // Values from the heap that a merge took out of the list, kept until the section goes: a caller's cursor
-  // may stand on one (see keytree::SyncValues).
+  // The records from the heap of values taken out of the list, kept until the section goes or a new value takes
+  // one over: a caller's cursor may stand on one (see keytree::Retire).
   std::vector<KeyValue*> retired;
 
   // The bytes before the record that hold a path of that length and its terminator.
