@@ -583,27 +583,33 @@ std::string navconfig::WritePath(const char* section) {
   return path;
 }
 
-platform::Status CConfigMgr::AcceptNames(const char* path, const char* key, bool deleting) {
+namespace {
+
+// Why a section path names no section of a layer's file, or null when it does.
+const char* PathFault(const char* path, const char** sections, const char** why) {
   // The sections are what follows the layer: leading blanks and backslashes, then the layer's name.
   const size_t before = std::strspn(path, " \\");
-  const char* sections = path + before;
-  sections += std::strcspn(sections, "\\");
-  const char* fault = nullptr;
+  *sections = path + before;
+  *sections += std::strcspn(*sections, "\\");
+  // The tree would hold it under a layer " user", which is no layer's file.
+  *why = ", which names no layer's file";
+  if (std::memchr(path, ' ', before)) return "has a blank before its layer's name";
+  // A value of the layer itself would stay in memory only: the writer writes sections (and every save keeps the
+  // lines under a header "[\\]" as they are).
+  *why = ", which a .cfg file cannot carry";
+  if ((*sections)[std::strspn(*sections, "\\")] == '\0') return "names a layer but no section in it";
+  return nullptr;
+}
+
+}  // namespace
+
+platform::Status CConfigMgr::AcceptNames(const char* path, const char* key) {
+  const char* sections = nullptr;
+  const char* why = nullptr;
+  const char* fault = PathFault(path, &sections, &why);
   std::string what;
-  const char* why = ", which a .cfg file cannot carry";
-  if (std::memchr(path, ' ', before)) {
-    // The tree would hold it under a layer " user", which is no layer's file.
+  if (fault) {
     what = "the section path '" + Shown(path) + "' ";
-    fault = "has a blank before its layer's name";
-    why = ", which names no layer's file";
-  } else if (sections[std::strspn(sections, "\\")] == '\0') {
-    // A value of the layer itself would stay in memory only: the writer writes sections. Values of the layer
-    // itself (read under a header "[\\]") are lines that every save keeps as they are.
-    what = "the section path '" + Shown(path) + "' ";
-    fault = "names a layer but no section in it";
-    if (deleting) why = ": the values of the layer itself stay in its file";
-  } else if (deleting) {
-    return platform::Status::Ok();
   } else if ((fault = cfg::SectionNamesFault(sections, std::strlen(sections)))) {
     what = "the section path '" + Shown(path) + "' ";
   } else if ((fault = cfg::KeyNameFault(key, std::strlen(key)))) {
@@ -611,8 +617,7 @@ platform::Status CConfigMgr::AcceptNames(const char* path, const char* key, bool
   } else {
     return platform::Status::Ok();
   }
-  const platform::Status refused =
-      platform::Status::Error(what + fault + why + (deleting ? "; nothing was removed" : "; nothing was stored"));
+  const platform::Status refused = platform::Status::Error(what + fault + why + "; nothing was stored");
   const std::string layer = LayerName(path);
   if (layer.empty()) return refused;
   // The layer's file is named, where it can be, as the file that was not written.
@@ -686,7 +691,11 @@ KeyRoot* CConfigMgr::FindSectionInLists(const char* path) {
 
 void CConfigMgr::DeleteValue(const char* path, const char* key, bool* removed, PendingSaves* pending) {
   *removed = false;
-  if (!path || !key || !AcceptNames(path, key, true).ok) return;
+  // Nothing of a path that names no section of a layer's file is in a file to remove (the lines under a header
+  // "[\\]" stay as they are).
+  const char* sections = nullptr;
+  const char* why = nullptr;
+  if (!path || !key || PathFault(path, &sections, &why)) return;
   EnsureLayer(path);
   const size_t recorded = m_changes.size();
   if (RecordingChanges()) RecordValue(m_forest, path, key, m_changes);
@@ -732,8 +741,8 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
     RecordRefusedSave(layer, kUnsafeFileName);
     return platform::Status::Error(kUnsafeFileName);
   }
-  if (change.kind == LayerEdit::Kind::DeleteBranch) return platform::Status::Ok();
-  return AcceptNames(change.path.c_str(), change.key.c_str(), change.kind == LayerEdit::Kind::DeleteValue);
+  if (change.kind != LayerEdit::Kind::Set) return platform::Status::Ok();
+  return AcceptNames(change.path.c_str(), change.key.c_str());
 }
 
 [[gnu::cold]] platform::Status CConfigMgr::ApplyChanges(std::vector<LayerEdit>&& changes, PendingSaves* pending) {

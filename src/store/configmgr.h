@@ -266,10 +266,9 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   // A standard layer that reads passed by is searched again once it is in memory.
   void EnableLayer(const std::string& layer) REQUIRES(m_sync);
 
-  // Whether a file can carry the key name and the section names of a write (of a delete, when deleting: only
-  // that the path names a section); when it cannot, the refusal is recorded as the layer's last save, with the
-  // reason.
-  platform::Status AcceptNames(const char* path, const char* key, bool deleting = false) REQUIRES(m_sync);
+  // Whether a file can carry the key name and the section names of a write; when it cannot, the refusal is
+  // recorded as the layer's last save, with the reason.
+  platform::Status AcceptNames(const char* path, const char* key) REQUIRES(m_sync);
   // Records an edit in its layer's journal when it matters: when it changed memory, or when the file may hold
   // something else (it changed since this manager last read or wrote it, or that is not known: the edit is then
   // newer than what the file holds). Adds the layer to pending when it is to be saved.
