@@ -118,6 +118,11 @@ TEST(DataStatus, VersionFilesGridsTheStatusTheyGiveAndTheFirstRunFlag) {
     testsupport::MakeDirs(inst / "other/set");
     WriteFile(inst / "other/set/version.dat", "Product Name: Other\n");
     EXPECT_EQ(Config_GetDataVersionInfo(inst / "link/../set", "version.dat", "Product Name:", false).str(), "Other");
+    // A reload through another spelling of that folder (a link to it) is the reload of the same record.
+    WriteFile(inst / "other/set/version.dat", "Product Name: Again\n");
+    ASSERT_TRUE(testsupport::MakeSymlink(inst / "other/set", inst / "same"));
+    EXPECT_EQ(Config_GetDataVersionInfo(inst / "same", "version.dat", "Product Name:", true).str(), "Again");
+    EXPECT_EQ(Config_GetDataVersionInfo(inst / "other/set", "version.dat", "Product Name:", false).str(), "Again");
   }
   // A deleted file is answered from the cache until a reload drops its record.
   std::filesystem::remove(file);

@@ -47,8 +47,9 @@ TEST(Files, ListingIsSortedByteWiseAndMatchesExtensionsWithoutCaseAlsoThroughLin
 }
 
 // Existence, creation, erasure and the files a grid needs; null and empty paths and names answer nothing.
-// Absolute forms are lexical: "." and ".." go, a trailing separator stays, nothing climbs above the root.
-TEST(Files, AbsolutePathIsLexicalKeepsATrailingSeparatorAndStopsAtTheRoot) {
+// Absolute forms of folders that do not exist are lexical: "." and ".." go, a trailing separator stays, nothing
+// climbs above the root (the folders that exist: the data status test's version files).
+TEST(Files, AbsolutePathKeepsATrailingSeparatorAndStopsAtTheRoot) {
   TempDir dir;
   EXPECT_EQ(platform::AbsolutePath(dir / "a/./b/../c/"), dir / "a/c/");
   const std::string root = dir.path().substr(0, dir.path().find(platform::kPathSeparator) + 1);

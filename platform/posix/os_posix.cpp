@@ -36,31 +36,26 @@ bool IsSafeFileComponent(std::string_view name) {
 }
 
 std::string AbsolutePath(const std::string& path) {
-  // Most paths are absolute already, without "." or ".." components or doubled separators.
-  auto plain = [](const std::string& p) {
-    for (size_t at = p.find('/'); at != std::string::npos; at = p.find('/', at + 1)) {
-      const std::string_view next = std::string_view(p).substr(at + 1, 3);
-      if (next.starts_with('/') || next == "." || next == ".." || next.starts_with("./") || next.starts_with("../"))
-        return false;
-    }
-    return true;
-  };
-  if (!path.empty() && path[0] == '/' && plain(path)) return path;
   std::string joined = path;
   if (path.empty() || path[0] != '/') {
     char cwd[PATH_MAX];
     if (!::getcwd(cwd, sizeof cwd)) return path;
     joined = std::string(cwd) + '/' + path;
   }
-  // ".." leads to the parent of the folder that the path before it reaches, which is not the folder named
-  // before it when that is a link: the folder up to the last ".." is asked of the file system.
-  size_t upTo = std::string::npos;
-  for (size_t at = joined.find("/.."); at != std::string::npos; at = joined.find("/..", at + 1))
-    if (at + 3 == joined.size() || joined[at + 3] == '/') upTo = at + 3;
-  if (upTo != std::string::npos) {
-    char resolved[PATH_MAX];
-    if (::realpath(joined.substr(0, upTo).c_str(), resolved)) joined = resolved + joined.substr(upTo);
+  // The folder of the last component as the system reaches it, where it exists: links and ".." resolved (".."
+  // after a link leads to the parent of its target), so that every spelling of one file's folder gives one text.
+  const size_t cut = joined.rfind('/');
+  const std::string_view last = std::string_view(joined).substr(cut + 1);
+  const bool folderOnly = last.empty() || last == "." || last == "..";
+  const std::string folder = folderOnly ? joined : cut == 0 ? std::string("/") : joined.substr(0, cut);
+  char resolved[PATH_MAX];
+  if (::realpath(folder.c_str(), resolved)) {
+    std::string out = resolved;
+    if (out.back() != '/' && (!folderOnly || joined.back() == '/')) out += '/';
+    if (!folderOnly) out += last;
+    return out;
   }
+  // A folder that does not exist: "." and ".." taken back lexically.
   std::vector<std::string_view> parts;
   for (size_t at = 0; at < joined.size();) {
     const size_t end = std::min(joined.find('/', at), joined.size());

@@ -461,7 +461,11 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>& entries) {
     DirEntry entry;
     entry.name = Narrow(found.cFileName);
     entry.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    entry.isFile = !entry.isDirectory;
+    // A link counts as what it leads to: a file only when it leads to one that exists.
+    std::wstring target;
+    const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entry.isFile = !entry.isDirectory &&
+                   (!link || LinkTarget(Widen(pattern.substr(0, pattern.size() - 1)) + found.cFileName, target));
     entries.push_back(std::move(entry));
   } while (::FindNextFileW(h, &found));
   return true;

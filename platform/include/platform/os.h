@@ -25,8 +25,9 @@ bool IsPathSeparator(char c);
 // The absolute form of a path: a relative one is taken from the process's current folder, and "." and empty
 // components are dropped and ".." taken back, so that "rel/v.dat", "./rel/v.dat" and the absolute spelling
 // give one text. ".." is taken back as the platform does: lexically on Windows; on POSIX, where it leads from
-// a link to its target's parent, the folder up to the last ".." is asked of the file system (when it exists).
-// Other links are not followed. On failure the path as it is.
+// a link to its target's parent, the folder of the last component is the one the system reaches (links
+// followed) when it exists, and lexical otherwise; the last component is kept as given. On failure the path as
+// it is.
 std::string AbsolutePath(const std::string& path);
 // True when the name can stand as one file name in a directory without leaving it: not empty, not "." or
 // "..", and without separators or other bytes that the platform gives a meaning in paths.
