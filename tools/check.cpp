@@ -72,7 +72,6 @@ class Checker {
     switch (Config_ClassifyLine(line.data(), line.size(), &info)) {
       case CONFIG_LINE_IGNORED: Ignored(line, number); return;
       case CONFIG_LINE_HEADER:
-        // As the reader takes the path apart: "[\\Image]" and "[Image\\]" are [Image].
         m_section.assign(info.name, info.nameLength);
         // As the reader takes the path apart: "[\\Image]" and "[Image\\]" are [Image].
         m_readSection = NormalPath(m_section);

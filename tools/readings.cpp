@@ -168,7 +168,7 @@ void CheckNames(const std::string& section, const std::string& key) {
   if (key.empty()) Fail(kExitUsage, "the key is empty");
   // The library takes " user\\Image" for a layer " user", which no file holds.
   if (IsFullPath(section) && section.substr(0, section.find_first_not_of(" \\")).find(' ') != std::string::npos)
-    Fail(kExitUsage, "'" + section + "' has a blank before its layer's name, which names no layer's file");
+    Fail(kExitUsage, "'" + section + "' has a blank before its layer's name; layers are named without one");
 }
 
 bool NamesLayerOnly(const std::string& section) {

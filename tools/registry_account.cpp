@@ -285,7 +285,7 @@ int CmdAccount(const Options& options, bool clear) {
   const bool password = !setting("LoginPassword").empty();
   char plain[1024];
   const bool opens = password && Config_GetSingleSignon(nullptr, 0, plain, sizeof plain);
-  for (volatile char& c : plain) c = 0;  // the password leaves no copy behind
+  for (volatile char& c : plain) c = 0;  // the tool keeps no copy of the password
   if (options.json) {
     JsonWriter json(std::cout);
     json.BeginObject().Key("name");

@@ -209,9 +209,10 @@ int CmdSet(const Options& options, std::string section, std::string key, const s
            bool force) {
   CheckWritableNames(section, key);
   // The file would hold the password as typed, and the sign-on reads only a protected one.
-  if (EqualFolded(CatalogueSectionOf(section), "ClientInfo") && EqualFolded(key, "LoginPassword"))
+  // (An empty one clears it.)
+  if (EqualFolded(CatalogueSectionOf(section), "ClientInfo") && EqualFolded(key, "LoginPassword") && !value.empty())
     Fail(kExitUsage, "ClientInfo\\LoginPassword holds the sign-on password only in the protected form that the "
-                     "application's sign-on stores; navconfig stores no password");
+                     "application's sign-on stores; set stores no password");
   UseStoredSpelling(section, key, false);
   std::string setting = SettingName(section, key);
   const bool full = IsFullPath(section);
