@@ -43,6 +43,7 @@ TEST_F(ChangeSets, ASetIsRefusedWholeOrMadeWholeOnceAndSavedBeforeListenersHearO
   Reload();
   Config_SetIntVal("Old", "Gone", 1);
   Config_SetIntVal("user\\Old\\Sub", "Gone", 2);
+  Config_SetIntVal("Kept", "K", 1);
   const std::string before = ReadCfg("user.cfg");
   // A name that a write would refuse, anywhere in the set, or a deletion without a section (which would name the
   // whole user layer): nothing changes, and the layer's status says why.
@@ -81,6 +82,8 @@ TEST_F(ChangeSets, ASetIsRefusedWholeOrMadeWholeOnceAndSavedBeforeListenersHearO
   Config_ChangeSetDelete(set, "Old", nullptr);
   Config_ChangeSetSetInt(set, "product\\Image", "KeepPercent", 61);
   Config_ChangeSetSetInt(set, "Image", "AllowSquish", 0);  // its default: nothing stored
+  Config_ChangeSetDelete(set, "Kept", nullptr);  // a section written back as it was: nobody hears of it
+  Config_ChangeSetSetInt(set, "Kept", "K", 1);
   EXPECT_TRUE(Config_ChangeSetApply(set));
   EXPECT_FALSE(Config_ChangeSetApply(set));  // a set applies once
   Config_ChangeSetFree(set);

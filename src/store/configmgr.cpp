@@ -727,10 +727,17 @@ void CConfigMgr::DeleteBranch(const char* path, bool* removed, PendingSaves* pen
 
 namespace {
 
-// The order of the names of changed values (a type of this file, so that the set of them stays inside the library).
-struct NameOrder {
-  bool operator()(const std::string& a, const std::string& b) const { return a < b; }
-};
+std::string FoldedName(const ValueChange& change) {
+  return FoldedLayer(change.layer + '\\' + change.section + '\\' + change.key);
+}
+
+// What a value holds: its type (with its flags) and content.
+std::string StateOf(const KeyValue& value) {
+  std::string state = std::to_string(value.type) + ':';
+  if ((value.type & 15) == KEYVALUE_TYPE_STRING) state += value.strValue ? value.strValue : "";
+  else state += std::to_string(value.intValue);
+  return state;
+}
 
 }  // namespace
 
@@ -755,6 +762,20 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
     previous = change.kind == LayerEdit::Kind::Set ? &change : nullptr;
   }
   const size_t recorded = m_changes.size();
+  // What each value that the set may change holds before it (one that no entry names held nothing), so that the
+  // listeners hear only of values that end otherwise: a set may delete a section and write its values back.
+  ValueStates before;
+  if (RecordingChanges()) {
+    std::vector<ValueChange> touched;
+    for (const LayerEdit& change : changes) {
+      EnsureLayer(change.path.c_str());
+      if (change.kind == LayerEdit::Kind::DeleteBranch) RecordBranch(m_forest, change.path.c_str(), touched);
+      else RecordValue(m_forest, change.path.c_str(), change.key.c_str(), touched);
+    }
+    for (const ValueChange& value : touched)
+      if (const KeyValue* held = FindValue((value.layer + '\\' + value.section).c_str(), value.key.c_str()))
+        before.emplace(FoldedName(value), StateOf(*held));
+  }
   platform::Status status = platform::Status::Ok();
   // Writes in a row into one section find it once; a deletion may take it away.
   WriteTarget target;
@@ -772,17 +793,20 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
     }
     if (!made.ok && status.ok) status = std::move(made);
   }
-  KeepOneChangePerValue(recorded);
+  KeepChangedValues(recorded, before);
   return status;
 }
 
-void CConfigMgr::KeepOneChangePerValue(size_t first) {
-  if (m_changes.size() - first < 2) return;
-  std::set<std::string, NameOrder> seen;  // the folded names of the values kept
+void CConfigMgr::KeepChangedValues(size_t first, const navconfig::ValueStates& before) {
+  std::set<std::string, NameOrder> seen;  // the folded names of the values looked at
   size_t kept = first;
   for (size_t i = first; i < m_changes.size(); ++i) {
     ValueChange& change = m_changes[i];
-    if (!seen.insert(FoldedLayer(change.layer + '\\' + change.section + '\\' + change.key)).second) continue;
+    std::string name = FoldedName(change);
+    if (!seen.insert(name).second) continue;
+    const KeyValue* now = FindValue((change.layer + '\\' + change.section).c_str(), change.key.c_str());
+    const auto was = before.find(name);
+    if (was == before.end() ? !now : now && StateOf(*now) == was->second) continue;
     if (kept != i) m_changes[kept] = std::move(change);
     ++kept;
   }

@@ -59,6 +59,13 @@ class PendingSaves {
   std::vector<std::pair<std::string, uint64_t>> m_layers;  // by name as written, each folded name once
 };
 
+// The order of the folded names of values (a type of the library's own, so that the maps and sets of them stay
+// inside it), and what each of some values held (its type and content) by that name.
+struct NameOrder {
+  bool operator()(const std::string& a, const std::string& b) const { return a < b; }
+};
+using ValueStates = std::map<std::string, std::string, NameOrder>;
+
 }  // namespace navconfig
 
 class CConfigMgr : public TCompactSync<sharedCritSec> {
@@ -277,8 +284,9 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   // The same checks for any change of a set: a write's names, and the layer of every change, which must be able
   // to name a file.
   platform::Status AcceptChange(const navconfig::LayerEdit& change) REQUIRES(m_sync);
-  // Leaves one change per value among those recorded from index first on, in the place of its first.
-  void KeepOneChangePerValue(size_t first) REQUIRES(m_sync);
+  // Leaves one change per value among those recorded from index first on, in the place of its first, and none of
+  // a value that holds what it held before (by its folded name; a value that before does not name held nothing).
+  void KeepChangedValues(size_t first, const navconfig::ValueStates& before) REQUIRES(m_sync);
   // The section that a write goes to, found by its path, and the path's layer.
   struct WriteTarget {
     std::string path, layer;
