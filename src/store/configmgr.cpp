@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cfg/format.h"
+#include "common/folded_names.h"
 #include "common/log.h"
 #include "store/change_record.h"
 #include "store/keytree.h"
@@ -763,9 +764,11 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
   }
   const size_t recorded = m_changes.size();
   // What each value that the set may change holds before it (one that no entry names held nothing), so that the
-  // listeners hear only of values that end otherwise: a set may delete a section and write its values back.
+  // listeners hear only of values that end otherwise: a set may delete a section and write its values back, or
+  // write a value twice. A value that one write alone changes is heard of when the write changes memory.
   ValueStates before;
-  if (RecordingChanges()) {
+  const bool compare = RecordingChanges() && TouchesAValueTwice(changes);
+  if (compare) {
     std::vector<ValueChange> touched;
     for (const LayerEdit& change : changes) {
       EnsureLayer(change.path.c_str());
@@ -793,20 +796,36 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
     }
     if (!made.ok && status.ok) status = std::move(made);
   }
-  KeepChangedValues(recorded, before);
+  KeepChangedValues(recorded, before, compare);
   return status;
 }
 
-void CConfigMgr::KeepChangedValues(size_t first, const navconfig::ValueStates& before) {
+bool CConfigMgr::TouchesAValueTwice(const std::vector<LayerEdit>& changes) {
+  // By the hashes of the written names: two names of one hash only cost the comparison.
+  std::vector<uint64_t> written;
+  written.reserve(changes.size());
+  for (const LayerEdit& change : changes) {
+    if (change.kind != LayerEdit::Kind::Set) return true;
+    const uint64_t path = FoldedHash(change.path.data(), change.path.size());
+    written.push_back(FoldedHash(change.key.data(), change.key.size(), path));
+  }
+  std::sort(written.begin(), written.end(), [](uint64_t a, uint64_t b) { return a < b; });
+  return std::adjacent_find(written.begin(), written.end(), [](uint64_t a, uint64_t b) { return a == b; }) !=
+         written.end();
+}
+
+void CConfigMgr::KeepChangedValues(size_t first, const navconfig::ValueStates& before, bool compare) {
   std::set<std::string, NameOrder> seen;  // the folded names of the values looked at
   size_t kept = first;
   for (size_t i = first; i < m_changes.size(); ++i) {
     ValueChange& change = m_changes[i];
     std::string name = FoldedName(change);
     if (!seen.insert(name).second) continue;
-    const KeyValue* now = FindValue((change.layer + '\\' + change.section).c_str(), change.key.c_str());
-    const auto was = before.find(name);
-    if (was == before.end() ? !now : now && StateOf(*now) == was->second) continue;
+    if (compare) {
+      const KeyValue* now = FindValue((change.layer + '\\' + change.section).c_str(), change.key.c_str());
+      const auto was = before.find(name);
+      if (was == before.end() ? !now : now && StateOf(*now) == was->second) continue;
+    }
     if (kept != i) m_changes[kept] = std::move(change);
     ++kept;
   }

@@ -284,9 +284,12 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   // The same checks for any change of a set: a write's names, and the layer of every change, which must be able
   // to name a file.
   platform::Status AcceptChange(const navconfig::LayerEdit& change) REQUIRES(m_sync);
-  // Leaves one change per value among those recorded from index first on, in the place of its first, and none of
-  // a value that holds what it held before (by its folded name; a value that before does not name held nothing).
-  void KeepChangedValues(size_t first, const navconfig::ValueStates& before) REQUIRES(m_sync);
+  // Whether a set's changes may bring a value back to what it held: a deletion, or two writes of one value.
+  static bool TouchesAValueTwice(const std::vector<navconfig::LayerEdit>& changes);
+  // Leaves one change per value among those recorded from index first on, in the place of its first, and, when
+  // comparing, none of a value that holds what it held before (by its folded name; a value that before does not
+  // name held nothing).
+  void KeepChangedValues(size_t first, const navconfig::ValueStates& before, bool compare) REQUIRES(m_sync);
   // The section that a write goes to, found by its path, and the path's layer.
   struct WriteTarget {
     std::string path, layer;
