@@ -45,14 +45,15 @@ TEST_F(ChangeSets, ASetIsRefusedWholeOrMadeWholeOnceAndSavedBeforeListenersHearO
   Config_SetIntVal("user\\Old\\Sub", "Gone", 2);
   Config_SetIntVal("Kept", "K", 1);
   const std::string before = ReadCfg("user.cfg");
-  // A name that a write would refuse, anywhere in the set, or a deletion without a section (which would name the
-  // whole user layer): nothing changes, and the layer's status says why.
+  // A name that a write would refuse, anywhere in the set, or a deletion without a section or with an empty one
+  // (which would name the whole user layer): nothing changes, and the layer's status says why.
   const struct {
     const char *section, *key, *deleted, *layer, *reason;
   } refused[] = {{"Set", "=b", "Old", "user", "the key name '=b' holds '='"},  // at its first byte
                  {"user\\", "K", "Old", "user", "the section path 'user\\' names a layer but no section in it"},
                  {" user\\Set", "K", "Old", "user", "the section path ' user\\Set' has a blank before its layer's"},
                  {"..\\S", "K", "Old", "..", "not a safe file name"}, {"Set", "B", nullptr, "user", "a deletion of"},
+                 {"Set", "B", "", "user", "a deletion of the set names no section"},
                  {"Set", nullptr, "Old", "user", "a change of the set names no key"}};
   for (const auto& r : refused) {
     SCOPED_TRACE(r.reason);

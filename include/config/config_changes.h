@@ -55,7 +55,7 @@ NAVCONFIG_API void Config_ChangeSetSetStr(Config_ChangeSet* set, const char* sec
 /* Records a deletion: of the value key, as Config_DeleteKeyVal makes it, or, with a null key, of the branch (the
  * section with everything below it), as Config_DeleteKey makes it. As for the setters, a plain section is the
  * user layer's ("Image" is "user\Image") and a full path names its layer; a layer's name with a backslash
- * ("user\") is the whole layer. */
+ * ("user\") is the whole layer. A null or empty section makes the set refused. */
 NAVCONFIG_API void Config_ChangeSetDelete(Config_ChangeSet* set, const char* section, const char* key);
 /* Applies the set (see above). True when every change was made and every layer it changed was saved (or the
  * set changed nothing). False for a null set, a set applied before (a set applies once), a set that is refused

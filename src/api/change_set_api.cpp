@@ -72,8 +72,9 @@ void Config_ChangeSetSetStr(Config_ChangeSet* set, const char* section, const ch
 }
 
 void Config_ChangeSetDelete(Config_ChangeSet* set, const char* section, const char* key) {
-  // Without a section a deletion would name the whole user layer.
-  if (set && !section) return Refuse(set, section, "a deletion of the set names no section");
+  // Without a section, or with an empty plain one, a deletion would name the whole user layer ("user\" names it
+  // on purpose).
+  if (set && (!section || !*section)) return Refuse(set, section, "a deletion of the set names no section");
   Record(set, section, [&] {
     const std::string path = WritePath(section);
     return key ? DeleteValueEdit(path.c_str(), key) : DeleteBranchEdit(path.c_str());
