@@ -168,9 +168,13 @@ void Document::Set(std::string_view sectionPath, std::string_view key, const Val
 }
 
 void Document::Sync() {
-  for (Section& section : m_sections)
+  for (Section& section : m_sections) {
+    section.kept = false;
     for (auto& [name, key] : section.keys) key.set = false;
+  }
 }
+
+void Document::KeepSection(std::string_view path) { m_sections[Record(path)].kept = true; }
 
 void Document::DropUnset() {
   // Values under a header that names the layer itself ("[\]") are read but never written: their lines stay.
@@ -185,6 +189,8 @@ void Document::DropUnset() {
       section.lostValues = true;
       key = section.keys.erase(key);
     }
+    // A header whose section is gone goes as one that lost its values does.
+    if (!section.kept) section.lostValues = true;
   }
 }
 

@@ -14,7 +14,8 @@
 //   comment lines directly above that header), or at the end;
 // - a section whose values were all deleted loses, in every occurrence, its header, its value lines and the
 //   comment lines directly above the header (up to the previous blank line or any other line); its blank lines
-//   go too when nothing else of the occurrence stays. A header that never had a value keeps its lines.
+//   go too when nothing else of the occurrence stays. So does a section without values that the settings no
+//   longer hold (a placeholder header deleted as a section).
 // New lines end as the file's first line does (LF when it has none); a file without a final line end gets one
 // only where a new line follows. A text the writer made, edited so, is what the writer makes of the edited
 // settings.
@@ -44,10 +45,12 @@ class Document {
   // Sections are paths below the layer ("Map\Night"), compared without case; empty components are skipped.
   void SetInteger(std::string_view section, std::string_view key, int32_t value, bool hex);
   void SetString(std::string_view section, std::string_view key, std::string_view text);
-  // A document brought to a whole set of settings: after Sync(), every value is set, and then DropUnset() deletes
-  // each key of the text that was not set since, but for those under a header that names the layer itself ("[\]",
-  // which the reader takes and the writer never writes).
+  // A document brought to a whole set of settings: after Sync(), every section is kept and every value is set, and
+  // then DropUnset() deletes each key of the text that was not set since, but for those under a header that names
+  // the layer itself ("[\]", which the reader takes and the writer never writes), and each section without values
+  // that was not kept.
   void Sync();
+  void KeepSection(std::string_view section);
   void DropUnset();
 
   // The edited text.
@@ -89,6 +92,7 @@ class Document {
     std::map<std::string, std::string, NoCase> added;            // new keys: their lines (without line end)
     size_t liveValues = 0;
     bool lostValues = false;  // a value was deleted
+    bool kept = false;        // since Sync()
   };
   static constexpr uint32_t kNone = UINT32_MAX;
 

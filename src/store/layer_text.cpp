@@ -48,12 +48,14 @@ void AppendSubsections(std::string& out, const KeyRoot* section, const std::stri
   }
 }
 
-// Sets every value of the subsections of section (whose header text is parent) that the writer would write.
+// Keeps every subsection of section (whose header text is parent) and sets each of their values that the writer
+// would write.
 void SetSubsections(cfg::Document& document, const KeyRoot* section, const std::string& parent) {
   std::string header;
   for (const KeyRoot* s = section->children; s; s = s->next) {
     if (!cfg::SubsectionHeader(parent, s->name, header)) continue;
     const std::string_view path = std::string_view(header).substr(1);  // as a read of the header takes it
+    document.KeepSection(path);
     for (const KeyValue* v = s->values; v; v = v->next) {
       const char* name = v->name ? v->name : "";
       if (v->type & KEYVALUE_TYPE_INTEGER)
