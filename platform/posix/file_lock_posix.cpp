@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <pthread.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -25,6 +28,39 @@ std::string NameOf(const std::string& path) {
 Status LockError(const std::string& lockPath, const std::string& why) {
   return Status::Error("lock " + NameOf(lockPath) + ": " + why);
 }
+
+// The lock files this process has open. A lock belongs to the open file, which a child made by fork shares
+// through its copy of the descriptor: a child that never writes would keep a lock that this process lets go, or
+// that a waiting thread of this process gets after the fork, for as long as it lives. So a child closes its copies
+// at once (close is safe to call there, whatever the other threads of this process were doing). A slot holds a
+// descriptor plus one; it is taken before the descriptor is used and freed before it is closed, so the child
+// never closes a descriptor that this process had closed.
+class LockDescriptors {
+ public:
+  static void Add(int fd) {
+    static const bool registered = pthread_atfork(nullptr, nullptr, CloseInChild) == 0;
+    if (!registered) return;
+    for (std::atomic<int>& slot : s_slots) {
+      int free = 0;
+      if (slot.compare_exchange_strong(free, fd + 1)) return;
+    }
+    // More lock files open at once than slots: that one stays open in a child, as it would without them.
+  }
+  static void Close(int fd) {
+    for (std::atomic<int>& slot : s_slots) {
+      int held = fd + 1;
+      if (slot.compare_exchange_strong(held, 0)) break;
+    }
+    ::close(fd);
+  }
+
+ private:
+  static void CloseInChild() {
+    for (std::atomic<int>& slot : s_slots)
+      if (const int held = slot.exchange(0)) ::close(held - 1);
+  }
+  static inline std::atomic<int> s_slots[64] = {};
+};
 
 }  // namespace
 
@@ -72,6 +108,7 @@ class FlockCalls final : public lockwait::LockCalls {
       ::close(fd);
       return Refused(lockPath, st.st_mode);
     }
+    LockDescriptors::Add(fd);
     *handle = fd;
     return Status::Ok();
   }
@@ -88,7 +125,7 @@ class FlockCalls final : public lockwait::LockCalls {
     *reason = std::strerror(errno);
     return false;
   }
-  void Close(intptr_t handle) const override { ::close(static_cast<int>(handle)); }  // closing releases the lock
+  void Close(intptr_t handle) const override { LockDescriptors::Close(static_cast<int>(handle)); }  // lets the lock go
   uint64_t ProcessId() const override { return static_cast<uint64_t>(::getpid()); }
 
  private:
@@ -124,7 +161,7 @@ Status FileLock::AcquireWith(const std::string& lockPath, std::chrono::milliseco
 
 void FileLock::Release() {
   if (m_handle == kNone) return;
-  ::close(static_cast<int>(m_handle));  // closing releases the lock
+  LockDescriptors::Close(static_cast<int>(m_handle));  // closing releases the lock
   m_handle = kNone;
 }
 
