@@ -283,9 +283,9 @@ TEST_F(SaveTargets, WhatStandsInPlaceOfTheLockOrTheTemporaryFileIsTakenOverOrNam
 }
 
 // What may stand in the place of user.cfg, and what a start, a read and a save make of it: a link to the
-// user's own regular file stays a link, the file being replaced in its own folder; anything else is neither
-// replaced nor truncated, the save fails with the reason, nothing is made outside the configuration folder,
-// and nothing waits on a FIFO. Regular files are read through links (another user's too, as an installation's
+// user's own regular file stays a link, the file being replaced in its own folder under a lock beside it;
+// anything else is neither replaced nor truncated, the save fails with the reason, nothing is made outside the
+// configuration folder, and nothing waits on a FIFO. Regular files are read through links (another user's too, as an installation's
 // product.cfg may be); nothing else is read. Files keep their permission bits.
 TEST_F(SaveTargets, OnlyTheUsersOwnRegularFileIsReadAndReplacedAlsoThroughALinkWithItsPermissionBits) {
   using namespace testsupport;
@@ -346,6 +346,9 @@ TEST_F(SaveTargets, OnlyTheUsersOwnRegularFileIsReadAndReplacedAlsoThroughALinkW
       EXPECT_EQ(SaveOutcome("user"), "ok");
       EXPECT_EQ(storetest::SectionBlock(ReadFile(outside + "own.cfg"), "[Image]"), "[Image]\n\"KeepPercent\"=61\n");
       EXPECT_EQ(FileMode(outside + "own.cfg"), 0640u);
+      // Its lock is beside it, where every writer that reaches it through a link takes it.
+      EXPECT_TRUE(Exists(outside + ".own.cfg.lock"));
+      RemoveAll(outside + ".own.cfg.lock");
     }
     EXPECT_EQ(KindAt(user), kind);
     EXPECT_EQ(ReadSymlink(user), link);

@@ -1063,7 +1063,7 @@ size_t CConfigMgr::UnsavedChanges(const char* layer) const {
   const SaveQueue::Turn turn(QueueOf(layer));
   platform::FileLock fileLock;
   // Erased without the lock too, as a user may ask; the log says so.
-  if (const platform::Status locked = fileLock.Acquire(platform::LockFileOf(file), timeout); !locked.ok)
+  if (const platform::Status locked = fileLock.Acquire(LayerLockFile(file), timeout); !locked.ok)
     LogMessage(kLogCategoryGeneral, kLogLevelError, "configmain", __LINE__, "%s is erased without its lock: %s",
                file.c_str(), locked.reason.c_str());
   const bool erased = FileErase(file.c_str()) == 0;

@@ -139,13 +139,18 @@ platform::Status ReadLayerSource(const std::string& path, const platform::FileId
   return platform::Status::Ok();
 }
 
+std::string LayerLockFile(const std::string& path) {
+  std::string target;
+  return platform::LockFileOf(platform::ResolveWriteTarget(path, target).ok ? target : path);
+}
+
 platform::Status LockLayerFile(const std::string& path, platform::FileLock& lock, std::chrono::milliseconds timeout,
                                bool* firstLock) {
   std::string target;
   platform::Status status = platform::ResolveWriteTarget(path, target);
-  if (status.ok) status = lock.Acquire(platform::LockFileOf(path), timeout);
+  if (status.ok) status = lock.Acquire(platform::LockFileOf(target), timeout);
   if (status.ok && *firstLock) {
-    RemoveOldTemporaryFiles(path);
+    RemoveOldTemporaryFiles(target);
     *firstLock = false;
   }
   return status;

@@ -91,11 +91,15 @@ struct FileText {
 // it; empty: none). Fails when the file is not a regular file or cannot be read.
 platform::Status ReadLayerSource(const std::string& path, const platform::FileIdentity& identity,
                                  const std::string& fallback, FileText* text);
-// A save's first step: takes the lock of the file (what the save may not replace, such as a FIFO, a device or a
-// link that leads elsewhere, fails it before a lock file is left behind). *firstLock (the process's first lock of
-// the file) removes the temporary files that writers killed without the lock left behind, and is then cleared.
+// A save's first step: takes the lock of the file, beside the file that the save replaces (through a link, the
+// file it names, so that writers that reach one file through several folders share its lock); what the save may
+// not replace, such as a FIFO, a device or a link that leads elsewhere, fails it before a lock file is left
+// behind. *firstLock (the process's first lock of the file) removes the temporary files that writers killed
+// without the lock left behind, and is then cleared.
 platform::Status LockLayerFile(const std::string& path, platform::FileLock& lock, std::chrono::milliseconds timeout,
                                bool* firstLock);
+// The lock file of a layer file: beside the file a write to path replaces, or beside path when none may be.
+std::string LayerLockFile(const std::string& path);
 // Writes text over the file, under its lock. With keepPrevious (the file is no text: cfg::IsBinary), first keeps
 // the file as it stands as <file>.bak, or <file>.bak.1, .2, ... when that name is taken (an earlier copy is never
 // replaced; *backup names it), and logs it, so that nothing is lost unseen; a failure to keep it fails the save.
