@@ -105,7 +105,9 @@ Status Acquire(const std::string& lockPath, std::chrono::milliseconds timeout, c
           calls.Close(opened);
           return LockError(lockPath, reason);
         case LockCalls::Try::Busy:
-          break;
+          if (timeout.count() > 0) break;
+          calls.Close(opened);
+          return LockError(lockPath, "held by another process");
       }
       guard.lock();
       if (registry.pending.count(lockPath)) {

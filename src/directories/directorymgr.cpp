@@ -92,7 +92,7 @@ const OROustring& DirectoryMgr::GetRegionSaveDir() const { return m_writeableRoo
 void DirectoryMgr::SetConfigPath(const char* path) { m_configDir = OROwstring(path ? path : ""); }
 
 void DirectoryMgr::Initialize() {
-  const BatchedWrites batch;
+  const BatchedWrites batch(BatchedWrites::Lock::DontWait);
   InitRuntimeDir();
   InitInternalStorageDir();
   InitExternalStorageDir();

@@ -64,11 +64,11 @@ void WriteIntSetting(const char* section, const char* key, long value) {
   Write(section, key, KEYVALUE_TYPE_INTEGER, value, "");
 }
 
-BatchedWrites::BatchedWrites() {
+BatchedWrites::BatchedWrites(Lock lock) {
   CConfigMgr* mgr = Store();
   if (t_batch || !mgr) return;  // an inner one: the outermost saves
   // Without the memory for it, each write is saved on its own.
-  m_batch.reset(new (std::nothrow) WriteBatch(mgr));
+  m_batch.reset(new (std::nothrow) WriteBatch(mgr, lock == Lock::Wait));
   t_batch = m_batch.get();
 }
 

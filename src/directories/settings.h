@@ -27,9 +27,12 @@ void WriteIntSetting(const char* section, const char* key, long value);
 // While one exists on a thread, that thread's writes above are made in memory and in the journal as they come
 // (the reads that follow see them) and saved together when the outermost one ends: a start records the
 // directory table and what data discovery found in one save of user.cfg rather than one save per directory.
+// A start's batch does not wait for another process's lock (the first read starts the library, and reads never
+// wait): its records then stay in memory and go with the next save.
 class BatchedWrites {
  public:
-  BatchedWrites();
+  enum class Lock { Wait, DontWait };
+  explicit BatchedWrites(Lock lock = Lock::Wait);
   ~BatchedWrites();
   BatchedWrites(const BatchedWrites&) = delete;
   BatchedWrites& operator=(const BatchedWrites&) = delete;

@@ -894,7 +894,7 @@ navconfig::SaveQueue& CConfigMgr::QueueOf(const std::string& layer) {
 platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<ValueChange>* changes) {
   platform::Status first;
   for (const auto& [layer, through] : pending.Layers()) {
-    const platform::Status status = SaveLayer(layer, through, changes);
+    const platform::Status status = SaveLayer(layer, through, changes, pending.WaitForLocks());
     if (first.ok && !status.ok) first = status;
   }
   return first;
@@ -928,7 +928,7 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
 }
 
 [[gnu::cold]] platform::Status CConfigMgr::SaveLayer(const std::string& layer, uint64_t through,
-                                                     std::vector<ValueChange>* changes) {
+                                                     std::vector<ValueChange>* changes, bool waitForLock) {
   SaveQueue& queue = QueueOf(layer);
   const SaveQueue::Turn turn(queue);
   SavePlan plan;
@@ -936,6 +936,7 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
     ManagerLock lock(this);
     if (!PlanSave(layer, through, &plan)) return plan.outcome;
   }
+  if (!waitForLock) plan.timeout = {};
   // The file's lock, waited for without the manager's: reads go on meanwhile.
   platform::FileLock fileLock;
   platform::Status status = LockLayerFile(plan.file, fileLock, plan.timeout, &queue.firstLock);

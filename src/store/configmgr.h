@@ -54,9 +54,13 @@ class PendingSaves {
   void Add(const std::string& layer, uint64_t through);
   bool Empty() const { return m_layers.empty(); }
   const std::vector<std::pair<std::string, uint64_t>>& Layers() const { return m_layers; }
+  // Saves that fail at once when another process holds a file's lock (their changes wait for the next save).
+  void DontWaitForLocks() { m_wait = false; }
+  bool WaitForLocks() const { return m_wait; }
 
  private:
   std::vector<std::pair<std::string, uint64_t>> m_layers;  // by name as written, each folded name once
+  bool m_wait = true;
 };
 
 // The order of the folded names of values (a type of the library's own, so that the maps and sets of them stay
@@ -301,8 +305,8 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   platform::Status Store(navconfig::LayerEdit&& edit, WriteTarget* target, navconfig::PendingSaves* pending)
       REQUIRES(m_sync);
   // The save of one layer with its journal up to through (see Save).
-  platform::Status SaveLayer(const std::string& layer, uint64_t through, std::vector<navconfig::ValueChange>* changes)
-      EXCLUDES(m_sync);
+  platform::Status SaveLayer(const std::string& layer, uint64_t through, std::vector<navconfig::ValueChange>* changes,
+                             bool waitForLock = true) EXCLUDES(m_sync);
   bool PlanSave(const std::string& layer, uint64_t through, SavePlan* plan) REQUIRES(m_sync);
   // Under the file's lock: the layer brought to its file (read into text when it changed), the text to write.
   platform::Status PrepareSave(SavePlan& plan, navconfig::FileText& text, std::vector<navconfig::ValueChange>* changes)
@@ -410,7 +414,10 @@ class SCOPED_CAPABILITY ConfigWrite {
 // hear of every change. Other threads read and write between the writes. mgr is not null.
 class WriteBatch {
  public:
-  explicit WriteBatch(CConfigMgr* mgr) : m_mgr(mgr) {}
+  // waitForLock false: the saves do not wait for another process's lock (see PendingSaves).
+  explicit WriteBatch(CConfigMgr* mgr, bool waitForLock = true) : m_mgr(mgr) {
+    if (!waitForLock) m_effects.pending.DontWaitForLocks();
+  }
   ~WriteBatch();
   WriteBatch(const WriteBatch&) = delete;
   WriteBatch& operator=(const WriteBatch&) = delete;
