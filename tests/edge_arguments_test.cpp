@@ -84,7 +84,8 @@ TEST(EdgeArguments, UnsafeFileComponentsAndAHomeFromTheAccount) {
   struct Row {
     const char *own, *xdg, *home, *expected;
   } rows[] = {{"/n", "/x", "/h", "/n/"}, {"", "/x", "/h", "/x/navconfig/"}, {nullptr, "/x/", "/h", "/x/navconfig/"},
-              {nullptr, "x", "/h", "/h/.config/navconfig/"}, {nullptr, nullptr, "", nullptr}};
+              {nullptr, "x", "/h", "/h/.config/navconfig/"}, {nullptr, nullptr, "", nullptr},
+              {nullptr, nullptr, "relative", nullptr}};
   for (const Row& r : rows) {
     testsupport::ScopedEnv own("NAVCONFIG_HOME", r.own), xdg("XDG_CONFIG_HOME", r.xdg), home("HOME", r.home);
     const std::string dir = platform::UserHomeDirectory();

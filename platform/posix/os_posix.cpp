@@ -121,15 +121,18 @@ std::string XdgFolder(const char* variable, const char* belowHome) {
     if (dir.back() != '/') dir += '/';
     return dir + "navconfig/";
   }
-  if (!GetEnv("HOME", dir) || dir.empty()) {
+  // So is a relative HOME. Without a home folder at all (no account entry either), the root stands for it, as
+  // for GLib and Qt: the folder cannot be made and saves fail, rather than settings being kept in whatever
+  // folder a process runs in.
+  if (!GetEnv("HOME", dir) || dir.empty() || dir[0] != '/') {
     struct passwd pw{};
     struct passwd* found = nullptr;
     std::vector<char> buf(16384);
-    dir.clear();
-    if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir)
+    dir.assign(1, '/');
+    if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
       dir = found->pw_dir;
   }
-  if (dir.empty()) return std::string("./") + belowHome + "/navconfig/";
   if (dir.back() != '/') dir += '/';
   return dir + belowHome + "/navconfig/";
 }

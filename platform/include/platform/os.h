@@ -61,7 +61,8 @@ std::string SystemConfigDirectory();
 // The user's own folder of the library, for what belongs to the user and not to an installation (the
 // registry store, the key that protects stored passwords): NAVCONFIG_HOME when set, else $XDG_CONFIG_HOME/navconfig
 // (else $HOME/.config/navconfig; an installed system library: $XDG_DATA_HOME/navconfig, else
-// $HOME/.local/share/navconfig; on Windows %APPDATA%\navconfig). Ends in a separator; not created here.
+// $HOME/.local/share/navconfig; on Windows %APPDATA%\navconfig). A HOME that is unset or relative gives way to
+// the account's home folder, and without one to the root. Ends in a separator; not created here.
 std::string UserHomeDirectory();
 // The folder of the registry store: "registry" below UserHomeDirectory(), ending in a separator.
 std::string RegistryDirectory();
