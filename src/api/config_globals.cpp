@@ -6,6 +6,7 @@
 #include <doroutil/logmgr.h>
 #include <doroutil/memory.h>
 #include <doroutil/strutil.h>
+#include <platform/os.h>
 
 #include <cstring>
 #include <string>
@@ -35,6 +36,11 @@ class LibraryEnvironment final : public StoreEnvironment {
   std::string RuntimeDirectory() const override {
     DirectoryMgr* dirs = Instance().m_pDirectoryMgr;
     return dirs ? dirs->GetRuntimeDir().uString().str() : std::string();
+  }
+  bool RemakeConfigDirectory() const override {
+    const std::string dir = platform::DefaultConfigDirectory();
+    return !dir.empty() && dir == ConfigDirectory() && !platform::IsDirectory(dir) &&
+           platform::MakeDirectories(dir, /*privateToUser=*/true);
   }
   std::string SystemConfigDirectory() const override {
     DirectoryMgr* dirs = Instance().m_pDirectoryMgr;

@@ -939,6 +939,8 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
   if (!waitForLock) plan.timeout = {};
   // The file's lock, waited for without the manager's: reads go on meanwhile.
   platform::FileLock fileLock;
+  // The user's own folder, removed while the process ran (a user resetting the settings), is made again.
+  (void)m_env.RemakeConfigDirectory();
   platform::Status status = LockLayerFile(plan.file, fileLock, plan.timeout, &queue.firstLock);
   FileText text;
   if (status.ok) {

@@ -20,6 +20,9 @@ class StoreEnvironment {
   // UTF-8, each ending in a separator; empty when there is none. Either may change at any time (SU_Config).
   virtual std::string ConfigDirectory() const { return std::string(); }
   virtual std::string RuntimeDirectory() const { return std::string(); }
+  // Makes the configuration directory again when the library made it at the start (the user's own folder of an
+  // installed library) and it is gone (asked before each save); true when it did. A folder that a variable or SU_Config names is never made.
+  virtual bool RemakeConfigDirectory() const { return false; }
   // The system's configuration directory, where the read-only layers user_ro and product are read from when the
   // configuration directory has no file of them; empty when there is none. Only ever read.
   virtual std::string SystemConfigDirectory() const { return std::string(); }

@@ -113,6 +113,11 @@ grep -q '"KeepPercent"=71' "$user/.config/navconfig/user.cfg" || fail "no user.c
 [ "$(stat -c %a "$user/.config/navconfig")" = 700 ] || fail "~/.config/navconfig is not the user's alone"
 asuser dirs | grep -x 'System configuration:     /etc/navconfig/' >/dev/null || fail "dirs names no /etc/navconfig"
 [ "$(find "$root" -printf '%p %T@\n' | sort)" = "$before" ] || fail "the tool wrote into the unpacked packages"
+cc -std=c11 -Wall -Wextra -Wpedantic -Werror $flags "$src/tests/package/folder_removed.c" $libs -o "$work/folder_removed"
+env -u NAVCONFIG_HOME -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$user" "$work/folder_removed" \
+  "rm -rf '$user/.config/navconfig'" || fail "a program could not remove the user's folder"
+grep -q '"KeepPercent"=76' "$user/.config/navconfig/user.cfg" || fail "a removed ~/.config/navconfig was not made again"
+[ "$(stat -c %a "$user/.config/navconfig")" = 700 ] || fail "the folder made again is not the user's alone"
 # The XDG variables and NAVCONFIG_CONFIG_DIR win.
 XDG_CONFIG_HOME=$work/xdg HOME="$user" "$root/usr/bin/navconfig" set Image KeepPercent 72 >/dev/null
 grep -q '"KeepPercent"=72' "$work/xdg/navconfig/user.cfg" || fail "XDG_CONFIG_HOME is not followed"
