@@ -213,7 +213,7 @@ std::vector<CfgFinding> Refusals(const std::string& layer, const CfgReport& repo
     if (std::string_view(f.severity) == "error") refused.push_back(f);
   for (const CfgValue& v : report.values) {
     std::string fault = NormalPath(v.section).empty() ? "[" + v.section + "] names no section"
-                                                      : WriteFault(layer + '\\' + v.section, "K");
+                                                      : WriteFault(layer + '\\' + NormalPath(v.section), "K");
     if (fault.empty()) fault = WriteFault(layer + "\\S", v.key);
     if (!fault.empty()) refused.push_back({v.line, "error", "refused-name", fault + "; the value cannot be stored", {}});
   }

@@ -184,6 +184,12 @@ std::string WriteFault(const std::string& section, const std::string& key) {
   if (IsFullPath(section) && (layer == "." || layer == ".." || layer.find('/') != std::string::npos))
     return "layer '" + layer + "' cannot name a file in the configuration folder";
   if (NamesLayerOnly(section)) return "'" + section + "' names a layer but no section in it";
+  // The library keeps a section path, with its layer, up to kMaxSectionPath bytes: a longer one would be stored
+  // cut, under another section than the one named.
+  const std::string path = IsFullPath(section) ? section : "user\\" + section;
+  if (path.size() > kMaxSectionPath)
+    return "section path '" + path + "' is " + std::to_string(path.size()) + " bytes long; the library keeps " +
+           std::to_string(kMaxSectionPath) + " bytes of a section path with its layer";
   // The reader ends a key at '"' and skips the quote bytes ('"', 0xEE, 0xEF) before it.
   if (HasLineBreak(key) || key.find_first_of("\"=") != std::string::npos || HasQuoteByte(key.substr(0, 1)))
     return "key '" + key +

@@ -163,8 +163,11 @@ void CheckNames(const std::string& section, const std::string& key);
 // A full path that names a layer and no section ("user\\"). The values of the layer itself, read under a
 // header "[\\]", are lines of its file that the library neither writes nor removes.
 bool NamesLayerOnly(const std::string& section);
+// The bytes of a section path, with its layer, that the library keeps (config/keytree.h).
+constexpr size_t kMaxSectionPath = 255;
 // Why a write of the key into the section argument cannot be stored (a name a .cfg file cannot carry, a layer
-// that cannot name a file, a full path without a section); empty when it can. CheckWritableNames fails with it
+// that cannot name a file, a full path without a section, a path longer than the library keeps); empty when it
+// can. CheckWritableNames fails with it
 // (exit 2), after CheckNames.
 std::string WriteFault(const std::string& section, const std::string& key);
 void CheckWritableNames(const std::string& section, const std::string& key);
