@@ -208,8 +208,10 @@ void CheckWritableNames(const std::string& section, const std::string& key) {
 std::string CheckSaved(const std::string& layer) {
   bool ok = true;
   char file[4096], reason[1024];
+  // No save of the layer since the start: the library found nothing to change in it (a layer that cannot name a
+  // file has a failed save, with the reason).
   if (!Config_GetLastSaveStatus(layer.c_str(), &ok, file, sizeof file, reason, sizeof reason))
-    Fail(kExitFailure, "could not save layer '" + layer + "': its name cannot name a file in the configuration folder");
+    Fail(kExitFailure, "the library made none of the changes to layer '" + layer + "'; nothing was written");
   if (!ok) Fail(kExitFailure, std::string("could not save ") + file + ": " + reason);
   return file;
 }
