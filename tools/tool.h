@@ -10,6 +10,7 @@
 #include <config/config_info.h>
 #include <config/keytree.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <iosfwd>
 #include <optional>
@@ -80,6 +81,10 @@ struct Number {
   bool hex = false;  // written with 0x (or read as hexadecimal digits)
 };
 NumberParse ParseNumber(std::string_view text, bool hexDigits, Number* out);
+// Whether a number of the magnitude, with or without '-', fits as ParseNumber takes numbers: -2^31 to 2^32-1.
+inline bool FitsIn32Bits(uint64_t magnitude, bool negative) {
+  return magnitude <= (negative ? 0x80000000ull : 0xFFFFFFFFull);
+}
 
 // How an integer is shown: in hexadecimal (0x and eight digits, as the .cfg writer puts it) or decimal.
 std::string FormatInt(long value, bool hex);
