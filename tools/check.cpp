@@ -220,10 +220,16 @@ class Checker {
     }
 
     if (m_checks == CfgChecks::Reader) return;
-    // A leading 0 makes a number octal, as in C.
-    if (!info.isString && fits && !info.hex) {
+    if (!info.isString && fits) {
       const size_t zero = digits.starts_with('-') ? 1 : 0;
-      if (digits.size() > zero + 1 && digits[zero] == '0') {
+      const bool hexDigits = digits.size() > zero + 1 && (digits[zero + 1] == 'x' || digits[zero + 1] == 'X');
+      if (hexDigits && zero) {
+        // The reader keeps the hexadecimal form of a number without '-' only.
+        Add(number, "note", "negative-hex",
+            "'" + std::string(digits) + "' is read as " + std::to_string(info.number) +
+                " and kept in decimal: only a number without '-' keeps its hexadecimal form");
+      } else if (!hexDigits && digits.size() > zero + 1 && digits[zero] == '0') {
+        // A leading 0 makes a number octal, as in C.
         Add(number, "warning", "octal",
             "'" + std::string(digits) + "' starts with 0 and is read as octal: " + std::to_string(info.number));
       }
