@@ -235,6 +235,12 @@ class Checker {
       }
     }
 
+    // A name that the reader reads but a write refuses: the value can be read and removed, but not changed.
+    if (const std::string fault = WriteFault("user\\S", key); !fault.empty()) {
+      Add(number, "warning", "unwritable-name",
+          fault + "; the reader reads the value of " + Shown(setting) + ", but set and import refuse the name");
+    }
+
     // The same key twice in a section: the later line wins.
     const auto id = std::make_pair(Folded(m_readSection), Folded(key));
     auto [it, first] = m_seen.try_emplace(id, number);

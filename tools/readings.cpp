@@ -190,10 +190,11 @@ std::string WriteFault(const std::string& section, const std::string& key) {
   if (path.size() > kMaxSectionPath)
     return "section path '" + path + "' is " + std::to_string(path.size()) + " bytes long; the library keeps " +
            std::to_string(kMaxSectionPath) + " bytes of a section path with its layer";
-  // The reader ends a key at '"' and skips the quote bytes ('"', 0xEE, 0xEF) before it.
+  // The reader ends a key at '"' and skips the quote bytes ('"', 0xEE, 0xEF) before it. It reads a key holding
+  // '=', but the library's setters refuse one.
   if (HasLineBreak(key) || key.find_first_of("\"=") != std::string::npos || HasQuoteByte(key.substr(0, 1)))
     return "key '" + key +
-           "' holds '\"', '=' or a line break, or starts with the byte 0xEE or 0xEF, which a .cfg file cannot carry";
+           "' holds '\"', '=' or a line break, or starts with the byte 0xEE or 0xEF, which the library does not write";
   return {};
 }
 
