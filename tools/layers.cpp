@@ -390,6 +390,9 @@ int CmdImport(const Options& options, const std::string& file, const std::string
 
 int CmdExport(const Options& options, const std::string& layer, bool effective) {
   if (!effective) RequireLayer(layer);
+  // What a layer holds in memory only (the first start's values, which could not be saved) is exported too.
+  WarnUnusableLayerFiles(effective ? std::vector<std::string>{"user", "user_ro", "product"}
+                                   : std::vector<std::string>{layer});
   const std::vector<Setting> settings = effective ? EffectiveSettings() : LayerValues(layer);
   if (options.json) {
     JsonWriter json(std::cout);

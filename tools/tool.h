@@ -265,6 +265,10 @@ int CmdReset(const Options& options, const std::string& section, const std::vect
 void ShowOriginFile(const Options& options, const std::string& setting, const Reading& r);
 int ShowEveryLayer(const Options& options, const std::string& section, const std::string& key);
 
+// Warns of each of the layers whose file reads cannot use: something else than a regular file stands in its place,
+// or it cannot be read.
+void WarnUnusableLayerFiles(const std::vector<std::string>& layers);
+
 // Fails with exit 2 for a section (with key: a setting) that neither the catalogue nor any layer knows, with the
 // nearest known name; a full path asks its own layer. An empty section is every section.
 void RequireKnown(const std::string& section, const std::string& key);
