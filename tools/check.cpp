@@ -213,10 +213,13 @@ class Checker {
       while (start < line.size() && line[start] == '=') ++start;
       digits = line.substr(start, info.used - start);
     }
+    // Made by appending: GCC 12 takes a text put before a temporary string for an overlapping copy.
+    std::string quoted(1, '\'');
+    quoted.append(digits).push_back('\'');
     const bool fits = info.isString || FitsAsSetTakesIt(digits);
     if (!fits) {
       Add(number, "error", "out-of-range",
-          "'" + std::string(digits) + "' does not fit in 32 bits; the reader reads " + FormatInt(info.number, info.hex));
+          quoted + " does not fit in 32 bits; the reader reads " + FormatInt(info.number, info.hex));
     }
 
     if (m_checks == CfgChecks::Reader) return;
@@ -226,12 +229,12 @@ class Checker {
       if (hexDigits && zero) {
         // The reader keeps the hexadecimal form of a number without '-' only.
         Add(number, "note", "negative-hex",
-            "'" + std::string(digits) + "' is read as " + std::to_string(info.number) +
+            quoted + " is read as " + std::to_string(info.number) +
                 " and kept in decimal: only a number without '-' keeps its hexadecimal form");
       } else if (!hexDigits && digits.size() > zero + 1 && digits[zero] == '0') {
         // A leading 0 makes a number octal, as in C.
         Add(number, "warning", "octal",
-            "'" + std::string(digits) + "' starts with 0 and is read as octal: " + std::to_string(info.number));
+            quoted + " starts with 0 and is read as octal: " + std::to_string(info.number));
       }
     }
 
