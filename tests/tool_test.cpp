@@ -251,7 +251,8 @@ TEST(Tool, ErrorsLeaveEveryFileAsItWas) {
 }
 
 // Whatever stands in place of user.cfg (the library's reasons, links included, are tested on the library): get
-// gives the default and says why, set fails and says why, nothing waits on a FIFO and what stood there stays.
+// gives the default and says why (so do export and list), set fails and says why, nothing waits on a FIFO and
+// what stood there stays.
 TEST(Tool, WhatStandsInPlaceOfUserCfgIsNeitherWaitedOnNorReplaced) {
   for (const std::string what : {"directory", "FIFO"}) {
     SCOPED_TRACE(what);
@@ -263,6 +264,8 @@ TEST(Tool, WhatStandsInPlaceOfUserCfgIsNeitherWaitedOnNorReplaced) {
     testsupport::FifoGuard guard(user);
     const std::string warning = user + " is a " + what + ", not a regular file; reads take nothing from it\n";
     EXPECT_EQ(Outcome(inst.Run({"get", "Image", "KeepPercent"})), "0 50\nnavconfig: warning: " + warning);
+    for (const char* command : {"export", "list"})  // which show what memory holds
+      EXPECT_EQ(inst.Run({command}).err, "navconfig: warning: " + warning) << command;
     const auto before = Snapshot(inst / "");
     EXPECT_EQ(Outcome(inst.Run({"set", "Image", "KeepPercent", "70"})),
               "1 navconfig: error: could not save " + user + ": user.cfg is a " + what + ", not a regular file\n");

@@ -8,7 +8,9 @@
 // reader's extra line breaks (NUL bytes, the empty line inside CR LF) do not count.
 #include <config/config_info.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -57,6 +59,26 @@ std::string Shown(std::string_view text) {
 }
 
 bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t") == std::string_view::npos; }
+
+// Whether a number as the reader takes it (an optional '-', then 0x and hexadecimal digits, 0 and octal digits,
+// or decimal digits) fits in 32 bits as set takes numbers. The reader keeps the low 32 bits of any other.
+bool FitsAsSetTakesIt(std::string_view digits) {
+  const bool negative = digits.starts_with('-');
+  if (negative) digits.remove_prefix(1);
+  uint64_t base = 10;
+  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    base = 16;
+    digits.remove_prefix(2);
+  } else if (digits.starts_with('0')) {
+    base = 8;
+  }
+  uint64_t value = 0;
+  for (const char c : digits) {
+    const uint64_t digit = c <= '9' ? static_cast<uint64_t>(c - '0') : static_cast<uint64_t>((c | 0x20) - 'a' + 10);
+    value = std::min(value * base + digit, uint64_t{1} << 32);  // past every bound, and no further
+  }
+  return FitsIn32Bits(value, negative);
+}
 
 class Checker {
  public:
@@ -184,17 +206,42 @@ class Checker {
       }
     }
 
-    if (m_checks == CfgChecks::Reader) return;
-    // A leading 0 makes a number octal, as in C.
-    if (!info.isString && !info.hex) {
+    // The number as the line writes it: from after the '=' bytes through its last digit.
+    std::string_view digits;
+    if (!info.isString) {
       size_t start = static_cast<size_t>(info.name + info.nameLength + 1 - line.data());
       while (start < line.size() && line[start] == '=') ++start;
-      const std::string_view digits = line.substr(start, info.used - start);
-      const size_t zero = !digits.empty() && digits[0] == '-' ? 1 : 0;
-      if (digits.size() > zero + 1 && digits[zero] == '0') {
+      digits = line.substr(start, info.used - start);
+    }
+    // Made by appending: GCC 12 takes a text put before a temporary string for an overlapping copy.
+    std::string quoted(1, '\'');
+    quoted.append(digits).push_back('\'');
+    const bool fits = info.isString || FitsAsSetTakesIt(digits);
+    if (!fits) {
+      Add(number, "error", "out-of-range",
+          quoted + " does not fit in 32 bits; the reader reads " + FormatInt(info.number, info.hex));
+    }
+
+    if (m_checks == CfgChecks::Reader) return;
+    if (!info.isString && fits) {
+      const size_t zero = digits.starts_with('-') ? 1 : 0;
+      const bool hexDigits = digits.size() > zero + 1 && (digits[zero + 1] == 'x' || digits[zero + 1] == 'X');
+      if (hexDigits && zero) {
+        // The reader keeps the hexadecimal form of a number without '-' only.
+        Add(number, "note", "negative-hex",
+            quoted + " is read as " + std::to_string(info.number) +
+                " and kept in decimal: only a number without '-' keeps its hexadecimal form");
+      } else if (!hexDigits && digits.size() > zero + 1 && digits[zero] == '0') {
+        // A leading 0 makes a number octal, as in C.
         Add(number, "warning", "octal",
-            "'" + std::string(digits) + "' starts with 0 and is read as octal: " + std::to_string(info.number));
+            quoted + " starts with 0 and is read as octal: " + std::to_string(info.number));
       }
+    }
+
+    // A name that the reader reads but a write refuses: the value can be read and removed, but not changed.
+    if (const std::string fault = WriteFault("user\\S", key); !fault.empty()) {
+      Add(number, "warning", "unwritable-name",
+          fault + "; the reader reads the value of " + Shown(setting) + ", but set and import refuse the name");
     }
 
     // The same key twice in a section: the later line wins.

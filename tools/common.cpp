@@ -68,7 +68,7 @@ NumberParse ParseNumber(std::string_view text, bool hexDigits, Number* out) {
     value = value * (hex ? 16 : 10) + static_cast<uint64_t>(digit);
     if (value > 0xFFFFFFFFull) tooBig = true, value = 0xFFFFFFFFull + 1;
   }
-  if (tooBig || (negative && value > 0x80000000ull)) return NumberParse::OutOfRange;
+  if (tooBig || !FitsIn32Bits(value, negative)) return NumberParse::OutOfRange;
   const uint32_t bits = static_cast<uint32_t>(negative ? 0 - value : value);
   out->value = static_cast<long>(static_cast<int32_t>(bits));
   out->hex = hex;

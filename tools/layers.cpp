@@ -164,15 +164,26 @@ void PrintChanges(const std::vector<Change>& changes, JsonWriter* json) {
 
 // ---- Import ----
 
-// Whether the library leaves out a write of the value into the layer where it holds none: a user path's value
-// equal to its built-in default, while neither user_ro nor product holds the key.
+// Whether the library leaves out a write of the value into the layer where it holds none, as its setters decide:
+// the path starts with "user" (so user_ro's does too), the section path below the layer with the key (its first
+// 254 bytes) has a built-in default that the value equals, and neither user_ro nor product holds an integer or a
+// string under the key. An integer equals an integer default in its low 32 bits, and a string default when it is
+// 0 (an integer read of a string default gives 0); a string equals a string default without regard to ASCII case,
+// and never an integer default.
 bool StoresNothing(const std::string& layer, const Setting& s) {
   if (layer.compare(0, 4, "user") != 0) return false;
-  const auto d = FindDefault(SettingName(s.section, s.key));
-  if (!d || d->isString != s.value.isString) return false;
-  if (d->isString ? !EqualFolded(d->strValue, s.value.text) : d->intValue != s.value.number) return false;
-  for (const char* below : {"user_ro", "product"})
-    if (ValueAt(std::string(below) + '\\' + s.section, s.key)) return false;
+  std::string name = SettingName(s.section, s.key);
+  if (name.size() > 254) name.resize(254);
+  const auto d = FindDefault(name);
+  if (!d) return false;
+  const bool equal = s.value.isString ? d->isString && EqualFolded(d->strValue, s.value.text)
+                                      : s.value.number == (d->isString ? 0 : d->intValue);
+  if (!equal) return false;
+  for (const char* below : {"user_ro", "product"}) {
+    const KeyValue* v = ValueAt(std::string(below) + '\\' + s.section, s.key);
+    const unsigned type = v ? v->type & 15 : 0;
+    if (type == KEYVALUE_TYPE_INTEGER || type == KEYVALUE_TYPE_STRING) return false;
+  }
   return true;
 }
 
@@ -213,7 +224,7 @@ std::vector<CfgFinding> Refusals(const std::string& layer, const CfgReport& repo
     if (std::string_view(f.severity) == "error") refused.push_back(f);
   for (const CfgValue& v : report.values) {
     std::string fault = NormalPath(v.section).empty() ? "[" + v.section + "] names no section"
-                                                      : WriteFault(layer + '\\' + v.section, "K");
+                                                      : WriteFault(layer + '\\' + NormalPath(v.section), "K");
     if (fault.empty()) fault = WriteFault(layer + "\\S", v.key);
     if (!fault.empty()) refused.push_back({v.line, "error", "refused-name", fault + "; the value cannot be stored", {}});
   }
@@ -379,6 +390,9 @@ int CmdImport(const Options& options, const std::string& file, const std::string
 
 int CmdExport(const Options& options, const std::string& layer, bool effective) {
   if (!effective) RequireLayer(layer);
+  // What a layer holds in memory only (the first start's values, which could not be saved) is exported too.
+  WarnUnusableLayerFiles(effective ? std::vector<std::string>{"user", "user_ro", "product"}
+                                   : std::vector<std::string>{layer});
   const std::vector<Setting> settings = effective ? EffectiveSettings() : LayerValues(layer);
   if (options.json) {
     JsonWriter json(std::cout);

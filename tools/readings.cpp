@@ -184,10 +184,17 @@ std::string WriteFault(const std::string& section, const std::string& key) {
   if (IsFullPath(section) && (layer == "." || layer == ".." || layer.find('/') != std::string::npos))
     return "layer '" + layer + "' cannot name a file in the configuration folder";
   if (NamesLayerOnly(section)) return "'" + section + "' names a layer but no section in it";
-  // The reader ends a key at '"' and skips the quote bytes ('"', 0xEE, 0xEF) before it.
+  // The library keeps a section path, with its layer, up to kMaxSectionPath bytes: a longer one would be stored
+  // cut, under another section than the one named.
+  const std::string path = IsFullPath(section) ? section : "user\\" + section;
+  if (path.size() > kMaxSectionPath)
+    return "section path '" + path + "' is " + std::to_string(path.size()) + " bytes long; the library keeps " +
+           std::to_string(kMaxSectionPath) + " bytes of a section path with its layer";
+  // The reader ends a key at '"' and skips the quote bytes ('"', 0xEE, 0xEF) before it. It reads a key holding
+  // '=', but the library's setters refuse one.
   if (HasLineBreak(key) || key.find_first_of("\"=") != std::string::npos || HasQuoteByte(key.substr(0, 1)))
     return "key '" + key +
-           "' holds '\"', '=' or a line break, or starts with the byte 0xEE or 0xEF, which a .cfg file cannot carry";
+           "' holds '\"', '=' or a line break, or starts with the byte 0xEE or 0xEF, which the library does not write";
   return {};
 }
 
@@ -202,8 +209,10 @@ void CheckWritableNames(const std::string& section, const std::string& key) {
 std::string CheckSaved(const std::string& layer) {
   bool ok = true;
   char file[4096], reason[1024];
+  // No save of the layer since the start: the library found nothing to change in it (a layer that cannot name a
+  // file has a failed save, with the reason).
   if (!Config_GetLastSaveStatus(layer.c_str(), &ok, file, sizeof file, reason, sizeof reason))
-    Fail(kExitFailure, "could not save layer '" + layer + "': its name cannot name a file in the configuration folder");
+    Fail(kExitFailure, "the library made none of the changes to layer '" + layer + "'; nothing was written");
   if (!ok) Fail(kExitFailure, std::string("could not save ") + file + ": " + reason);
   return file;
 }

@@ -119,6 +119,8 @@ const char* KindOf(std::filesystem::file_type type) {
   }
 }
 
+}  // namespace
+
 // Says which of the layers' files reads cannot use, and why: something else than a regular file stands in its
 // place, or the file cannot be read. Nothing is opened but a regular file.
 void WarnUnusableLayerFiles(const std::vector<std::string>& layers) {
@@ -152,8 +154,6 @@ void WarnUnusableLayerFiles(const std::vector<std::string>& layers) {
     if (!why.empty()) Warn(file + " " + why + "; reads take nothing from it");
   }
 }
-
-}  // namespace
 
 void RequireKnown(const std::string& section, const std::string& key) {
   if (section.empty()) return;
@@ -399,6 +399,7 @@ int CmdUnset(const Options& options, const std::string& section, const std::stri
 int CmdList(const Options& options, const std::string& section, bool all) {
   if (!section.empty() && IsFullPath(section)) Fail(kExitUsage, "list takes a plain section name, not a path");
   RequireKnown(section, "");
+  WarnUnusableLayerFiles({"user", "user_ro", "product"});
   // Settings by folded section and key; the first spelling met is kept.
   struct Entry {
     std::string section, key;

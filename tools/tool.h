@@ -10,6 +10,7 @@
 #include <config/config_info.h>
 #include <config/keytree.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <iosfwd>
 #include <optional>
@@ -80,6 +81,10 @@ struct Number {
   bool hex = false;  // written with 0x (or read as hexadecimal digits)
 };
 NumberParse ParseNumber(std::string_view text, bool hexDigits, Number* out);
+// Whether a number of the magnitude, with or without '-', fits as ParseNumber takes numbers: -2^31 to 2^32-1.
+inline bool FitsIn32Bits(uint64_t magnitude, bool negative) {
+  return magnitude <= (negative ? 0x80000000ull : 0xFFFFFFFFull);
+}
 
 // How an integer is shown: in hexadecimal (0x and eight digits, as the .cfg writer puts it) or decimal.
 std::string FormatInt(long value, bool hex);
@@ -163,8 +168,11 @@ void CheckNames(const std::string& section, const std::string& key);
 // A full path that names a layer and no section ("user\\"). The values of the layer itself, read under a
 // header "[\\]", are lines of its file that the library neither writes nor removes.
 bool NamesLayerOnly(const std::string& section);
+// The bytes of a section path, with its layer, that the library keeps (config/keytree.h).
+constexpr size_t kMaxSectionPath = 255;
 // Why a write of the key into the section argument cannot be stored (a name a .cfg file cannot carry, a layer
-// that cannot name a file, a full path without a section); empty when it can. CheckWritableNames fails with it
+// that cannot name a file, a full path without a section, a path longer than the library keeps); empty when it
+// can. CheckWritableNames fails with it
 // (exit 2), after CheckNames.
 std::string WriteFault(const std::string& section, const std::string& key);
 void CheckWritableNames(const std::string& section, const std::string& key);
@@ -256,6 +264,10 @@ int CmdReset(const Options& options, const std::string& section, const std::vect
 // get --show-origin, once the reading is known to exist; get --all.
 void ShowOriginFile(const Options& options, const std::string& setting, const Reading& r);
 int ShowEveryLayer(const Options& options, const std::string& section, const std::string& key);
+
+// Warns of each of the layers whose file reads cannot use: something else than a regular file stands in its place,
+// or it cannot be read.
+void WarnUnusableLayerFiles(const std::vector<std::string>& layers);
 
 // Fails with exit 2 for a section (with key: a setting) that neither the catalogue nor any layer knows, with the
 // nearest known name; a full path asks its own layer. An empty section is every section.
