@@ -172,8 +172,7 @@ bool NamesLayerOnly(const std::string& section);
 constexpr size_t kMaxSectionPath = 255;
 // Why a write of the key into the section argument cannot be stored (a name a .cfg file cannot carry, a layer
 // that cannot name a file, a full path without a section, a path longer than the library keeps); empty when it
-// can. CheckWritableNames fails with it
-// (exit 2), after CheckNames.
+// can. CheckWritableNames fails with it (exit 2), after CheckNames.
 std::string WriteFault(const std::string& section, const std::string& key);
 void CheckWritableNames(const std::string& section, const std::string& key);
 // The file that the last save of the layer wrote, or a failure (exit 1) saying why it was not written.
