@@ -88,6 +88,11 @@ TEST_F(ChangeSets, ASetIsRefusedWholeOrMadeWholeOnceAndSavedBeforeListenersHearO
   EXPECT_TRUE(Config_ChangeSetApply(set));
   EXPECT_FALSE(Config_ChangeSetApply(set));  // a set applies once
   Config_ChangeSetFree(set);
+  set = Config_ChangeSetNew();  // a value written back under another spelling of its path: nobody hears of it
+  Config_ChangeSetSetInt(set, "Kept", "K", 2);
+  Config_ChangeSetSetInt(set, "\\user\\\\Kept\\", "K", 1);
+  EXPECT_TRUE(Config_ChangeSetApply(set));
+  Config_ChangeSetFree(set);
   Config_RemoveChangeListener(id);
   const std::string written = "[Set]\n\"A\"=3\n\"H\"=0x000000ff\n\"S\"=\"x=\"y\"\"\n\n";
   EXPECT_EQ(Block("user.cfg", "[Set]"), written);

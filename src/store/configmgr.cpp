@@ -801,13 +801,19 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
 }
 
 bool CConfigMgr::TouchesAValueTwice(const std::vector<LayerEdit>& changes) {
-  // By the hashes of the written names: two names of one hash only cost the comparison.
+  // By the hashes of the written names, a path's as the tree takes it (empty components, as of doubled, leading and
+  // trailing backslashes, left out): two names of one hash only cost the comparison.
   std::vector<uint64_t> written;
   written.reserve(changes.size());
   for (const LayerEdit& change : changes) {
     if (change.kind != LayerEdit::Kind::Set) return true;
-    const uint64_t path = FoldedHash(change.path.data(), change.path.size());
-    written.push_back(FoldedHash(change.key.data(), change.key.size(), path));
+    const std::string_view path = change.path;
+    uint64_t hash = 0;
+    for (size_t i = 0, end; i < path.size(); i = end + 1) {
+      end = std::min(path.find('\\', i), path.size());
+      if (end > i) hash = FoldedHash(path.data() + i, end - i, hash + 1);
+    }
+    written.push_back(FoldedHash(change.key.data(), change.key.size(), hash));
   }
   std::sort(written.begin(), written.end(), [](uint64_t a, uint64_t b) { return a < b; });
   return std::adjacent_find(written.begin(), written.end(), [](uint64_t a, uint64_t b) { return a == b; }) !=
