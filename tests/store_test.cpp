@@ -87,10 +87,17 @@ TEST_F(LayeredReads, UserThenUserRoThenProductThenDefaultsAndMapLayersByFullPath
   SD_Config();
   EXPECT_EQ(Config_GetIntVal("Image", "KeepPercent"), 11);
 
-  // A map layer is written to the configuration folder, whose file then wins.
+  // Another process (an installer) that changes a map layer's file in the maps folder changes the layer: a reload
+  // takes it in, and so does the save that writes the layer into the configuration folder, whose file then wins.
+  ASSERT_EQ(Config_GetIntVal("EuroMap\\Roads", "Count"), 12);
+  testsupport::WriteFile(runtimeDir + "maps/EuroMap.cfg", "[Roads]\n\"Count\"=14\n\"Name\"=\"Europe\"\n");
+  EXPECT_EQ(Config_ReloadChangedLayers(), 1);
+  EXPECT_EQ(Config_GetIntVal("EuroMap\\Roads", "Count"), 14);
+  const std::string asia = "[Roads]\n\"Count\"=12\n\"Name\"=\"Asia\"\n";
+  testsupport::WriteFile(runtimeDir + "maps/EuroMap.cfg", asia);
   Config_SetIntVal("EuroMap\\Roads", "Count", 13);
-  EXPECT_EQ(ReadCfg("euromap.cfg"), "[Roads]\n\"Count\"=13\n\"Name\"=\"Europe\"\n");  // the map file, edited
-  EXPECT_EQ(testsupport::ReadFile(runtimeDir + "maps/EuroMap.cfg"), map);
+  EXPECT_EQ(ReadCfg("euromap.cfg"), "[Roads]\n\"Count\"=13\n\"Name\"=\"Asia\"\n");  // the map file, edited
+  EXPECT_EQ(testsupport::ReadFile(runtimeDir + "maps/EuroMap.cfg"), asia);
   Reload();
   EXPECT_EQ(Config_GetIntVal("euromap\\roads", "Count"), 13);
   // A layer in neither folder has no file: reads give nothing and create nothing.

@@ -865,6 +865,8 @@ struct CConfigMgr::SavePlan {
   std::string layer;     // as the write named it
   std::string file;      // in the configuration directory
   std::string fallback;  // what a merge reads when the file is absent
+  platform::FileIdentity fallbackNow;  // its identity, under the file's lock, when the file is absent
+  platform::FileIdentity rememberedFallback;  // that of the fallback memory was last brought to
   std::chrono::milliseconds timeout{0};
   // The file that memory was last brought to, when known; a save reads the file only when it differs.
   std::string rememberedFile;
@@ -928,6 +930,7 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
   plan->rememberedFile = state.File();
   plan->remembered = state.Identity();
   plan->known = state.IdentityKnown();
+  plan->rememberedFallback = state.Fallback();
   plan->textKnown = state.TextKnown();
   plan->planned = state.Journal().Last();
   return true;
@@ -951,9 +954,12 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
   FileText text;
   if (status.ok) {
     plan.identity = platform::IdentifyFile(plan.file);
+    if (plan.identity.kind == platform::FileIdentity::Kind::Absent && !plan.fallback.empty())
+      plan.fallbackNow = platform::IdentifyFile(plan.fallback);
     // Another process saved since (or it is not known), or the text to edit is not kept: the file is read before
     // the manager's lock is taken.
-    if (!plan.known || plan.rememberedFile != plan.file || plan.remembered != plan.identity || !plan.textKnown) {
+    if (!plan.known || plan.rememberedFile != plan.file || plan.remembered != plan.identity || !plan.textKnown ||
+        plan.fallbackNow != plan.rememberedFallback) {
       status = ReadLayerSource(plan.file, plan.identity, plan.fallback, &text);
       plan.read = true;
     }
@@ -981,8 +987,9 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
 [[gnu::cold]] platform::Status CConfigMgr::PrepareSave(SavePlan& plan, FileText& text,
                                                        std::vector<ValueChange>* changes) {
   LayerFile& state = m_layerFiles[FoldedLayer(plan.layer)];
-  if (!state.Holds(plan.file, plan.identity)) {
-    // Memory changed its mind about the file since the plan (a flush, a reload): read it now.
+  if (!state.Holds(plan.file, plan.identity) || !state.FallbackHolds(plan.fallbackNow)) {
+    // Memory changed its mind about the file since the plan (a flush, a reload), or another process changed the
+    // fallback file that stands for an absent one: read it now.
     if (!plan.read)
       if (platform::Status read = ReadLayerSource(plan.file, plan.identity, plan.fallback, &text); !read.ok) return read;
     MergeLayerFile(plan.layer, plan.file, plan.identity, text, RecordingChanges() ? changes : nullptr);
@@ -1136,13 +1143,18 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
     m_layerFiles[folded].NoteRead(candidate, identity, true);
     if (identity.kind == platform::FileIdentity::Kind::Regular) file = candidate;
   }
-  if (file.empty()) file = FallbackFile(layerName);
+  platform::FileIdentity fallback;
+  if (file.empty()) {
+    file = FallbackFile(layerName);
+    if (!file.empty()) fallback = platform::IdentifyFile(file);
+  }
   auto known = m_layerFiles.find(folded);
   // A layer that no file holds is in memory only while it holds changes whose save failed.
   if (file.empty() && (known == m_layerFiles.end() || known->second.Journal().Empty())) return false;
 
   if (known == m_layerFiles.end()) known = m_layerFiles.try_emplace(folded).first;
   LayerFile& state = known->second;
+  state.NoteFallback(fallback);
   platform::Status read;
   // The text of a file of usual size is kept for the next save to edit; that of a larger one is read again then.
   std::string text;
@@ -1179,11 +1191,18 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
   LayerLoader(m_forest).LoadText(layerName, text, length);
 }
 
+// A layer in memory by its name as the forest spells it (a map layer's file is named so).
+std::string CConfigMgr::Spelled(const std::string& layer) {
+  const SectionInfo* info = m_forest.FindLayer(layer.c_str());
+  return info && info->section->name ? info->section->name : layer;
+}
+
 [[gnu::cold]] int CConfigMgr::ReloadChangedLayers() {
   const std::string dir = m_env.ConfigDirectory();
   if (dir.empty()) return 0;
   // Every layer read from the configuration folder has a record of its file, and so has one whose file was
-  // found missing. With nothing changed, each costs one status call.
+  // found missing, with that of the fallback file read in its place. With nothing changed, each costs one status
+  // call (two for a layer read from its fallback).
   std::vector<std::string> changed;
   std::string file = dir;
   for (const auto& [folded, state] : m_layerFiles) {
@@ -1191,12 +1210,14 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
     file.resize(dir.size());
     file += folded;
     file += cfg::kExtension;
-    if (!state.Holds(file, platform::IdentifyFile(file))) changed.push_back(folded);
+    const platform::FileIdentity identity = platform::IdentifyFile(file);
+    if (!state.Holds(file, identity) || (identity.kind == platform::FileIdentity::Kind::Absent &&
+                                         !state.FallbackHolds(platform::IdentifyFile(FallbackFile(Spelled(folded))))))
+      changed.push_back(folded);
   }
   std::vector<ValueChange> changes;
   for (std::string& layer : changed) {
-    // A layer in memory by its name as the forest spells it.
-    if (SectionInfo* info = m_forest.FindLayer(layer.c_str()); info && info->section->name) layer = info->section->name;
+    layer = Spelled(layer);
     const std::string layerFile = LayerFilePath(layer);
     const platform::FileIdentity identity = platform::IdentifyFile(layerFile);
     FileText text;

@@ -326,6 +326,7 @@ class CConfigMgr : public TCompactSync<sharedCritSec> {
   std::string LayerFilePath(const std::string& layer) const;
   // The file a layer is read from when the configuration directory has none (see navconfig::FallbackLayerFile).
   std::string FallbackFile(const std::string& layer) const;
+  std::string Spelled(const std::string& layer) REQUIRES(m_sync);
   // Locates a layer's file (in the configuration directory, else its fallback) and reads it into the forest; a
   // file that exists is a layer in memory, also when it holds no section. False when there is none.
   bool ReadLayerFile(const char* layerName) REQUIRES(m_sync);

@@ -133,6 +133,7 @@ platform::Status ReadLayerSource(const std::string& path, const platform::FileId
   // layer file.
   const std::string source = identity.kind == platform::FileIdentity::Kind::Absent ? fallback : path;
   if (source.empty()) return platform::Status::Ok();
+  if (source == fallback) text->fallback = platform::IdentifyFile(source);
   if (!platform::ReadWholeFile(source, &text->data, &text->length))
     return platform::Status::Error("read " + FileNameOf(source) + ": the file cannot be read");
   text->read = true;
@@ -181,6 +182,7 @@ void LayerFile::Merge(Forest& memory, const std::string& layer, const std::strin
     *inMemory = true;
   }
   Remember(path, identity);
+  NoteFallback(text.fallback);
 }
 
 platform::Status ReplaceLayerFile(const std::string& path, const std::string& text, bool keepPrevious,
@@ -214,6 +216,7 @@ platform::Status ReplaceLayerFile(const std::string& path, const std::string& te
 void LayerFile::Saved(const std::string& path, const platform::FileIdentity& identity, uint64_t through,
                       std::string text, bool writerMade) {
   Remember(path, identity);
+  m_fallback = {};  // the file stands for the layer now
   m_journal.DropThrough(through);
   if (through > m_savedThrough) m_savedThrough = through;
   KeepText(std::move(text));

@@ -80,6 +80,7 @@ struct FileText {
   char* data = nullptr;
   size_t length = 0;
   bool read = false;  // false: not read (nothing was there to read, or it was not asked for)
+  platform::FileIdentity fallback;  // of the fallback file read in place of an absent one (taken before reading)
   FileText() = default;
   ~FileText();
   FileText(const FileText&) = delete;
@@ -151,6 +152,11 @@ class LayerFile {
   void NoteRead(const std::string& path, const platform::FileIdentity& identity, bool read);
   // The next save reads the file whatever its identity.
   void ForgetIdentity() { m_identityKnown = false; }
+  // The identity of the fallback file that was read when the file was absent (Absent when none was): another
+  // process (an administrator) that changes it changes the layer as well.
+  void NoteFallback(const platform::FileIdentity& identity) { m_fallback = identity; }
+  bool FallbackHolds(const platform::FileIdentity& now) const { return m_fallback == now; }
+  const platform::FileIdentity& Fallback() const { return m_fallback; }
   // The file remembered, and its identity (meaningful when IdentityKnown).
   const std::string& File() const { return m_file; }
   const platform::FileIdentity& Identity() const { return m_identity; }
@@ -208,6 +214,7 @@ class LayerFile {
   std::string m_file;
   platform::FileIdentity m_identity;
   bool m_identityKnown = false;  // false: the next save reads the file whatever its identity
+  platform::FileIdentity m_fallback;
   LayerJournal m_journal;
   uint64_t m_savedThrough = 0;
   std::string m_text;  // the file's text as last read or written
