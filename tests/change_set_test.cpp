@@ -44,6 +44,8 @@ TEST_F(ChangeSets, ASetIsRefusedWholeOrMadeWholeOnceAndSavedBeforeListenersHearO
   Config_SetIntVal("Old", "Gone", 1);
   Config_SetIntVal("user\\Old\\Sub", "Gone", 2);
   Config_SetIntVal("Kept", "K", 1);
+  const std::string cut = std::string(260, 'L');  // a path is used up to 255 bytes: "<cut>a" and "<cut>b" are one
+  Config_SetIntVal((cut + "a").c_str(), "K", 1);
   const std::string before = ReadCfg("user.cfg");
   // A name that a write would refuse, anywhere in the set, or a deletion without a section or with an empty one
   // (which would name the whole user layer): nothing changes, and the layer's status says why.
@@ -91,6 +93,11 @@ TEST_F(ChangeSets, ASetIsRefusedWholeOrMadeWholeOnceAndSavedBeforeListenersHearO
   set = Config_ChangeSetNew();  // a value written back under another spelling of its path: nobody hears of it
   Config_ChangeSetSetInt(set, "Kept", "K", 2);
   Config_ChangeSetSetInt(set, "\\user\\\\Kept\\", "K", 1);
+  EXPECT_TRUE(Config_ChangeSetApply(set));
+  Config_ChangeSetFree(set);
+  set = Config_ChangeSetNew();
+  Config_ChangeSetSetInt(set, (cut + "a").c_str(), "K", 2);
+  Config_ChangeSetSetInt(set, (cut + "b").c_str(), "K", 1);
   EXPECT_TRUE(Config_ChangeSetApply(set));
   Config_ChangeSetFree(set);
   Config_RemoveChangeListener(id);

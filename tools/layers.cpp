@@ -390,7 +390,8 @@ int CmdImport(const Options& options, const std::string& file, const std::string
 
 int CmdExport(const Options& options, const std::string& layer, bool effective) {
   if (!effective) RequireLayer(layer);
-  // What a layer holds in memory only (the first start's values, which could not be saved) is exported too.
+  // Names the layer files that reads cannot use: what memory holds of such a layer (the start's values, which
+  // could not be saved) is exported all the same.
   WarnUnusableLayerFiles(effective ? std::vector<std::string>{"user", "user_ro", "product"}
                                    : std::vector<std::string>{layer});
   const std::vector<Setting> settings = effective ? EffectiveSettings() : LayerValues(layer);

@@ -1,13 +1,14 @@
 // A wait for a file lock in the system's own blocking call, bounded in time, for the lock files of the layer
 // files and of the registry store (platform/file_lock.h). Internal to platform/.
 //
-// A lock that is free is taken at once. One that is held is waited for by a thread of its own that makes the
-// blocking call (flock, LockFileEx), while the caller waits on a condition variable until the thread has the
-// lock or the time is up: the system wakes the thread as soon as the holder lets go, in about the order the
-// waiters asked, with no polling and no signal handler. A wait that runs out of time leaves its thread to the
-// lock file; when that thread gets the lock and no one is waiting for it any more, it lets it go at once. The
-// next caller that wants the same lock file takes that thread's place in the queue instead of starting another,
-// so a process never has more than one such thread per lock file, however often its waits run out.
+// A lock that is free is taken at once (with a timeout of 0, one that is held fails at once, and no thread is started
+// for it). One that is held is waited for by a thread of its own that makes the blocking call (flock, LockFileEx),
+// while the caller waits on a condition variable until the thread has the lock or the time is up: the system wakes the
+// thread as soon as the holder lets go, in about the order the waiters asked, with no polling and no signal handler. A
+// wait that runs out of time leaves its thread to the lock file; when that thread gets the lock and no one is waiting
+// for it any more, it lets it go at once. The next caller that wants the same lock file takes that thread's place in
+// the queue instead of starting another, so a process never has more than one such thread per lock file, however often
+// its waits run out.
 #ifndef NAVCONFIG_PLATFORM_COMMON_LOCK_WAIT_H
 #define NAVCONFIG_PLATFORM_COMMON_LOCK_WAIT_H
 

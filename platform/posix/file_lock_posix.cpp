@@ -9,7 +9,6 @@
 #include <pthread.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -32,34 +31,58 @@ Status LockError(const std::string& lockPath, const std::string& why) {
 // The lock files this process has open. A lock belongs to the open file, which a child made by fork shares
 // through its copy of the descriptor: a child that never writes would keep a lock that this process lets go, or
 // that a waiting thread of this process gets after the fork, for as long as it lives. So a child closes its copies
-// at once (close is safe to call there, whatever the other threads of this process were doing). A slot holds a
-// descriptor plus one; it is taken before the descriptor is used and freed before it is closed, so the child
-// never closes a descriptor that this process had closed.
+// at once (close is safe to call there, whatever the other threads of this process were doing). A descriptor is
+// opened and noted, and forgotten and closed, under a mutex that a fork takes first: the child never holds one
+// that is not noted, nor closes one that this process had closed. Up to 64 are noted at once; more (a process
+// with that many lock files open) stay open in a child, as they would without this.
 class LockDescriptors {
  public:
-  static void Add(int fd) {
-    static const bool registered = pthread_atfork(nullptr, nullptr, CloseInChild) == 0;
-    if (!registered) return;
-    for (std::atomic<int>& slot : s_slots) {
-      int free = 0;
-      if (slot.compare_exchange_strong(free, fd + 1)) return;
+  static int Open(const char* path, int flags, mode_t mode) {
+    const bool registered = Registered();
+    Hold hold;
+    const int fd = posix::Open(path, flags, mode);
+    if (fd >= 0 && registered) {
+      for (int& slot : s_slots) {
+        if (slot) continue;
+        slot = fd + 1;
+        break;
+      }
     }
-    // More lock files open at once than slots: that one stays open in a child, as it would without them.
+    return fd;
   }
   static void Close(int fd) {
-    for (std::atomic<int>& slot : s_slots) {
-      int held = fd + 1;
-      if (slot.compare_exchange_strong(held, 0)) break;
+    Hold hold;
+    for (int& slot : s_slots) {
+      if (slot != fd + 1) continue;
+      slot = 0;
+      break;
     }
     ::close(fd);
   }
 
  private:
-  static void CloseInChild() {
-    for (std::atomic<int>& slot : s_slots)
-      if (const int held = slot.exchange(0)) ::close(held - 1);
+  struct Hold {
+    Hold() { pthread_mutex_lock(&s_mutex); }
+    ~Hold() { pthread_mutex_unlock(&s_mutex); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+  };
+  static bool Registered() {
+    static const bool registered = pthread_atfork(Lock, Unlock, CloseInChild) == 0;
+    return registered;
   }
-  static inline std::atomic<int> s_slots[64] = {};
+  static void Lock() { pthread_mutex_lock(&s_mutex); }
+  static void Unlock() { pthread_mutex_unlock(&s_mutex); }
+  static void CloseInChild() {
+    for (int& slot : s_slots) {
+      if (!slot) continue;
+      ::close(slot - 1);
+      slot = 0;
+    }
+    pthread_mutex_unlock(&s_mutex);
+  }
+  static inline pthread_mutex_t s_mutex = PTHREAD_MUTEX_INITIALIZER;
+  static inline int s_slots[64] = {};
 };
 
 }  // namespace
@@ -97,7 +120,7 @@ class FlockCalls final : public lockwait::LockCalls {
   explicit FlockCalls(bool privateToUser) : m_private(privateToUser) {}
   Status Open(const std::string& lockPath, intptr_t* handle) const override {
     const int flags = (m_private ? O_RDWR : O_RDONLY) | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    const int fd = posix::Open(lockPath.c_str(), flags, m_private ? 0600 : 0644);
+    const int fd = LockDescriptors::Open(lockPath.c_str(), flags, m_private ? 0600 : 0644);
     struct stat st{};
     if (fd < 0) {
       const int err = errno;
@@ -105,10 +128,9 @@ class FlockCalls final : public lockwait::LockCalls {
       return LockError(lockPath, std::strerror(err));
     }
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-      ::close(fd);
+      LockDescriptors::Close(fd);
       return Refused(lockPath, st.st_mode);
     }
-    LockDescriptors::Add(fd);
     *handle = fd;
     return Status::Ok();
   }

@@ -801,13 +801,13 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
 }
 
 bool CConfigMgr::TouchesAValueTwice(const std::vector<LayerEdit>& changes) {
-  // By the hashes of the written names, a path's as the tree takes it (empty components, as of doubled, leading and
-  // trailing backslashes, left out): two names of one hash only cost the comparison.
+  // By the hashes of the written names, a path's as the tree takes it (its first kMaxPath bytes, empty components,
+  // as of doubled, leading and trailing backslashes, left out): two names of one hash only cost the comparison.
   std::vector<uint64_t> written;
   written.reserve(changes.size());
   for (const LayerEdit& change : changes) {
     if (change.kind != LayerEdit::Kind::Set) return true;
-    const std::string_view path = change.path;
+    const std::string_view path = std::string_view(change.path).substr(0, keytree::kMaxPath);
     uint64_t hash = 0;
     for (size_t i = 0, end; i < path.size(); i = end + 1) {
       end = std::min(path.find('\\', i), path.size());

@@ -5,7 +5,7 @@
 // is the one it last read or wrote (IdentifyFile), merges what changed, and replaces the file through one
 // fixed temporary name (ReplaceLockedFile). The operating system releases the lock when its holder ends,
 // however it ends, so a killed writer never blocks the next one; a child made by fork closes its copies of this
-// process's lock files at once, so that it holds none of their locks.
+// process's lock files at once (up to 64 open at once), so that it holds none of their locks.
 // Every function may be called from any thread; a FileLock object belongs to one thread at a time.
 #ifndef NAVCONFIG_PLATFORM_FILE_LOCK_H
 #define NAVCONFIG_PLATFORM_FILE_LOCK_H
