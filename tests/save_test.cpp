@@ -244,8 +244,8 @@ TEST_F(SaveTargets, ASaveKeepsWhatItDoesNotChangeAndSetsAsideOnlyAFileThatIsNoTe
   EXPECT_EQ(ReadCfg("user.cfg"), noise);
 }
 
-// What a save finds in the place of its lock file or temporary file: an empty folder left as the temporary file
-// is taken over; anything else that is no regular file fails the save, which says what stands there.
+// What a save finds in the place of its lock file or temporary file: an empty folder or a read-only file left as the
+// temporary file is taken over; anything else that is no regular file fails the save, which says what stands there.
 TEST_F(SaveTargets, WhatStandsInPlaceOfTheLockOrTheTemporaryFileIsTakenOverOrNamed) {
   const std::string lock = Cfg(".user.cfg.lock"), temp = Cfg(".user.cfg.tmp");
   const struct {
@@ -254,6 +254,8 @@ TEST_F(SaveTargets, WhatStandsInPlaceOfTheLockOrTheTemporaryFileIsTakenOverOrNam
     const char* reason;  // null: the save works
   } cases[] = {
       {"an empty folder as the temporary file", [&] { testsupport::MakeDirs(temp); return true; }, nullptr},
+      {"a read-only file as the temporary file",
+       [&] { testsupport::WriteFile(temp, "left"); return testsupport::MakeReadOnly(temp); }, nullptr},
       {"a folder with a file as the temporary file",
        [&] { testsupport::MakeDirs(temp); testsupport::WriteFile(temp + "/x", ""); return true; },
        ".user.cfg.tmp is a directory that is not empty, standing where a save writes its temporary file; it holds "
@@ -263,7 +265,7 @@ TEST_F(SaveTargets, WhatStandsInPlaceOfTheLockOrTheTemporaryFileIsTakenOverOrNam
       {"a link as the lock file", [&] { return testsupport::MakeSymlink("user.cfg", lock); },
        "lock .user.cfg.lock: is a symbolic link, and links are refused there (remove it)"},
   };
-  long n = 0;
+  long n = 0, saved = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     testsupport::RemoveAll(lock);
@@ -274,7 +276,8 @@ TEST_F(SaveTargets, WhatStandsInPlaceOfTheLockOrTheTemporaryFileIsTakenOverOrNam
     }
     Config_SetIntVal("Obstacle", "K", ++n);
     EXPECT_EQ(SaveOutcome("user"), c.reason ? c.reason : "ok");
-    EXPECT_EQ(Block("user.cfg", "[Obstacle]"), "[Obstacle]\n\"K\"=1\n\n");  // a failed save leaves the file
+    if (!c.reason) saved = n;  // a failed save leaves the file
+    EXPECT_EQ(Block("user.cfg", "[Obstacle]"), "[Obstacle]\n\"K\"=" + std::to_string(saved) + "\n\n");
   }
   testsupport::RemoveAll(lock);
   testsupport::RemoveAll(temp);

@@ -360,6 +360,9 @@ HANDLE CreateFixedTemp(const std::wstring& temp, std::string* refusal) {
     return INVALID_HANDLE_VALUE;
   }
   const bool link = attributes & FILE_ATTRIBUTE_REPARSE_POINT, directory = attributes & FILE_ATTRIBUTE_DIRECTORY;
+  // A read-only one is taken over as well (as a POSIX save takes over one whose mode forbids writing).
+  if (!link && !directory && (attributes & FILE_ATTRIBUTE_READONLY))
+    ::SetFileAttributesW(temp.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   if (!link && (directory ? ::RemoveDirectoryW(temp.c_str()) : ::DeleteFileW(temp.c_str()))) return create();
   if (!link && !directory) {
     ::SetLastError(error);

@@ -344,6 +344,7 @@ std::vector<std::string> Listing(const std::string& dir) {
 #ifdef _WIN32
 unsigned FileMode(const std::string&) { return 0; }
 bool SetFileMode(const std::string&, unsigned) { return false; }
+bool MakeReadOnly(const std::string& path) { return ::SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_READONLY); }
 unsigned SetUmask(unsigned) { return 0; }
 #else
 unsigned FileMode(const std::string& path) {
@@ -351,6 +352,7 @@ unsigned FileMode(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 bool SetFileMode(const std::string& path, unsigned mode) { return ::chmod(path.c_str(), mode) == 0; }
+bool MakeReadOnly(const std::string& path) { return SetFileMode(path, 0444); }
 unsigned SetUmask(unsigned mask) { return ::umask(mask); }
 #endif
 

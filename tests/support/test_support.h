@@ -88,6 +88,8 @@ std::vector<std::string> Listing(const std::string& dir);
 // files have access rules instead. SetFileMode and SetUmask do nothing there.
 unsigned FileMode(const std::string& path);
 bool SetFileMode(const std::string& path, unsigned mode);
+// Makes a file read-only: 0444 on POSIX, the read-only attribute on Windows.
+bool MakeReadOnly(const std::string& path);
 unsigned SetUmask(unsigned mask);  // the previous mask
 // Symbolic links; a relative target is taken from the link's folder. MakeSymlink is false on Windows when
 // no working link can be made (kNoSymlinks says why).
