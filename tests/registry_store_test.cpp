@@ -197,6 +197,11 @@ TEST(RegistryStore, NamesCompareWithoutAsciiCaseAndCallsGiveTheWindowsCodesAndSi
   }
   EXPECT_EQ(RegSetValueExW(acme, u"Short", 0, REG_DWORD, buf, 3), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegSetValueExW(acme, u"Null", 0, REG_SZ, nullptr, 4), ERROR_INVALID_PARAMETER);
+  // Names longer than the system registry takes, which no enumeration could name.
+  EXPECT_EQ(RegSetValueExW(acme, std::u16string(16384, u'v').c_str(), 0, REG_DWORD, buf, 4), ERROR_INVALID_PARAMETER);
+  HKEY tooLong = nullptr;
+  EXPECT_EQ(RegCreateKeyExW(acme, std::u16string(300, u'k').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &tooLong,
+                            nullptr), ERROR_INVALID_PARAMETER);
 
   // The default value; a value of another type replaces the old one under the same name.
   EXPECT_EQ(RegSetValueExW(acme, nullptr, 0, REG_SZ, reinterpret_cast<const uint8_t*>(u"d"), 4), ERROR_SUCCESS);

@@ -53,6 +53,10 @@ using namespace storefile;
 
 const char* const kRootFiles[3] = {"HKCR.reg", "HKLM.reg", "HKCU.reg"};
 
+// The longest names that the system registry takes, in UTF-16 units: a caller's enumeration buffers are sized so.
+constexpr size_t kMaxKeyName = 255;
+constexpr size_t kMaxValueName = 16383;
+
 // ---- Files ----
 
 struct FileStamp {
@@ -354,7 +358,7 @@ long RegSetValueExW(HKEY key, const char16_t* valueName, uint32_t /*reserved*/, 
   Value v;
   v.name = valueName ? valueName : u"";
   v.type = type;
-  if (!NormalizeData(type, data, dataSize, v.bytes)) return ERROR_INVALID_PARAMETER;
+  if (!NormalizeData(type, data, dataSize, v.bytes) || v.name.size() > kMaxValueName) return ERROR_INVALID_PARAMETER;
   std::lock_guard<std::mutex> guard(g_mutex);
   if (!IsValid(key)) return ERROR_INVALID_HANDLE;
   if (!Allows(key, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
@@ -398,6 +402,8 @@ long RegCreateKeyExW(HKEY root, const char16_t* subKey, uint32_t /*reserved*/, c
   bool created = false;
   if (!Walk(node, rest)) {
     if (!Allows(root, KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+    for (const auto& part : rest)
+      if (part.size() > kMaxKeyName) return ERROR_INVALID_PARAMETER;
     for (const auto& part : rest) node = EnsureChild(node, part, &created);
     if (!store.Commit()) return ERROR_REGISTRY_IO_FAILED;
   }

@@ -25,8 +25,9 @@
 // - RegQueryValueExW reports the type when asked. With a null data pointer and a size pointer it reports the
 //   size. With a buffer that is too small it fills the buffer with as many bytes as fit, sets *dataSize to
 //   the size needed and returns ERROR_MORE_DATA. A missing value gives ERROR_FILE_NOT_FOUND.
-// - RegSetValueExW refuses a REG_DWORD whose size is not 4 and a null data pointer with a non-zero size
-//   (ERROR_INVALID_PARAMETER).
+// - RegSetValueExW refuses a REG_DWORD whose size is not 4, a null data pointer with a non-zero size and a
+//   value name longer than 16,383 characters; RegCreateKeyExW refuses to make a key whose name is longer than
+//   255 characters (ERROR_INVALID_PARAMETER), as the system registry does: the enumerations name no longer ones.
 // - A handle opened without KEY_QUERY_VALUE cannot be queried, one without KEY_SET_VALUE cannot be written,
 //   one without KEY_CREATE_SUB_KEY cannot have keys created below it (ERROR_ACCESS_DENIED). The predefined
 //   roots allow everything.
