@@ -308,7 +308,23 @@ TEST(Tool, StatusDirsAndMapsetsShowTheDataWithAbsolutePaths) {
   EXPECT_EQ(ReadFile(inst.Config() + "user.cfg").find("DrivoraOutOfBoxFirstRun"), std::string::npos);
 }
 
-TEST(Tool, RegistryAndAccountShowAndChangeWhatTheExportsReach) { Installation().RunTranscript("registry.txt"); }
+// A value of each type that registry set does not write stands in HKCU\Software\navconfig-types: in the library's
+// store of the tree registry, and on Windows put in the system's registry with reg.exe (registry.txt deletes it).
+TEST(Tool, RegistryAndAccountShowAndChangeWhatTheExportsReach) {
+  Installation inst("registry");
+  const Args kinds[] = {{"Big", "REG_QWORD", "42"},
+                        {"Bytes", "REG_BINARY", "00ff10"},
+                        {"Lines", "REG_MULTI_SZ", "a\\0b"},
+                        {"Path", "REG_EXPAND_SZ", "%T%"}};
+  for (const Args& kind : kinds) {
+    if (!testsupport::kWindows) break;
+    const Args args{"add", "HKCU\\Software\\navconfig-types", "/v", kind[0], "/t", kind[1], "/d", kind[2], "/f"};
+    const char* root = std::getenv("SystemRoot");
+    const std::string reg = std::string(root ? root : "C:\\Windows") + "\\System32\\reg.exe";
+    ASSERT_EQ(testsupport::RunProgram(reg, args, inst.Work(), {}, {}).code, 0) << kind[0];
+  }
+  inst.RunTranscript("registry.txt");
+}
 
 TEST(Tool, CheckReportsEveryLineTheReaderIgnoresOrCuts) {
   Installation inst("check");
