@@ -90,19 +90,24 @@ class Installation {
   explicit Installation(const std::string& tree = {}) {
     for (const char* d : {"config", "runtime/maps", "home", "work"}) testsupport::MakeDirs(m_dir / d);
     if (tree.empty()) return;
+    // Names in UTF-8, as the helpers take them (some are not ASCII, which Windows' narrow names cannot hold).
+    auto utf8 = [](const std::u8string& text) { return std::string(text.begin(), text.end()); };
     const fs::path from = DataFile(tree);
     for (const auto& entry : fs::recursive_directory_iterator(from)) {
-      const std::string to = m_dir / fs::relative(entry.path(), from).generic_string();
+      const std::string to = m_dir / utf8(fs::relative(entry.path(), from).generic_u8string());
       if (entry.is_directory()) testsupport::MakeDirs(to);
-      else WriteFile(to, ReadFile(entry.path().string()));
+      else WriteFile(to, ReadFile(utf8(entry.path().u8string())));
     }
   }
   std::string Config() const { return m_dir / "config/"; }
   std::string Work() const { return m_dir / "work/"; }
   std::string operator/(const std::string& name) const { return m_dir / name; }
 
+  // The arguments after the installation's folders, but for those that the arguments name themselves.
   Args WithFolders(Args args) const {
-    args.insert(args.begin(), {"--config-dir", Config(), "--runtime-dir", m_dir / "runtime/"});
+    auto names = [&](const char* option) { return std::find(args.begin(), args.end(), option) != args.end(); };
+    if (!names("--runtime-dir")) args.insert(args.begin(), {"--runtime-dir", m_dir / "runtime/"});
+    if (!names("--config-dir")) args.insert(args.begin(), {"--config-dir", Config()});
     return args;
   }
   Result Run(const Args& args, const std::string& input = {}) const {
@@ -303,7 +308,23 @@ TEST(Tool, StatusDirsAndMapsetsShowTheDataWithAbsolutePaths) {
   EXPECT_EQ(ReadFile(inst.Config() + "user.cfg").find("DrivoraOutOfBoxFirstRun"), std::string::npos);
 }
 
-TEST(Tool, RegistryAndAccountShowAndChangeWhatTheExportsReach) { Installation().RunTranscript("registry.txt"); }
+// A value of each type that registry set does not write stands in HKCU\Software\navconfig-types: in the library's
+// store of the tree registry, and on Windows put in the system's registry with reg.exe (registry.txt deletes it).
+TEST(Tool, RegistryAndAccountShowAndChangeWhatTheExportsReach) {
+  Installation inst("registry");
+  const Args kinds[] = {{"Big", "REG_QWORD", "42"},
+                        {"Bytes", "REG_BINARY", "00ff10"},
+                        {"Lines", "REG_MULTI_SZ", "a\\0b"},
+                        {"Path", "REG_EXPAND_SZ", "%T%"}};
+  for (const Args& kind : kinds) {
+    if (!testsupport::kWindows) break;
+    const Args args{"add", "HKCU\\Software\\navconfig-types", "/v", kind[0], "/t", kind[1], "/d", kind[2], "/f"};
+    const char* root = std::getenv("SystemRoot");
+    const std::string reg = std::string(root ? root : "C:\\Windows") + "\\System32\\reg.exe";
+    ASSERT_EQ(testsupport::RunProgram(reg, args, inst.Work(), {}, {}).code, 0) << kind[0];
+  }
+  inst.RunTranscript("registry.txt");
+}
 
 TEST(Tool, CheckReportsEveryLineTheReaderIgnoresOrCuts) {
   Installation inst("check");

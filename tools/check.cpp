@@ -332,9 +332,19 @@ void ReadCfgText(const std::string& text, CfgReport& report, CfgChecks checks) {
 
 namespace {
 
+// The file named in UTF-8, opened for reading bytes (on Windows a narrow name would be read in the ANSI code
+// page); null with errno set when it cannot be opened.
+std::FILE* OpenToRead(const std::string& file) {
+#ifdef _WIN32
+  return _wfopen(PathOf(file).c_str(), L"rb");
+#else
+  return std::fopen(file.c_str(), "rb");
+#endif
+}
+
 // The whole file, or false with the reason in text.
 bool ReadWhole(const std::string& file, std::string& text) {
-  std::FILE* f = std::fopen(file.c_str(), "rb");
+  std::FILE* f = OpenToRead(file);
   if (!f) {
     text = std::strerror(errno);
     return false;
@@ -364,7 +374,7 @@ bool ReadInput(const std::string& file, std::string& text) {
     return false;
   }
   std::error_code error;
-  if (std::filesystem::is_directory(file, error)) {
+  if (std::filesystem::is_directory(PathOf(file), error)) {
     text = "it is a folder";
     return false;
   }

@@ -27,7 +27,7 @@ constexpr bool kSystemRegistry = false;  // the library keeps a store of its own
 
 bool IsDirectory(const std::string& path) {
   std::error_code error;
-  return !path.empty() && fs::is_directory(fs::path(path), error);
+  return !path.empty() && fs::is_directory(PathOf(path), error);
 }
 
 // As the library counts a required file: a regular file, also through a link (not a folder or a FIFO).
@@ -158,7 +158,7 @@ int CmdDirs(const Options& options) {
     row.exists = !row.region && IsDirectory(row.value);
     for (int f = 0; const char* file = Config_GetRequiredFile(row.name.c_str(), f); ++f) {
       row.required.push_back(file);
-      if (!row.exists || !IsFile(fs::path(row.value) / file)) row.missing.push_back(file);
+      if (!row.exists || !IsFile(PathOf(row.value) / PathOf(file))) row.missing.push_back(file);
     }
     rows.push_back(std::move(row));
   }

@@ -155,13 +155,23 @@ std::string SettingGivenWhole(const CLI::App& app, const std::string& section, c
   return "; " + section + " is a setting: give its section and key apart (" + example + ")";
 }
 
+// Why a folder named in UTF-8 cannot be used (it does not exist, or it is no folder); empty when it can.
+std::string FolderProblem(const std::string& value) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(PathOf(value), error);
+  if (std::filesystem::is_directory(status)) return {};
+  return (std::filesystem::exists(status) ? "Directory is actually a file: " : "Directory does not exist: ") + value;
+}
+
+// An option's folder that exists, looked up by its UTF-8 name (CLI::ExistingDirectory would read the name in
+// Windows' ANSI code page).
+const CLI::Validator kExistingFolder([](std::string& value) { return FolderProblem(value); }, "");
+
 // A directory variable from the environment that names no folder: the error that the matching option gives.
 std::string CheckDirectoryVariable(const char* name) {
   const std::string value = Variable(name);
-  std::error_code error;
-  if (value.empty() || std::filesystem::is_directory(PathOf(value), error)) return {};
-  const bool exists = std::filesystem::exists(PathOf(value), error);
-  return std::string(name) + ": " + (exists ? "Directory is actually a file: " : "Directory does not exist: ") + value;
+  const std::string problem = value.empty() ? std::string() : FolderProblem(value);
+  return problem.empty() ? problem : std::string(name) + ": " + problem;
 }
 
 }  // namespace
@@ -186,12 +196,12 @@ int main(int argc, char** argv) {
   std::string configDir, runtimeDir;
   app.add_option("--config-dir", configDir, "the folder of the .cfg layer files (NAVCONFIG_CONFIG_DIR)")
       ->type_name("DIR")
-      ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
+      ->check(kExistingFolder);
   app.add_option("--runtime-dir", runtimeDir,
                  "the library's runtime folder; map layers lie in its maps/ folder "
                  "(NAVCONFIG_RUNTIME_DIR)")
       ->type_name("DIR")
-      ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
+      ->check(kExistingFolder);
   app.add_flag("--json", options.json, "machine-readable output");
 
   std::string section, key, value, path, type = "data";
@@ -280,7 +290,7 @@ int main(int argc, char** argv) {
       "mapsets", "the map sets installed at and under PATH (folders holding .cgd files), as the library finds them");
   mapsets->add_option("PATH", path, "where to look: the folder itself and the folder of the kind in each sub-folder")
       ->required()
-      ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
+      ->check(kExistingFolder);
   mapsets->add_option("--type", type, "the kind of data: data (the default), orospeeds, ispeeds, tmc or polygons")
       ->check(CLI::IsMember({"data", "orospeeds", "ispeeds", "tmc", "polygons"}));
 

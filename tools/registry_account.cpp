@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <iostream>
 #include <vector>
 
@@ -72,10 +73,19 @@ void RequireKey(const RegistryKey& key) {
 std::string ValueName(const std::string& name) { return name.empty() ? "(default)" : name; }
 
 std::string TypeName(uint32_t type) {
-  if (type == kDword) return "REG_DWORD";
-  if (type == kString) return "REG_SZ";
-  if (type == 3) return "REG_BINARY";
-  return "type " + std::to_string(type);
+  static const char* const kNames[] = {"REG_NONE",
+                                       "REG_SZ",
+                                       "REG_EXPAND_SZ",
+                                       "REG_BINARY",
+                                       "REG_DWORD",
+                                       "REG_DWORD_BIG_ENDIAN",
+                                       "REG_LINK",
+                                       "REG_MULTI_SZ",
+                                       "REG_RESOURCE_LIST",
+                                       "REG_FULL_RESOURCE_DESCRIPTOR",
+                                       "REG_RESOURCE_REQUIREMENTS_LIST",
+                                       "REG_QWORD"};
+  return type < std::size(kNames) ? kNames[type] : "type " + std::to_string(type);
 }
 
 // A value as the registry keeps it.
@@ -156,6 +166,11 @@ int RegistrySet(const Options& options, const RegistryKey& key, const std::strin
   if (key.path.empty()) Fail(kExitUsage, "name a key below the root " + key.rootName);
   RegistryValue old;
   const bool existed = Query(key, name, old) == 0;
+  // set writes a REG_SZ or a REG_DWORD only: a value of another type is neither turned into one nor replaced.
+  if (existed && old.type != kString && old.type != kDword) {
+    Fail(kExitUsage, key.Shown() + " " + ValueName(name) + " holds a value of type " + TypeName(old.type) +
+                         ", which set does not write; delete it first");
+  }
   Number number;
   const bool isNumber = ParseNumber(text, forced == ForcedType::Hex, &number) == NumberParse::Ok;
   bool asNumber = forced == ForcedType::Int || forced == ForcedType::Hex ||
