@@ -200,7 +200,12 @@ TEST_F(Listeners, ReloadsAndSavesTellWhatOtherWritersSavedAndALayerFileThatAppea
   testsupport::RemoveAll(Cfg("user_ro.cfg"));
   EXPECT_EQ(Config_ReloadChangedLayers(), 1);
   EXPECT_EQ(heard, Calls{"user_ro|Image|AllowSquish"});
+  Config_FlushBranch("user_ro");
   EXPECT_EQ(Config_GetIntVal("Image", "AllowSquish"), 3);
+  // One that comes back and is read first by a full path is searched by plain-section reads as well.
+  WriteCfg("user_ro.cfg", "[Image]\n\"AllowSquish\"=5\n");
+  EXPECT_EQ(Config_GetIntVal("user_ro\\Image", "AllowSquish"), 5);
+  EXPECT_EQ(Config_GetIntVal("Image", "AllowSquish"), 5);
 }
 
 // A layer file that holds no section (an installer's empty user_ro.cfg, a product.cfg of comments, user.cfg

@@ -1184,6 +1184,8 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
     keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, layerName, std::strlen(layerName));
   if (read.ok && keepText) state.KeepText(std::move(text));
   else state.ForgetText();
+  // Layered reads that found no file for it before (user_ro, product) search it again.
+  EnableLayer(layerName);
   return true;
 }
 
