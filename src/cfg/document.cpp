@@ -267,6 +267,14 @@ std::string Document::Text() {
     for (; placed < fresh.size() && TreeBefore(fresh[placed]->path, path); ++placed)
       before[AttachedStart(i)] += Block(*fresh[placed]);
   }
+  if (placed < fresh.size()) {
+    // A comment that ends the file stays apart from a section put after it: else it would be that header's
+    // comment, and go with the section.
+    size_t last = m_lines.size();
+    while (last > 0 && m_lines[last - 1].deleted) --last;
+    if (last > 0 && m_lines[last - 1].kind == LineKind::Ignored && !IsBlank(m_lines[last - 1]))
+      before[m_lines.size()] += m_lineEnd;
+  }
   for (; placed < fresh.size(); ++placed) before[m_lines.size()] += Block(*fresh[placed]);
 
   std::string out;
