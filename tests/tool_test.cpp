@@ -337,7 +337,8 @@ TEST(Tool, CheckReportsEveryLineTheReaderIgnoresOrCuts) {
 // filtered by section and key, until Ctrl-C.
 TEST(Tool, WatchPrintsEachChangeAnotherProcessSavesUntilInterrupted) {
   Installation inst;
-  const testsupport::ScopedEnv home("NAVCONFIG_HOME", (inst / "home").c_str());
+  const testsupport::ScopedEnv home("NAVCONFIG_HOME", (inst / "home").c_str()),
+      system("NAVCONFIG_SYSTEM_CONFIG_DIR", (testsupport::MakeDirs(inst / "system"), inst / "system/").c_str());
   using Program = testsupport::ChildProcess::Program;
   testsupport::ChildProcess text(Program{NAVCONFIG_TOOL_PATH, inst.WithFolders({"watch", "Image"})});
   testsupport::ChildProcess json(
@@ -386,6 +387,9 @@ TEST(Tool, WatchPrintsEachChangeAnotherProcessSavesUntilInterrupted) {
   std::filesystem::create_directory(inst.Config());
   tool({"set", "Image", "KeepPercent", "77"});
   EXPECT_TRUE(printed(text, "Image\\KeepPercent = 77  (user)") && printed(json, jsonLine(77, "user")));
+  // The system's folder (Linux), where product.cfg is read from now, is watched too.
+  testsupport::WriteFile(inst / "system/product.cfg", "[Image]\n\"KeepPercent\"=41\n");
+  if (!testsupport::kWindows) { EXPECT_EQ(next(text, kSoon), "Image\\KeepPercent = 77  (user)"); }
 
   for (testsupport::ChildProcess* watcher : {&text, &json}) {
     if (!watcher->Interrupt()) {

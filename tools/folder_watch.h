@@ -1,4 +1,5 @@
-// Waiting for the layer files of the configuration folder to change, until the user interrupts: one
+// Waiting for the layer files of the configuration folder (and of the folders that layers fall back to) to
+// change, until the user interrupts: one
 // implementation per system (folder_watch_linux.cpp with inotify, folder_watch_win32.cpp polling), chosen by
 // the build.
 #ifndef NAVCONFIG_TOOLS_FOLDER_WATCH_H
@@ -6,13 +7,15 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace navtool {
 
 class FolderWatch {
  public:
-  // Starts watching the folder and takes over Ctrl-C (and a request to terminate) from then on.
-  explicit FolderWatch(const std::string& folder);
+  // Starts watching the folder, and those of others that exist, and takes over Ctrl-C (and a request to
+  // terminate) from then on.
+  explicit FolderWatch(const std::string& folder, const std::vector<std::string>& others = {});
   ~FolderWatch();
   FolderWatch(const FolderWatch&) = delete;
   FolderWatch& operator=(const FolderWatch&) = delete;

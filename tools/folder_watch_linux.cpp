@@ -1,7 +1,8 @@
 // FolderWatch with inotify: the folder's entries that are created, written, renamed into place or removed,
 // and SIGINT and SIGTERM received through a signalfd, so that an interruption ends the wait at once. A folder
 // that is removed or moved away is looked for again by its path, five times a second, and watched anew when it
-// is back (as a reset by hand, or a restore from a copy, makes it).
+// is back (as a reset by hand, or a restore from a copy, makes it). The other folders (where layers without a file
+// in the folder are read from) are watched while they exist.
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
@@ -40,7 +41,8 @@ struct FolderWatch::State {
   sigset_t previous{};
 };
 
-FolderWatch::FolderWatch(const std::string& folder) : m_state(std::make_unique<State>()) {
+FolderWatch::FolderWatch(const std::string& folder, const std::vector<std::string>& others)
+    : m_state(std::make_unique<State>()) {
   m_state->folder = folder;
   sigemptyset(&m_state->blocked);
   sigaddset(&m_state->blocked, SIGINT);
@@ -55,6 +57,7 @@ FolderWatch::FolderWatch(const std::string& folder) : m_state(std::make_unique<S
   }
   m_state->watch = inotify_add_watch(m_state->changes, folder.c_str(), kEvents);
   if (m_state->watch < 0) m_problem = std::strerror(errno);
+  for (const std::string& other : others) inotify_add_watch(m_state->changes, other.c_str(), kEvents);
 }
 
 FolderWatch::~FolderWatch() {

@@ -22,7 +22,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 struct FolderWatch::State {};
 
-FolderWatch::FolderWatch(const std::string&) : m_state(std::make_unique<State>()) {
+FolderWatch::FolderWatch(const std::string&, const std::vector<std::string>&) : m_state(std::make_unique<State>()) {
   g_interrupted = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (!g_interrupted || !::SetConsoleCtrlHandler(OnConsoleEvent, TRUE)) m_problem = "cannot take over Ctrl-C";
 }

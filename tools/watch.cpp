@@ -73,7 +73,9 @@ int CmdWatch(const Options& options, const std::string& section, const std::stri
   Config_DoesKeyExist("Image", "KeepPercent");
   if (!heard.layer.empty()) Config_FindRoot(heard.layer.c_str());
 
-  FolderWatch watch(folder);
+  // Layers without a file in the folder are read from the system's folder or the runtime folder's maps/ (Windows
+  // polls, and needs no folder named).
+  FolderWatch watch(folder, {dirs->GetSystemConfigDir().str(), dirs->GetRuntimeDir().uString().str() + "maps"});
   if (!watch.Problem().empty()) Fail(kExitFailure, "cannot watch " + folder + ": " + watch.Problem());
   // What changed between the start and the watch's beginning comes first.
   do {
