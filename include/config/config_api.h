@@ -13,8 +13,9 @@
  * Sections and keys. A section argument without a backslash is a plain section name ("Image"): reads search
  * the layers user, user_ro and product in this order and then the built-in defaults; writes go to the user
  * layer ("user\Image"). A section argument with a backslash is a full path beginning with the layer
- * ("product\Image"), read and written directly, without defaults. Names compare without regard to ASCII case;
- * section paths are used up to 255 bytes.
+ * ("product\Image"), read and written directly, without defaults (but see below: a write to a layer whose name
+ * begins with "user", user_ro's included, leaves out its default as a write to the user layer does). Names compare
+ * without regard to ASCII case; section paths are used up to 255 bytes.
  *
  * What a setter stores reads back from the file as it was; only a string holding a line break is kept in the
  * file up to its first one. A setter refuses, and stores nothing for, a key that is empty, holds '"', '=' or a
@@ -29,7 +30,8 @@
  * buffer, and so does a call that runs out of memory (a read of a plain section then answers the built-in
  * default; a write records a failed save "out of memory"). Every change is written to its layer's file at once (atomically: a crash never leaves a
  * half-written file); a write that changes nothing touches no file, and an absent value equal to its
- * built-in default is not stored, unless user_ro or product holds the key (a write to the user layer then
+ * built-in default (a string compared without regard to ASCII case, so "na" for "NA", which then reads back as
+ * "NA"; an integer 0 for a string default) is not stored, unless user_ro or product holds the key (a write to the user layer then
  * stores it, so that reads give it rather than theirs). config/config_info.h tells whether the last save of a
  * layer worked.
  *
@@ -80,8 +82,10 @@ NAVCONFIG_API bool Config_DoesKeyExist(const char* section, const char* key);
  * empty; while that save fails, reads still find the layer empty, not its file's old values. */
 NAVCONFIG_API int Config_DeleteKeyVal(const char* path, const char* key);
 NAVCONFIG_API int Config_DeleteKey(const char* path);
-/* Locked. Drops a branch from memory without saving; its file stays and is read again when needed. Changes
- * whose save failed are kept all the same, and saved with the next change; a layer read again holds them. */
+/* Locked. Drops a branch from memory without saving; its file stays. A whole layer is read again when needed;
+ * a branch inside a layer comes back from the file at the layer's next save or reload (until then reads pass it
+ * by, as if the file lacked it). Changes whose save failed are kept all the same, and saved with the next
+ * change; a layer read again holds them. */
 NAVCONFIG_API void Config_FlushBranch(const char* path);
 /* Locked. The section at a full path (its layer read when needed), or null. */
 NAVCONFIG_API KeyRoot* Config_FindRoot(const char* path);
