@@ -801,18 +801,14 @@ platform::Status CConfigMgr::AcceptChange(const LayerEdit& change) {
 }
 
 bool CConfigMgr::TouchesAValueTwice(const std::vector<LayerEdit>& changes) {
-  // By the hashes of the written names, a path's as the tree takes it (its first kMaxPath bytes, empty components,
-  // as of doubled, leading and trailing backslashes, left out): two names of one hash only cost the comparison.
+  // By the hashes of the written names, a path's as the index keys it (as the tree takes it): two names of one
+  // hash only cost the comparison.
   std::vector<uint64_t> written;
   written.reserve(changes.size());
+  TreeIndex::PathKey path;
   for (const LayerEdit& change : changes) {
     if (change.kind != LayerEdit::Kind::Set) return true;
-    const std::string_view path = std::string_view(change.path).substr(0, keytree::kMaxPath);
-    uint64_t hash = 0;
-    for (size_t i = 0, end; i < path.size(); i = end + 1) {
-      end = std::min(path.find('\\', i), path.size());
-      if (end > i) hash = FoldedHash(path.data() + i, end - i, hash + 1);
-    }
+    const uint64_t hash = TreeIndex::MakePathKey(change.path.c_str(), path) ? path.hash : 0;
     written.push_back(FoldedHash(change.key.data(), change.key.size(), hash));
   }
   std::sort(written.begin(), written.end(), [](uint64_t a, uint64_t b) { return a < b; });
@@ -948,9 +944,10 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
   if (!waitForLock) plan.timeout = {};
   // The file's lock, waited for without the manager's: reads go on meanwhile.
   platform::FileLock fileLock;
-  // The user's own folder, removed while the process ran (a user resetting the settings), is made again.
-  (void)m_env.RemakeConfigDirectory();
   platform::Status status = LockLayerFile(plan.file, fileLock, plan.timeout, &queue.firstLock);
+  // The user's own folder, removed while the process ran (a user resetting the settings), is made again.
+  if (!status.ok && m_env.RemakeConfigDirectory())
+    status = LockLayerFile(plan.file, fileLock, plan.timeout, &queue.firstLock);
   FileText text;
   if (status.ok) {
     plan.identity = platform::IdentifyFile(plan.file);
@@ -987,7 +984,7 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
 [[gnu::cold]] platform::Status CConfigMgr::PrepareSave(SavePlan& plan, FileText& text,
                                                        std::vector<ValueChange>* changes) {
   LayerFile& state = m_layerFiles[FoldedLayer(plan.layer)];
-  if (!state.Holds(plan.file, plan.identity) || !state.FallbackHolds(plan.fallbackNow)) {
+  if (!state.Holds(plan.file, plan.identity) || state.Fallback() != plan.fallbackNow) {
     // Memory changed its mind about the file since the plan (a flush, a reload), or another process changed the
     // fallback file that stands for an absent one: read it now.
     if (!plan.read)
@@ -1214,7 +1211,7 @@ std::string CConfigMgr::Spelled(const std::string& layer) {
     file += cfg::kExtension;
     const platform::FileIdentity identity = platform::IdentifyFile(file);
     if (!state.Holds(file, identity) || (identity.kind == platform::FileIdentity::Kind::Absent &&
-                                         !state.FallbackHolds(platform::IdentifyFile(FallbackFile(Spelled(folded))))))
+                                         state.Fallback() != platform::IdentifyFile(FallbackFile(Spelled(folded)))))
       changed.push_back(folded);
   }
   std::vector<ValueChange> changes;

@@ -155,7 +155,6 @@ class LayerFile {
   // The identity of the fallback file that was read when the file was absent (Absent when none was): another
   // process (an administrator) that changes it changes the layer as well.
   void NoteFallback(const platform::FileIdentity& identity) { m_fallback = identity; }
-  bool FallbackHolds(const platform::FileIdentity& now) const { return m_fallback == now; }
   const platform::FileIdentity& Fallback() const { return m_fallback; }
   // The file remembered, and its identity (meaningful when IdentityKnown).
   const std::string& File() const { return m_file; }

@@ -21,7 +21,7 @@ class StoreEnvironment {
   virtual std::string ConfigDirectory() const { return std::string(); }
   virtual std::string RuntimeDirectory() const { return std::string(); }
   // Makes the configuration directory again when the library made it at the start (the user's own folder of an
-  // installed library) and it is gone (asked before each save); true when it did. Another folder, that a variable
+  // installed library) and it is gone (asked when a save cannot take its lock); true when it did. Another folder, that a variable
   // or SU_Config names, is never made.
   virtual bool RemakeConfigDirectory() const { return false; }
   // The system's configuration directory, where the read-only layers user_ro and product are read from when the
