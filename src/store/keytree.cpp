@@ -584,9 +584,18 @@ void RankSort(const SortRoom& room, const Entry* from, size_t n, Entry* to, int 
     // The second key word reaches the 27 bits only from bit 38 on.
     key[i] = static_cast<uint32_t>((bit > 37 ? KeyWindow(room, from[i], bit) : from[i].order << bit) >> 37) << 5 |
              static_cast<uint32_t>(i);
-  if (n <= 2 * kLanes) Ranks<2>(key, n, rank);
-  else if (n <= 4 * kLanes) Ranks<4>(key, n, rank);
-  else Ranks<kShortRange / kLanes>(key, n, rank);
+  // As many vectors as the keys fill: the work is their number times the keys'.
+  switch ((n + kLanes - 1) / kLanes) {
+    case 0:
+    case 1: Ranks<1>(key, n, rank); break;
+    case 2: Ranks<2>(key, n, rank); break;
+    case 3: Ranks<3>(key, n, rank); break;
+    case 4: Ranks<4>(key, n, rank); break;
+    case 5: Ranks<5>(key, n, rank); break;
+    case 6: Ranks<6>(key, n, rank); break;
+    case 7: Ranks<7>(key, n, rank); break;
+    default: Ranks<kShortRange / kLanes>(key, n, rank); break;
+  }
   for (size_t i = 0; i < n; ++i) {
     to[rank[i]] = from[i];
     bits[rank[i]] = key[i] >> 5;
