@@ -4,8 +4,9 @@
 // interface, so that the same program can be built against an older tree to compare.
 //
 // Hand order (benchdata::HandOrder): the keys of each section shuffled, one section in eight split in two, the
-// sections in random order. Each iteration loads one file of each order, the order of the two loads taking turns;
-// both are timed by this thread's CPU time (the machine is shared with other work).
+// sections in random order; moved sections: the same without shuffling the keys. Each iteration loads one file of
+// each order, the order of the two loads taking turns; both are timed by this thread's CPU time (the machine is
+// shared with other work).
 #include <benchmark/benchmark.h>
 #include <config/config_api.h>
 #include <config/config_listen.h>
@@ -49,7 +50,7 @@ struct LayerFile {
 };
 
 struct SizeFiles {
-  std::vector<LayerFile> library, hand;
+  std::vector<LayerFile> library, hand, moved;
 };
 
 class Data {
@@ -84,8 +85,10 @@ class Data {
       const std::string tag = std::to_string(keys) + "_" + std::to_string(i);
       f.library.push_back({"lib" + tag, "lib" + tag + "\\" + read.section, read.key});
       f.hand.push_back({"hand" + tag, "hand" + tag + "\\" + read.section, read.key});
+      f.moved.push_back({"moved" + tag, "moved" + tag + "\\" + read.section, read.key});
       Write(m_dir + f.library.back().layer + ".cfg", text);
       Write(m_dir + f.hand.back().layer + ".cfg", benchdata::HandOrder(text, seed));
+      Write(m_dir + f.moved.back().layer + ".cfg", benchdata::HandOrder(text, seed, false));
     }
     return f;
   }
@@ -108,15 +111,16 @@ std::chrono::nanoseconds Load(const LayerFile& file) {
   return ThreadTime() - t0;
 }
 
-void LoadBothOrders(benchmark::State& state, long keys, long perFile) {
+void LoadBothOrders(benchmark::State& state, long keys, long perFile, bool moved = false) {
   const SizeFiles& files = TheData().Files(keys);
+  const std::vector<LayerFile>& other = moved ? files.moved : files.hand;
   std::chrono::nanoseconds library{}, hand{};
   size_t next = 0;
   bool handFirst = false;
   for (auto _ : state) {
-    if (handFirst) hand += Load(files.hand[next]);
+    if (handFirst) hand += Load(other[next]);
     library += Load(files.library[next]);
-    if (!handFirst) hand += Load(files.hand[next]);
+    if (!handFirst) hand += Load(other[next]);
     handFirst = !handFirst;
     if (++next == files.library.size()) next = 0;
   }
@@ -130,6 +134,14 @@ void LoadBothOrders(benchmark::State& state, long keys, long perFile) {
 void BM_LoadHandAgainstLibraryOrder(benchmark::State& state) { LoadBothOrders(state, state.range(0), state.range(0)); }
 BENCHMARK(BM_LoadHandAgainstLibraryOrder)
     ->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond)->Repetitions(3)->ReportAggregatesOnly(true);
+
+// The sections moved about and one in eight split, each header's keys in the library's order: a file in the
+// library's order that a person rearranged.
+void BM_LoadMovedSectionsAgainstLibraryOrder(benchmark::State& state) {
+  LoadBothOrders(state, state.range(0), state.range(0), true);
+}
+BENCHMARK(BM_LoadMovedSectionsAgainstLibraryOrder)
+    ->Arg(100000)->Unit(benchmark::kMicrosecond)->Repetitions(3)->ReportAggregatesOnly(true);
 
 // One section of 32,000 keys (today's library took 5 s for it in hand order, quadratic in the section's size).
 void BM_LoadOneSectionHandAgainstLibraryOrder(benchmark::State& state) { LoadBothOrders(state, 0, kOneSection); }

@@ -125,7 +125,8 @@ inline std::string MakeSettingsText(long nestedKeys, long plainKeys, uint32_t se
 
 // The same settings as a text in the library's order, in an order a person might give them: the keys of each
 // section shuffled, one section in eight split in two headers of its own, and the sections in random order.
-inline std::string HandOrder(const std::string& text, uint32_t seed) {
+// Without shuffleKeys the keys of each header stay in the library's order (sections moved about by hand).
+inline std::string HandOrder(const std::string& text, uint32_t seed, bool shuffleKeys = true) {
   std::mt19937 rng(seed);
   std::vector<std::vector<std::string>> sections;  // each a header line and its value lines
   size_t pos = 0;
@@ -140,7 +141,7 @@ inline std::string HandOrder(const std::string& text, uint32_t seed) {
   }
   std::vector<std::vector<std::string>> blocks;
   for (auto& s : sections) {
-    std::shuffle(s.begin() + 1, s.end(), rng);
+    if (shuffleKeys) std::shuffle(s.begin() + 1, s.end(), rng);
     const size_t split = rng() % 8 == 0 ? 1 + (s.size() - 1) / 2 : s.size();
     blocks.emplace_back(s.begin(), s.begin() + static_cast<long>(split));
     if (split < s.size()) {

@@ -307,10 +307,27 @@ class LayerBuilder {
     }
   }
 
-  // The end of a header's values.
+  // The end of a header's values. Values taken as they come that came in order after all (a file in the library's
+  // order with a few lines edited by hand) are linked in order already: such a section needs no sort, and the
+  // values of the next header are compared with their section's last again.
   void Leave() {
-    if (m_unsorted && m_collect) keytree::SortAddedValues(m_section, m_info, m_room);
+    if (m_unsorted && m_collect) {
+      if (InOrder(m_room)) {
+        TreeIndex::ForgetValues(m_info);
+        m_handOrder = false;
+      } else {
+        keytree::SortAddedValues(m_section, m_info, m_room);
+      }
+    }
     m_unsorted = false;
+  }
+
+  // Whether the entries' names rise strictly in their first eight bytes (names that share them are left to a sort).
+  static bool InOrder(const keytree::SortRoom& room) {
+    const auto& entries = room.entries;
+    bool rising = true;
+    for (size_t i = 1; i < entries.size(); ++i) rising &= entries[i - 1].order < entries[i].order;
+    return rising;
   }
 
   void Appended(KeyValue* value, size_t nameLength) {
