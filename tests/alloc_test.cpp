@@ -8,6 +8,7 @@
 #include <config/config_api.h>
 #include <config/config_info.h>
 #include <config/config_listen.h>
+#include <config/keytree.h>
 #include <gtest/gtest.h>
 #include <platform/faults.h>
 
@@ -82,6 +83,12 @@ TEST_F(AllocationFailures, EveryAllocationOfAnOperationMayFailAndNothingThrowsOr
       // A fourth value makes the section's table (made by the read) grow.
       {"a new value in a section whose table was made", loaded, [] { Config_SetIntVal("Keys", "E", 5); return true; },
        [] { return Config_GetIntVal("user\\Keys", "E") == 5; }, true},
+      {"a value stored through its section's record: changed only when it was", loaded,
+       [] {
+         return Config_FindRoot("user\\Keys")->AddValue("F", KEYVALUE_TYPE_INTEGER, 6, nullptr, false) ==
+                Config_DoesKeyExist("user\\Keys", "F");
+       },
+       [] { return Config_GetIntVal("user\\Keys", "F") == 6; }, false},
       // Longer than the room left in the block the file was read into: its string comes from the heap.
       {"a new long string", loaded, [&] { Config_SetStrVal("Keys", "L", longText.c_str()); return true; },
        [&] {
