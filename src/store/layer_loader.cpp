@@ -423,7 +423,7 @@ class LayerBuilder {
   SectionInfo* m_info = nullptr;
   bool m_stopped = false;
   bool m_unsorted = false;     // the values of this header are appended as they come
-  bool m_handOrder = false;    // the values of a header came out of order
+  bool m_handOrder = false;    // the values of a header came out of order, and no header collected since came in order
   bool m_collect = false;      // sort keys of the section's values are taken in m_room
   KeyValue* m_tail = nullptr;  // the last value of the section's list
   size_t m_tailLength = 0;
