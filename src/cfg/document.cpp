@@ -198,9 +198,14 @@ bool Document::IsBlank(const Line& line) const {
   return Bytes(line).find_first_not_of(" \t") == std::string_view::npos;
 }
 
+// The comment lines directly above a header: lines that start with ';' or '#'. Other lines the reader ignores
+// there (a value or key that a person wrote indented or without quotes, text of any kind) stay where they are, with
+// the section above them.
 size_t Document::AttachedStart(size_t header) const {
   size_t start = header;
-  while (start > 0 && m_lines[start - 1].kind == LineKind::Ignored && !IsBlank(m_lines[start - 1])) --start;
+  while (start > 0 && m_lines[start - 1].kind == LineKind::Ignored && m_lines[start - 1].length > 0 &&
+         (m_text[m_lines[start - 1].begin] == ';' || m_text[m_lines[start - 1].begin] == '#'))
+    --start;
   return start;
 }
 
