@@ -6,6 +6,7 @@
 #include <config/config_info.h>
 #include <gtest/gtest.h>
 #include <platform/faults.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <chrono>
@@ -360,11 +361,15 @@ TEST_F(SaveTargets, OnlyTheUsersOwnRegularFileIsReadAndReplacedAlsoThroughALinkW
     EXPECT_TRUE(!Exists(outside + "theirs.cfg") || ReadFile(outside + "theirs.cfg") == kText);
   }
 
-  // An existing file keeps its permission bits; a new one gets 0644 less the umask.
+  // An existing file keeps its permission bits, and its owner when root saves it (its owner could not read it
+  // else); a new one gets 0644 less the umask.
   WriteFile(Cfg("private.cfg"), "[S]\n\"K\"=1\n");
   ASSERT_TRUE(SetFileMode(Cfg("private.cfg"), 0600));
+  const bool given = GiveToAnotherUser(Cfg("private.cfg"));
   Config_SetIntVal("private\\S", "K", 2);
   EXPECT_EQ(FileMode(Cfg("private.cfg")), 0600u);
+  struct stat st{};
+  EXPECT_TRUE(!given || (::stat(Cfg("private.cfg").c_str(), &st) == 0 && st.st_uid == 65534)) << "given to root";
   EXPECT_EQ(ReadCfg("private.cfg"), "[S]\n\"K\"=2\n");
   const unsigned old = SetUmask(027);
   Config_SetIntVal("fresh\\S", "K", 1);

@@ -344,7 +344,8 @@ Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool
   // Permission bits: those of the file being replaced, else 0644 (0600 for private files) less the umask.
   mode_t mode;
   struct stat st{};
-  if (::stat(target.c_str(), &st) == 0) {
+  const bool replaces = ::stat(target.c_str(), &st) == 0;
+  if (replaces) {
     mode = st.st_mode & 07777;
   } else {
     mode_t mask = ::umask(0);
@@ -363,6 +364,11 @@ Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool
     return Status::Error(ErrorText(what, temp, e));
   };
   if (!WriteAll(fd, data, size)) return fail("write", errno);
+  // And its owner, where this process may give the file away (root saving a user's file, which the user could
+  // otherwise no longer read); before the bits, which a change of owner may clear. Where it may not, the new file
+  // is the process's own, as an editor's that saves by renaming is.
+  if (replaces && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
+  }
   if (::fchmod(fd, mode) != 0) return fail("chmod", errno);
   if (fixedTemp) StampPreciseTime(fd);
   if (g_sync.load(std::memory_order_relaxed) && posix::Fsync(fd) != 0) return fail("sync", errno);
