@@ -489,8 +489,8 @@ class Loading : public StoreTest {
     std::set<std::string, NoCase> seen;
     std::string text = "; by hand\n\"BeforeAnyHeader\"=1\n";
     for (auto& [path, lines] : blocks) {
-      // The first block of a section starts with an older value of one of its keys, which a later line replaces.
-      if (seen.insert(path).second) lines.insert(lines.begin(), Line(settings.at(path).rbegin()->first, "\"old\""));
+      // The first block of a section starts with two older values of one of its keys, which a later line replaces.
+      if (seen.insert(path).second) lines.insert(lines.begin(), 2, Line(settings.at(path).rbegin()->first, "\"old\""));
       text += "[" + path + "]\n; a comment\n";
       for (const std::string& line : lines) text += line;
       text += m_rng() % 2 ? "\n" : "";

@@ -756,14 +756,16 @@ void SortAddedValues(KeyRoot* section, SectionInfo* info, SortRoom& room) {
   size_t count = 0;
   if (n <= static_cast<size_t>(kShortRange)) {
     // A short list lies in a few cache lines: linked along its new order, a run of equal names folded into its
-    // first record.
+    // first record (each compared with that one: the others are released as they are folded).
     KeyValue** link = &section->values;
+    const Entry* first = nullptr;
     for (size_t i = 0; i < n; ++i) {
       auto* value = static_cast<KeyValue*>(room.records[entries[i].index]);
-      if (last && SameName<KeyValue>(room, entries[i - 1], entries[i])) {
+      if (first && SameName<KeyValue>(room, *first, entries[i])) {
         TakeContent(last, value);
         continue;
       }
+      first = &entries[i];
       *link = last = value;
       link = &value->next;
       lastLength = entries[i].length;
