@@ -84,11 +84,16 @@ std::vector<Setting> LayerValues(const std::string& path) {
   return out;
 }
 
-// The layer of --layer: a name that can name a file, and one that the configuration knows (a standard layer, or
-// one whose file exists), else exit 2 with the nearest standard layer.
-void RequireLayer(const std::string& layer) {
+// The layer of --layer: a name that can name a file, else exit 2.
+void RequireLayerName(const std::string& layer) {
   if (layer.empty() || layer.find('\\') != std::string::npos || !WriteFault(layer + "\\S", "K").empty())
     Fail(kExitUsage, "'" + layer + "' cannot name a layer");
+}
+
+// And one that the configuration knows (a standard layer, or one whose file exists), else exit 2 with the nearest
+// standard layer.
+void RequireLayer(const std::string& layer) {
+  RequireLayerName(layer);
   for (const char* standard : {"user", "user_ro", "product"})
     if (EqualFolded(layer, standard)) return;
   char file[4096];
@@ -334,7 +339,8 @@ int CmdImport(const Options& options, const std::string& file, const std::string
               bool force) {
   std::string text;
   if (!ReadInput(file, text)) Fail(kExitUsage, "cannot read " + file + ": " + text);
-  RequireLayer(layer);
+  // A layer that no file holds yet is made with --force, as set makes it.
+  RequireLayerName(layer);
   // A dry run writes nothing: a layer that a file holds needs no --force for it (a new one is still named, as a
   // possible misspelling).
   char held[4096];
