@@ -269,7 +269,7 @@ TEST(Tool, WhatStandsInPlaceOfUserCfgIsNeitherWaitedOnNorReplaced) {
     testsupport::FifoGuard guard(user);
     const std::string warning = user + " is a " + what + ", not a regular file; reads take nothing from it\n";
     EXPECT_EQ(Outcome(inst.Run({"get", "Image", "KeepPercent"})), "0 50\nnavconfig: warning: " + warning);
-    for (const char* command : {"export", "list"})  // which show what memory holds
+    for (const char* command : {"export", "list", "dirs", "status"})  // which show what memory holds, or the files
       EXPECT_EQ(inst.Run({command}).err, "navconfig: warning: " + warning) << command;
     const auto before = Snapshot(inst / "");
     EXPECT_EQ(Outcome(inst.Run({"set", "Image", "KeepPercent", "70"})),
@@ -277,6 +277,11 @@ TEST(Tool, WhatStandsInPlaceOfUserCfgIsNeitherWaitedOnNorReplaced) {
     EXPECT_FALSE(guard.Fired());
     EXPECT_EQ(Snapshot(inst / ""), before);
   }
+  // A link to nothing: the commands that name the layers' files say so.
+  Installation dangling;
+  const std::string link = dangling.Config() + "user.cfg", says = "navconfig: warning: " + link +
+      " is a symbolic link to a missing file; reads take nothing from it, and saves fail\n";
+  EXPECT_EQ(testsupport::MakeSymlink("missing.cfg", link) ? dangling.Run({"dirs"}).err : says, says);
   // A file that is no text (UTF-16, as some editors save) is set aside by the first start's save: a read says where.
   Installation inst;
   const std::string user = inst.Config() + "user.cfg";

@@ -127,6 +127,8 @@ void WriteLayerFiles(JsonWriter& json) {
 }
 
 void AddLayerFileRows(std::vector<std::vector<std::string>>& rows) {
+  // What stands in place of a file (a directory, a link to nothing) is said, as get and list say it.
+  WarnUnusableLayerFiles({"user", "user_ro", "product"});
   for (const LayerFile& f : LayerFiles()) {
     const std::string shown = f.where == "none"     ? "-  (no file; a save writes " + f.file + ")"
                               : f.where == "system" ? f.file + "  (the system's, for every user; read only)"

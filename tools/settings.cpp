@@ -131,6 +131,11 @@ void WarnUnusableLayerFiles(const std::vector<std::string>& layers) {
     std::string file = dirs->GetConfigDir().uString().str() + name;
     std::error_code error;
     auto status = std::filesystem::status(PathOf(file), error);
+    if (!std::filesystem::exists(status) &&
+        std::filesystem::is_symlink(std::filesystem::symlink_status(PathOf(file), error))) {
+      Warn(file + " is a symbolic link to a missing file; reads take nothing from it, and saves fail");
+      continue;
+    }
     // The system's read-only layers stand in for those that the configuration folder lacks.
     if (!std::filesystem::exists(status) && !dirs->GetSystemConfigDir().empty() &&
         (name == "user_ro.cfg" || name == "product.cfg")) {
