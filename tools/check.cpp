@@ -93,12 +93,19 @@ class Checker {
     ConfigLineInfo info{};
     switch (Config_ClassifyLine(line.data(), line.size(), &info)) {
       case CONFIG_LINE_IGNORED: Ignored(line, number); return;
-      case CONFIG_LINE_HEADER:
+      case CONFIG_LINE_HEADER: {
         m_section.assign(info.name, info.nameLength);
         // As the reader takes the path apart: "[\\Image]" and "[Image\\]" are [Image].
         m_readSection = NormalPath(m_section);
         m_haveSection = true;
+        // The name ends at a '[' or ']'; what follows its ']' is dropped, as text after a value is.
+        const size_t end = static_cast<size_t>(info.name - line.data()) + info.nameLength;
+        const std::string_view rest = line.substr(end < line.size() && line[end] == ']' ? end + 1 : end);
+        if (!IsBlank(rest))
+          Add(number, "error", "dropped-text",
+              "the reader drops '" + Shown(rest) + "' after the header [" + m_section + "]");
         return;
+      }
       case CONFIG_LINE_HEADER_NO_NAME:
         Add(number, "error", "header-no-name",
             "section header without a name; the reader ignores it" +
