@@ -190,6 +190,10 @@ TEST_F(FailedSaves, AWriteOfAnotherProcessAfterAFailedSaveOutlivesTheChange) {
   Config_SetIntVal("S", "Set", 5);
   EXPECT_EQ(ReadCfg("user.cfg"), "[S]\n\"Deleted\"=3\n\"Mine\"=2\n\"Next\"=1\n\"Set\"=5\n\n"
                                  "[S\\B\\C]\n\"Newer\"=3\n\n");
+  // A name spelled anew by the other writer is taken in by the merge: the next save leaves its line as it is.
+  testsupport::WriteFile(Cfg("user.cfg"), "[S]\n\"MINE\"=0x2\n");
+  Config_SetIntVal("S", "Set", 6);
+  EXPECT_EQ(ReadCfg("user.cfg"), "[S]\n\"MINE\"=0x2\n\"Set\"=6\n");
 }
 
 class SaveTargets : public StoreTest {};

@@ -859,6 +859,12 @@ void SyncValues(TreeOwner* owner, KeyRoot* section, SectionInfo* info, const Key
       wanted = wanted->next;
       continue;
     }
+    // The wanted spelling of the name (a person wrote "PORT" for "Port" in the file), as a fresh start would read it:
+    // a save then finds the line as it is. Names that differ only in case are of one length.
+    if (have->name && wanted->name && std::strcmp(have->name, wanted->name) != 0) {
+      std::memcpy(have->name, wanted->name, std::strlen(wanted->name));
+      changed = true;
+    }
     if (SetContent(owner, info, have, wanted->type, number, text, std::strlen(text))) {
       if (report) report(context, have->name ? have->name : "");
       changed = true;
