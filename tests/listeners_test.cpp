@@ -206,6 +206,7 @@ TEST_F(Listeners, ReloadsAndSavesTellWhatOtherWritersSavedAndALayerFileThatAppea
   WriteCfg("user_ro.cfg", "[Image]\n\"AllowSquish\"=5\n");
   EXPECT_EQ(Config_GetIntVal("user_ro\\Image", "AllowSquish"), 5);
   EXPECT_EQ(Config_GetIntVal("Image", "AllowSquish"), 5);
+  EXPECT_EQ(heard, (Calls{"user_ro|Image|AllowSquish", "user_ro|Image|AllowSquish"}));  // went, and came back
 }
 
 // A layer file that holds no section (an installer's empty user_ro.cfg, a product.cfg of comments, user.cfg

@@ -6,7 +6,8 @@
  *     stores nothing);
  *   - a value deleted (Config_DeleteKeyVal), and each value of a branch or layer deleted (Config_DeleteKey);
  *   - each value that another process saved and that this process took in: when one of its own saves merges
- *     the layer's file, or when Config_ReloadChangedLayers reads a file that changed (added, changed or removed).
+ *     the layer's file, when Config_ReloadChangedLayers reads a file that changed (added, changed or removed),
+ *     or when any read or write takes in a layer's file that appeared since the layer was found missing.
  * Reading a layer's file for the first time, SD_Config, Config_FlushBranch and the resets change no value as
  * far as listeners are concerned and call none (but for what the last save that SD_Config makes of unsaved
  * changes takes in from the file). Changes made while the library sets itself up (the directory

@@ -1134,6 +1134,10 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
   const std::string folded = FoldedLayer(layerName);
   std::string file;
   const std::string candidate = LayerFilePath(layerName);
+  // A file that appeared since the layer was found missing is taken in as a reload takes it in: its values are told.
+  const auto before = m_layerFiles.find(folded);
+  const bool appeared = !candidate.empty() && before != m_layerFiles.end() &&
+                        before->second.Holds(candidate, platform::FileIdentity{});
   if (!candidate.empty()) {
     // Identified before it is read, so that a change in between is found at the next save.
     const platform::FileIdentity identity = platform::IdentifyFile(candidate);
@@ -1181,6 +1185,7 @@ std::string CConfigMgr::LayerSourceFile(const std::string& layer, bool* exists) 
     keytree::FindOrCreateChild(&m_forest, m_forest.RootSlot(), nullptr, layerName, std::strlen(layerName));
   if (read.ok && keepText) state.KeepText(std::move(text));
   else state.ForgetText();
+  if (appeared && read.ok && !file.empty() && RecordingChanges()) RecordBranch(m_forest, layerName, m_changes);
   // Layered reads that found no file for it before (user_ro, product) search it again.
   EnableLayer(layerName);
   return true;
