@@ -53,6 +53,7 @@ TEST_F(Concurrency, ThreadsReadAndWriteAtOnce) {
   WriteCfg("product.cfg", "[Image]\n\"AllowSquish\"=4\n[Shared]\n\"Name\"=\"product\"\n");
   Reload();
   Config_SetIntVal("Shared", "Fixed", 7);  // in the user layer, rewritten with every save
+  Config_SetIntVal("Kept", "K", 3);  // flushed again and again: it stays in the file
   ASSERT_TRUE(Config_SetSingleSignon("u", "pw", false));  // stored anew by the writers, read by the readers
   WriteCfg("version.dat", "Product Name: Maps\n");  // read by the readers, each dropping its cached record at times
   std::atomic<int> failures{0};
@@ -84,6 +85,7 @@ TEST_F(Concurrency, ThreadsReadAndWriteAtOnce) {
     threads.emplace_back([&, r] {
       // Values of the user layer, of product and of the defaults, while the user layer changes.
       for (int op = r; op < kOperations + r; ++op) {
+        if (op % 7 == 0) Config_FlushBranch("user\\Kept");
         if (Config_GetIntVal("Shared", "Fixed") != 7 || Config_GetIntVal("Image", "AllowSquish") != 4 ||
             Config_GetIntVal("Image", "KeepPercent") != 50 ||
             storetest::Str("product\\Shared", "Name") != "product" || Config_DoesKeyExist("Shared", "Missing"))
@@ -106,6 +108,7 @@ TEST_F(Concurrency, ThreadsReadAndWriteAtOnce) {
   for (int w = 0; w < kWriters; ++w)
     for (int k = 0; k < kKeys; ++k) EXPECT_TRUE(holds(w, k, "user\\Conc")) << Key(w, k);
   EXPECT_EQ(Config_GetIntVal("user\\Shared", "Fixed"), 7);
+  EXPECT_EQ(Config_GetIntVal("user\\Kept", "K"), 3);
 }
 
 // Readers that need a section's table of values at the same moment: one makes it, the others wait for it.

@@ -842,7 +842,7 @@ void CConfigMgr::KeepChangedValues(size_t first, const navconfig::ValueStates& b
   if (it == m_layerFiles.end()) return;
   // Changes whose save failed stay, to be saved with the next change, also when the whole layer left memory.
   if (!m_forest.FindLayer(layer.c_str()) && it->second.Journal().Empty()) m_layerFiles.erase(it);
-  else it->second.ForgetIdentity();
+  else it->second.Flushed();
 }
 
 void CConfigMgr::NoteEdit(const std::string& layer, LayerEdit&& edit, bool changedMemory, PendingSaves* pending) {
@@ -877,6 +877,7 @@ struct CConfigMgr::SavePlan {
   uint64_t through = 0;
   uint64_t planned = 0;         // the journal's last entry when the save was planned, before the file was read
   uint64_t textGeneration = 0;  // of the file's text that the save edits
+  uint64_t flushes = 0;         // of the layer when the text was made
   bool keepPrevious = false;
   platform::Status outcome;  // when no save is made
 };
@@ -977,6 +978,8 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
   if (auto it = m_layerFiles.find(folded); it != m_layerFiles.end()) {
     if (status.ok) it->second.Saved(plan.file, written, plan.through, std::move(plan.text), plan.writerMade);
     else it->second.WriteFailed(plan.layer, plan.textGeneration, plan.planned);
+    // A flush while the file was written: memory lacks what the file holds, and the next save reads it again.
+    if (it->second.Flushes() != plan.flushes) it->second.ForgetIdentity();
   }
   return status;
 }
@@ -1012,6 +1015,7 @@ platform::Status CConfigMgr::Save(const PendingSaves& pending, std::vector<Value
   if (!plan.writerMade) plan.writerMade = plan.text == writerText();
   plan.through = state.Journal().Last();
   plan.textGeneration = state.TextGeneration();
+  plan.flushes = state.Flushes();
   plan.keepPrevious = state.TextIsBinary();
   return platform::Status::Ok();
 }

@@ -152,6 +152,13 @@ class LayerFile {
   void NoteRead(const std::string& path, const platform::FileIdentity& identity, bool read);
   // The next save reads the file whatever its identity.
   void ForgetIdentity() { m_identityKnown = false; }
+  // The same after a flush dropped part of memory, counted: a save that wrote the file meanwhile, from memory
+  // before the flush, leaves the identity forgotten (else the next save would take memory for the file's state).
+  void Flushed() {
+    ForgetIdentity();
+    ++m_flushes;
+  }
+  uint64_t Flushes() const { return m_flushes; }
   // The identity of the fallback file that was read when the file was absent (Absent when none was): another
   // process (an administrator) that changes it changes the layer as well.
   void NoteFallback(const platform::FileIdentity& identity) { m_fallback = identity; }
@@ -220,6 +227,7 @@ class LayerFile {
   bool m_textKnown = false;
   uint64_t m_textGeneration = 0;
   bool m_writtenByWriter = false;  // m_text is what the writer made of memory at a save
+  uint64_t m_flushes = 0;
 };
 
 }  // namespace navconfig
