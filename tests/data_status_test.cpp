@@ -150,9 +150,12 @@ TEST(DataStatus, VersionFilesGridsTheStatusTheyGiveAndTheFirstRunFlag) {
 
 TEST(DataDiscovery, NormalDataInTheFirstRegionThatHasACompleteGrid) {
   Installation inst;
-  // The root is the working folder on a first start. Version control folders, folders two levels down and
-  // incomplete grids hold no data; a link to a folder is a folder.
-  for (const char* d : {"NA/.svn/data", "NA/_svn/data", "NA/deep/er/data"}) MakeGrid(inst / "work/" + d);
+  // The root is the working folder on a first start. Version control folders, a folder whose name holds a line
+  // break (no settings file can record it; Windows makes none), folders two levels down and incomplete grids hold
+  // no data; a link to a folder is a folder.
+  for (const char* d :
+       {"NA/.svn/data", "NA/_svn/data", "NA/deep/er/data", testsupport::kWindows ? "NA/_svn/data" : "NA/v\n2/data"})
+    MakeGrid(inst / "work/" + d);
   for (const char* d : {"EU/data", "EU/2023/data"}) MakeGrid(inst / "work/" + d, false);
   MakeGrid(inst / "elsewhere/data", true, "Data Format: 8");
   MakeDirs(inst / "work/OC");

@@ -76,7 +76,9 @@ bool DirectoryMgr::DiscoverNormalDataInRegionRoot(const OROustring& regionRoot, 
   ListMgr<OROustring> folders(true);
   ListSubFolders(regionRoot, folders);
   for (const OROustring* folder : folders) {
-    if (!folder || IsVersionControlFolder(*folder)) continue;
+    // A name that holds a line break could not be recorded: a settings file cuts a string there.
+    if (!folder || IsVersionControlFolder(*folder) || folder->str().find_first_of("\r\n") != std::string::npos)
+      continue;
     if (DiscoverNormalDataInDirectory(JoinPath(regionRoot, folder->c_str()), region)) return true;
   }
   return false;
