@@ -104,6 +104,14 @@ class Checker {
         if (!IsBlank(rest))
           Add(number, "error", "dropped-text",
               "the reader drops '" + Shown(rest) + "' after the header [" + m_section + "]");
+        // The reader cuts a section's path, with the name of the layer that the file holds, at kMaxSectionPath
+        // bytes: sections that differ only past them are one. (Import names its own layer's limit.)
+        const size_t length = LayerOfFile().size() + 1 + m_readSection.size();
+        if (m_checks == CfgChecks::All && length > kMaxSectionPath)
+          Add(number, "error", "long-section",
+              "the section path " + LayerOfFile() + "\\... is " + std::to_string(length) +
+                  " bytes long; the reader cuts it at " + std::to_string(kMaxSectionPath) +
+                  " bytes, where it may join another section");
         return;
       }
       case CONFIG_LINE_HEADER_NO_NAME:
@@ -145,6 +153,12 @@ class Checker {
   }
 
  private:
+  // The layer a file holds, as its name says ("user" for user.cfg); user for standard input, which import writes.
+  std::string LayerOfFile() const {
+    std::string name = m_report.file.substr(m_report.file.find_last_of("/\\") + 1);
+    if (name.size() > 4 && EqualFolded(name.substr(name.size() - 4), ".cfg")) name.resize(name.size() - 4);
+    return name == "-" || name.empty() ? "user" : name;
+  }
   void Add(size_t line, const char* severity, const char* kind, std::string message, std::string suggestion = {}) {
     m_report.findings.push_back({line, severity, kind, std::move(message), std::move(suggestion)});
   }
