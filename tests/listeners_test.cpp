@@ -207,6 +207,13 @@ TEST_F(Listeners, ReloadsAndSavesTellWhatOtherWritersSavedAndALayerFileThatAppea
   EXPECT_EQ(Config_GetIntVal("user_ro\\Image", "AllowSquish"), 5);
   EXPECT_EQ(Config_GetIntVal("Image", "AllowSquish"), 5);
   EXPECT_EQ(heard, (Calls{"user_ro|Image|AllowSquish", "user_ro|Image|AllowSquish"}));  // went, and came back
+  // What a flush dropped comes back from the unchanged file untold, at a reload or a save's merge.
+  heard.clear();
+  Config_FlushBranch("user\\Image");
+  EXPECT_EQ(Config_ReloadChangedLayers(), 0);
+  Config_FlushBranch("user\\Image");
+  Config_SetIntVal("Theirs", "K", 9);
+  EXPECT_EQ(heard, Calls{"user|Theirs|K"});
 }
 
 // A layer file that holds no section (an installer's empty user_ro.cfg, a product.cfg of comments, user.cfg

@@ -842,7 +842,7 @@ void CConfigMgr::KeepChangedValues(size_t first, const navconfig::ValueStates& b
   if (it == m_layerFiles.end()) return;
   // Changes whose save failed stay, to be saved with the next change, also when the whole layer left memory.
   if (!m_forest.FindLayer(layer.c_str()) && it->second.Journal().Empty()) m_layerFiles.erase(it);
-  else it->second.Flushed();
+  else it->second.Flushed(path);
 }
 
 void CConfigMgr::NoteEdit(const std::string& layer, LayerEdit&& edit, bool changedMemory, PendingSaves* pending) {
@@ -1024,7 +1024,10 @@ void CConfigMgr::MergeLayerFile(const std::string& layer, const std::string& fil
                                 const platform::FileIdentity& identity, const FileText& text,
                                 std::vector<ValueChange>* changes) {
   bool inMemory = false;
-  m_layerFiles[FoldedLayer(layer)].Merge(m_forest, layer, file, identity, text, changes, &inMemory);
+  LayerFile& state = m_layerFiles[FoldedLayer(layer)];
+  const size_t first = changes ? changes->size() : 0;
+  state.Merge(m_forest, layer, file, identity, text, changes, &inMemory);
+  state.ForgetFlushes(identity, changes, first);
   // Layered reads that found no file for the layer before would go on passing it by.
   if (inMemory) EnableLayer(layer);
 }

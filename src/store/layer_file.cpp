@@ -6,6 +6,7 @@
 #include <platform/file_lock.h>
 #include <platform/os.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -221,6 +222,45 @@ void LayerFile::Saved(const std::string& path, const platform::FileIdentity& ide
   if (through > m_savedThrough) m_savedThrough = through;
   KeepText(std::move(text));
   m_writtenByWriter = writerMade;
+}
+
+namespace {
+
+// A full path folded, its components joined by single backslashes.
+std::string FoldedPath(std::string_view path) {
+  std::string out;
+  for (size_t i = 0; i < path.size();) {
+    const size_t end = std::min(path.find(cfg::kPathSeparator, i), path.size());
+    if (end > i && !out.empty()) out += cfg::kPathSeparator;
+    for (size_t k = i; k < end; ++k) out += FoldAscii(path[k]);
+    i = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+void LayerFile::Flushed(const std::string& path) {
+  if (m_identityKnown && m_flushedPaths.empty()) m_flushedFrom = m_identity;
+  if (m_identityKnown || !m_flushedPaths.empty()) m_flushedPaths.push_back(FoldedPath(path));
+  ForgetIdentity();
+  ++m_flushes;
+}
+
+void LayerFile::ForgetFlushes(const platform::FileIdentity& identity, std::vector<ValueChange>* changes,
+                              size_t first) {
+  if (changes && !m_flushedPaths.empty() && identity == m_flushedFrom) {
+    const auto flushed = [&](const ValueChange& c) {
+      const std::string path = FoldedPath(c.layer + cfg::kPathSeparator + c.section);
+      for (const std::string& p : m_flushedPaths)
+        if (path == p || (path.size() > p.size() && path.starts_with(p) && path[p.size()] == cfg::kPathSeparator))
+          return true;
+      return false;
+    };
+    changes->erase(std::remove_if(changes->begin() + static_cast<long>(first), changes->end(), flushed),
+                   changes->end());
+  }
+  m_flushedPaths.clear();
 }
 
 void LayerFile::WriteFailed(const std::string& layer, uint64_t textGeneration, uint64_t through) {

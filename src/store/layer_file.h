@@ -152,13 +152,14 @@ class LayerFile {
   void NoteRead(const std::string& path, const platform::FileIdentity& identity, bool read);
   // The next save reads the file whatever its identity.
   void ForgetIdentity() { m_identityKnown = false; }
-  // The same after a flush dropped part of memory, counted: a save that wrote the file meanwhile, from memory
-  // before the flush, leaves the identity forgotten (else the next save would take memory for the file's state).
-  void Flushed() {
-    ForgetIdentity();
-    ++m_flushes;
-  }
+  // The same after a flush dropped the branch at path (a full path) from memory, counted: a save that wrote the
+  // file meanwhile, from memory before the flush, leaves the identity forgotten (else the next save would take
+  // memory for the file's state).
+  void Flushed(const std::string& path);
   uint64_t Flushes() const { return m_flushes; }
+  // After a merge of the file as it is now (identity), whose changes from index first on are told: those of
+  // flushed branches are not, when the file is still the one memory held before the flush (they only come back).
+  void ForgetFlushes(const platform::FileIdentity& identity, std::vector<ValueChange>* changes, size_t first);
   // The identity of the fallback file that was read when the file was absent (Absent when none was): another
   // process (an administrator) that changes it changes the layer as well.
   void NoteFallback(const platform::FileIdentity& identity) { m_fallback = identity; }
@@ -228,6 +229,8 @@ class LayerFile {
   uint64_t m_textGeneration = 0;
   bool m_writtenByWriter = false;  // m_text is what the writer made of memory at a save
   uint64_t m_flushes = 0;
+  std::vector<std::string> m_flushedPaths;  // folded, since the last merge, when the file then was known
+  platform::FileIdentity m_flushedFrom;     // the file memory held before the first of them
 };
 
 }  // namespace navconfig
