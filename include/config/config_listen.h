@@ -11,8 +11,9 @@
  * Reading a layer's file for the first time, SD_Config, Config_FlushBranch and the resets change no value as
  * far as listeners are concerned and call none (but for what the last save that SD_Config makes of unsaved
  * changes takes in from the file): what a flush dropped comes back untold from a file that no other process
- * changed since (from one that another process changed, each of its values is told). Changes made while the library sets itself up (the directory
- * settings of a first start) are not reported: no listener can be registered before that set-up ends.
+ * changed since (from one that another process changed, each of its values is told). Changes made while the
+ * library sets itself up (the directory settings of a first start) are not reported: no listener can be
+ * registered before that set-up ends.
  *
  * A listener gets the layer ("user", "product", a map layer), the section path inside the layer, without the
  * layer ("Image", or "Image\Sub" for a subsection) and the key, as the layer spells them: a change made through
