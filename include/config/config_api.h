@@ -113,7 +113,8 @@ NAVCONFIG_API int Config_GetNextKeyValue(KeyValue** cursor, char* buffer, int si
  * longest name (names counted up to 254 bytes). Only the start is locked. */
 NAVCONFIG_API int Config_GetSubKeyCount(const char* path, int* maxNameLength);
 /* The name of the subsection at a zero-based index (at most 254 bytes, cut to fit the buffer) and its
- * length; 0 past the end (buffer untouched) or for a negative index (buffer emptied). */
+ * length; 0 past the end (buffer untouched) or for a negative index (buffer emptied). Only the start is locked:
+ * like the counting above, it walks the subsections while no other thread deletes or flushes them. */
 NAVCONFIG_API int Config_GetSubKey(const char* path, int index, char* buffer, int size);
 
 /* Erases user.cfg in the configuration directory, under the lock of its file. The values in memory keep
