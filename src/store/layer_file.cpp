@@ -16,6 +16,7 @@
 #include "common/log.h"
 #include "store/keytree.h"
 #include "store/layer_merge.h"
+#include "store/tree_index.h"
 
 namespace navconfig {
 
@@ -224,25 +225,11 @@ void LayerFile::Saved(const std::string& path, const platform::FileIdentity& ide
   m_writtenByWriter = writerMade;
 }
 
-namespace {
-
-// A full path folded, its components joined by single backslashes.
-std::string FoldedPath(std::string_view path) {
-  std::string out;
-  for (size_t i = 0; i < path.size();) {
-    const size_t end = std::min(path.find(cfg::kPathSeparator, i), path.size());
-    if (end > i && !out.empty()) out += cfg::kPathSeparator;
-    for (size_t k = i; k < end; ++k) out += FoldAscii(path[k]);
-    i = end + 1;
-  }
-  return out;
-}
-
-}  // namespace
-
 void LayerFile::Flushed(const std::string& path) {
   if (m_identityKnown && m_flushedPaths.empty()) m_flushedFrom = m_identity;
-  if (m_identityKnown || !m_flushedPaths.empty()) m_flushedPaths.push_back(FoldedPath(path));
+  TreeIndex::PathKey key;
+  if ((m_identityKnown || !m_flushedPaths.empty()) && TreeIndex::MakePathKey(path.c_str(), key))
+    m_flushedPaths.emplace_back(key.folded, key.length);
   ForgetIdentity();
   ++m_flushes;
 }
@@ -251,7 +238,9 @@ void LayerFile::ForgetFlushes(const platform::FileIdentity& identity, std::vecto
                               size_t first) {
   if (changes && !m_flushedPaths.empty() && identity == m_flushedFrom) {
     const auto flushed = [&](const ValueChange& c) {
-      const std::string path = FoldedPath(c.layer + cfg::kPathSeparator + c.section);
+      TreeIndex::PathKey key;
+      TreeIndex::MakeLayeredKey(c.layer.c_str(), c.section.c_str(), key);
+      const std::string_view path(key.folded, key.length);
       for (const std::string& p : m_flushedPaths)
         if (path == p || (path.size() > p.size() && path.starts_with(p) && path[p.size()] == cfg::kPathSeparator))
           return true;
