@@ -367,7 +367,8 @@ Status WriteViaTemp(const std::string& path, const void* data, size_t size, bool
   // And its owner, where this process may give the file away (root saving a user's file, which the user could
   // otherwise no longer read); before the bits, which a change of owner may clear. Where it may not, the new file
   // is the process's own, as an editor's that saves by renaming is.
-  if (replaces && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
+  if (replaces && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+    [[maybe_unused]] const int given = ::fchown(fd, st.st_uid, st.st_gid);
   }
   if (::fchmod(fd, mode) != 0) return fail("chmod", errno);
   if (fixedTemp) StampPreciseTime(fd);
