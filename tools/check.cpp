@@ -82,7 +82,7 @@ bool FitsAsSetTakesIt(std::string_view digits) {
 
 class Checker {
  public:
-  Checker(CfgReport& report, CfgChecks checks) : m_report(report), m_checks(checks) {}
+  Checker(CfgReport& report, CfgChecks checks) : m_report(report), m_checks(checks), m_layer(LayerOf(report.file)) {}
 
   void Line(std::string_view line, size_t number) {
     if (line.size() > kLegacyLineLimit) {
@@ -106,10 +106,10 @@ class Checker {
               "the reader drops '" + Shown(rest) + "' after the header [" + m_section + "]");
         // The reader cuts a section's path, with the name of the layer that the file holds, at kMaxSectionPath
         // bytes: sections that differ only past them are one. (Import names its own layer's limit.)
-        const size_t length = LayerOfFile().size() + 1 + m_readSection.size();
+        const size_t length = m_layer.size() + 1 + m_readSection.size();
         if (m_checks == CfgChecks::All && length > kMaxSectionPath)
           Add(number, "error", "long-section",
-              "the section path " + LayerOfFile() + "\\... is " + std::to_string(length) +
+              "the section path " + m_layer + "\\... is " + std::to_string(length) +
                   " bytes long; the reader cuts it at " + std::to_string(kMaxSectionPath) +
                   " bytes, where it may join another section");
         return;
@@ -154,8 +154,8 @@ class Checker {
 
  private:
   // The layer a file holds, as its name says ("user" for user.cfg); user for standard input, which import writes.
-  std::string LayerOfFile() const {
-    std::string name = m_report.file.substr(m_report.file.find_last_of("/\\") + 1);
+  static std::string LayerOf(const std::string& file) {
+    std::string name = file.substr(file.find_last_of("/\\") + 1);
     if (name.size() > 4 && EqualFolded(name.substr(name.size() - 4), ".cfg")) name.resize(name.size() - 4);
     return name == "-" || name.empty() ? "user" : name;
   }
@@ -304,6 +304,7 @@ class Checker {
   std::string m_section;
   std::string m_readSection;  // m_section as the reader takes it apart
   const CfgChecks m_checks;
+  const std::string m_layer;  // that the file holds
   bool m_haveSection = false;
   std::map<std::pair<std::string, std::string>, size_t> m_seen;
 };
